@@ -1,0 +1,32 @@
+// diskwright-bench: runs one group of benchmarks, or all of them.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+struct BenchGroup {
+    const char *Name;
+    int (*Run)(int argc, char **argv);
+};
+
+static const BenchGroup groups[] = {
+    {"none", [](int, char **) { return 0; }},
+};
+
+int main(int argc, char **argv) {
+    std::string which = argc > 1 ? argv[1] : "all";
+    int status = 0;
+    bool found = false;
+    for (const BenchGroup &g : groups) {
+        if (which == "all" || which == g.Name) {
+            found = true;
+            status |= g.Run(argc - 1, argv + 1);
+        }
+    }
+    if (!found) {
+        fprintf(stderr, "usage: diskwright-bench [all");
+        for (const BenchGroup &g : groups) fprintf(stderr, "|%s", g.Name);
+        fprintf(stderr, "]\n");
+        return 2;
+    }
+    return status;
+}

@@ -1,0 +1,4 @@
+// The main program: runs once on the program thread.
+#pragma once
+
+void cpm_MainProgram();

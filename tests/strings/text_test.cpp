@@ -1,0 +1,173 @@
+// String functions: positions from 1, out-of-range arguments, conversions.
+#include <gtest/gtest.h>
+
+#include "text.h"
+
+namespace {
+
+struct MidCase {
+    const char *Text;
+    int Position, Count;
+    const char *Expected;
+};
+
+TEST(StringFunctions, MidTakesCharactersFromOneBasedPosition) {
+    const MidCase cases[] = {
+        {"ABCDEF", 5, 10, "EF"}, {"ABC", 4, 1, ""},     {"ABC", 0, 2, "AB"},   {"ABC", 2, 0, ""},
+        {"ABC", 1, 3, "ABC"},    {"äöü", 2, 1, "ö"},    {"", 1, 1, ""},        {"ABC", -5, 9, "ABC"},
+    };
+    for (const MidCase &c : cases)
+        EXPECT_EQ(t_Mid(c.Text, c.Position, c.Count), c.Expected) << c.Text << " " << c.Position;
+}
+
+TEST(StringFunctions, LeftRightMidFromAndCharAt) {
+    EXPECT_EQ(t_Left("ABC", 0), "");
+    EXPECT_EQ(t_Left("ABC", 2), "AB");
+    EXPECT_EQ(t_Left("ABC", 9), "ABC");
+    EXPECT_EQ(t_Right("ABC", 2), "BC");
+    EXPECT_EQ(t_Right("ABC", 9), "ABC");
+    EXPECT_EQ(t_Right("ABC", 0), "");
+    EXPECT_EQ(t_MidFrom("ABC", 0), "ABC");
+    EXPECT_EQ(t_MidFrom("ABC", 3), "C");
+    EXPECT_EQ(t_MidFrom("ABC", 4), "");
+    EXPECT_EQ(t_CharAt("ABC", 2), "B");
+    EXPECT_EQ(t_CharAt("ABC", 0), "");
+    EXPECT_EQ(t_CharAt("ABC", 4), "");
+    EXPECT_EQ(t_Asc(""), 0);
+    EXPECT_EQ(t_Asc("€x"), 0x20AC);
+}
+
+TEST(StringFunctions, PositionCountsInTheWholeText) {
+    EXPECT_EQ(t_Position("A.B.C", ".", 3), 4);
+    EXPECT_EQ(t_Position("A.B.C", ".", 1), 2);
+    EXPECT_EQ(t_Position("A.B.C", "x", 1), 0);
+    EXPECT_EQ(t_Position("A.B.C", ".", 9), 0);
+    EXPECT_EQ(t_Position("ä.b", ".", 0), 2);
+}
+
+TEST(StringFunctions, SpacesRepeatCenterJustify) {
+    EXPECT_EQ(t_Spaces(3), "   ");
+    EXPECT_EQ(t_Spaces(0), "");
+    EXPECT_EQ(t_Spaces(32768), "");
+    EXPECT_EQ(t_Repeat("ab", 3), "ababab");
+    EXPECT_EQ(t_Repeat("", 3), "");
+    EXPECT_EQ(t_Repeat("ab", 0), "");
+    EXPECT_EQ(t_Center("  ab  ", 7), "  ab");
+    EXPECT_EQ(t_Center("abcdef", 3), "abcdef");
+    EXPECT_EQ(t_Justify("ab", "cd", 3), "abc");
+    EXPECT_EQ(t_Justify("ab", "cd", 6), "ab  cd");
+    EXPECT_EQ(t_Justify("ab", "cd", 0), "");
+}
+
+struct NumberCase {
+    long long Value;
+    char32_t Pad;
+    int Width;
+    bool Grouping;
+    const char *Expected;
+};
+
+TEST(StringFunctions, NumberStringPadsAndGroups) {
+    const NumberCase cases[] = {
+        {1234567, ' ', 12, true, "   1.234.567"}, {-5, '0', 3, false, "0-5"},   {1024, ' ', 0, true, "1.024"},
+        {999, ' ', 0, true, "999"},                {-1234, ' ', 0, true, "-1.234"}, {0, ' ', 3, false, "  0"},
+        {12, '0', 4, false, "0012"},
+    };
+    for (const NumberCase &c : cases)
+        EXPECT_EQ(t_NumberString(c.Value, c.Pad, c.Width, c.Grouping), c.Expected) << c.Value;
+}
+
+TEST(StringFunctions, DecimalStringUsesCommaAndDropsTrailingZero) {
+    EXPECT_EQ(t_DecimalString(1.0), "1");
+    EXPECT_EQ(t_DecimalString(2.5), "2,5");
+    EXPECT_EQ(t_DecimalString(-0.25), "-0,25");
+    EXPECT_EQ(t_DecimalString(100000.0), "100000");
+}
+
+TEST(StringFunctions, HexAndFourCharCodes) {
+    EXPECT_EQ(t_Hex2(0x1AB), "AB");
+    EXPECT_EQ(t_Hex2Text(10), Text("0A"));
+    EXPECT_EQ(t_Hex4Text(0x12345), Text("2345"));
+    EXPECT_EQ(t_FourCharCode(0x54455854), "TEXT");
+    EXPECT_EQ(t_FourCharCode(0), "????");
+}
+
+TEST(StringFunctions, LinesAndPaths) {
+    EXPECT_EQ(t_FirstLine("ab\ncd\ref"), "ab\ncd");
+    EXPECT_EQ(t_FirstLine("ab\ncd"), "ab");
+    EXPECT_EQ(t_FirstLine("abc"), "abc");
+    EXPECT_EQ(t_PathDirectory("/a/b/c.dsk"), "/a/b/");
+    EXPECT_EQ(t_PathDirectory("c.dsk"), "");
+    EXPECT_EQ(t_PathFileName("/a/b/GAMES.DSK"), "GAMES.DSK");
+}
+
+TEST(HexTables, OnlyHexDigitsHaveValues) {
+    t_BuildHexTables();
+    EXPECT_EQ(t_HexValues[int('0')], 0);
+    EXPECT_EQ(t_HexValues[int('F')], 15);
+    EXPECT_EQ(t_HexValues[int('a')], 10);
+    for (int c : {int('G'), int('g'), int(' ')}) EXPECT_EQ(t_HexValues[c], -1);
+    for (int c = 'f' + 1; c < 256; c++) EXPECT_EQ(t_HexValues[c], -1) << c;
+}
+
+TEST(TextBytes, CompareHashSplitJoin) {
+    EXPECT_EQ(t_TextCompare(Text("ab"), Text("abc")), -1);
+    EXPECT_EQ(t_TextCompare(Text("abd"), Text("abc")), 1);
+    EXPECT_EQ(t_TextCompare(Text("abc"), Text("abc")), 0);
+    EXPECT_NE(t_TextHash(Text("ab")), t_TextHash(Text("ba")));
+    EXPECT_EQ(t_TextHash(Text("ab")), t_TextHash(Text("ab")));
+
+    std::vector<Text> parts = t_TextSplit(Text("a,,b,"), ',');
+    ASSERT_EQ(parts.size(), 3u);
+    EXPECT_EQ(parts[1], Text(""));
+    EXPECT_EQ(parts[2], Text("b"));
+    EXPECT_TRUE(t_TextSplit(Text(""), ',').empty());
+    EXPECT_EQ(t_TextJoin(parts, ';'), Text("a;;b"));
+    EXPECT_EQ(t_TextFill('x', 3), Text("xxx"));
+    EXPECT_TRUE(t_TextFill('x', 0).empty());
+}
+
+TEST(TextBytes, UpperCaseAndValue) {
+    Text in(std::vector<uint8_t>{0x73, 0x74, 0x72, 0x61, 0xDF, 0x65});
+    Text out(std::vector<uint8_t>{0x53, 0x54, 0x52, 0x41, 0x53, 0x53, 0x45});
+    EXPECT_EQ(t_TextUpperCase(in), out);
+    EXPECT_EQ(t_TextUpperCase(Text(std::vector<uint8_t>{0xE5, 0xF7, 0xFF})), Text(std::vector<uint8_t>{0xE5, 0xF7, 0xFF}));
+    EXPECT_EQ(t_TextValue(Text("  42x")), 42);
+    EXPECT_EQ(t_TextValue(Text(" -  7")), -7);
+    EXPECT_EQ(t_TextValue(Text("   ")), 0);
+    EXPECT_EQ(t_TextValue(Text("99999999999999999999999")), 999999999999999999LL);
+}
+
+TEST(Conversions, TextToStringReadsEscapes) {
+    Text escaped(std::vector<uint8_t>{0x1B, 0x30, 0x30, 0x45, 0x39, 0x1D});
+    EXPECT_EQ(t_TextToString(escaped), "é");
+    Text open(std::vector<uint8_t>{0x1B, 0x30, 0x30, 0x45, 0x39});
+    EXPECT_EQ(t_Decode(t_TextToString(open)), (std::u32string{0x1B, 0x30, 0x30, 0x45, 0x39}));
+    EXPECT_EQ(t_Decode(t_TextToString(Text(std::vector<uint8_t>{0xE9}))), std::u32string{0xE9});
+    EXPECT_EQ(t_StringToText("é"), Text(std::vector<uint8_t>{0xC3, 0xA9}));
+}
+
+TEST(Conversions, ConvertUniCodeMapsToToolkitCodes) {
+    t_Converted c = t_ConvertUniCode("Ä€ʃ");
+    EXPECT_EQ(t_Decode(c.Converted), (std::u32string{0xC4, 0xA4, 0x7F}));
+    EXPECT_TRUE(c.Missing);
+
+    t_Converted d = t_ConvertUniCode("Œ–“x”\nØæÆ…");
+    EXPECT_EQ(t_Decode(d.Converted), std::u32string(U"OE-\"x\"\r0aeAE\u00BF"));
+    EXPECT_FALSE(d.Missing);
+}
+
+TEST(Conversions, EscapesRoundTripForPasteAndCopy) {
+    std::string pasted = t_UnicodeEscapes("a€\nb");
+    EXPECT_EQ(pasted, std::string("a\x1B" "20AC\x1D\rb"));
+    EXPECT_EQ(t_ResolveEscapes(pasted), "a€\rb");
+    EXPECT_EQ(t_ResolveEscapes("\x1B" "12"), "\x1B" "12");
+}
+
+TEST(Utf8, StrayBytesAreKeptAsLatin1) {
+    std::string bad = "a\xFF\xC3";
+    EXPECT_EQ(t_Decode(bad), (std::u32string{'a', 0xFF, 0xC3}));
+    EXPECT_EQ(t_Length(bad), 3);
+}
+
+}  // namespace

@@ -1,0 +1,138 @@
+// The launch sequence and the interface objects of the application.
+#include "app_delegate.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFontDatabase>
+#include <QMenuBar>
+#include <QScreen>
+#include <QVBoxLayout>
+
+#include "host_state.h"
+#include "log.h"
+#include "text.h"
+#include "threads.h"
+
+static AppDelegate *theDelegate = nullptr;
+
+AppDelegate *t_AppDelegate() { return theDelegate; }
+
+// Title-bar height used where the window system does not report one (the
+// offscreen platform, or X servers without a window manager).
+static const int defaultTitleBarHeight = 28;
+
+AppDelegate::AppDelegate(std::function<void()> program) : Program(std::move(program)) {
+    theDelegate = this;
+    buildInterface();
+}
+
+QMainWindow *AppDelegate::makeTextWindow(int number, const QString &title, QPlainTextEdit **text,
+                                         QLineEdit **ruler) {
+    auto *window = new QMainWindow();
+    window->setWindowTitle(title);
+    window->setProperty("t_WindowNumber", number);
+    auto *content = new QWidget(window);
+    auto *layout = new QVBoxLayout(content);
+    layout->setContentsMargins(20, 10, 20, 10);
+    QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    mono.setFamily("DejaVu Sans Mono");
+    mono.setPointSize(12);
+    if (ruler) {
+        *ruler = new QLineEdit(content);
+        (*ruler)->setReadOnly(true);
+        (*ruler)->setFont(mono);
+        (*ruler)->setFrame(false);
+        layout->addWidget(*ruler);
+    }
+    *text = new QPlainTextEdit(content);
+    (*text)->setReadOnly(true);
+    (*text)->setFont(mono);
+    (*text)->setLineWrapMode(QPlainTextEdit::NoWrap);
+    layout->addWidget(*text);
+    window->setCentralWidget(content);
+    window->resize(800, 500);
+    window->installEventFilter(this);
+    return window;
+}
+
+void AppDelegate::buildInterface() {
+    FileMenu = new QMenu("File");
+    QAction *quit = FileMenu->addAction("Quit");
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Q));
+    quit->setData(0);
+    QObject::connect(quit, &QAction::triggered, qApp, &QApplication::quit);
+
+    for (int n = 0; n < 8; n++) {
+        auto *window = new QMainWindow();
+        window->setProperty("t_WindowNumber", n);
+        window->menuBar()->addMenu(FileMenu);
+        auto *frame = new QWidget(window);   // the border around the view
+        frame->setAutoFillBackground(true);
+        t_Views[n] = new t_View(n, frame);
+        window->setCentralWidget(frame);
+        window->installEventFilter(this);
+        t_ViewWindows[n] = window;
+    }
+    VirtualPrinterWindow = makeTextWindow(9, "Virtual Printer", &VirtualPrinterTextView, &VirtualPrinterRuler);
+    VirtualPrinterScrollView = VirtualPrinterTextView;
+    SystemConsoleWindow = makeTextWindow(10, "System Console", &SystemConsoleTextView, &SystemConsoleRuler);
+    SystemConsoleScrollView = SystemConsoleTextView;
+    PasteboardWindow = makeTextWindow(8, "Pasteboard", &PasteboardTextView, nullptr);
+    PasteboardScrollView = PasteboardTextView;
+    for (QMainWindow *w : {VirtualPrinterWindow, SystemConsoleWindow, PasteboardWindow})
+        w->menuBar()->addMenu(FileMenu);
+
+    MainWindow = new QMainWindow();
+    MainWindow->setWindowTitle("Diskwright");
+    MainWindow->setProperty("t_WindowNumber", 12);
+    MainWindow->menuBar()->addMenu(FileMenu);
+    MainWindow->installEventFilter(this);
+    PreferencesWindow = new QMainWindow();
+    PreferencesWindow->setWindowTitle("Preferences");
+    PreferencesWindow->setProperty("t_WindowNumber", 11);
+    PreferencesWindow->installEventFilter(this);
+}
+
+// A window's close box only hides the window.
+bool AppDelegate::eventFilter(QObject *watched, QEvent *event) {
+    if (event->type() == QEvent::Close) {
+        auto *window = qobject_cast<QWidget *>(watched);
+        if (window && window->isWindow()) {
+            event->ignore();
+            window->hide();
+            QVariant number = window->property("t_WindowNumber");
+            t_Log("t_MouseEventPostCloseBoxClick: Window = " +
+                  std::to_string(number.isValid() ? number.toInt() : 255));
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void AppDelegate::applicationWillFinishLaunching() {
+    t_Log("applicationWillFinishLaunching: Called.");
+    if (t_ThreadNumber() == 1) t_NameThread("AppDelegate");
+}
+
+// Title bar = window frame − scroll view − the 10-point margins above and
+// below it; where the window system reports no frame, a standard height.
+static int measureTitleBarHeight(QMainWindow *window, QWidget *scrollView) {
+    int measured = window->frameGeometry().height() - scrollView->height() - 20;
+    int contentOnly = window->geometry().height() - scrollView->height() - 20;
+    if (measured > contentOnly) return measured;
+    return defaultTitleBarHeight;
+}
+
+void AppDelegate::applicationDidFinishLaunching() {
+    t_Log("applicationDidFinishLaunching: Start.");
+    initvxtools();
+    t_TitleBarHeight = measureTitleBarHeight(PasteboardWindow, PasteboardScrollView);
+    t_Log("Program: Start.");
+    startprocess(Program, 0x40000000);
+    t_Log("applicationDidFinishLaunching: End.");
+}
+
+void AppDelegate::applicationWillTerminate() {
+    t_Log("applicationWillTerminate: Called.");
+    t_TerminateHandler();
+}

@@ -1,0 +1,14 @@
+// The host view of one toolkit window (View00 ... View07).
+#pragma once
+
+#include <QWidget>
+
+class t_View : public QWidget {
+    Q_OBJECT
+public:
+    t_View(int number, QWidget *parent = nullptr);
+    int Number;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+};
