@@ -1,0 +1,91 @@
+// The application under the offscreen platform: launch order, the program
+// thread, and quitting.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <atomic>
+#include <cstdio>
+#include <csignal>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "app_delegate.h"
+#include "application.h"
+#include "threads.h"
+
+namespace {
+
+// Lines in the order they must appear, each after the one before.
+void expectInOrder(const std::string &log, const std::vector<std::string> &lines) {
+    size_t at = 0;
+    for (const std::string &line : lines) {
+        size_t found = log.find(line, at);
+        ASSERT_NE(found, std::string::npos) << "missing or out of order: " << line << "\nlog:\n" << log;
+        at = found + line.size();
+    }
+}
+
+TEST(Application, LaunchesRunsTheProgramAndQuitsFromTheMenu) {
+    std::atomic<int> programThread{0};
+    std::atomic<bool> stillRunningAfterProgram{false};
+    testing::internal::CaptureStdout();
+    int argc = 1;
+    char name[] = "diskwright";
+    char *argv[] = {name, nullptr};
+    int status = t_RunApplication(argc, argv, [&] {
+        programThread = t_ThreadNumber();
+        // The program ends; a moment later the user quits from the menu.
+        t_RunAsync([&] {
+            t_SleepMs(200);
+            t_OnMainThread([&] {
+                stillRunningAfterProgram = true;
+                t_AppDelegate()->FileMenu->actions().first()->trigger();
+            });
+        });
+    });
+    std::string log = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(programThread.load(), 2);
+    EXPECT_TRUE(stillRunningAfterProgram);
+    expectInOrder(log, {"applicationWillFinishLaunching: Called.", "applicationDidFinishLaunching: Start.",
+                        "initvxtools: Start.", "initvxtools: End.", "Program: Start.",
+                        "applicationDidFinishLaunching: End.", "applicationWillTerminate: Called."});
+}
+
+// Reads the program's output until the text appears or the time runs out.
+bool readUntil(FILE *out, const std::string &text, std::string &log, int seconds) {
+    alarm(unsigned(seconds));
+    char buf[512];
+    while (log.find(text) == std::string::npos && fgets(buf, sizeof buf, out)) log += buf;
+    alarm(0);
+    return log.find(text) != std::string::npos;
+}
+
+TEST(Application, ProgramEndsButTheApplicationStays) {
+    signal(SIGALRM, [](int) {});
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    pid_t pid = fork();
+    if (pid == 0) {
+        dup2(fds[1], 1);
+        close(fds[0]);
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        execl(DW_PROGRAM, DW_PROGRAM, nullptr);
+        _exit(127);
+    }
+    close(fds[1]);
+    FILE *out = fdopen(fds[0], "r");
+    std::string log;
+    EXPECT_TRUE(readUntil(out, "t_QuitProgram: Quitting current thread", log, 20)) << log;
+    usleep(300 * 1000);
+    int status = 0;
+    EXPECT_EQ(waitpid(pid, &status, WNOHANG), 0) << "the application ended with its program";
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+    fclose(out);
+}
+
+}  // namespace

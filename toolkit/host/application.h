@@ -1,0 +1,9 @@
+// Runs the Qt application with the given main program on its program thread.
+#pragma once
+
+#include <functional>
+
+// Builds the interface, runs the launch sequence (which starts the program
+// on its own thread) and the event loop; returns the loop's exit status once
+// the user has quit.
+int t_RunApplication(int &argc, char **argv, std::function<void()> program);

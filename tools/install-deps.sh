@@ -1,0 +1,23 @@
+# Installs the Debian packages the build, the tests and the program need,
+# only those that are missing.  Sourced by run.sh and test.sh.
+DW_PACKAGES=(
+  build-essential cmake pkg-config
+  qt6-base-dev qt6-qpa-plugins qt6-multimedia-dev
+  libgtest-dev googletest
+  libfreetype-dev fonts-dejavu-core zlib1g-dev
+  clang libclang-rt-14-dev
+  cpmtools
+)
+
+dw_install_missing() {
+  local missing=() p
+  for p in "${DW_PACKAGES[@]}" "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
