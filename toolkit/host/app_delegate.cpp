@@ -9,9 +9,12 @@
 #include <QVBoxLayout>
 
 #include "host_state.h"
+#include "display_host.h"
 #include "log.h"
 #include "text.h"
 #include "threads.h"
+#include "windows.h"
+#include "windows_qt.h"
 
 static AppDelegate *theDelegate = nullptr;
 
@@ -91,6 +94,8 @@ void AppDelegate::buildInterface() {
     PreferencesWindow->setWindowTitle("Preferences");
     PreferencesWindow->setProperty("t_WindowNumber", 11);
     PreferencesWindow->installEventFilter(this);
+    t_InstallWindowHost(this);
+    t_InstallDisplayHost();
 }
 
 // A window's close box only hides the window.
@@ -99,10 +104,7 @@ bool AppDelegate::eventFilter(QObject *watched, QEvent *event) {
         auto *window = qobject_cast<QWidget *>(watched);
         if (window && window->isWindow()) {
             event->ignore();
-            window->hide();
-            QVariant number = window->property("t_WindowNumber");
-            t_Log("t_MouseEventPostCloseBoxClick: Window = " +
-                  std::to_string(number.isValid() ? number.toInt() : 255));
+            t_MouseEventPostCloseBoxClick(t_WindowNumber(window));
             return true;
         }
     }

@@ -7,6 +7,7 @@
 #include <atomic>
 
 #include "app_delegate.h"
+#include "events.h"
 #include "threads.h"
 #include "unicode_qt.h"
 
@@ -35,6 +36,7 @@ int t_RunApplication(int &argc, char **argv, std::function<void()> program) {
     QApplication::setQuitOnLastWindowClosed(false);
     t_InstallQtUnicodeServices();
     installMainThreadRunner();
+    t_InstallEventHooks();
 
     AppDelegate delegate(std::move(program));
     delegate.applicationWillFinishLaunching();

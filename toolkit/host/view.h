@@ -3,6 +3,8 @@
 
 #include <QWidget>
 
+#include "display_types.h"
+
 class t_View : public QWidget {
     Q_OBJECT
 public:
@@ -11,4 +13,8 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+
+private:
+    // The window image, rebuilt into the same buffer on every draw.
+    t_Image Image;
 };

@@ -1,0 +1,56 @@
+// The command table and the helpers every command uses.
+#include <algorithm>
+#include <cstring>
+
+#include "cli.h"
+#include "volume.h"
+
+const cli_Command cli_Commands[] = {
+    {"info", "IMAGE", cli_Info},
+    {"ls", "[-l] IMAGE", cli_Ls},
+    {"get", "IMAGE NAME [HOSTFILE] [--trim]  |  get IMAGE '*' FOLDER [--trim]", cli_Get},
+    {"put", "IMAGE HOSTFILE... [--as NAME]", cli_Put},
+    {"rm", "IMAGE NAME...   (NAME as typed, or #n for directory entry n)", cli_Rm},
+    {"unrm", "IMAGE NAME...   (NAME as typed, or #n for directory entry n)", cli_Unrm},
+    {"sort", "IMAGE names|size asc|desc", cli_Sort},
+    {"init", "IMAGE", cli_Init},
+    {"new", "IMAGE SIZE_KB   (64 to 2048, even)", cli_New},
+    {"map", "IMAGE", cli_Map},
+    {"blocks", "IMAGE NAME", cli_Blocks},
+    {"dump", "IMAGE NAME", cli_Dump},
+    {"type", "IMAGE NAME", cli_Type},
+};
+const int cli_CommandCount = int(sizeof cli_Commands / sizeof cli_Commands[0]);
+
+bool cli_Open(const std::string &path, cpm_Volume &volume) {
+    volume = cpm_LoadVolume(path);
+    if (!volume.Path.empty()) return true;
+    cli_Err("diskwright-cli: " + path + ": no such image file");
+    return false;
+}
+
+bool cli_Save(cpm_Volume &volume) {
+    if (!volume.Changed) return true;
+    cpm_SaveVolumeResult saved = cpm_SaveVolume(std::move(volume));
+    volume = std::move(saved.Volume);
+    if (saved.Message.empty()) return true;
+    cli_Err("diskwright-cli: " + volume.Path + ": image could not be saved: " + saved.Message);
+    return false;
+}
+
+bool cli_TakeFlag(cli_Args &args, const char *flag) {
+    auto at = std::find(args.begin(), args.end(), flag);
+    if (at == args.end()) return false;
+    args.erase(at);
+    return true;
+}
+
+bool cli_TakeOption(cli_Args &args, const char *option, std::string &value, bool &present) {
+    auto at = std::find(args.begin(), args.end(), option);
+    present = at != args.end();
+    if (!present) return true;
+    if (at + 1 == args.end()) return false;
+    value = *(at + 1);
+    args.erase(at, at + 2);
+    return true;
+}

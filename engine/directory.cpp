@@ -1,0 +1,108 @@
+// Part 1.2: the directory lists, display names and name conversion.
+#include <algorithm>
+#include <unordered_map>
+
+#include "entries.h"
+
+Text cpm_RawName(const uint8_t *entry, bool keepBits) {
+    Text name = cpm_BlankName;
+    for (int k = 1; k <= 8; k++) name[size_t(k - 1)] = entry[k];
+    for (int k = 9; k <= 11; k++) name[size_t(k)] = keepBits ? entry[k] : uint8_t(entry[k] & 0x7F);
+    return name;
+}
+
+Text cpm_EntryName(const cpm_Volume &volume, int entry) {
+    if (entry < 0 || entry >= cpm_PresentEntries(volume)) return Text();
+    return cpm_RawName(cpm_EntryBytes(volume, entry), false);
+}
+
+// The eleven name bytes of an invalid entry, as the diagnostic line shows them.
+static std::string shownNameBytes(const uint8_t *entry) {
+    std::string out;
+    for (int k = 1; k <= 11; k++) {
+        uint8_t b = entry[k];
+        if (b < 0x20) out += std::string("^") + char(b + 0x40);
+        else if (b >= 0x80) out += "#[" + std::to_string(b) + ")]";
+        else out += char(b);
+    }
+    return out;
+}
+
+// The per-file diagnostic line of step 8.
+static std::string entryLine(int i, const Text &name, int recordBytes, const uint8_t *entry, bool wide, int mainEntry) {
+    std::string line = "cpm_LoadDirectory: #" + std::to_string(i) + " = " + name.bytes() + ", Len =" +
+                       t_NumberString(recordBytes, U' ', 7, true) + ", Blk";
+    for (int k = 0; k < cpm_SlotCount(wide); k++) line += " " + std::to_string(cpm_SlotBlock(entry, wide, k)) + ",";
+    if (mainEntry >= 0) line += " Main = #" + std::to_string(mainEntry);
+    return line;
+}
+
+cpm_DirectoryLists cpm_LoadDirectory(const cpm_Volume &volume) {
+    cpm_DirectoryLists lists;
+    size_t count = size_t(std::max(volume.DirEntries, 0));
+    lists.Names.assign(count, Text(std::vector<uint8_t>{0xE5}));
+    lists.Sizes.assign(count, cpm_UnusedSize);
+    lists.Extents.assign(count, 0);
+    lists.Attributes.assign(count, Text());
+    bool wide = cpm_WideBlocks(volume);
+    bool twoExtents = volume.VolumeKB <= 512 && volume.BlockSize >= 2048;
+    std::unordered_map<Text, int> firstOfName;
+    int present = cpm_PresentEntries(volume);
+    for (int i = 0; i < present; i++) {
+        const uint8_t *e = cpm_EntryBytes(volume, i);
+        if (e[0] != 0) continue;
+        uint8_t c = e[1];
+        if (c < 0x20 || c >= 0x80) {
+            if (c != 0 && c != 0xE5)
+                cpm_Diag("cpm_LoadDirectory: Invalid name for file #" + std::to_string(i) + ": " + shownNameBytes(e));
+            continue;
+        }
+        Text name = cpm_RawName(e, false);
+        Text attributes;
+        if (e[9] & 0x80) attributes.push_back('R');
+        if (e[10] & 0x80) attributes.push_back('S');
+        if (e[11] & 0x80) attributes.push_back('A');
+        lists.Attributes[size_t(i)] = attributes;
+        int ex = e[12], s2 = e[14], rc = e[15];
+        int own = rc * cpm_RecordSize;
+        if (twoExtents && (ex & 1)) own += volume.BlockSize * 16 - cpm_ExtentBytes;
+        auto found = firstOfName.find(name);
+        int mainEntry = found == firstOfName.end() ? -1 : found->second;
+        if (mainEntry < 0) {
+            firstOfName.emplace(name, i);
+            lists.Sizes[size_t(i)] = own;
+        } else {
+            lists.Extents[size_t(mainEntry)] += 1;
+            lists.Sizes[size_t(i)] = -(1 + (ex % 32) + 32 * (s2 % 64));
+            lists.Sizes[size_t(mainEntry)] += own;
+        }
+        if (cpm_Diagnostics()) cpm_Diag(entryLine(i, name, rc * cpm_RecordSize, e, wide, mainEntry));
+        lists.Names[size_t(i)] = std::move(name);
+    }
+    return lists;
+}
+
+Text cpm_FilterName(const Text &part) {
+    static const std::string dropped = " <>.,;:=?*[]%|()/\\";
+    Text out;
+    for (uint8_t b : t_TextUpperCase(part).Elements) {
+        b &= 0x7F;
+        if (dropped.find(char(b)) == std::string::npos) out.push_back(b);
+    }
+    return out;
+}
+
+// The part padded with blanks and cut to n bytes.
+static Text padCut(Text part, size_t n) {
+    part.Elements.resize(n, ' ');
+    return part;
+}
+
+Text cpm_MakeName(const Text &name) {
+    if (name.empty()) return Text();
+    auto dot = std::find(name.Elements.begin(), name.Elements.end(), uint8_t('.'));
+    Text base(std::vector<uint8_t>(name.Elements.begin(), dot));
+    Text type;
+    if (dot != name.Elements.end()) type = Text(std::vector<uint8_t>(dot + 1, name.Elements.end()));
+    return padCut(cpm_FilterName(base), 8) + Text(".") + padCut(cpm_FilterName(type), 3);
+}

@@ -1,0 +1,52 @@
+// Part 2.7: the hexdump lines, and a file shown as plain text.
+#include <cstdio>
+
+#include "screen_text.h"
+
+std::vector<std::string> cpm_HexdumpLines(const Text &data) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::vector<std::string> lines;
+    lines.reserve(data.size() / 16 + 1);
+    std::string line;
+    Text column;
+    for (size_t k = 0; k < data.size(); k++) {
+        uint8_t b = data[k];
+        if (k % 16 == 0) {
+            char offset[16];
+            snprintf(offset, sizeof offset, "%08llX: ", (unsigned long long)k & 0xFFFFFFFFull);
+            line = offset;
+            column = Text();
+        }
+        line += digits[b >> 4];
+        line += digits[b & 15];
+        line += ' ';
+        uint8_t c = b & 0x7F;
+        column.push_back(c < 32 ? uint8_t(c + 64) : c);
+        if (k % 16 == 15) {
+            lines.push_back(line + " " + t_TextToString(column));
+            line.clear();
+        }
+    }
+    if (!line.empty()) lines.push_back(line);   // a last, partial line has no character column
+    return lines;
+}
+
+std::vector<std::string> cpm_TypeLines(const Text &data) {
+    std::vector<std::string> lines;
+    std::string line;
+    bool afterCR = false;
+    for (uint8_t b : data.Elements) {
+        if (b == 0x1A) break;
+        b &= 0x7F;
+        bool lf = b == 0x0A;
+        if (b == 0x0D || (lf && !afterCR)) {
+            lines.push_back(line);
+            line.clear();
+        } else if (b >= 0x20 || b == 0x09) {
+            line += char(b);
+        }
+        afterCR = b == 0x0D;
+    }
+    if (!line.empty()) lines.push_back(line);
+    return lines;
+}

@@ -1,0 +1,93 @@
+// Part 2.3: the lines of the D(irectory and L(ong Dir listings.
+#include <algorithm>
+
+#include "screen_text.h"
+#include "text_cursor.h"
+
+static std::string grouped(long long value, int width) { return t_NumberString(value, U' ', width, true); }
+
+std::string cpm_DisplayString(const Text &name) { return t_TextToString(name); }
+
+std::string cpm_VolumeHeading(const cpm_Volume &volume) {
+    return "Volume Name: " + t_PathFileName(volume.Path) + " (" + std::to_string(volume.VolumeKB) + "K)";
+}
+
+bool cpm_IsListed(const cpm_Volume &volume, int i) {
+    if (i < 0 || size_t(i) >= volume.Sizes.size() || size_t(i) >= volume.Names.size()) return false;
+    const Text &name = volume.Names[size_t(i)];
+    return volume.Sizes[size_t(i)] >= 0 && !name.empty() && name[0] != 0xE5;
+}
+
+bool cpm_IsSystemFile(const cpm_Volume &volume, int i) {
+    if (i < 0 || size_t(i) >= volume.Attributes.size()) return false;
+    const auto &a = volume.Attributes[size_t(i)].Elements;
+    return std::find(a.begin(), a.end(), uint8_t('S')) != a.end();
+}
+
+long long cpm_SizeK(const cpm_Volume &volume, long long size) {
+    long long bs = volume.BlockSize > 0 ? volume.BlockSize : 1;
+    return ((size - 1) / bs + 1) * bs / 1024;
+}
+
+std::string cpm_ShortEntryText(const cpm_Volume &volume, int i) {
+    return cpm_DisplayString(volume.Names[size_t(i)]) + grouped(cpm_SizeK(volume, volume.Sizes[size_t(i)]), 4);
+}
+
+std::string cpm_LongEntryText(const cpm_Volume &volume, int i) {
+    long long size = volume.Sizes[size_t(i)];
+    const Text &attributes = volume.Attributes[size_t(i)];
+    auto has = [&](char letter) {
+        return std::find(attributes.Elements.begin(), attributes.Elements.end(), uint8_t(letter)) != attributes.Elements.end();
+    };
+    std::string line = cpm_DisplayString(volume.Names[size_t(i)]) + grouped(cpm_SizeK(volume, size), 4) + "K " +
+                       grouped(size, 7) + " Bytes" + "  #" + grouped(i, 3);
+    line += has('R') ? "  R/O" : "  R/W";
+    if (has('S')) line += "  SYS";
+    if (has('A')) line += "  (Archived)";
+    int extents = size_t(i) < volume.Extents.size() ? volume.Extents[size_t(i)] : 0;
+    if (extents >= 1) line += "  (" + std::to_string(extents) + " Extension" + (extents >= 2 ? "s" : "") + ")";
+    return line;
+}
+
+std::string cpm_ListingSummary(const cpm_Volume &volume, int files) {
+    return std::to_string(files) + " files, " + grouped(volume.UsedKB, 1) + "K used, " +
+           grouped((long long)volume.VolumeKB - volume.UsedKB, 1) + "K free.";
+}
+
+std::vector<std::string> cpm_DirectoryLines(const cpm_Volume &volume, int mode) {
+    cpm_TextCursor out;
+    out.Print(cpm_VolumeHeading(volume));
+    out.Cr();
+    out.Cr();
+    int files = 0, column = 1;
+    int count = int(volume.Sizes.size());
+    for (int i = 0; i < count; i++) {
+        if (!cpm_IsListed(volume, i)) continue;
+        files++;
+        if (mode == 2) {
+            out.Print(cpm_LongEntryText(volume, i));
+            out.Cr();
+            continue;
+        }
+        if (cpm_IsSystemFile(volume, i)) continue;
+        out.Print(cpm_ShortEntryText(volume, i));
+        if (column < 4) {
+            out.Print(" | ");
+            column++;
+        } else {
+            out.Cr();
+            column = 1;
+        }
+    }
+    if (mode != 2 && column != 1) out.Cr();
+    if (files != 0) out.Cr();
+    out.Print(cpm_ListingSummary(volume, files));
+    return out.Finish();
+}
+
+std::string cpm_HostName(const Text &displayName) {
+    Text out;
+    for (uint8_t b : displayName.Elements)
+        if (b != ' ') out.push_back(b);
+    return cpm_DisplayString(out);
+}

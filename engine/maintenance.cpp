@@ -1,0 +1,111 @@
+// Part 1.6: erase and unerase, sorting the directory, initialising a volume.
+#include <algorithm>
+
+#include "allocation.h"
+#include "entries.h"
+
+static const std::string blocksInUse = "Its blocks are in use by another file.";
+
+// "#n": the number after the "#", read as t_TextValue reads it.
+static long long entryNumber(const Text &name) {
+    return t_TextValue(Text(std::vector<uint8_t>(name.Elements.begin() + 1, name.Elements.end())));
+}
+
+// The 12 bytes of a typed name without filtering: base, ".", type, blank-padded and cut.
+static Text unfilteredName(const Text &name) {
+    auto dot = std::find(name.Elements.begin(), name.Elements.end(), uint8_t('.'));
+    std::vector<uint8_t> base(name.Elements.begin(), dot), type;
+    if (dot != name.Elements.end()) type.assign(dot + 1, name.Elements.end());
+    base.resize(8, ' ');
+    type.resize(3, ' ');
+    return Text(base) + Text(".") + Text(type);
+}
+
+// True when giving `user` to the chosen entries would put a block under two
+// entries that hold blocks: the entries that start to hold blocks are checked
+// against every other block-holding entry and against each other.
+static bool wouldShareBlocks(const cpm_Volume &volume, const std::vector<int> &chosen, uint8_t user) {
+    if (!cpm_HoldsBlocks(user)) return false;
+    int n = cpm_BlockCount(volume);
+    bool wide = cpm_WideBlocks(volume);
+    std::vector<uint8_t> owner(size_t(std::max(n, 0)), 0);   // 1 held now, 2 by a revived entry
+    auto mark = [&](int i, uint8_t who) {
+        const uint8_t *e = cpm_EntryBytes(volume, i);
+        bool clash = false;
+        for (int k = 0; k < cpm_SlotCount(wide); k++) {
+            int b = cpm_SlotBlock(e, wide, k);
+            if (b < volume.DirBlocks || b >= n) continue;
+            if (owner[size_t(b)] != 0 && (who == 2 || owner[size_t(b)] == 2)) clash = true;
+            if (owner[size_t(b)] == 0) owner[size_t(b)] = who;
+        }
+        return clash;
+    };
+    int present = cpm_PresentEntries(volume);
+    for (int i = 0; i < present; i++)
+        if (cpm_HoldsBlocks(cpm_EntryBytes(volume, i)[0])) mark(i, 1);   // holds its blocks now and after
+    for (int i : chosen)
+        if (!cpm_HoldsBlocks(cpm_EntryBytes(volume, i)[0]) && mark(i, 2)) return true;
+    return false;
+}
+
+cpm_SetUserResult cpm_SetFileUser(cpm_Volume volume, const Text &name, uint8_t user) {
+    if (name.empty()) return {std::move(volume), Text(), false, ""};
+    std::vector<int> chosen;
+    Text shown;
+    int present = cpm_PresentEntries(volume);
+    if (name[0] == '#') {
+        long long n = entryNumber(name);
+        if (n < 0 || n >= volume.DirEntries) return {std::move(volume), name, false, ""};
+        if (size_t(n) < volume.Names.size()) shown = volume.Names[size_t(n)];
+        if (n >= present) return {std::move(volume), shown, false, ""};   // the entry lies beyond the image
+        chosen.push_back(int(n));
+    } else {
+        shown = unfilteredName(name);
+        for (int i = 0; i < present; i++)
+            if (cpm_RawName(cpm_EntryBytes(volume, i), true) == shown) chosen.push_back(i);
+        if (chosen.empty()) return {std::move(volume), shown, false, ""};
+    }
+    if (wouldShareBlocks(volume, chosen, user)) return {std::move(volume), shown, true, blocksInUse};
+    for (int i : chosen) cpm_EntryBytes(volume, i)[0] = user;
+    volume.Changed = true;
+    return {cpm_Rebuild(std::move(volume)), shown, true, ""};
+}
+
+cpm_Volume cpm_Alphabetize(cpm_Volume volume, bool byNames, bool ascending) {
+    int present = cpm_PresentEntries(volume);
+    for (int i = 0; i < present; i++) {
+        uint8_t *e = cpm_EntryBytes(volume, i);
+        if (e[0] == cpm_ErasedUser) std::fill(e + 1, e + cpm_EntrySize, cpm_ErasedUser);
+    }
+    std::vector<Text> names = volume.Names;
+    std::vector<int> sizes = volume.Sizes;
+    int count = int(std::min(names.size(), sizes.size()));
+    for (int i = 0; i + 1 < count; i++) {
+        for (int j = i + 1; j < count; j++) {
+            int c = t_TextCompare(names[size_t(i)], names[size_t(j)]);
+            if (!ascending) c = -c;
+            int si = sizes[size_t(i)], sj = sizes[size_t(j)];
+            bool exchange = byNames ? (c == 1 || (c == 0 && si < sj)) : (si < sj || (si == sj && c == 1));
+            if (!exchange) continue;
+            std::swap(names[size_t(i)], names[size_t(j)]);
+            std::swap(sizes[size_t(i)], sizes[size_t(j)]);
+            // An entry beyond the end of the image has no bytes to move.
+            if (i < present && j < present)
+                std::swap_ranges(cpm_EntryBytes(volume, i), cpm_EntryBytes(volume, i) + cpm_EntrySize,
+                                 cpm_EntryBytes(volume, j));
+        }
+    }
+    volume.Changed = true;
+    return cpm_Rebuild(std::move(volume));
+}
+
+cpm_Volume cpm_InitVolume(cpm_Volume volume) {
+    long long size = (long long)volume.Image.size();
+    long long dirEnd = std::min(size, volume.DataStart + (long long)volume.DirBlocks * volume.BlockSize);
+    long long dataEnd = std::min(size, volume.DataStart + (long long)volume.VolumeKB * 1024);
+    long long at = std::min<long long>(volume.DataStart, size);
+    std::fill(volume.Image.data() + at, volume.Image.data() + std::max(at, dirEnd), cpm_ErasedUser);
+    if (dataEnd > dirEnd) std::fill(volume.Image.data() + std::max(at, dirEnd), volume.Image.data() + dataEnd, uint8_t(0));
+    volume.Changed = true;
+    return cpm_Rebuild(std::move(volume));
+}

@@ -1,0 +1,63 @@
+// The texts of the volume manager's read-only screens, as lines: directory
+// listings (Part 2.3), sector map and blocks (Part 2.4), host names of
+// transfers (Part 2.5) and the hexdump (Part 2.7).  Pure functions of a
+// volume or of file data: no printing, paging, colours or cursor control.
+// Strings are host strings (UTF-8) in the toolkit character set: every byte
+// of a CP/M name becomes the character with that code (t_TextToString).
+// diskwright-cli prints these lines; the manager's screens print them with
+// their own display modes and paging.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "volume.h"
+
+// --- Part 2.3: directory listings ---------------------------------------------------
+
+// A 12-byte display name as a host string.
+std::string cpm_DisplayString(const Text &name);
+// "Volume Name: " + file name of Path + " (" + VolumeKB + "K)".
+std::string cpm_VolumeHeading(const cpm_Volume &volume);
+// Entry i is listed: Sizes[i] >= 0 and the name does not start with 0xE5.
+bool cpm_IsListed(const cpm_Volume &volume, int entry);
+// Entry i has the S attribute (D counts it but does not show it).
+bool cpm_IsSystemFile(const cpm_Volume &volume, int entry);
+// A byte size rounded up to whole blocks, in KB (size 0 shows one block).
+long long cpm_SizeK(const cpm_Volume &volume, long long size);
+// D cell: the 12-byte name (first 12 characters), then the size in K, width 4.
+std::string cpm_ShortEntryText(const cpm_Volume &volume, int entry);
+// L line: name (first 12 characters), "  24K  24.320 Bytes  #  5  R/W  (1 Extension)".
+std::string cpm_LongEntryText(const cpm_Volume &volume, int entry);
+// "12 files, 96K used, 32K free."
+std::string cpm_ListingSummary(const cpm_Volume &volume, int files);
+// The whole listing without paging: mode 1 D(irectory, mode 2 L(ong Dir):
+// heading, empty line, the entries, empty line (when files were counted), summary.
+std::vector<std::string> cpm_DirectoryLines(const cpm_Volume &volume, int mode);
+
+// --- Part 2.4: sector map and blocks ---------------------------------------------------
+
+// Ruler line 1 and 2 of the sector map.
+std::vector<std::string> cpm_SectorMapRuler(const cpm_Volume &volume);
+// Row r: first block number, 64 cells ("*" used, "." free, " " past the end), size.
+std::string cpm_SectorMapRow(const cpm_Volume &volume, int row);
+// "96K used, 32K free."
+std::string cpm_SectorMapSummary(const cpm_Volume &volume);
+// The whole S(ector Map screen: heading, empty line, rulers, rows, empty line, summary.
+std::vector<std::string> cpm_SectorMapLines(const cpm_Volume &volume);
+// The B(locks screen for a typed name (already in capitals), wrapped at `width`
+// columns as the 80-column window wraps it; an empty name gives no lines.
+std::vector<std::string> cpm_BlocksLines(const cpm_Volume &volume, const Text &name, int width = 80);
+
+// --- Part 2.5: transfers ----------------------------------------------------------------
+
+// Host file name of a CP/M file: the display name without blanks ("README  .   " -> "README.").
+std::string cpm_HostName(const Text &displayName);
+
+// --- Part 2.7: hexdump and text ------------------------------------------------------------
+
+// "00000000: 48 45 ... 1A  HELLO, WORLD!MJZ", one line per 16 bytes.
+std::vector<std::string> cpm_HexdumpLines(const Text &data);
+// The file as text: up to the first Control-Z, bit 7 cleared, CR LF (or a
+// lone CR or LF) ends a line, tabs kept, other control bytes dropped.
+std::vector<std::string> cpm_TypeLines(const Text &data);

@@ -1,0 +1,81 @@
+// Part 2.4: the lines of the S(ector Map and B(locks screens.
+#include "entries.h"
+#include "screen_text.h"
+#include "text_cursor.h"
+
+static const std::string tensRuler =
+    "    00000000001111111111222222222233333333334444444444555555555566666666667777777777";
+static const std::string unitsRuler =
+    "Blk 01234567890123456789012345678901234567890123456789012345678901234567890123456789";
+
+std::vector<std::string> cpm_SectorMapRuler(const cpm_Volume &volume) {
+    std::string wide = volume.VolumeKB >= 1000 ? " " : "";
+    return {tensRuler.substr(0, 68), unitsRuler.substr(0, 68) + wide + " Size"};
+}
+
+std::string cpm_SectorMapRow(const cpm_Volume &volume, int r) {
+    int n = cpm_BlockCount(volume);
+    cpm_TextCursor out;
+    out.Print(t_NumberString((long long)r * 64, U'0', 3, false) + " ");
+    std::string cells;
+    for (int k = 0; k < 64; k++) {
+        long long b = (long long)r * 64 + k;
+        bool used = b < n && size_t(b) < volume.BlockMap.size() && volume.BlockMap[size_t(b)] != 0;
+        cells += b >= n ? ' ' : used ? '*' : '.';
+    }
+    out.Print(cells);
+    out.Htab(69);
+    if (volume.VolumeKB >= 1000) out.Print(" ");
+    out.Print(t_NumberString((long long)volume.BlockSize * 64 * (r + 1) / 1024, U' ', 4, true) + "K");
+    return out.Finish().front();
+}
+
+std::string cpm_SectorMapSummary(const cpm_Volume &volume) {
+    return t_NumberString(volume.UsedKB, U' ', 1, true) + "K used, " +
+           t_NumberString((long long)volume.VolumeKB - volume.UsedKB, U' ', 1, true) + "K free.";
+}
+
+std::vector<std::string> cpm_SectorMapLines(const cpm_Volume &volume) {
+    std::vector<std::string> lines = {cpm_VolumeHeading(volume), ""};
+    for (std::string &ruler : cpm_SectorMapRuler(volume)) lines.push_back(ruler);
+    int n = cpm_BlockCount(volume);
+    for (int r = 0; (long long)r * 64 < n; r++) lines.push_back(cpm_SectorMapRow(volume, r));
+    lines.push_back("");
+    lines.push_back(cpm_SectorMapSummary(volume));
+    return lines;
+}
+
+std::vector<std::string> cpm_BlocksLines(const cpm_Volume &volume, const Text &name, int width) {
+    if (name.empty()) return {};
+    Text display = cpm_MakeName(name);
+    std::string shown = cpm_DisplayString(display);
+    cpm_TextCursor out(width);
+    bool wide = cpm_WideBlocks(volume);
+    int present = cpm_PresentEntries(volume);
+    int matches = 0;
+    for (int i = 0; i < present && volume.DirEntries > 0; i++) {
+        const uint8_t *e = cpm_EntryBytes(volume, i);
+        if (cpm_RawName(e, true) != display) continue;
+        if (matches == 0) {
+            out.Print("Blocks for " + shown);
+            out.Cr();
+            out.Cr();
+        } else if (matches == 1) {
+            if (out.Hpos() != 1) out.Cr();
+            out.Cr();
+            out.Print("Extensions for " + shown);
+            out.Cr();
+            out.Cr();
+        }
+        matches++;
+        for (int k = 0; k < cpm_SlotCount(wide); k++) {
+            int b = cpm_SlotBlock(e, wide, k);
+            if (b == 0) continue;
+            std::string field = std::to_string(b);
+            field.resize(8, ' ');
+            out.Print(field);
+        }
+    }
+    if (matches == 0) out.Print(shown + " not found");
+    return out.Finish();
+}

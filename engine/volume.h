@@ -1,0 +1,184 @@
+// The CP/M volume engine (Parts 1.1 to 1.6): one disk image held whole in
+// memory as a plain value record, and the operations on it.
+//
+// Every operation takes a volume by value and returns the new one; nothing
+// prints or exits.  Results are found flags and message strings (empty on
+// success).  Diagnostic lines of the Parts go to standard output through
+// t_Log while cpm_SetDiagnostics is on (the default).
+//
+// Pass the volume with std::move when the old value is not needed any more:
+// the image is then never copied.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "text.h"
+
+// --- constants ----------------------------------------------------------------
+
+constexpr int cpm_EntrySize = 32;          // bytes of one directory entry
+constexpr uint8_t cpm_UserNumber = 0;      // the only user the engine lists and writes
+constexpr uint8_t cpm_ErasedUser = 0xE5;   // user byte of an erased or never used entry
+constexpr int cpm_UnusedSize = -32767;     // Sizes element of an entry holding no file
+constexpr int cpm_RecordSize = 128;
+constexpr int cpm_ExtentBytes = 16384;     // one logical extent: 128 records
+constexpr int cpm_MinNewKB = 64;
+constexpr int cpm_MaxNewKB = 2048;
+
+// File sector s of a 4096-byte track goes to memory position table[s] (256 bytes each).
+extern const int cpm_SkewTable140[16];
+// File block s of an 8192-byte group goes to memory position table[s] (512 bytes each).
+extern const int cpm_SkewTable800[16];
+// "        .   ": the template of every display name.
+extern const Text cpm_BlankName;
+
+// How the image file is laid out; decides re-sectoring on load and save.
+enum class cpm_Format : uint8_t { Plain, Apple140K22, Apple140K30, Apple800K };
+
+// One row of the format table of Part 1.1.
+struct cpm_Geometry {
+    cpm_Format Format;
+    const char *Name;        // "Apple II 140K CP/M 2.2", ..., "Plain CP/M volume"
+    int DataStart;
+    int BlockSize;
+    int DirBlocks;
+    int DirEntries;
+    int GroupBytes;          // re-sectoring unit: 4096 (track), 8192 (group), 0 (none)
+    int SectorBytes;         // size of one re-sectored piece: 256, 512, 0
+    const int *Skew;         // cpm_SkewTable140, cpm_SkewTable800 or nullptr
+};
+extern const cpm_Geometry cpm_Geometries[4];
+const cpm_Geometry &cpm_GeometryOf(cpm_Format format);
+
+// --- the volume record ----------------------------------------------------------
+
+// The open volume.  The fields up to Attributes are those of Part 1.1, in its
+// order; Format is the engine's own addition (the file order for saving).
+struct cpm_Volume {
+    Text Image;                        // the whole image, in CP/M logical order
+    std::string Path;                  // host path; "" = no volume open
+    int DataStart = 0;
+    int BlockSize = 2048;
+    int DirBlocks = 2;
+    int DirEntries = 128;
+    int VolumeKB = 0;
+    int UsedKB = 0;
+    bool Changed = false;
+    bool ReadOnly = false;
+    std::vector<uint8_t> BlockMap;     // per block: 1 used, 0 free
+    std::vector<Text> Names;           // per entry: 12-byte display name, or the byte 0xE5
+    std::vector<int> Sizes;            // per entry: bytes (main entry), -(1+extent) or cpm_UnusedSize
+    std::vector<int> Extents;          // per entry: further entries of the file (main entry)
+    std::vector<Text> Attributes;      // per entry: "R", "S", "A" letters
+    cpm_Format Format = cpm_Format::Plain;
+};
+
+// --- diagnostics ------------------------------------------------------------------
+
+// Diagnostic lines on (the spec's behaviour) or off (quiet command-line use).
+void cpm_SetDiagnostics(bool on);
+bool cpm_Diagnostics();
+
+// --- Part 1.1: volume images and format detection ---------------------------------
+
+// The empty volume: no volume open.
+cpm_Volume cpm_EmptyVolume();
+// Reads and recognises the image file; the empty volume unless path names a file.
+cpm_Volume cpm_LoadVolume(const std::string &path);
+// The same from bytes already in memory (the file's bytes, in file order).
+cpm_Volume cpm_OpenImage(Text fileBytes, const std::string &path);
+// The format that the first bytes of a file announce.
+cpm_Format cpm_DetectFormat(const Text &fileBytes);
+// 16-bit block numbers (8 per entry) from 513 KB on, else 8-bit (16 per entry).
+bool cpm_WideBlocks(const cpm_Volume &volume);
+// Number of allocation blocks: VolumeKB * 1024 / BlockSize.
+int cpm_BlockCount(const cpm_Volume &volume);
+// Number of directory entries that lie wholly inside Image (at most DirEntries).
+int cpm_PresentEntries(const cpm_Volume &volume);
+// Rebuilds BlockMap and UsedKB, then the four lists, from Image.
+cpm_Volume cpm_Rebuild(cpm_Volume volume);
+
+// The bytes to write to the file: Image put back into the file's sector order
+// (the inverse of the skew table), so that an unchanged image saves byte-identical.
+Text cpm_FileImage(const cpm_Volume &volume);
+
+struct cpm_SaveVolumeResult {
+    cpm_Volume Volume;       // Changed cleared on success
+    std::string Message;     // "" saved; "Image file is read-only."; or the host error text
+};
+// Writes the image to Path atomically (setbinarytofile).
+cpm_SaveVolumeResult cpm_SaveVolume(cpm_Volume volume);
+
+// "" for a size the N(ew command accepts, else "Size too small.",
+// "Size too big." or "Size must be even.".
+std::string cpm_NewVolumeSizeMessage(long long sizeKB);
+// A new plain volume of sizeKB, initialised, in memory only (Changed set).
+cpm_Volume cpm_MakeVolume(const std::string &path, int sizeKB);
+
+struct cpm_NewVolumeResult {
+    cpm_Volume Volume;       // the new volume, written and unchanged; empty on a size refusal
+    std::string Message;     // "" created; a size message; or the host error text of the write
+};
+// The N(ew command's work: checks the size, makes and initialises the volume,
+// writes it to path at once and clears Changed.
+cpm_NewVolumeResult cpm_NewVolume(const std::string &path, long long sizeKB);
+
+// --- Part 1.2: directory and file entries ------------------------------------------
+
+struct cpm_DirectoryLists {
+    std::vector<Text> Names;
+    std::vector<int> Sizes;
+    std::vector<int> Extents;
+    std::vector<Text> Attributes;
+};
+cpm_DirectoryLists cpm_LoadDirectory(const cpm_Volume &volume);
+// A host or typed name as the 12-byte display name; "" gives "".
+Text cpm_MakeName(const Text &name);
+// Upper-cases a name part and drops the characters CP/M names cannot hold.
+Text cpm_FilterName(const Text &part);
+// Entry i's display name: bytes 1-8 as stored, ".", bytes 9-11 without bit 7.
+Text cpm_EntryName(const cpm_Volume &volume, int entry);
+
+// --- Part 1.3: block allocation and sector map --------------------------------------
+
+struct cpm_SectorMap {
+    int UsedKB = 0;
+    std::vector<uint8_t> BlockMap;
+};
+cpm_SectorMap cpm_LoadSectorMap(const cpm_Volume &volume);
+
+// --- Part 1.4: reading files ----------------------------------------------------------
+
+struct cpm_FileData {
+    Text Data;               // whole blocks, in directory and slot order
+    Text Name;               // the 12-byte display name of the request
+    bool Found = false;
+};
+cpm_FileData cpm_LoadFile(const cpm_Volume &volume, const Text &name);
+// The size the directory records for the file (its main entry's Sizes element),
+// or -1 when no listed file has that display name.
+long long cpm_RecordedSize(const cpm_Volume &volume, const Text &displayName);
+
+// --- Part 1.5: writing files -----------------------------------------------------------
+
+struct cpm_SaveFileResult {
+    cpm_Volume Volume;       // unchanged unless Message is ""
+    Text Name;               // the 12-byte display name
+    std::string Message;     // "", "File exists.", "Directory full." or "Not enough free space on volume."
+};
+cpm_SaveFileResult cpm_SaveFile(cpm_Volume volume, const Text &name, const Text &data);
+
+// --- Part 1.6: volume maintenance ----------------------------------------------------------
+
+struct cpm_SetUserResult {
+    cpm_Volume Volume;       // unchanged unless Found and Message is ""
+    Text Name;               // for the message: display form, or Names[n] for "#n"
+    bool Found = false;
+    std::string Message;     // "" or why a found file was not changed (unerase onto used blocks)
+};
+// Sets the user byte of every entry named (or of entry "#n"): 0xE5 erases, 0 unerases.
+cpm_SetUserResult cpm_SetFileUser(cpm_Volume volume, const Text &name, uint8_t user);
+cpm_Volume cpm_Alphabetize(cpm_Volume volume, bool byNames, bool ascending);
+cpm_Volume cpm_InitVolume(cpm_Volume volume);

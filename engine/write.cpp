@@ -1,0 +1,101 @@
+// Part 1.5: writing a host file into the volume as a new CP/M file.
+//
+// Two mends to the Part, both on purpose: free entries are looked for in the
+// whole directory (not only its first 120 entries), and only entries whose
+// user byte is 0xE5 count as free; blocks named by any entry of user 0-31
+// are never handed out.  The entries and blocks a file needs are counted
+// before anything is written, so a refused file leaves the volume unchanged.
+#include <algorithm>
+
+#include "allocation.h"
+#include "entries.h"
+
+static const std::string fileExists = "File exists.";
+static const std::string directoryFull = "Directory full.";
+static const std::string noSpace = "Not enough free space on volume.";
+
+// Step 3: any entry, in use or not, with the same display name.
+static bool nameTaken(const cpm_Volume &volume, const Text &name) {
+    int present = cpm_PresentEntries(volume);
+    for (int i = 0; i < present; i++)
+        if (cpm_RawName(cpm_EntryBytes(volume, i), false) == name) return true;
+    return false;
+}
+
+// The first `needed` free entries in directory order (fewer when the directory has fewer).
+static std::vector<int> freeEntries(const cpm_Volume &volume, size_t needed) {
+    std::vector<int> found;
+    int present = cpm_PresentEntries(volume);
+    for (int i = 0; i < present && found.size() < needed; i++)
+        if (cpm_EntryBytes(volume, i)[0] == cpm_ErasedUser) found.push_back(i);
+    return found;
+}
+
+// The first `needed` blocks a new file may take, in ascending order (first fit).
+static std::vector<int> freeBlocks(const cpm_Volume &volume, size_t needed) {
+    std::vector<uint8_t> taken = cpm_TakenBlocks(volume);
+    std::vector<int> found;
+    for (size_t b = 0; b < taken.size() && found.size() < needed; b++)
+        if (!taken[b]) found.push_back(int(b));
+    return found;
+}
+
+cpm_SaveFileResult cpm_SaveFile(cpm_Volume volume, const Text &name, const Text &data) {
+    if (name.empty()) return {std::move(volume), Text(), ""};
+    Text cpmName = cpm_MakeName(name);
+    if (nameTaken(volume, cpmName)) return {std::move(volume), cpmName, fileExists};
+
+    const long long bs = volume.BlockSize;
+    const bool wide = cpm_WideBlocks(volume);
+    const long long perEntry = cpm_SlotCount(wide);                  // E
+    const long long perExtent = cpm_ExtentBytes / bs;                // B
+    const long long extentsPerEntry = std::max(1LL, perEntry * bs / cpm_ExtentBytes); // L
+    const long long length = (long long)data.size();
+    const long long fullBlocks = length / bs;                        // F
+    const long long blocksNeeded = length == 0 ? 1 : (length + bs - 1) / bs;
+    const long long entriesNeeded = fullBlocks / perEntry + 1;
+
+    std::vector<int> entries = freeEntries(volume, size_t(entriesNeeded));
+    if ((long long)entries.size() < entriesNeeded) return {std::move(volume), cpmName, directoryFull};
+    if (length > ((long long)volume.VolumeKB - volume.UsedKB) * 1024) return {std::move(volume), cpmName, noSpace};
+    std::vector<int> blocks = freeBlocks(volume, size_t(blocksNeeded));
+    if ((long long)blocks.size() < blocksNeeded) return {std::move(volume), cpmName, noSpace};
+
+    // Step 6: copy the data, the rest of the last block filled with 0x1A.
+    for (size_t k = 0; k < blocks.size(); k++) {
+        uint8_t *to = volume.Image.data() + volume.DataStart + (long long)blocks[k] * bs;
+        long long from = (long long)k * bs;
+        long long n = std::min(bs, std::max(0LL, length - from));
+        if (n > 0) std::copy_n(data.data() + from, n, to);
+        std::fill(to + n, to + bs, uint8_t(0x1A));
+    }
+    const int lastRC = int(((length % cpm_ExtentBytes) + cpm_RecordSize - 1) / cpm_RecordSize);
+
+    // Step 7: the directory entries.
+    long long p = 0;
+    for (long long k = 0; k < entriesNeeded; k++) {
+        uint8_t *e = cpm_EntryBytes(volume, entries[size_t(k)]);
+        std::fill(e, e + cpm_EntrySize, uint8_t(0));
+        e[0] = cpm_UserNumber;
+        std::copy_n(cpmName.data(), 8, e + 1);
+        std::copy_n(cpmName.data() + 9, 3, e + 9);
+        long long q = fullBlocks - p;
+        long long j = std::min(q / perExtent, extentsPerEntry - 1);
+        long long x = k * extentsPerEntry + j;
+        e[12] = uint8_t(x % 32);
+        e[14] = uint8_t((x / 32) % 8);
+        e[15] = uint8_t(q >= perExtent * (j + 1) ? 128 : lastRC);
+        for (long long s = 0; s < perEntry && p + s < (long long)blocks.size(); s++) {
+            int b = blocks[size_t(p + s)];
+            if (wide) {
+                e[16 + 2 * s] = uint8_t(b & 0xFF);
+                e[17 + 2 * s] = uint8_t(b >> 8);
+            } else {
+                e[16 + s] = uint8_t(b);
+            }
+        }
+        p += perEntry;
+    }
+    volume.Changed = true;
+    return {cpm_Rebuild(std::move(volume)), cpmName, ""};
+}

@@ -1,0 +1,146 @@
+// Helpers for the catalogue tests: a temporary folder that cleans up after
+// itself, fixed file times, and the log lines written during a test.
+#pragma once
+
+#include <ctime>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <linux/fs.h>
+#include <mutex>
+#include <string>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+#include "catalog.h"
+#include "files.h"
+#include "log.h"
+#include "text.h"
+
+namespace cattest {
+
+// A fresh folder under the system's temporary folder; its path ends in "/".
+struct TempFolder {
+    std::string Path;
+    std::vector<std::string> Immutable;   // files to release before removal
+
+    TempFolder() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "dwcat-XXXXXX").string();
+        if (mkdtemp(pattern.data())) Path = pattern + "/";
+    }
+    ~TempFolder() {
+        for (const std::string &file : Immutable) SetImmutable(file, false);
+        std::error_code ec;
+        // Give back the permissions a test took away, so everything can go.
+        for (auto it = std::filesystem::recursive_directory_iterator(
+                 Path, std::filesystem::directory_options::skip_permission_denied, ec);
+             !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
+            if (!it->is_symlink()) chmod(it->path().c_str(), 0700);
+        chmod(Path.c_str(), 0700);
+        std::filesystem::remove_all(Path, ec);
+    }
+
+    std::string File(const std::string &name, size_t size = 0) const {
+        std::ofstream out(Path + name, std::ios::binary);
+        out << std::string(size, 'x');
+        return Path + name;
+    }
+    std::string Folder(const std::string &name) const {
+        mkdir((Path + name).c_str(), 0755);
+        return Path + name + "/";
+    }
+    std::string Link(const std::string &name, const std::string &target) const {
+        if (symlink(target.c_str(), (Path + name).c_str()) != 0) return "";
+        return Path + name;
+    }
+
+    static bool SetImmutable(const std::string &file, bool on) {
+        int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) return false;
+        int flags = 0;
+        bool ok = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+        if (ok) {
+            flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+            ok = ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+        }
+        close(fd);
+        return ok;
+    }
+};
+
+// Seconds since 1970 of a local date and time.
+inline time_t LocalTime(int year, int month, int day, int hour, int minute, int second) {
+    tm t{};
+    t.tm_year = year - 1900;
+    t.tm_mon = month - 1;
+    t.tm_mday = day;
+    t.tm_hour = hour;
+    t.tm_min = minute;
+    t.tm_sec = second;
+    t.tm_isdst = -1;
+    return mktime(&t);
+}
+
+// Sets the modification time of the item itself (not a link's target).
+inline bool SetModified(const std::string &path, time_t when) {
+    timespec times[2] = {{when, 0}, {when, 0}};
+    return utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+// The log lines written while it lives (without their line ends).
+struct LogCapture {
+    std::mutex Lock;
+    std::string Text;
+
+    LogCapture() {
+        t_SetLogTee([this](std::string_view part) {
+            std::lock_guard<std::mutex> hold(Lock);
+            Text += part;
+        });
+    }
+    ~LogCapture() { t_SetLogTee(nullptr); }
+
+    std::vector<std::string> Lines() {
+        std::lock_guard<std::mutex> hold(Lock);
+        std::vector<std::string> lines;
+        size_t start = 0;
+        for (size_t end; (end = Text.find('\n', start)) != std::string::npos; start = end + 1)
+            lines.push_back(Text.substr(start, end - start));
+        return lines;
+    }
+};
+
+// Runs the check in a child process that has given up root, so that file
+// permissions apply: 0 the check held, 1 it failed, 2 root could not be left.
+inline int AsOrdinaryUser(const std::function<bool()> &check) {
+    pid_t child = fork();
+    if (child < 0) return 2;
+    if (child == 0) {
+        if (setgid(65534) != 0 || setuid(65534) != 0) _exit(2);
+        _exit(check() ? 0 : 1);
+    }
+    int status = 0;
+    if (waitpid(child, &status, 0) != child || !WIFEXITED(status)) return 1;
+    return WEXITSTATUS(status);
+}
+
+// Empties the catalogue globals, as the browser does before a load.
+inline void ResetCatalog() {
+    f_CatList.clear();
+    f_CatStatus = 0;
+    f_CatCount = 0;
+    f_CatPath.clear();
+    f_CatFilter.clear();
+}
+
+inline std::vector<std::string> ListedNames() {
+    std::vector<std::string> names;
+    for (const f_CatItem &item : f_CatList) names.push_back(item.Name);
+    return names;
+}
+
+}  // namespace cattest

@@ -1,0 +1,99 @@
+// Small images and helpers for the engine tests.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "log.h"
+#include "volume.h"
+
+// The first eight bytes of each Apple II format.
+inline Text signature140(bool cpm22) {
+    std::vector<uint8_t> b = {0x01, 0xA5, 0x27, 0xC9, 0x09, 0xD0, 0x13, 0x8A};
+    if (!cpm22) b[5] = 0x00;
+    return Text(b);
+}
+inline Text signature800() { return Text(std::vector<uint8_t>{0x01, 0x8A, 0x4A, 0x4A, 0, 0, 0, 0}); }
+
+// File bytes of `size` zero bytes starting with `head`.
+inline Text fileBytes(size_t size, const Text &head = Text()) {
+    Text t(std::vector<uint8_t>(size, 0));
+    for (size_t i = 0; i < head.size() && i < size; i++) t[i] = head[i];
+    return t;
+}
+
+// A freshly initialised volume of each kind (in memory).
+inline cpm_Volume fresh140(bool cpm22 = true) {
+    return cpm_InitVolume(cpm_OpenImage(fileBytes(143360, signature140(cpm22)), "/tmp/test140.dsk"));
+}
+inline cpm_Volume fresh800() {
+    return cpm_InitVolume(cpm_OpenImage(fileBytes(819200, signature800()), "/tmp/test800.po"));
+}
+inline cpm_Volume freshPlain(int kb) { return cpm_MakeVolume("/tmp/plain.vol", kb); }
+
+// Writes a raw directory entry: user, 11 name bytes, EX, S2, RC and block numbers.
+inline void putEntry(cpm_Volume &v, int i, uint8_t user, const std::string &name11, int ex, int s2, int rc,
+                     const std::vector<int> &blocks) {
+    uint8_t *e = v.Image.data() + v.DataStart + 32 * i;
+    std::fill(e, e + 32, 0);
+    e[0] = user;
+    for (int k = 0; k < 11; k++) e[1 + k] = uint8_t(k < int(name11.size()) ? name11[size_t(k)] : ' ');
+    e[12] = uint8_t(ex);
+    e[14] = uint8_t(s2);
+    e[15] = uint8_t(rc);
+    bool wide = cpm_WideBlocks(v);
+    for (size_t k = 0; k < blocks.size(); k++) {
+        if (wide) {
+            e[16 + 2 * k] = uint8_t(blocks[k] & 0xFF);
+            e[17 + 2 * k] = uint8_t(blocks[k] >> 8);
+        } else {
+            e[16 + k] = uint8_t(blocks[k]);
+        }
+    }
+}
+
+inline const uint8_t *entryAt(const cpm_Volume &v, int i) { return v.Image.data() + v.DataStart + 32 * i; }
+
+inline std::vector<int> entryBlocks(const cpm_Volume &v, int i) {
+    const uint8_t *e = entryAt(v, i);
+    std::vector<int> out;
+    bool wide = cpm_WideBlocks(v);
+    for (int k = 0; k < (wide ? 8 : 16); k++) {
+        int b = wide ? e[16 + 2 * k] | (e[17 + 2 * k] << 8) : e[16 + k];
+        if (b) out.push_back(b);
+    }
+    return out;
+}
+
+// Bytes 0..n-1 with a repeating pattern that differs from block to block.
+inline Text pattern(size_t n, int seed = 1) {
+    Text t(std::vector<uint8_t>(n));
+    uint32_t x = uint32_t(seed) * 2654435761u + 12345;
+    for (size_t i = 0; i < n; i++) {
+        x = x * 1103515245u + 12345u;
+        t[i] = uint8_t(x >> 16);
+    }
+    return t;
+}
+
+// Collects the diagnostic lines written while it lives.
+struct LogCapture {
+    std::vector<std::string> Lines;
+    std::string Part;
+    LogCapture() {
+        t_SetLogTee([this](std::string_view s) {
+            Part += std::string(s);
+            size_t at;
+            while ((at = Part.find('\n')) != std::string::npos) {
+                Lines.push_back(Part.substr(0, at));
+                Part.erase(0, at + 1);
+            }
+        });
+    }
+    ~LogCapture() { t_SetLogTee(nullptr); }
+    bool has(const std::string &line) const { return std::find(Lines.begin(), Lines.end(), line) != Lines.end(); }
+};
+
+inline Text T(const std::string &s) { return Text(s); }

@@ -1,0 +1,156 @@
+// The drawn graphics characters: frames close, lines and icons join across
+// cells, blocks fill what they claim.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "character_set.h"
+#include "frame_canvas.h"
+#include "text.h"
+
+namespace {
+
+bool ink(const fg_Cell &c, int x, int y) { return c.at(x, y) >= 128; }
+
+int inkCount(const fg_Cell &c) {
+    return static_cast<int>(std::count_if(c.Grey.begin(), c.Grey.end(), [](uint8_t g) { return g >= 128; }));
+}
+
+} // namespace
+
+TEST(GlyphSet, DialogFrameIsClosed) {
+    // Frame columns 2..11, lines 2..7, inside a margin of one cell.
+    FrameCanvas canvas(13, 9, fg_DrawnCell);
+    canvas.dialog(4, 2, 2, 11, 7);
+    auto [x, y] = FrameCanvas::centre(6, 4);
+    const auto inside = canvas.flood(x, y);
+    EXPECT_FALSE(canvas.reachesBorder(inside));
+    // The flood did fill the framed area: its corner cells are reached.
+    for (auto [column, line] : {std::pair{3, 3}, {10, 3}, {3, 6}, {10, 6}}) {
+        auto [cx, cy] = FrameCanvas::centre(column, line);
+        EXPECT_TRUE(inside[size_t(cy) * canvas.width() + cx]) << column << "," << line;
+    }
+}
+
+TEST(GlyphSet, SaveFormNameBoxIsClosedAndSeparate) {
+    // The browser frame ends on the box's top line; the box's sides run over
+    // three lines and its lower edge closes the last.
+    FrameCanvas canvas(13, 12, fg_DrawnCell);
+    const int left = 2, right = 11, top = 2, boxTop = 7;
+    for (int line = boxTop; line <= boxTop + 2; ++line) {
+        canvas.put(left, line, 139);
+        canvas.put(right, line, 138);
+    }
+    canvas.run(left + 1, boxTop + 2, 141, right - left - 1);
+    canvas.run(left + 1, boxTop, 140, right - left - 1);
+    canvas.dialog(4, left, top, right, boxTop);
+    auto [bx, by] = FrameCanvas::centre(6, boxTop + 1);
+    const auto box = canvas.flood(bx, by);
+    EXPECT_FALSE(canvas.reachesBorder(box));
+    auto [lx, ly] = FrameCanvas::centre(6, top + 3);
+    EXPECT_FALSE(box[size_t(ly) * canvas.width() + lx]) << "box and list must be apart";
+    EXPECT_FALSE(canvas.reachesBorder(canvas.flood(lx, ly)));
+}
+
+TEST(GlyphSet, CentredBoxLinesMeetTheirNeighbours) {
+    struct Arms {
+        uint8_t Code;
+        bool Left, Right, Up, Down;
+    };
+    const Arms table[] = {
+        {146, false, true, false, true}, {147, true, false, false, true}, {148, false, true, true, false},
+        {149, true, false, true, false}, {150, false, true, true, true},  {151, true, false, true, true},
+        {152, true, true, false, true},  {153, true, true, true, false},  {155, true, true, false, false},
+        {156, true, true, false, false}, {157, false, false, true, true}, {158, true, true, true, true},
+    };
+    for (const Arms &a : table) {
+        const fg_Cell c = fg_DrawnCell(a.Code);
+        for (int i = 0; i < fg_LineWidth; ++i) {
+            EXPECT_EQ(ink(c, 0, fg_MidY + i), a.Left) << int(a.Code);
+            EXPECT_EQ(ink(c, fg_CellWidth - 1, fg_MidY + i), a.Right) << int(a.Code);
+            EXPECT_EQ(ink(c, fg_MidX + i, 0), a.Up) << int(a.Code);
+            EXPECT_EQ(ink(c, fg_MidX + i, fg_CellHeight - 1), a.Down) << int(a.Code);
+        }
+        // Nothing touches an edge outside the line.
+        EXPECT_FALSE(ink(c, 0, 0) || ink(c, 15, 0) || ink(c, 0, 31) || ink(c, 15, 31)) << int(a.Code);
+    }
+}
+
+TEST(GlyphSet, OuterBoxIsClosed) {
+    FrameCanvas canvas(7, 6, fg_DrawnCell);
+    canvas.put(2, 2, 134);
+    canvas.run(3, 2, 140, 3);
+    canvas.put(6, 2, 135);
+    for (int line = 3; line <= 4; ++line) {
+        canvas.put(2, line, 138);
+        canvas.put(6, line, 139);
+    }
+    canvas.put(2, 5, 136);
+    canvas.run(3, 5, 141, 3);
+    canvas.put(6, 5, 137);
+    auto [x, y] = FrameCanvas::centre(4, 3);
+    EXPECT_FALSE(canvas.reachesBorder(canvas.flood(x, y)));
+    // The corner cells belong to the inside.
+    auto [cx, cy] = FrameCanvas::centre(2, 2);
+    EXPECT_TRUE(canvas.flood(x, y)[size_t(cy) * canvas.width() + cx]);
+}
+
+TEST(GlyphSet, PiecesThatStandSideBySideJoin) {
+    // Left piece, right piece: the columns where they touch carry the same ink.
+    const std::pair<uint8_t, uint8_t> neighbours[] = {
+        {129, 131}, {130, 131}, {131, 131}, {131, 132}, {159, 159}, {159, 18}, {19, 159},
+        {140, 140}, {141, 141}, {155, 156}, {156, 155}, {0, 0}, {6, 6}, {5, 5}, {7, 7},
+    };
+    for (auto [l, r] : neighbours) {
+        const fg_Cell a = fg_DrawnCell(l), b = fg_DrawnCell(r);
+        for (int y = 0; y < fg_CellHeight; ++y) {
+            if (l == 5 || l == 6 || l == 7) // shades alternate instead
+                EXPECT_EQ(ink(a, 14, y), ink(b, 0, y)) << int(l) << " row " << y;
+            else if (l == 159 && r == 18)
+                EXPECT_TRUE(!ink(b, 0, y) || ink(a, 15, y)) << "cap ink without rule, row " << y;
+            else if (l == 19 && r == 159)
+                EXPECT_TRUE(!ink(a, 15, y) || ink(b, 0, y)) << "cap ink without rule, row " << y;
+            else
+                EXPECT_EQ(ink(a, 15, y), ink(b, 0, y)) << int(l) << "|" << int(r) << " row " << y;
+        }
+    }
+    // The caps meet the inverse title with a full column of ink.
+    for (int y = 0; y < fg_CellHeight; ++y) {
+        EXPECT_TRUE(ink(fg_DrawnCell(18), 15, y)) << y;
+        EXPECT_TRUE(ink(fg_DrawnCell(19), 0, y)) << y;
+    }
+}
+
+TEST(GlyphSet, BlocksCoverWhatTheyClaim) {
+    const std::pair<uint8_t, double> table[] = {
+        {0, 1.0},   {1, 0.5},   {2, 0.5},   {3, 0.5},  {4, 0.5},  {5, 0.25}, {6, 0.5},
+        {7, 0.75},  {8, 0.25},  {9, 0.25},  {10, 0.25}, {11, 0.25}, {12, 0.5}, {13, 0.5},
+    };
+    for (auto [code, share] : table)
+        EXPECT_EQ(inkCount(fg_DrawnCell(code)), static_cast<int>(share * fg_CellWidth * fg_CellHeight)) << int(code);
+    EXPECT_TRUE(ink(fg_DrawnCell(1), 0, 0) && !ink(fg_DrawnCell(1), 0, 31));
+    EXPECT_TRUE(ink(fg_DrawnCell(4), 15, 0) && !ink(fg_DrawnCell(4), 0, 0));
+}
+
+TEST(GlyphSet, GraphicsRangesHaveNoHoles) {
+    for (int code = 0; code < 32; ++code)
+        EXPECT_NE(fg_SourceFor(static_cast<uint8_t>(code)).Kind, fg_GlyphKind::Blank) << code;
+    for (int code = 127; code <= 160; ++code) {
+        const fg_GlyphSource source = fg_SourceFor(static_cast<uint8_t>(code));
+        ASSERT_NE(source.Kind, fg_GlyphKind::Blank) << code;
+        if (source.Kind == fg_GlyphKind::Drawn)
+            EXPECT_GT(inkCount(fg_DrawnCell(static_cast<uint8_t>(code))), 3) << code;
+    }
+    EXPECT_EQ(fg_SourceFor(' ').Char, U' ');
+    EXPECT_EQ(fg_SourceFor(0xE9).Char, U'\u00E9');
+}
+
+TEST(GlyphSet, ToolkitSymbolsAreWhereTheHostConversionPutsThem) {
+    ASSERT_EQ(fg_ToolkitSymbols().size(), 27u);
+    for (const fg_ToolkitSymbol &s : fg_ToolkitSymbols()) {
+        const t_Converted converted = t_ConvertUniCode(t_EncodeChar(s.Char));
+        EXPECT_FALSE(converted.Missing) << int(s.Code);
+        EXPECT_EQ(t_Decode(converted.Converted), std::u32string(1, s.Code)) << int(s.Code);
+        EXPECT_EQ(fg_SourceFor(s.Code).Char, s.Char) << int(s.Code);
+    }
+}

@@ -1,0 +1,161 @@
+// Turning graphic blocks into images, and the refresh thread.
+#include "rendering.h"
+
+#include <new>
+
+#include "host_hooks.h"
+#include "log.h"
+#include "threads.h"
+#include "video_memory.h"
+
+static inline uint32_t argb(uint8_t r, uint8_t g, uint8_t b) {
+    return 0xFF000000u | uint32_t(r) << 16 | uint32_t(g) << 8 | uint32_t(b);
+}
+
+// Converts the graphic block row by row; false at a depth without a pixel
+// format.
+// The part of a window record that one image is built from.
+struct Geometry {
+    int Width, Height, BitDepth, MemoryStart;
+};
+
+static bool convert(const Geometry &w, uint32_t *out) {
+    const uint8_t *src = t_VideoMemory.data() + w.MemoryStart;
+    const size_t rowBytes = size_t(t_GraphicSize(w.Width, 1, w.BitDepth));
+    const int width = w.Width, height = w.Height;
+    uint32_t palette[16];
+    for (int i = 0; i < 16; i++) palette[i] = argb(t_Palette.Red[i], t_Palette.Green[i], t_Palette.Blue[i]);
+    for (int y = 0; y < height; y++, src += rowBytes, out += width) {
+        const uint8_t *s = src;
+        switch (w.BitDepth) {
+        case 1:
+            for (int x = 0; x < width; x++) out[x] = (s[x >> 3] & (0x80 >> (x & 7))) ? palette[15] : palette[0];
+            break;
+        case 4:
+            for (int x = 0; x < width; x++) out[x] = palette[(x & 1) ? (s[x >> 1] & 15) : (s[x >> 1] >> 4)];
+            break;
+        case 8:
+            for (int x = 0; x < width; x++) out[x] = argb(s[x], s[x], s[x]);
+            break;
+        case 16:
+            for (int x = 0; x < width; x++) out[x] = argb(s[2 * x + 1], s[2 * x + 1], s[2 * x + 1]);
+            break;
+        case 24:
+            for (int x = 0; x < width; x++, s += 3) out[x] = argb(s[0], s[1], s[2]);
+            break;
+        case 32:
+            for (int x = 0; x < width; x++, s += 4) out[x] = argb(s[1], s[2], s[3]);
+            break;
+        default:
+            // Never let through by t_InitWindow.
+            t_Log("t_WindowImage: Illegal bit depth.");
+            return false;
+        }
+    }
+    return true;
+}
+
+bool t_WindowImageInto(uint8_t window, t_Image &image) {
+    if (!t_MemoryReady) return false;
+    if (window > 7) {
+        t_Log("t_WindowImage: Window is not a graphic window.");
+        return false;
+    }
+    t_Window &w = t_WindowTable[window];
+    if (!t_Load(w.Initialized)) {
+        t_Log("t_WindowImage: Graphic window #" + std::to_string(window) + " not initialized.");
+        return false;
+    }
+    if (!t_Load(w.Visible)) return false;
+    const int64_t start = t_NowUs();
+    // The geometry is read once: the program thread may re-initialise the
+    // window meanwhile, and the rows read must stay inside the block.
+    const Geometry g{w.Width, w.Height, w.BitDepth, w.MemoryStart};
+    const int64_t size = t_GraphicSize(g.Width, g.Height, g.BitDepth);
+    if (g.Width <= 0 || g.Height <= 0 || g.MemoryStart < 0 || size > int64_t(w.MemoryEnd) - g.MemoryStart + 1 ||
+        g.MemoryStart + size > int64_t(t_VideoMemory.size()))
+        return false;
+    try {
+        image.Pixels.resize(size_t(g.Width) * size_t(g.Height));
+    } catch (const std::bad_alloc &) {
+        t_Log("t_WindowImage: Data could not be collected, image could not be created.");
+        return false;
+    }
+    image.Width = g.Width;
+    image.Height = g.Height;
+    if (!convert(g, image.Pixels.data())) return false;
+    t_Store(w.UpdateDuration, t_NowUs() - start);
+    t_Store(w.UpdateFinished, t_NowMs());
+    return true;
+}
+
+std::optional<t_Image> t_WindowImage(uint8_t window) {
+    t_Image image;
+    if (!t_WindowImageInto(window, image)) return std::nullopt;
+    return image;
+}
+
+void t_WindowUpdate(uint8_t window, bool deferred) {
+    if (!t_MemoryReady) return;
+    if (window > 7) {
+        t_Log("t_WindowUpdate: Window is not a graphic window.");
+        return;
+    }
+    if (!t_Host().GetView(window)) {
+        t_Log("t_WindowUpdate: Window #" + std::to_string(window) + " view is nil, resource undefined.");
+        return;
+    }
+    t_Host().RedrawView(window, deferred);
+}
+
+void t_SetVerticalBlank(uint8_t window, bool blank) {
+    if (window <= 7 && t_MemoryReady) t_Store(t_WindowTable[window].VerticalBlank, blank);
+}
+
+bool t_WantsQuickUpdate(uint8_t window) {
+    if (window > 7 || !t_MemoryReady) return false;
+    t_Window &w = t_WindowTable[window];
+    return t_Load(w.Initialized) && t_Load(w.QuickUpdate);
+}
+
+// Claimed by the first caller that finds no refresh thread, so that two
+// windows initialised at once start only one.
+static std::atomic<bool> autoUpdateClaimed{false};
+
+void t_StartWindowAutoUpdate() {
+    if (t_AutoUpdateRunning || autoUpdateClaimed.exchange(true)) return;
+    t_RunAsync(t_WindowAutoUpdateProcess);
+}
+
+// One pass over the windows; true when a redraw was requested.
+static bool refreshPass() {
+    bool requested = false;
+    for (uint8_t n = 0; n < 8; n++) {
+        t_Window &w = t_WindowTable[n];
+        if (!t_Load(w.Initialized) || !t_Load(w.AutoUpdate) || !t_Load(w.VerticalBlank)) continue;
+        const int rate = t_Load(w.RefreshRate);
+        const int64_t interval = rate == 0 ? 0 : 1000 / rate;
+        const int64_t now = t_NowMs();
+        if (now - t_Load(w.UpdateStarted) < interval) continue;
+        if (!t_Host().GetView(n)) {
+            t_Log("t_WindowAutoUpdateProcess: Window #" + std::to_string(n) + " view is nil, resource undefined.");
+            continue;
+        }
+        t_Store(w.UpdateStarted, now);
+        t_Host().RedrawView(n, true);
+        requested = true;
+    }
+    return requested;
+}
+
+void t_WindowAutoUpdateProcess() {
+    t_Log("t_WindowAutoUpdateProcess: Start.");
+    if (t_ThreadNumber() > 2) t_NameThread("t_WindowAutoUpdate");
+    t_AutoUpdateRunning = true;
+    while (t_MemoryReady && t_AutoUpdateRunning) {
+        if (!refreshPass()) t_SleepMs(1);
+    }
+    t_AutoUpdateRunning = false;
+    autoUpdateClaimed = false;
+    t_Log("t_WindowAutoUpdateProcess: End.");
+}

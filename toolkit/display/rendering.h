@@ -1,0 +1,29 @@
+// Window images and the refresh thread.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "display_types.h"
+
+// Builds the image of a visible window into image, reusing its buffer.
+// false (and no image) when the memory is not ready, the window is not
+// visible, or not initialised (logged).
+bool t_WindowImageInto(uint8_t window, t_Image &image);
+// The same into a new image.
+std::optional<t_Image> t_WindowImage(uint8_t window);
+
+// Asks the window's view to redraw: deferred marks it as needing display,
+// otherwise it draws at once.  Returns once the host has taken the request.
+void t_WindowUpdate(uint8_t window, bool deferred);
+
+// Starts the refresh thread unless one is running or starting.
+void t_StartWindowAutoUpdate();
+// The refresh thread's body.
+void t_WindowAutoUpdateProcess();
+
+// The view of window 0 clears VerticalBlank while it draws.
+void t_SetVerticalBlank(uint8_t window, bool blank);
+// Whether the view should replace its whole picture (QuickUpdate) rather
+// than draw only the exposed part.
+bool t_WantsQuickUpdate(uint8_t window);

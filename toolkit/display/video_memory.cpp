@@ -1,0 +1,172 @@
+// The video memory, the window table, the palette and block allocation.
+#include "video_memory.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+
+#include "log.h"
+#include "host_hooks.h"
+#include "threads.h"
+
+std::vector<uint8_t> t_VideoMemory;
+int t_HighMemory = 0;
+std::array<t_Window, 8> t_WindowTable;
+std::atomic<bool> t_MemoryInitialized{false};
+std::atomic<bool> t_MemoryReady{false};
+std::atomic<uint8_t> t_DefaultWindow{t_NoWindow};
+std::atomic<bool> t_AutoUpdateRunning{false};
+
+const t_PaletteTable t_Palette = {
+    {0x00, 0xFF, 0x00, 0xFF, 0x00, 0x54, 0x00, 0x00, 0x80, 0xFF, 0xA8, 0xFF, 0x00, 0xFF, 0x00, 0xFF},
+    {0x00, 0x00, 0x00, 0x00, 0x80, 0x54, 0x00, 0x80, 0x40, 0x80, 0xA8, 0x80, 0xFF, 0xFF, 0xFF, 0xFF},
+    {0x00, 0x00, 0x80, 0xFF, 0x00, 0x54, 0xFF, 0xFF, 0x00, 0x00, 0xA8, 0x80, 0x00, 0x00, 0xFF, 0xFF},
+};
+
+t_RGBColor t_PaletteColor(int index) {
+    if (index < 0 || index > 15) return t_RGBColor{0xFF, 0, 0, 0};
+    return t_RGBColor{0xFF, t_Palette.Red[index], t_Palette.Green[index], t_Palette.Blue[index]};
+}
+
+std::string t_Hex8(int64_t value) {
+    char buf[16];
+    snprintf(buf, sizeof buf, "%08X", unsigned(uint32_t(value)));
+    return buf;
+}
+
+int64_t t_NowMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+}
+
+int64_t t_NowUs() {
+    using namespace std::chrono;
+    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+void t_InitMemory() {
+    if (t_MemoryInitialized.exchange(true)) return;
+    t_Log("t_InitMemory: Start.");
+    if (t_ThreadNumber() == 2) t_NameThread("Main Program");
+    t_HighMemory = t_HighMemoryTop;
+    t_VideoMemory.assign(size_t(t_VideoMemorySize), 0xFF);
+    for (t_Window &w : t_WindowTable) w = t_Window{};
+    t_Host().MemoryInitialized();
+    t_MemoryReady = true;
+    t_Log("t_InitMemory: End.");
+}
+
+void t_WaitForMemory() {
+    if (!t_MemoryInitialized) {
+        t_InitMemory();
+        if (t_MemoryReady) return;
+    }
+    while (!t_MemoryReady) t_SleepMs(10);
+}
+
+void t_LogNotInitialized(const char *name, uint8_t window) {
+    t_Log(std::string(name) + ": Window #" + std::to_string(window) + " not initialized.");
+}
+
+t_Window *t_GuardWindow(const char *name, uint8_t window, t_Need need) {
+    if (window > 7) {
+        t_Log(std::string(name) + ": Window is not a graphic window.");
+        return nullptr;
+    }
+    if (!t_MemoryReady) {
+        t_LogNotInitialized(name, window);
+        return nullptr;
+    }
+    t_Window &w = t_WindowTable[window];
+    if (!t_Load(w.Initialized) || (need == t_Need::Text && w.TextMemoryStart < 0)) {
+        t_LogNotInitialized(name, window);
+        return nullptr;
+    }
+    return &w;
+}
+
+int64_t t_GraphicSize(int width, int height, int bitDepth) {
+    int64_t w = width, h = height;
+    if (bitDepth == 1) return h * w / 8;
+    if (bitDepth == 4) return h * w / 2;
+    return h * bitDepth * w / 8;
+}
+
+int t_RowBytes(const t_Window &w) {
+    if (w.BitDepth == 1) return w.Width / 8;
+    if (w.BitDepth == 4) return w.Width / 2;
+    return w.Width * w.BitDepth / 8;
+}
+
+void t_MoveMemory(int source, int destination, int count) {
+    if (count < 1 || source < 0 || destination < 0) return;
+    if (int64_t(source) + count > t_VideoMemorySize || int64_t(destination) + count > t_VideoMemorySize) return;
+    if (t_VideoMemory.size() < size_t(t_VideoMemorySize)) return;
+    memmove(t_VideoMemory.data() + destination, t_VideoMemory.data() + source, size_t(count));
+}
+
+t_Block t_TakeBlock(int64_t size) {
+    int start = int((int64_t(t_HighMemory) - size + 1) & 0xFFFFF400);
+    t_Block block{start, t_HighMemory};
+    t_HighMemory = start - 1;
+    return block;
+}
+
+static void logMove(const std::string &prefix, const char *what, int v, int start, int end, int size) {
+    t_Log(prefix + " moving " + what + " block for win #" + std::to_string(v) + "$" + t_Hex8(start) + "..." +
+          t_Hex8(end) + " to" + "$" + t_Hex8(int64_t(start) + size) + "..." + t_Hex8(int64_t(end) + size));
+}
+
+void t_ReleaseWindowMemory(uint8_t window, const std::string &prefix) {
+    t_Window &w = t_WindowTable[window];
+    t_Store(w.Initialized, false);
+    int top = w.MemoryEnd;
+    int size = w.MemoryEnd - w.MemoryStart + 1;
+    t_Log(prefix + " high memory = $" + t_Hex8(top) + ", graphic block size to delete = $" + t_Hex8(size) + ".");
+    if (w.TextMemoryStart >= 0) {
+        int textSize = w.TextMemoryEnd - w.TextMemoryStart + 1;
+        t_Log(prefix + " high memory = $" + t_Hex8(top) + ", text block size to delete = $" + t_Hex8(textSize) + ".");
+        size += textSize;
+    }
+    for (int v = 0; v < 8; v++) {
+        t_Window &b = t_WindowTable[v];
+        if (!t_Load(b.Initialized) || b.MemoryStart >= top) continue;
+        logMove(prefix, "graphic", v, b.MemoryStart, b.MemoryEnd, size);
+        t_MoveMemory(b.MemoryStart, b.MemoryStart + size, b.MemoryEnd - b.MemoryStart + 1);
+        if (b.TextMemoryStart >= 0 && b.TextMemoryStart < top) {
+            logMove(prefix, "text", v, b.TextMemoryStart, b.TextMemoryEnd, size);
+            t_MoveMemory(b.TextMemoryStart, b.TextMemoryStart + size, b.TextMemoryEnd - b.TextMemoryStart + 1);
+            b.TextMemoryStart += size;
+            b.TextMemoryEnd += size;
+        }
+        b.MemoryStart += size;
+        b.MemoryEnd += size;
+    }
+    t_HighMemory += size;
+}
+
+void t_ClearWindowMemory(uint8_t window) {
+    if (window > 7 || !t_MemoryReady) return;
+    t_Window &w = t_WindowTable[window];
+    if (w.MemoryStart >= 0) {
+        int64_t size = t_GraphicSize(w.Width, w.Height, w.BitDepth);
+        if (size > 0 && w.MemoryStart + size <= int64_t(w.MemoryEnd) + 1) {
+            uint8_t *p = t_VideoMemory.data() + w.MemoryStart;
+            switch (w.BitDepth) {
+            case 1: case 4: case 8: case 16: case 24: memset(p, 0, size_t(size)); break;
+            case 32:
+                for (int64_t i = 0; i + 3 < size; i += 4) {
+                    p[i] = 0xFF;
+                    p[i + 1] = p[i + 2] = p[i + 3] = 0;
+                }
+                break;
+            default: break;
+            }
+        }
+    }
+    if (w.TextMemoryStart >= 0) {
+        size_t cells = size_t(w.TextWidth) * size_t(w.TextHeight);
+        memset(t_VideoMemory.data() + w.TextMemoryStart, 32, cells);
+        memset(t_VideoMemory.data() + t_ColorPlane(w), w.TextColor, cells);
+    }
+}

@@ -1,0 +1,285 @@
+// The key and mouse queues.  The main thread appends, the program thread
+// (or a browser polling loop) takes; a mutex keeps every append, take and
+// emptying whole, and the Available flags are set after the change.
+#include "events.h"
+
+#include <deque>
+#include <mutex>
+
+#include "display.h"
+#include "key_table.h"
+#include "log.h"
+#include "text.h"
+#include "threads.h"
+
+std::atomic<bool> t_KeyDown{false}, t_MouseButtonDown{false}, t_RightMouseButtonDown{false};
+std::atomic<bool> t_CapsLockPressed{false}, t_ShiftPressed{false}, t_ControlPressed{false},
+    t_OptionPressed{false}, t_CommandPressed{false}, t_FnPressed{false};
+std::atomic<bool> t_EventAvailable{false}, t_MouseEventAvailable{false};
+std::atomic<int> t_MenuEventCount{0};
+t_Event t_CurrentEvent;
+t_Event t_CurrentMouseEvent;
+
+static std::mutex queueLock;
+static std::deque<t_Event> keyQueue;
+static std::deque<t_Event> mouseQueue;
+
+static std::mutex handlerLock;
+static std::function<void()> programMouseHandler = [] {};
+
+void t_SetProgramMouseHandler(std::function<void()> handler) {
+    std::lock_guard<std::mutex> hold(handlerLock);
+    programMouseHandler = handler ? std::move(handler) : [] {};
+}
+
+// --- queue primitives -------------------------------------------------------------
+
+void t_PostKeyEvent(const t_Event &event) {
+    std::lock_guard<std::mutex> hold(queueLock);
+    keyQueue.push_back(event);
+    t_EventAvailable = true;
+}
+
+static void postMouseEvent(const t_Event &event) {
+    std::lock_guard<std::mutex> hold(queueLock);
+    mouseQueue.push_back(event);
+    t_MouseEventAvailable = true;
+}
+
+// Takes the oldest key event; false when there is none.
+static bool takeKeyEvent(t_Event &out) {
+    std::lock_guard<std::mutex> hold(queueLock);
+    if (keyQueue.empty()) {
+        t_EventAvailable = false;
+        return false;
+    }
+    out = std::move(keyQueue.front());
+    keyQueue.pop_front();
+    t_EventAvailable = !keyQueue.empty();
+    return true;
+}
+
+size_t t_PendingKeyEvents() {
+    std::lock_guard<std::mutex> hold(queueLock);
+    return keyQueue.size();
+}
+
+size_t t_PendingMouseEvents() {
+    std::lock_guard<std::mutex> hold(queueLock);
+    return mouseQueue.size();
+}
+
+void t_ClearEventQueues() {
+    std::lock_guard<std::mutex> hold(queueLock);
+    keyQueue.clear();
+    mouseQueue.clear();
+    t_EventAvailable = false;
+    t_MouseEventAvailable = false;
+}
+
+// --- main thread: from the views ------------------------------------------------
+
+static void setModifierGlobals(uint32_t mods) {
+    t_CapsLockPressed = mods & t_ModCapsLock;
+    t_ShiftPressed = mods & t_ModShift;
+    t_ControlPressed = mods & t_ModControl;
+    t_OptionPressed = mods & t_ModOption;
+    t_CommandPressed = mods & t_ModCommand;
+    t_FnPressed = mods & t_ModFunction;
+}
+
+static void setModifierFields(t_Event &e, uint32_t mods) {
+    e.Mods = int((mods >> 16) & 0xFFFF);
+    e.CapsLockPressed = mods & t_ModCapsLock;
+    e.ShiftPressed = mods & t_ModShift;
+    e.ControlPressed = mods & t_ModControl;
+    e.OptionPressed = mods & t_ModOption;
+    e.CommandPressed = mods & t_ModCommand;
+    e.NumericPadPressed = mods & t_ModNumericPad;
+    e.HelpPressed = mods & t_ModHelp;
+    e.FnPressed = mods & t_ModFunction;
+}
+
+void t_ModifiersChanged(uint32_t mods) { setModifierGlobals(mods); }
+
+void t_KeyUp() { t_KeyDown = false; }
+
+void t_MouseUp() {
+    t_MouseButtonDown = false;
+    t_RightMouseButtonDown = false;
+}
+
+static void translateKey(uint8_t n, int key, const std::string &characters, uint32_t mods) {
+    std::u32string chars = t_Decode(characters);
+    char32_t c = chars.empty() ? 0 : chars[0];
+    setModifierGlobals(mods);
+    t_KeyResult r = t_TranslateKey(key, c, mods);
+    if (r.Outcome == t_KeyOutcome::RedirectOutput) {
+        t_RedirectOutput(n, r.Redirect);
+        return;
+    }
+    if (r.Outcome != t_KeyOutcome::Event) return;
+    t_Event e;
+    e.Kind = 1;
+    e.Index = key;
+    e.Description = characters;
+    e.Value = r.Value;
+    setModifierFields(e, mods);
+    e.Window = n;
+    e.Time = t_NowMs();
+    e.CursorKeyPressed = r.CursorKey;
+    e.FunctionKeyPressed = r.FunctionKey;
+    t_PostKeyEvent(e);
+}
+
+void viewKeyDown(uint8_t n, int key, const std::string &characters, uint32_t mods) {
+    if (t_MemoryReady) {
+        if (n > 7 || !t_WindowTable[n].Initialized) {
+            t_Log("viewKeyDown: Graphic window (" + std::to_string(n) + ") not initialized.");
+        } else if (!t_WindowTable[n].IgnoreEvents) {
+            translateKey(n, key, characters, mods);
+        }
+    }
+    t_KeyDown = true;
+}
+
+static void mouseEventHandler(uint8_t n, double x, double y, int buttons, uint32_t mods) {
+    int windowX = int(x), windowY = int(y);
+    int clickX = -3, clickY = -3;
+    std::string which;
+    if (n >= 8) {
+        t_Log("t_MouseEventHandler: Unknown window, AbsX = " + std::to_string(windowX) +
+              ", AbsY = " + std::to_string(windowY));
+    } else if (!t_WindowTable[n].Initialized) {
+        t_Log("t_MouseEventHandler: Window #" + std::to_string(n) + " not initialized.");
+    } else {
+        const t_Window &w = t_WindowTable[n];
+        int cx = windowX - w.BorderWidth;
+        int cy = w.BorderHeight + w.Height - windowY;
+        clickX = cx < 0 ? -1 : cx >= w.Width ? -2 : cx;
+        clickY = cy < 0 ? -1 : cy >= w.Height ? -2 : cy;
+        t_Event e;
+        e.Kind = 2;
+        e.Index = buttons;
+        e.WindowX = windowX;
+        e.WindowY = windowY;
+        e.ClickX = clickX;
+        e.ClickY = clickY;
+        setModifierFields(e, mods);
+        e.Window = n;
+        e.Time = t_NowMs();
+        postMouseEvent(e);
+        which = "Graphic #" + std::to_string(n);
+    }
+    t_Log("t_MouseEventHandler: " + which + " window, X = " + std::to_string(clickX) +
+          ", Y = " + std::to_string(clickY));
+    std::function<void()> handler;
+    {
+        std::lock_guard<std::mutex> hold(handlerLock);
+        handler = programMouseHandler;
+    }
+    t_RunAsync([handler] {
+        if (t_ThreadNumber() >= 3) t_NameThread("t_EventMouse");
+        handler();
+    });
+    t_Log("t_MouseEventHandler: Calling program mouse handler asynchronously.");
+}
+
+void viewMouseDown(uint8_t n, double x, double y, int buttons, uint32_t mods, bool right) {
+    if (t_MemoryReady && n < 8) {
+        if (!t_WindowTable[n].Initialized)
+            t_Log("viewMouseDown: Graphic window (" + std::to_string(n) + ") not initialized.");
+        else if (!t_WindowTable[n].IgnoreEvents)
+            mouseEventHandler(n, x, y, buttons, mods);
+    }
+    t_MouseButtonDown = !right;
+    t_RightMouseButtonDown = right;
+}
+
+// --- program side -------------------------------------------------------------------
+
+std::string t_GetKey(uint8_t window) {
+    for (;;) {
+        if (!t_EventAvailable) {
+            t_CursorOn(window);
+            while (!t_EventAvailable) t_SleepMs(10);
+            t_CursorOff(window);
+        }
+        t_Event e;
+        if (!takeKeyEvent(e)) continue;
+        t_CurrentEvent = e;
+        if (e.Value < 0) continue;
+        if (e.Value > 0x10FFFF || (e.Value >= 0xD800 && e.Value <= 0xDFFF)) return "";
+        return t_EncodeChar(char32_t(e.Value));
+    }
+}
+
+int t_GetEvent() {
+    t_Event e;
+    if (!t_EventAvailable || !takeKeyEvent(e)) return -1;
+    t_CurrentEvent = e;
+    return e.Value;
+}
+
+// Pauses when the newest key is the given one; the result tells whether it
+// paused and which key ended the pause (0 for a menu event).
+static t_PauseResult pauseOnKey(int key, bool wait) {
+    t_PauseResult result;
+    if (!t_EventAvailable) return result;
+    {
+        std::lock_guard<std::mutex> hold(queueLock);
+        if (keyQueue.empty() || keyQueue.back().Value != key) return result;
+        keyQueue.clear();
+        t_EventAvailable = false;
+    }
+    result.Paused = true;
+    if (!wait) return result;
+    int menus = t_MenuEventCount;
+    while (!t_EventAvailable && t_MenuEventCount == menus) t_SleepMs(10);
+    if (t_EventAvailable) result.Key = t_GetEvent();
+    return result;
+}
+
+bool t_PauseOnKey(int key, bool wait) { return pauseOnKey(key, wait).Paused; }
+
+void t_InstallEventHooks() { t_SetPauseOnKey(pauseOnKey); }
+
+void t_TypeString(const std::string &text) {
+    long long now = t_NowMs();
+    std::lock_guard<std::mutex> hold(queueLock);
+    for (char32_t c : t_Decode(text)) {
+        t_Event e;
+        e.Kind = 1;
+        e.Description = t_EncodeChar(c);
+        e.Value = int(c);
+        e.Window = 1;
+        e.Time = now;
+        keyQueue.push_back(e);
+    }
+    t_EventAvailable = !keyQueue.empty();
+}
+
+t_CellPosition t_GetMouseText(uint8_t window) {
+    if (window > 7) {
+        t_Log("t_GetMouseText: Window is not a graphic window.");
+        return {};
+    }
+    const t_Window &w = t_WindowTable[window];
+    if (!t_MemoryReady || !w.Initialized || w.TextMemoryStart < 0) {
+        t_Log("t_GetMouseText: Window #" + std::to_string(window) + " not initialized.");
+        return {};
+    }
+    t_Event e;
+    {
+        std::lock_guard<std::mutex> hold(queueLock);
+        auto it = mouseQueue.begin();
+        while (it != mouseQueue.end() && it->Window != window) ++it;
+        if (it == mouseQueue.end()) return {};
+        e = *it;
+        mouseQueue.erase(it);
+        t_MouseEventAvailable = !mouseQueue.empty();
+    }
+    t_CurrentMouseEvent = e;
+    int fw = w.Font.Width, fh = w.Font.Height;
+    return {(fw == 0 ? 0 : e.ClickX / fw) + 1, (fh == 0 ? 0 : e.ClickY / fh) + 1};
+}

@@ -1,0 +1,82 @@
+// Key and mouse events: the queues between the main thread and the program,
+// and the operations the program waits on.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+struct t_Event {
+    int Kind = 0;   // 1 key, 2 mouse, 4 file open
+    int Index = 0;
+    std::string Description;
+    int Value = 0;
+    int WindowX = 0;
+    int WindowY = 0;
+    int ClickX = 0;
+    int ClickY = 0;
+    int Mods = 0;
+    uint8_t Window = 0;
+    long long Time = 0;
+    bool CloseBox = false;
+    bool CapsLockPressed = false;
+    bool ShiftPressed = false;
+    bool ControlPressed = false;
+    bool OptionPressed = false;
+    bool CommandPressed = false;
+    bool NumericPadPressed = false;
+    bool HelpPressed = false;
+    bool FnPressed = false;
+    bool CursorKeyPressed = false;
+    bool FunctionKeyPressed = false;
+};
+
+// Live input state, written on the main thread.
+extern std::atomic<bool> t_KeyDown, t_MouseButtonDown, t_RightMouseButtonDown;
+extern std::atomic<bool> t_CapsLockPressed, t_ShiftPressed, t_ControlPressed, t_OptionPressed,
+    t_CommandPressed, t_FnPressed;
+extern std::atomic<bool> t_EventAvailable, t_MouseEventAvailable;
+// Pending menu events; a change ends a pause of the output.
+extern std::atomic<int> t_MenuEventCount;
+
+// The events most recently taken by the program (program thread only).
+extern t_Event t_CurrentEvent;
+extern t_Event t_CurrentMouseEvent;
+
+// Called asynchronously after every mouse-down; does nothing unless set.
+void t_SetProgramMouseHandler(std::function<void()> handler);
+
+// --- main thread: events arriving from the views ------------------------------
+// A key pressed in window n: key position, the characters it produced and the
+// modifier flags.
+void viewKeyDown(uint8_t n, int key, const std::string &characters, uint32_t mods);
+void t_KeyUp();
+void t_ModifiersChanged(uint32_t mods);
+// A mouse button pressed in window n at (x, y), host coordinates with the
+// origin at the bottom left of the window's content.
+void viewMouseDown(uint8_t n, double x, double y, int buttons, uint32_t mods, bool right);
+void t_MouseUp();
+
+// Lets text output pause on Control-S; called once at start-up, before the
+// program thread runs.
+void t_InstallEventHooks();
+
+// --- program side ---------------------------------------------------------------
+std::string t_GetKey(uint8_t window);
+int t_GetEvent();
+bool t_PauseOnKey(int key, bool wait);
+void t_TypeString(const std::string &text);
+struct t_CellPosition {
+    int Column = -1;
+    int Line = -1;
+};
+t_CellPosition t_GetMouseText(uint8_t window);
+
+// Queue snapshots and clearing, for tests and the file-event polling.
+size_t t_PendingKeyEvents();
+size_t t_PendingMouseEvents();
+void t_ClearEventQueues();
+// Appends a ready-made key event (the file-event and menu paths use this too).
+void t_PostKeyEvent(const t_Event &event);

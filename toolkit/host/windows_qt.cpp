@@ -1,0 +1,173 @@
+// The window operations' host half: Qt windows, the clipboard, and the
+// event filters that feed the toolkit views' keys and clicks to the queues.
+#include "windows_qt.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QScrollBar>
+
+#include "app_delegate.h"
+#include "display.h"
+#include "key_qt.h"
+#include "line_input.h"
+#include "threads.h"
+#include "windows.h"
+
+// The host window of number n, or nullptr.
+QMainWindow *t_HostWindow(uint8_t n) {
+    AppDelegate *d = t_AppDelegate();
+    if (!d) return nullptr;
+    if (n < 8) return d->t_ViewWindows[n];
+    switch (n) {
+    case t_PasteboardWindow: return d->PasteboardWindow;
+    case t_PrinterWindow: return d->VirtualPrinterWindow;
+    case t_ConsoleWindow: return d->SystemConsoleWindow;
+    case t_PreferencesWindow: return d->PreferencesWindow;
+    case t_MainWindow: return d->MainWindow;
+    default: return nullptr;
+    }
+}
+
+t_View *t_HostView(uint8_t n) {
+    AppDelegate *d = t_AppDelegate();
+    return d && n < 8 ? d->t_Views[n] : nullptr;
+}
+
+QPlainTextEdit *t_WindowTextView(uint8_t n) {
+    AppDelegate *d = t_AppDelegate();
+    if (!d) return nullptr;
+    switch (n) {
+    case t_PasteboardWindow: return d->PasteboardTextView;
+    case t_PrinterWindow: return d->VirtualPrinterTextView;
+    case t_ConsoleWindow: return d->SystemConsoleTextView;
+    default: return nullptr;
+    }
+}
+
+uint8_t t_WindowNumber(const QWidget *window) {
+    AppDelegate *d = t_AppDelegate();
+    if (!d || !window) return t_NoWindow;
+    for (uint8_t n : {t_PrinterWindow, t_ConsoleWindow, t_PasteboardWindow, t_PreferencesWindow, t_MainWindow})
+        if (t_HostWindow(n) == window) return n;
+    for (uint8_t n = 0; n < 8; n++)
+        if (d->t_ViewWindows[n] == window) return n;
+    return t_NoWindow;
+}
+
+static QScreen *screenOf(QWidget *w) {
+    QScreen *s = w ? w->screen() : nullptr;
+    return s ? s : QGuiApplication::primaryScreen();
+}
+
+// Host frames have their origin at the bottom left of the screen; Qt's at
+// the top left.
+static t_Frame toHostFrame(QWidget *w, QRect r) {
+    QScreen *s = screenOf(w);
+    int screenHeight = s ? s->geometry().height() : 0;
+    return {double(r.x()), double(screenHeight - (r.y() + r.height())), double(r.width()), double(r.height())};
+}
+
+static void setHostFrame(uint8_t n, t_Frame f) {
+    QMainWindow *w = t_HostWindow(n);
+    if (!w) return;
+    QScreen *s = screenOf(w);
+    int screenHeight = s ? s->geometry().height() : 0;
+    int frameExtra = w->frameGeometry().height() - w->height();
+    int top = screenHeight - int(f.Y + f.Height);
+    // The content gets the frame less the title; Qt adds its own decoration.
+    int contentHeight = int(f.Height) - (n < 8 ? t_WindowTable[n].TitleHeight : 0);
+    QWidget *content = w->centralWidget();
+    int menuHeight = content ? w->height() - content->height() : 0;
+    if (n < 8) {
+        if (content) content->setFixedSize(int(f.Width), contentHeight);
+        w->setFixedSize(int(f.Width), contentHeight + menuHeight);
+    } else {
+        w->resize(int(f.Width), int(f.Height) - frameExtra);
+    }
+    w->move(int(f.X), top);
+}
+
+void t_InstallWindowHost(AppDelegate *d) {
+    t_WindowHostServices h;
+    h.Exists = [](uint8_t n) { return t_HostWindow(n) != nullptr; };
+    h.IsVisible = [](uint8_t n) { return t_HostWindow(n)->isVisible(); };
+    h.Show = [](uint8_t n, bool visible) {
+        QMainWindow *w = t_HostWindow(n);
+        if (visible) {
+            w->show();
+            w->raise();
+        } else {
+            w->hide();
+        }
+    };
+    h.MakeKey = [](uint8_t n) {
+        QMainWindow *w = t_HostWindow(n);
+        w->raise();
+        w->activateWindow();
+        if (t_View *v = t_HostView(n)) v->setFocus();
+    };
+    h.Center = [](uint8_t n) {
+        QMainWindow *w = t_HostWindow(n);
+        QScreen *s = screenOf(w);
+        if (!s) return;
+        QRect area = s->availableGeometry();
+        QRect frame = w->frameGeometry();
+        w->move(area.x() + (area.width() - frame.width()) / 2, area.y() + (area.height() - frame.height()) / 2);
+    };
+    h.SetTitle = [](uint8_t n, const std::string &title) {
+        if (QMainWindow *w = t_HostWindow(n)) w->setWindowTitle(QString::fromStdString(title));
+    };
+    h.SetTitleBarVisible = [](uint8_t n, bool visible) {
+        QMainWindow *w = t_HostWindow(n);
+        bool shown = w->isVisible();
+        w->setWindowFlag(Qt::FramelessWindowHint, !visible);
+        if (shown) w->show();
+    };
+    h.Frame = [](uint8_t n) {
+        QMainWindow *w = t_HostWindow(n);
+        return toHostFrame(w, w->frameGeometry());
+    };
+    h.ScreenFrame = [](uint8_t n) {
+        QScreen *s = screenOf(t_HostWindow(n));
+        return s ? t_Frame{0, 0, double(s->geometry().width()), double(s->geometry().height())} : t_Frame{};
+    };
+    h.SetFrame = setHostFrame;
+    h.SetViewFrame = [](uint8_t n, t_Frame f) {
+        if (t_View *v = t_HostView(n)) v->setGeometry(int(f.X), int(f.Y), int(f.Width), int(f.Height));
+    };
+    h.HasTextView = [](uint8_t n) { return t_WindowTextView(n) != nullptr; };
+    h.ScrollViewFrame = [](uint8_t n) {
+        QPlainTextEdit *t = t_WindowTextView(n);
+        return t ? t_Frame{double(t->x()), double(t->y()), double(t->width()), double(t->height())} : t_Frame{};
+    };
+    h.SetScrollViewSize = [](uint8_t n, double width, double height) {
+        if (QPlainTextEdit *t = t_WindowTextView(n)) t->setFixedSize(int(width), int(height));
+    };
+    h.ShowClipboardText = [](uint8_t n) {
+        if (QPlainTextEdit *t = t_WindowTextView(n)) t->setPlainText(QGuiApplication::clipboard()->text());
+    };
+    h.RedisplayTextView = [](uint8_t n) {
+        if (QPlainTextEdit *t = t_WindowTextView(n)) t->viewport()->update();
+    };
+    t_SetWindowHostServices(h);
+
+    t_ClipboardServices clipboard;
+    clipboard.GetText = [] {
+        std::string text;
+        t_OnMainThread([&] { text = QGuiApplication::clipboard()->text().toStdString(); });
+        return text;
+    };
+    clipboard.SetText = [](const std::string &text) {
+        t_OnMainThread([&] { QGuiApplication::clipboard()->setText(QString::fromStdString(text)); });
+    };
+    t_SetClipboardServices(clipboard);
+
+    for (uint8_t n = 0; n < 8; n++) {
+        QWidget *content = d->t_ViewWindows[n]->centralWidget();
+        auto *filter = new t_InputFilter(n, content, d);
+        d->t_Views[n]->installEventFilter(filter);
+        content->installEventFilter(filter);
+    }
+}
