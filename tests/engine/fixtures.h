@@ -69,7 +69,7 @@ inline std::vector<int> entryBlocks(const cpm_Volume &v, int i) {
 
 // Bytes 0..n-1 with a repeating pattern that differs from block to block.
 inline Text pattern(size_t n, int seed = 1) {
-    Text t(std::vector<uint8_t>(n));
+    Text t{std::vector<uint8_t>(n)};
     uint32_t x = uint32_t(seed) * 2654435761u + 12345;
     for (size_t i = 0; i < n; i++) {
         x = x * 1103515245u + 12345u;

@@ -1,0 +1,165 @@
+// The line editor on a headless text window: modes, limits, editing keys,
+// the clipboard.
+#include <gtest/gtest.h>
+
+#include "display.h"
+#include "events.h"
+#include "line_input.h"
+#include "text.h"
+
+namespace {
+
+// A text window of 80 x 25 cells with a tiny grey font.
+class LineInput : public ::testing::Test {
+protected:
+    void SetUp() override {
+        t_Font font = t_EmptyFont();
+        font.Format = 2;
+        font.Start = 0;
+        font.End = 255;
+        font.Width = 2;
+        font.Height = 2;
+        font.Data.assign(256 * 4, 0);
+        testing::internal::CaptureStdout();
+        t_InitWindow(0, 8, false, 160, 50, 0, 0, font, true);
+        testing::internal::GetCapturedStdout();
+        t_ClearEventQueues();
+        t_Vtab(0, 5);
+        t_Htab(0, 1);
+    }
+
+    // The characters shown on a line of the window, columns first..last.
+    std::string screen(int line, int first, int last) {
+        const t_Window &w = t_WindowTable[0];
+        std::u32string out;
+        for (int c = first; c <= last; c++)
+            out.push_back(t_VideoMemory[size_t(w.TextMemoryStart + (line - 1) * w.TextWidth + (c - 1))]);
+        return t_Encode(out);
+    }
+
+    // Starts a field without waiting, then applies the keys.
+    void edit(const char *prompt, const char *start, int mode, int max, std::initializer_list<int> keys) {
+        t_InputForm(0, prompt, start, true, mode, max);
+        for (int k : keys) t_InputEdit(0, k);
+    }
+};
+
+TEST_F(LineInput, DefaultIsCutToTheMaximum) {
+    EXPECT_EQ(t_InputForm(0, "Name: ", "LONGFILENAME.TXT", true, 0, 8), "LONGFILE");
+    EXPECT_EQ(t_InputGetMaxCharacters(0), 8);
+    EXPECT_EQ(screen(5, 1, 14), "Name: LONGFILE");
+    EXPECT_EQ(t_InputForm(0, "", "abc", true, 0, 0), "");
+}
+
+struct ModeCase {
+    const char *Name;
+    int Mode;
+    std::vector<int> Keys;
+    const char *Expected;
+};
+
+TEST_F(LineInput, ModesFilterCharacters) {
+    const ModeCase cases[] = {
+        {"integer refuses a late dash", 2, {'1', '-', '2'}, "12"},
+        {"integer takes a leading dash", 2, {'-', '4', 'x'}, "-4"},
+        {"decimal turns a point into a comma", 3, {'1', '.', '5', ',', '.'}, "1,5"},
+        {"decimal exponent with sign", 3, {'1', 'E', '-', '5'}, "1e-5"},
+        {"decimal dash after digit refused", 3, {'1', '-'}, "1"},
+        {"range refuses a first dash", 4, {'-', '1', '-', '2', '-'}, "1-2"},
+        {"free text takes anything but 0", 0, {'a', 0x80, 129, ' '}, "a\u0080\u0081 "},
+    };
+    for (const ModeCase &c : cases) {
+        t_InputForm(0, "", "", true, c.Mode, 20);
+        for (int k : c.Keys) t_InputEdit(0, k);
+        EXPECT_EQ(t_InputGetString(0), c.Expected) << c.Name;
+    }
+}
+
+TEST_F(LineInput, FieldNeverReachesTheLastColumn) {
+    t_Htab(0, 70);
+    t_InputForm(0, "", "", true, 0, 40);
+    EXPECT_EQ(t_WindowTable[0].InputHpos, 70);
+    for (int i = 0; i < 20; i++) t_InputEdit(0, 'x');
+    EXPECT_EQ(t_InputGetString(0), "xxxxxxxxxx");   // columns 70 to 79, never 80
+    t_Area(0, 1, 1, 79, 25);
+    t_Vtab(0, 5);
+    t_Htab(0, 70);
+    t_InputForm(0, "", "", true, 0, 40);
+    for (int i = 0; i < 20; i++) t_InputEdit(0, 'x');
+    EXPECT_EQ(t_InputGetString(0), "xxxxxxxxx");
+    t_FullArea(0);
+}
+
+TEST_F(LineInput, EditingKeys) {
+    edit("", "abc def", 0, 20, {0x01, 0x04});
+    EXPECT_EQ(t_WindowTable[0].InputCursorPos, 4);   // after "abc "
+    t_InputEdit(0, 0x13);
+    EXPECT_EQ(t_WindowTable[0].InputCursorPos, 0);
+    t_InputEdit(0, 0x07);   // forward delete at the start
+    EXPECT_EQ(t_InputGetString(0), "bc def");
+    t_InputEdit(0, 0x05);
+    t_InputEdit(0, 0x07);   // forward delete at the end: nothing
+    EXPECT_EQ(t_InputGetString(0), "bc def");
+    t_InputEdit(0, 0x7F);
+    EXPECT_EQ(t_InputGetString(0), "bc de");
+    EXPECT_EQ(screen(5, 1, 6), "bc de ");
+    t_InputEdit(0, 0x08);
+    t_InputEdit(0, 0x08);
+    t_InputEdit(0, 0x18);   // delete left of the cursor
+    EXPECT_EQ(t_InputGetString(0), "de");
+    EXPECT_EQ(screen(5, 1, 5), "de   ");
+    t_InputEdit(0, 0x01);
+    t_InputEdit(0, 0x7F);   // delete at the start: nothing
+    EXPECT_EQ(t_InputGetString(0), "de");
+    t_InputEdit(0, 'X');    // inserted, never overwritten
+    EXPECT_EQ(t_InputGetString(0), "Xde");
+}
+
+TEST_F(LineInput, EscapeClearsTheFieldAndFormReturnsEmpty) {
+    t_TypeString("ab\x1B");
+    EXPECT_EQ(t_InputForm(0, "File: ", "x", false, 0, 13), "");
+    EXPECT_EQ(screen(5, 1, 9), "File:    ");
+    EXPECT_FALSE(t_WindowTable[0].InputFinished);
+}
+
+TEST_F(LineInput, ReturnEndsTheFormWithTheText) {
+    t_TypeString("12\r");
+    EXPECT_EQ(t_InputForm(0, "Number: ", "", false, 2, 5), "12");
+    EXPECT_TRUE(t_WindowTable[0].InputFinished);
+    EXPECT_EQ(t_WindowTable[0].TextVpos, 6);   // a new line after the field
+}
+
+TEST_F(LineInput, CharacterByNumber) {
+    t_TypeString("65x");
+    edit("", "", 0, 10, {0x1E});
+    EXPECT_EQ(t_InputGetString(0), "A");
+    EXPECT_EQ(t_PendingKeyEvents(), 0u);   // the ending key is taken
+    t_TypeString("z");
+    t_InputEdit(0, 0x1E);
+    EXPECT_EQ(t_InputGetString(0), "A");
+}
+
+TEST_F(LineInput, PasteTypesOnlyTheFirstLine) {
+    std::string clip;
+    t_SetClipboardServices({[&] { return clip; }, [&](const std::string &s) { clip = s; }});
+    clip = "one\ntwo";
+    edit("", "", 0, 20, {0x16});
+    while (t_EventAvailable) t_InputEdit(0, t_GetEvent());
+    EXPECT_EQ(t_InputGetString(0), "one");
+
+    t_InputSetString(0, "A\x1B" "20AC\x1D");
+    t_InputEdit(0, 0x0C);
+    EXPECT_EQ(clip, "A€");
+    t_SetClipboardServices({});
+}
+
+TEST(LineInputGuard, BadWindowsAreRefused) {
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(t_InputForm(9, "", "", true, 0, 5), "");
+    EXPECT_EQ(t_InputGetMaxCharacters(6), 0);
+    std::string log = testing::internal::GetCapturedStdout();
+    EXPECT_NE(log.find("t_InputForm: Window is not a graphic window."), std::string::npos);
+    EXPECT_NE(log.find("t_InputGetMaxCharacters: Window #6 not initialized."), std::string::npos);
+}
+
+}  // namespace
