@@ -138,8 +138,9 @@ TEST(GlyphSet, GraphicsRangesHaveNoHoles) {
     for (int code = 127; code <= 160; ++code) {
         const fg_GlyphSource source = fg_SourceFor(static_cast<uint8_t>(code));
         ASSERT_NE(source.Kind, fg_GlyphKind::Blank) << code;
-        if (source.Kind == fg_GlyphKind::Drawn)
+        if (source.Kind == fg_GlyphKind::Drawn) {
             EXPECT_GT(inkCount(fg_DrawnCell(static_cast<uint8_t>(code))), 3) << code;
+        }
     }
     EXPECT_EQ(fg_SourceFor(' ').Char, U' ');
     EXPECT_EQ(fg_SourceFor(0xE9).Char, U'\u00E9');

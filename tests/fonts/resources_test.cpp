@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 
 #include "character_set.h"
 #include "files.h"
@@ -64,10 +65,11 @@ TEST(FontResources, DrawnGlyphsMatchTheGenerator) {
     // A file that no longer matches the drawing code was not regenerated.
     for (const char *name : kFonts)
         for (int code = 0; code < 256; ++code)
-            if (fg_SourceFor(static_cast<uint8_t>(code)).Kind == fg_GlyphKind::Drawn)
+            if (fg_SourceFor(static_cast<uint8_t>(code)).Kind == fg_GlyphKind::Drawn) {
                 EXPECT_EQ(glyph(font(name), static_cast<uint8_t>(code)).Grey,
                           fg_DrawnCell(static_cast<uint8_t>(code)).Grey)
                     << name << " code " << code;
+            }
 }
 
 TEST(FontResources, EveryPrintableCodeHasInkAndTheBlankHasNone) {
@@ -75,8 +77,9 @@ TEST(FontResources, EveryPrintableCodeHasInkAndTheBlankHasNone) {
         const ref::Font &f = font(name);
         EXPECT_EQ(inkCount(glyph(f, ' ')), 0) << name;
         for (int code = 33; code < 256; ++code)
-            if (code != 127 && !(code >= 128 && code <= 160))
+            if (code != 127 && !(code >= 128 && code <= 160)) {
                 EXPECT_GT(inkCount(glyph(f, static_cast<uint8_t>(code))), 2) << name << " code " << code;
+            }
     }
 }
 
