@@ -1,5 +1,5 @@
-// Helpers for the catalogue tests: a temporary folder that cleans up after
-// itself, fixed file times, and the log lines written during a test.
+// Helpers for the catalogue tests: a temporary folder that removes itself,
+// fixed file times, captured log lines and a child process without root.
 #pragma once
 
 #include <ctime>
@@ -23,7 +23,18 @@
 
 namespace cattest {
 
-// A fresh folder under the system's temporary folder; its path ends in "/".
+using Names = std::vector<std::string>;
+
+inline bool SetImmutable(const std::string &file, bool on) {
+    int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC), flags = 0;
+    bool ok = fd >= 0 && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+    ok = ok && ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    if (fd >= 0) close(fd);
+    return ok;
+}
+
+// A fresh folder under the temporary folder; its path ends in "/".
 struct TempFolder {
     std::string Path;
     std::vector<std::string> Immutable;   // files to release before removal
@@ -35,53 +46,25 @@ struct TempFolder {
     ~TempFolder() {
         for (const std::string &file : Immutable) SetImmutable(file, false);
         std::error_code ec;
-        // Give back the permissions a test took away, so everything can go.
-        for (auto it = std::filesystem::recursive_directory_iterator(
-                 Path, std::filesystem::directory_options::skip_permission_denied, ec);
-             !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
-            if (!it->is_symlink()) chmod(it->path().c_str(), 0700);
-        chmod(Path.c_str(), 0700);
         std::filesystem::remove_all(Path, ec);
     }
-
     std::string File(const std::string &name, size_t size = 0) const {
-        std::ofstream out(Path + name, std::ios::binary);
-        out << std::string(size, 'x');
+        std::ofstream(Path + name, std::ios::binary) << std::string(size, 'x');
         return Path + name;
     }
     std::string Folder(const std::string &name) const {
         mkdir((Path + name).c_str(), 0755);
         return Path + name + "/";
     }
-    std::string Link(const std::string &name, const std::string &target) const {
-        if (symlink(target.c_str(), (Path + name).c_str()) != 0) return "";
-        return Path + name;
-    }
-
-    static bool SetImmutable(const std::string &file, bool on) {
-        int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) return false;
-        int flags = 0;
-        bool ok = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-        if (ok) {
-            flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
-            ok = ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-        }
-        close(fd);
-        return ok;
+    void Link(const std::string &name, const std::string &target) const {
+        (void)!symlink(target.c_str(), (Path + name).c_str());
     }
 };
 
 // Seconds since 1970 of a local date and time.
 inline time_t LocalTime(int year, int month, int day, int hour, int minute, int second) {
     tm t{};
-    t.tm_year = year - 1900;
-    t.tm_mon = month - 1;
-    t.tm_mday = day;
-    t.tm_hour = hour;
-    t.tm_min = minute;
-    t.tm_sec = second;
-    t.tm_isdst = -1;
+    t = {second, minute, hour, day, month - 1, year - 1900, 0, 0, -1, 0, nullptr};
     return mktime(&t);
 }
 
@@ -91,11 +74,10 @@ inline bool SetModified(const std::string &path, time_t when) {
     return utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
-// The log lines written while it lives (without their line ends).
+// The log lines written while it lives, without their line ends.
 struct LogCapture {
     std::mutex Lock;
     std::string Text;
-
     LogCapture() {
         t_SetLogTee([this](std::string_view part) {
             std::lock_guard<std::mutex> hold(Lock);
@@ -103,42 +85,38 @@ struct LogCapture {
         });
     }
     ~LogCapture() { t_SetLogTee(nullptr); }
-
-    std::vector<std::string> Lines() {
+    Names Lines() {
         std::lock_guard<std::mutex> hold(Lock);
-        std::vector<std::string> lines;
-        size_t start = 0;
-        for (size_t end; (end = Text.find('\n', start)) != std::string::npos; start = end + 1)
+        Names lines;
+        for (size_t start = 0, end; (end = Text.find('\n', start)) != std::string::npos; start = end + 1)
             lines.push_back(Text.substr(start, end - start));
         return lines;
     }
 };
 
-// Runs the check in a child process that has given up root, so that file
-// permissions apply: 0 the check held, 1 it failed, 2 root could not be left.
+// Runs the check in a child process that has given up root (if it had it),
+// so that permissions apply: 0 the check held, 1 it failed, 2 root could not be left.
 inline int AsOrdinaryUser(const std::function<bool()> &check) {
     pid_t child = fork();
-    if (child < 0) return 2;
     if (child == 0) {
-        if (setgid(65534) != 0 || setuid(65534) != 0) _exit(2);
-        _exit(check() ? 0 : 1);
+        bool root = geteuid() == 0;
+        _exit(root && (setgid(65534) != 0 || setuid(65534) != 0) ? 2 : check() ? 0 : 1);
     }
     int status = 0;
-    if (waitpid(child, &status, 0) != child || !WIFEXITED(status)) return 1;
+    if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status)) return 1;
     return WEXITSTATUS(status);
 }
 
 // Empties the catalogue globals, as the browser does before a load.
 inline void ResetCatalog() {
     f_CatList.clear();
-    f_CatStatus = 0;
-    f_CatCount = 0;
+    f_CatStatus = f_CatCount = 0;
     f_CatPath.clear();
     f_CatFilter.clear();
 }
 
-inline std::vector<std::string> ListedNames() {
-    std::vector<std::string> names;
+inline Names ListedNames() {
+    Names names;
     for (const f_CatItem &item : f_CatList) names.push_back(item.Name);
     return names;
 }
