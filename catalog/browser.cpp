@@ -185,18 +185,15 @@ std::string f_CatSave(uint8_t window, const std::string &startAt, const std::str
                       const std::string &prompt, const std::string &defaultName, int topLine, int listHeight,
                       int width, int flags) {
     if (!browserWindowOk("f_CatSave", window)) return "";
-    // The name box needs three lines below a list of at least one line.
     f_BrowserState &b = f_Browser;
     b = f_BrowserState{};
-    if (!f_BrowserLayout(window, topLine, listHeight, width)) {
+    // The frame (at least one list line) and the three lines of the name
+    // box below it must fit the window.
+    if (!f_BrowserLayout(window, topLine, listHeight, width) || b.Lines < 7) {
         t_Log("f_CatSave: Window #" + std::to_string(window) + " too small.");
         return "";
     }
     const int lines = b.Lines, w = b.Width;
-    if (lines < 7) {
-        t_Log("f_CatSave: Window #" + std::to_string(window) + " too small.");
-        return "";
-    }
     const int top = std::clamp(topLine, 1, lines - 6);
     const int height = std::clamp(listHeight, 4, lines - 2 - top);
     const int boxTop = top + height;

@@ -50,7 +50,7 @@ bool f_BrowserLayout(uint8_t window, int topLine, int listHeight, int width) {
     if (b.Width > b.Columns || b.Lines < smallestFrame) return false;
     b.LeftColumn = b.Columns / 2 - b.Width / 2;
     b.TopLine = std::clamp(topLine, 1, b.Lines - smallestFrame + 1);
-    b.BottomLine = std::min(b.TopLine + listHeight + 3, b.Lines);
+    b.BottomLine = std::min(b.TopLine + std::clamp(listHeight, 0, b.Lines) + 3, b.Lines);
     b.BottomLine = std::max(b.BottomLine, b.TopLine + smallestFrame - 1);
     b.PageLines = b.BottomLine - b.TopLine - 3;
     return true;

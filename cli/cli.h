@@ -49,3 +49,7 @@ int cli_Unrm(const cli_Args &args);
 int cli_Sort(const cli_Args &args);
 int cli_Init(const cli_Args &args);
 int cli_New(const cli_Args &args);
+
+struct Text;
+// Writes a host file whole; 0 or the error number.
+int cli_WriteHostFile(const std::string &path, const Text &data);

@@ -98,7 +98,7 @@ static Text trimmed(const cpm_Volume &v, const cpm_FileData &file, bool trim) {
 }
 
 static bool writeHost(const std::string &path, const Text &data, const Text &name) {
-    int err = setbinarytofile(path, data);
+    int err = cli_WriteHostFile(path, data);
     if (err == 0) {
         cli_Out(cpm_DisplayString(name) + " saved as " + path);
         return true;
@@ -134,7 +134,7 @@ int cli_Get(const cli_Args &given) {
     cli_Args args = given;
     bool trim = cli_TakeFlag(args, "--trim");
     if (args.size() == 3 && args[1] == "*") return getAll(args[0], args[2], trim);
-    if (args.size() != 2 && args.size() != 3) return cli_UsageOf("get");
+    if ((args.size() != 2 && args.size() != 3) || args[1] == "*") return cli_UsageOf("get");
     cpm_Volume v;
     cpm_FileData file;
     if (!loadFile(args[0], args[1], v, file)) return cli_Refused;

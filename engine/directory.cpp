@@ -1,6 +1,5 @@
 // Part 1.2: the directory lists, display names and name conversion.
 #include <algorithm>
-#include <unordered_map>
 
 #include "entries.h"
 
@@ -37,17 +36,50 @@ static std::string entryLine(int i, const Text &name, int recordBytes, const uin
     return line;
 }
 
-cpm_DirectoryLists cpm_LoadDirectory(const cpm_Volume &volume) {
-    cpm_DirectoryLists lists;
+// Index of the first entry (main entry) of each name seen so far: an open
+// hash table over the 12 name bytes, so that joining extents stays linear.
+struct MainEntries {
+    std::vector<int> Slots;
+    explicit MainEntries(size_t entries) {
+        size_t n = 16;
+        while (n < 2 * entries) n *= 2;
+        Slots.assign(n, -1);
+    }
+    static size_t hash(const Text &name) {
+        size_t h = 1469598103934665603ull;
+        for (uint8_t b : name.Elements) h = (h ^ b) * 1099511628211ull;
+        return h;
+    }
+    // The main entry of the name, or -1 after recording `entry` as its main entry.
+    int findOrAdd(const Text &name, int entry, const std::vector<Text> &names) {
+        size_t mask = Slots.size() - 1;
+        for (size_t at = hash(name) & mask;; at = (at + 1) & mask) {
+            int j = Slots[at];
+            if (j < 0) {
+                Slots[at] = entry;
+                return -1;
+            }
+            if (names[size_t(j)] == name) return j;
+        }
+    }
+};
+
+// Fills the four lists in place (their elements' storage is reused).
+static void fillDirectory(const cpm_Volume &volume, cpm_DirectoryLists &lists) {
+    static const Text unused(std::vector<uint8_t>{0xE5});
     size_t count = size_t(std::max(volume.DirEntries, 0));
-    lists.Names.assign(count, Text(std::vector<uint8_t>{0xE5}));
+    lists.Names.resize(count);
     lists.Sizes.assign(count, cpm_UnusedSize);
     lists.Extents.assign(count, 0);
-    lists.Attributes.assign(count, Text());
+    lists.Attributes.resize(count);
+    for (size_t i = 0; i < count; i++) {
+        lists.Names[i].Elements.assign(unused.Elements.begin(), unused.Elements.end());
+        lists.Attributes[i].Elements.clear();
+    }
     bool wide = cpm_WideBlocks(volume);
     bool twoExtents = volume.VolumeKB <= 512 && volume.BlockSize >= 2048;
-    std::unordered_map<Text, int> firstOfName;
     int present = cpm_PresentEntries(volume);
+    MainEntries mains{size_t(present)};
     for (int i = 0; i < present; i++) {
         const uint8_t *e = cpm_EntryBytes(volume, i);
         if (e[0] != 0) continue;
@@ -57,19 +89,19 @@ cpm_DirectoryLists cpm_LoadDirectory(const cpm_Volume &volume) {
                 cpm_Diag("cpm_LoadDirectory: Invalid name for file #" + std::to_string(i) + ": " + shownNameBytes(e));
             continue;
         }
-        Text name = cpm_RawName(e, false);
-        Text attributes;
+        Text &attributes = lists.Attributes[size_t(i)];
         if (e[9] & 0x80) attributes.push_back('R');
         if (e[10] & 0x80) attributes.push_back('S');
         if (e[11] & 0x80) attributes.push_back('A');
-        lists.Attributes[size_t(i)] = attributes;
         int ex = e[12], s2 = e[14], rc = e[15];
         int own = rc * cpm_RecordSize;
         if (twoExtents && (ex & 1)) own += volume.BlockSize * 16 - cpm_ExtentBytes;
-        auto found = firstOfName.find(name);
-        int mainEntry = found == firstOfName.end() ? -1 : found->second;
+        Text &name = lists.Names[size_t(i)];
+        name.Elements.assign(cpm_BlankName.Elements.begin(), cpm_BlankName.Elements.end());
+        for (int k = 1; k <= 8; k++) name[size_t(k - 1)] = e[k];
+        for (int k = 9; k <= 11; k++) name[size_t(k)] = uint8_t(e[k] & 0x7F);
+        int mainEntry = mains.findOrAdd(name, i, lists.Names);
         if (mainEntry < 0) {
-            firstOfName.emplace(name, i);
             lists.Sizes[size_t(i)] = own;
         } else {
             lists.Extents[size_t(mainEntry)] += 1;
@@ -77,9 +109,27 @@ cpm_DirectoryLists cpm_LoadDirectory(const cpm_Volume &volume) {
             lists.Sizes[size_t(mainEntry)] += own;
         }
         if (cpm_Diagnostics()) cpm_Diag(entryLine(i, name, rc * cpm_RecordSize, e, wide, mainEntry));
-        lists.Names[size_t(i)] = std::move(name);
     }
+}
+
+cpm_DirectoryLists cpm_LoadDirectory(const cpm_Volume &volume) {
+    cpm_DirectoryLists lists;
+    fillDirectory(volume, lists);
     return lists;
+}
+
+cpm_Volume cpm_Rebuild(cpm_Volume volume) {
+    cpm_SectorMap map = cpm_LoadSectorMap(volume);
+    volume.UsedKB = map.UsedKB;
+    volume.BlockMap = std::move(map.BlockMap);
+    cpm_DirectoryLists lists{std::move(volume.Names), std::move(volume.Sizes), std::move(volume.Extents),
+                             std::move(volume.Attributes)};
+    fillDirectory(volume, lists);
+    volume.Names = std::move(lists.Names);
+    volume.Sizes = std::move(lists.Sizes);
+    volume.Extents = std::move(lists.Extents);
+    volume.Attributes = std::move(lists.Attributes);
+    return volume;
 }
 
 Text cpm_FilterName(const Text &part) {

@@ -42,5 +42,16 @@ inline bool cpm_HoldsBlocks(uint8_t user) { return user <= 31; }
 // Entry display name from raw bytes; keepBits leaves bit 7 of the type bytes.
 Text cpm_RawName(const uint8_t *entry, bool keepBits);
 
+// True when the entry's display name (as cpm_RawName makes it) equals name;
+// no allocation, for the scans that compare every entry.
+inline bool cpm_NameIs(const uint8_t *entry, const Text &name, bool keepBits) {
+    if (name.size() != 12 || name[8] != '.') return false;
+    for (int k = 0; k < 8; k++)
+        if (entry[1 + k] != name[size_t(k)]) return false;
+    for (int k = 9; k < 12; k++)
+        if ((keepBits ? entry[k] : uint8_t(entry[k] & 0x7F)) != name[size_t(k)]) return false;
+    return true;
+}
+
 // Writes a diagnostic line when diagnostics are on.
 void cpm_Diag(const std::string &line);

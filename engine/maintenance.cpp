@@ -62,7 +62,7 @@ cpm_SetUserResult cpm_SetFileUser(cpm_Volume volume, const Text &name, uint8_t u
     } else {
         shown = unfilteredName(name);
         for (int i = 0; i < present; i++)
-            if (cpm_RawName(cpm_EntryBytes(volume, i), true) == shown) chosen.push_back(i);
+            if (cpm_NameIs(cpm_EntryBytes(volume, i), shown, true)) chosen.push_back(i);
         if (chosen.empty()) return {std::move(volume), shown, false, ""};
     }
     if (wouldShareBlocks(volume, chosen, user)) return {std::move(volume), shown, true, blocksInUse};

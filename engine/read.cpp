@@ -18,7 +18,7 @@ cpm_FileData cpm_LoadFile(const cpm_Volume &volume, const Text &name) {
     int present = cpm_PresentEntries(volume);
     for (int i = 0; i < present; i++) {
         const uint8_t *e = cpm_EntryBytes(volume, i);
-        if (cpm_RawName(e, false) != file.Name) continue;
+        if (!cpm_NameIs(e, file.Name, false)) continue;
         file.Found = true;
         for (int k = 0; k < cpm_SlotCount(wide); k++) {
             int b = cpm_SlotBlock(e, wide, k);

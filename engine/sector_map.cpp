@@ -55,7 +55,7 @@ std::vector<std::string> cpm_BlocksLines(const cpm_Volume &volume, const Text &n
     int matches = 0;
     for (int i = 0; i < present && volume.DirEntries > 0; i++) {
         const uint8_t *e = cpm_EntryBytes(volume, i);
-        if (cpm_RawName(e, true) != display) continue;
+        if (!cpm_NameIs(e, display, true)) continue;
         if (matches == 0) {
             out.Print("Blocks for " + shown);
             out.Cr();

@@ -81,18 +81,6 @@ static Text resector(const Text &from, const cpm_Geometry &g, bool toMemory) {
     return to;
 }
 
-cpm_Volume cpm_Rebuild(cpm_Volume volume) {
-    cpm_SectorMap map = cpm_LoadSectorMap(volume);
-    volume.UsedKB = map.UsedKB;
-    volume.BlockMap = std::move(map.BlockMap);
-    cpm_DirectoryLists lists = cpm_LoadDirectory(volume);
-    volume.Names = std::move(lists.Names);
-    volume.Sizes = std::move(lists.Sizes);
-    volume.Extents = std::move(lists.Extents);
-    volume.Attributes = std::move(lists.Attributes);
-    return volume;
-}
-
 cpm_Volume cpm_OpenImage(Text fileBytes, const std::string &path) {
     cpm_Volume v;
     v.Path = path;
@@ -128,7 +116,9 @@ Text cpm_FileImage(const cpm_Volume &volume) {
 
 cpm_SaveVolumeResult cpm_SaveVolume(cpm_Volume volume) {
     if (volume.ReadOnly) return {std::move(volume), "Image file is read-only."};
-    int err = setbinarytofile(volume.Path, cpm_FileImage(volume));
+    // A plain image is already in file order: written as it is, without a copy.
+    int err = volume.Format == cpm_Format::Plain ? setbinarytofile(volume.Path, volume.Image)
+                                                 : setbinarytofile(volume.Path, cpm_FileImage(volume));
     if (err != 0) return {std::move(volume), t_ErrorText(err)};
     volume.Changed = false;
     return {std::move(volume), ""};

@@ -18,7 +18,7 @@ static const std::string noSpace = "Not enough free space on volume.";
 static bool nameTaken(const cpm_Volume &volume, const Text &name) {
     int present = cpm_PresentEntries(volume);
     for (int i = 0; i < present; i++)
-        if (cpm_RawName(cpm_EntryBytes(volume, i), false) == name) return true;
+        if (cpm_NameIs(cpm_EntryBytes(volume, i), name, false)) return true;
     return false;
 }
 

@@ -1,8 +1,14 @@
-// Start-up of the volume manager and its end.
+// Start-up of the volume manager: the windows, the header, the first volume,
+// the command loop, and the end of the program thread.
 #include "main_program.h"
 
+#include "command_loop.h"
+#include "display.h"
 #include "identity.h"
-#include "program_end.h"
+#include "printer.h"
+#include "text.h"
+#include "volume_state.h"
+#include "windows.h"
 
 std::string cpm_ProgramName;
 std::string cpm_Version;
@@ -11,6 +17,30 @@ std::string cpm_Notice;
 void cpm_MainProgram() {
     cpm_Version = "1.4";
     cpm_ProgramName = "Diskwright ";
-    cpm_Notice = "CP/M disk images for the Apple II and plain volumes";
+    cpm_Notice = "CP/M volumes for the Apple II and beyond";
+
+    t_InitWindow(0, 24, 80, 25, 16, "MenloBold 16x32.font");
+    t_InitWindow(1, 4, false, 640, 400, 16, 16, t_EmptyFont(), true);
+    uint8_t w = cpm_Window();
+    t_WindowCenter(w);
+    t_WindowFront(w);
+    std::string title = cpm_ProgramName + cpm_Version;
+    t_Header(w, title, cpm_Notice);
+    t_WindowFont(w, t_LoadFontResource("MenloRegular 16x32.font"));
+    t_TextLine(w);
+    t_Print(w, "");
+    t_Cr(w);
+    p_InitPrinter();
+    t_WindowTitle(w, title + " " + cpm_Notice);
+
+    cpm_CurrentVolume = cpm_OpenVolume("");
+    t_Vtab(w, 2);
+    t_Htab(w, 1);
+    t_ClearEndOfWindow(w);
+    if (!cpm_CurrentVolume.Path.empty()) {
+        t_Cr(w);
+        cpm_PrintVolumeName(cpm_CurrentVolume);
+    }
+    cpm_CommandLoop();
     t_QuitProgram(0);
 }

@@ -109,13 +109,13 @@ TEST(Directory, DiagnosticLinePerFileEntry) {
     EXPECT_EQ(log.Lines[0],
               "cpm_LoadDirectory: #0 = TEST    .COM, Len = 16.384, Blk 2, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,");
     EXPECT_EQ(log.Lines[1],
-              "cpm_LoadDirectory: #1 = TEST    .COM, Len =     640, Blk 4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, Main = #0");
+              "cpm_LoadDirectory: #1 = TEST    .COM, Len =    640, Blk 4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, Main = #0");
     cpm_Volume w = fresh800();
     putEntry(w, 3, 0, "X       Y", 0, 0, 1, {300, 301});
     LogCapture log2;
     cpm_LoadDirectory(w);
     ASSERT_EQ(log2.Lines.size(), 1u);
-    EXPECT_EQ(log2.Lines[0], "cpm_LoadDirectory: #3 = X       .Y  , Len =     128, Blk 300, 301, 0, 0, 0, 0, 0, 0,");
+    EXPECT_EQ(log2.Lines[0], "cpm_LoadDirectory: #3 = X       .Y  , Len =    128, Blk 300, 301, 0, 0, 0, 0, 0, 0,");
 }
 
 TEST(Names, MakeName) {

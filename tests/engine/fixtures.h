@@ -25,13 +25,17 @@ inline Text fileBytes(size_t size, const Text &head = Text()) {
 }
 
 // A freshly initialised volume of each kind (in memory).
+inline cpm_Volume unchanged(cpm_Volume v) {
+    v.Changed = false;
+    return v;
+}
 inline cpm_Volume fresh140(bool cpm22 = true) {
-    return cpm_InitVolume(cpm_OpenImage(fileBytes(143360, signature140(cpm22)), "/tmp/test140.dsk"));
+    return unchanged(cpm_InitVolume(cpm_OpenImage(fileBytes(143360, signature140(cpm22)), "/tmp/test140.dsk")));
 }
 inline cpm_Volume fresh800() {
-    return cpm_InitVolume(cpm_OpenImage(fileBytes(819200, signature800()), "/tmp/test800.po"));
+    return unchanged(cpm_InitVolume(cpm_OpenImage(fileBytes(819200, signature800()), "/tmp/test800.po")));
 }
-inline cpm_Volume freshPlain(int kb) { return cpm_MakeVolume("/tmp/plain.vol", kb); }
+inline cpm_Volume freshPlain(int kb) { return unchanged(cpm_MakeVolume("/tmp/plain.vol", kb)); }
 
 // Writes a raw directory entry: user, 11 name bytes, EX, S2, RC and block numbers.
 inline void putEntry(cpm_Volume &v, int i, uint8_t user, const std::string &name11, int ex, int s2, int rc,

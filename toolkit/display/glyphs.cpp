@@ -2,6 +2,7 @@
 #include "glyphs.h"
 
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -78,15 +79,21 @@ static BlendTable blendTables[DepthClasses];
 static const uint32_t *blendTable(int bitDepth, uint8_t colour) {
     DepthClass k = bitDepth == 1 ? Depth1 : bitDepth == 4 ? Depth4 : bitDepth == 8 || bitDepth == 16 ? Depth8 : DepthRGB;
     BlendTable &t = blendTables[k];
-    std::call_once(t.Built, [&t, bitDepth] {
+    std::call_once(t.Built, [&t, bitDepth, k] {
         t.Pixels.resize(256 * 256);
         for (int c = 0; c < 256; c++)
-            for (int g = 0; g < 256; g++) t.Pixels[size_t(c) * 256 + size_t(g)] = t_BlendedPixel(bitDepth, uint8_t(c), uint8_t(g));
+            for (int g = 0; g < 256; g++) {
+                uint32_t v = t_BlendedPixel(bitDepth, uint8_t(c), uint8_t(g));
+                // Colour pixels are kept in memory order: red, green, blue.
+                if (k == DepthRGB) v = (v >> 16 & 0xFF) | (v & 0xFF00) | (v & 0xFF) << 16;
+                t.Pixels[size_t(c) * 256 + size_t(g)] = v;
+            }
     });
     return t.Pixels.data() + size_t(colour) * 256;
 }
 
 // --- drawing ----------------------------------------------------------------
+
 
 static void drawGlyph(const t_Window &w, const uint8_t *glyph, uint8_t colour, int column, int line) {
     switch (w.BitDepth) {
@@ -97,6 +104,7 @@ static void drawGlyph(const t_Window &w, const uint8_t *glyph, uint8_t colour, i
     const int x0 = fw * (column - 1), y0 = fh * (line - 1);
     const int rowBytes = t_RowBytes(w);
     const uint32_t *lut = blendTable(w.BitDepth, colour);
+
     uint8_t *block = t_VideoMemory.data() + w.MemoryStart;
     for (int gy = 0; gy < fh; gy++) {
         const uint8_t *src = glyph + size_t(gy) * size_t(fw);
@@ -125,28 +133,71 @@ static void drawGlyph(const t_Window &w, const uint8_t *glyph, uint8_t colour, i
             for (int gx = 0; gx < fw; gx++) row[(x0 + gx) * 2 + 1] = uint8_t(lut[src[gx]]);
             break;
         case 24: {
+            // Four bytes are stored per pixel, the fourth overwritten by the
+            // next pixel; the last pixel of the row stores exactly three.
             uint8_t *p = row + size_t(x0) * 3;
-            for (int gx = 0; gx < fw; gx++, p += 3) {
+            int gx = 0;
+
+            for (; gx + 1 < fw; gx++, p += 3) {
                 uint32_t v = lut[src[gx]];
-                p[0] = uint8_t(v >> 16);
-                p[1] = uint8_t(v >> 8);
-                p[2] = uint8_t(v);
+                memcpy(p, &v, 4);
+            }
+            if (gx < fw) {
+                uint32_t v = lut[src[gx]];
+                memcpy(p, &v, 3);
             }
             break;
         }
         case 32: {
             uint8_t *p = row + size_t(x0) * 4;
-            for (int gx = 0; gx < fw; gx++, p += 4) {
-                uint32_t v = lut[src[gx]];
-                p[1] = uint8_t(v >> 16);
-                p[2] = uint8_t(v >> 8);
-                p[3] = uint8_t(v);
-            }
+            for (int gx = 0; gx < fw; gx++, p += 4) memcpy(p + 1, &lut[src[gx]], 3);
             break;
         }
         default: return;
         }
     }
+}
+
+// Recently drawn 24-bit glyphs, so that a glyph drawn again in the same
+// colours is copied row by row instead of blended pixel by pixel.  An entry
+// keeps the grey levels it was drawn from and is only used when they match,
+// so a changed or replaced font can never show stale pixels.  Each drawing
+// thread has its own cache.
+struct CachedGlyph {
+    bool Valid = false;
+    uint8_t Colour = 0;
+    int Width = 0, Height = 0;
+    uint8_t Grey[512];
+    uint8_t Pixels[512 * 3];
+};
+static const int glyphCacheSlots = 512;
+static thread_local std::unique_ptr<CachedGlyph[]> glyphCache;
+
+static void drawGlyphCached(const t_Window &w, uint8_t code, const uint8_t *glyph, uint8_t colour, int column,
+                            int line) {
+    const int fw = w.Font.Width, fh = w.Font.Height;
+    const size_t glyphBytes = size_t(fw) * size_t(fh);
+    if (w.BitDepth != 24 || glyphBytes > sizeof CachedGlyph::Grey || glyphBytes == 0) {
+        drawGlyph(w, glyph, colour, column, line);
+        return;
+    }
+    if (!glyphCache) glyphCache = std::make_unique<CachedGlyph[]>(glyphCacheSlots);
+    CachedGlyph &slot = glyphCache[(size_t(code) * 2 + size_t(colour) * 61) % glyphCacheSlots];
+    const size_t rowBytes = size_t(t_RowBytes(w)), cellRow = size_t(fw) * 3;
+    uint8_t *cell = t_VideoMemory.data() + w.MemoryStart + size_t(fh) * size_t(line - 1) * rowBytes +
+                    size_t(fw) * size_t(column - 1) * 3;
+    if (slot.Valid && slot.Colour == colour && slot.Width == fw && slot.Height == fh &&
+        memcmp(slot.Grey, glyph, glyphBytes) == 0) {
+        for (int y = 0; y < fh; y++) memcpy(cell + size_t(y) * rowBytes, slot.Pixels + size_t(y) * cellRow, cellRow);
+        return;
+    }
+    drawGlyph(w, glyph, colour, column, line);
+    slot.Valid = true;
+    slot.Colour = colour;
+    slot.Width = fw;
+    slot.Height = fh;
+    memcpy(slot.Grey, glyph, glyphBytes);
+    for (int y = 0; y < fh; y++) memcpy(slot.Pixels + size_t(y) * cellRow, cell + size_t(y) * rowBytes, cellRow);
 }
 
 void t_PrintSymbol(uint8_t window, uint8_t code, uint8_t colour, int column, int line) {
@@ -184,7 +235,7 @@ void t_PrintSymbol(uint8_t window, uint8_t code, uint8_t colour, int column, int
         // A glyph beyond the end of the font's data is not drawn.
         size_t glyphSize = size_t(font.Width) * size_t(font.Height);
         if ((size_t(code) + 1) * glyphSize <= font.Data.size())
-            drawGlyph(*w, font.Data.data() + size_t(code) * glyphSize, effective, column, line);
+            drawGlyphCached(*w, code, font.Data.data() + size_t(code) * glyphSize, effective, column, line);
     }
     size_t cell = size_t(line - 1) * size_t(w->TextWidth) + size_t(column - 1);
     t_VideoMemory[size_t(w->TextMemoryStart) + cell] = code;

@@ -14,6 +14,7 @@
 #include "text.h"
 #include "threads.h"
 #include "windows.h"
+#include "printer_qt.h"
 #include "windows_qt.h"
 
 static AppDelegate *theDelegate = nullptr;
@@ -95,6 +96,7 @@ void AppDelegate::buildInterface() {
     PreferencesWindow->setProperty("t_WindowNumber", 11);
     PreferencesWindow->installEventFilter(this);
     t_InstallWindowHost(this);
+    t_InstallPrinterHost(this);
     t_InstallDisplayHost();
 }
 

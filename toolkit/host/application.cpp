@@ -8,6 +8,8 @@
 
 #include "app_delegate.h"
 #include "events.h"
+#include "file_events_qt.h"
+#include "standard_folders_qt.h"
 #include "threads.h"
 #include "unicode_qt.h"
 
@@ -37,8 +39,12 @@ int t_RunApplication(int &argc, char **argv, std::function<void()> program) {
     t_InstallQtUnicodeServices();
     installMainThreadRunner();
     t_InstallEventHooks();
+    t_FillStandardFolders();
+    // A launch that handed its documents to the running program ends here.
+    if (t_StartDocumentEvents(QApplication::arguments())) return 0;
 
     AppDelegate delegate(std::move(program));
+    t_InstallFileDrops(&delegate);
     delegate.applicationWillFinishLaunching();
     QTimer::singleShot(0, &delegate, [&delegate] { delegate.applicationDidFinishLaunching(); });
     QObject::connect(&app, &QApplication::aboutToQuit, &delegate, [&delegate] {

@@ -142,9 +142,9 @@ void t_InstallWindowHost(AppDelegate *d) {
         QPlainTextEdit *t = t_WindowTextView(n);
         return t ? t_Frame{double(t->x()), double(t->y()), double(t->width()), double(t->height())} : t_Frame{};
     };
-    h.SetScrollViewSize = [](uint8_t n, double width, double height) {
-        if (QPlainTextEdit *t = t_WindowTextView(n)) t->setFixedSize(int(width), int(height));
-    };
+    // The text windows lay their scroll view out themselves: it always gets
+    // the frame less the margins, which is the size asked for here.
+    h.SetScrollViewSize = [](uint8_t, double, double) {};
     h.ShowClipboardText = [](uint8_t n) {
         if (QPlainTextEdit *t = t_WindowTextView(n)) t->setPlainText(QGuiApplication::clipboard()->text());
     };

@@ -1,0 +1,118 @@
+// The commands that change a volume or its file: C(hanges, E(rase,
+// U(nerase, A(lphabetize, I(nit and N(ew.
+#include "commands.h"
+
+#include "browser.h"
+#include "display.h"
+#include "line_input.h"
+#include "text.h"
+#include "volume_state.h"
+#include "windows.h"
+
+void cpm_CommandChanges() {
+    uint8_t w = cpm_Window();
+    if (!cpm_CurrentVolume.Changed) {
+        t_Print(w, "No changes to save.");
+        t_Cr(w);
+        return;
+    }
+    char answer = cpm_Ask("Changes: S(ave  U(ndo  Q(uit ? ", "SUQ");
+    if (answer == 'S') {
+        t_ClearEndOfWindow(w);
+        t_Cr(w);
+        cpm_SaveAndReport();
+        t_Cr(w);
+    } else if (answer == 'U') {
+        cpm_CurrentVolume = cpm_LoadVolume(cpm_CurrentVolume.Path);
+        t_ClearEndOfWindow(w);
+        t_Cr(w);
+        t_Print(w, "Changes undone.");
+        t_Cr(w);
+    }
+}
+
+// Erases (user 0xE5) or unerases (user 0) the typed file and reports it over
+// the typed name.
+static void setFileUser(const std::string &answer, uint8_t user, bool nameInMode4) {
+    uint8_t w = cpm_Window();
+    cpm_SetUserResult r = cpm_SetFileUser(cpm_CurrentVolume, cpm_TypedName(answer), user);
+    cpm_CurrentVolume = std::move(r.Volume);
+    t_CursorUp(w);
+    t_Htab(w, 24);
+    if (nameInMode4) t_DisplayMode(w, 4);
+    t_Print(w, r.Name);
+    if (nameInMode4) t_DisplayMode(w, 0);
+    const char *done = user == 0 ? " unerased" : " erased";
+    if (!r.Found) t_Print(w, " not found");
+    else if (!r.Message.empty()) t_Print(w, std::string(user == 0 ? " not unerased: " : " not erased: ") + r.Message);
+    else t_Print(w, done);
+}
+
+void cpm_CommandErase() { setFileUser(cpm_AskFileName(), 0xE5, true); }
+
+void cpm_CommandUnerase() {
+    uint8_t w = cpm_Window();
+    setFileUser(t_InputForm(w, "Please enter filename: ", "", false, 0, 13), 0, false);
+}
+
+void cpm_CommandAlphabetize() {
+    uint8_t w = cpm_Window();
+    char by = cpm_Ask("Alphabetize: N(ames  L(ength  Q(uit ? ", "NLQ");
+    if (by == 'Q') return;
+    t_ClearEndOfWindow(w);
+    t_Cr(w);
+    char order = cpm_Ask("Order: A(scending  D(escending  Q(uit ? ", "ADQ");
+    t_Cr(w);
+    if (order == 'Q') return;
+    cpm_CurrentVolume = cpm_Alphabetize(std::move(cpm_CurrentVolume), by == 'N', order == 'A');
+    t_Print(w, "Volume alphabetized.");
+    t_Cr(w);
+}
+
+void cpm_CommandInit() {
+    uint8_t w = cpm_Window();
+    t_Print(w, "Erase all: Y(es  N(o ? ");
+    t_ClearEndOfLine(w);
+    char answer = cpm_Ask("", "YN");
+    if (answer == 'N') return;
+    t_ClearEndOfWindow(w);
+    cpm_CurrentVolume = cpm_InitVolume(std::move(cpm_CurrentVolume));
+    t_Cr(w);
+    t_Print(w, "Volume initialized: " + t_PathFileName(cpm_CurrentVolume.Path));
+}
+
+void cpm_CommandNew() {
+    uint8_t w = cpm_Window();
+    if (!cpm_CurrentVolume.Path.empty() && cpm_CurrentVolume.Changed) {
+        char answer = cpm_Ask("Save changes: S(ave  D(iscard  Q(uit ? ", "SDQ");
+        if (answer == 'S') cpm_SaveAndReport();
+        else if (answer == 'D') cpm_CurrentVolume.Changed = false;
+        t_Cr(w);
+        if (cpm_CurrentVolume.Changed) return;
+    }
+    std::string answer = t_InputForm(w, "Please enter volume size (64 - 2048) in KB: ", "", false, 2, 5);
+    t_ClearEndOfWindow(w);
+    t_Cr(w);
+    if (answer.empty()) return;
+    long long size = t_TextValue(t_StringToText(answer));
+    std::string refusal = cpm_NewVolumeSizeMessage(size);
+    if (!refusal.empty()) {
+        t_Print(w, refusal);
+        t_Cr(w);
+        return;
+    }
+    std::string sizeText = t_NumberString(size, ' ', 1, true);
+    std::string path = f_CatSave(w, "", "New CP/M Volume (" + sizeText + "K)", "Save as:", "default.vol", 5,
+                                 t_WindowPos(w, 7) - 10, 60, 0);
+    if (path.empty()) return;
+    cpm_NewVolumeResult made = cpm_NewVolume(path, size);
+    t_Vtab(w, 5);
+    t_Htab(w, 1);
+    if (!made.Message.empty()) {
+        // The file could not be written: the open volume stays as it was.
+        t_Print(w, "Volume not created: " + made.Message);
+        return;
+    }
+    cpm_CurrentVolume = std::move(made.Volume);
+    t_Print(w, "Volume with " + sizeText + "K created: " + t_PathFileName(path));
+}

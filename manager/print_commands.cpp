@@ -1,0 +1,96 @@
+// P(rint and H(exdump: a file shown on screen and appended to the virtual
+// printer.
+#include "commands.h"
+
+#include "display.h"
+#include "line_input.h"
+#include "printer.h"
+#include "text.h"
+#include "volume_state.h"
+
+// Appends the collected text to the printer's contents in one piece.
+static void appendToPrinter(const Text &collected) {
+    std::string s = collected.bytes();
+    std::string text = t_Encode(t_Decode(s)) == s ? s : t_TextToString(collected);
+    p_SetPrinter(p_GetPrinter() + text);
+}
+
+static void append(Text &text, std::string_view more) { text.Elements.insert(text.Elements.end(), more.begin(), more.end()); }
+
+// Loads the file or reports that it is missing.
+static bool loadFile(const cpm_Volume &volume, const Text &name, cpm_FileData &file) {
+    file = cpm_LoadFile(volume, name);
+    if (file.Found) return true;
+    uint8_t w = cpm_Window();
+    t_Print(w, file.Name);
+    t_Print(w, " not found");
+    return false;
+}
+
+void cpm_PrintFile(cpm_Volume volume, const Text &name) {
+    cpm_FileData file;
+    if (!loadFile(volume, name, file)) return;
+    uint8_t w = cpm_Window();
+    Text printer;
+    for (uint8_t b : file.Data.Elements) {
+        if (b >= 32) {
+            t_PrintChar(w, b);
+            printer.push_back(b & 0x7F);
+            continue;
+        }
+        t_Color(w, 1);
+        t_PrintChar(w, uint8_t(b + 64));
+        t_Color(w, 12);
+        if (b == 13) {
+            t_Cr(w);
+            printer.push_back(13);
+        } else if (b == 26) {
+            break;
+        }
+    }
+    appendToPrinter(printer);
+}
+
+void cpm_HexdumpFile(cpm_Volume volume, const Text &name) {
+    cpm_FileData file;
+    if (!loadFile(volume, name, file)) return;
+    uint8_t w = cpm_Window();
+    Text printer;
+    std::string column;
+    const Text &data = file.Data;
+    for (size_t k = 0; k < data.size(); k++) {
+        uint8_t b = data[k];
+        if (k % 16 == 0) {
+            Text offset = t_Hex4Text(long(k >> 16)) + t_Hex4Text(long(k & 0xFFFF));
+            t_Print(w, offset.bytes() + ": ");
+            append(printer, offset.bytes() + ": ");
+            column.clear();
+        }
+        Text digits = t_Hex2Text(b);
+        t_Print(w, digits.bytes() + " ");
+        append(printer, digits.bytes() + " ");
+        uint8_t c = b & 0x7F;
+        column.push_back(char(c < 32 ? c + 64 : c));
+        if (k % 16 == 15) {
+            t_Print(w, " " + column);
+            t_Cr(w);
+            append(printer, " " + column + "\r");
+        }
+    }
+    // The dump ends with one more carriage return.
+    printer.push_back(13);
+    appendToPrinter(printer);
+}
+
+// Asks for the name the way P and H do.
+static Text askName() {
+    uint8_t w = cpm_Window();
+    std::string answer = t_InputForm(w, "Please enter filename: ", "", false, 0, 13);
+    t_ClearEndOfWindow(w);
+    t_Cr(w);
+    return t_TextUpperCase(t_StringToText(answer));
+}
+
+void cpm_CommandPrint() { cpm_PrintFile(cpm_CurrentVolume, askName()); }
+
+void cpm_CommandHexdump() { cpm_HexdumpFile(cpm_CurrentVolume, askName()); }

@@ -1,0 +1,26 @@
+// The open volume of the volume manager and the helpers its screens share.
+#pragma once
+
+#include <string>
+
+#include "volume.h"
+
+// The current volume; open exactly when its Path is not empty.  Owned by the
+// program thread, replaced whole after every command that changes it.
+extern cpm_Volume cpm_CurrentVolume;
+
+// The window every screen of the volume manager is drawn in.
+uint8_t cpm_Window();
+// Shows the browser and loads the chosen image; the empty volume on cancel.
+cpm_Volume cpm_OpenVolume(const std::string &startFolder);
+// Asks a single-key question: prints it, reads keys until one of the letters
+// comes (in capitals), echoes it and starts a new line.
+char cpm_Ask(const std::string &question, const std::string &letters);
+// Reads a file name: "Please enter filename: " and a 13-character field.
+std::string cpm_AskFileName();
+// A typed name as the engine takes it: bytes in capitals.
+Text cpm_TypedName(const std::string &answer);
+// Saves the current volume and prints the outcome; true when it was saved.
+bool cpm_SaveAndReport();
+// "Volume Name: NAME (128K)" and a new line.
+void cpm_PrintVolumeName(const cpm_Volume &volume);

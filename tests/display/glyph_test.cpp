@@ -1,0 +1,164 @@
+// Glyph drawing: colour blending at every depth, the text block, inversion.
+#include "display_support.h"
+
+using GlyphTest = DisplayTest;
+
+// The first pixel of the cell (1, 1) as the graphic block holds it.
+static uint32_t firstPixel(uint8_t window) {
+    const t_Window &w = t_WindowTable[window];
+    const uint8_t *p = t_VideoMemory.data() + w.MemoryStart;
+    switch (w.BitDepth) {
+    case 1: return p[0] >> 7;
+    case 4: return p[0] >> 4;
+    case 8: return p[0];
+    case 16: return p[1];
+    case 24: return uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2];
+    case 32: return uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
+    }
+    return 0;
+}
+
+TEST_F(GlyphTest, BlendingAtEveryDepth) {
+    struct Case {
+        int Depth;
+        uint8_t Colour, Grey;
+        uint32_t Pixel;
+    } cases[] = {
+        {24, 0xC0, 255, 0x00FF00}, {24, 0xC0, 0, 0x000000},   {24, 0xC0, 128, 0x008000},
+        {24, 0x1F, 100, 0xFF9B9B},   // red over white: 100 + 155 each for green and blue
+        {32, 0xC0, 128, 0x008000}, {32, 0x75, 0, 0x545454},
+        {8, 0xF0, 200, 200},       {8, 0x10, 255, 85},          // red is grey (255 + 0 + 0) / 3
+        {16, 0xF0, 77, 77},
+        {4, 0xF0, 100, 5},         {4, 0xF0, 200, 15},          {4, 0xF0, 63, 0},   {4, 0xF0, 150, 10},
+        {4, 0xC0, 128, 4},         // (0, 128, 0) is palette 4
+        {4, 0xC0, 255, 12},
+        {1, 0xF0, 127, 0},         {1, 0xF0, 129, 1},           {1, 0x0F, 0, 1},
+    };
+    for (const Case &c : cases) {
+        initTextWindow(2, c.Depth, 8, 2, solidFont(8, 8));
+        t_PrintSymbol(2, c.Grey, c.Colour, 1, 1);
+        EXPECT_EQ(firstPixel(2), c.Pixel) << c.Depth << " bit, colour " << std::hex << int(c.Colour) << ", grey "
+                                          << std::dec << int(c.Grey);
+        EXPECT_EQ(t_BlendedPixel(c.Depth, c.Colour, c.Grey), c.Pixel);
+    }
+}
+
+TEST_F(GlyphTest, CellsDrawOnlyTheirOwnPixels) {
+    for (int depth : {1, 4, 8, 16, 24, 32}) {
+        initTextWindow(2, depth, 4, 3, solidFont(8, 8));
+        const t_Window &w = t_WindowTable[2];
+        std::vector<uint8_t> before(t_VideoMemory.begin() + w.MemoryStart, t_VideoMemory.begin() + w.MemoryEnd + 1);
+        t_PrintSymbol(2, 255, 0xF0, 2, 2);
+        int rowBytes = t_RowBytes(w), changed = 0;
+        for (int i = 0; i < int(before.size()); i++) {
+            if (t_VideoMemory[size_t(w.MemoryStart + i)] == before[size_t(i)]) continue;
+            changed++;
+            int y = i / rowBytes, xByte = i % rowBytes;
+            int x = depth == 1 ? xByte * 8 : depth == 4 ? xByte * 2 : xByte / (depth / 8);
+            EXPECT_TRUE(y >= 8 && y < 16 && x >= 8 && x < 16) << depth << " bit: byte " << i;
+        }
+        EXPECT_GT(changed, 0) << depth;
+    }
+}
+
+TEST_F(GlyphTest, TextBlockAndInverse) {
+    initTextWindow(0, 24, 10, 4, solidFont(8, 8));
+    t_ClearRect(0, 1, 1, 10, 4);   // every cell drawn from the text block
+    t_PrintSymbol(0, 'A', 0xC0, 3, 2);
+    EXPECT_EQ(cellChar(0, 3, 2), 'A');
+    EXPECT_EQ(cellColor(0, 3, 2), 0xC0);
+    t_Inverse(0);
+    t_PrintSymbol(0, 'B', 0xC0, 4, 2);
+    EXPECT_EQ(cellColor(0, 4, 2), 0x0C);
+    t_Normal(0);
+
+    // Inverting twice restores pixels and colours.
+    const t_Window &w = t_WindowTable[0];
+    std::vector<uint8_t> before(t_VideoMemory.begin() + w.TextMemoryStart, t_VideoMemory.begin() + w.MemoryEnd + 1);
+    t_InvertRect(0, 2, 1, 5, 3);
+    EXPECT_EQ(cellColor(0, 3, 2), 0x0C);
+    EXPECT_EQ(cellColor(0, 4, 2), 0xC0);
+    EXPECT_EQ(cellChar(0, 3, 2), 'A');
+    t_InvertRect(0, 2, 1, 5, 3);
+    EXPECT_EQ(std::vector<uint8_t>(t_VideoMemory.begin() + w.TextMemoryStart, t_VideoMemory.begin() + w.MemoryEnd + 1), before);
+    EXPECT_FALSE(w.TextInverse);
+    // Out-of-grid rectangles are ignored.
+    t_InvertRect(0, 0, 1, 5, 3);
+    t_ClearRect(0, 1, 1, 11, 1);
+    EXPECT_EQ(std::vector<uint8_t>(t_VideoMemory.begin() + w.TextMemoryStart, t_VideoMemory.begin() + w.MemoryEnd + 1), before);
+    t_ClearRect(0, 3, 2, 4, 2);
+    EXPECT_EQ(lineText(0, 2, 3, 4), "  ");
+}
+
+TEST_F(GlyphTest, IllegalCoordinatesAreRefused) {
+    initTextWindow(0, 24, 10, 4, solidFont(8, 8));
+    const t_Window &w = t_WindowTable[0];
+    std::vector<uint8_t> before(t_VideoMemory.begin() + w.TextMemoryStart - 64, t_VideoMemory.begin() + w.MemoryEnd + 64);
+    struct Case {
+        int Column, Line;
+    } cases[] = {{11, 1}, {0, 1}, {1, 0}, {-5, -5}, {1, 5}, {1000000, 1}};
+    for (const Case &c : cases) {
+        LogCapture log;
+        t_PrintSymbol(0, 'X', 0xC0, c.Column, c.Line);
+        EXPECT_TRUE(log.has("t_PrintSymbol: Window #0 illegal coordinates (x = " + std::to_string(c.Column) +
+                            ", y = " + std::to_string(c.Line) + ")."))
+            << log.text();
+    }
+    EXPECT_EQ(std::vector<uint8_t>(t_VideoMemory.begin() + w.TextMemoryStart - 64, t_VideoMemory.begin() + w.MemoryEnd + 64), before);
+}
+
+TEST_F(GlyphTest, UndrawableGlyphsStillReachTheTextBlock) {
+    t_Font narrow = makeFont(8, 8, [](int, int, int) { return uint8_t(255); }, 32, 126);
+    initTextWindow(0, 24, 10, 4, narrow);
+    const t_Window &w = t_WindowTable[0];
+    std::vector<uint8_t> graphic(t_VideoMemory.begin() + w.MemoryStart, t_VideoMemory.begin() + w.MemoryEnd + 1);
+    t_PrintSymbol(0, 200, 0xC0, 1, 1);   // outside Start..End
+    EXPECT_EQ(cellChar(0, 1, 1), 200);
+    // Glyph data shorter than the font says: nothing is read beyond it.
+    t_Font cut = narrow;
+    cut.End = 255;
+    cut.Data.resize(64 * 100);
+    t_WindowFont(0, cut);
+    t_PrintSymbol(0, 250, 0xC0, 2, 1);
+    EXPECT_EQ(cellChar(0, 2, 1), 250);
+    EXPECT_EQ(std::vector<uint8_t>(t_VideoMemory.begin() + w.MemoryStart, t_VideoMemory.begin() + w.MemoryEnd + 1), graphic);
+
+    struct Case {
+        int Format;
+        const char *Line;
+    } cases[] = {{0, "t_PrintSymbol: Font format must be uncompressed grey for text-printing."},
+                 {102, "t_PrintSymbol: Font format must be uncompressed grey for text-printing."},
+                 {7, "t_PrintSymbol: Illegal font format."}};
+    for (const Case &c : cases) {
+        t_Font f = narrow;
+        f.Format = c.Format;
+        t_WindowFont(0, f);
+        LogCapture log;
+        t_PrintSymbol(0, 'Q', 0x10, 3, 1);
+        EXPECT_TRUE(log.has(c.Line)) << c.Format;
+        EXPECT_EQ(cellChar(0, 3, 1), 'Q');
+        EXPECT_EQ(cellColor(0, 3, 1), 0x10);
+    }
+    EXPECT_EQ(std::vector<uint8_t>(t_VideoMemory.begin() + w.MemoryStart, t_VideoMemory.begin() + w.MemoryEnd + 1), graphic);
+}
+
+TEST_F(GlyphTest, SmallerFontCannotWriteOutsideTheGrid) {
+    initTextWindow(0, 24, 10, 4, solidFont(8, 8));
+    t_WindowFont(0, solidFont(4, 4));   // a wrong cell size: the grid stays 10 x 4
+    LogCapture log;
+    t_PrintSymbol(0, 'X', 0xC0, 20, 1);
+    EXPECT_TRUE(log.has("t_PrintSymbol: Window #0 illegal coordinates (x = 20, y = 1)."));
+}
+
+TEST_F(GlyphTest, BorderColour) {
+    std::vector<std::pair<int, t_RGBColor>> seen;
+    t_DisplayHost host;
+    host.SetBorderColor = [&](uint8_t n, t_RGBColor c) { seen.push_back({n, c}); };
+    t_SetDisplayHost(host);
+    initTextWindow(1, 24, 10, 4, solidFont(8, 8));
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].second, t_PaletteColor(5));
+    t_ColorBorder(1, 17);
+    EXPECT_EQ(t_WindowTable[1].RGBColorBorder, t_PaletteColor(1));
+    EXPECT_EQ(seen.back().second, t_PaletteColor(1));
+}

@@ -1,0 +1,160 @@
+// The Qt half of the display: the bell sound decoder and the views.
+#include "display_support.h"
+
+#include <QApplication>
+#include <QMainWindow>
+
+#include "app_delegate.h"
+#include "bell_sound.h"
+#include "display_host.h"
+#include "files.h"
+#include "resources.h"
+
+static void put16(std::vector<uint8_t> &v, int x) {
+    v.push_back(uint8_t(x >> 8));
+    v.push_back(uint8_t(x));
+}
+static void put32(std::vector<uint8_t> &v, uint32_t x) {
+    put16(v, int(x >> 16));
+    put16(v, int(x & 0xFFFF));
+}
+
+// An AIFF (or AIFF-C) file at 22050 Hz of the given sample bytes.
+static std::vector<uint8_t> aiff(int channels, int bits, const std::vector<uint8_t> &samples, const char *compression = nullptr) {
+    std::vector<uint8_t> comm;
+    int bytes = (bits + 7) / 8;
+    put16(comm, channels);
+    put32(comm, uint32_t(samples.size() / size_t(bytes * std::max(channels, 1))));
+    put16(comm, bits);
+    // 22050 as an 80-bit extended number.
+    const uint8_t rate[10] = {0x40, 0x0D, 0xAC, 0x44, 0, 0, 0, 0, 0, 0};
+    comm.insert(comm.end(), rate, rate + 10);
+    if (compression) comm.insert(comm.end(), compression, compression + 4);
+    std::vector<uint8_t> body(compression ? "AIFC" : "AIFF", (compression ? "AIFC" : "AIFF") + 4);
+    body.insert(body.end(), {'C', 'O', 'M', 'M'});
+    put32(body, uint32_t(comm.size()));
+    body.insert(body.end(), comm.begin(), comm.end());
+    body.insert(body.end(), {'S', 'S', 'N', 'D'});
+    put32(body, uint32_t(samples.size() + 8));
+    put32(body, 0);
+    put32(body, 0);
+    body.insert(body.end(), samples.begin(), samples.end());
+    std::vector<uint8_t> file{'F', 'O', 'R', 'M'};
+    put32(file, uint32_t(body.size()));
+    file.insert(file.end(), body.begin(), body.end());
+    return file;
+}
+
+TEST(BellTest, DecodesAiffSamples) {
+    struct Case {
+        std::vector<uint8_t> File;
+        int Channels;
+        std::vector<int16_t> Samples;
+    } cases[] = {
+        {aiff(1, 16, {0x12, 0x34, 0xFF, 0xFE}), 1, {0x1234, -2}},
+        {aiff(2, 8, {0x7F, 0x80}), 2, {0x7F00, -32768}},
+        {aiff(1, 24, {0x12, 0x34, 0x56}), 1, {0x1234}},
+        {aiff(1, 16, {0x34, 0x12}, "sowt"), 1, {0x1234}},
+        {aiff(1, 16, {0x12, 0x34}, "NONE"), 1, {0x1234}},
+    };
+    for (const Case &c : cases) {
+        std::optional<t_PcmSound> pcm = t_DecodeAiff(c.File);
+        ASSERT_TRUE(pcm);
+        EXPECT_EQ(pcm->SampleRate, 22050);
+        EXPECT_EQ(pcm->Channels, c.Channels);
+        EXPECT_EQ(pcm->Samples, c.Samples);
+    }
+}
+
+TEST(BellTest, RefusesBrokenFiles) {
+    std::vector<uint8_t> good = aiff(1, 16, {0x12, 0x34, 0x56, 0x78});
+    EXPECT_FALSE(t_DecodeAiff({}));
+    EXPECT_FALSE(t_DecodeAiff(aiff(1, 16, {0x12, 0x34}, "ima4")));
+    EXPECT_FALSE(t_DecodeAiff(aiff(0, 16, {0x12, 0x34})));
+    std::vector<uint8_t> wave = good;
+    wave[8] = 'W';
+    EXPECT_FALSE(t_DecodeAiff(wave));
+    // Every truncation of a good file decodes to a prefix or to nothing.
+    for (size_t n = 0; n < good.size(); n++) {
+        std::optional<t_PcmSound> pcm = t_DecodeAiff(std::vector<uint8_t>(good.begin(), good.begin() + long(n)));
+        if (pcm) {
+            EXPECT_LE(pcm->Samples.size(), 2u);
+        }
+    }
+    // A chunk size beyond the end of the file.
+    std::vector<uint8_t> lying = good;
+    lying[lying.size() - 13] = 0x7F;
+    t_DecodeAiff(lying);
+}
+
+class ViewTest : public DisplayTest {
+protected:
+    static void SetUpTestSuite() {
+        static int argc = 1;
+        static char name[] = "display_host_tests";
+        static char *argv[] = {name, nullptr};
+        if (!qApp) new QApplication(argc, argv);
+        if (!t_AppDelegate()) new AppDelegate([] {});
+    }
+    void SetUp() override {
+        DisplayTest::SetUp();
+        t_InstallDisplayHost();
+    }
+};
+
+TEST_F(ViewTest, ViewDrawsTheWindowImage) {
+    AppDelegate *d = t_AppDelegate();
+    t_InitWindow(0, 24, false, 160, 64, 16, 8, solidFont(8, 16), true);
+    ASSERT_TRUE(t_WindowTable[0].Initialized);
+    EXPECT_EQ(t_WindowTable[0].View, d->t_Views[0]);
+    EXPECT_EQ(t_WindowTable[0].Window, d->t_ViewWindows[0]);
+    t_WindowTable[0].Visible = true;
+    t_PrintSymbol(0, 255, 0xC0, 1, 1);   // a green cell
+    t_PrintSymbol(0, 255, 0x1F, 20, 4);  // a red one in the last cell
+
+    t_View *view = d->t_Views[0];
+    EXPECT_EQ(view->size(), QSize(160, 64));
+    EXPECT_EQ(view->pos(), QPoint(16, 8));
+    QColor border = d->t_ViewWindows[0]->centralWidget()->palette().color(QPalette::Window);
+    EXPECT_EQ(border, QColor(0x54, 0x54, 0x54));
+
+    for (bool quick : {true, false}) {
+        t_WindowTable[0].QuickUpdate = quick;
+        QImage shot = view->grab().toImage();
+        EXPECT_EQ(shot.pixelColor(0, 0), QColor(0, 255, 0)) << quick;
+        EXPECT_EQ(shot.pixelColor(7, 15), QColor(0, 255, 0));
+        EXPECT_EQ(shot.pixelColor(8, 0), QColor(0, 0, 0));
+        EXPECT_EQ(shot.pixelColor(159, 63), QColor(255, 0, 0));
+    }
+    EXPECT_TRUE(t_WindowTable[0].VerticalBlank);
+
+    QImage copy = t_WindowNSImage(0);
+    ASSERT_FALSE(copy.isNull());
+    EXPECT_EQ(copy.size(), QSize(160, 64));
+    EXPECT_EQ(copy.pixelColor(159, 63), QColor(255, 0, 0));
+    EXPECT_TRUE(t_WindowNSImage(9).isNull());
+}
+
+TEST_F(ViewTest, GraphicWindowTitle) {
+    t_InitWindow(1, 4, false, 640, 400, 16, 16, t_EmptyFont(), true);
+    QCoreApplication::processEvents();   // titles are set asynchronously
+    EXPECT_TRUE(t_AppDelegate()->t_ViewWindows[1]->windowTitle().endsWith("-Grafik"));
+}
+
+TEST(BellTest, ResourceBellDecodes) {
+    std::string path = t_ResourceFolder() + "sysbeep.aif";
+    if (t_FileExists(path) != 1) GTEST_SKIP() << "no " << path;
+    std::optional<t_PcmSound> pcm = t_DecodeAiff(getbinaryfromfile(path).Elements);
+    ASSERT_TRUE(pcm);
+    EXPECT_GT(pcm->Samples.size(), 100u);
+}
+
+// Without a sound device the bell falls back to the system beep; either way
+// ringing it twice in a row must not fail.
+TEST_F(ViewTest, BellRings) {
+    t_InitWindow(2, 24, false, 160, 64, 0, 0, solidFont(8, 16), true);
+    t_Print(2, "\a\a");
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    SUCCEED();
+}
