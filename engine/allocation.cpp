@@ -1,4 +1,4 @@
-// Part 1.3: the block map, the used space, and the blocks free for new data.
+// The block map, the used space, and the blocks free for new data.
 #include "allocation.h"
 
 #include <algorithm>

@@ -1,4 +1,4 @@
-// Part 1.2: the directory lists, display names and name conversion.
+// The directory lists, display names and name conversion.
 #include <algorithm>
 
 #include "entries.h"
@@ -27,11 +27,15 @@ static std::string shownNameBytes(const uint8_t *entry) {
     return out;
 }
 
-// The per-file diagnostic line of step 8.
+// The diagnostic line of one file.
 static std::string entryLine(int i, const Text &name, int recordBytes, const uint8_t *entry, bool wide, int mainEntry) {
     std::string line = "cpm_LoadDirectory: #" + std::to_string(i) + " = " + name.bytes() + ", Len =" +
                        t_NumberString(recordBytes, U' ', 7, true) + ", Blk";
-    for (int k = 0; k < cpm_SlotCount(wide); k++) line += " " + std::to_string(cpm_SlotBlock(entry, wide, k)) + ",";
+    for (int k = 0; k < cpm_SlotCount(wide); k++) {
+        line += ' ';
+        line += std::to_string(cpm_SlotBlock(entry, wide, k));
+        line += ',';
+    }
     if (mainEntry >= 0) line += " Main = #" + std::to_string(mainEntry);
     return line;
 }

@@ -1,4 +1,4 @@
-// Part 2.7: the hexdump lines, and a file shown as plain text.
+// The hexdump lines, and a file shown as plain text.
 #include <cstdio>
 
 #include "screen_text.h"

@@ -1,4 +1,4 @@
-// Part 2.3: the lines of the D(irectory and L(ong Dir listings.
+// The lines of the D(irectory and L(ong Dir listings.
 #include <algorithm>
 
 #include "screen_text.h"

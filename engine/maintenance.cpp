@@ -1,4 +1,4 @@
-// Part 1.6: erase and unerase, sorting the directory, initialising a volume.
+// Erase and unerase, sorting the directory, initialising a volume.
 #include <algorithm>
 
 #include "allocation.h"

@@ -1,4 +1,4 @@
-// Part 1.4: reading a file's blocks.
+// Reading a file's blocks.
 #include <cstdio>
 
 #include "entries.h"

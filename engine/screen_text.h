@@ -1,6 +1,6 @@
 // The texts of the volume manager's read-only screens, as lines: directory
-// listings (Part 2.3), sector map and blocks (Part 2.4), host names of
-// transfers (Part 2.5) and the hexdump (Part 2.7).  Pure functions of a
+// listings, sector map and blocks, host names of
+// transfers and the hexdump.  Pure functions of a
 // volume or of file data: no printing, paging, colours or cursor control.
 // Strings are host strings (UTF-8) in the toolkit character set: every byte
 // of a CP/M name becomes the character with that code (t_TextToString).
@@ -13,7 +13,7 @@
 
 #include "volume.h"
 
-// --- Part 2.3: directory listings ---------------------------------------------------
+// --- directory listings ---------------------------------------------------
 
 // A 12-byte display name as a host string.
 std::string cpm_DisplayString(const Text &name);
@@ -35,7 +35,7 @@ std::string cpm_ListingSummary(const cpm_Volume &volume, int files);
 // heading, empty line, the entries, empty line (when files were counted), summary.
 std::vector<std::string> cpm_DirectoryLines(const cpm_Volume &volume, int mode);
 
-// --- Part 2.4: sector map and blocks ---------------------------------------------------
+// --- sector map and blocks ---------------------------------------------------
 
 // Ruler line 1 and 2 of the sector map.
 std::vector<std::string> cpm_SectorMapRuler(const cpm_Volume &volume);
@@ -49,12 +49,12 @@ std::vector<std::string> cpm_SectorMapLines(const cpm_Volume &volume);
 // columns as the 80-column window wraps it; an empty name gives no lines.
 std::vector<std::string> cpm_BlocksLines(const cpm_Volume &volume, const Text &name, int width = 80);
 
-// --- Part 2.5: transfers ----------------------------------------------------------------
+// --- transfers ----------------------------------------------------------------
 
 // Host file name of a CP/M file: the display name without blanks ("README  .   " -> "README.").
 std::string cpm_HostName(const Text &displayName);
 
-// --- Part 2.7: hexdump and text ------------------------------------------------------------
+// --- hexdump and text ------------------------------------------------------------
 
 // "00000000: 48 45 ... 1A  HELLO, WORLD!MJZ", one line per 16 bytes.
 std::vector<std::string> cpm_HexdumpLines(const Text &data);

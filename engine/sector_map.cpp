@@ -1,4 +1,4 @@
-// Part 2.4: the lines of the S(ector Map and B(locks screens.
+// The lines of the S(ector Map and B(locks screens.
 #include "entries.h"
 #include "screen_text.h"
 #include "text_cursor.h"

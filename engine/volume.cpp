@@ -1,4 +1,4 @@
-// Part 1.1: volume images, format detection, re-sectoring, saving and new volumes.
+// Volume images, format detection, re-sectoring, saving and new volumes.
 #include <algorithm>
 #include <atomic>
 

@@ -1,9 +1,9 @@
-// The CP/M volume engine (Parts 1.1 to 1.6): one disk image held whole in
+// The CP/M volume engine: one disk image held whole in
 // memory as a plain value record, and the operations on it.
 //
 // Every operation takes a volume by value and returns the new one; nothing
 // prints or exits.  Results are found flags and message strings (empty on
-// success).  Diagnostic lines of the Parts go to standard output through
+// success).  Diagnostic lines go to standard output through
 // t_Log while cpm_SetDiagnostics is on (the default).
 //
 // Pass the volume with std::move when the old value is not needed any more:
@@ -37,7 +37,7 @@ extern const Text cpm_BlankName;
 // How the image file is laid out; decides re-sectoring on load and save.
 enum class cpm_Format : uint8_t { Plain, Apple140K22, Apple140K30, Apple800K };
 
-// One row of the format table of Part 1.1.
+// One row of the format table.
 struct cpm_Geometry {
     cpm_Format Format;
     const char *Name;        // "Apple II 140K CP/M 2.2", ..., "Plain CP/M volume"
@@ -54,7 +54,7 @@ const cpm_Geometry &cpm_GeometryOf(cpm_Format format);
 
 // --- the volume record ----------------------------------------------------------
 
-// The open volume.  The fields up to Attributes are those of Part 1.1, in its
+// The open volume.  The fields up to Attributes are the volume record's, in its
 // order; Format is the engine's own addition (the file order for saving).
 struct cpm_Volume {
     Text Image;                        // the whole image, in CP/M logical order
@@ -77,11 +77,11 @@ struct cpm_Volume {
 
 // --- diagnostics ------------------------------------------------------------------
 
-// Diagnostic lines on (the spec's behaviour) or off (quiet command-line use).
+// Diagnostic lines on (the program's behaviour) or off (quiet command-line use).
 void cpm_SetDiagnostics(bool on);
 bool cpm_Diagnostics();
 
-// --- Part 1.1: volume images and format detection ---------------------------------
+// --- volume images and format detection ---------------------------------
 
 // The empty volume: no volume open.
 cpm_Volume cpm_EmptyVolume();
@@ -125,7 +125,7 @@ struct cpm_NewVolumeResult {
 // writes it to path at once and clears Changed.
 cpm_NewVolumeResult cpm_NewVolume(const std::string &path, long long sizeKB);
 
-// --- Part 1.2: directory and file entries ------------------------------------------
+// --- directory and file entries ------------------------------------------
 
 struct cpm_DirectoryLists {
     std::vector<Text> Names;
@@ -141,7 +141,7 @@ Text cpm_FilterName(const Text &part);
 // Entry i's display name: bytes 1-8 as stored, ".", bytes 9-11 without bit 7.
 Text cpm_EntryName(const cpm_Volume &volume, int entry);
 
-// --- Part 1.3: block allocation and sector map --------------------------------------
+// --- block allocation and sector map --------------------------------------
 
 struct cpm_SectorMap {
     int UsedKB = 0;
@@ -149,7 +149,7 @@ struct cpm_SectorMap {
 };
 cpm_SectorMap cpm_LoadSectorMap(const cpm_Volume &volume);
 
-// --- Part 1.4: reading files ----------------------------------------------------------
+// --- reading files ----------------------------------------------------------
 
 struct cpm_FileData {
     Text Data;               // whole blocks, in directory and slot order
@@ -161,7 +161,7 @@ cpm_FileData cpm_LoadFile(const cpm_Volume &volume, const Text &name);
 // or -1 when no listed file has that display name.
 long long cpm_RecordedSize(const cpm_Volume &volume, const Text &displayName);
 
-// --- Part 1.5: writing files -----------------------------------------------------------
+// --- writing files -----------------------------------------------------------
 
 struct cpm_SaveFileResult {
     cpm_Volume Volume;       // unchanged unless Message is ""
@@ -170,7 +170,7 @@ struct cpm_SaveFileResult {
 };
 cpm_SaveFileResult cpm_SaveFile(cpm_Volume volume, const Text &name, const Text &data);
 
-// --- Part 1.6: volume maintenance ----------------------------------------------------------
+// --- volume maintenance ----------------------------------------------------------
 
 struct cpm_SetUserResult {
     cpm_Volume Volume;       // unchanged unless Found and Message is ""

@@ -1,6 +1,6 @@
-// Part 1.5: writing a host file into the volume as a new CP/M file.
+// Writing a host file into the volume as a new CP/M file.
 //
-// Two mends to the Part, both on purpose: free entries are looked for in the
+// Two deliberate choices: free entries are looked for in the
 // whole directory (not only its first 120 entries), and only entries whose
 // user byte is 0xE5 count as free; blocks named by any entry of user 0-31
 // are never handed out.  The entries and blocks a file needs are counted
@@ -14,7 +14,7 @@ static const std::string fileExists = "File exists.";
 static const std::string directoryFull = "Directory full.";
 static const std::string noSpace = "Not enough free space on volume.";
 
-// Step 3: any entry, in use or not, with the same display name.
+// Any entry, in use or not, with the same display name.
 static bool nameTaken(const cpm_Volume &volume, const Text &name) {
     int present = cpm_PresentEntries(volume);
     for (int i = 0; i < present; i++)
@@ -61,7 +61,7 @@ cpm_SaveFileResult cpm_SaveFile(cpm_Volume volume, const Text &name, const Text 
     std::vector<int> blocks = freeBlocks(volume, size_t(blocksNeeded));
     if ((long long)blocks.size() < blocksNeeded) return {std::move(volume), cpmName, noSpace};
 
-    // Step 6: copy the data, the rest of the last block filled with 0x1A.
+    // Copy the data, the rest of the last block filled with 0x1A.
     for (size_t k = 0; k < blocks.size(); k++) {
         uint8_t *to = volume.Image.data() + volume.DataStart + (long long)blocks[k] * bs;
         long long from = (long long)k * bs;
@@ -71,7 +71,7 @@ cpm_SaveFileResult cpm_SaveFile(cpm_Volume volume, const Text &name, const Text 
     }
     const int lastRC = int(((length % cpm_ExtentBytes) + cpm_RecordSize - 1) / cpm_RecordSize);
 
-    // Step 7: the directory entries.
+    // The directory entries.
     long long p = 0;
     for (long long k = 0; k < entriesNeeded; k++) {
         uint8_t *e = cpm_EntryBytes(volume, entries[size_t(k)]);

@@ -1,4 +1,4 @@
-// Part 1.3: the block map and the used space.
+// The block map and the used space.
 #include "fixtures.h"
 
 TEST(SectorMap, FreshVolumes) {

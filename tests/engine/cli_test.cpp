@@ -153,5 +153,5 @@ TEST_F(Cli, FailedSaveExitsOne) {
     CliRun r = run({"init", "/proc/version"});
     EXPECT_EQ(r.Status, 1);
     EXPECT_NE(r.Err.find("image could not be saved: "), std::string::npos) << r.Err;
-    // (setbinarytofile's own log line, Part 5.4, goes to standard output.)
+    // (setbinarytofile's own log line goes to standard output.)
 }

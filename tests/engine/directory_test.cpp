@@ -1,4 +1,4 @@
-// Part 1.2: directory lists, joined extents, names and attributes.
+// Directory lists, joined extents, names and attributes.
 #include "fixtures.h"
 
 TEST(Directory, FreshDirectoryHasNoFilesAndNoLines) {

@@ -1,4 +1,4 @@
-// Part 1.1: format detection, geometry, re-sectoring, saving, new volumes.
+// Format detection, geometry, re-sectoring, saving, new volumes.
 #include <sys/stat.h>
 
 #include <cstdio>

@@ -1,4 +1,4 @@
-// Part 1.6: erase and unerase, sorting, initialising.
+// Erase and unerase, sorting, initialising.
 #include "fixtures.h"
 
 static int listedCount(const cpm_Volume &v) {

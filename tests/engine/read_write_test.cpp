@@ -1,4 +1,4 @@
-// Parts 1.4 and 1.5: reading and writing files.
+// Reading and writing files.
 #include "fixtures.h"
 
 // Raw fields of the entries a write made, in directory order.
@@ -107,7 +107,7 @@ TEST(SaveFile, DirectoryFull) {
 }
 
 TEST(SaveFile, WholeDirectoryIsUsedNotOnly120Entries) {
-    // Mend of Part 1.5: the Part stops looking after entry 119.
+    // The free-entry search covers the whole directory, not only entries 0 to 119.
     cpm_Volume v = freshPlain(2048);
     for (int i = 0; i < 128; i++) {
         cpm_SaveFileResult r = cpm_SaveFile(std::move(v), T("F" + std::to_string(i)), T("x"));
@@ -139,13 +139,13 @@ TEST(SaveFile, NotEnoughSpace) {
 }
 
 TEST(SaveFile, BlocksOfOtherUsersAreNeverHandedOut) {
-    // Mend of Part 1.5: a user-31 entry reserving the boot area (SoftCard and
+    // A user-31 entry reserving the boot area (SoftCard and
     // CP/AM disks, hybrid DOS 3.3 disks) is neither a free entry nor free space.
     cpm_Volume v = fresh140();
     putEntry(v, 0, 31, "BOOT    SYS", 0, 0, 128, {2, 3, 4, 5});
     putEntry(v, 2, 0, " HIDDEN TXT", 0, 0, 8, {6});
     v = cpm_Rebuild(std::move(v));
-    EXPECT_EQ(v.BlockMap[2], 0);   // the listing and the map stay as the Parts say
+    EXPECT_EQ(v.BlockMap[2], 0);   // the listing and the map show user 0 only
     cpm_SaveFileResult r = cpm_SaveFile(v, T("NEW.TXT"), pattern(3000));
     ASSERT_EQ(r.Message, "");
     EXPECT_EQ(entryAt(r.Volume, 0)[0], 31);

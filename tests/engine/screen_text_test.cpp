@@ -1,4 +1,4 @@
-// The screen texts of Parts 2.3, 2.4, 2.5 and 2.7 as lines.
+// The screen texts of the listings, sector map, transfers and hexdump as lines.
 #include "fixtures.h"
 #include "screen_text.h"
 

@@ -5,14 +5,14 @@
 // sorts or initialises read back identically with cpmcp and pass fsck.cpm.
 // Each test is skipped where cpmtools is not installed.
 //
-// Known faults of cpmtools 2.23 that the tests go around (the Parts hold):
+// Known faults of cpmtools 2.23 that the tests go around (our format rules hold):
 // - with boottrk 0 it reads and writes blocks past the first track at the
 //   wrong offset (16-bit volumes; here also the second directory block of
 //   8-bit ones), so plain volumes are described with one extra leading
 //   track, added and stripped around each cpmtools call;
 // - cpmcp aborts on a 16-bit volume that holds an empty file, so empty files
 //   are only exchanged on 8-bit volumes;
-// - fsck.cpm reports the empty file of Part 1.5 (one block of 0x1A, record
+// - fsck.cpm reports the empty file this engine writes (one block of 0x1A, record
 //   count 0) as a bad record count, so fsck runs on images without one.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -319,7 +319,7 @@ TEST_P(Interop, EraseSortAndWriteAgain) {
 }
 
 TEST_P(Interop, OtherUsersKeepTheirEntriesAndBlocks) {
-    // Mend of Part 1.5: a file of another user is neither overwritten nor
+    // A file of another user is neither overwritten nor
     // shares its blocks.  Real disks reserve their boot area under user 31
     // (unit-tested in read_write_test.cpp); fsck.cpm of a CP/M 2.2 diskdef
     // calls users above 15 a bad status, so user 15 stands in for it here.
@@ -328,7 +328,7 @@ TEST_P(Interop, OtherUsersKeepTheirEntriesAndBlocks) {
     ASSERT_EQ(setbinarytofile(at("boot.sys"), pattern(9000, 31)), 0);
     ASSERT_EQ(sh(tool("cpmcp") + "users.img boot.sys 15:BOOT.SYS"), 0);
     v = readFromCpmtools("users.img");
-    EXPECT_EQ(v.UsedKB, v.DirBlocks * v.BlockSize / 1024);   // the Part's figures: user 0 only
+    EXPECT_EQ(v.UsedKB, v.DirBlocks * v.BlockSize / 1024);   // the figures count user 0 only
     for (size_t i = 0; i < 3; i++) {
         cpm_SaveFileResult r = cpm_SaveFile(std::move(v), Text(fileName(i)), pattern(5000 + 7000 * i, unsigned(i)));
         ASSERT_EQ(r.Message, "");
@@ -351,7 +351,7 @@ TEST_P(Interop, EmptyFileOnEightBitVolumes) {
     EXPECT_EQ(cpmls("empty.img"), (std::set<std::string>{"empty.txt"}));
     EXPECT_TRUE(cpmcp("empty.img", "EMPTY.TXT").empty());
     // fsck.cpm calls record count 0 with a block allocated a bad record count;
-    // Part 1.5 writes the empty file that way, and the Part holds.
+    // the engine writes the empty file that way on purpose.
 }
 
 TEST_P(Interop, UnchangedImagesSaveByteIdentical) {

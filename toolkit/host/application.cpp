@@ -30,7 +30,7 @@ static void installMainThreadRunner() {
     t_SetMainThreadRunner(runner);
 }
 
-int t_RunApplication(int &argc, char **argv, std::function<void()> program) {
+int t_RunApplication(int &argc, char **argv, std::function<void()> program, t_ApplicationOptions options) {
     t_MarkMainThread();
     applicationEnding = false;
     QApplication app(argc, argv);
@@ -41,7 +41,7 @@ int t_RunApplication(int &argc, char **argv, std::function<void()> program) {
     t_InstallEventHooks();
     t_FillStandardFolders();
     // A launch that handed its documents to the running program ends here.
-    if (t_StartDocumentEvents(QApplication::arguments())) return 0;
+    if (t_StartDocumentEvents(QApplication::arguments(), options.SingleInstance)) return 0;
 
     AppDelegate delegate(std::move(program));
     t_InstallFileDrops(&delegate);

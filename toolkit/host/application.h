@@ -6,4 +6,9 @@
 // Builds the interface, runs the launch sequence (which starts the program
 // on its own thread) and the event loop; returns the loop's exit status once
 // the user has quit.
-int t_RunApplication(int &argc, char **argv, std::function<void()> program);
+struct t_ApplicationOptions {
+    // A launch with files hands them to a program already running and ends;
+    // tests that run several programs at once switch this off.
+    bool SingleInstance = true;
+};
+int t_RunApplication(int &argc, char **argv, std::function<void()> program, t_ApplicationOptions options = {});

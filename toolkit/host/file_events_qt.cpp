@@ -194,8 +194,12 @@ void t_ReceiveHandedPaths(const QStringList &paths) {
     raiseProgramWindow();
 }
 
-bool t_StartDocumentEvents(const QStringList &arguments) {
+bool t_StartDocumentEvents(const QStringList &arguments, bool singleInstance) {
     const QStringList paths = t_LaunchPaths(arguments, QDir::currentPath());
+    if (!singleInstance) {
+        postPaths(paths);
+        return false;
+    }
     const QString name = t_InstanceServerName();
     auto *holder = new InstanceHolder(name + ".lock", QCoreApplication::instance());
     holder->Lock.setStaleLockTime(0);   // stale only when its process is gone

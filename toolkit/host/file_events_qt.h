@@ -38,7 +38,7 @@ void t_ReceiveHandedPaths(const QStringList &paths);
 // True when this launch handed its paths to a running program and should
 // exit.  Otherwise this launch becomes the running program (when no other
 // is): it listens for later launches, and its own paths become file events.
-bool t_StartDocumentEvents(const QStringList &arguments);
+bool t_StartDocumentEvents(const QStringList &arguments, bool singleInstance = true);
 
 // Lets the window take local files dropped on it, one file-open event each.
 void t_AcceptFileDrops(QWidget *window);

@@ -29,11 +29,13 @@ static int readWhole(const std::string &path, Text &out) {
         close(fd);
         return err;
     }
-    std::vector<uint8_t> bytes;
-    if (st.st_size > 0) bytes.reserve(size_t(st.st_size));
-    uint8_t buf[1 << 16];
+    // Read straight into the result; a file that grows while it is read is
+    // read to its end all the same.
+    std::vector<uint8_t> bytes(st.st_size > 0 ? size_t(st.st_size) : 0);
+    size_t done = 0;
     for (;;) {
-        ssize_t n = read(fd, buf, sizeof buf);
+        if (done == bytes.size()) bytes.resize(bytes.size() + 65536);
+        ssize_t n = read(fd, bytes.data() + done, bytes.size() - done);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
             int err = errno;
@@ -41,8 +43,9 @@ static int readWhole(const std::string &path, Text &out) {
             return err;
         }
         if (n == 0) break;
-        bytes.insert(bytes.end(), buf, buf + n);
+        done += size_t(n);
     }
+    bytes.resize(done);
     close(fd);
     out = Text(std::move(bytes));
     return 0;

@@ -1,0 +1,145 @@
+// The end-to-end harness.
+#include "e2e.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <atomic>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <thread>
+#include <unistd.h>
+
+#include "app_delegate.h"
+#include "application.h"
+#include "display.h"
+#include "main_program.h"
+#include "printer.h"
+#include "threads.h"
+#include "volume.h"
+
+void e2e_RunProgram(const std::vector<std::string> &args, const std::function<void()> &script) {
+    std::vector<std::string> storage = {"diskwright"};
+    storage.insert(storage.end(), args.begin(), args.end());
+    std::vector<char *> argv;
+    for (std::string &s : storage) argv.push_back(s.data());
+    argv.push_back(nullptr);
+    int argc = int(storage.size());
+    t_ApplicationOptions options;
+    options.SingleInstance = false;
+    t_RunApplication(argc, argv.data(), [&] {
+        std::thread driver([&script] {
+            // Wait for the program's first screen before the script begins.
+            for (int i = 0; i < 500 && !(t_MemoryReady && t_WindowTable[0].Initialized); i++) t_SleepMs(10);
+            script();
+            t_OnMainThreadAsync([] { QApplication::quit(); });
+        });
+        driver.detach();
+        cpm_MainProgram();
+    }, options);
+}
+
+std::string e2e_Screen() { return t_GetScreen(0, "\r"); }
+
+std::string e2e_Line(int n) {
+    std::string screen = t_GetScreen(0, "");
+    std::u32string all = t_Decode(screen);
+    int width = t_WindowTable[0].TextWidth;
+    if (n < 1 || size_t(n * width) > all.size()) return "";
+    std::u32string line = all.substr(size_t((n - 1) * width), size_t(width));
+    while (!line.empty() && line.back() == U' ') line.pop_back();
+    return t_Encode(line);
+}
+
+// Shows the screen after a wait that timed out, for the failure message.
+static void reportScreen(const std::string &wanted) {
+    std::string screen = e2e_Screen();
+    for (char &c : screen)
+        if (c == '\r') c = '\n';
+    ADD_FAILURE() << "screen while waiting for \"" << wanted << "\":\n" << screen;
+}
+
+bool e2e_WaitFor(const std::string &wanted, int timeoutMs) {
+    // The screen text has no blanks at line ends, so neither may the text.
+    std::string text = wanted;
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    for (int waited = 0; waited < timeoutMs; waited += 10) {
+        if (e2e_Screen().find(text) != std::string::npos) return true;
+        t_SleepMs(10);
+    }
+    reportScreen(text);
+    return false;
+}
+
+bool e2e_WaitForScreen(const std::string &text, int timeoutMs) {
+    for (int waited = 0; waited < timeoutMs; waited += 10) {
+        if (e2e_Screen() == text) return true;
+        t_SleepMs(10);
+    }
+    reportScreen(text);
+    return false;
+}
+
+void e2e_Settle() {
+    std::string last = e2e_Screen();
+    for (int stable = 0, i = 0; stable < 5 && i < 300; i++) {
+        t_SleepMs(10);
+        std::string now = e2e_Screen();
+        stable = now == last ? stable + 1 : 0;
+        last = now;
+    }
+}
+
+void e2e_Key(int qtKey, int modifiers, const std::string &text) {
+    t_OnMainThread([&] {
+        QWidget *view = t_AppDelegate()->t_Views[0];
+        QKeyEvent press(QEvent::KeyPress, qtKey, Qt::KeyboardModifiers(modifiers), QString::fromStdString(text));
+        QApplication::sendEvent(view, &press);
+        QKeyEvent release(QEvent::KeyRelease, qtKey, Qt::KeyboardModifiers(modifiers), QString::fromStdString(text));
+        QApplication::sendEvent(view, &release);
+    });
+    t_SleepMs(5);
+}
+
+// The Qt key of a character on a US keyboard.
+static int qtKeyOf(char c) {
+    if (c >= 'a' && c <= 'z') return Qt::Key_A + (c - 'a');
+    if (c >= 'A' && c <= 'Z') return Qt::Key_A + (c - 'A');
+    if (c >= '0' && c <= '9') return Qt::Key_0 + (c - '0');
+    switch (c) {
+    case '\r': return Qt::Key_Return;
+    case '\x1B': return Qt::Key_Escape;
+    case '\t': return Qt::Key_Tab;
+    case '\b': return Qt::Key_Backspace;
+    default: return c;   // Qt keys of punctuation are their ASCII codes
+    }
+}
+
+void e2e_Type(const std::string &text) {
+    for (char c : text) {
+        int modifiers = (c >= 'A' && c <= 'Z') ? int(Qt::ShiftModifier) : 0;
+        e2e_Key(qtKeyOf(c), modifiers, std::string(1, c));
+    }
+}
+
+std::string e2e_TempFolder() {
+    static int serial = 0;
+    std::string folder = (std::filesystem::temp_directory_path() /
+                          ("dw-e2e-" + std::to_string(getpid()) + "-" + std::to_string(serial++)))
+                             .string() + "/";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    return folder;
+}
+
+void e2e_MakeImage(const std::string &path, int sizeKB,
+                   const std::vector<std::pair<std::string, std::string>> &files) {
+    cpm_SetDiagnostics(false);
+    cpm_Volume v = cpm_MakeVolume(path, sizeKB);
+    for (const auto &[name, contents] : files) {
+        cpm_SaveFileResult r = cpm_SaveFile(std::move(v), Text(name), Text(contents));
+        v = std::move(r.Volume);
+    }
+    cpm_SaveVolumeResult saved = cpm_SaveVolume(std::move(v));
+    cpm_SetDiagnostics(true);
+    ASSERT_EQ(saved.Message, "");
+}
