@@ -102,8 +102,8 @@ std::string f_CatStr(const f_CatItem &item, int width) {
     const LineLayout &layout = layoutFor(width);
     std::string mark = item.ReadOnly ? t_EncodeChar(f_GlyphLocked) : " ";
     std::string name = padOrCut(screenSafe(t_ConvertUniCode(shownName(item)).Converted), layout.NameWidth);
-    std::string date = layout.ShortDate ? t_Left(item.ModifiedStr, 6) + t_Mid(item.ModifiedStr, 9, 2)
-                                        : t_Left(item.ModifiedStr, 10);
+    std::string date = screenSafe(layout.ShortDate ? t_Left(item.ModifiedStr, 6) + t_Mid(item.ModifiedStr, 9, 2)
+                                                   : t_Left(item.ModifiedStr, 10));
     return mark + name + layout.AfterName + typeColumn(item) + " " + sizeColumn(item, layout.SizeWidth) +
            layout.AfterSize + date;
 }

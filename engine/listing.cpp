@@ -86,8 +86,14 @@ std::vector<std::string> cpm_DirectoryLines(const cpm_Volume &volume, int mode) 
 }
 
 std::string cpm_HostName(const Text &displayName) {
+    // A name from the volume must stay one file in the target folder: a "/"
+    // or a NUL would leave it or cut the path short, and "." or ".." name
+    // the folder itself or its parent.
     Text out;
-    for (uint8_t b : displayName.Elements)
-        if (b != ' ') out.push_back(b);
+    for (uint8_t b : displayName.Elements) {
+        if (b == ' ') continue;
+        out.push_back(b == '/' || b == 0 ? uint8_t('_') : b);
+    }
+    if (out == Text(".") || out == Text("..")) out = t_TextFill('_', int(out.size()));
     return cpm_DisplayString(out);
 }

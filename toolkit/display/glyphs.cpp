@@ -240,6 +240,7 @@ void t_PrintSymbol(uint8_t window, uint8_t code, uint8_t colour, int column, int
     size_t cell = size_t(line - 1) * size_t(w->TextWidth) + size_t(column - 1);
     t_VideoMemory[size_t(w->TextMemoryStart) + cell] = code;
     t_VideoMemory[size_t(t_ColorPlane(*w)) + cell] = effective;
+    t_VideoMemoryChanged();
 }
 
 static bool insideGrid(const t_Window &w, int firstColumn, int firstLine, int lastColumn, int lastLine) {

@@ -1,6 +1,8 @@
 // Turning graphic blocks into images, and the refresh thread.
 #include "rendering.h"
 
+#include <algorithm>
+
 #include <new>
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -178,8 +180,13 @@ void t_StartWindowAutoUpdate() {
     t_RunAsync(t_WindowAutoUpdateProcess);
 }
 
-// One pass over the windows; true when a redraw was requested.
-static bool refreshPass() {
+// One pass over the windows.  A window gets a new picture at most RefreshRate
+// times a second, and only when the video memory changed since its last one
+// (the host repaints exposed windows itself).  Returns the milliseconds until
+// a window may be due again, 0 when a redraw was requested.
+static int refreshPass(uint64_t (&shownVersion)[8]) {
+    int64_t wait = 33;
+    const uint64_t version = t_VideoMemoryVersion.load(std::memory_order_acquire);
     bool requested = false;
     for (uint8_t n = 0; n < 8; n++) {
         t_Window &w = t_WindowTable[n];
@@ -187,24 +194,36 @@ static bool refreshPass() {
         const int rate = t_Load(w.RefreshRate);
         const int64_t interval = rate == 0 ? 0 : 1000 / rate;
         const int64_t now = t_NowMs();
-        if (now - t_Load(w.UpdateStarted) < interval) continue;
+        const int64_t due = t_Load(w.UpdateStarted) + interval - now;
+        if (due > 0) {
+            wait = std::min(wait, due);
+            continue;
+        }
+        if (shownVersion[n] == version) continue;
         if (!t_Host().GetView(n)) {
             t_Log("t_WindowAutoUpdateProcess: Window #" + std::to_string(n) + " view is nil, resource undefined.");
             continue;
         }
         t_Store(w.UpdateStarted, now);
+        shownVersion[n] = version;
         t_Host().RedrawView(n, true);
         requested = true;
     }
-    return requested;
+    return requested ? 0 : int(std::max<int64_t>(1, wait));
 }
 
 void t_WindowAutoUpdateProcess() {
     t_Log("t_WindowAutoUpdateProcess: Start.");
     if (t_ThreadNumber() > 2) t_NameThread("t_WindowAutoUpdate");
     t_AutoUpdateRunning = true;
+    // Versions of the video memory each window last showed; none yet.
+    uint64_t shownVersion[8];
+    for (uint64_t &v : shownVersion) v = ~uint64_t(0);
     while (t_MemoryReady && t_AutoUpdateRunning) {
-        if (!refreshPass()) t_SleepMs(1);
+        // Sleeps while nothing can be due: a change waits for the next
+        // RefreshRate tick anyway, so at most 33 ms (and 1 ms at least).
+        int wait = refreshPass(shownVersion);
+        if (wait > 0) t_SleepMs(std::min(wait, 10));
     }
     t_AutoUpdateRunning = false;
     autoUpdateClaimed = false;

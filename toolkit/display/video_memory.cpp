@@ -16,6 +16,7 @@ std::atomic<bool> t_MemoryInitialized{false};
 std::atomic<bool> t_MemoryReady{false};
 std::atomic<uint8_t> t_DefaultWindow{t_NoWindow};
 std::atomic<bool> t_AutoUpdateRunning{false};
+std::atomic<uint64_t> t_VideoMemoryVersion{0};
 
 const t_PaletteTable t_Palette = {
     {0x00, 0xFF, 0x00, 0xFF, 0x00, 0x54, 0x00, 0x00, 0x80, 0xFF, 0xA8, 0xFF, 0x00, 0xFF, 0x00, 0xFF},
@@ -103,6 +104,7 @@ void t_MoveMemory(int source, int destination, int count) {
     if (int64_t(source) + count > t_VideoMemorySize || int64_t(destination) + count > t_VideoMemorySize) return;
     if (t_VideoMemory.size() < size_t(t_VideoMemorySize)) return;
     memmove(t_VideoMemory.data() + destination, t_VideoMemory.data() + source, size_t(count));
+    t_VideoMemoryChanged();
 }
 
 t_Block t_TakeBlock(int64_t size) {
@@ -169,4 +171,5 @@ void t_ClearWindowMemory(uint8_t window) {
         memset(t_VideoMemory.data() + w.TextMemoryStart, 32, cells);
         memset(t_VideoMemory.data() + t_ColorPlane(w), w.TextColor, cells);
     }
+    t_VideoMemoryChanged();
 }

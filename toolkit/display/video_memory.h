@@ -21,6 +21,10 @@ extern std::atomic<bool> t_MemoryInitialized;
 extern std::atomic<bool> t_MemoryReady;
 extern std::atomic<uint8_t> t_DefaultWindow;
 extern std::atomic<bool> t_AutoUpdateRunning;
+// Counts the changes of the video memory's pixels; the refresh thread asks
+// for no new picture while it stands still.
+extern std::atomic<uint64_t> t_VideoMemoryVersion;
+inline void t_VideoMemoryChanged() { t_VideoMemoryVersion.fetch_add(1, std::memory_order_release); }
 
 // Red, green and blue of the 16 fixed colours.
 struct t_PaletteTable {

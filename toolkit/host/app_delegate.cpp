@@ -11,6 +11,7 @@
 #include "host_state.h"
 #include "display_host.h"
 #include "log.h"
+#include "menus_qt.h"
 #include "text.h"
 #include "threads.h"
 #include "windows.h"
@@ -60,16 +61,13 @@ QMainWindow *AppDelegate::makeTextWindow(int number, const QString &title, QPlai
 }
 
 void AppDelegate::buildInterface() {
-    FileMenu = new QMenu("File");
-    QAction *quit = FileMenu->addAction("Quit");
-    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Q));
-    quit->setData(0);
-    QObject::connect(quit, &QAction::triggered, qApp, &QApplication::quit);
+    // File (Quit), Edit, Window and Help, shared by every window's menu bar.
+    t_BuildMenus(this);
 
     for (int n = 0; n < 8; n++) {
         auto *window = new QMainWindow();
         window->setProperty("t_WindowNumber", n);
-        window->menuBar()->addMenu(FileMenu);
+        t_AttachMenus(window);
         auto *frame = new QWidget(window);   // the border around the view
         frame->setAutoFillBackground(true);
         t_Views[n] = new t_View(n, frame);
@@ -84,12 +82,12 @@ void AppDelegate::buildInterface() {
     PasteboardWindow = makeTextWindow(8, "Pasteboard", &PasteboardTextView, nullptr);
     PasteboardScrollView = PasteboardTextView;
     for (QMainWindow *w : {VirtualPrinterWindow, SystemConsoleWindow, PasteboardWindow})
-        w->menuBar()->addMenu(FileMenu);
+        t_AttachMenus(w);
 
     MainWindow = new QMainWindow();
     MainWindow->setWindowTitle("Diskwright");
     MainWindow->setProperty("t_WindowNumber", 12);
-    MainWindow->menuBar()->addMenu(FileMenu);
+    t_AttachMenus(MainWindow);
     MainWindow->installEventFilter(this);
     PreferencesWindow = new QMainWindow();
     PreferencesWindow->setWindowTitle("Preferences");

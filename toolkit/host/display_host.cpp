@@ -8,6 +8,7 @@
 #include "app_delegate.h"
 #include "bell_sound.h"
 #include "host_hooks.h"
+#include "menus.h"
 #include "rendering.h"
 #include "threads.h"
 #include "video_memory.h"
@@ -97,6 +98,12 @@ void t_InstallDisplayHost() {
     host.SetTitleVisible = setTitleVisible;
     host.ScreenSize = screenSize;
     host.ApplicationName = applicationName;
+    // Once the window table exists: the menu action table, and the start-up
+    // clean-up of the items the desktop adds to the Edit and Window menus.
+    host.MemoryInitialized = [] {
+        t_InitMenuActions();
+        t_MenuCleanUp();
+    };
     t_SetDisplayHost(std::move(host));
 }
 

@@ -10,7 +10,9 @@
 
 #include "log.h"
 
-static std::atomic<int> lastThreadNumber{1};
+// Main thread 1, the first program thread 2, every other thread 3 and up.
+static std::atomic<int> lastThreadNumber{2};
+static std::atomic<bool> firstProgramStarted{false};
 static thread_local int threadNumber = 0;
 static std::atomic<bool> mainThreadMarked{false};
 
@@ -80,7 +82,8 @@ void startprocess(std::function<void()> entry, size_t stackSize) {
     pthread_attr_setdetachstate(&attr, PTHREAD_CREATE_DETACHED);
     if (programStackSize >= size_t(PTHREAD_STACK_MIN)) pthread_attr_setstacksize(&attr, programStackSize);
     pthread_t thread;
-    auto *start = new ThreadStart{++lastThreadNumber};
+    int number = firstProgramStarted.exchange(true) ? ++lastThreadNumber : 2;
+    auto *start = new ThreadStart{number};
     int err = pthread_create(&thread, &attr, programThreadBody, start);
     pthread_attr_destroy(&attr);
     if (err != 0) {

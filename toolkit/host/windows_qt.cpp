@@ -79,7 +79,8 @@ static void setHostFrame(uint8_t n, t_Frame f) {
     // The content gets the frame less the title; Qt adds its own decoration.
     int contentHeight = int(f.Height) - (n < 8 ? t_WindowTable[n].TitleHeight : 0);
     QWidget *content = w->centralWidget();
-    int menuHeight = content ? w->height() - content->height() : 0;
+    QWidget *menu = w->menuWidget();
+    int menuHeight = menu && !menu->isHidden() ? menu->sizeHint().height() : 0;
     if (n < 8) {
         if (content) content->setFixedSize(int(f.Width), contentHeight);
         w->setFixedSize(int(f.Width), contentHeight + menuHeight);
@@ -127,7 +128,15 @@ void t_InstallWindowHost(AppDelegate *d) {
     };
     h.Frame = [](uint8_t n) {
         QMainWindow *w = t_HostWindow(n);
-        return toHostFrame(w, w->frameGeometry());
+        QRect r = w->frameGeometry();
+        // A toolkit window's frame is the one the toolkit gave it: drawing
+        // area, borders and title below the top left corner.  The Qt window
+        // also holds a menu bar and its own decoration, which would move the
+        // lower edge, and every size kept with -1 would shift the window.
+        const t_Window &tw = t_WindowTable[n < 8 ? n : 0];
+        if (n < 8 && t_MemoryReady && tw.Initialized)
+            r.setSize(QSize(tw.Width + 2 * tw.BorderWidth, tw.Height + 2 * tw.BorderHeight + tw.TitleHeight));
+        return toHostFrame(w, r);
     };
     h.ScreenFrame = [](uint8_t n) {
         QScreen *s = screenOf(t_HostWindow(n));

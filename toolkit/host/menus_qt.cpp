@@ -1,0 +1,282 @@
+// The menus in Qt: the layout, the menu handler, and the clipboard, panels,
+// bell and menu items that the menu actions use.
+#include "menus_qt.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <chrono>
+
+#include "app_delegate.h"
+#include "bell_sound.h"
+#include "display_host.h"
+#include "key_qt.h"
+#include "menus.h"
+#include "threads.h"
+#include "video_memory.h"
+#include "windows_qt.h"
+
+// clang-format off
+const std::vector<t_MenuItemLayout> t_MenuLayout = {
+    {"Edit", "Copy Picture", 110, 'P'},
+    {"Edit", "Copy Text", 111, 'C'},
+    {"Edit", "", 0, 0},
+    {"Edit", "Clear Printer", 112, 0},
+    {"Edit", "Clear Console", 114, 0},
+    {"Window", "Show Screen 0", 213, 'S'}, {"Window", "Hide Screen 0", 214, 0},
+    {"Window", "Show Screen 1", 215, 0},   {"Window", "Hide Screen 1", 216, 0},
+    {"Window", "Show Screen 2", 217, 0},   {"Window", "Hide Screen 2", 218, 0},
+    {"Window", "Show Screen 3", 219, 0},   {"Window", "Hide Screen 3", 220, 0},
+    {"Window", "Show Screen 4", 221, 0},   {"Window", "Hide Screen 4", 222, 0},
+    {"Window", "Show Screen 5", 223, 0},   {"Window", "Hide Screen 5", 224, 0},
+    {"Window", "Show Screen 6", 225, 0},   {"Window", "Hide Screen 6", 226, 0},
+    {"Window", "Show Screen 7", 227, 0},   {"Window", "Hide Screen 7", 228, 0},
+    {"Window", "", 0, 0},
+    {"Window", "Show Pasteboard", 211, 0},      {"Window", "Hide Pasteboard", 212, 0},
+    {"Window", "Show Virtual Printer", 209, 0}, {"Window", "Hide Virtual Printer", 210, 0},
+    {"Window", "Show System Console", 229, 0},  {"Window", "Hide System Console", 230, 0},
+    {"Window", "Show Preferences", 207, 0},     {"Window", "Hide Preferences", 208, 0},
+    {"Window", "Show Main Window", 205, 0},     {"Window", "Hide Main Window", 206, 0},
+    {"Window", "", 0, 0},
+    {"Window", "Hide All", 200, 0},
+    {"Window", "Hide Front Window", 201, 'W'},
+};
+
+const char *const t_KeyGuideText =
+    "Press a letter of the prompt line; ? shows the next prompt line,\n"
+    "Return (or the space bar) clears the screen and shows the first one.\n\n"
+    "V  open a volume image          C  changes: save or undo\n"
+    "D  directory                    E  erase a file\n"
+    "L  long directory               U  unerase a file\n"
+    "S  sector map                   A  alphabetize the directory\n"
+    "N  new volume                   I  initialise the volume\n"
+    "Q  quit the program             B  blocks of a file\n\n"
+    "P  print a file (screen and virtual printer)\n"
+    "H  hexdump a file (screen and virtual printer)\n"
+    "M  copy host files into the volume\n"
+    "T  copy volume files to the host\n\n"
+    "Menu keys are Ctrl+Shift+letter: Ctrl+Shift+C copies the screen text,\n"
+    "Ctrl+Shift+P its picture, Ctrl+Shift+W hides the front window,\n"
+    "Ctrl+Shift+Q quits.";
+// clang-format on
+
+static std::vector<QMenu *> menus;
+
+const std::vector<QMenu *> &t_MenuBarMenus() { return menus; }
+
+static QMenu *menuNamed(const QString &title) {
+    for (QMenu *m : menus)
+        if (m->title() == title) return m;
+    auto *m = new QMenu(title);
+    menus.push_back(m);
+    return m;
+}
+
+static void showKeyGuide() {
+    auto *box = new QMessageBox(QMessageBox::Information, "Keys", t_KeyGuideText, QMessageBox::Close);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    box->show();
+}
+
+static QKeySequence menuKey(char key) {
+    return QKeySequence(QKeyCombination(Qt::ControlModifier | Qt::ShiftModifier, Qt::Key(Qt::Key_A + (key - 'A'))));
+}
+
+// ---------------------------------------------------------------- host services
+
+static bool copyPicture(uint8_t window) {
+    QImage image = t_WindowNSImage(window);
+    if (image.isNull()) return false;
+    QGuiApplication::clipboard()->setImage(image);
+    return true;
+}
+
+// The host's lines end in line feeds.
+static void copyText(const std::string &text) {
+    QString host = QString::fromStdString(text);
+    host.replace('\r', '\n');
+    QGuiApplication::clipboard()->setText(host);
+}
+
+static uint8_t frontWindow() {
+    QWidget *active = QApplication::activeWindow();
+    return active ? t_WindowNumber(active->window()) : t_NoWindow;
+}
+
+// The name filters of a ','-separated list of extensions; none for "".
+static QStringList nameFilters(const std::string &types, bool othersAllowed) {
+    QStringList patterns;
+    for (const QString &t : QString::fromStdString(types).split(',', Qt::SkipEmptyParts)) {
+        QString ext = t.trimmed();
+        if (ext.startsWith('.')) ext.remove(0, 1);
+        if (!ext.isEmpty()) patterns << "*." + ext;
+    }
+    QStringList filters;
+    if (!patterns.isEmpty()) filters << patterns.join(' ');
+    if (patterns.isEmpty() || othersAllowed) filters << "*";
+    return filters;
+}
+
+// The panel's message sits below the file list.
+static void addMessage(QFileDialog &panel, const std::string &message) {
+    if (message.empty()) return;
+    auto *grid = qobject_cast<QGridLayout *>(panel.layout());
+    if (!grid) return;
+    auto *label = new QLabel(QString::fromStdString(message), &panel);
+    label->setWordWrap(true);
+    grid->addWidget(label, grid->rowCount(), 0, 1, -1);
+}
+
+// The first chosen file as a path in precomposed form, "" when cancelled.
+static std::string chosenPath(QFileDialog &panel) {
+    if (panel.exec() != QDialog::Accepted) return "";
+    QList<QUrl> urls = panel.selectedUrls();
+    if (urls.isEmpty()) return "";
+    return urls.first().toLocalFile().normalized(QString::NormalizationForm_C).toStdString();
+}
+
+static std::string openPanel(const std::string &title, const std::string &message, const std::string &types,
+                             bool files, bool folders, bool several) {
+    QFileDialog panel(QApplication::activeWindow());
+    panel.setOption(QFileDialog::DontUseNativeDialog);
+    panel.setAcceptMode(QFileDialog::AcceptOpen);
+    if (folders && !files) panel.setFileMode(QFileDialog::Directory);
+    else panel.setFileMode(several ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
+    panel.setLabelText(QFileDialog::Accept, folders ? "Wählen" : "Öffnen");
+    panel.setWindowTitle(QString::fromStdString(title));
+    panel.setNameFilters(nameFilters(types, false));
+    addMessage(panel, message);
+    return chosenPath(panel);
+}
+
+static std::string savePanel(const std::string &name, const std::string &title, const std::string &message,
+                             const std::string &types) {
+    QFileDialog panel(QApplication::activeWindow());
+    panel.setOption(QFileDialog::DontUseNativeDialog);
+    panel.setAcceptMode(QFileDialog::AcceptSave);
+    panel.setFileMode(QFileDialog::AnyFile);
+    panel.setLabelText(QFileDialog::Accept, "Sichern");
+    panel.setLabelText(QFileDialog::FileName, "Sichern unter:");
+    panel.setWindowTitle(QString::fromStdString(title));
+    panel.setNameFilters(nameFilters(types, true));
+    if (!name.empty()) panel.selectFile(QString::fromStdString(name));
+    addMessage(panel, message);
+    return chosenPath(panel);
+}
+
+static std::optional<std::vector<std::string>> menuItems(const std::string &title) {
+    QMenu *menu = t_MenuFind(title);
+    if (!menu) return std::nullopt;
+    std::vector<std::string> titles;
+    for (QAction *a : menu->actions()) titles.push_back(a->isSeparator() ? "" : a->text().toStdString());
+    return titles;
+}
+
+static void deleteMenuItem(const std::string &title, int index) {
+    QMenu *menu = t_MenuFind(title);
+    if (!menu || index < 0 || index >= menu->actions().size()) return;
+    QAction *a = menu->actions().at(index);
+    menu->removeAction(a);
+    a->deleteLater();
+}
+
+static void installMenuHost() {
+    t_MenuHostServices h;
+    h.Beep = t_RingBell;
+    h.FrontWindow = frontWindow;
+    h.CopyPicture = copyPicture;
+    h.CopyText = copyText;
+    h.HasTextView = [](uint8_t n) { return t_WindowTextView(n) != nullptr; };
+    h.TextViewText = [](uint8_t n) {
+        QPlainTextEdit *view = t_WindowTextView(n);
+        return view ? view->toPlainText().toStdString() : std::string();
+    };
+    h.ClearTextView = [](uint8_t n) {
+        if (QPlainTextEdit *view = t_WindowTextView(n)) {
+            view->clear();
+            view->viewport()->update();
+        }
+    };
+    h.OpenPanel = openPanel;
+    h.SavePanel = savePanel;
+    h.MenuItems = menuItems;
+    h.DeleteMenuItem = deleteMenuItem;
+    t_SetMenuHostServices(h);
+}
+
+// ---------------------------------------------------------------- menus
+
+void t_BuildMenus(AppDelegate *d) {
+    menus.clear();
+    d->FileMenu = menuNamed("File");
+    QAction *quit = d->FileMenu->addAction("Quit");
+    quit->setShortcut(menuKey('Q'));
+    quit->setData(0);
+    QObject::connect(quit, &QAction::triggered, qApp, &QApplication::quit);
+
+    for (const t_MenuItemLayout &item : t_MenuLayout) {
+        QMenu *menu = menuNamed(item.Menu);
+        if (!*item.Title) {
+            menu->addSeparator();
+            continue;
+        }
+        QAction *a = menu->addAction(item.Title);
+        a->setData(item.Tag);
+        if (item.Key) a->setShortcut(menuKey(item.Key));
+        QObject::connect(a, &QAction::triggered, a, [a] { t_MenuEventHandler(a); });
+    }
+    QAction *keys = menuNamed("Help")->addAction("Keys");
+    QObject::connect(keys, &QAction::triggered, qApp, showKeyGuide);
+    installMenuHost();
+}
+
+void t_AttachMenus(QMainWindow *window) {
+    for (QMenu *m : menus) window->menuBar()->addMenu(m);
+}
+
+QMenu *t_MenuFind(const std::string &title) {
+    QMenu *found = nullptr;
+    QString wanted = QString::fromStdString(title);
+    t_OnMainThread([&] {
+        for (QMenu *m : menus)
+            if (m->title() == wanted) found = m;
+    });
+    return found;
+}
+
+// The menu that holds the action, or nullptr (a button, a lone action).
+static QMenu *menuOf(QAction *action) {
+    for (QObject *o : action->associatedObjects())
+        if (auto *m = qobject_cast<QMenu *>(o)) return m;
+    return nullptr;
+}
+
+void t_MenuEventHandler(QObject *sender) {
+    t_MenuEvent event;
+    auto *action = qobject_cast<QAction *>(sender);
+    QMenu *menu = action ? menuOf(action) : nullptr;
+    if (menu) {
+        event.Kind = 3;
+        event.MenuTitle = menu->title().toStdString();
+        event.ItemTitle = action->text().toStdString();
+        QKeySequence key = action->shortcut();
+        if (!key.isEmpty()) {
+            QKeyCombination combination = key[0];
+            QString character = QKeySequence(combination.key()).toString().toLower();
+            event.ItemKeyChar = character.toStdString();
+            event.ItemKeyMods = t_QtModifierFlags(combination.keyboardModifiers(), false, false);
+            event.ItemKeyAsc = character.isEmpty() ? 0 : int(character.at(0).unicode());
+        }
+        event.ItemAction = action->data().toInt();
+        event.Time = std::chrono::duration_cast<std::chrono::milliseconds>(
+                         std::chrono::system_clock::now().time_since_epoch())
+                         .count();
+    }
+    t_MenuEventDispatch(event);
+}
