@@ -52,6 +52,9 @@ std::vector<std::string> cpm_BlocksLines(const cpm_Volume &volume, const Text &n
 // --- transfers ----------------------------------------------------------------
 
 // Host file name of a CP/M file: the display name without blanks ("README  .   " -> "README.").
+// Names from a damaged volume are made safe: "/" and NUL become "_", and a
+// name that would be "." or ".." becomes "_" or "__", so a copy never lands
+// outside the chosen folder.
 std::string cpm_HostName(const Text &displayName);
 
 // --- hexdump and text ------------------------------------------------------------

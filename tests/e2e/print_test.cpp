@@ -68,13 +68,13 @@ TEST(Print, CrLfTextWithControlLettersInColourOne) {
         runCommand("p", "note.txt");
         ASSERT_TRUE(e2e_WaitFor("JZ"));
         e2e_Settle();
-        EXPECT_EQ(e2e_Line(4), "LINE ONEM");
-        EXPECT_EQ(e2e_Line(5), "JLINE TWOM");
-        EXPECT_EQ(e2e_Line(6), "JZ");   // Control-Z shows and ends the file
+        EXPECT_EQ(e2e_Line(5), "LINE ONEM");
+        EXPECT_EQ(e2e_Line(6), "JLINE TWOM");
+        EXPECT_EQ(e2e_Line(7), "JZ");   // Control-Z shows and ends the file
         EXPECT_EQ(e2e_Screen().find("REST"), std::string::npos);
         struct {
             int Column, Line, Ink;
-        } cells[] = {{9, 4, 1}, {1, 5, 1}, {2, 5, 12}, {10, 5, 1}, {1, 6, 1}, {2, 6, 1}};
+        } cells[] = {{8, 5, 12}, {9, 5, 1}, {1, 6, 1}, {2, 6, 12}, {10, 6, 1}, {1, 7, 1}, {2, 7, 1}};
         for (auto c : cells) EXPECT_EQ(inkAt(c.Column, c.Line), c.Ink) << c.Column << "," << c.Line;
         // Lines end in single carriage returns; line feeds and the rest stay out.
         EXPECT_EQ(settledPrinter(), "LINE ONE\rLINE TWO\r");

@@ -8,6 +8,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTimer>
@@ -273,7 +275,9 @@ void answerPanel(PanelAnswer *seen, QString file) {
         if (file.isEmpty()) {
             panel->reject();
         } else {
-            panel->selectFile(file);
+            // Typed into the name field, as a user would.
+            panel->setDirectory(QFileInfo(file).absolutePath());
+            if (auto *name = panel->findChild<QLineEdit *>("fileNameEdit")) name->setText(QFileInfo(file).fileName());
             static_cast<QDialog *>(panel)->accept();   // QFileDialog::accept checks the name
         }
     });

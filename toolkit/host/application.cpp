@@ -4,7 +4,12 @@
 
 #include <QApplication>
 #include <QTimer>
+#include <algorithm>
 #include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
 
 #include "app_delegate.h"
 #include "events.h"
@@ -15,17 +20,69 @@
 
 static std::atomic<bool> applicationEnding{false};
 
-// Host work from other threads runs on the main thread; once the event loop
-// has ended nothing would run it, so it is dropped instead of waited for.
+// Host work for the main thread.  It is handed over under a lock of the
+// standard library, so the hand-over is a plain happens-before that race
+// checkers see, and the main thread is woken with a queued Qt call.
+struct MainThreadJob {
+    std::function<void()> Work;
+    bool Started = false;
+    bool Finished = false;
+};
+
+static std::mutex mailboxLock;
+static std::condition_variable mailboxDone;
+static std::deque<std::shared_ptr<MainThreadJob>> mailbox;
+
+// Main thread: runs every job handed over so far.
+static void runMailbox() {
+    for (;;) {
+        std::shared_ptr<MainThreadJob> job;
+        {
+            std::lock_guard<std::mutex> hold(mailboxLock);
+            if (mailbox.empty()) return;
+            job = mailbox.front();
+            mailbox.pop_front();
+            job->Started = true;
+        }
+        job->Work();
+        {
+            std::lock_guard<std::mutex> hold(mailboxLock);
+            job->Finished = true;
+        }
+        mailboxDone.notify_all();
+    }
+}
+
+static std::shared_ptr<MainThreadJob> handOver(std::function<void()> work) {
+    auto job = std::make_shared<MainThreadJob>();
+    job->Work = std::move(work);
+    {
+        std::lock_guard<std::mutex> hold(mailboxLock);
+        mailbox.push_back(job);
+    }
+    QMetaObject::invokeMethod(qApp, runMailbox, Qt::QueuedConnection);
+    return job;
+}
+
+// Once the event loop has ended nothing runs the work any more: a job that
+// has not started by then is dropped instead of waited for.
 static void installMainThreadRunner() {
     t_MainThreadRunner runner;
     runner.Sync = [](const std::function<void()> &work) {
         if (applicationEnding) return;
-        QMetaObject::invokeMethod(qApp, [&work] { work(); }, Qt::BlockingQueuedConnection);
+        std::shared_ptr<MainThreadJob> job = handOver([&work] { work(); });
+        std::unique_lock<std::mutex> hold(mailboxLock);
+        while (!job->Finished) {
+            if (applicationEnding && !job->Started) {
+                mailbox.erase(std::remove(mailbox.begin(), mailbox.end(), job), mailbox.end());
+                return;
+            }
+            mailboxDone.wait_for(hold, std::chrono::milliseconds(50));
+        }
     };
     runner.Async = [](std::function<void()> work) {
         if (applicationEnding) return;
-        QMetaObject::invokeMethod(qApp, std::move(work), Qt::QueuedConnection);
+        handOver(std::move(work));
     };
     t_SetMainThreadRunner(runner);
 }

@@ -7,6 +7,11 @@
 #include "app_delegate.h"
 #include "printer.h"
 
+// The printer's text as last given and as the view showed it then (main
+// thread only).
+static std::string givenText;
+static QString shownText;
+
 // The printer and console use a fixed-pitch font of 12 points.
 static QFont printerFont() {
     QFont font("DejaVu Sans Mono");
@@ -23,6 +28,8 @@ void t_InstallPrinterHost(AppDelegate *d) {
         view->setFont(printerFont());
         view->clear();
         view->viewport()->update();
+        shownText = view->toPlainText();
+        givenText.clear();
     };
     h.SetRuler = [d](const std::string &text) {
         if (d->VirtualPrinterRuler) d->VirtualPrinterRuler->setText(QString::fromStdString(text));
@@ -30,7 +37,14 @@ void t_InstallPrinterHost(AppDelegate *d) {
     h.SetText = [d](const std::string &text) {
         d->VirtualPrinterTextView->setPlainText(QString::fromStdString(text));
         d->VirtualPrinterTextView->viewport()->update();
+        shownText = d->VirtualPrinterTextView->toPlainText();
+        givenText = text;
     };
-    h.GetText = [d] { return d->VirtualPrinterTextView->toPlainText().toStdString(); };
+    // The view turns carriage returns into its own line ends: the text as it
+    // was given comes back while the view still shows it.
+    h.GetText = [d] {
+        QString shown = d->VirtualPrinterTextView->toPlainText();
+        return shown == shownText ? givenText : shown.toStdString();
+    };
     t_SetPrinterHostServices(h);
 }
