@@ -1,6 +1,7 @@
 // Volume images, format detection, re-sectoring, saving and new volumes.
 #include <algorithm>
 #include <atomic>
+#include <filesystem>
 
 #include "entries.h"
 #include "files.h"
@@ -107,7 +108,13 @@ cpm_Volume cpm_OpenImage(Text fileBytes, const std::string &path) {
 
 cpm_Volume cpm_LoadVolume(const std::string &path) {
     if (t_FileExists(path) != 1) return cpm_EmptyVolume();
-    return cpm_OpenImage(gettextfromfile(path), path);
+    // Only a regular file is an image: a pipe, socket or device is not opened.
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) return cpm_EmptyVolume();
+    Text bytes = gettextfromfile(path);
+    // A file that vanished between the test and the read is no volume either.
+    if (bytes.empty() && t_FileExists(path) != 1) return cpm_EmptyVolume();
+    return cpm_OpenImage(std::move(bytes), path);
 }
 
 Text cpm_FileImage(const cpm_Volume &volume) {

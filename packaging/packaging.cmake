@@ -19,10 +19,9 @@ set(CPACK_PACKAGE_VENDOR "Diskwright")
 set(CPACK_PACKAGE_CONTACT "Diskwright developers <diskwright@localhost>")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "CP/M disk image editor with a retro text screen")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Diskwright opens CP/M disk images (Apple II 140K and 800K, plain volumes), lists\n"
-    "their directories, copies files in and out, erases, unerases, sorts, initialises\n"
-    "and creates volumes, on an emulated 80x25 text screen.")
+set(CPACK_PACKAGE_DESCRIPTION "Diskwright opens CP/M disk images (Apple II 140K and 800K, plain \
+volumes), lists their directories, copies files in and out, erases, unerases, sorts, initialises and \
+creates volumes, on an emulated 80x25 text screen.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_GENERATOR DEB)

@@ -7,6 +7,7 @@ DW_PACKAGES=(
   libfreetype-dev fonts-dejavu-core zlib1g-dev
   clang libclang-rt-14-dev
   cpmtools
+  dpkg-dev xvfb xdotool imagemagick
 )
 
 dw_install_missing() {

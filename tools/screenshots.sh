@@ -17,14 +17,16 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# A sample volume with a few files.
-image="$work/SAMPLE.DSK"
+# A sample volume with a few files, alone in its folder.
+mkdir "$work/Disks"
+image="$work/Disks/SAMPLE.DSK"
 "$build/bin/diskwright-cli" new "$image" 256 >/dev/null
 printf 'Diskwright keeps CP/M disk images in order.\r\n' >"$work/README.TXT"
 head -c 5000 /dev/urandom >"$work/GAME.COM"
 seq 1 400 | tr '\n' ' ' >"$work/NUMBERS.DAT"
 printf 'PRINT "HELLO, CP/M"\r\n' >"$work/HELLO.BAS"
 (cd "$work" && "$OLDPWD/$build/bin/diskwright-cli" put "$image" README.TXT GAME.COM NUMBERS.DAT HELLO.BAS >/dev/null)
+rm "$work"/*.*
 
 Xvfb "$display" -screen 0 1600x1000x24 >/dev/null 2>&1 &
 xvfb=$!

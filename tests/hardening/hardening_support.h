@@ -48,7 +48,7 @@ inline Text readFile(const std::string &path) {
 inline bool writeFile(const std::string &path, const Text &bytes) {
     FILE *f = fopen(path.c_str(), "wb");
     if (!f) return false;
-    bool ok = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    bool ok = bytes.size() == 0 || fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
     return fclose(f) == 0 && ok;
 }
 

@@ -131,7 +131,7 @@ TEST_F(HostFailures, FailedSaveKeepsFileAndVolume) {
             EXPECT_EQ(after, before) << "a temporary file was left behind";
         }
         // The file helper gives the error number that the message describes.
-        int err = setbinarytofile(target.Path, Text("x"));
+        int err = setbinarytofile(target.Path, volume.Image);
         EXPECT_NE(err, 0);
         EXPECT_EQ(t_ErrorText(err), r.Message);
         target.Undo();

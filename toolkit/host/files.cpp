@@ -21,14 +21,22 @@ int t_FileExists(std::string_view path) {
 
 // Reads the whole file, or gives the error number.
 static int readWhole(const std::string &path, Text &out) {
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Opened without waiting: a named pipe without a writer would block the
+    // open for ever.  Only regular files and block devices have an end to
+    // read to; pipes, sockets and character devices (/dev/zero) are refused.
+    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return errno;
     struct stat st;
-    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        int err = S_ISDIR(st.st_mode) ? EISDIR : errno;
+    if (fstat(fd, &st) != 0) {
+        int err = errno;
         close(fd);
         return err;
     }
+    if (!S_ISREG(st.st_mode) && !S_ISBLK(st.st_mode)) {
+        close(fd);
+        return S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    }
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     // Read straight into the result; a file that grows while it is read is
     // read to its end all the same.
     std::vector<uint8_t> bytes(st.st_size > 0 ? size_t(st.st_size) : 0);
