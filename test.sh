@@ -38,6 +38,7 @@ TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions="$PWD/tests/sa
 echo "== Fuzzing"
 if command -v clang++ >/dev/null 2>&1; then
   CC=clang CXX=clang++ cmake -S . -B build-fuzz -DDW_FUZZ=ON -DDW_TESTS=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-  cmake --build build-fuzz --target fuzz_engine -j"$jobs"
-  fuzz/run_fuzz.sh build-fuzz 10000
+  cmake --build build-fuzz -j"$jobs" \
+    --target fuzz_engine fuzz_font fuzz_print fuzz_line_input fuzz_catalog_lines
+  fuzz/run_all.sh build-fuzz
 fi

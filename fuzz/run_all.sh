@@ -4,7 +4,7 @@
 # first crash, leak, timeout or out-of-memory input and keeps it in
 # BUILD_DIR/fuzz-artifacts.  Usage: fuzz/run_all.sh BUILD_DIR [SCALE]
 # BUILD_DIR is a clang build with -DDW_FUZZ=ON (see fuzz/CMakeLists.txt);
-# SCALE multiplies every run count (default 1, about a minute on 2 cores).
+# SCALE multiplies every run count (default 1: under two minutes on 2 idle cores).
 set -eu
 build=${1:?usage: fuzz/run_all.sh BUILD_DIR [SCALE]}
 scale=${2:-1}
@@ -14,11 +14,11 @@ trap 'rm -rf "$work"' EXIT
 
 # target  corpus folder  runs  longest input
 targets="
-fuzz_engine engine 10000 20000
-fuzz_font font 20000 4096
-fuzz_print print 20000 2048
+fuzz_engine engine 6000 20000
+fuzz_font font 100000 4096
+fuzz_print print 40000 2048
 fuzz_line_input line_input 20000 512
-fuzz_catalog_lines catalog_lines 50000 512
+fuzz_catalog_lines catalog_lines 100000 512
 "
 
 echo "$targets" | while read -r target corpus runs maxlen; do
