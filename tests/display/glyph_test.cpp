@@ -93,7 +93,10 @@ TEST_F(GlyphTest, TextBlockAndInverse) {
 TEST_F(GlyphTest, IllegalCoordinatesAreRefused) {
     initTextWindow(0, 24, 10, 4, solidFont(8, 8));
     const t_Window &w = t_WindowTable[0];
-    std::vector<uint8_t> before(t_VideoMemory.begin() + w.TextMemoryStart - 64, t_VideoMemory.begin() + w.MemoryEnd + 64);
+    // The window's blocks and a margin on either side, within the memory.
+    const size_t from = size_t(std::max(0, w.TextMemoryStart - 64));
+    const size_t to = std::min(t_VideoMemory.size(), size_t(w.MemoryEnd) + 65);
+    std::vector<uint8_t> before(t_VideoMemory.begin() + long(from), t_VideoMemory.begin() + long(to));
     struct Case {
         int Column, Line;
     } cases[] = {{11, 1}, {0, 1}, {1, 0}, {-5, -5}, {1, 5}, {1000000, 1}};
@@ -104,7 +107,7 @@ TEST_F(GlyphTest, IllegalCoordinatesAreRefused) {
                             ", y = " + std::to_string(c.Line) + ")."))
             << log.text();
     }
-    EXPECT_EQ(std::vector<uint8_t>(t_VideoMemory.begin() + w.TextMemoryStart - 64, t_VideoMemory.begin() + w.MemoryEnd + 64), before);
+    EXPECT_EQ(std::vector<uint8_t>(t_VideoMemory.begin() + long(from), t_VideoMemory.begin() + long(to)), before);
 }
 
 TEST_F(GlyphTest, UndrawableGlyphsStillReachTheTextBlock) {

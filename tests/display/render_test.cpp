@@ -116,8 +116,9 @@ TEST_F(RenderTest, WindowUpdateGoesToTheView) {
     EXPECT_TRUE(log.has("t_WindowUpdate: Window is not a graphic window."));
 }
 
-// The refresh thread asks each auto-update window to redraw at its rate,
-// and only one refresh thread runs however many windows start at once.
+// The refresh thread asks each auto-update window to redraw at its rate
+// while the picture changes, not at all while it stands still, and only one
+// refresh thread runs however many windows start at once.
 TEST_F(RenderTest, RefreshThread) {
     std::mutex lock;
     std::vector<int64_t> times[2];
@@ -135,7 +136,27 @@ TEST_F(RenderTest, RefreshThread) {
     a.join();
     b.join();
     t_WindowTable[1].RefreshRate = 0;   // every pass
+    std::atomic<bool> drawing{true};
+    std::thread program([&] {
+        while (drawing) {
+            t_VideoMemoryChanged();
+            t_SleepMs(1);
+        }
+    });
     t_SleepMs(300);
+    drawing = false;
+    program.join();
+    t_SleepMs(50);
+    {
+        // A picture that stands still is not asked for again.
+        std::lock_guard<std::mutex> hold(lock);
+        size_t still[2] = {times[0].size(), times[1].size()};
+        lock.unlock();
+        t_SleepMs(100);
+        lock.lock();
+        EXPECT_EQ(times[0].size(), still[0]);
+        EXPECT_EQ(times[1].size(), still[1]);
+    }
     t_WindowTable[0].AutoUpdate = false;
     t_WindowTable[1].AutoUpdate = false;
     t_SleepMs(20);
@@ -153,7 +174,10 @@ TEST_F(RenderTest, RefreshThread) {
     // While window 0's view draws, no new request is made for it.
     t_SetVerticalBlank(0, false);
     t_WindowTable[0].AutoUpdate = true;
-    t_SleepMs(100);
+    for (int i = 0; i < 100; i++) {
+        t_VideoMemoryChanged();
+        t_SleepMs(1);
+    }
     t_WindowTable[0].AutoUpdate = false;
     t_SetVerticalBlank(0, true);
     t_SleepMs(20);
