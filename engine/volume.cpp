@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
+#include <unistd.h>
 
 #include "entries.h"
 #include "files.h"
@@ -114,7 +115,11 @@ cpm_Volume cpm_LoadVolume(const std::string &path) {
     Text bytes = gettextfromfile(path);
     // A file that vanished between the test and the read is no volume either.
     if (bytes.empty() && t_FileExists(path) != 1) return cpm_EmptyVolume();
-    return cpm_OpenImage(std::move(bytes), path);
+    cpm_Volume volume = cpm_OpenImage(std::move(bytes), path);
+    // A file the user may not write (or one on a read-only file system) is
+    // opened read-only, so saving says so instead of failing.
+    if (access(path.c_str(), W_OK) != 0) volume.ReadOnly = true;
+    return volume;
 }
 
 Text cpm_FileImage(const cpm_Volume &volume) {

@@ -214,6 +214,21 @@ TEST_F(LoadVolume, ReadOnlyAndFailedSaves) {
     EXPECT_TRUE(r.Volume.Changed);
 }
 
+TEST_F(LoadVolume, ImageTheUserMayNotWriteOpensReadOnly) {
+    cpm_Volume v = freshPlain(64);
+    v.Path = at("locked.vol");
+    ASSERT_EQ(cpm_SaveVolume(v).Message, "");
+    EXPECT_FALSE(cpm_LoadVolume(v.Path).ReadOnly);
+    // Root writes any file whatever its mode; the immutable attribute stops it.
+    bool locked = geteuid() != 0 ? chmod(v.Path.c_str(), 0444) == 0
+                                 : std::system(("chattr +i '" + v.Path + "' 2>/dev/null").c_str()) == 0;
+    if (!locked) GTEST_SKIP() << "no way to make a file unwritable here";
+    cpm_Volume loaded = cpm_LoadVolume(v.Path);
+    if (geteuid() == 0) std::system(("chattr -i '" + v.Path + "'").c_str());
+    EXPECT_TRUE(loaded.ReadOnly);
+    EXPECT_EQ(loaded.Image, v.Image);
+}
+
 TEST_F(LoadVolume, NewVolumeSizes) {
     struct Case {
         long long Size;
