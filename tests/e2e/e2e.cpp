@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <atomic>
+#include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <thread>
@@ -17,6 +18,17 @@
 #include "threads.h"
 #include "volume.h"
 
+// Slow builds (the race checker runs the program many times slower) stretch
+// every wait by DW_E2E_TIME_SCALE.
+static int scaled(int timeoutMs) {
+    static const int scale = [] {
+        const char *s = getenv("DW_E2E_TIME_SCALE");
+        int v = s ? atoi(s) : 1;
+        return v < 1 ? 1 : v;
+    }();
+    return timeoutMs * scale;
+}
+
 void e2e_RunProgram(const std::vector<std::string> &args, const std::function<void()> &script) {
     std::vector<std::string> storage = {"diskwright"};
     storage.insert(storage.end(), args.begin(), args.end());
@@ -29,7 +41,7 @@ void e2e_RunProgram(const std::vector<std::string> &args, const std::function<vo
     t_RunApplication(argc, argv.data(), [&] {
         std::thread driver([&script] {
             // Wait for the program's first screen before the script begins.
-            for (int i = 0; i < 500 && !(t_MemoryReady && t_WindowTable[0].Initialized); i++) t_SleepMs(10);
+            for (int i = 0; i < scaled(500) && !(t_MemoryReady && t_Load(t_WindowTable[0].Initialized)); i++) t_SleepMs(10);
             script();
             t_OnMainThreadAsync([] { QApplication::quit(); });
         });
@@ -59,6 +71,7 @@ static void reportScreen(const std::string &wanted) {
 }
 
 bool e2e_WaitFor(const std::string &wanted, int timeoutMs) {
+    timeoutMs = scaled(timeoutMs);
     // The screen text has no blanks at line ends, so neither may the text.
     std::string text = wanted;
     while (!text.empty() && text.back() == ' ') text.pop_back();
@@ -71,6 +84,7 @@ bool e2e_WaitFor(const std::string &wanted, int timeoutMs) {
 }
 
 bool e2e_WaitForScreen(const std::string &text, int timeoutMs) {
+    timeoutMs = scaled(timeoutMs);
     for (int waited = 0; waited < timeoutMs; waited += 10) {
         if (e2e_Screen() == text) return true;
         t_SleepMs(10);
