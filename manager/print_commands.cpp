@@ -9,11 +9,7 @@
 #include "volume_state.h"
 
 // Appends the collected text to the printer's contents in one piece.
-static void appendToPrinter(const Text &collected) {
-    std::string s = collected.bytes();
-    std::string text = t_Encode(t_Decode(s)) == s ? s : t_TextToString(collected);
-    p_SetPrinter(p_GetPrinter() + text);
-}
+static void appendToPrinter(const Text &collected) { p_SetPrinter(p_GetPrinter() + t_BytesToString(collected)); }
 
 static void append(Text &text, std::string_view more) { text.Elements.insert(text.Elements.end(), more.begin(), more.end()); }
 

@@ -147,6 +147,12 @@ TEST(Conversions, TextToStringReadsEscapes) {
     EXPECT_EQ(t_StringToText("é"), Text(std::vector<uint8_t>{0xC3, 0xA9}));
 }
 
+TEST(Conversions, BytesAreUtf8WhenTheyCanBe) {
+    EXPECT_EQ(t_BytesToString(Text("caf\xC3\xA9")), "café");
+    EXPECT_EQ(t_Decode(t_BytesToString(Text("caf\xE9"))), std::u32string(U"caf\u00E9"));
+    EXPECT_EQ(t_BytesToString(Text("")), "");
+}
+
 TEST(Conversions, ConvertUniCodeMapsToToolkitCodes) {
     t_Converted c = t_ConvertUniCode("Ä€ʃ");
     EXPECT_EQ(t_Decode(c.Converted), (std::u32string{0xC4, 0xA4, 0x7F}));

@@ -71,14 +71,6 @@ void p_InitPrinter() {
         t_RunAsync(p_PrinterAutoUpdateProcess);
 }
 
-// UTF-8 when the bytes are valid UTF-8, else byte by byte.
-static std::string decodePrinterText(const Text &bytes) {
-    std::string s = bytes.bytes();
-    std::u32string chars = t_Decode(s);
-    if (t_Encode(chars) == s) return s;
-    return t_TextToString(bytes);
-}
-
 void p_PrinterAutoUpdateProcess() {
     int number = t_ThreadNumber();
     t_Log("p_PrinterAutoUpdateProcess: Start as thread #" + std::to_string(number));
@@ -94,7 +86,7 @@ void p_PrinterAutoUpdateProcess() {
                 std::lock_guard<std::mutex> hold(bufferLock);
                 pending = p_PrinterBuffer;
             }
-            p_SetPrinter(decodePrinterText(pending));
+            p_SetPrinter(t_BytesToString(pending));
             p_PrinterLastUpdate = t_NowMs();
         }
     }

@@ -399,6 +399,11 @@ std::string t_TextToString(const Text &t) {
 
 Text t_StringToText(std::string_view s) { return Text(t_Encode(t_Decode(s))); }
 
+std::string t_BytesToString(const Text &bytes) {
+    std::string s = bytes.bytes();
+    return t_Encode(t_Decode(s)) == s ? s : t_TextToString(bytes);
+}
+
 // --- the toolkit character set ------------------------------------------------
 
 struct SymbolCode {

@@ -92,6 +92,9 @@ Text t_TextJoin(const std::vector<Text> &parts, uint8_t separator);
 std::string t_TextToString(const Text &t);
 // The UTF-8 bytes of a host string.
 Text t_StringToText(std::string_view s);
+// Bytes as a host string: as UTF-8 when they are valid UTF-8, else byte by
+// byte (t_TextToString).
+std::string t_BytesToString(const Text &bytes);
 
 // --- the toolkit character set ----------------------------------------------
 struct t_Converted {
