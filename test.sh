@@ -33,7 +33,7 @@ echo "== ThreadSanitizer: the threaded parts (program thread, queues, refresh, p
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDW_TSAN=ON -DDW_ONLY_TESTS="strings;input;display" >/dev/null
 cmake --build build-tsan -j"$jobs" --target strings_tests event_tests display_tests
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:history_size=4:suppressions="$PWD/tests/sanitizer/tsan.supp" \
-  run_ctest build-tsan -R "ProgramThread|ThreadNumbers|MainThreadRunner|EventQueues|OutputPause|TypedStrings|RenderTest|Printer"
+  run_ctest build-tsan -R "ProgramThread|ThreadNumbers|MainThreadRunner|EventQueues|OutputPause|TypedStrings|RefreshThread"
 
 echo "== Fuzzing"
 if command -v clang++ >/dev/null 2>&1; then

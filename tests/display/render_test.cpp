@@ -135,7 +135,7 @@ TEST_F(RenderTest, RefreshThread) {
     std::thread b([&] { t_InitWindow(1, 8, true, 64, 64, 0, 0, font, true); });
     a.join();
     b.join();
-    t_WindowTable[1].RefreshRate = 0;   // every pass
+    t_Store(t_WindowTable[1].RefreshRate, 0);   // every pass
     std::atomic<bool> drawing{true};
     std::thread program([&] {
         while (drawing) {
@@ -157,8 +157,8 @@ TEST_F(RenderTest, RefreshThread) {
         EXPECT_EQ(times[0].size(), still[0]);
         EXPECT_EQ(times[1].size(), still[1]);
     }
-    t_WindowTable[0].AutoUpdate = false;
-    t_WindowTable[1].AutoUpdate = false;
+    t_Store(t_WindowTable[0].AutoUpdate, false);
+    t_Store(t_WindowTable[1].AutoUpdate, false);
     t_SleepMs(20);
     EXPECT_TRUE(t_AutoUpdateRunning);
     EXPECT_LE(log.count("t_WindowAutoUpdateProcess: Start."), 1);
@@ -173,12 +173,12 @@ TEST_F(RenderTest, RefreshThread) {
     }
     // While window 0's view draws, no new request is made for it.
     t_SetVerticalBlank(0, false);
-    t_WindowTable[0].AutoUpdate = true;
+    t_Store(t_WindowTable[0].AutoUpdate, true);
     for (int i = 0; i < 100; i++) {
         t_VideoMemoryChanged();
         t_SleepMs(1);
     }
-    t_WindowTable[0].AutoUpdate = false;
+    t_Store(t_WindowTable[0].AutoUpdate, false);
     t_SetVerticalBlank(0, true);
     t_SleepMs(20);
     std::lock_guard<std::mutex> hold(lock);
