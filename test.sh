@@ -29,7 +29,7 @@ LSAN_OPTIONS=suppressions="$PWD/tests/sanitizer/lsan.supp" \
 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
   run_ctest build-asan
 
-echo "== ThreadSanitizer: the threaded parts (program thread, queues, refresh, printer loop)"
+echo "== ThreadSanitizer: the threaded parts (program thread, hand-over, queues, refresh)"
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDW_TSAN=ON -DDW_ONLY_TESTS="strings;input;display" >/dev/null
 cmake --build build-tsan -j"$jobs" --target strings_tests event_tests display_tests
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:history_size=4:suppressions="$PWD/tests/sanitizer/tsan.supp" \
