@@ -23,6 +23,7 @@
 #include "file_events.h"
 #include "line_input.h"
 #include "text.h"
+#include "text_window.h"
 #include "windows.h"
 
 namespace browsertest {
@@ -84,15 +85,8 @@ inline void PostKeys(const std::vector<int> &keys, bool option = false) {
 class BrowserTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        t_Font font = t_EmptyFont();
-        font.Format = 2;
-        font.Start = 0;
-        font.End = 255;
-        font.Width = 2;
-        font.Height = 2;
-        font.Data.assign(256 * 4, 0);
+        test_InitTextWindow0();
         testing::internal::CaptureStdout();
-        t_InitWindow(0, 8, false, 160, 50, 0, 0, font, true);
         // A host that has every window, so the window metrics come from the
         // window manager as in the program.
         t_WindowHostServices host;

@@ -2,6 +2,8 @@
 // thread, and quitting.
 #include <gtest/gtest.h>
 
+#include "child_output.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
@@ -56,19 +58,6 @@ TEST(Application, LaunchesRunsTheProgramAndQuitsFromTheMenu) {
                         "applicationDidFinishLaunching: End.", "applicationWillTerminate: Called."});
 }
 
-// Reads the program's output until the text appears or the time runs out.
-bool readUntil(int fd, const std::string &text, std::string &log, int timeoutMs) {
-    char buf[4096];
-    for (int waited = 0; log.find(text) == std::string::npos && waited < timeoutMs; waited += 50) {
-        pollfd p{fd, POLLIN, 0};
-        if (poll(&p, 1, 50) <= 0) continue;
-        ssize_t n = read(fd, buf, sizeof buf);
-        if (n <= 0) break;
-        log.append(buf, size_t(n));
-    }
-    return log.find(text) != std::string::npos;
-}
-
 TEST(Application, TheRealProgramStartsItsWindowsAndKeepsRunning) {
     int fds[2];
     ASSERT_EQ(pipe(fds), 0);
@@ -83,7 +72,7 @@ TEST(Application, TheRealProgramStartsItsWindowsAndKeepsRunning) {
     close(fds[1]);
     std::string log;
     // The program thread makes window 0 and waits in the browser for a choice.
-    EXPECT_TRUE(readUntil(fds[0], "t_InitWindow: GraphicWindow #1 End.", log, 20000)) << log;
+    EXPECT_TRUE(test_ReadUntil(fds[0], "t_InitWindow: GraphicWindow #1 End.", log, 20000)) << log;
     usleep(300 * 1000);
     int status = 0;
     EXPECT_EQ(waitpid(pid, &status, WNOHANG), 0) << "the application ended by itself";

@@ -6,6 +6,7 @@
 #include "events.h"
 #include "line_input.h"
 #include "text.h"
+#include "text_window.h"
 
 namespace {
 
@@ -13,16 +14,7 @@ namespace {
 class LineInput : public ::testing::Test {
 protected:
     void SetUp() override {
-        t_Font font = t_EmptyFont();
-        font.Format = 2;
-        font.Start = 0;
-        font.End = 255;
-        font.Width = 2;
-        font.Height = 2;
-        font.Data.assign(256 * 4, 0);
-        testing::internal::CaptureStdout();
-        t_InitWindow(0, 8, false, 160, 50, 0, 0, font, true);
-        testing::internal::GetCapturedStdout();
+        test_InitTextWindow0();
         t_ClearEventQueues();
         t_Vtab(0, 5);
         t_Htab(0, 1);

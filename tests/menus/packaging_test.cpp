@@ -3,6 +3,8 @@
 // the installed program starts under the offscreen platform.
 #include <gtest/gtest.h>
 
+#include "child_output.h"
+
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -51,19 +53,6 @@ TEST_F(Installed, EveryFileIsInItsPlace) {
     for (const char *f : files) EXPECT_TRUE(fs::is_regular_file(root / f)) << f;
 }
 
-// Reads the program's output until the text appears or the time runs out.
-bool readUntil(int fd, const std::string &text, std::string &log, int timeoutMs) {
-    char buf[4096];
-    for (int waited = 0; log.find(text) == std::string::npos && waited < timeoutMs; waited += 50) {
-        pollfd p{fd, POLLIN, 0};
-        if (poll(&p, 1, 50) <= 0) continue;
-        ssize_t n = read(fd, buf, sizeof buf);
-        if (n <= 0) break;
-        log.append(buf, size_t(n));
-    }
-    return log.find(text) != std::string::npos;
-}
-
 TEST_F(Installed, TheInstalledProgramStartsWithItsFonts) {
     // No build tree next to the copy: it must find share/diskwright/.
     std::string program = (root / "bin/diskwright").string();
@@ -80,7 +69,7 @@ TEST_F(Installed, TheInstalledProgramStartsWithItsFonts) {
     }
     close(fds[1]);
     std::string log;
-    bool started = readUntil(fds[0], "t_InitWindow: GraphicWindow #1 End.", log, 20000);
+    bool started = test_ReadUntil(fds[0], "t_InitWindow: GraphicWindow #1 End.", log, 20000);
     kill(pid, SIGKILL);
     waitpid(pid, nullptr, 0);
     close(fds[0]);
