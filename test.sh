@@ -16,6 +16,9 @@ run_ctest() {   # folder [ctest arguments...]
   (cd "$folder" && ctest --output-on-failure -j"$jobs" --timeout 600 "$@")
 }
 
+echo "== Layers: no include reaches up"
+python3 tools/check_layers.py
+
 echo "== Release build and tests"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build -j"$jobs"
@@ -30,7 +33,7 @@ UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
   run_ctest build-asan
 
 echo "== ThreadSanitizer: the threaded parts (program thread, hand-over, queues, refresh)"
-cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDW_TSAN=ON -DDW_ONLY_TESTS="strings;input;display" >/dev/null
+cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDW_TSAN=ON -DDW_ONLY_TESTS="toolkit/base;toolkit/input;toolkit/display" >/dev/null
 cmake --build build-tsan -j"$jobs" --target strings_tests event_tests display_tests
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:history_size=4:suppressions="$PWD/tests/sanitizer/tsan.supp" \
   run_ctest build-tsan -R "ProgramThread|ThreadNumbers|MainThreadRunner|EventQueues|OutputPause|TypedStrings|RefreshThread"

@@ -2,7 +2,7 @@
 #include <algorithm>
 
 #include "screen_text.h"
-#include "text_cursor.h"
+#include "line_builder.h"
 
 static std::string grouped(long long value, int width) { return t_NumberString(value, U' ', width, true); }
 
@@ -55,7 +55,7 @@ std::string cpm_ListingSummary(const cpm_Volume &volume, int files) {
 }
 
 std::vector<std::string> cpm_DirectoryLines(const cpm_Volume &volume, int mode) {
-    cpm_TextCursor out;
+    cpm_LineBuilder out;
     out.Print(cpm_VolumeHeading(volume));
     out.Cr();
     out.Cr();

@@ -1,7 +1,7 @@
 // The lines of the S(ector Map and B(locks screens.
 #include "entries.h"
 #include "screen_text.h"
-#include "text_cursor.h"
+#include "line_builder.h"
 
 static const std::string tensRuler =
     "    00000000001111111111222222222233333333334444444444555555555566666666667777777777";
@@ -15,7 +15,7 @@ std::vector<std::string> cpm_SectorMapRuler(const cpm_Volume &volume) {
 
 std::string cpm_SectorMapRow(const cpm_Volume &volume, int r) {
     int n = cpm_BlockCount(volume);
-    cpm_TextCursor out;
+    cpm_LineBuilder out;
     out.Print(t_NumberString((long long)r * 64, U'0', 3, false) + " ");
     std::string cells;
     for (int k = 0; k < 64; k++) {
@@ -49,7 +49,7 @@ std::vector<std::string> cpm_BlocksLines(const cpm_Volume &volume, const Text &n
     if (name.empty()) return {};
     Text display = cpm_MakeName(name);
     std::string shown = cpm_DisplayString(display);
-    cpm_TextCursor out(width);
+    cpm_LineBuilder out(width);
     bool wide = cpm_WideBlocks(volume);
     int present = cpm_PresentEntries(volume);
     int matches = 0;

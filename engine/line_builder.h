@@ -7,12 +7,12 @@
 
 #include "text.h"
 
-struct cpm_TextCursor {
+struct cpm_LineBuilder {
     int Width = 0;                     // 0: no wrapping
     std::vector<std::string> Lines;
     std::u32string Line;
 
-    explicit cpm_TextCursor(int width = 0) : Width(width) {}
+    explicit cpm_LineBuilder(int width = 0) : Width(width) {}
     void Print(std::string_view text) {
         for (char32_t c : t_Decode(text)) {
             Line.push_back(c);
