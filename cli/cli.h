@@ -29,6 +29,11 @@ int cli_UsageOf(const char *command);
 struct cpm_Volume;
 // Loads the image; false (and a refusal line) when the path is no image file.
 bool cli_Open(const std::string &path, cpm_Volume &volume);
+// cli_Open under the image's lock: exclusive and held to the end of the run
+// for a command that changes the image, shared while reading for one that
+// only reads.  Images above the size limit are refused before either.
+bool cli_OpenToChange(const std::string &path, cpm_Volume &volume);
+bool cli_OpenToRead(const std::string &path, cpm_Volume &volume);
 // Saves a changed image atomically; false (and a refusal line) when that failed.
 bool cli_Save(cpm_Volume &volume);
 // Takes a flag (like "-l") out of the arguments; true when it was there.
@@ -50,6 +55,7 @@ int cli_Sort(const cli_Args &args);
 int cli_Init(const cli_Args &args);
 int cli_New(const cli_Args &args);
 
-struct Text;
-// Writes a host file whole; 0 or the error number.
-int cli_WriteHostFile(const std::string &path, const Text &data);
+// Standard output or error as the user sees it: on a terminal, control
+// characters of stored names are shown in caret notation (^[, M-^[); to a
+// pipe or file the bytes pass unchanged.
+std::string cli_Shown(const std::string &line, int fd);

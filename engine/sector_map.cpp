@@ -47,7 +47,8 @@ std::vector<std::string> cpm_SectorMapLines(const cpm_Volume &volume) {
 
 std::vector<std::string> cpm_BlocksLines(const cpm_Volume &volume, const Text &name, int width) {
     if (name.empty()) return {};
-    Text display = cpm_MakeName(name);
+    Text display = cpm_StoredName(volume, name);
+    if (display.empty()) display = cpm_MakeName(name);
     std::string shown = cpm_DisplayString(display);
     cpm_LineBuilder out(width);
     bool wide = cpm_WideBlocks(volume);

@@ -107,8 +107,15 @@ cpm_Volume cpm_OpenImage(Text fileBytes, const std::string &path) {
     return cpm_Rebuild(std::move(v));
 }
 
+std::string cpm_ImageFileRefusal(const std::string &path) {
+    std::error_code error;
+    auto size = std::filesystem::file_size(path, error);
+    if (!error && (long long)size > cpm_MaxImageBytes) return "Image file too large.";
+    return "";
+}
+
 cpm_Volume cpm_LoadVolume(const std::string &path) {
-    if (t_FileExists(path) != 1) return cpm_EmptyVolume();
+    if (t_FileExists(path) != 1 || !cpm_ImageFileRefusal(path).empty()) return cpm_EmptyVolume();
     // Only a regular file is an image: a pipe, socket or device is not opened.
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error)) return cpm_EmptyVolume();

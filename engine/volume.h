@@ -85,8 +85,14 @@ bool cpm_Diagnostics();
 
 // The empty volume: no volume open.
 cpm_Volume cpm_EmptyVolume();
-// Reads and recognises the image file; the empty volume unless path names a file.
+// Reads and recognises the image file; the empty volume unless path names a
+// file that cpm_ImageFileRefusal lets through.
 cpm_Volume cpm_LoadVolume(const std::string &path);
+// Image files above 1 GiB are refused before anything is read: CP/M volumes
+// are a few hundred MB at most, even hard-disk images of many slices.
+constexpr long long cpm_MaxImageBytes = 1LL << 30;
+// "" when the file may be read as an image, else "Image file too large.".
+std::string cpm_ImageFileRefusal(const std::string &path);
 // The same from bytes already in memory (the file's bytes, in file order).
 cpm_Volume cpm_OpenImage(Text fileBytes, const std::string &path);
 // The format that the first bytes of a file announce.
@@ -157,6 +163,13 @@ struct cpm_FileData {
     bool Found = false;
 };
 cpm_FileData cpm_LoadFile(const cpm_Volume &volume, const Text &name);
+// The display name of a listed file that the text names exactly, as stored
+// or blank-padded ("readme.txt" for "readme  .txt"), before any conversion:
+// names that typing cannot reproduce stay reachable.  "" when none does.
+Text cpm_StoredName(const cpm_Volume &volume, const Text &typed);
+// A typed name as the commands take it: the stored name it names exactly,
+// else the text in capitals.
+Text cpm_TypedFileName(const cpm_Volume &volume, const Text &typed);
 // The size the directory records for the file (its main entry's Sizes element),
 // or -1 when no listed file has that display name.
 long long cpm_RecordedSize(const cpm_Volume &volume, const Text &displayName);
@@ -169,6 +182,11 @@ struct cpm_SaveFileResult {
     std::string Message;     // "", "File exists.", "Directory full." or "Not enough free space on volume."
 };
 cpm_SaveFileResult cpm_SaveFile(cpm_Volume volume, const Text &name, const Text &data);
+// Refused names: no name characters left after conversion ("*.*").
+extern const char *const cpm_InvalidNameMessage;   // "not a valid CP/M name."
+// What cpm_SaveFile would answer for data of that length, without the data:
+// "" or its message.  Lets a caller refuse a host file before reading it.
+std::string cpm_SaveFileRefusal(const cpm_Volume &volume, const Text &name, long long length);
 
 // --- volume maintenance ----------------------------------------------------------
 

@@ -7,6 +7,7 @@
 #include "line_input.h"
 #include "screen_text.h"
 #include "text.h"
+#include "volume_file.h"
 #include "windows.h"
 
 cpm_Volume cpm_CurrentVolume = cpm_EmptyVolume();
@@ -17,7 +18,16 @@ cpm_Volume cpm_OpenVolume(const std::string &startFolder) {
     uint8_t w = cpm_Window();
     std::string path = f_CatOpen(w, startFolder, "CP/M Volume öffnen", "", 5, t_WindowPos(w, 7) - 10, 60, 0);
     if (path.empty()) return cpm_EmptyVolume();
-    return cpm_LoadVolume(path);
+    std::string refusal;
+    cpm_Volume volume = cpm_LoadImageFile(path, refusal);
+    if (!refusal.empty()) {
+        t_Vtab(w, 3);
+        t_Htab(w, 1);
+        t_ClearEndOfWindow(w);
+        t_Print(w, refusal);
+        t_Cr(w);
+    }
+    return volume;
 }
 
 static char upperKey(const std::string &key) {
@@ -47,10 +57,18 @@ std::string cpm_AskFileName() {
     return t_InputForm(w, "", "", false, 0, 13);
 }
 
-Text cpm_TypedName(const std::string &answer) { return t_TextUpperCase(t_StringToText(answer)); }
+Text cpm_TypedName(const std::string &answer) { return cpm_TypedFileName(cpm_CurrentVolume, t_StringToText(answer)); }
 
 bool cpm_SaveAndReport() {
     uint8_t w = cpm_Window();
+    // Held to the end: no tool writes between the comparison and the save.
+    cpm_ImageLock lock(cpm_CurrentVolume.Path);
+    if (cpm_ImageChangedOnDisk()) {
+        // Nothing is overwritten: the volume stays changed, and the user
+        // chooses between U(ndo (the disk's version) and copying out first.
+        t_Print(w, "Image changed on disk: not saved.");
+        return false;
+    }
     if (cpm_CurrentVolume.ReadOnly) {
         t_Print(w, "Image file is read-only.");
         return false;
@@ -62,6 +80,7 @@ bool cpm_SaveAndReport() {
         return false;
     }
     cpm_CurrentVolume = std::move(saved.Volume);
+    cpm_RememberImageFile();
     t_Print(w, "Changes saved.");
     return true;
 }

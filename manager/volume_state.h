@@ -18,7 +18,8 @@ cpm_Volume cpm_OpenVolume(const std::string &startFolder);
 char cpm_Ask(const std::string &question, const std::string &letters);
 // Reads a file name: "Please enter filename: " and a 13-character field.
 std::string cpm_AskFileName();
-// A typed name as the engine takes it: bytes in capitals.
+// A typed name as the engine takes it: a stored name it names exactly,
+// else bytes in capitals.
 Text cpm_TypedName(const std::string &answer);
 // Saves the current volume and prints the outcome; true when it was saved.
 bool cpm_SaveAndReport();
