@@ -3,6 +3,7 @@
 // at the end, atomically, and the lines that report changes are printed only
 // once it is saved (a failed save prints its refusal instead).
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "cli.h"
 #include "files.h"
@@ -34,7 +35,7 @@ static std::string putOne(cpm_Volume &v, const std::string &host, const std::str
     Text name(given);
     std::string refusal = cpm_SaveFileRefusal(v, name, size);
     if (!refusal.empty()) {
-        t_UnlockFile(fd);   // closes it
+        close(fd);
         return refusalLine(given, cpm_MakeName(name), refusal);
     }
     Text data;

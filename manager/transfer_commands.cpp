@@ -3,6 +3,7 @@
 #include "commands.h"
 
 #include <cerrno>
+#include <unistd.h>
 
 #include "browser.h"
 #include "catalog.h"
@@ -34,7 +35,7 @@ static void storeHostFile(const std::string &path, const Text &name) {
     else if (err == t_NotRegularFile) refusal = " could not be read: not a regular file.";
     else if (err != 0) refusal = " could not be saved: " + t_ErrorText(err);
     else if (std::string message = cpm_SaveFileRefusal(cpm_CurrentVolume, name, size); !message.empty()) {
-        t_UnlockFile(fd);   // closes it
+        close(fd);
         refusal = message == cpm_InvalidNameMessage ? ": " + message : " could not be saved: " + message;
         if (message == cpm_InvalidNameMessage) cpmName = name;
     } else if ((err = t_ReadOpenFile(fd, size, data)) != 0) {

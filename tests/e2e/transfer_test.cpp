@@ -308,11 +308,13 @@ TEST(CpmToMac, FailedHostWriteShowsTheReason) {
     e2e_RunProgram({makeImage(128, {{"ALPHA.TXT", "a"}, {"BETA.COM", "b"}})}, [] {
         openLaunchImage();
         transferAll();
+        ASSERT_TRUE(e2e_WaitFor("1 file exists. R(eplace  S(kip  C(ancel ? "));
+        e2e_Type("r");
         ASSERT_TRUE(e2e_WaitFor("ALPHA   .TXT saved on Mac volume."));
         ASSERT_TRUE(e2e_WaitFor("BETA    .COM could not be saved: "));
         e2e_Settle();
-        EXPECT_EQ(e2e_Line(6).rfind("BETA    .COM could not be saved: ", 0), 0u);
-        EXPECT_GT(e2e_Line(6).size(), std::string("BETA    .COM could not be saved: ").size());
+        EXPECT_EQ(e2e_Line(7).rfind("BETA    .COM could not be saved: ", 0), 0u);
+        EXPECT_GT(e2e_Line(7).size(), std::string("BETA    .COM could not be saved: ").size());
         EXPECT_FALSE(onScreen("BETA    .COM saved on Mac volume."));
     });
     EXPECT_TRUE(fs::is_directory(desktop + "BETA.COM"));
