@@ -4,7 +4,7 @@
 #include "allocation.h"
 #include "entries.h"
 
-static const std::string blocksInUse = "Its blocks are in use by another file.";
+static const std::string blocksInUse = "Blocks used by another file.";
 
 // "#n": the number after the "#", read as t_TextValue reads it.
 static long long entryNumber(const Text &name) {

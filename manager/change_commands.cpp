@@ -87,8 +87,12 @@ void cpm_CommandNew() {
     uint8_t w = cpm_Window();
     if (!cpm_CurrentVolume.Path.empty() && cpm_CurrentVolume.Changed) {
         char answer = cpm_Ask("Save changes: S(ave  D(iscard  Q(uit ? ", "SDQ");
-        if (answer == 'S') cpm_SaveAndReport();
-        else if (answer == 'D') cpm_CurrentVolume.Changed = false;
+        if (answer == 'S') {
+            cpm_SaveAndReport();
+            t_Cr(w);
+        } else if (answer == 'D') {
+            cpm_CurrentVolume.Changed = false;
+        }
         t_Cr(w);
         if (cpm_CurrentVolume.Changed) return;
     }

@@ -5,6 +5,7 @@
 #include "display.h"
 #include "events.h"
 #include "identity.h"
+#include "quit.h"
 #include "text.h"
 #include "volume_state.h"
 
@@ -53,6 +54,35 @@ static std::string commandKey(const std::string &key) {
     return t_EncodeChar(c);
 }
 
+bool cpm_ConfirmQuit() {
+    if (cpm_CurrentVolume.Path.empty() || !cpm_CurrentVolume.Changed) return true;
+    uint8_t w = cpm_Window();
+    t_ClearEndOfWindow(w);
+    char answer = cpm_Ask("Save changes before quitting: S(ave  D(iscard  C(ancel ? ", "SDC", 'C');
+    if (answer != 'S') return answer == 'D';
+    t_Cr(w);
+    bool saved = cpm_SaveAndReport();
+    t_Cr(w);
+    return saved;
+}
+
+void cpm_AnswerQuitRequest() {
+    if (cpm_CurrentVolume.Path.empty() || !cpm_CurrentVolume.Changed) {
+        t_QuitApplication();
+        return;
+    }
+    switch (t_AskSaveChanges(t_PathFileName(cpm_CurrentVolume.Path))) {
+    case t_SaveChangesAnswer::Cancel: return;
+    case t_SaveChangesAnswer::Discard: t_QuitApplication(); return;
+    case t_SaveChangesAnswer::Save: {
+        std::string refusal = cpm_SaveCurrentVolume();
+        if (refusal.empty()) t_QuitApplication();
+        else t_Alert(refusal);
+        return;
+    }
+    }
+}
+
 void cpm_CommandLoop() {
     uint8_t w = cpm_Window();
     int promptLine = 1;
@@ -66,7 +96,10 @@ void cpm_CommandLoop() {
         t_ClearEndOfLine(w);
         t_Cr(w);
 
-        if (key == "Q") return;
+        if (key == "Q") {
+            if (cpm_ConfirmQuit()) return;
+            continue;
+        }
         if (key == " ") {
             promptLine = 1;
             t_CursorHome(w);

@@ -30,6 +30,8 @@ cpm_Volume cpm_OpenVolume(const std::string &startFolder) {
     return volume;
 }
 
+static const char escapeKey = 0x1B;
+
 static char upperKey(const std::string &key) {
     std::u32string k = t_Decode(key);
     if (k.empty()) return 0;
@@ -38,11 +40,12 @@ static char upperKey(const std::string &key) {
     return c < 128 ? char(c) : 0;
 }
 
-char cpm_Ask(const std::string &question, const std::string &letters) {
+char cpm_Ask(const std::string &question, const std::string &letters, char onEscape) {
     uint8_t w = cpm_Window();
     t_Print(w, question);
     for (;;) {
         char c = upperKey(t_GetKey(w));
+        if (c == escapeKey && onEscape) c = onEscape;
         if (c >= 32 && letters.find(c) != std::string::npos) {
             t_Print(w, std::string(1, c));
             t_Cr(w);
@@ -59,30 +62,25 @@ std::string cpm_AskFileName() {
 
 Text cpm_TypedName(const std::string &answer) { return cpm_TypedFileName(cpm_CurrentVolume, t_StringToText(answer)); }
 
-bool cpm_SaveAndReport() {
-    uint8_t w = cpm_Window();
+std::string cpm_SaveCurrentVolume() {
     // Held to the end: no tool writes between the comparison and the save.
     cpm_ImageLock lock(cpm_CurrentVolume.Path);
-    if (cpm_ImageChangedOnDisk()) {
-        // Nothing is overwritten: the volume stays changed, and the user
-        // chooses between U(ndo (the disk's version) and copying out first.
-        t_Print(w, "Image changed on disk: not saved.");
-        return false;
-    }
-    if (cpm_CurrentVolume.ReadOnly) {
-        t_Print(w, "Image file is read-only.");
-        return false;
-    }
+    // Nothing is overwritten: the volume stays changed, and the user chooses
+    // between U(ndo (the disk's version) and copying out first.
+    if (cpm_ImageChangedOnDisk()) return "Image changed on disk: not saved.";
+    if (cpm_CurrentVolume.ReadOnly) return "Image file is read-only.";
     cpm_SaveVolumeResult saved = cpm_SaveVolume(cpm_CurrentVolume);
-    if (!saved.Message.empty()) {
-        // The volume stays changed: nothing was lost, and the user can try again.
-        t_Print(w, "Changes not saved: " + saved.Message);
-        return false;
-    }
+    // On failure the volume stays changed: nothing was lost, and the user can try again.
+    if (!saved.Message.empty()) return "Changes not saved: " + saved.Message;
     cpm_CurrentVolume = std::move(saved.Volume);
     cpm_RememberImageFile();
-    t_Print(w, "Changes saved.");
-    return true;
+    return "";
+}
+
+bool cpm_SaveAndReport() {
+    std::string refusal = cpm_SaveCurrentVolume();
+    t_Print(cpm_Window(), refusal.empty() ? "Changes saved." : refusal);
+    return refusal.empty();
 }
 
 void cpm_PrintVolumeName(const cpm_Volume &volume) {

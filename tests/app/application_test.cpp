@@ -38,6 +38,8 @@ TEST(Application, LaunchesRunsTheProgramAndQuitsFromTheMenu) {
     int argc = 1;
     char name[] = "diskwright";
     char *argv[] = {name, nullptr};
+    t_ApplicationOptions options;
+    options.SingleInstance = false;   // tests beside it start programs of their own
     int status = t_RunApplication(argc, argv, [&] {
         programThread = t_ThreadNumber();
         // The program ends; a moment later the user quits from the menu.
@@ -48,7 +50,7 @@ TEST(Application, LaunchesRunsTheProgramAndQuitsFromTheMenu) {
                 t_AppDelegate()->FileMenu->actions().first()->trigger();
             });
         });
-    });
+    }, options);
     std::string log = testing::internal::GetCapturedStdout();
     EXPECT_EQ(status, 0);
     EXPECT_EQ(programThread.load(), 2);
@@ -59,6 +61,7 @@ TEST(Application, LaunchesRunsTheProgramAndQuitsFromTheMenu) {
 }
 
 TEST(Application, TheRealProgramStartsItsWindowsAndKeepsRunning) {
+    test_RuntimeFolder runtime;
     int fds[2];
     ASSERT_EQ(pipe(fds), 0);
     pid_t pid = fork();
@@ -66,6 +69,7 @@ TEST(Application, TheRealProgramStartsItsWindowsAndKeepsRunning) {
         dup2(fds[1], 1);
         close(fds[0]);
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        setenv("XDG_RUNTIME_DIR", runtime.Path.c_str(), 1);
         execl(DW_PROGRAM, DW_PROGRAM, nullptr);
         _exit(127);
     }

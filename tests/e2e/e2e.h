@@ -10,8 +10,22 @@
 #include "text.h"
 
 // Runs the application with these arguments; the script runs on a thread of
-// its own once the program is up, and the application quits when it returns.
-void e2e_RunProgram(const std::vector<std::string> &args, const std::function<void()> &script);
+// its own once the program is up, and the application quits when it returns
+// (unless it has ended already).  Returns once the script has returned.
+// With singleInstance, the program is the one running program that later
+// launches hand over to.
+void e2e_RunProgram(const std::vector<std::string> &args, const std::function<void()> &script,
+                    bool singleInstance = false);
+// Waits until the application ends (its terminate callback has run).
+bool e2e_WaitForEnd(int timeoutMs = 5000);
+
+// Chooses a menu item, as a click on it would.
+void e2e_ChooseMenu(const std::string &menu, const std::string &item);
+// Waits for a modal dialog, clicks its button with that text and returns the
+// dialog's text; "" (and a failure) when no dialog came.
+std::string e2e_AnswerDialog(const std::string &button, int timeoutMs = 5000);
+// Whether the window with that toolkit number is shown.
+bool e2e_WindowShown(int number);
 
 // The screen of window 0, lines joined by carriage returns, trailing blanks cut.
 std::string e2e_Screen();

@@ -173,16 +173,102 @@ TEST(NewVolume, SizeChecks) {
     });
 }
 
-TEST(Quit, EndsTheProgramButNotTheApplication) {
-    e2e_RunProgram({fourFiles()}, [] {
+TEST(NewVolume, SaveChangesAnswersKeepTheirLineBreaks) {
+    // The size question stands below what the answer printed: S prints a
+    // line and one more break, D only its break.
+    struct {
+        const char *Answer;
+        std::vector<std::string> Lines;   // lines 3 onwards
+    } cases[] = {
+        {"s", {"Save changes: S(ave  D(iscard  Q(uit ? S", "Changes saved.", "",
+               "Please enter volume size (64 - 2048) in KB:"}},
+        {"d", {"Save changes: S(ave  D(iscard  Q(uit ? D", "", "Please enter volume size (64 - 2048) in KB:"}},
+    };
+    e2e_RunProgram({fourFiles()}, [&cases] {
         openLaunchImage();
-        e2e_Type("e#0\r");   // unsaved changes are not asked about
-        ASSERT_TRUE(e2e_WaitFor("erased"));
-        e2e_Type("q");
-        EXPECT_TRUE(e2e_WaitFor("(Programm Ende)"));
-        e2e_Type("d");   // nobody reads keys any more, and nothing breaks
-        t_SleepMs(100);
-        EXPECT_EQ(e2e_Screen().find("files,"), std::string::npos);
+        int entry = 0;
+        for (const auto &c : cases) {
+            e2e_Type("\re#" + std::to_string(entry++) + "\r");
+            ASSERT_TRUE(e2e_WaitFor(" erased"));
+            e2e_Type("n");
+            ASSERT_TRUE(e2e_WaitFor("Save changes: S(ave  D(iscard  Q(uit ? "));
+            e2e_Type(c.Answer);
+            ASSERT_TRUE(e2e_WaitFor("Please enter volume size (64 - 2048) in KB: "));
+            e2e_Settle();
+            for (size_t k = 0; k < c.Lines.size(); k++)
+                EXPECT_EQ(e2e_Line(int(k) + 3), c.Lines[k]) << c.Answer << " line " << k + 3;
+            EXPECT_EQ(e2e_Line(int(c.Lines.size()) + 3), "");
+            e2e_Type("\r");   // no size: nothing is made
+            ASSERT_TRUE(e2e_WaitFor(prompt1));
+        }
+    });
+}
+
+TEST(Listings, SectorMapOfAMegabyteVolumeKeepsItsSizeColumnStraight) {
+    std::string image = e2e_TempFolder() + "BIG.VOL";
+    e2e_MakeImage(image, 1024, {{"BIG.DAT", std::string(300 * 1024, 'b')}});
+    e2e_RunProgram({image}, [] {
+        ASSERT_TRUE(e2e_WaitFor("BIG.VOL"));
+        e2e_Type("\r");
+        ASSERT_TRUE(e2e_WaitFor(prompt1));
+        e2e_Type("s");
+        ASSERT_TRUE(e2e_WaitFor("K free."));
+        const std::string used(64, '*'), free(64, '.');
+        const std::vector<std::string> expected = {
+            "Volume Name: BIG.VOL (1024K)",
+            "",
+            "    0000000000111111111122222222223333333333444444444455555555556666",
+            "Blk 0123456789012345678901234567890123456789012345678901234567890123  Size",
+            "000 " + used + "  128K",
+            "064 " + used + "  256K",
+            "128 " + std::string(24, '*') + std::string(40, '.') + "  384K",
+            "192 " + free + "  512K",
+            "256 " + free + "  640K",
+            "320 " + free + "  768K",
+            "384 " + free + "  896K",
+            "448 " + free + " 1024K",
+            "",
+            "304K used, 720K free.",
+        };
+        for (size_t k = 0; k < expected.size(); k++) EXPECT_EQ(e2e_Line(int(k) + 3), expected[k]) << k + 3;
+    });
+}
+
+// An image whose erased BETA.TXT lost its blocks to GAMMA.TXT (which took
+// the entry of the erased ALPHA.TXT).
+std::string blocksTakenOver() {
+    std::string image = e2e_TempFolder() + "GAMES.DSK";
+    cpm_SetDiagnostics(false);
+    cpm_Volume v = cpm_MakeVolume(image, 128);
+    v = cpm_SaveFile(std::move(v), Text("ALPHA.TXT"), Text(std::string(4000, 'a'))).Volume;
+    v = cpm_SaveFile(std::move(v), Text("BETA.TXT"), Text(std::string(4000, 'b'))).Volume;
+    v = cpm_SetFileUser(std::move(v), Text("ALPHA.TXT"), 0xE5).Volume;
+    v = cpm_SetFileUser(std::move(v), Text("BETA.TXT"), 0xE5).Volume;
+    v = cpm_SaveFile(std::move(v), Text("GAMMA.TXT"), Text(std::string(8000, 'g'))).Volume;
+    cpm_SaveVolumeResult saved = cpm_SaveVolume(std::move(v));
+    cpm_SetDiagnostics(true);
+    EXPECT_EQ(saved.Message, "");
+    return image;
+}
+
+TEST(Changes, RefusedUneraseFitsItsLine) {
+    e2e_RunProgram({blocksTakenOver()}, [] {
+        openLaunchImage();
+        e2e_Type("u");
+        ASSERT_TRUE(e2e_WaitFor("Please enter filename: "));
+        e2e_Type("beta.txt\r");
+        ASSERT_TRUE(e2e_WaitFor("not unerased"));
+        e2e_Settle();
+        EXPECT_EQ(e2e_Line(3), "Please enter filename: BETA    .TXT not unerased: Blocks used by another file.");
+        EXPECT_EQ(e2e_Line(4), "");
+        // The next command clears only its own line: nothing of the refusal stays.
+        e2e_Type("e");
+        ASSERT_TRUE(e2e_WaitFor("Please enter filename: "));
+        e2e_Type("zz\r");
+        ASSERT_TRUE(e2e_WaitFor("ZZ      .    not found"));
+        e2e_Settle();
+        EXPECT_EQ(e2e_Screen().find("another file"), std::string::npos);
+        EXPECT_EQ(e2e_Line(4), "");
     });
 }
 

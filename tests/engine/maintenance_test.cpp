@@ -80,10 +80,10 @@ TEST(SetFileUser, UneraseOntoBlocksInUseIsRefused) {
     v = cpm_Rebuild(std::move(v));
     cpm_SetUserResult r = cpm_SetFileUser(v, T("OLD.TXT"), 0);
     EXPECT_TRUE(r.Found);
-    EXPECT_EQ(r.Message, "Its blocks are in use by another file.");
+    EXPECT_EQ(r.Message, "Blocks used by another file.");
     EXPECT_EQ(r.Volume.Image, v.Image);
     EXPECT_FALSE(r.Volume.Changed);
-    EXPECT_EQ(cpm_SetFileUser(v, T("#1"), 0).Message, "Its blocks are in use by another file.");
+    EXPECT_EQ(cpm_SetFileUser(v, T("#1"), 0).Message, "Blocks used by another file.");
     // Erasing the other file first makes room again.
     v = cpm_SetFileUser(std::move(v), T("NEW.TXT"), 0xE5).Volume;
     r = cpm_SetFileUser(v, T("OLD.TXT"), 0);
@@ -96,7 +96,7 @@ TEST(SetFileUser, UneraseOntoReservedBlocksIsRefused) {
     putEntry(v, 0, 31, "BOOT    SYS", 0, 0, 8, {10});
     putEntry(v, 1, 0xE5, "GONE    TXT", 0, 0, 8, {10});
     v = cpm_Rebuild(std::move(v));
-    EXPECT_EQ(cpm_SetFileUser(v, T("GONE.TXT"), 0).Message, "Its blocks are in use by another file.");
+    EXPECT_EQ(cpm_SetFileUser(v, T("GONE.TXT"), 0).Message, "Blocks used by another file.");
 }
 
 TEST(SetFileUser, AfterSortingErasedFilesAreGone) {

@@ -96,7 +96,7 @@ TEST(SectorMap, BlanksAfterTheLastBlockAndWideVolumes) {
     Lines lines = cpm_SectorMapLines(big);
     EXPECT_EQ(lines[3], "Blk 0123456789012345678901234567890123456789012345678901234567890123  Size");
     EXPECT_EQ(lines[4], "000 **..............................................................  128K");
-    EXPECT_EQ(lines[11], "448 ................................................................ 1.024K");
+    EXPECT_EQ(lines[11], "448 ................................................................ 1024K");
     EXPECT_EQ(lines.back(), "4K used, 1.020K free.");
 }
 
@@ -106,8 +106,8 @@ TEST(SectorMap, FourDigitRowsLoseTheirLastCell) {
     cpm_Volume v = cpm_InitVolume(cpm_OpenImage(fileBytes(4096 * 1024), "huge.vol"));
     std::string row = cpm_SectorMapRow(v, 16);
     EXPECT_EQ(row.substr(0, 5), "1024 ");
-    EXPECT_EQ(row.size(), 68u + 1 + 6);
-    EXPECT_EQ(row.substr(68), " 2.176K");
+    EXPECT_EQ(row.size(), 68u + 1 + 5);
+    EXPECT_EQ(row.substr(68), " 2176K");
 }
 
 TEST(Blocks, MainEntryAndExtensions) {

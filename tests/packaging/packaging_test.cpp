@@ -56,6 +56,7 @@ TEST_F(Installed, EveryFileIsInItsPlace) {
 TEST_F(Installed, TheInstalledProgramStartsWithItsFonts) {
     // No build tree next to the copy: it must find share/diskwright/.
     std::string program = (root / "bin/diskwright").string();
+    test_RuntimeFolder runtime;
     int fds[2];
     ASSERT_EQ(pipe(fds), 0);
     pid_t pid = fork();
@@ -64,6 +65,7 @@ TEST_F(Installed, TheInstalledProgramStartsWithItsFonts) {
         dup2(fds[1], 2);
         close(fds[0]);
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        setenv("XDG_RUNTIME_DIR", runtime.Path.c_str(), 1);
         execl(program.c_str(), program.c_str(), nullptr);
         _exit(127);
     }

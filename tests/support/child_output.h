@@ -1,6 +1,8 @@
 // Test support: reading what a started program writes on its standard output.
 #pragma once
 
+#include <cstdlib>
+#include <filesystem>
 #include <poll.h>
 #include <string>
 #include <unistd.h>
@@ -18,3 +20,21 @@ inline bool test_ReadUntil(int fd, const std::string &text, std::string &log, in
     }
     return log.find(text) != std::string::npos;
 }
+
+// A runtime folder of the test's own (removed at the end), for a started
+// program's XDG_RUNTIME_DIR: a program started without paths hands over to
+// a Diskwright that already runs for the user and ends, so a test that wants
+// its own program must keep it apart from any other.
+struct test_RuntimeFolder {
+    std::string Path;
+    test_RuntimeFolder() {
+        char folder[] = "/tmp/dw-runtime-XXXXXX";
+        if (mkdtemp(folder)) Path = folder;
+    }
+    ~test_RuntimeFolder() {
+        std::error_code ignored;
+        if (!Path.empty()) std::filesystem::remove_all(Path, ignored);
+    }
+    test_RuntimeFolder(const test_RuntimeFolder &) = delete;
+    test_RuntimeFolder &operator=(const test_RuntimeFolder &) = delete;
+};
