@@ -38,6 +38,7 @@ void e2e_RunProgram(const std::vector<std::string> &args, const std::function<vo
     int argc = int(storage.size());
     t_ApplicationOptions options;
     options.SingleInstance = false;
+    options.RememberWindows = false;
     t_RunApplication(argc, argv.data(), [&] {
         std::thread driver([&script] {
             // Wait for the program's first screen before the script begins.
