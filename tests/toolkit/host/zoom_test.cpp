@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <sys/wait.h>
@@ -43,10 +44,10 @@ std::string inChild(Screen screen, const std::function<std::string()> &body, con
     int fds[2];
     if (pipe(fds) != 0) return "pipe failed";
     fflush(stdout);
+    std::string folder = tempFolder();
     pid_t pid = fork();
     if (pid == 0) {
         close(fds[0]);
-        std::string folder = tempFolder();
         std::ofstream(folder + "/screen.json")
             << "{\"screens\":[{\"name\":\"test\",\"x\":0,\"y\":0,\"width\":" << screen.Width * screen.ScaleFactor
             << ",\"height\":" << screen.Height * screen.ScaleFactor << ",\"logicalDpi\":96}]}";
@@ -76,6 +77,7 @@ std::string inChild(Screen screen, const std::function<std::string()> &body, con
     close(fds[0]);
     int status = 0;
     waitpid(pid, &status, 0);
+    std::filesystem::remove_all(folder);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child status " << status;
     return out;
 }
@@ -376,6 +378,7 @@ TEST(RememberedSize, ComesBackWhileItFits) {
     }, config));
     EXPECT_TRUE(small.Area.contains(small.Frame));
     EXPECT_LT(small.Content.width(), 1000);
+    std::filesystem::remove_all(config);
 }
 
 TEST(OtherWindows, FitASmallScreenOnFirstShow) {
