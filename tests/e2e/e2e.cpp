@@ -47,6 +47,7 @@ void e2e_RunProgram(const std::vector<std::string> &args, const std::function<vo
     int argc = int(storage.size());
     t_ApplicationOptions options;
     options.SingleInstance = singleInstance;
+    options.RememberWindows = false;
     applicationEnded = false;
     t_TerminateHandler = [] { applicationEnded = true; };
     auto scriptDone = std::make_shared<std::atomic<bool>>(false);

@@ -17,6 +17,7 @@
 #include "windows.h"
 #include "printer_qt.h"
 #include "ruler_qt.h"
+#include "window_zoom_qt.h"
 #include "windows_qt.h"
 
 static AppDelegate *theDelegate = nullptr;
@@ -57,7 +58,7 @@ QMainWindow *AppDelegate::makeTextWindow(int number, const QString &title, QPlai
 }
 
 void AppDelegate::buildInterface() {
-    // File (Quit), Edit, Window and Help, shared by every window's menu bar.
+    // File (Quit), Edit, View, Window and Help, shared by every window's menu bar.
     t_BuildMenus(this);
 
     for (int n = 0; n < 8; n++) {
@@ -132,5 +133,6 @@ void AppDelegate::applicationDidFinishLaunching() {
 
 void AppDelegate::applicationWillTerminate() {
     t_Log("applicationWillTerminate: Called.");
+    t_SaveWindowGeometry();
     t_TerminateHandler();
 }

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <algorithm>
 #include <chrono>
 
 #include "app_delegate.h"
@@ -21,6 +22,7 @@
 #include "quit_qt.h"
 #include "threads.h"
 #include "video_memory.h"
+#include "window_zoom_qt.h"
 #include "windows_qt.h"
 
 // clang-format off
@@ -245,6 +247,9 @@ void t_BuildMenus(AppDelegate *d) {
         if (item.Key) a->setShortcut(menuKey(item.Key));
         QObject::connect(a, &QAction::triggered, a, [a] { t_MenuEventHandler(a); });
     }
+    // View (window sizes, full screen) stands between Edit and Window.
+    auto windowMenu = std::find_if(menus.begin(), menus.end(), [](QMenu *m) { return m->title() == "Window"; });
+    menus.insert(windowMenu, t_BuildViewMenu());
     QAction *keys = menuNamed("Help")->addAction("Keys");
     QObject::connect(keys, &QAction::triggered, qApp, showKeyGuide);
     installMenuHost();
