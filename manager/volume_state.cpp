@@ -55,6 +55,10 @@ bool cpm_SaveAndReport() {
         t_Print(w, "Image file is read-only.");
         return false;
     }
+    if (!cpm_CurrentVolume.Refusal.empty()) {   // never written, whatever changed it
+        t_Print(w, cpm_CurrentVolume.Refusal);
+        return false;
+    }
     cpm_SaveVolumeResult saved = cpm_SaveVolume(cpm_CurrentVolume);
     if (!saved.Message.empty()) {
         // The volume stays changed: nothing was lost, and the user can try again.
@@ -69,5 +73,8 @@ bool cpm_SaveAndReport() {
 void cpm_PrintVolumeName(const cpm_Volume &volume) {
     uint8_t w = cpm_Window();
     t_Print(w, cpm_VolumeHeading(volume));
+    t_Cr(w);
+    if (volume.Refusal.empty()) return;
+    t_Print(w, volume.Refusal);
     t_Cr(w);
 }

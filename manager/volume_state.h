@@ -22,5 +22,6 @@ std::string cpm_AskFileName();
 Text cpm_TypedName(const std::string &answer);
 // Saves the current volume and prints the outcome; true when it was saved.
 bool cpm_SaveAndReport();
-// "Volume Name: NAME (128K)" and a new line.
+// "Volume Name: NAME (128K)" and a new line; on the line after it, why the
+// volume must not be changed, when it must not.
 void cpm_PrintVolumeName(const cpm_Volume &volume);
