@@ -258,6 +258,10 @@ cpm_Recognition cpm_Recognise(const Text &data, const cpm_Container &container, 
         best = c.Score.Good;
         tied.push_back(&c);
     }
+    // An empty reading is no blank disk while another reading finds files:
+    // that disk is damaged (or not CP/M), and writing would destroy them.
+    bool filesElsewhere = std::any_of(pool.begin(), pool.end(), [](const Candidate &c) { return c.Fits && c.Score.Good > 0; });
+    if (best == 0 && filesElsewhere) tied.clear();
     if (tied.empty()) {
         const Candidate &announced = *std::find_if(pool.begin(), pool.end(), [](const Candidate &c) { return c.Announced; });
         return {announced.Format, announced.Order, false, "no plausible directory" + scores};
