@@ -8,7 +8,7 @@
 #include <fstream>
 
 #include "files.h"
-#include "fixtures.h"
+#include "apple_images.h"
 
 namespace fs = std::filesystem;
 
@@ -164,4 +164,58 @@ TEST_F(Cli, FailedSaveExitsOne) {
     else chmod(folder.c_str(), 0755);
     EXPECT_EQ(r.Status, 1);
     EXPECT_NE(r.Err.find("image could not be saved: "), std::string::npos) << r.Err;
+}
+
+// What is not CP/M is never written: every changing command is refused at
+// once with the reason, reading commands still work.
+TEST_F(Cli, RefusesToChangeWhatIsNotCpm) {
+    struct Case {
+        const char *Name;
+        Text Bytes;
+        std::string Reason;
+    };
+    const Case cases[] = {
+        {"dos.dsk", dos33Disk(), "Not a CP/M volume: opened read-only."},
+        {"prodos.po", proDosDisk(), "Not a CP/M volume: opened read-only."},
+        {"random.img", pattern(143360, 5), "Not a CP/M volume: opened read-only."},
+        {"notes.txt", textFile(5000), "Not a CP/M volume: opened read-only."},
+        {"nibbles.2mg", twoImg(Text(std::vector<uint8_t>(232960, 0xFF)), 2), "Nibble images are not supported."},
+    };
+    write("a.txt", T("hello"));
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.Name);
+        std::string img = at(c.Name);
+        write(c.Name, c.Bytes);
+        std::string refusal = "diskwright-cli: " + img + ": " + c.Reason + "\n";
+        const std::vector<std::vector<std::string>> changing = {
+            {"put", img, at("a.txt")}, {"rm", img, "#0"}, {"unrm", img, "#0"}, {"sort", img, "names", "asc"}, {"init", img}};
+        for (const auto &args : changing) {
+            CliRun r = run(args);
+            EXPECT_EQ(r.Status, 1) << args[0];
+            EXPECT_EQ(r.Err, refusal) << args[0];
+            EXPECT_EQ(r.Out, "") << args[0];
+        }
+        EXPECT_EQ(gettextfromfile(img), c.Bytes) << "the image was written";
+        CliRun ls = run({"ls", img});
+        EXPECT_EQ(ls.Status, 0);
+        EXPECT_EQ(ls.Err, refusal);
+    }
+}
+
+TEST_F(Cli, InfoExplainsTheDecision) {
+    std::string img = at("disk.po");
+    write("disk.po", toProDosOrder(dosOrderDisk(tenFiles())));
+    CliRun r = run({"info", img});
+    EXPECT_EQ(r.Status, 0);
+    EXPECT_NE(r.Out.find("Format:       Apple II 140K CP/M\n"), std::string::npos) << r.Out;
+    EXPECT_NE(r.Out.find("Container:    none\n"), std::string::npos) << r.Out;
+    EXPECT_NE(r.Out.find("Order:        ProDOS order\n"), std::string::npos) << r.Out;
+    EXPECT_NE(r.Out.find("Decided by:   most good entries (DOS order 14 good 16 bad, ProDOS order 14 good 0 bad, plain 0 good 0 bad)\n"), std::string::npos)
+        << r.Out;
+    write("blank.2mg", twoImg(Text(std::vector<uint8_t>(143360, 0xE5)), 1));
+    r = run({"info", at("blank.2mg")});
+    EXPECT_NE(r.Out.find("Container:    2IMG\n"), std::string::npos) << r.Out;
+    EXPECT_NE(r.Out.find("Decided by:   same files, 2IMG format field (ProDOS order 0 good 0 bad, plain 0 good 0 bad)"),
+              std::string::npos)
+        << r.Out;
 }
