@@ -151,9 +151,10 @@ Candidate announcedReading(const Text &data, const cpm_Container &container) {
 }
 
 std::vector<Candidate> candidatesFor(const Text &data, const cpm_Container &container) {
-    bool signed800 = cpm_DetectFormat(data) == cpm_Format::Apple800K;
-    cpm_Format format140 = cpm_DetectFormat(data);
-    if (format140 != cpm_Format::Apple140K22 && format140 != cpm_Format::Apple140K30) format140 = cpm_Format::Apple140K;
+    cpm_Format signature = cpm_DetectFormat(data);
+    bool signed800 = signature == cpm_Format::Apple800K;
+    bool signed140 = signature == cpm_Format::Apple140K22 || signature == cpm_Format::Apple140K30;
+    cpm_Format format140 = signed140 ? signature : cpm_Format::Apple140K;
     std::vector<Candidate> pool;
     for (const ReadingRow &row : readingRows) {
         if (data.size() != row.DataBytes) continue;

@@ -84,6 +84,23 @@ TEST_F(AppleOrders, WritingKeepsOrderAndContainer) {
     }
 }
 
+// A bootable disk in ProDOS order carries the same boot sector as one in DOS
+// order: its directory, not its first bytes or its name, gives the order.
+TEST_F(AppleOrders, BootableProDosOrderDiskNamedDsk) {
+    FileList files = tenFiles();
+    Text dos = dosOrderDisk(files, signature140(true));
+    LogCapture log;
+    cpm_SetDiagnostics(true);
+    cpm_Volume v = cpm_OpenImage(toProDosOrder(dos), "/disks/BOOT.DSK");
+    cpm_SetDiagnostics(false);
+    EXPECT_EQ(v.Format, cpm_Format::Apple140K22);
+    EXPECT_EQ(v.Order, cpm_Order::ProDos) << v.Decision;
+    EXPECT_EQ(v.Image, cpm_OpenImage(dos, "boot.do").Image);
+    ASSERT_GE(log.Lines.size(), 2u);
+    EXPECT_EQ(log.Lines[0], "cpm_LoadVolume: Apple II 140K CP/M 2.2 Volume found: BOOT.DSK");
+    EXPECT_EQ(log.Lines[1].rfind("cpm_LoadVolume: none, ProDOS order, most good entries (DOS order ", 0), 0u) << log.Lines[1];
+}
+
 TEST_F(AppleOrders, BlankDisksTakeFilesBehindTheBootTracks) {
     for (const char *name : {"blank.do", "blank.po", "blank.dsk", "blank.2mg", "blank.2img"}) {
         SCOPED_TRACE(name);
