@@ -36,18 +36,14 @@ const ExtensionRow appleExtensions[] = {
 struct Candidate {
     cpm_Format Format;
     cpm_Order Order;
-    Text Logical;            // the data in logical order (empty when read as stored)
     bool Announced = false;  // the reading the first bytes announce
     cpm_Score Score;
     bool Fits = false;       // the whole directory lies inside the image
+    Text Directory;          // the entries present, in logical order
 };
 
 bool isApple(const Candidate &c) { return c.Format != cpm_Format::Plain; }
 bool is140K(const Candidate &c) { return cpm_GeometryOf(c.Format).BlockSize == 1024 && isApple(c); }
-
-const Text &imageOf(const Candidate &c, const Text &data) {
-    return cpm_SectorOrderOf(c.Order).Table ? c.Logical : data;
-}
 
 cpm_DirectoryShape shapeOf(const cpm_Geometry &g, size_t imageBytes) {
     cpm_Volume v;
@@ -61,10 +57,6 @@ cpm_DirectoryShape shapeOf(const cpm_Geometry &g, size_t imageBytes) {
     shape.BlockLimit = cpm_BlockCount(v) + g.WrapBlocks;
     shape.Wide = cpm_WideBlocks(v);
     return shape;
-}
-
-const uint8_t *directoryOf(const Text &image, const cpm_Geometry &g, const cpm_DirectoryShape &shape) {
-    return shape.Entries > 0 ? image.data() + g.DataStart : nullptr;
 }
 
 // A file entry of user 0-15 or a user-31 reservation whose fields are possible.
@@ -85,21 +77,23 @@ constexpr uint8_t reservationUser = 31;
 
 // The files a reading gives, each entry as user, name, extent fields and
 // the bytes of its blocks, sorted: equal lists are the same files.
-std::vector<Text> filesOf(const Text &image, const cpm_Geometry &g) {
-    cpm_DirectoryShape shape = shapeOf(g, image.size());
-    const uint8_t *dir = directoryOf(image, g, shape);
+std::vector<Text> filesOf(const Candidate &c, const Text &data) {
+    const cpm_Geometry &g = cpm_GeometryOf(c.Format);
+    cpm_DirectoryShape shape = shapeOf(g, data.size());
     std::vector<Text> files;
     for (int i = 0; i < shape.Entries; i++) {
-        const uint8_t *e = dir + i * cpm_EntrySize;
+        const uint8_t *e = c.Directory.data() + i * cpm_EntrySize;
         if (e[0] > 15) continue;
         Text key;
         key.push_back(e[0]);
         for (int k = 1; k <= 11; k++) key.push_back(e[k] & 0x7F);
         for (int k : {12, 14, 15}) key.push_back(e[k]);
         for (int k = 0; k < cpm_SlotCount(shape.Wide); k++) {
-            long long at = g.DataStart + (long long)cpm_SlotBlock(e, shape.Wide, k) * g.BlockSize;
-            if (at + g.BlockSize <= (long long)image.size())
-                key.Elements.insert(key.Elements.end(), image.data() + at, image.data() + at + g.BlockSize);
+            int b = cpm_SlotBlock(e, shape.Wide, k);
+            if (b == 0) continue;
+            size_t at = size_t(g.DataStart) + size_t(b) * size_t(g.BlockSize);
+            Text block = cpm_LogicalBytes(data, c.Order, at, size_t(g.BlockSize));
+            key.Elements.insert(key.Elements.end(), block.Elements.begin(), block.Elements.end());
         }
         files.push_back(std::move(key));
     }
@@ -147,7 +141,7 @@ Candidate announcedReading(const Text &data, const cpm_Container &container) {
                       : f == cpm_Format::Plain   ? cpm_Order::AsStored
                       : container.Order == cpm_Order::ProDos ? cpm_Order::ProDos
                                                              : cpm_Order::Dos;
-    return {f, order, Text(), true, {}, false};
+    return {f, order, true, {}, false, Text()};
 }
 
 std::vector<Candidate> candidatesFor(const Text &data, const cpm_Container &container) {
@@ -161,9 +155,9 @@ std::vector<Candidate> candidatesFor(const Text &data, const cpm_Container &cont
         if ((row.Signature800 == 1 && !signed800) || (row.Signature800 == -1 && signed800)) continue;
         bool by140 = row.Geometry == cpm_Format::Apple140K;
         if (by140 && container.Order != cpm_Order::AsStored && container.Order != row.Order) continue;
-        pool.push_back({by140 ? format140 : row.Geometry, row.Order, Text(), false, {}, false});
+        pool.push_back({by140 ? format140 : row.Geometry, row.Order, false, {}, false, Text()});
     }
-    pool.push_back({cpm_Format::Plain, cpm_Order::AsStored, Text(), false, {}, false});
+    pool.push_back({cpm_Format::Plain, cpm_Order::AsStored, false, {}, false, Text()});
     Candidate announced = announcedReading(data, container);
     auto same = std::find_if(pool.begin(), pool.end(), [&](const Candidate &c) {
         return c.Format == announced.Format && c.Order == announced.Order;
@@ -171,12 +165,11 @@ std::vector<Candidate> candidatesFor(const Text &data, const cpm_Container &cont
     if (same != pool.end()) same->Announced = true;
     else pool.insert(pool.end() - 1, announced);
     for (Candidate &c : pool) {
-        if (cpm_SectorOrderOf(c.Order).Table) c.Logical = cpm_ToLogicalOrder(data, c.Order);
         const cpm_Geometry &g = cpm_GeometryOf(c.Format);
-        const Text &image = imageOf(c, data);
-        cpm_DirectoryShape shape = shapeOf(g, image.size());
-        c.Score = cpm_ScoreDirectory(directoryOf(image, g, shape), shape);
-        c.Fits = (long long)image.size() >= g.DataStart + (long long)g.DirBlocks * g.BlockSize;
+        cpm_DirectoryShape shape = shapeOf(g, data.size());
+        c.Directory = cpm_LogicalBytes(data, c.Order, size_t(g.DataStart), size_t(shape.Entries) * cpm_EntrySize);
+        c.Score = cpm_ScoreDirectory(c.Directory.data(), shape);
+        c.Fits = (long long)data.size() >= g.DataStart + (long long)g.DirBlocks * g.BlockSize;
     }
     return pool;
 }
@@ -269,10 +262,8 @@ cpm_Recognition cpm_Recognise(const Text &data, const cpm_Container &container, 
     }
     std::string why = "most good entries";
     if (tied.size() > 1) {
-        std::vector<Text> first = filesOf(imageOf(*tied[0], data), cpm_GeometryOf(tied[0]->Format));
-        bool sameFiles = std::all_of(tied.begin() + 1, tied.end(), [&](const Candidate *c) {
-            return filesOf(imageOf(*c, data), cpm_GeometryOf(c->Format)) == first;
-        });
+        std::vector<Text> first = filesOf(*tied[0], data);
+        bool sameFiles = std::all_of(tied.begin() + 1, tied.end(), [&](const Candidate *c) { return filesOf(*c, data) == first; });
         why = (sameFiles ? "same files, " : "tie, ") + breakTie(tied, container, path);
     }
     return {tied[0]->Format, tied[0]->Order, true, why + scores};

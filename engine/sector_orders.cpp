@@ -31,28 +31,49 @@ const cpm_SectorOrder &cpm_SectorOrderOf(cpm_Order order) {
     return cpm_SectorOrders[0];
 }
 
-// Moves every piece of each whole group: file piece s <-> memory position Table[s].
-// Bytes after the last whole group stay where they are.
-static Text resector(Text from, const cpm_SectorOrder &o, bool toMemory) {
-    if (!o.Table) return from;
-    Text to = from;
-    size_t groups = from.size() / size_t(o.GroupBytes);
-    for (size_t group = 0; group < groups; group++) {
-        size_t base = group * size_t(o.GroupBytes);
+// Moves every piece of each whole group in place, through one group's copy:
+// file piece s <-> memory position Table[s].  Bytes after the last whole
+// group stay where they are.
+static void resector(Text &bytes, const cpm_SectorOrder &o, bool toMemory) {
+    if (!o.Table) return;
+    std::vector<uint8_t> group(size_t(o.GroupBytes));
+    size_t groups = bytes.size() / size_t(o.GroupBytes);
+    for (size_t g = 0; g < groups; g++) {
+        uint8_t *base = bytes.data() + g * size_t(o.GroupBytes);
+        std::copy_n(base, o.GroupBytes, group.data());
         for (int s = 0; s < 16; s++) {
-            size_t fileAt = base + size_t(s) * size_t(o.SectorBytes);
-            size_t memAt = base + size_t(o.Table[s]) * size_t(o.SectorBytes);
-            size_t src = toMemory ? fileAt : memAt, dst = toMemory ? memAt : fileAt;
-            std::copy_n(from.data() + src, o.SectorBytes, to.data() + dst);
+            size_t fileAt = size_t(s) * size_t(o.SectorBytes), memAt = size_t(o.Table[s]) * size_t(o.SectorBytes);
+            std::copy_n(group.data() + (toMemory ? fileAt : memAt), o.SectorBytes, base + (toMemory ? memAt : fileAt));
         }
     }
-    return to;
 }
 
 Text cpm_ToLogicalOrder(Text fileData, cpm_Order order) {
-    return resector(std::move(fileData), cpm_SectorOrderOf(order), true);
+    resector(fileData, cpm_SectorOrderOf(order), true);
+    return fileData;
 }
 
 Text cpm_ToFileOrder(Text logical, cpm_Order order) {
-    return resector(std::move(logical), cpm_SectorOrderOf(order), false);
+    resector(logical, cpm_SectorOrderOf(order), false);
+    return logical;
+}
+
+Text cpm_LogicalBytes(const Text &fileData, cpm_Order order, size_t from, size_t length) {
+    const cpm_SectorOrder &o = cpm_SectorOrderOf(order);
+    size_t end = std::min(fileData.size(), from + length);
+    size_t wholeGroups = o.Table ? fileData.size() / size_t(o.GroupBytes) : 0;
+    Text out;
+    out.Elements.reserve(end > from ? end - from : 0);
+    for (size_t x = from; x < end;) {
+        size_t at = x, run = end - x;
+        if (x / size_t(o.GroupBytes ? o.GroupBytes : 1) < wholeGroups) {
+            size_t g = x / size_t(o.GroupBytes), w = x % size_t(o.GroupBytes);
+            size_t position = w / size_t(o.SectorBytes), piece = size_t(std::find(o.Table, o.Table + 16, int(position)) - o.Table);
+            at = g * size_t(o.GroupBytes) + piece * size_t(o.SectorBytes) + w % size_t(o.SectorBytes);
+            run = std::min(run, size_t(o.SectorBytes) - w % size_t(o.SectorBytes));
+        }
+        out.Elements.insert(out.Elements.end(), fileData.data() + at, fileData.data() + at + run);
+        x += run;
+    }
+    return out;
 }

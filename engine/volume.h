@@ -73,6 +73,9 @@ const cpm_SectorOrder &cpm_SectorOrderOf(cpm_Order order);
 // The sector data in CP/M logical order, and back into the file's order.
 Text cpm_ToLogicalOrder(Text fileData, cpm_Order order);
 Text cpm_ToFileOrder(Text logical, cpm_Order order);
+// Bytes from..from+length-1 of the CP/M logical order, read from the file's
+// order without re-sectoring the whole image (cut short at its end).
+Text cpm_LogicalBytes(const Text &fileData, cpm_Order order, size_t from, size_t length);
 
 // What holds the sector data in the file.
 enum class cpm_ContainerKind : uint8_t { None, TwoImg };
