@@ -76,6 +76,7 @@ int main(int argc, char **argv) {
     }
     for (int i = 0; i < cli_CommandCount; i++) {
         if (words[0] != cli_Commands[i].Name) continue;
+        cli_Changing = cli_Commands[i].Changes;
         int status = cli_Commands[i].Run(cli_Args(words.begin() + 1, words.end()));
         fflush(stdout);
         return status;

@@ -20,6 +20,10 @@ int cli_Info(const cli_Args &args) {
     cpm_Volume v;
     if (!cli_OpenToRead(args[0], v)) return cli_Refused;
     cli_Out(std::string("Format:       ") + cpm_GeometryOf(v.Format).Name);
+    cli_Out("Container:    " + cpm_ContainerName(v.Container));
+    cli_Out(std::string("Order:        ") + cpm_SectorOrderOf(v.Order).Name);
+    cli_Out("Decided by:   " + v.Decision);
+    if (!v.Refusal.empty()) cli_Out("Refused:      " + v.Refusal);
     cli_Out("DataStart:    " + std::to_string(v.DataStart));
     cli_Out("BlockSize:    " + std::to_string(v.BlockSize));
     cli_Out("DirBlocks:    " + std::to_string(v.DirBlocks));

@@ -23,26 +23,27 @@ enum class Clears { Nothing, EndOfLine, EndOfWindow };
 struct Command {
     char Key;
     bool NeedsVolume;
+    bool Changes;            // refused at once on a volume that must not be changed
     Clears FirstClear;
     void (*Run)();
 };
 
 static const Command commands[] = {
-    {'V', false, Clears::EndOfWindow, cpm_CommandVolume},
-    {'D', true, Clears::EndOfWindow, [] { cpm_ListDirectory(cpm_CurrentVolume, 1); }},
-    {'L', true, Clears::EndOfWindow, [] { cpm_ListDirectory(cpm_CurrentVolume, 2); }},
-    {'S', true, Clears::EndOfWindow, [] { cpm_ShowSectorMap(cpm_CurrentVolume); }},
-    {'B', true, Clears::EndOfLine, cpm_CommandBlocks},
-    {'N', false, Clears::EndOfWindow, cpm_CommandNew},
-    {'C', true, Clears::EndOfLine, cpm_CommandChanges},
-    {'E', true, Clears::EndOfLine, cpm_CommandErase},
-    {'U', true, Clears::EndOfLine, cpm_CommandUnerase},
-    {'A', true, Clears::EndOfLine, cpm_CommandAlphabetize},
-    {'I', true, Clears::Nothing, cpm_CommandInit},
-    {'P', true, Clears::EndOfLine, cpm_CommandPrint},
-    {'H', true, Clears::EndOfLine, cpm_CommandHexdump},
-    {'M', true, Clears::EndOfLine, cpm_CommandMacToCpm},
-    {'T', true, Clears::EndOfLine, cpm_CommandCpmToMac},
+    {'V', false, false, Clears::EndOfWindow, cpm_CommandVolume},
+    {'D', true, false, Clears::EndOfWindow, [] { cpm_ListDirectory(cpm_CurrentVolume, 1); }},
+    {'L', true, false, Clears::EndOfWindow, [] { cpm_ListDirectory(cpm_CurrentVolume, 2); }},
+    {'S', true, false, Clears::EndOfWindow, [] { cpm_ShowSectorMap(cpm_CurrentVolume); }},
+    {'B', true, false, Clears::EndOfLine, cpm_CommandBlocks},
+    {'N', false, false, Clears::EndOfWindow, cpm_CommandNew},
+    {'C', true, false, Clears::EndOfLine, cpm_CommandChanges},
+    {'E', true, true, Clears::EndOfLine, cpm_CommandErase},
+    {'U', true, true, Clears::EndOfLine, cpm_CommandUnerase},
+    {'A', true, true, Clears::EndOfLine, cpm_CommandAlphabetize},
+    {'I', true, true, Clears::Nothing, cpm_CommandInit},
+    {'P', true, false, Clears::EndOfLine, cpm_CommandPrint},
+    {'H', true, false, Clears::EndOfLine, cpm_CommandHexdump},
+    {'M', true, true, Clears::EndOfLine, cpm_CommandMacToCpm},
+    {'T', true, false, Clears::EndOfLine, cpm_CommandCpmToMac},
 };
 
 // The key in capitals; control keys and no key at all count as a blank.
@@ -117,6 +118,9 @@ void cpm_CommandLoop() {
             if (c.FirstClear == Clears::EndOfWindow) t_ClearEndOfWindow(w);
             if (c.NeedsVolume && cpm_CurrentVolume.Path.empty()) {
                 t_Print(w, "Select a V(olume first.");
+                t_Cr(w);
+            } else if (c.Changes && !cpm_CurrentVolume.Refusal.empty()) {
+                t_Print(w, cpm_CurrentVolume.Refusal);
                 t_Cr(w);
             } else {
                 c.Run();

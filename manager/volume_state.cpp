@@ -69,6 +69,8 @@ std::string cpm_SaveCurrentVolume() {
     // between U(ndo (the disk's version) and copying out first.
     if (cpm_ImageChangedOnDisk()) return "Image changed on disk: not saved.";
     if (cpm_CurrentVolume.ReadOnly) return "Image file is read-only.";
+    // Never written, whatever changed it in memory.
+    if (!cpm_CurrentVolume.Refusal.empty()) return cpm_CurrentVolume.Refusal;
     cpm_SaveVolumeResult saved = cpm_SaveVolume(cpm_CurrentVolume);
     // On failure the volume stays changed: nothing was lost, and the user can try again.
     if (!saved.Message.empty()) return "Changes not saved: " + saved.Message;
@@ -86,5 +88,8 @@ bool cpm_SaveAndReport() {
 void cpm_PrintVolumeName(const cpm_Volume &volume) {
     uint8_t w = cpm_Window();
     t_Print(w, cpm_VolumeHeading(volume));
+    t_Cr(w);
+    if (volume.Refusal.empty()) return;
+    t_Print(w, volume.Refusal);
     t_Cr(w);
 }

@@ -27,5 +27,6 @@ Text cpm_TypedName(const std::string &answer);
 std::string cpm_SaveCurrentVolume();
 // Saves the current volume and prints the outcome; true when it was saved.
 bool cpm_SaveAndReport();
-// "Volume Name: NAME (128K)" and a new line.
+// "Volume Name: NAME (128K)" and a new line; on the line after it, why the
+// volume must not be changed, when it must not.
 void cpm_PrintVolumeName(const cpm_Volume &volume);

@@ -20,7 +20,7 @@ TEST(TypeCodes, EveryExtensionOfTheTableGivesItsCodeInAnyCase) {
             EXPECT_EQ(f_TypeForExtension(ext), row.Type) << ext;
         }
     EXPECT_EQ(f_TypeTable().size(), 33u);
-    EXPECT_EQ(seen.size(), 66u);
+    EXPECT_EQ(seen.size(), 68u);
     for (const char *ext : {"", "markdown", "ds", "dskx", ".dsk", "txt ", "t\xffxt", "\x01"})
         EXPECT_EQ(f_TypeForExtension(ext), "????") << ext;
 }

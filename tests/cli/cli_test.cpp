@@ -1,12 +1,14 @@
 // diskwright-cli run as a program: commands, output streams and exit statuses.
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 
 #include "files.h"
-#include "fixtures.h"
+#include "apple_images.h"
 
 namespace fs = std::filesystem;
 
@@ -147,11 +149,75 @@ TEST_F(Cli, ScreensAndVerbose) {
 }
 
 TEST_F(Cli, FailedSaveExitsOne) {
-    // A file in a folder where no file can be made, not even by root: the
-    // image loads (an empty plain volume) but the atomic save cannot write.
-    if (t_FileExists("/proc/version") != 1) GTEST_SKIP() << "no /proc";
-    CliRun r = run({"init", "/proc/version"});
+    // An image that can be neither replaced nor written in place: it loads,
+    // but the save fails.  Root writes whatever the mode; the immutable
+    // attribute stops it too.
+    std::string folder = at("locked");
+    fs::create_directory(folder);
+    std::string img = folder + "/a.vol";
+    ASSERT_EQ(run({"new", img, "64"}).Status, 0);
+    auto immutable = [&](const char *flag) {
+        return std::system(("chattr " + std::string(flag) + " '" + img + "' '" + folder + "' 2>/dev/null").c_str()) == 0;
+    };
+    bool locked = geteuid() != 0 ? chmod(img.c_str(), 0444) == 0 && chmod(folder.c_str(), 0555) == 0 : immutable("+i");
+    if (!locked) GTEST_SKIP() << "no way to make an image unwritable here";
+    CliRun r = run({"init", img});
+    if (geteuid() == 0) immutable("-i");
+    else chmod(folder.c_str(), 0755);
     EXPECT_EQ(r.Status, 1);
     EXPECT_NE(r.Err.find("image could not be saved: "), std::string::npos) << r.Err;
-    // (setbinarytofile's own log line goes to standard output.)
+}
+
+// What is not CP/M is never written: every changing command is refused at
+// once with the reason, reading commands still work.
+TEST_F(Cli, RefusesToChangeWhatIsNotCpm) {
+    struct Case {
+        const char *Name;
+        Text Bytes;
+        std::string Reason;
+    };
+    const Case cases[] = {
+        {"dos.dsk", dos33Disk(), "Not a CP/M volume: opened read-only."},
+        {"prodos.po", proDosDisk(), "Not a CP/M volume: opened read-only."},
+        {"random.img", pattern(143360, 5), "Not a CP/M volume: opened read-only."},
+        {"notes.txt", textFile(5000), "Not a CP/M volume: opened read-only."},
+        {"nibbles.2mg", twoImg(Text(std::vector<uint8_t>(232960, 0xFF)), 2), "Nibble images are not supported."},
+    };
+    write("a.txt", T("hello"));
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.Name);
+        std::string img = at(c.Name);
+        write(c.Name, c.Bytes);
+        std::string refusal = "diskwright-cli: " + img + ": " + c.Reason + "\n";
+        const std::vector<std::vector<std::string>> changing = {
+            {"put", img, at("a.txt")}, {"rm", img, "#0"}, {"unrm", img, "#0"}, {"sort", img, "names", "asc"}, {"init", img}};
+        for (const auto &args : changing) {
+            CliRun r = run(args);
+            EXPECT_EQ(r.Status, 1) << args[0];
+            EXPECT_EQ(r.Err, refusal) << args[0];
+            EXPECT_EQ(r.Out, "") << args[0];
+        }
+        EXPECT_EQ(gettextfromfile(img), c.Bytes) << "the image was written";
+        CliRun ls = run({"ls", img});
+        EXPECT_EQ(ls.Status, 0);
+        EXPECT_EQ(ls.Err, refusal);
+    }
+}
+
+TEST_F(Cli, InfoExplainsTheDecision) {
+    std::string img = at("disk.po");
+    write("disk.po", toProDosOrder(dosOrderDisk(tenFiles())));
+    CliRun r = run({"info", img});
+    EXPECT_EQ(r.Status, 0);
+    EXPECT_NE(r.Out.find("Format:       Apple II 140K CP/M\n"), std::string::npos) << r.Out;
+    EXPECT_NE(r.Out.find("Container:    none\n"), std::string::npos) << r.Out;
+    EXPECT_NE(r.Out.find("Order:        ProDOS order\n"), std::string::npos) << r.Out;
+    EXPECT_NE(r.Out.find("Decided by:   most good entries (DOS order 14 good 16 bad, ProDOS order 14 good 0 bad, plain 0 good 0 bad)\n"), std::string::npos)
+        << r.Out;
+    write("blank.2mg", twoImg(Text(std::vector<uint8_t>(143360, 0xE5)), 1));
+    r = run({"info", at("blank.2mg")});
+    EXPECT_NE(r.Out.find("Container:    2IMG\n"), std::string::npos) << r.Out;
+    EXPECT_NE(r.Out.find("Decided by:   same files, 2IMG format field (ProDOS order 0 good 0 bad, plain 0 good 0 bad)"),
+              std::string::npos)
+        << r.Out;
 }

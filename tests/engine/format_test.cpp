@@ -55,7 +55,11 @@ TEST(Format, DiagnosticLineNamesFormatAndFile) {
     EXPECT_TRUE(log.has("cpm_LoadVolume: Apple II 140K CP/M 2.2 Volume found: GAMES.DSK"));
     EXPECT_TRUE(log.has("cpm_LoadVolume: Apple II 140K CP/M 3.0 Volume found: B.DSK"));
     EXPECT_TRUE(log.has("cpm_LoadVolume: Apple II 800K CP/M 3.0 800K Volume found: C.PO"));
-    EXPECT_EQ(log.Lines.size(), 3u);
+    // Each load also says how it was read, right after the line above (if any).
+    EXPECT_EQ(log.Lines.size(), 7u);
+    EXPECT_EQ(log.Lines[1].rfind("cpm_LoadVolume: none, DOS order, ", 0), 0u) << log.Lines[1];
+    EXPECT_EQ(log.Lines[5].rfind("cpm_LoadVolume: none, 800K interleave, ", 0), 0u) << log.Lines[5];
+    EXPECT_EQ(log.Lines[6].rfind("cpm_LoadVolume: none, as stored, ", 0), 0u) << log.Lines[6];
 }
 
 TEST(Format, DiagnosticsCanBeSwitchedOff) {

@@ -42,6 +42,17 @@ static const char *diskdefs = R"(diskdef apple-do
   os 2.2
 end
 
+diskdef apple-po
+  seclen 256
+  tracks 35
+  sectrk 16
+  blocksize 1024
+  maxdir 64
+  skewtab 0,9,3,12,6,15,1,10,4,13,7,8,2,11,5,14
+  boottrk 3
+  os 2.2
+end
+
 diskdef dw-800k
   seclen 512
   tracks 100
@@ -375,3 +386,118 @@ INSTANTIATE_TEST_SUITE_P(Formats, Interop, ::testing::ValuesIn(formats), [](cons
         if (!isalnum((unsigned char)c)) c = '_';
     return n;
 });
+
+// Apple II disks in ProDOS order and in 2IMG, both ways: cpmtools reads
+// what the engine writes (the 2IMG header stripped for it), the engine reads
+// what cpmtools writes, whatever the file is called.
+class AppleContainers : public ::testing::Test {
+  protected:
+    fs::path Folder;
+    void SetUp() override {
+        if (system("command -v cpmls >/dev/null 2>&1 && command -v mkfs.cpm >/dev/null 2>&1") != 0)
+            GTEST_SKIP() << "cpmtools is not installed";
+        char templ[] = "/tmp/dwappleXXXXXX";
+        Folder = mkdtemp(templ);
+        ASSERT_EQ(setbinarytofile((Folder / "diskdefs").string(), Text(diskdefs)), 0);
+        cpm_SetDiagnostics(false);
+    }
+    void TearDown() override {
+        cpm_SetDiagnostics(true);
+        if (!Folder.empty()) fs::remove_all(Folder);
+    }
+    std::string at(const std::string &name) { return (Folder / name).string(); }
+    int sh(const std::string &command, std::string *output = nullptr) {
+        FILE *p = popen(("cd '" + Folder.string() + "' && " + command + " 2>&1").c_str(), "r");
+        std::string out;
+        char buf[4096];
+        size_t n;
+        while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+        int status = pclose(p);
+        if (output) *output = out;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+};
+
+static Text twoImgOf(const Text &data, uint32_t format) {
+    Text t(std::vector<uint8_t>(64, 0));
+    const char *magic = "2IMGDWTS";
+    std::copy(magic, magic + 8, t.data());
+    auto put = [&](size_t at, uint32_t v) {
+        for (int k = 0; k < 4; k++) t[at + size_t(k)] = uint8_t(v >> (8 * k));
+    };
+    put(0x08, 64);
+    put(0x0C, format);
+    put(0x18, 64);
+    put(0x1C, uint32_t(data.size()));
+    t.Elements.resize(64 + data.size());
+    std::copy(data.Elements.begin(), data.Elements.end(), t.Elements.begin() + 64);
+    return t;
+}
+
+static const size_t appleSizes[] = {1, 128, 1000, 1024, 1025, 16384, 16385, 40000, 3000, 700};
+
+TEST_F(AppleContainers, CpmtoolsReadsWhatTheEngineWrites) {
+    struct Case {
+        const char *Name;
+        const char *Diskdef;
+        bool TwoImg;
+    };
+    for (const Case &c : {Case{"ours.po", "apple-po", false}, Case{"ours.2mg", "apple-po", true},
+                          Case{"ours.2img", "apple-do", true}}) {
+        SCOPED_TRACE(c.Name);
+        uint32_t format = std::string(c.Diskdef) == "apple-po" ? 1 : 0;
+        Text blank(std::vector<uint8_t>(143360, 0xE5));
+        cpm_Volume v = cpm_OpenImage(c.TwoImg ? twoImgOf(blank, format) : blank, at(c.Name));
+        EXPECT_EQ(v.Order, format == 1 ? cpm_Order::ProDos : cpm_Order::Dos);
+        for (size_t i = 0; i < std::size(appleSizes); i++) {
+            cpm_SaveFileResult r = cpm_SaveFile(std::move(v), Text(fileName(i)), pattern(appleSizes[i], unsigned(i)));
+            ASSERT_EQ(r.Message, "");
+            v = std::move(r.Volume);
+        }
+        Text file = cpm_FileImage(v);
+        if (c.TwoImg) file.Elements.erase(file.Elements.begin(), file.Elements.begin() + 64);
+        ASSERT_EQ(setbinarytofile(at("sectors.img"), file), 0);
+        std::string listing, out, tool = std::string(" -f ") + c.Diskdef + " ";
+        EXPECT_EQ(sh("cpmls" + tool + "sectors.img", &listing), 0) << listing;
+        for (size_t i = 0; i < std::size(appleSizes); i++) {
+            SCOPED_TRACE(fileName(i));
+            EXPECT_NE(listing.find(lower(fileName(i))), std::string::npos) << listing;
+            fs::remove(at("out.bin"));
+            ASSERT_EQ(sh("cpmcp" + tool + "sectors.img 0:" + fileName(i) + " out.bin", &out), 0) << out;
+            Text want = pattern(appleSizes[i], unsigned(i));
+            while (want.size() % 128 != 0) want.push_back(0x1A);
+            EXPECT_EQ(gettextfromfile(at("out.bin")), want);
+        }
+        EXPECT_EQ(sh("fsck.cpm" + tool + "-n sectors.img", &out), 0) << out;
+    }
+}
+
+TEST_F(AppleContainers, EngineReadsWhatCpmtoolsWrites) {
+    ASSERT_EQ(setbinarytofile(at("cpm.po"), Text(std::vector<uint8_t>(143360, 0xE5))), 0);
+    ASSERT_EQ(sh("mkfs.cpm -f apple-po cpm.po"), 0);
+    std::string names;
+    for (size_t i = 0; i < std::size(appleSizes); i++) {
+        ASSERT_EQ(setbinarytofile(at(lower(fileName(i))), pattern(appleSizes[i], unsigned(i))), 0);
+        names += " " + lower(fileName(i));
+    }
+    std::string out;
+    ASSERT_EQ(sh("cpmcp -f apple-po cpm.po" + names + " 0:", &out), 0) << out;
+    Text sectors = gettextfromfile(at("cpm.po"));
+    struct Case {
+        const char *Name;
+        Text Bytes;
+    };
+    for (const Case &c : {Case{"cpm.po", sectors}, Case{"cpm.img", sectors}, Case{"cpm.2mg", twoImgOf(sectors, 1)}}) {
+        SCOPED_TRACE(c.Name);
+        cpm_Volume v = cpm_OpenImage(c.Bytes, c.Name);
+        EXPECT_EQ(v.Order, cpm_Order::ProDos) << v.Decision;
+        EXPECT_EQ(v.Refusal, "");
+        for (size_t i = 0; i < std::size(appleSizes); i++) {
+            cpm_FileData f = cpm_LoadFile(v, Text(fileName(i)));
+            ASSERT_TRUE(f.Found) << fileName(i);
+            Text want = pattern(appleSizes[i], unsigned(i));
+            EXPECT_TRUE(std::equal(want.Elements.begin(), want.Elements.end(), f.Data.Elements.begin())) << fileName(i);
+        }
+        EXPECT_EQ(cpm_FileImage(v), c.Bytes);
+    }
+}
