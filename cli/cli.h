@@ -47,6 +47,18 @@ bool cli_TakeFlag(cli_Args &args, const char *flag);
 // Takes "--as VALUE" style options out; false when the value is missing.
 bool cli_TakeOption(cli_Args &args, const char *option, std::string &value, bool &present);
 
+// The definition -f (--format) names, "" for recognition.
+extern std::string cli_FormatName;
+// Takes -f, --format and --diskdefs out of the words (before or after the
+// command word) and loads the library of definitions; false (and a line on
+// standard error) when a user's diskdefs file is faulty or the format unknown.
+bool cli_TakeFormatOptions(cli_Args &words);
+
+// The candidate readings of an image whose format is unclear, on standard error.
+void cli_ErrCandidates(const cpm_Volume &volume);
+int cli_Formats(const cli_Args &args);
+// new --format NAME IMAGE: an empty disk of that definition.
+int cli_NewFormatted(const cli_Args &args);
 int cli_Info(const cli_Args &args);
 int cli_Ls(const cli_Args &args);
 int cli_Map(const cli_Args &args);

@@ -7,6 +7,7 @@
 
 const cli_Command cli_Commands[] = {
     {"info", "IMAGE", false, cli_Info},
+    {"formats", "", false, cli_Formats},
     {"ls", "[-l] IMAGE", false, cli_Ls},
     {"get", "IMAGE NAME [HOSTFILE] [--trim] [-n]  |  get IMAGE '*' FOLDER [--trim] [-n]", false, cli_Get},
     {"put", "IMAGE HOSTFILE... [--as NAME]", true, cli_Put},
@@ -14,7 +15,7 @@ const cli_Command cli_Commands[] = {
     {"unrm", "IMAGE NAME...   (NAME as typed, or #n for directory entry n)", true, cli_Unrm},
     {"sort", "IMAGE names|size asc|desc", true, cli_Sort},
     {"init", "IMAGE", true, cli_Init},
-    {"new", "IMAGE SIZE_KB [--force]   (64 to 2048, even)", false, cli_New},
+    {"new", "IMAGE SIZE_KB [--force]   (64 to 2048, even)  |  new --format NAME IMAGE [--force]", false, cli_New},
     {"map", "IMAGE", false, cli_Map},
     {"blocks", "IMAGE NAME", false, cli_Blocks},
     {"dump", "IMAGE NAME", false, cli_Dump},
@@ -24,13 +25,14 @@ const int cli_CommandCount = int(sizeof cli_Commands / sizeof cli_Commands[0]);
 bool cli_Changing = false;
 
 bool cli_Open(const std::string &path, cpm_Volume &volume) {
-    volume = cpm_LoadVolume(path);
+    volume = cpm_LoadVolume(path, cli_FormatName);
     if (volume.Path.empty()) {
         cli_Err("diskwright-cli: " + path + ": no such image file");
         return false;
     }
     if (volume.Refusal.empty()) return true;
     cli_Err("diskwright-cli: " + path + ": " + volume.Refusal);
+    cli_ErrCandidates(volume);
     return !cli_Changing;
 }
 

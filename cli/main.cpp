@@ -40,13 +40,15 @@ void cli_Err(const std::string &line) {
 }
 
 static void usage(FILE *to) {
-    fprintf(to, "usage: diskwright-cli [-v] COMMAND ARGUMENTS\n\ncommands:\n");
+    fprintf(to, "usage: diskwright-cli [-v] [-f FORMAT] [--diskdefs FILE] COMMAND ARGUMENTS\n\ncommands:\n");
     for (int i = 0; i < cli_CommandCount; i++)
         fprintf(to, "  %-7s %s\n", cli_Commands[i].Name, cli_Commands[i].Synopsis);
     fprintf(to,
             "\n-v writes the engine's diagnostic lines to standard output.\n"
             "get replaces host files as cp does; -n (--no-clobber) skips those that exist.\n"
             "new refuses an existing file unless --force is given.\n"
+            "-f (--format) reads the image with that definition (see formats) instead of recognising it;\n"
+            "--diskdefs adds the definitions of a file in cpmtools' diskdefs format.\n"
             "Exit status: 0 success, 1 refused or failed, 2 usage.\n");
 }
 
@@ -70,6 +72,7 @@ int main(int argc, char **argv) {
         } else words.push_back(argv[i]);
     }
     cpm_SetDiagnostics(verbose);
+    if (!cli_TakeFormatOptions(words)) return cli_Usage;
     if (words.empty()) {
         usage(stderr);
         return cli_Usage;

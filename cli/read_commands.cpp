@@ -19,7 +19,8 @@ int cli_Info(const cli_Args &args) {
     if (args.size() != 1) return cli_UsageOf("info");
     cpm_Volume v;
     if (!cli_OpenToRead(args[0], v)) return cli_Refused;
-    cli_Out(std::string("Format:       ") + cpm_GeometryOf(v.Format).Name);
+    cli_Out("Format:       " + v.Geometry.Name);
+    cli_Out("Definition:   " + v.Definition + (cpm_FindDefinition(v.Definition) ? " (" + cpm_FindDefinition(v.Definition)->Source + ")" : ""));
     cli_Out("Container:    " + cpm_ContainerName(v.Container));
     cli_Out(std::string("Order:        ") + cpm_SectorOrderOf(v.Order).Name);
     cli_Out("Decided by:   " + v.Decision);
@@ -33,6 +34,7 @@ int cli_Info(const cli_Args &args) {
     cli_Out("FreeKB:       " + std::to_string(v.VolumeKB - v.UsedKB));
     cli_Out("Blocks:       " + std::to_string(cpm_BlockCount(v)));
     cli_Out(std::string("BlockNumbers: ") + (cpm_WideBlocks(v) ? "16-bit" : "8-bit"));
+    for (const std::string &reading : v.Readings) cli_Out("Candidate:    " + reading);
     return cli_Ok;
 }
 

@@ -116,6 +116,7 @@ int cli_Init(const cli_Args &args) {
 }
 
 int cli_New(const cli_Args &given) {
+    if (!cli_FormatName.empty()) return cli_NewFormatted(given);
     cli_Args args = given;
     bool force = cli_TakeFlag(args, "--force");
     if (args.size() != 2 || args[1].empty() || args[1].find_first_not_of("-0123456789") != std::string::npos)

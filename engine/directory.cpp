@@ -81,7 +81,9 @@ static void fillDirectory(const cpm_Volume &volume, cpm_DirectoryLists &lists) {
         lists.Attributes[i].Elements.clear();
     }
     bool wide = cpm_WideBlocks(volume);
-    bool twoExtents = volume.VolumeKB <= 512 && volume.BlockSize >= 2048;
+    // An entry holding several 16K logical extents counts the full ones
+    // before its last (EX modulo the extents it holds).
+    int extentsPerEntry = cpm_ExtentsPerEntry(volume);
     int present = cpm_PresentEntries(volume);
     MainEntries mains{size_t(present)};
     for (int i = 0; i < present; i++) {
@@ -99,7 +101,7 @@ static void fillDirectory(const cpm_Volume &volume, cpm_DirectoryLists &lists) {
         if (e[11] & 0x80) attributes.push_back('A');
         int ex = e[12], s2 = e[14], rc = e[15];
         int own = rc * cpm_RecordSize;
-        if (twoExtents && (ex & 1)) own += volume.BlockSize * 16 - cpm_ExtentBytes;
+        own += (ex % extentsPerEntry) * cpm_ExtentBytes;
         Text &name = lists.Names[size_t(i)];
         name.Elements.assign(cpm_BlankName.Elements.begin(), cpm_BlankName.Elements.end());
         for (int k = 1; k <= 8; k++) name[size_t(k - 1)] = e[k];

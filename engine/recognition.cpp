@@ -40,17 +40,21 @@ struct Candidate {
     cpm_Score Score;
     bool Fits = false;       // the whole directory lies inside the image
     Text Directory;          // the entries present, in logical order
+    cpm_Geometry Geometry;   // what it is read with
+    std::string Name;        // the definition's name
 };
 
-bool isApple(const Candidate &c) { return c.Format != cpm_Format::Plain; }
-bool is140K(const Candidate &c) { return cpm_GeometryOf(c.Format).BlockSize == 1024 && isApple(c); }
+bool isDefined(const Candidate &c) { return c.Format == cpm_Format::Defined; }
+bool isApple(const Candidate &c) { return c.Format != cpm_Format::Plain && !isDefined(c); }
+bool is140K(const Candidate &c) { return c.Geometry.BlockSize == 1024 && isApple(c); }
 
 cpm_DirectoryShape shapeOf(const cpm_Geometry &g, size_t imageBytes) {
     cpm_Volume v;
+    v.Geometry = g;
     v.DataStart = g.DataStart;
     v.BlockSize = g.BlockSize;
     long long dataBytes = (long long)imageBytes - g.DataStart;
-    v.VolumeKB = dataBytes > 0 ? int(dataBytes / 1024) : 0;
+    v.VolumeKB = cpm_DataKB(g, imageBytes);
     cpm_DirectoryShape shape;
     shape.Entries = dataBytes >= cpm_EntrySize ? int(std::min<long long>(g.DirEntries, dataBytes / cpm_EntrySize)) : 0;
     shape.DirBlocks = g.DirBlocks;
@@ -75,10 +79,10 @@ constexpr uint8_t labelUser = 0x20;
 constexpr uint8_t stampUser = 0x21;
 constexpr uint8_t reservationUser = 31;
 
-// The files a reading gives, each entry as user, name, extent fields and
-// the bytes of its blocks, sorted: equal lists are the same files.
+// The files a reading gives, each entry as user, name, extent fields and a
+// hash of the bytes of its blocks, sorted: equal lists are the same files.
 std::vector<Text> filesOf(const Candidate &c, const Text &data) {
-    const cpm_Geometry &g = cpm_GeometryOf(c.Format);
+    const cpm_Geometry &g = c.Geometry;
     cpm_DirectoryShape shape = shapeOf(g, data.size());
     std::vector<Text> files;
     for (int i = 0; i < shape.Entries; i++) {
@@ -88,13 +92,20 @@ std::vector<Text> filesOf(const Candidate &c, const Text &data) {
         key.push_back(e[0]);
         for (int k = 1; k <= 11; k++) key.push_back(e[k] & 0x7F);
         for (int k : {12, 14, 15}) key.push_back(e[k]);
+        uint64_t h = 1469598103934665603ull;
         for (int k = 0; k < cpm_SlotCount(shape.Wide); k++) {
             int b = cpm_SlotBlock(e, shape.Wide, k);
             if (b == 0) continue;
             size_t at = size_t(g.DataStart) + size_t(b) * size_t(g.BlockSize);
-            Text block = cpm_LogicalBytes(data, c.Order, at, size_t(g.BlockSize));
-            key.Elements.insert(key.Elements.end(), block.Elements.begin(), block.Elements.end());
+            bool direct = g.SkewTable.empty() && !cpm_SectorOrderOf(g.Order).Table;
+            Text copy;
+            if (!direct) copy = cpm_ReadingBytes(data, g, at, size_t(g.BlockSize));
+            const uint8_t *from = direct ? data.data() + std::min(at, data.size()) : copy.data();
+            size_t n = direct ? std::min(data.size() - std::min(at, data.size()), size_t(g.BlockSize)) : copy.size();
+            for (size_t x = 0; x < n; x++) h = (h ^ from[x]) * 1099511628211ull;
+            h = (h ^ 0xFF) * 1099511628211ull;   // block boundary
         }
+        for (int k = 0; k < 8; k++) key.push_back(uint8_t(h >> (8 * k)));
         files.push_back(std::move(key));
     }
     std::sort(files.begin(), files.end());
@@ -117,6 +128,7 @@ const ExtensionRow *appleExtension(const std::string &ext) {
 }
 
 std::string labelOf(const Candidate &c) {
+    if (isDefined(c)) return c.Name;
     if (!isApple(c)) return "plain";
     std::string label = cpm_SectorOrderOf(c.Order).Name;
     if (c.Format == cpm_Format::Apple800K)
@@ -124,14 +136,35 @@ std::string labelOf(const Candidate &c) {
     return label;
 }
 
+std::string scoreText(const Candidate &c) {
+    std::string out = std::to_string(c.Score.Good) + " good " + std::to_string(c.Score.Bad) + " bad";
+    if (!c.Fits) out += " (no room for the directory)";
+    return out;
+}
+
 std::string scoresOf(const std::vector<Candidate> &pool) {
     std::string out;
     for (const Candidate &c : pool) {
         if (!out.empty()) out += ", ";
-        out += labelOf(c) + " " + std::to_string(c.Score.Good) + " good " + std::to_string(c.Score.Bad) + " bad";
-        if (!c.Fits) out += " (no room for the directory)";
+        out += labelOf(c) + " " + scoreText(c);
     }
     return out;
+}
+
+// The name -f takes for a built-in reading.
+std::string builtInName(cpm_Format format, cpm_Order order) {
+    for (const cpm_Definition &d : cpm_BuiltInDefinitions()) {
+        bool apple140 = format == cpm_Format::Apple140K22 || format == cpm_Format::Apple140K30;
+        cpm_Format f = apple140 ? cpm_Format::Apple140K : format;
+        if (d.Geometry.Format == f && d.Geometry.Order == order) return d.Name;
+    }
+    return "plain";
+}
+
+Candidate builtIn(cpm_Format format, cpm_Order order, bool announced) {
+    Candidate c{format, order, announced, {}, false, Text(), cpm_GeometryOf(format), builtInName(format, order)};
+    c.Geometry.Order = order;
+    return c;
 }
 
 // The reading the first bytes announce (in the container's order for a 140K disk).
@@ -141,7 +174,7 @@ Candidate announcedReading(const Text &data, const cpm_Container &container) {
                       : f == cpm_Format::Plain   ? cpm_Order::AsStored
                       : container.Order == cpm_Order::ProDos ? cpm_Order::ProDos
                                                              : cpm_Order::Dos;
-    return {f, order, true, {}, false, Text()};
+    return builtIn(f, order, true);
 }
 
 std::vector<Candidate> candidatesFor(const Text &data, const cpm_Container &container) {
@@ -155,9 +188,14 @@ std::vector<Candidate> candidatesFor(const Text &data, const cpm_Container &cont
         if ((row.Signature800 == 1 && !signed800) || (row.Signature800 == -1 && signed800)) continue;
         bool by140 = row.Geometry == cpm_Format::Apple140K;
         if (by140 && container.Order != cpm_Order::AsStored && container.Order != row.Order) continue;
-        pool.push_back({by140 ? format140 : row.Geometry, row.Order, false, {}, false, Text()});
+        pool.push_back(builtIn(by140 ? format140 : row.Geometry, row.Order, false));
     }
-    pool.push_back({cpm_Format::Plain, cpm_Order::AsStored, false, {}, false, Text()});
+    // The definitions of the library whose size is the file's size.
+    for (const cpm_Definition &d : cpm_Library()) {
+        if (d.Geometry.Format != cpm_Format::Defined || cpm_GeometryBytes(d.Geometry) != (long long)data.size()) continue;
+        pool.push_back({cpm_Format::Defined, cpm_Order::AsStored, false, {}, false, Text(), d.Geometry, d.Name});
+    }
+    pool.push_back(builtIn(cpm_Format::Plain, cpm_Order::AsStored, false));
     Candidate announced = announcedReading(data, container);
     auto same = std::find_if(pool.begin(), pool.end(), [&](const Candidate &c) {
         return c.Format == announced.Format && c.Order == announced.Order;
@@ -165,9 +203,9 @@ std::vector<Candidate> candidatesFor(const Text &data, const cpm_Container &cont
     if (same != pool.end()) same->Announced = true;
     else pool.insert(pool.end() - 1, announced);
     for (Candidate &c : pool) {
-        const cpm_Geometry &g = cpm_GeometryOf(c.Format);
+        const cpm_Geometry &g = c.Geometry;
         cpm_DirectoryShape shape = shapeOf(g, data.size());
-        c.Directory = cpm_LogicalBytes(data, c.Order, size_t(g.DataStart), size_t(shape.Entries) * cpm_EntrySize);
+        c.Directory = cpm_ReadingBytes(data, g, size_t(g.DataStart), size_t(shape.Entries) * cpm_EntrySize);
         c.Score = cpm_ScoreDirectory(c.Directory.data(), shape);
         c.Fits = (long long)data.size() >= g.DataStart + (long long)g.DirBlocks * g.BlockSize;
     }
@@ -185,8 +223,9 @@ template <typename Pred> bool prefer(std::vector<const Candidate *> &tied, Pred 
     return true;
 }
 
-// The tie rules, in order; returns why the first of `tied` was taken.
-std::string breakTie(std::vector<const Candidate *> &tied, const cpm_Container &container, const std::string &path) {
+// The tie rules that read the file's name and container: the 2IMG format
+// field, the extension, the signature.  Returns why they narrowed.
+std::string appleRules(std::vector<const Candidate *> &tied, const cpm_Container &container, const std::string &path) {
     std::string ext = extensionOf(path);
     const ExtensionRow *apple = appleExtension(ext);
     bool blank = std::all_of(tied.begin(), tied.end(), [](const Candidate *c) { return c->Score.Good == 0; });
@@ -198,11 +237,72 @@ std::string breakTie(std::vector<const Candidate *> &tied, const cpm_Container &
         why = (blank ? "blank disk, extension ." : "extension .") + ext;
     if (tied.size() > 1 && prefer(tied, [](const Candidate &c) { return c.Announced && isApple(c); }))
         why = "signature";
-    if (tied.size() > 1 && !apple && blank && prefer(tied, [](const Candidate &c) { return !isApple(c); }))
+    return why;
+}
+
+// The tie rules, in order; returns why the first of `tied` was taken.
+std::string breakTie(std::vector<const Candidate *> &tied, const cpm_Container &container, const std::string &path) {
+    std::string ext = extensionOf(path);
+    bool blank = std::all_of(tied.begin(), tied.end(), [](const Candidate *c) { return c->Score.Good == 0; });
+    std::string why = appleRules(tied, container, path);
+    if (tied.size() > 1 && !appleExtension(ext) && blank && prefer(tied, [](const Candidate &c) { return !isApple(c); }))
         why = "blank disk, extension " + (ext.empty() ? std::string("none") : "." + ext);
     if (tied.size() > 1 && prefer(tied, [](const Candidate &c) { return c.Announced; })) why = "no signature";
     if (tied.size() > 1) why += why.empty() ? "first reading" : ", then first reading";
     return why;
+}
+
+bool anyDefined(const std::vector<const Candidate *> &tied) {
+    return std::any_of(tied.begin(), tied.end(), [](const Candidate *c) { return isDefined(*c); });
+}
+
+// The sizes the N(ew command makes: 64 to 2048 KB, even.
+bool newVolumeSize(size_t bytes) {
+    return bytes % 2048 == 0 && bytes >= size_t(cpm_MinNewKB) * 1024 && bytes <= size_t(cpm_MaxNewKB) * 1024;
+}
+
+// How the best readings were decided: the first of `tied` is taken; when
+// `unclear` is set they differ and no rule decides between them.
+struct Decision {
+    std::string Why;
+    bool Unclear = false;
+};
+
+// Best readings that give the same files are one: the built-in formats'
+// rules choose among them first.
+std::string oneReading(std::vector<const Candidate *> &tied, const cpm_Container &container, const std::string &path) {
+    prefer(tied, [](const Candidate &c) { return !isDefined(c); });
+    return tied.size() > 1 ? breakTie(tied, container, path) : "built-in format";
+}
+
+Decision decide(std::vector<const Candidate *> &tied, const Text &data, const cpm_Container &container,
+                const std::string &path) {
+    if (tied.size() == 1) return {"most good entries"};
+    bool blank = tied.front()->Score.Good == 0;
+    if (!anyDefined(tied)) {
+        std::vector<Text> first = filesOf(*tied[0], data);
+        bool sameFiles = std::all_of(tied.begin() + 1, tied.end(), [&](const Candidate *c) { return filesOf(*c, data) == first; });
+        return {(sameFiles ? "same files, " : "tie, ") + breakTie(tied, container, path)};
+    }
+    if (blank) {
+        std::string why = appleRules(tied, container, path);
+        if (tied.size() > 1 && newVolumeSize(data.size()) &&
+            prefer(tied, [](const Candidate &c) { return c.Format == cpm_Format::Plain; }))
+            why = "blank disk, size of a new volume";
+        if (tied.size() > 1 && !anyDefined(tied)) why = breakTie(tied, container, path);
+        if (tied.size() > 1) return {"blank disk, " + std::to_string(tied.size()) + " formats", true};
+        return {why};
+    }
+    auto sameFiles = [&] {
+        std::vector<Text> first = filesOf(*tied[0], data);
+        return std::all_of(tied.begin() + 1, tied.end(), [&](const Candidate *c) { return filesOf(*c, data) == first; });
+    };
+    if (sameFiles()) return {"same files, " + oneReading(tied, container, path)};
+    std::string why = appleRules(tied, container, path);
+    if (tied.size() == 1) return {"tie, " + why};
+    if (sameFiles()) return {"tie, " + why + ", same files, " + oneReading(tied, container, path)};
+    if (!anyDefined(tied)) return {"tie, " + breakTie(tied, container, path)};
+    return {"tie of different readings", true};
 }
 
 }  // namespace
@@ -244,6 +344,8 @@ bool cpm_Plausible(cpm_Score s) { return s.Bad == 0 || (s.Good >= 4 && s.Bad * 8
 cpm_Recognition cpm_Recognise(const Text &data, const cpm_Container &container, const std::string &path) {
     std::vector<Candidate> pool = candidatesFor(data, container);
     std::string scores = " (" + scoresOf(pool) + ")";
+    cpm_Recognition r;
+    for (const Candidate &c : pool) r.Readings.push_back(c.Name + ": " + scoreText(c));
     std::vector<const Candidate *> tied;
     int best = -1;
     for (const Candidate &c : pool) {
@@ -256,15 +358,33 @@ cpm_Recognition cpm_Recognise(const Text &data, const cpm_Container &container, 
     // that disk is damaged (or not CP/M), and writing would destroy them.
     bool filesElsewhere = std::any_of(pool.begin(), pool.end(), [](const Candidate &c) { return c.Fits && c.Score.Good > 0; });
     if (best == 0 && filesElsewhere) tied.clear();
-    if (tied.empty()) {
-        const Candidate &announced = *std::find_if(pool.begin(), pool.end(), [](const Candidate &c) { return c.Announced; });
-        return {announced.Format, announced.Order, false, "no plausible directory" + scores};
+    auto take = [&](const Candidate &c, bool cpm, const std::string &how) {
+        r.Format = c.Format;
+        r.Order = c.Order;
+        r.Geometry = c.Geometry;
+        r.Definition = c.Name;
+        r.Cpm = cpm;
+        r.How = how + scores;
+        return r;
+    };
+    if (tied.empty())
+        return take(*std::find_if(pool.begin(), pool.end(), [](const Candidate &c) { return c.Announced; }), false,
+                    "no plausible directory");
+    Decision d = decide(tied, data, container, path);
+    const Candidate &chosen = *tied[0];
+    // A winner that is plausible only as a damaged disk is no clear winner
+    // over another plausible reading of a definition that finds other files.
+    if (!d.Unclear && chosen.Score.Bad > 0) {
+        std::vector<Text> files = filesOf(chosen, data);
+        for (const Candidate &c : pool) {
+            if (&c == &chosen || !c.Fits || !cpm_Plausible(c.Score) || c.Score.Good == 0) continue;
+            if (!isDefined(c) && !isDefined(chosen)) continue;
+            if (filesOf(c, data) == files) continue;
+            tied.push_back(&c);
+            d = {"best reading damaged, another plausible", true};
+        }
     }
-    std::string why = "most good entries";
-    if (tied.size() > 1) {
-        std::vector<Text> first = filesOf(*tied[0], data);
-        bool sameFiles = std::all_of(tied.begin() + 1, tied.end(), [&](const Candidate *c) { return filesOf(*c, data) == first; });
-        why = (sameFiles ? "same files, " : "tie, ") + breakTie(tied, container, path);
-    }
-    return {tied[0]->Format, tied[0]->Order, true, why + scores};
+    if (d.Unclear)
+        for (const Candidate *c : tied) r.Unclear.push_back(c->Name);
+    return take(chosen, true, d.Why);
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "volume.h"
 
@@ -31,5 +32,9 @@ struct cpm_Recognition {
     cpm_Order Order = cpm_Order::AsStored;
     bool Cpm = false;        // a plausible CP/M directory was found
     std::string How;         // how it was decided, with every reading's score
+    cpm_Geometry Geometry;   // the reading's geometry
+    std::string Definition;  // its name
+    std::vector<std::string> Unclear;    // the best readings' names when they tie and differ
+    std::vector<std::string> Readings;   // every candidate: "NAME: 12 good, 0 bad"
 };
 cpm_Recognition cpm_Recognise(const Text &data, const cpm_Container &container, const std::string &path);

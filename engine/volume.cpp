@@ -11,20 +11,6 @@
 
 const Text cpm_BlankName("        .   ");
 
-const cpm_Geometry cpm_Geometries[5] = {
-    {cpm_Format::Plain, "Plain CP/M volume", 0, 2048, 2, 128, 0},
-    {cpm_Format::Apple140K22, "Apple II 140K CP/M 2.2", 12288, 1024, 2, 64, 12},
-    {cpm_Format::Apple140K30, "Apple II 140K CP/M 3.0", 12288, 1024, 2, 64, 12},
-    {cpm_Format::Apple800K, "Apple II 800K CP/M 3.0", 16384, 2048, 4, 256, 0},
-    {cpm_Format::Apple140K, "Apple II 140K CP/M", 12288, 1024, 2, 64, 12},
-};
-
-const cpm_Geometry &cpm_GeometryOf(cpm_Format format) {
-    for (const cpm_Geometry &g : cpm_Geometries)
-        if (g.Format == format) return g;
-    return cpm_Geometries[0];
-}
-
 static std::atomic<bool> diagnostics{true};
 
 void cpm_SetDiagnostics(bool on) { diagnostics = on; }
@@ -34,9 +20,12 @@ void cpm_Diag(const std::string &line) {
     if (diagnostics) t_Log(line);
 }
 
-cpm_Volume cpm_EmptyVolume() { return cpm_Volume(); }
-
-bool cpm_WideBlocks(const cpm_Volume &volume) { return volume.VolumeKB >= 513; }
+cpm_Volume cpm_EmptyVolume() {
+    cpm_Volume v;
+    v.Geometry = cpm_GeometryOf(cpm_Format::Plain);
+    v.Definition = "plain";
+    return v;
+}
 
 int cpm_BlockCount(const cpm_Volume &volume) {
     if (volume.BlockSize <= 0 || volume.VolumeKB <= 0) return 0;
@@ -75,31 +64,70 @@ static void logSignedFormat(const cpm_Volume &v, size_t dataBytes) {
     if (kind) cpm_Diag("cpm_LoadVolume: Apple II " + std::to_string(dataBytes / 1024) + kind + t_PathFileName(v.Path));
 }
 
-cpm_Volume cpm_OpenImage(Text fileBytes, const std::string &path) {
-    cpm_Container container = cpm_OpenContainer(fileBytes);   // fileBytes: the sector data from here on
-    cpm_Recognition r;
-    if (container.Nibbles) r.How = "nibble image";
-    else r = cpm_Recognise(fileBytes, container, path);
+std::string cpm_UnclearMessage(const std::vector<std::string> &names) {
+    std::string list;
+    for (size_t i = 0; i < names.size() && i < 3; i++) list += (i ? ", " : "") + names[i];
+    if (names.size() > 3) list += "…";
+    return "Format unclear (" + list + "): opened read-only.";
+}
+
+// The volume of the sector data read as the recognition (or the choice) says.
+static cpm_Volume openAs(Text fileBytes, cpm_Container container, const std::string &path, const cpm_Recognition &r,
+                         std::string refusal) {
     cpm_Volume v;
     v.Path = path;
     v.Format = r.Format;
     v.Order = r.Order;
-    const cpm_Geometry &g = cpm_GeometryOf(v.Format);
+    v.Geometry = r.Geometry;
+    v.Geometry.Order = r.Order;
+    v.Definition = r.Definition;
+    v.Readings = r.Readings;
+    const cpm_Geometry &g = v.Geometry;
     v.DataStart = g.DataStart;
     v.BlockSize = g.BlockSize;
     v.DirBlocks = g.DirBlocks;
     v.DirEntries = g.DirEntries;
     v.Decision = r.How;
-    v.Refusal = container.Nibbles ? cpm_NibblesMessage : r.Cpm ? "" : cpm_NotCpmMessage;
+    v.Refusal = container.Nibbles ? cpm_NibblesMessage : refusal;
     v.ReadOnly = container.WriteProtected;
     logSignedFormat(v, fileBytes.size());
-    if (cpm_Diagnostics()) cpm_Diag("cpm_LoadVolume: " + cpm_ContainerName(container) + ", " + cpm_SectorOrderOf(v.Order).Name + ", " + r.How);
+    if (cpm_Diagnostics())
+        cpm_Diag("cpm_LoadVolume: " + cpm_ContainerName(container) + ", " + cpm_SectorOrderOf(v.Order).Name + ", " +
+                 (v.Format == cpm_Format::Defined ? v.Definition + ", " : "") + r.How);
     v.Image = cpm_ToLogicalOrder(std::move(fileBytes), v.Order);
+    cpm_ApplySkew(v.Image, g, true);
     v.Container = std::move(container);
     // A file shorter than its reserved tracks has no data area at all.
-    long long dataBytes = (long long)v.Image.size() - v.DataStart;
-    v.VolumeKB = dataBytes > 0 ? int(dataBytes / 1024) : 0;
+    v.VolumeKB = cpm_DataKB(g, v.Image.size());
     return cpm_Rebuild(std::move(v));
+}
+
+cpm_Volume cpm_OpenImage(Text fileBytes, const std::string &path) {
+    cpm_Container container = cpm_OpenContainer(fileBytes);   // fileBytes: the sector data from here on
+    cpm_Recognition r;
+    if (container.Nibbles) r.How = "nibble image";
+    else r = cpm_Recognise(fileBytes, container, path);
+    std::string refusal = !r.Unclear.empty() ? cpm_UnclearMessage(r.Unclear) : r.Cpm ? "" : cpm_NotCpmMessage;
+    return openAs(std::move(fileBytes), std::move(container), path, r, refusal);
+}
+
+cpm_Volume cpm_OpenImageAs(Text fileBytes, const std::string &path, const cpm_Definition &definition) {
+    cpm_Container container = cpm_OpenContainer(fileBytes);
+    cpm_Recognition r;
+    if (!container.Nibbles) r = cpm_Recognise(fileBytes, container, path);   // the scores, for info
+    r.Geometry = definition.Geometry;
+    r.Format = definition.Geometry.Format;
+    r.Order = definition.Geometry.Order;
+    r.Definition = definition.Name;
+    // An Apple II 140K disk is named by its boot sector, whatever the order.
+    if (r.Format == cpm_Format::Apple140K) {
+        cpm_Format signed140 = cpm_DetectFormat(fileBytes);
+        if (signed140 == cpm_Format::Apple140K22 || signed140 == cpm_Format::Apple140K30) r.Format = signed140;
+        r.Geometry = cpm_GeometryOf(r.Format);
+    }
+    std::string scores = r.How.substr(std::min(r.How.find(" ("), r.How.size()));
+    r.How = "chosen: " + definition.Name + scores;
+    return openAs(std::move(fileBytes), std::move(container), path, r, "");
 }
 
 std::string cpm_ImageFileRefusal(const std::string &path) {
@@ -109,7 +137,7 @@ std::string cpm_ImageFileRefusal(const std::string &path) {
     return "";
 }
 
-cpm_Volume cpm_LoadVolume(const std::string &path) {
+cpm_Volume cpm_LoadVolume(const std::string &path, const std::string &format) {
     if (t_FileExists(path) != 1 || !cpm_ImageFileRefusal(path).empty()) return cpm_EmptyVolume();
     // Only a regular file is an image: a pipe, socket or device is not opened.
     std::error_code error;
@@ -117,7 +145,10 @@ cpm_Volume cpm_LoadVolume(const std::string &path) {
     Text bytes = gettextfromfile(path);
     // A file that vanished between the test and the read is no volume either.
     if (bytes.empty() && t_FileExists(path) != 1) return cpm_EmptyVolume();
-    cpm_Volume volume = cpm_OpenImage(std::move(bytes), path);
+    std::string chosen = format.empty() ? cpm_RememberedFormat(path) : format;
+    const cpm_Definition *definition = chosen.empty() ? nullptr : cpm_FindDefinition(chosen);
+    cpm_Volume volume = definition ? cpm_OpenImageAs(std::move(bytes), path, *definition) : cpm_OpenImage(std::move(bytes), path);
+    if (definition && format.empty()) volume.Decision = "remembered for this file: " + volume.Decision.substr(8);
     // A file the user may not write (or one on a read-only file system) is
     // opened read-only, so saving says so instead of failing.
     if (access(path.c_str(), W_OK) != 0) volume.ReadOnly = true;
@@ -125,13 +156,16 @@ cpm_Volume cpm_LoadVolume(const std::string &path) {
 }
 
 Text cpm_FileImage(const cpm_Volume &volume) {
-    return cpm_CloseContainer(volume.Container, cpm_ToFileOrder(volume.Image, volume.Order));
+    Text bytes = volume.Image;
+    cpm_ApplySkew(bytes, volume.Geometry, false);
+    return cpm_CloseContainer(volume.Container, cpm_ToFileOrder(std::move(bytes), volume.Order));
 }
 
 cpm_SaveVolumeResult cpm_SaveVolume(cpm_Volume volume) {
     if (volume.ReadOnly) return {std::move(volume), "Image file is read-only."};
     // An image stored as it is, without a container, is written without a copy.
-    bool asIs = !cpm_SectorOrderOf(volume.Order).Table && volume.Container.Kind == cpm_ContainerKind::None;
+    bool asIs = !cpm_SectorOrderOf(volume.Order).Table && volume.Container.Kind == cpm_ContainerKind::None &&
+                volume.Geometry.SkewTable.empty();
     int err = asIs ? setbinarytofile(volume.Path, volume.Image) : setbinarytofile(volume.Path, cpm_FileImage(volume));
     if (err != 0) return {std::move(volume), t_ErrorText(err)};
     volume.Changed = false;
@@ -146,7 +180,7 @@ std::string cpm_NewVolumeSizeMessage(long long sizeKB) {
 }
 
 cpm_Volume cpm_MakeVolume(const std::string &path, int sizeKB) {
-    cpm_Volume v;
+    cpm_Volume v = cpm_EmptyVolume();
     v.Image = t_TextFill(0x00, sizeKB * 1024);
     v.Path = path;
     v.VolumeKB = sizeKB;
@@ -158,4 +192,14 @@ cpm_NewVolumeResult cpm_NewVolume(const std::string &path, long long sizeKB) {
     if (!refusal.empty()) return {cpm_EmptyVolume(), refusal};
     cpm_SaveVolumeResult saved = cpm_SaveVolume(cpm_MakeVolume(path, int(sizeKB)));
     return {std::move(saved.Volume), std::move(saved.Message)};
+}
+
+cpm_NewVolumeResult cpm_NewDefinedVolume(const std::string &path, const cpm_Definition &definition) {
+    long long bytes = cpm_GeometryBytes(definition.Geometry);
+    if (bytes <= 0) return {cpm_EmptyVolume(), definition.Name + " has no fixed size: give the size in KB."};
+    Text image = t_TextFill(cpm_ErasedUser, int(bytes));
+    int err = setbinarytofile(path, image);
+    if (err != 0) return {cpm_EmptyVolume(), t_ErrorText(err)};
+    cpm_Volume v = cpm_OpenImageAs(std::move(image), path, definition);
+    return {std::move(v), ""};
 }

@@ -40,24 +40,63 @@ extern const int cpm_SkewTable800[16];
 extern const Text cpm_BlankName;
 
 // The kind of disk a volume is read as; names it and picks its geometry.
-enum class cpm_Format : uint8_t { Plain, Apple140K22, Apple140K30, Apple800K, Apple140K };
-
-// One row of the geometry table.
-struct cpm_Geometry {
-    cpm_Format Format;
-    const char *Name;        // "Apple II 140K CP/M 2.2", ..., "Plain CP/M volume"
-    int DataStart;
-    int BlockSize;
-    int DirBlocks;
-    int DirEntries;
-    int WrapBlocks;          // block numbers past the data area that wrap round onto the
-                             // reserved tracks (a boot area reserved by a user-31 entry)
-};
-extern const cpm_Geometry cpm_Geometries[5];
-const cpm_Geometry &cpm_GeometryOf(cpm_Format format);
+// Defined: a disk definition of the library (diskdefs format).
+enum class cpm_Format : uint8_t { Plain, Apple140K22, Apple140K30, Apple800K, Apple140K, Defined };
 
 // How the sectors of the file are ordered; decides re-sectoring on load and save.
 enum class cpm_Order : uint8_t { AsStored, Dos, ProDos, Interleave800, ProDosBlocks };
+
+// The operating system a disk definition names: where it keeps date stamps.
+enum class cpm_Os : uint8_t { Cpm22, Cpm3, P2dos, Zsys };
+
+// One geometry: what a disk definition can say, and the rules of the
+// built-in formats.  The built-in formats are sized by their file
+// (SectorBytes 0); a definition fixes tracks, sectors and their length.
+struct cpm_Geometry {
+    cpm_Format Format = cpm_Format::Plain;
+    std::string Name;        // "Apple II 140K CP/M 2.2", ..., "Plain CP/M volume", or the definition's name
+    int DataStart = 0;       // bytes before block 0: the offset and the reserved sectors
+    int BlockSize = 2048;
+    int DirBlocks = 2;
+    int DirEntries = 128;
+    int WrapBlocks = 0;      // block numbers past the data area that wrap round onto the
+                             // reserved tracks (a boot area reserved by a user-31 entry)
+    cpm_Order Order = cpm_Order::AsStored;   // the built-in Apple formats' re-sectoring
+    // What a definition says (SectorBytes 0: none).
+    int SectorBytes = 0;
+    int SectorsPerTrack = 0;
+    int Tracks = 0;
+    int ReservedSectors = 0;         // boottrk * sectrk, or bootsec
+    std::vector<int> SkewTable;      // data tracks: logical sector i lies at physical sector [i]; empty: none
+    long long Offset = 0;            // bytes before track 0
+    cpm_Os Os = cpm_Os::Cpm22;
+    int LogicalExtents = 0;          // 16K extents one entry holds; 0: as many as its slots hold
+};
+extern const cpm_Geometry cpm_Geometries[5];
+const cpm_Geometry &cpm_GeometryOf(cpm_Format format);
+// Bytes of the image a definition describes (offset included); 0 for the
+// built-in formats, which take the file's size.
+long long cpm_GeometryBytes(const cpm_Geometry &g);
+// Allocation blocks of a definition's data area; 0 for the built-in formats.
+int cpm_DefinedBlocks(const cpm_Geometry &g);
+// Data area in KB of an image of imageBytes read with the geometry: the
+// file's bytes after DataStart for the built-in formats, the definition's
+// whole blocks (those inside the file) for a definition.
+int cpm_DataKB(const cpm_Geometry &g, size_t imageBytes);
+// Moves the sectors of every data track from the file's order into logical
+// order (toLogical) or back; a definition without skew leaves them.
+void cpm_ApplySkew(Text &bytes, const cpm_Geometry &g, bool toLogical);
+// Bytes from..from+length-1 in logical order, read from the file's order
+// (Apple re-sectoring, then the skew) without moving the whole image.
+Text cpm_ReadingBytes(const Text &fileData, const cpm_Geometry &g, size_t from, size_t length);
+
+// One known disk definition: the name -f takes, where it came from.
+struct cpm_Definition {
+    std::string Name;
+    std::string Source;      // "built-in" or the file it was read from
+    int Line = 0;            // of its "diskdef" line
+    cpm_Geometry Geometry;
+};
 
 // One row of the sector order table: file piece s of each whole group goes
 // to memory position Table[s]; no table keeps the file's order.
@@ -127,7 +166,46 @@ struct cpm_Volume {
     cpm_Container Container;                 // the container around the sector data
     std::string Decision;                    // how the reading was chosen, for info and the log
     std::string Refusal;                     // "" or why no changing command may run
+    cpm_Geometry Geometry;                   // the geometry it is read with
+    std::string Definition;                  // the name of that definition ("plain", "ibm-3740", ...)
+    std::vector<std::string> Readings;       // every candidate reading: "NAME: 12 good, 0 bad"
 };
+
+// --- disk definitions ------------------------------------------------------
+
+extern const char *const cpm_SystemDiskdefs;    // "/etc/cpmtools/diskdefs"
+// Definitions read from diskdefs text.  Strict (the user's own files): the
+// first fault stops, Error names the file and line, and no definition is
+// returned.  Tolerant (the system file): extra keywords of other tools are
+// ignored, a faulty definition is skipped with one line in Skipped.
+struct cpm_DiskdefsReading {
+    std::vector<cpm_Definition> Definitions;
+    std::string Error;
+    std::vector<std::string> Skipped;
+};
+cpm_DiskdefsReading cpm_ParseDiskdefs(const std::string &text, const std::string &source, bool strict);
+// The built-in definitions: the formats above, and a few well-known disks.
+std::vector<cpm_Definition> cpm_BuiltInDefinitions();
+// The library: the built-in definitions, then the system file (when it
+// exists), the user's file and the extra file (when given); a later
+// definition of a name replaces an earlier one.  "" or the error of a
+// user's file, which leaves the library as it was.
+std::string cpm_LoadLibrary(const std::string &systemFile, const std::string &userFile, const std::string &extraFile);
+// "~/.config/diskwright/diskdefs" (under XDG_CONFIG_HOME when set).
+std::string cpm_UserDiskdefs();
+// The definitions every image is recognised against (the built-in ones
+// until cpm_LoadLibrary).
+const std::vector<cpm_Definition> &cpm_Library();
+// The definition of that name, or nullptr.
+const cpm_Definition *cpm_FindDefinition(const std::string &name);
+// The definitions an image of that many bytes may be read with.
+std::vector<const cpm_Definition *> cpm_DefinitionsForSize(size_t imageBytes);
+
+// The choice of definition remembered per image file, in
+// ~/.config/diskwright/formats (absolute path, tab, name): "" when none.
+std::string cpm_RememberedFormat(const std::string &path);
+// Remembers (or with "" forgets) the choice; "" or the host error text.
+std::string cpm_RememberFormat(const std::string &path, const std::string &name);
 
 // --- diagnostics ------------------------------------------------------------------
 
@@ -140,19 +218,29 @@ bool cpm_Diagnostics();
 // The empty volume: no volume open.
 cpm_Volume cpm_EmptyVolume();
 // Reads and recognises the image file; the empty volume unless path names a
-// file that cpm_ImageFileRefusal lets through.
-cpm_Volume cpm_LoadVolume(const std::string &path);
+// file that cpm_ImageFileRefusal lets through.  A format named (a definition
+// of the library) is used as it is; without one, the choice remembered for
+// the file, else recognition.
+cpm_Volume cpm_LoadVolume(const std::string &path, const std::string &format = "");
 // Image files above 1 GiB are refused before anything is read: CP/M volumes
 // are a few hundred MB at most, even hard-disk images of many slices.
 constexpr long long cpm_MaxImageBytes = 1LL << 30;
 // "" when the file may be read as an image, else "Image file too large.".
 std::string cpm_ImageFileRefusal(const std::string &path);
-// The same from bytes already in memory (the file's bytes, in file order).
+// The same from bytes already in memory (the file's bytes, in file order),
+// by recognition, or read with the definition given.
 cpm_Volume cpm_OpenImage(Text fileBytes, const std::string &path);
+cpm_Volume cpm_OpenImageAs(Text fileBytes, const std::string &path, const cpm_Definition &definition);
+// "Format unclear (A, B, C…): opened read-only." for the names of the best readings.
+std::string cpm_UnclearMessage(const std::vector<std::string> &names);
 // The format that the first bytes of the sector data announce.
 cpm_Format cpm_DetectFormat(const Text &fileBytes);
-// 16-bit block numbers (8 per entry) from 513 KB on, else 8-bit (16 per entry).
+// 16-bit block numbers (8 per entry) from 513 KB on, else 8-bit (16 per
+// entry); for a definition, when it has more than 256 blocks.
 bool cpm_WideBlocks(const cpm_Volume &volume);
+// 16K logical extents one directory entry holds, and the blocks it holds.
+int cpm_ExtentsPerEntry(const cpm_Volume &volume);
+int cpm_BlocksPerEntry(const cpm_Volume &volume);
 // Number of allocation blocks: VolumeKB * 1024 / BlockSize.
 int cpm_BlockCount(const cpm_Volume &volume);
 // Number of directory entries that lie wholly inside Image (at most DirEntries).
@@ -185,6 +273,10 @@ struct cpm_NewVolumeResult {
 // The N(ew command's work: checks the size, makes and initialises the volume,
 // writes it to path at once and clears Changed.
 cpm_NewVolumeResult cpm_NewVolume(const std::string &path, long long sizeKB);
+// An empty disk of a definition of fixed size, 0xE5 throughout, as disk
+// utilities make them; "" or why not.  Written to path at once.
+cpm_NewVolumeResult cpm_NewDefinedVolume(const std::string &path, const cpm_Definition &definition);
+
 
 // --- directory and file entries ------------------------------------------
 

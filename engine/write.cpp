@@ -52,7 +52,7 @@ struct Needs {
     long long Entries, Blocks;
 };
 static Needs needsOf(const cpm_Volume &volume, long long length) {
-    const long long bs = volume.BlockSize, perEntry = cpm_SlotCount(cpm_WideBlocks(volume));
+    const long long bs = volume.BlockSize, perEntry = cpm_BlocksPerEntry(volume);
     return {length / bs / perEntry + 1, length == 0 ? 1 : (length + bs - 1) / bs};
 }
 
@@ -81,9 +81,9 @@ cpm_SaveFileResult cpm_SaveFile(cpm_Volume volume, const Text &name, const Text 
 
     const long long bs = volume.BlockSize;
     const bool wide = cpm_WideBlocks(volume);
-    const long long perEntry = cpm_SlotCount(wide);                  // E
-    const long long perExtent = cpm_ExtentBytes / bs;                // B
-    const long long extentsPerEntry = std::max(1LL, perEntry * bs / cpm_ExtentBytes); // L
+    const long long perEntry = cpm_BlocksPerEntry(volume);           // E
+    const long long perExtent = std::max(1LL, cpm_ExtentBytes / bs); // B
+    const long long extentsPerEntry = cpm_ExtentsPerEntry(volume);   // L
     const long long fullBlocks = length / bs;                        // F
     const Needs needs = needsOf(volume, length);
     const long long entriesNeeded = needs.Entries;

@@ -1,0 +1,76 @@
+// The disk definitions on the command line: -f, --diskdefs, the formats
+// command, new --format, and the candidate list of an unclear image.
+#include <sys/stat.h>
+
+#include "cli.h"
+#include "files.h"
+#include "screen_text.h"
+#include "volume.h"
+
+std::string cli_FormatName;
+
+bool cli_TakeFormatOptions(cli_Args &words) {
+    std::string format, longFormat, diskdefs;
+    bool hasFormat = false, hasLong = false, hasDiskdefs = false;
+    if (!cli_TakeOption(words, "-f", format, hasFormat) || !cli_TakeOption(words, "--format", longFormat, hasLong) ||
+        !cli_TakeOption(words, "--diskdefs", diskdefs, hasDiskdefs)) {
+        cli_Err("diskwright-cli: -f, --format and --diskdefs need a value");
+        return false;
+    }
+    cli_FormatName = hasLong ? longFormat : format;
+    std::string error = cpm_LoadLibrary(cpm_SystemDiskdefs, cpm_UserDiskdefs(), diskdefs);
+    if (!error.empty()) {
+        cli_Err("diskwright-cli: " + error);
+        return false;
+    }
+    if (!cli_FormatName.empty() && !cpm_FindDefinition(cli_FormatName)) {
+        cli_Err("diskwright-cli: unknown format '" + cli_FormatName + "' (diskwright-cli formats lists them)");
+        return false;
+    }
+    return true;
+}
+
+void cli_ErrCandidates(const cpm_Volume &volume) {
+    if (volume.Refusal.rfind("Format unclear", 0) != 0) return;
+    cli_Err("diskwright-cli: candidates (choose one with -f NAME):");
+    for (const std::string &reading : volume.Readings) cli_Err("  " + reading);
+}
+
+// "143.360 bytes (140K)", or "any size" for the plain volume.
+static std::string sizeText(const cpm_Geometry &g) {
+    long long bytes = cpm_GeometryBytes(g);
+    if (bytes == 0) return "any size";
+    return t_NumberString(bytes, U' ', 1, true) + " bytes (" + t_NumberString(bytes / 1024, U' ', 1, true) + "K)";
+}
+
+int cli_Formats(const cli_Args &args) {
+    if (!args.empty()) return cli_UsageOf("formats");
+    for (const cpm_Definition &d : cpm_Library()) {
+        std::string name = d.Name;
+        name.resize(std::max<size_t>(name.size(), 16), ' ');
+        std::string size = sizeText(d.Geometry);
+        size.resize(std::max<size_t>(size.size(), 26), ' ');
+        std::string source = d.Source + (d.Line > 0 && d.Source != "built-in" ? ":" + std::to_string(d.Line) : "");
+        cli_Out(name + " " + size + " " + source);
+    }
+    return cli_Ok;
+}
+
+int cli_NewFormatted(const cli_Args &given) {
+    cli_Args args = given;
+    bool force = cli_TakeFlag(args, "--force");
+    if (args.size() != 1) return cli_UsageOf("new");
+    const cpm_Definition *definition = cpm_FindDefinition(cli_FormatName);
+    struct stat st;
+    if (!force && lstat(args[0].c_str(), &st) == 0) {
+        cli_Err("diskwright-cli: " + args[0] + ": exists (use --force to replace it)");
+        return cli_Refused;
+    }
+    cpm_NewVolumeResult r = cpm_NewDefinedVolume(args[0], *definition);
+    if (!r.Message.empty()) {
+        cli_Err("diskwright-cli: " + args[0] + ": " + r.Message);
+        return cli_Refused;
+    }
+    cli_Out("Volume " + definition->Name + " (" + std::to_string(r.Volume.VolumeKB) + "K) created: " + t_PathFileName(args[0]));
+    return cli_Ok;
+}

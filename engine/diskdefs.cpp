@@ -1,0 +1,439 @@
+// Disk definitions in the diskdefs format ("diskdef NAME" ... "end"), the
+// library of every known definition, and the choice remembered per file.
+//
+// The parser is a pure function over text.  The user's own files are read
+// strictly: the first fault stops with the file and line.  The system file
+// is read tolerantly: it is not the user's to fix, so a faulty definition
+// is skipped with one line and the rest are used.
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+
+#include "entries.h"
+#include "files.h"
+
+const char *const cpm_SystemDiskdefs = "/etc/cpmtools/diskdefs";
+
+namespace {
+
+// The keywords of other tools that say nothing about the file system.
+const char *const ignoredKeywords[] = {"libdsk:format", "sides", "datarate", "fm"};
+
+struct OsRow {
+    const char *Word;
+    cpm_Os Os;
+};
+const OsRow osRows[] = {{"2.2", cpm_Os::Cpm22}, {"3", cpm_Os::Cpm3}, {"p2dos", cpm_Os::P2dos}, {"zsys", cpm_Os::Zsys}};
+
+std::string lowered(std::string s) {
+    for (char &c : s) c = char(std::tolower((unsigned char)c));
+    return s;
+}
+
+// A whole non-negative decimal number; false when the word is not one.
+bool number(const std::string &word, long long &value) {
+    if (word.empty() || word.size() > 12 || word.find_first_not_of("0123456789") != std::string::npos) return false;
+    value = std::stoll(word);
+    return true;
+}
+
+// One definition while its lines are read; -1: not given.
+struct Pending {
+    cpm_Definition Def;
+    long long SecLen = -1, Tracks = -1, SecTrk = -1, BlockSize = -1, MaxDir = -1, DirBlks = -1;
+    long long BootTrk = -1, BootSec = -1, Skew = -1, LogicalExtents = -1;
+    std::vector<int> SkewTab;
+    bool HasSkewTab = false;
+    long long OffsetValue = 0;
+    char OffsetUnit = 0;     // 0 bytes, 'k', 'm', 't' tracks, 's' sectors
+};
+
+// The skew table cpmtools builds for "skew N": every N-th sector, the next
+// free one where that one is taken.
+std::vector<int> skewTable(int sectors, int skew) {
+    std::vector<int> table;
+    std::vector<uint8_t> taken(size_t(sectors), 0);
+    for (int i = 0, j = 0; i < sectors; i++, j = (j + skew) % sectors) {
+        while (taken[size_t(j)]) j = (j + 1) % sectors;
+        taken[size_t(j)] = 1;
+        table.push_back(j);
+    }
+    return table;
+}
+
+bool identity(const std::vector<int> &table) {
+    for (size_t i = 0; i < table.size(); i++)
+        if (table[i] != int(i)) return false;
+    return true;
+}
+
+// Takes one keyword line into the definition; "" or the fault.
+std::string takeLine(Pending &p, const std::string &keyword, const std::vector<std::string> &values) {
+    for (const char *ignored : ignoredKeywords)
+        if (keyword == ignored) return "";
+    struct NumberRow {
+        const char *Keyword;
+        long long Pending::*Field;
+    };
+    static const NumberRow numbers[] = {
+        {"seclen", &Pending::SecLen},   {"tracks", &Pending::Tracks},   {"sectrk", &Pending::SecTrk},
+        {"blocksize", &Pending::BlockSize}, {"maxdir", &Pending::MaxDir}, {"dirblks", &Pending::DirBlks},
+        {"boottrk", &Pending::BootTrk}, {"bootsec", &Pending::BootSec}, {"skew", &Pending::Skew},
+        {"logicalextents", &Pending::LogicalExtents},
+    };
+    bool known = keyword == "skewtab" || keyword == "os" || keyword == "offset" || keyword == "extentsize";
+    for (const NumberRow &row : numbers) known = known || keyword == row.Keyword;
+    if (!known) return "unknown keyword '" + keyword + "'";
+    if (values.empty()) return "missing value for " + keyword;
+    std::string value;
+    for (const std::string &v : values) value += v;   // "0, 2, 4" as "0,2,4"
+    for (const NumberRow &row : numbers) {
+        if (keyword != row.Keyword) continue;
+        if (!number(value, p.*row.Field)) return "bad value for " + keyword + ": " + value;
+        return "";
+    }
+    if (keyword == "extentsize") {
+        long long bytes = 0;
+        if (!number(value, bytes) || bytes == 0 || bytes % cpm_ExtentBytes != 0)
+            return "bad value for extentsize (a multiple of 16384): " + value;
+        p.LogicalExtents = bytes / cpm_ExtentBytes;
+        return "";
+    }
+    if (keyword == "skewtab") {
+        p.HasSkewTab = true;
+        p.SkewTab.clear();
+        std::stringstream in(value);
+        std::string item;
+        long long sector = 0;
+        while (std::getline(in, item, ','))
+            if (!number(item, sector) || sector > 65535) return "bad value for skewtab: " + value;
+            else p.SkewTab.push_back(int(sector));
+        return "";
+    }
+    if (keyword == "os") {
+        std::string os = lowered(value);
+        if (os == "isx") return "ISX file systems are not supported";
+        for (const OsRow &row : osRows)
+            if (os == row.Word) {
+                p.Def.Geometry.Os = row.Os;
+                return "";
+            }
+        return "unknown os " + value + " (2.2, 3, p2dos or zsys)";
+    }
+    // offset: a number of bytes, or with K, M, T(racks) or S(ectors) after it.
+    size_t digits = value.find_first_not_of("0123456789");
+    std::string unit = lowered(digits == std::string::npos ? "" : value.substr(digits));
+    if (!number(value.substr(0, digits), p.OffsetValue) ||
+        (!unit.empty() && (std::string("kmts").find(unit[0]) == std::string::npos ||
+                           unit.find_first_not_of("abcdefghijklmnopqrstuvwxyz") != std::string::npos)))
+        return "bad value for offset: " + value;
+    p.OffsetUnit = unit.empty() ? 0 : unit[0];
+    return "";
+}
+
+bool powerOfTwo(long long v) { return v > 0 && (v & (v - 1)) == 0; }
+
+// Checks the whole definition and fills its geometry; "" or the fault.
+std::string finish(Pending &p) {
+    struct Required {
+        const char *Keyword;
+        long long Value;
+    };
+    const Required required[] = {{"seclen", p.SecLen}, {"tracks", p.Tracks}, {"sectrk", p.SecTrk},
+                                 {"blocksize", p.BlockSize}, {"maxdir", p.MaxDir}};
+    for (const Required &r : required)
+        if (r.Value < 0) return std::string("missing ") + r.Keyword;
+    if (p.BootTrk < 0 && p.BootSec < 0) return "missing boottrk";
+    if (p.Skew >= 0 && p.HasSkewTab) return "skew and skewtab together";
+    if (!powerOfTwo(p.SecLen) || p.SecLen < 128 || p.SecLen > 16384) return "seclen must be a power of two from 128 to 16384";
+    if (!powerOfTwo(p.BlockSize) || p.BlockSize < 1024 || p.BlockSize > 16384)
+        return "blocksize must be a power of two from 1024 to 16384";
+    if (p.Tracks == 0 || p.SecTrk == 0 || p.Tracks > 65536 || p.SecTrk > 65536) return "tracks and sectrk must be 1 to 65536";
+    if (p.MaxDir == 0 || p.MaxDir > 65536) return "maxdir must be 1 to 65536";
+    long long sectors = p.Tracks * p.SecTrk;
+    long long reserved = p.BootSec >= 0 ? p.BootSec : p.BootTrk * p.SecTrk;
+    if (reserved >= sectors) return "the reserved area fills the disk";
+    long long neededDirBlocks = (p.MaxDir * cpm_EntrySize + p.BlockSize - 1) / p.BlockSize;
+    long long dirBlocks = p.DirBlks >= 0 ? p.DirBlks : neededDirBlocks;
+    if (dirBlocks < neededDirBlocks) return "dirblks too small for maxdir";
+    long long blocks = (sectors - reserved) * p.SecLen / p.BlockSize;
+    if (blocks <= dirBlocks) return "no room for data after the directory";
+    if (blocks > 65536) return "more than 65536 blocks";
+    if (p.SkewTab.size() > 0) {
+        std::vector<int> sorted = p.SkewTab;
+        std::sort(sorted.begin(), sorted.end());
+        if ((long long)sorted.size() != p.SecTrk || !identity(sorted)) return "skewtab is not an order of the sectrk sectors";
+    }
+    if (p.Skew >= p.SecTrk) return "skew must be less than sectrk";
+    if (p.LogicalExtents == 0 || p.LogicalExtents > 16) return "logicalextents must be 1 to 16";
+    long long unit = p.OffsetUnit == 'k' ? 1024 : p.OffsetUnit == 'm' ? 1 << 20
+                     : p.OffsetUnit == 't' ? p.SecTrk * p.SecLen : p.OffsetUnit == 's' ? p.SecLen : 1;
+    long long offset = p.OffsetValue * unit;
+    long long dataStart = offset + reserved * p.SecLen;
+    if (dataStart + sectors * p.SecLen > cpm_MaxImageBytes) return "larger than an image may be";
+    cpm_Geometry &g = p.Def.Geometry;
+    g.Format = cpm_Format::Defined;
+    g.Name = p.Def.Name;
+    g.DataStart = int(dataStart);
+    g.BlockSize = int(p.BlockSize);
+    g.DirBlocks = int(dirBlocks);
+    g.DirEntries = int(p.MaxDir);
+    g.SectorBytes = int(p.SecLen);
+    g.SectorsPerTrack = int(p.SecTrk);
+    g.Tracks = int(p.Tracks);
+    g.ReservedSectors = int(reserved);
+    g.SkewTable = p.HasSkewTab ? p.SkewTab : p.Skew > 1 ? skewTable(int(p.SecTrk), int(p.Skew)) : std::vector<int>();
+    if (identity(g.SkewTable)) g.SkewTable.clear();
+    g.Offset = offset;
+    g.LogicalExtents = p.LogicalExtents > 0 ? int(p.LogicalExtents) : 0;
+    return "";
+}
+
+std::vector<std::string> wordsOf(const std::string &line) {
+    std::string text = line.substr(0, line.find_first_of("#;"));
+    std::stringstream in(text);
+    std::vector<std::string> words;
+    std::string w;
+    while (in >> w) words.push_back(w);
+    return words;
+}
+
+}  // namespace
+
+cpm_DiskdefsReading cpm_ParseDiskdefs(const std::string &text, const std::string &source, bool strict) {
+    cpm_DiskdefsReading out;
+    std::stringstream in(text);
+    std::string line;
+    int number = 0;
+    bool open = false, faulty = false;
+    Pending p;
+    // A fault: strict reading stops; tolerant reading drops the definition.
+    auto fault = [&](int at, const std::string &what) {
+        std::string where = source + ":" + std::to_string(at) + ": ";
+        if (strict) {
+            out.Error = where + what;
+            out.Definitions.clear();
+        } else if (!faulty) {
+            out.Skipped.push_back(where + (open ? "definition " + p.Def.Name + " skipped: " : "") + what);
+        }
+        faulty = true;
+    };
+    while (std::getline(in, line) && out.Error.empty()) {
+        number++;
+        std::vector<std::string> words = wordsOf(line);
+        if (words.empty()) continue;
+        std::string keyword = lowered(words[0]);
+        if (keyword == "diskdef") {
+            if (open) fault(p.Def.Line, "no end");
+            if (!out.Error.empty()) break;
+            p = Pending();
+            open = true;
+            faulty = false;
+            p.Def.Line = number;
+            p.Def.Source = source;
+            if (words.size() != 2) fault(number, words.size() < 2 ? "missing name" : "more than one name");
+            else p.Def.Name = words[1];
+            continue;
+        }
+        if (!open) {
+            bool before = faulty;
+            faulty = false;
+            fault(number, "'" + words[0] + "' outside a definition");
+            faulty = before;
+            continue;
+        }
+        if (keyword == "end") {
+            if (words.size() != 1) fault(number, "words after end");
+            if (!faulty) {
+                std::string problem = finish(p);
+                if (!problem.empty()) fault(p.Def.Line, problem);
+            }
+            if (!faulty) {
+                auto same = std::find_if(out.Definitions.begin(), out.Definitions.end(),
+                                         [&](const cpm_Definition &d) { return d.Name == p.Def.Name; });
+                if (same != out.Definitions.end()) out.Definitions.erase(same);
+                out.Definitions.push_back(p.Def);
+            }
+            open = false;
+            continue;
+        }
+        if (faulty) continue;
+        std::string problem = takeLine(p, keyword, std::vector<std::string>(words.begin() + 1, words.end()));
+        if (!problem.empty()) fault(number, problem);
+    }
+    if (open && out.Error.empty()) fault(p.Def.Line, "no end");
+    return out;
+}
+
+// The formats of the volume record, as definitions -f can name; the Apple II
+// formats keep their re-sectoring and the plain volume its size from the file.
+static std::vector<cpm_Definition> formatDefinitions() {
+    struct Row {
+        const char *Name;
+        cpm_Format Format;
+        cpm_Order Order;
+    };
+    static const Row rows[] = {
+        {"plain", cpm_Format::Plain, cpm_Order::AsStored},
+        {"apple2-do", cpm_Format::Apple140K, cpm_Order::Dos},
+        {"apple2-po", cpm_Format::Apple140K, cpm_Order::ProDos},
+        {"apple2-800k", cpm_Format::Apple800K, cpm_Order::Interleave800},
+        {"apple2-800k-po", cpm_Format::Apple800K, cpm_Order::ProDosBlocks},
+    };
+    std::vector<cpm_Definition> out;
+    for (const Row &r : rows) {
+        cpm_Definition d;
+        d.Name = r.Name;
+        d.Source = "built-in";
+        d.Geometry = cpm_GeometryOf(r.Format);
+        d.Geometry.Order = r.Order;
+        out.push_back(d);
+    }
+    return out;
+}
+
+// Well-known disks, described from their published disk parameters.
+static const char *const builtInDiskdefs = R"(# IBM 3740: 8" single sided, single density, the standard CP/M distribution disk
+diskdef ibm-3740
+  seclen 128
+  tracks 77
+  sectrk 26
+  blocksize 1024
+  maxdir 64
+  skew 6
+  boottrk 2
+  os 2.2
+end
+
+# Kaypro II: 5.25" single sided, double density; four directory blocks
+diskdef kpii
+  seclen 512
+  tracks 40
+  sectrk 10
+  blocksize 1024
+  maxdir 64
+  dirblks 4
+  boottrk 1
+  os 2.2
+end
+
+# Kaypro 4: 5.25" double sided, double density
+diskdef kpiv
+  seclen 512
+  tracks 80
+  sectrk 10
+  blocksize 2048
+  maxdir 64
+  dirblks 2
+  boottrk 1
+  os 2.2
+end
+)";
+
+std::vector<cpm_Definition> cpm_BuiltInDefinitions() {
+    std::vector<cpm_Definition> out = formatDefinitions();
+    for (cpm_Definition &d : cpm_ParseDiskdefs(builtInDiskdefs, "built-in", true).Definitions) {
+        d.Source = "built-in";
+        out.push_back(std::move(d));
+    }
+    return out;
+}
+
+static std::vector<cpm_Definition> &library() {
+    static std::vector<cpm_Definition> known = cpm_BuiltInDefinitions();
+    return known;
+}
+
+const std::vector<cpm_Definition> &cpm_Library() { return library(); }
+
+// Adds definitions; a later one replaces an earlier one of the same name.
+static void merge(std::vector<cpm_Definition> &into, const std::vector<cpm_Definition> &more) {
+    for (const cpm_Definition &d : more) {
+        auto same = std::find_if(into.begin(), into.end(), [&](const cpm_Definition &k) { return k.Name == d.Name; });
+        if (same != into.end()) *same = d;
+        else into.push_back(d);
+    }
+}
+
+std::string cpm_LoadLibrary(const std::string &systemFile, const std::string &userFile, const std::string &extraFile) {
+    std::vector<cpm_Definition> known = cpm_BuiltInDefinitions();
+    if (!systemFile.empty() && t_FileExists(systemFile) == 1) {
+        cpm_DiskdefsReading system = cpm_ParseDiskdefs(gettextfromfile(systemFile).bytes(), systemFile, false);
+        for (const std::string &line : system.Skipped) cpm_Diag("cpm_LoadLibrary: " + line);
+        merge(known, system.Definitions);
+    }
+    for (const std::string &file : {userFile, extraFile}) {
+        if (file.empty() || (file == userFile && t_FileExists(file) != 1)) continue;
+        if (t_FileExists(file) != 1) return file + ": no such file";
+        cpm_DiskdefsReading own = cpm_ParseDiskdefs(gettextfromfile(file).bytes(), file, true);
+        if (!own.Error.empty()) return own.Error;
+        merge(known, own.Definitions);
+    }
+    library() = std::move(known);
+    return "";
+}
+
+// "~/.config/diskwright/" (XDG_CONFIG_HOME in place of ~/.config when set).
+static std::string configFolder() {
+    const char *xdg = getenv("XDG_CONFIG_HOME");
+    const char *home = getenv("HOME");
+    std::string base = xdg && *xdg ? xdg : std::string(home ? home : "") + "/.config";
+    return base + "/diskwright/";
+}
+
+std::string cpm_UserDiskdefs() { return configFolder() + "diskdefs"; }
+
+const cpm_Definition *cpm_FindDefinition(const std::string &name) {
+    for (const cpm_Definition &d : library())
+        if (d.Name == name) return &d;
+    return nullptr;
+}
+
+std::vector<const cpm_Definition *> cpm_DefinitionsForSize(size_t imageBytes) {
+    std::vector<const cpm_Definition *> out;
+    for (const cpm_Definition &d : library()) {
+        long long bytes = cpm_GeometryBytes(d.Geometry);
+        if (bytes == 0 || bytes == (long long)imageBytes) out.push_back(&d);
+    }
+    return out;
+}
+
+// The lines of the formats file other than the one of `path`, and that one's name.
+static std::vector<std::string> rememberedLines(const std::string &path, std::string &name) {
+    std::vector<std::string> kept;
+    std::string file = configFolder() + "formats";
+    if (t_FileExists(file) != 1) return kept;
+    std::stringstream in(gettextfromfile(file).bytes());
+    std::string line;
+    while (std::getline(in, line)) {
+        size_t tab = line.rfind('\t');
+        if (tab != std::string::npos && line.substr(0, tab) == path) name = line.substr(tab + 1);
+        else if (!line.empty()) kept.push_back(line);
+    }
+    return kept;
+}
+
+static std::string absolute(const std::string &path) {
+    std::error_code error;
+    std::filesystem::path p = std::filesystem::absolute(path, error);
+    return error ? path : p.lexically_normal().string();
+}
+
+std::string cpm_RememberedFormat(const std::string &path) {
+    std::string name;
+    rememberedLines(absolute(path), name);
+    return name;
+}
+
+std::string cpm_RememberFormat(const std::string &path, const std::string &name) {
+    std::string old, key = absolute(path);
+    std::vector<std::string> lines = rememberedLines(key, old);
+    if (!name.empty()) lines.push_back(key + "\t" + name);
+    std::string text;
+    for (const std::string &line : lines) text += line + "\n";
+    std::error_code error;
+    std::filesystem::create_directories(configFolder(), error);
+    int err = t_WriteFile(configFolder() + "formats", Text(text), t_WriteImage);
+    return err == 0 ? "" : t_ErrorText(err);
+}
