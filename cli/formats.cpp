@@ -51,7 +51,7 @@ int cli_Formats(const cli_Args &args) {
         std::string size = sizeText(d.Geometry);
         size.resize(std::max<size_t>(size.size(), 26), ' ');
         std::string source = d.Source + (d.Line > 0 && d.Source != "built-in" ? ":" + std::to_string(d.Line) : "");
-        cli_Out(name + " " + size + " " + source);
+        cli_Out(name + " " + size + " " + source + (d.SameAs.empty() ? "" : " (reads as " + d.SameAs + ")"));
     }
     return cli_Ok;
 }

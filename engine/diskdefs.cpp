@@ -356,6 +356,35 @@ static void merge(std::vector<cpm_Definition> &into, const std::vector<cpm_Defin
     }
 }
 
+// True when both geometries put every byte of the data area at the same
+// place in the file: read through both, a file whose every 128 bytes carry
+// their own position gives the same data area.
+static bool sameLayout(const cpm_Geometry &a, const cpm_Geometry &b) {
+    long long bytes = cpm_GeometryBytes(a);
+    if (bytes != cpm_GeometryBytes(b) || a.DataStart != b.DataStart || a.BlockSize != b.BlockSize ||
+        a.DirBlocks != b.DirBlocks || a.DirEntries != b.DirEntries || cpm_DataKB(a, size_t(bytes)) != cpm_DataKB(b, size_t(bytes)))
+        return false;
+    Text tagged{std::vector<uint8_t>(size_t(bytes), 0)};
+    for (size_t at = 0; at + 4 <= tagged.size(); at += cpm_RecordSize)
+        for (int k = 0; k < 4; k++) tagged[at + size_t(k)] = uint8_t((at / cpm_RecordSize) >> (8 * k));
+    size_t data = size_t(bytes - a.DataStart);
+    return cpm_ReadingBytes(tagged, a, size_t(a.DataStart), data) == cpm_ReadingBytes(tagged, b, size_t(b.DataStart), data);
+}
+
+// Marks the definitions that read exactly like a built-in format.
+static void markSameLayouts(std::vector<cpm_Definition> &known) {
+    for (cpm_Definition &d : known) {
+        d.SameAs.clear();
+        if (d.Geometry.Format != cpm_Format::Defined) continue;
+        for (const cpm_Definition &b : known)
+            if (b.Geometry.Format != cpm_Format::Defined && b.Geometry.Format != cpm_Format::Plain &&
+                sameLayout(d.Geometry, b.Geometry)) {
+                d.SameAs = b.Name;
+                break;
+            }
+    }
+}
+
 std::string cpm_LoadLibrary(const std::string &systemFile, const std::string &userFile, const std::string &extraFile) {
     std::vector<cpm_Definition> known = cpm_BuiltInDefinitions();
     if (!systemFile.empty() && t_FileExists(systemFile) == 1) {
@@ -370,6 +399,7 @@ std::string cpm_LoadLibrary(const std::string &systemFile, const std::string &us
         if (!own.Error.empty()) return own.Error;
         merge(known, own.Definitions);
     }
+    markSameLayouts(known);
     library() = std::move(known);
     return "";
 }

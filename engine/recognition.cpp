@@ -192,7 +192,10 @@ std::vector<Candidate> candidatesFor(const Text &data, const cpm_Container &cont
     }
     // The definitions of the library whose size is the file's size.
     for (const cpm_Definition &d : cpm_Library()) {
-        if (d.Geometry.Format != cpm_Format::Defined || cpm_GeometryBytes(d.Geometry) != (long long)data.size()) continue;
+        // One that reads like a built-in format is that format's reading.
+        if (d.Geometry.Format != cpm_Format::Defined || !d.SameAs.empty() ||
+            cpm_GeometryBytes(d.Geometry) != (long long)data.size())
+            continue;
         pool.push_back({cpm_Format::Defined, cpm_Order::AsStored, false, {}, false, Text(), d.Geometry, d.Name});
     }
     pool.push_back(builtIn(cpm_Format::Plain, cpm_Order::AsStored, false));

@@ -111,14 +111,17 @@ cpm_Volume cpm_OpenImage(Text fileBytes, const std::string &path) {
     return openAs(std::move(fileBytes), std::move(container), path, r, refusal);
 }
 
-cpm_Volume cpm_OpenImageAs(Text fileBytes, const std::string &path, const cpm_Definition &definition) {
+cpm_Volume cpm_OpenImageAs(Text fileBytes, const std::string &path, const cpm_Definition &chosen) {
+    // A definition that reads exactly like a built-in format is read as that format, with its rules.
+    const cpm_Definition *builtIn = chosen.SameAs.empty() ? nullptr : cpm_FindDefinition(chosen.SameAs);
+    const cpm_Definition &definition = builtIn ? *builtIn : chosen;
     cpm_Container container = cpm_OpenContainer(fileBytes);
     cpm_Recognition r;
     if (!container.Nibbles) r = cpm_Recognise(fileBytes, container, path);   // the scores, for info
     r.Geometry = definition.Geometry;
     r.Format = definition.Geometry.Format;
     r.Order = definition.Geometry.Order;
-    r.Definition = definition.Name;
+    r.Definition = chosen.Name;
     // An Apple II 140K disk is named by its boot sector, whatever the order.
     if (r.Format == cpm_Format::Apple140K) {
         cpm_Format signed140 = cpm_DetectFormat(fileBytes);
@@ -126,7 +129,7 @@ cpm_Volume cpm_OpenImageAs(Text fileBytes, const std::string &path, const cpm_De
         r.Geometry = cpm_GeometryOf(r.Format);
     }
     std::string scores = r.How.substr(std::min(r.How.find(" ("), r.How.size()));
-    r.How = "chosen: " + definition.Name + scores;
+    r.How = "chosen: " + chosen.Name + (builtIn ? " (read as " + builtIn->Name + ")" : "") + scores;
     return openAs(std::move(fileBytes), std::move(container), path, r, "");
 }
 

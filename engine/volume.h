@@ -96,6 +96,7 @@ struct cpm_Definition {
     std::string Source;      // "built-in" or the file it was read from
     int Line = 0;            // of its "diskdef" line
     cpm_Geometry Geometry;
+    std::string SameAs;      // the built-in format it reads exactly like ("apple2-do"), if any
 };
 
 // One row of the sector order table: file piece s of each whole group goes

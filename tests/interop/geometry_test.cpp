@@ -1,0 +1,301 @@
+// Disk definitions against Debian's cpmtools: a dozen geometries of other
+// CP/M machines, made with mkfs.cpm and filled with cpmcp, are recognised
+// without naming the format and read exactly as cpmtools reads them; files
+// the engine writes are read back by cpmcp and pass fsck.cpm.
+//
+// cpmtools reads ./diskdefs in the folder it runs in, and the engine's
+// library is loaded from the same file, so both sides see the same
+// definitions.  Where cpmtools 2.23 is wrong the engine is not bent to it:
+// - with boottrk 0 and 16-bit block numbers it misplaces blocks, so every
+//   16-bit definition here reserves at least one track (bsec reserves half a
+//   track with bootsec and stays 8-bit);
+// - fsck.cpm flags the label that its own mkfs.cpm writes for "os 3"
+//   ("Bad access date hour ... hour=e5"), so the check is that our writes
+//   add no error to what fsck.cpm says of the disk before them.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <set>
+
+#include "files.h"
+#include "screen_text.h"
+#include "volume.h"
+
+namespace fs = std::filesystem;
+
+// Modelled on real machines: 128- to 1024-byte sectors, skew and skewtab,
+// 1K to 4K blocks, reserved tracks and sectors, an offset, logicalextents.
+// Two pairs share a size with different reserved areas and blocks (kpii and
+// dd200, kpiv and mordsdd): their files tell them apart.
+static const char *diskdefs = R"(# test definitions
+diskdef ibm-3740
+  seclen 128
+  tracks 77
+  sectrk 26
+  blocksize 1024
+  maxdir 64
+  skew 6
+  boottrk 2
+  os 2.2
+end
+diskdef osb1
+  seclen 256
+  tracks 40
+  sectrk 10
+  blocksize 1024
+  maxdir 64
+  skew 2
+  boottrk 3
+  os 2.2
+end
+diskdef kpii
+  seclen 512
+  tracks 40
+  sectrk 10
+  blocksize 1024
+  maxdir 64
+  dirblks 4
+  boottrk 1
+  os 2.2
+end
+diskdef dd200
+  seclen 512
+  tracks 40
+  sectrk 10
+  blocksize 2048
+  maxdir 128
+  boottrk 2
+  os 2.2
+end
+diskdef kpiv
+  seclen 512
+  tracks 80
+  sectrk 10
+  blocksize 2048
+  maxdir 64
+  dirblks 2
+  boottrk 1
+  os 2.2
+end
+diskdef mordsdd
+  seclen 1024
+  tracks 80
+  sectrk 5
+  blocksize 2048
+  maxdir 128
+  skew 3
+  boottrk 2
+  os 2.2
+end
+diskdef attwp
+  seclen 256
+  tracks 80
+  sectrk 32
+  blocksize 2048
+  maxdir 128
+  boottrk 1
+  logicalextents 1
+  skewtab 0,2,4,6,8,10,12,14,1,3,5,7,9,11,13,15,16,18,20,22,24,26,28,30,17,19,21,23,25,27,29,31
+  os 2.2
+end
+diskdef hd4k
+  seclen 512
+  tracks 160
+  sectrk 32
+  blocksize 4096
+  maxdir 512
+  boottrk 2
+  os 3
+end
+diskdef offhd
+  seclen 512
+  tracks 64
+  sectrk 32
+  blocksize 2048
+  maxdir 256
+  boottrk 1
+  offset 4K
+  os 2.2
+end
+diskdef bsec
+  seclen 512
+  tracks 40
+  sectrk 18
+  blocksize 2048
+  maxdir 128
+  boottrk 0
+  bootsec 9
+  os 2.2
+end
+diskdef sk1024
+  seclen 1024
+  tracks 77
+  sectrk 8
+  blocksize 2048
+  maxdir 192
+  skewtab 0,3,6,1,4,7,2,5
+  boottrk 2
+  os 2.2
+end
+diskdef p2hd
+  seclen 128
+  tracks 256
+  sectrk 32
+  blocksize 2048
+  maxdir 256
+  skew 1
+  boottrk 2
+  os p2dos
+end
+)";
+
+struct Definition {
+    const char *Name;
+    size_t Bytes;
+};
+
+static const Definition definitions[] = {
+    {"ibm-3740", 256256}, {"osb1", 102400},   {"kpii", 204800}, {"dd200", 204800},
+    {"kpiv", 409600},     {"mordsdd", 409600}, {"attwp", 655360}, {"hd4k", 2621440},
+    {"offhd", 1052672},   {"bsec", 368640},   {"sk1024", 630784}, {"p2hd", 1048576},
+};
+
+static Text pattern(size_t n, unsigned seed) {
+    Text t{std::vector<uint8_t>(n)};
+    uint32_t x = seed * 2654435761u + 7;
+    for (size_t i = 0; i < n; i++) {
+        x = x * 1103515245u + 12345u;
+        t[i] = uint8_t(x >> 16);
+    }
+    return t;
+}
+
+static Text asRecords(Text t) {
+    while (t.size() % 128 != 0) t.push_back(0x1A);
+    return t;
+}
+
+// The sizes of the files cpmtools puts in: one record, a block, an extent, several entries.
+static const size_t sizes[] = {1, 1000, 2048, 16384, 33000, 129};
+
+static std::string name(size_t i) { return "f" + std::to_string(i) + ".dat"; }
+
+class Geometry : public ::testing::TestWithParam<Definition> {
+  protected:
+    fs::path Folder;
+    void SetUp() override {
+        if (system("command -v cpmls >/dev/null 2>&1 && command -v mkfs.cpm >/dev/null 2>&1") != 0)
+            GTEST_SKIP() << "cpmtools is not installed";
+        char templ[] = "/tmp/dwgeometryXXXXXX";
+        Folder = mkdtemp(templ);
+        ASSERT_EQ(setbinarytofile(at("diskdefs"), Text(diskdefs)), 0);
+        ASSERT_EQ(cpm_LoadLibrary("", "", at("diskdefs")), "");
+        cpm_SetDiagnostics(false);
+    }
+    void TearDown() override {
+        cpm_SetDiagnostics(true);
+        cpm_LoadLibrary("", "", "");
+        if (!Folder.empty()) fs::remove_all(Folder);
+    }
+    std::string at(const std::string &file) { return (Folder / file).string(); }
+    int sh(const std::string &command, std::string *output = nullptr) {
+        std::string full = "cd '" + Folder.string() + "' && " + command + " 2>&1";
+        FILE *p = popen(full.c_str(), "r");
+        std::string out;
+        char buf[4096];
+        size_t n;
+        while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+        int status = pclose(p);
+        if (output) *output = out;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    std::string tool(const char *program) { return std::string(program) + " -f " + GetParam().Name + " "; }
+    std::set<std::string> cpmls(const std::string &user) {
+        std::string out;
+        EXPECT_EQ(sh(tool("cpmls") + "cpm.img " + user + "'*'", &out), 0) << out;
+        std::set<std::string> names;
+        size_t start = 0;
+        for (size_t end; (end = out.find('\n', start)) != std::string::npos; start = end + 1)
+            if (out[end - 1] != ':') names.insert(out.substr(start, end - start));
+        return names;
+    }
+    Text cpmcp(const std::string &from) {
+        fs::remove(at("out.bin"));
+        std::string out;
+        EXPECT_EQ(sh(tool("cpmcp") + "cpm.img " + from + " out.bin", &out), 0) << out;
+        return gettextfromfile(at("out.bin"));
+    }
+    // A disk of the definition made by mkfs.cpm, files put in by cpmcp, one of them into user 3.
+    void makeDisk() {
+        ASSERT_EQ(setbinarytofile(at("cpm.img"), Text(std::vector<uint8_t>(GetParam().Bytes, 0xE5))), 0);
+        std::string out, names;
+        ASSERT_EQ(sh(tool("mkfs.cpm") + "cpm.img", &out), 0) << out;
+        for (size_t i = 0; i < std::size(sizes); i++) {
+            ASSERT_EQ(setbinarytofile(at(name(i)), pattern(sizes[i], unsigned(i))), 0);
+            names += " " + name(i);
+        }
+        ASSERT_EQ(sh(tool("cpmcp") + "cpm.img" + names + " 0:", &out), 0) << out;
+        ASSERT_EQ(sh(tool("cpmcp") + "cpm.img f1.dat 3:other.dat", &out), 0) << out;
+    }
+};
+
+TEST_P(Geometry, RecognisedAndReadAsCpmtoolsReadsThem) {
+    makeDisk();
+    cpm_Volume recognised = cpm_LoadVolume(at("cpm.img"));
+    cpm_Volume chosen = cpm_LoadVolume(at("cpm.img"), GetParam().Name);
+    EXPECT_EQ(recognised.Definition, GetParam().Name) << recognised.Decision;
+    EXPECT_EQ(recognised.Refusal, "") << recognised.Decision;
+    EXPECT_EQ(chosen.Refusal, "");
+    EXPECT_EQ(cpm_DirectoryLines(recognised, 2), cpm_DirectoryLines(chosen, 2));
+    std::set<std::string> listed;
+    for (int i = 0; i < recognised.DirEntries; i++)
+        if (cpm_IsListed(recognised, i)) listed.insert(cpm_HostName(recognised.Names[size_t(i)]));
+    std::set<std::string> expected;
+    for (const std::string &n : cpmls("0:")) expected.insert(cpm_HostName(cpm_MakeName(Text(n))));
+    EXPECT_EQ(listed, expected);
+    for (size_t i = 0; i < std::size(sizes); i++) {
+        SCOPED_TRACE(name(i));
+        cpm_FileData file = cpm_LoadFile(recognised, Text(name(i)));
+        ASSERT_TRUE(file.Found);
+        long long recorded = cpm_RecordedSize(recognised, file.Name);
+        EXPECT_EQ(recorded, (long long)(sizes[i] + 127) / 128 * 128);
+        // cpmcp cuts the last record to the byte count cpmtools keeps in S1.
+        Text bytes(std::vector<uint8_t>(file.Data.Elements.begin(), file.Data.Elements.begin() + long(sizes[i])));
+        EXPECT_EQ(bytes, cpmcp("0:" + name(i)));
+        EXPECT_EQ(cpm_LoadFile(chosen, Text(name(i))).Data, file.Data);
+    }
+}
+
+TEST_P(Geometry, EngineWritesCpmtoolsReads) {
+    makeDisk();
+    std::string before, out;
+    sh(tool("fsck.cpm") + "-n cpm.img | grep Error", &before);
+    cpm_Volume v = cpm_LoadVolume(at("cpm.img"));
+    ASSERT_EQ(v.Refusal, "") << v.Decision;
+    v = cpm_SetFileUser(std::move(v), Text("F2.DAT"), cpm_ErasedUser).Volume;
+    for (unsigned k = 0; k < 2; k++) {
+        cpm_SaveFileResult r = cpm_SaveFile(std::move(v), Text("NEW" + std::to_string(k) + ".DAT"), pattern(20000 - 11000 * k, 90 + k));
+        ASSERT_EQ(r.Message, "");
+        v = std::move(r.Volume);
+    }
+    ASSERT_EQ(cpm_SaveVolume(std::move(v)).Message, "");
+    sh(tool("fsck.cpm") + "-n cpm.img | grep Error", &out);
+    EXPECT_EQ(out, before);
+    EXPECT_EQ(sh(tool("fsck.cpm") + "-n cpm.img", &out), 0) << out;
+    EXPECT_EQ(cpmls("0:"), (std::set<std::string>{"f0.dat", "f1.dat", "f3.dat", "f4.dat", "f5.dat", "new0.dat", "new1.dat"}));
+    for (unsigned k = 0; k < 2; k++) EXPECT_EQ(cpmcp("0:new" + std::to_string(k) + ".dat"), asRecords(pattern(20000 - 11000 * k, 90 + k)));
+    // The files cpmtools wrote are intact, the other user's too (cpmtools keeps its byte count).
+    for (size_t i : {0, 1, 3, 4, 5}) EXPECT_EQ(cpmcp("0:" + name(i)), pattern(sizes[i], unsigned(i))) << name(i);
+    EXPECT_EQ(cpmcp("3:other.dat"), pattern(sizes[1], 1));
+}
+
+static void PrintTo(const Definition &d, std::ostream *o) { *o << d.Name; }
+INSTANTIATE_TEST_SUITE_P(Definitions, Geometry, ::testing::ValuesIn(definitions),
+                         [](const ::testing::TestParamInfo<Definition> &i) {
+                             std::string n = i.param.Name;
+                             for (char &c : n)
+                                 if (!isalnum((unsigned char)c)) c = '_';
+                             return n;
+                         });
