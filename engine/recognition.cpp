@@ -3,6 +3,7 @@
 // 140K and 800K, and the reading the first bytes announce.  One function
 // scores each reading's directory, one function decides among them.
 #include <algorithm>
+#include <cstring>
 
 #include "entries.h"
 #include "recognition.h"
@@ -79,11 +80,26 @@ constexpr uint8_t labelUser = 0x20;
 constexpr uint8_t stampUser = 0x21;
 constexpr uint8_t reservationUser = 31;
 
-// The files a reading gives, each entry as user, name, extent fields and a
-// hash of the bytes of its blocks, sorted: equal lists are the same files.
-std::vector<Text> filesOf(const Candidate &c, const Text &data) {
+// A hash of bytes, eight at a time.
+uint64_t hashBytes(const uint8_t *p, size_t n, uint64_t h) {
+    size_t k = 0;
+    for (; k + 8 <= n; k += 8) {
+        uint64_t w;
+        std::memcpy(&w, p + k, 8);
+        h = (h ^ w) * 0x9E3779B97F4A7C15ull;
+        h ^= h >> 29;
+    }
+    for (; k < n; k++) h = (h ^ p[k]) * 1099511628211ull;
+    return (h ^ n) * 0x9E3779B97F4A7C15ull;
+}
+
+// The files a reading gives, each entry as user, name, extent fields and
+// (withBytes) a hash of the bytes of its blocks, sorted: equal lists are
+// the same files.
+std::vector<Text> filesOf(const Candidate &c, const Text &data, bool withBytes) {
     const cpm_Geometry &g = c.Geometry;
     cpm_DirectoryShape shape = shapeOf(g, data.size());
+    bool direct = g.SkewTable.empty() && !cpm_SectorOrderOf(g.Order).Table;
     std::vector<Text> files;
     for (int i = 0; i < shape.Entries; i++) {
         const uint8_t *e = c.Directory.data() + i * cpm_EntrySize;
@@ -92,24 +108,49 @@ std::vector<Text> filesOf(const Candidate &c, const Text &data) {
         key.push_back(e[0]);
         for (int k = 1; k <= 11; k++) key.push_back(e[k] & 0x7F);
         for (int k : {12, 14, 15}) key.push_back(e[k]);
-        uint64_t h = 1469598103934665603ull;
+        uint64_t h = 0;
         for (int k = 0; k < cpm_SlotCount(shape.Wide); k++) {
             int b = cpm_SlotBlock(e, shape.Wide, k);
             if (b == 0) continue;
+            if (!withBytes) {
+                key.push_back(uint8_t(b));
+                key.push_back(uint8_t(b >> 8));
+                continue;
+            }
             size_t at = size_t(g.DataStart) + size_t(b) * size_t(g.BlockSize);
-            bool direct = g.SkewTable.empty() && !cpm_SectorOrderOf(g.Order).Table;
             Text copy;
             if (!direct) copy = cpm_ReadingBytes(data, g, at, size_t(g.BlockSize));
             const uint8_t *from = direct ? data.data() + std::min(at, data.size()) : copy.data();
             size_t n = direct ? std::min(data.size() - std::min(at, data.size()), size_t(g.BlockSize)) : copy.size();
-            for (size_t x = 0; x < n; x++) h = (h ^ from[x]) * 1099511628211ull;
-            h = (h ^ 0xFF) * 1099511628211ull;   // block boundary
+            h = hashBytes(from, n, h);
         }
-        for (int k = 0; k < 8; k++) key.push_back(uint8_t(h >> (8 * k)));
+        for (int k = 0; withBytes && k < 8; k++) key.push_back(uint8_t(h >> (8 * k)));
         files.push_back(std::move(key));
     }
     std::sort(files.begin(), files.end());
     return files;
+}
+
+// Both readings put every block at the same place in the file.
+bool sameBlocks(const Candidate &a, const Candidate &b, size_t imageBytes) {
+    const cpm_Geometry &x = a.Geometry, &y = b.Geometry;
+    bool skewed = !x.SkewTable.empty();
+    auto firstSkewed = [](const cpm_Geometry &g) { return g.SectorsPerTrack ? g.ReservedSectors / g.SectorsPerTrack : 0; };
+    return x.DataStart == y.DataStart && x.BlockSize == y.BlockSize && x.Order == y.Order && x.SkewTable == y.SkewTable &&
+           (!skewed || (x.Offset == y.Offset && x.SectorBytes == y.SectorBytes &&
+                        x.SectorsPerTrack == y.SectorsPerTrack && firstSkewed(x) == firstSkewed(y))) &&
+           shapeOf(x, imageBytes).Wide == shapeOf(y, imageBytes).Wide;
+}
+
+// The two readings give the same files (user, name, size and bytes).  When
+// they place blocks alike, equal entries are enough.
+bool sameFiles(const Candidate &a, const Candidate &b, const Text &data) {
+    bool alike = sameBlocks(a, b, data.size());
+    return filesOf(a, data, !alike) == filesOf(b, data, !alike);
+}
+
+bool allSameFiles(const std::vector<const Candidate *> &tied, const Text &data) {
+    return std::all_of(tied.begin() + 1, tied.end(), [&](const Candidate *c) { return sameFiles(*tied[0], *c, data); });
 }
 
 std::string extensionOf(const std::string &path) {
@@ -153,7 +194,8 @@ std::string scoresOf(const std::vector<Candidate> &pool) {
 
 // The name -f takes for a built-in reading.
 std::string builtInName(cpm_Format format, cpm_Order order) {
-    for (const cpm_Definition &d : cpm_BuiltInDefinitions()) {
+    static const std::vector<cpm_Definition> builtIns = cpm_BuiltInDefinitions();
+    for (const cpm_Definition &d : builtIns) {
         bool apple140 = format == cpm_Format::Apple140K22 || format == cpm_Format::Apple140K30;
         cpm_Format f = apple140 ? cpm_Format::Apple140K : format;
         if (d.Geometry.Format == f && d.Geometry.Order == order) return d.Name;
@@ -283,9 +325,7 @@ Decision decide(std::vector<const Candidate *> &tied, const Text &data, const cp
     if (tied.size() == 1) return {"most good entries"};
     bool blank = tied.front()->Score.Good == 0;
     if (!anyDefined(tied)) {
-        std::vector<Text> first = filesOf(*tied[0], data);
-        bool sameFiles = std::all_of(tied.begin() + 1, tied.end(), [&](const Candidate *c) { return filesOf(*c, data) == first; });
-        return {(sameFiles ? "same files, " : "tie, ") + breakTie(tied, container, path)};
+        return {(allSameFiles(tied, data) ? "same files, " : "tie, ") + breakTie(tied, container, path)};
     }
     if (blank) {
         std::string why = appleRules(tied, container, path);
@@ -296,14 +336,10 @@ Decision decide(std::vector<const Candidate *> &tied, const Text &data, const cp
         if (tied.size() > 1) return {"blank disk, " + std::to_string(tied.size()) + " formats", true};
         return {why};
     }
-    auto sameFiles = [&] {
-        std::vector<Text> first = filesOf(*tied[0], data);
-        return std::all_of(tied.begin() + 1, tied.end(), [&](const Candidate *c) { return filesOf(*c, data) == first; });
-    };
-    if (sameFiles()) return {"same files, " + oneReading(tied, container, path)};
+    if (allSameFiles(tied, data)) return {"same files, " + oneReading(tied, container, path)};
     std::string why = appleRules(tied, container, path);
     if (tied.size() == 1) return {"tie, " + why};
-    if (sameFiles()) return {"tie, " + why + ", same files, " + oneReading(tied, container, path)};
+    if (allSameFiles(tied, data)) return {"tie, " + why + ", same files, " + oneReading(tied, container, path)};
     if (!anyDefined(tied)) return {"tie, " + breakTie(tied, container, path)};
     return {"tie of different readings", true};
 }
@@ -378,11 +414,10 @@ cpm_Recognition cpm_Recognise(const Text &data, const cpm_Container &container, 
     // A winner that is plausible only as a damaged disk is no clear winner
     // over another plausible reading of a definition that finds other files.
     if (!d.Unclear && chosen.Score.Bad > 0) {
-        std::vector<Text> files = filesOf(chosen, data);
         for (const Candidate &c : pool) {
             if (&c == &chosen || !c.Fits || !cpm_Plausible(c.Score) || c.Score.Good == 0) continue;
             if (!isDefined(c) && !isDefined(chosen)) continue;
-            if (filesOf(c, data) == files) continue;
+            if (sameFiles(chosen, c, data)) continue;
             tied.push_back(&c);
             d = {"best reading damaged, another plausible", true};
         }

@@ -32,6 +32,8 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 # printer and console windows are loaded at run time, so they are named here.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-dejavu-core")
+# Its /etc/cpmtools/diskdefs adds the disk definitions of many CP/M machines.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "cpmtools")
 # The desktop's file-type, launcher and icon caches update themselves
 # through the dpkg triggers of these packages.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "shared-mime-info, desktop-file-utils, hicolor-icon-theme")
