@@ -1,4 +1,6 @@
 // The lines of the S(ector Map and B(locks screens.
+#include <algorithm>
+
 #include "entries.h"
 #include "screen_text.h"
 #include "line_builder.h"
@@ -8,15 +10,30 @@ static const std::string tensRuler =
 static const std::string unitsRuler =
     "Blk 01234567890123456789012345678901234567890123456789012345678901234567890123456789";
 
+static int digits(long long v) { return v >= 10 ? 1 + digits(v / 10) : 1; }
+
+// Columns of the map: the row label holds the first block number of the
+// last row (at least 3 digits); the size column the volume's size in K (at
+// least 4, and one column more from 1000K on, as it has always stood).
+static int labelWidth(const cpm_Volume &volume) {
+    int n = cpm_BlockCount(volume);
+    return std::max(3, digits(n > 0 ? (long long)(n - 1) / 64 * 64 : 0));
+}
+static int sizeWidth(const cpm_Volume &volume) {
+    return std::max(4, digits(volume.VolumeKB)) + (volume.VolumeKB >= 1000 ? 1 : 0);
+}
+
 std::vector<std::string> cpm_SectorMapRuler(const cpm_Volume &volume) {
-    std::string wide = volume.VolumeKB >= 1000 ? " " : "";
-    return {tensRuler.substr(0, 68), unitsRuler.substr(0, 68) + wide + " Size"};
+    std::string pad(size_t(labelWidth(volume) - 3), ' ');
+    std::string wide(size_t(sizeWidth(volume) - 4), ' ');
+    return {pad + tensRuler.substr(0, 68), unitsRuler.substr(0, 3) + pad + unitsRuler.substr(3, 65) + wide + " Size"};
 }
 
 std::string cpm_SectorMapRow(const cpm_Volume &volume, int r) {
     int n = cpm_BlockCount(volume);
+    int label = labelWidth(volume);
     cpm_LineBuilder out;
-    out.Print(t_NumberString((long long)r * 64, U'0', 3, false) + " ");
+    out.Print(t_NumberString((long long)r * 64, U'0', label, false) + " ");
     std::string cells;
     for (int k = 0; k < 64; k++) {
         long long b = (long long)r * 64 + k;
@@ -24,10 +41,9 @@ std::string cpm_SectorMapRow(const cpm_Volume &volume, int r) {
         cells += b >= n ? ' ' : used ? '*' : '.';
     }
     out.Print(cells);
-    out.Htab(69);
-    if (volume.VolumeKB >= 1000) out.Print(" ");
+    out.Htab(label + 66);
     // Plain digits, so that the column stays straight from 1000K on.
-    out.Print(t_NumberString((long long)volume.BlockSize * 64 * (r + 1) / 1024, U' ', 4, false) + "K");
+    out.Print(t_NumberString((long long)volume.BlockSize * 64 * (r + 1) / 1024, U' ', sizeWidth(volume), false) + "K");
     return out.Finish().front();
 }
 

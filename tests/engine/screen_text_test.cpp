@@ -100,14 +100,15 @@ TEST(SectorMap, BlanksAfterTheLastBlockAndWideVolumes) {
     EXPECT_EQ(lines.back(), "4K used, 1.020K free.");
 }
 
-TEST(SectorMap, FourDigitRowsLoseTheirLastCell) {
-    // A plain 4 MB image: row 1024 starts one column later; the size is
-    // written from column 69 on, as t_Htab puts it on the screen.
+TEST(SectorMap, FourDigitBlockNumbersWidenTheRowLabels) {
+    // A plain 4 MB image: every row label takes four digits, the rulers move with them.
     cpm_Volume v = cpm_InitVolume(cpm_OpenImage(fileBytes(4096 * 1024), "huge.vol"));
     std::string row = cpm_SectorMapRow(v, 16);
     EXPECT_EQ(row.substr(0, 5), "1024 ");
-    EXPECT_EQ(row.size(), 68u + 1 + 5);
-    EXPECT_EQ(row.substr(68), " 2176K");
+    EXPECT_EQ(row.size(), 69u + 6);
+    EXPECT_EQ(row.substr(69), " 2176K");
+    EXPECT_EQ(cpm_SectorMapRow(v, 0).substr(0, 5), "0000 ");
+    EXPECT_EQ(cpm_SectorMapRuler(v)[1].substr(0, 6), "Blk  0");
 }
 
 TEST(Blocks, MainEntryAndExtensions) {
