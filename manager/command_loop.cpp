@@ -4,6 +4,7 @@
 #include "commands.h"
 #include "display.h"
 #include "events.h"
+#include "format_menu.h"
 #include "identity.h"
 #include "quit.h"
 #include "text.h"
@@ -88,10 +89,17 @@ void cpm_CommandLoop() {
     uint8_t w = cpm_Window();
     int promptLine = 1;
     for (;;) {
+        cpm_UpdateFormatMenu();
         t_CursorHome(w);
         t_Print(w, cpm_PromptText(promptLine));
         t_ClearEndOfLine(w);
-        std::string key = commandKey(t_GetKey(w));
+        std::string typed = t_GetKey(w);
+        // A Format menu choice, queued like a key, takes effect here.
+        if (cpm_IsMenuChoiceKey(typed)) {
+            cpm_ServeMenuChoices();
+            continue;
+        }
+        std::string key = commandKey(typed);
         t_Print(w, key);
         t_Cr(w);
         t_ClearEndOfLine(w);

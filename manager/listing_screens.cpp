@@ -59,11 +59,15 @@ void cpm_ListDirectory(cpm_Volume volume, int mode) {
 }
 
 // Prints screen lines, one t_Cr between two; a line that fills the whole
-// width has already moved the cursor to the next line.
+// width has already moved the cursor to the next line.  Screens longer than
+// the window page as L does: 21 lines, then a key (Escape ends).
 static void printLines(uint8_t w, const std::vector<std::string> &lines) {
     int width = t_WindowTable[w].TextLastColumn - t_WindowTable[w].TextFirstColumn + 1;
+    int room = t_WindowTable[w].TextLastLine - t_WindowTable[w].TextFirstLine + 1 - 3;
+    bool paged = int(lines.size()) > room;
     for (size_t i = 0; i < lines.size(); i++) {
         t_Print(w, lines[i]);
+        if (paged && (i + 1) % 21 == 0 && i + 1 < lines.size() && !nextPage(w)) return;
         if (i + 1 < lines.size() && t_Length(lines[i]) < width) t_Cr(w);
     }
 }

@@ -36,6 +36,11 @@ void cpm_MainProgram() {
     p_InitPrinter();
     t_WindowTitle(w, title + " " + cpm_Notice);
 
+    // The disk definitions: built-in, the system's and the user's.  A fault in
+    // the user's file is shown once the first volume is open; the others are used.
+    std::string diskdefsError = cpm_LoadLibrary(cpm_SystemDiskdefs, cpm_UserDiskdefs(), "");
+    if (!diskdefsError.empty()) cpm_LoadLibrary(cpm_SystemDiskdefs, "", "");
+
     cpm_CurrentVolume = cpm_OpenVolume("");
     t_Vtab(w, 2);
     t_Htab(w, 1);
@@ -43,6 +48,10 @@ void cpm_MainProgram() {
     if (!cpm_CurrentVolume.Path.empty()) {
         t_Cr(w);
         cpm_PrintVolumeName(cpm_CurrentVolume);
+    }
+    if (!diskdefsError.empty()) {
+        t_Print(w, diskdefsError);
+        t_Cr(w);
     }
     cpm_CommandLoop();
     t_SetQuitHandler(nullptr);

@@ -9,11 +9,11 @@
 // The file as it was read or last written; Size -1 when unknown.
 static t_FileStamp remembered;
 
-cpm_Volume cpm_LoadImageFile(const std::string &path, std::string &refusal) {
+cpm_Volume cpm_LoadImageFile(const std::string &path, std::string &refusal, const std::string &format) {
     refusal = cpm_ImageFileRefusal(path);
     if (!refusal.empty()) return cpm_EmptyVolume();
     int lock = t_LockFile(path, false);
-    cpm_Volume volume = cpm_LoadVolume(path);
+    cpm_Volume volume = cpm_LoadVolume(path, format);
     t_FileStamp stamp;
     if (!volume.Path.empty() && t_StampFile(path, stamp)) remembered = stamp;
     else remembered = t_FileStamp();

@@ -10,7 +10,8 @@
 // Loads the image under a shared lock and remembers the file as it was read.
 // The empty volume when it cannot be opened; `refusal` then says why when
 // the file was refused before reading ("Image file too large.").
-cpm_Volume cpm_LoadImageFile(const std::string &path, std::string &refusal);
+// A format named reads it with that definition (cpm_LoadVolume).
+cpm_Volume cpm_LoadImageFile(const std::string &path, std::string &refusal, const std::string &format = "");
 // Remembers the file at the current volume's path as it is now (after a save
 // or a new volume was written).
 void cpm_RememberImageFile();

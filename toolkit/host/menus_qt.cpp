@@ -17,6 +17,7 @@
 #include "bell_sound.h"
 #include "display_host.h"
 #include "key_qt.h"
+#include "menu_choices.h"
 #include "menus.h"
 #include "quit.h"
 #include "quit_qt.h"
@@ -200,6 +201,21 @@ static void deleteMenuItem(const std::string &title, int index) {
     a->deleteLater();
 }
 
+// A menu whose items the program sets: rebuilt whole, the ticked one checked;
+// each choice goes to the program like a key.
+static void showMenuChoices(const std::string &title, const std::vector<std::string> &items, int checked) {
+    QMenu *menu = menuNamed(QString::fromStdString(title));
+    menu->clear();
+    for (size_t i = 0; i < items.size(); i++) {
+        QAction *a = menu->addAction(QString::fromStdString(items[i]));
+        a->setCheckable(true);
+        a->setChecked(int(i) == checked);
+        std::string item = items[i];
+        QObject::connect(a, &QAction::triggered, a, [title, item] { t_ChooseMenuChoice(title, item); });
+    }
+    menu->setEnabled(!items.empty());
+}
+
 static void installMenuHost() {
     t_MenuHostServices h;
     h.Beep = t_RingBell;
@@ -222,6 +238,7 @@ static void installMenuHost() {
     h.MenuItems = menuItems;
     h.DeleteMenuItem = deleteMenuItem;
     t_SetMenuHostServices(h);
+    t_SetMenuChoicesHost(showMenuChoices);
 }
 
 // ---------------------------------------------------------------- menus
@@ -235,6 +252,8 @@ void t_BuildMenus(AppDelegate *d) {
     // Quit ends the application; the program asks first about unsaved changes.
     QObject::connect(quit, &QAction::triggered, qApp, t_RequestQuit);
     t_InstallQuitHost();
+    // The program fills Format with the definitions of the open image's size.
+    menuNamed("Format")->setEnabled(false);
 
     for (const t_MenuItemLayout &item : t_MenuLayout) {
         QMenu *menu = menuNamed(item.Menu);
