@@ -69,6 +69,8 @@ const char *const t_KeyGuideText =
     "</table>"
     "<p>P and H show the file on the screen and in the virtual printer. Q asks first when the volume"
     " holds unsaved changes.</p>"
+    "<p>The Format menu lists the disk definitions of the open image's size; choosing one reopens the"
+    " image with it and remembers it for that file.</p>"
     "<p>Menu keys are Ctrl+Shift+letter:</p>"
     "<table cellspacing='0' cellpadding='2'>"
     "<tr><td><b>Ctrl+Shift+C</b></td><td>copy the screen text (lines end in line feeds)</td></tr>"
