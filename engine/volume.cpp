@@ -111,7 +111,8 @@ cpm_Volume cpm_OpenImage(Text fileBytes, const std::string &path) {
     return openAs(std::move(fileBytes), std::move(container), path, r, refusal);
 }
 
-cpm_Volume cpm_OpenImageAs(Text fileBytes, const std::string &path, const cpm_Definition &chosen) {
+// The volume read with a definition the user chose; `how` says how it was chosen.
+static cpm_Volume openChosen(Text fileBytes, const std::string &path, const cpm_Definition &chosen, const std::string &how) {
     // A definition that reads exactly like a built-in format is read as that format, with its rules.
     const cpm_Definition *builtIn = chosen.SameAs.empty() ? nullptr : cpm_FindDefinition(chosen.SameAs);
     const cpm_Definition &definition = builtIn ? *builtIn : chosen;
@@ -129,8 +130,12 @@ cpm_Volume cpm_OpenImageAs(Text fileBytes, const std::string &path, const cpm_De
         r.Geometry = cpm_GeometryOf(r.Format);
     }
     std::string scores = r.How.substr(std::min(r.How.find(" ("), r.How.size()));
-    r.How = "chosen: " + chosen.Name + (builtIn ? " (read as " + builtIn->Name + ")" : "") + scores;
+    r.How = how + ": " + chosen.Name + (builtIn ? " (read as " + builtIn->Name + ")" : "") + scores;
     return openAs(std::move(fileBytes), std::move(container), path, r, "");
+}
+
+cpm_Volume cpm_OpenImageAs(Text fileBytes, const std::string &path, const cpm_Definition &definition) {
+    return openChosen(std::move(fileBytes), path, definition, "chosen");
 }
 
 std::string cpm_ImageFileRefusal(const std::string &path) {
@@ -148,10 +153,11 @@ cpm_Volume cpm_LoadVolume(const std::string &path, const std::string &format) {
     Text bytes = gettextfromfile(path);
     // A file that vanished between the test and the read is no volume either.
     if (bytes.empty() && t_FileExists(path) != 1) return cpm_EmptyVolume();
+    // The user's choice wins over recognition: named now, or remembered for the file.
     std::string chosen = format.empty() ? cpm_RememberedFormat(path) : format;
     const cpm_Definition *definition = chosen.empty() ? nullptr : cpm_FindDefinition(chosen);
-    cpm_Volume volume = definition ? cpm_OpenImageAs(std::move(bytes), path, *definition) : cpm_OpenImage(std::move(bytes), path);
-    if (definition && format.empty()) volume.Decision = "remembered for this file: " + volume.Decision.substr(8);
+    cpm_Volume volume = definition ? openChosen(std::move(bytes), path, *definition, format.empty() ? "remembered" : "chosen")
+                                   : cpm_OpenImage(std::move(bytes), path);
     // A file the user may not write (or one on a read-only file system) is
     // opened read-only, so saving says so instead of failing.
     if (access(path.c_str(), W_OK) != 0) volume.ReadOnly = true;

@@ -289,6 +289,32 @@ TEST_P(Geometry, EngineWritesCpmtoolsReads) {
     // The files cpmtools wrote are intact, the other user's too (cpmtools keeps its byte count).
     for (size_t i : {0, 1, 3, 4, 5}) EXPECT_EQ(cpmcp("0:" + name(i)), pattern(sizes[i], unsigned(i))) << name(i);
     EXPECT_EQ(cpmcp("3:other.dat"), pattern(sizes[1], 1));
+
+    // Sorted and initialised by the engine, the disk stays one cpmtools reads.
+    v = cpm_Alphabetize(cpm_LoadVolume(at("cpm.img")), false, true);
+    ASSERT_EQ(cpm_SaveVolume(std::move(v)).Message, "");
+    EXPECT_EQ(cpmcp("0:new0.dat"), asRecords(pattern(20000, 90)));
+    EXPECT_EQ(cpmcp("0:" + name(4)), pattern(sizes[4], 4));
+    ASSERT_EQ(cpm_SaveVolume(cpm_InitVolume(cpm_LoadVolume(at("cpm.img")))).Message, "");
+    EXPECT_EQ(sh(tool("cpmls") + "cpm.img", &out), 0);   // (cpmls aborts on a pattern that matches nothing)
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(sh(tool("fsck.cpm") + "-n cpm.img", &out), 0) << out;
+}
+
+// Debian's own file: read tolerantly, its one definition without an end
+// skipped with a line that names it; cpmtools' Apple II definitions read as
+// the built-in formats.
+TEST(SystemDiskdefs, DebiansFileIsReadTolerantly) {
+    if (t_FileExists(cpm_SystemDiskdefs) != 1) GTEST_SKIP() << "cpmtools is not installed";
+    cpm_DiskdefsReading r = cpm_ParseDiskdefs(gettextfromfile(cpm_SystemDiskdefs).bytes(), cpm_SystemDiskdefs, false);
+    EXPECT_GE(r.Definitions.size(), 130u);
+    for (const std::string &line : r.Skipped) EXPECT_EQ(line.rfind(std::string(cpm_SystemDiskdefs) + ":", 0), 0u) << line;
+    EXPECT_NE(cpm_ParseDiskdefs(gettextfromfile(cpm_SystemDiskdefs).bytes(), "x", true).Error, "");
+    ASSERT_EQ(cpm_LoadLibrary(cpm_SystemDiskdefs, "", ""), "");
+    EXPECT_EQ(cpm_FindDefinition("apple-do")->SameAs, "apple2-do");
+    EXPECT_EQ(cpm_FindDefinition("apple-po")->SameAs, "apple2-po");
+    EXPECT_EQ(cpm_FindDefinition("ibm-3740")->Source, cpm_SystemDiskdefs);
+    cpm_LoadLibrary("", "", "");
 }
 
 static void PrintTo(const Definition &d, std::ostream *o) { *o << d.Name; }
