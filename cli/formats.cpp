@@ -18,7 +18,9 @@ bool cli_TakeFormatOptions(cli_Args &words) {
         return false;
     }
     cli_FormatName = hasLong ? longFormat : format;
-    std::string error = cpm_LoadLibrary(cpm_SystemDiskdefs, cpm_UserDiskdefs(), diskdefs);
+    // new IMAGE SIZE_KB makes a plain volume: it needs no definitions.
+    bool plainNew = !words.empty() && words[0] == "new" && cli_FormatName.empty() && diskdefs.empty();
+    std::string error = plainNew ? "" : cpm_LoadLibrary(cpm_SystemDiskdefs, cpm_UserDiskdefs(), diskdefs);
     if (!error.empty()) {
         cli_Err("diskwright-cli: " + error);
         return false;

@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
+#include <string_view>
+#include <unordered_map>
 
 #include "entries.h"
 #include "files.h"
@@ -27,14 +29,22 @@ struct OsRow {
 const OsRow osRows[] = {{"2.2", cpm_Os::Cpm22}, {"3", cpm_Os::Cpm3}, {"p2dos", cpm_Os::P2dos}, {"zsys", cpm_Os::Zsys}};
 
 std::string lowered(std::string s) {
-    for (char &c : s) c = char(std::tolower((unsigned char)c));
+    for (char &c : s)
+        if (c >= 'A' && c <= 'Z') c = char(c + 32);
     return s;
 }
 
+bool blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v'; }
+
 // A whole non-negative decimal number; false when the word is not one.
 bool number(const std::string &word, long long &value) {
-    if (word.empty() || word.size() > 12 || word.find_first_not_of("0123456789") != std::string::npos) return false;
-    value = std::stoll(word);
+    if (word.empty() || word.size() > 12) return false;
+    long long v = 0;
+    for (char c : word) {
+        if (c < '0' || c > '9') return false;
+        v = v * 10 + (c - '0');
+    }
+    value = v;
     return true;
 }
 
@@ -69,28 +79,30 @@ bool identity(const std::vector<int> &table) {
 }
 
 // Takes one keyword line into the definition; "" or the fault.
-std::string takeLine(Pending &p, const std::string &keyword, const std::vector<std::string> &values) {
-    for (const char *ignored : ignoredKeywords)
-        if (keyword == ignored) return "";
-    struct NumberRow {
-        const char *Keyword;
+std::string takeLine(Pending &p, const std::string &keyword, const std::string_view *values, size_t count) {
+    // The keywords: a number into its field, or (no field) read below.
+    struct KeywordRow {
+        std::string_view Keyword;
         long long Pending::*Field;
     };
-    static const NumberRow numbers[] = {
+    static const KeywordRow keywords[] = {
         {"seclen", &Pending::SecLen},   {"tracks", &Pending::Tracks},   {"sectrk", &Pending::SecTrk},
         {"blocksize", &Pending::BlockSize}, {"maxdir", &Pending::MaxDir}, {"dirblks", &Pending::DirBlks},
         {"boottrk", &Pending::BootTrk}, {"bootsec", &Pending::BootSec}, {"skew", &Pending::Skew},
-        {"logicalextents", &Pending::LogicalExtents},
+        {"logicalextents", &Pending::LogicalExtents}, {"skewtab", nullptr}, {"os", nullptr},
+        {"offset", nullptr}, {"extentsize", nullptr},
     };
-    bool known = keyword == "skewtab" || keyword == "os" || keyword == "offset" || keyword == "extentsize";
-    for (const NumberRow &row : numbers) known = known || keyword == row.Keyword;
-    if (!known) return "unknown keyword '" + keyword + "'";
-    if (values.empty()) return "missing value for " + keyword;
-    std::string value;
-    for (const std::string &v : values) value += v;   // "0, 2, 4" as "0,2,4"
-    for (const NumberRow &row : numbers) {
-        if (keyword != row.Keyword) continue;
-        if (!number(value, p.*row.Field)) return "bad value for " + keyword + ": " + value;
+    for (const char *ignored : ignoredKeywords)
+        if (keyword[0] == ignored[0] && keyword == ignored) return "";
+    const KeywordRow *row = nullptr;
+    for (const KeywordRow &r : keywords)
+        if (keyword[0] == r.Keyword[0] && keyword == r.Keyword) row = &r;
+    if (!row) return "unknown keyword '" + keyword + "'";
+    if (count == 0) return "missing value for " + keyword;
+    std::string value(values[0]);
+    for (size_t k = 1; k < count; k++) value += values[k];   // "0, 2, 4" as "0,2,4"
+    if (row->Field) {
+        if (!number(value, p.*(row->Field))) return "bad value for " + keyword + ": " + value;
         return "";
     }
     if (keyword == "extentsize") {
@@ -114,9 +126,9 @@ std::string takeLine(Pending &p, const std::string &keyword, const std::vector<s
     if (keyword == "os") {
         std::string os = lowered(value);
         if (os == "isx") return "ISX file systems are not supported";
-        for (const OsRow &row : osRows)
-            if (os == row.Word) {
-                p.Def.Geometry.Os = row.Os;
+        for (const OsRow &system : osRows)
+            if (os == system.Word) {
+                p.Def.Geometry.Os = system.Os;
                 return "";
             }
         return "unknown os " + value + " (2.2, 3, p2dos or zsys)";
@@ -190,21 +202,27 @@ std::string finish(Pending &p) {
     return "";
 }
 
-std::vector<std::string> wordsOf(const std::string &line) {
-    std::string text = line.substr(0, line.find_first_of("#;"));
-    std::stringstream in(text);
-    std::vector<std::string> words;
-    std::string w;
-    while (in >> w) words.push_back(w);
-    return words;
+// The words of a line before its comment (views into the line).
+void wordsOf(std::string_view line, std::vector<std::string_view> &words) {
+    words.clear();
+    size_t comment = 0;
+    while (comment < line.size() && line[comment] != '#' && line[comment] != ';') comment++;
+    line = line.substr(0, comment);
+    size_t at = 0;
+    while (at < line.size()) {
+        while (at < line.size() && blank(line[at])) at++;
+        size_t end = at;
+        while (end < line.size() && !blank(line[end])) end++;
+        if (end > at) words.push_back(line.substr(at, end - at));
+        at = end;
+    }
 }
 
 }  // namespace
 
 cpm_DiskdefsReading cpm_ParseDiskdefs(const std::string &text, const std::string &source, bool strict) {
     cpm_DiskdefsReading out;
-    std::stringstream in(text);
-    std::string line;
+    std::unordered_map<std::string, size_t> byName;   // index in out.Definitions
     int number = 0;
     bool open = false, faulty = false;
     Pending p;
@@ -219,11 +237,18 @@ cpm_DiskdefsReading cpm_ParseDiskdefs(const std::string &text, const std::string
         }
         faulty = true;
     };
-    while (std::getline(in, line) && out.Error.empty()) {
+    std::vector<std::string_view> words;
+    for (size_t at = 0; at < text.size() && out.Error.empty();) {
+        size_t end = std::min(text.find('\n', at), text.size());
+        std::string_view line(text.data() + at, end - at);
+        at = end + 1;
         number++;
-        std::vector<std::string> words = wordsOf(line);
+        size_t first = 0;
+        while (first < line.size() && blank(line[first])) first++;
+        if (first == line.size() || line[first] == '#' || line[first] == ';') continue;   // blank or comment
+        wordsOf(line.substr(first), words);
         if (words.empty()) continue;
-        std::string keyword = lowered(words[0]);
+        std::string keyword = lowered(std::string(words[0]));
         if (keyword == "diskdef") {
             if (open) fault(p.Def.Line, "no end");
             if (!out.Error.empty()) break;
@@ -239,7 +264,7 @@ cpm_DiskdefsReading cpm_ParseDiskdefs(const std::string &text, const std::string
         if (!open) {
             bool before = faulty;
             faulty = false;
-            fault(number, "'" + words[0] + "' outside a definition");
+            fault(number, "'" + std::string(words[0]) + "' outside a definition");
             faulty = before;
             continue;
         }
@@ -250,19 +275,23 @@ cpm_DiskdefsReading cpm_ParseDiskdefs(const std::string &text, const std::string
                 if (!problem.empty()) fault(p.Def.Line, problem);
             }
             if (!faulty) {
-                auto same = std::find_if(out.Definitions.begin(), out.Definitions.end(),
-                                         [&](const cpm_Definition &d) { return d.Name == p.Def.Name; });
-                if (same != out.Definitions.end()) out.Definitions.erase(same);
-                out.Definitions.push_back(p.Def);
+                // A later definition of a name replaces the earlier one, at the end.
+                auto same = byName.find(p.Def.Name);
+                if (same != byName.end()) out.Definitions[same->second].Name.clear();
+                byName[p.Def.Name] = out.Definitions.size();
+                out.Definitions.push_back(std::move(p.Def));
             }
             open = false;
             continue;
         }
         if (faulty) continue;
-        std::string problem = takeLine(p, keyword, std::vector<std::string>(words.begin() + 1, words.end()));
+        std::string problem = takeLine(p, keyword, words.data() + 1, words.size() - 1);
         if (!problem.empty()) fault(number, problem);
     }
     if (open && out.Error.empty()) fault(p.Def.Line, "no end");
+    out.Definitions.erase(std::remove_if(out.Definitions.begin(), out.Definitions.end(),
+                                         [](const cpm_Definition &d) { return d.Name.empty(); }),
+                          out.Definitions.end());
     return out;
 }
 
@@ -332,12 +361,12 @@ end
 )";
 
 std::vector<cpm_Definition> cpm_BuiltInDefinitions() {
-    std::vector<cpm_Definition> out = formatDefinitions();
-    for (cpm_Definition &d : cpm_ParseDiskdefs(builtInDiskdefs, "built-in", true).Definitions) {
-        d.Source = "built-in";
-        out.push_back(std::move(d));
-    }
-    return out;
+    static const std::vector<cpm_Definition> builtIn = [] {
+        std::vector<cpm_Definition> out = formatDefinitions();
+        for (cpm_Definition &d : cpm_ParseDiskdefs(builtInDiskdefs, "built-in", true).Definitions) out.push_back(std::move(d));
+        return out;
+    }();
+    return builtIn;
 }
 
 static std::vector<cpm_Definition> &library() {
@@ -348,27 +377,31 @@ static std::vector<cpm_Definition> &library() {
 const std::vector<cpm_Definition> &cpm_Library() { return library(); }
 
 // Adds definitions; a later one replaces an earlier one of the same name.
-static void merge(std::vector<cpm_Definition> &into, const std::vector<cpm_Definition> &more) {
-    for (const cpm_Definition &d : more) {
-        auto same = std::find_if(into.begin(), into.end(), [&](const cpm_Definition &k) { return k.Name == d.Name; });
-        if (same != into.end()) *same = d;
-        else into.push_back(d);
+static void merge(std::vector<cpm_Definition> &into, std::vector<cpm_Definition> more) {
+    std::unordered_map<std::string, size_t> byName;
+    for (size_t i = 0; i < into.size(); i++) byName[into[i].Name] = i;
+    for (cpm_Definition &d : more) {
+        auto same = byName.find(d.Name);
+        if (same != byName.end()) {
+            into[same->second] = std::move(d);
+        } else {
+            byName[d.Name] = into.size();
+            into.push_back(std::move(d));
+        }
     }
 }
 
 // True when both geometries put every byte of the data area at the same
-// place in the file: read through both, a file whose every 128 bytes carry
-// their own position gives the same data area.
+// place in the file (sectors are whole records, so checking each record's
+// first byte is enough).
 static bool sameLayout(const cpm_Geometry &a, const cpm_Geometry &b) {
     long long bytes = cpm_GeometryBytes(a);
     if (bytes != cpm_GeometryBytes(b) || a.DataStart != b.DataStart || a.BlockSize != b.BlockSize ||
         a.DirBlocks != b.DirBlocks || a.DirEntries != b.DirEntries || cpm_DataKB(a, size_t(bytes)) != cpm_DataKB(b, size_t(bytes)))
         return false;
-    Text tagged{std::vector<uint8_t>(size_t(bytes), 0)};
-    for (size_t at = 0; at + 4 <= tagged.size(); at += cpm_RecordSize)
-        for (int k = 0; k < 4; k++) tagged[at + size_t(k)] = uint8_t((at / cpm_RecordSize) >> (8 * k));
-    size_t data = size_t(bytes - a.DataStart);
-    return cpm_ReadingBytes(tagged, a, size_t(a.DataStart), data) == cpm_ReadingBytes(tagged, b, size_t(b.DataStart), data);
+    for (size_t x = size_t(a.DataStart); x < size_t(bytes); x += cpm_RecordSize)
+        if (cpm_FileOffset(a, size_t(bytes), x) != cpm_FileOffset(b, size_t(bytes), x)) return false;
+    return true;
 }
 
 // Marks the definitions that read exactly like a built-in format.
@@ -390,14 +423,14 @@ std::string cpm_LoadLibrary(const std::string &systemFile, const std::string &us
     if (!systemFile.empty() && t_FileExists(systemFile) == 1) {
         cpm_DiskdefsReading system = cpm_ParseDiskdefs(gettextfromfile(systemFile).bytes(), systemFile, false);
         for (const std::string &line : system.Skipped) cpm_Diag("cpm_LoadLibrary: " + line);
-        merge(known, system.Definitions);
+        merge(known, std::move(system.Definitions));
     }
     for (const std::string &file : {userFile, extraFile}) {
         if (file.empty() || (file == userFile && t_FileExists(file) != 1)) continue;
         if (t_FileExists(file) != 1) return file + ": no such file";
         cpm_DiskdefsReading own = cpm_ParseDiskdefs(gettextfromfile(file).bytes(), file, true);
         if (!own.Error.empty()) return own.Error;
-        merge(known, own.Definitions);
+        merge(known, std::move(own.Definitions));
     }
     markSameLayouts(known);
     library() = std::move(known);

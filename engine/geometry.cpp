@@ -122,3 +122,19 @@ Text cpm_ReadingBytes(const Text &fileData, const cpm_Geometry &g, size_t from, 
     }
     return out;
 }
+
+size_t cpm_FileOffset(const cpm_Geometry &g, size_t imageBytes, size_t x) {
+    if (g.SkewTable.empty()) {
+        const cpm_SectorOrder &o = cpm_SectorOrderOf(g.Order);
+        if (!o.Table || x / size_t(o.GroupBytes) >= imageBytes / size_t(o.GroupBytes)) return x;
+        size_t w = x % size_t(o.GroupBytes), position = w / size_t(o.SectorBytes);
+        size_t piece = size_t(std::find(o.Table, o.Table + 16, int(position)) - o.Table);
+        return x - w + piece * size_t(o.SectorBytes) + w % size_t(o.SectorBytes);
+    }
+    SkewedTracks t = skewedTracks(g, imageBytes);
+    size_t offset = size_t(g.Offset), n = size_t(g.SectorBytes);
+    if (x < offset) return x;
+    size_t track = (x - offset) / t.TrackBytes, within = (x - offset) % t.TrackBytes;
+    if (track < t.First || track >= t.End) return x;
+    return offset + track * t.TrackBytes + size_t(g.SkewTable[within / n]) * n + within % n;
+}

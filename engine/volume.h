@@ -89,6 +89,8 @@ void cpm_ApplySkew(Text &bytes, const cpm_Geometry &g, bool toLogical);
 // Bytes from..from+length-1 in logical order, read from the file's order
 // (Apple re-sectoring, then the skew) without moving the whole image.
 Text cpm_ReadingBytes(const Text &fileData, const cpm_Geometry &g, size_t from, size_t length);
+// Where logical byte x of an image of imageBytes lies in the file.
+size_t cpm_FileOffset(const cpm_Geometry &g, size_t imageBytes, size_t x);
 
 // One known disk definition: the name -f takes, where it came from.
 struct cpm_Definition {
