@@ -2,12 +2,32 @@
 // command, new --format, and the candidate list of an unclear image.
 #include <sys/stat.h>
 
+#include <cstdio>
+
 #include "cli.h"
 #include "files.h"
 #include "screen_text.h"
 #include "volume.h"
 
 std::string cli_FormatName;
+
+// What a command needs of the system's definitions: a command on an image
+// those of its size (and the one -f names), new only the one -f names,
+// formats all of them.  Reading only those keeps every run short.
+static cpm_DiskdefsFilter systemFilter(const cli_Args &words) {
+    cpm_DiskdefsFilter filter;
+    if (words.empty() || words[0] == "formats") return filter;
+    filter.All = false;
+    filter.Name = cli_FormatName;
+    struct stat st;
+    if (words[0] != "new" && words.size() >= 2 && stat(words[1].c_str(), &st) == 0) filter.Bytes = st.st_size;
+    // In a 2IMG container the sector data are shorter than the file.
+    FILE *f = words[0] != "new" && words.size() >= 2 ? fopen(words[1].c_str(), "rb") : nullptr;
+    char magic[4] = {};
+    if (f && fread(magic, 1, 4, f) == 4 && std::string(magic, 4) == "2IMG") filter.All = true;
+    if (f) fclose(f);
+    return filter;
+}
 
 bool cli_TakeFormatOptions(cli_Args &words) {
     std::string format, longFormat, diskdefs;
@@ -18,9 +38,7 @@ bool cli_TakeFormatOptions(cli_Args &words) {
         return false;
     }
     cli_FormatName = hasLong ? longFormat : format;
-    // new IMAGE SIZE_KB makes a plain volume: it needs no definitions.
-    bool plainNew = !words.empty() && words[0] == "new" && cli_FormatName.empty() && diskdefs.empty();
-    std::string error = plainNew ? "" : cpm_LoadLibrary(cpm_SystemDiskdefs, cpm_UserDiskdefs(), diskdefs);
+    std::string error = cpm_LoadLibrary(cpm_SystemDiskdefs, cpm_UserDiskdefs(), diskdefs, systemFilter(words));
     if (!error.empty()) {
         cli_Err("diskwright-cli: " + error);
         return false;

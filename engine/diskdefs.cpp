@@ -34,6 +34,14 @@ std::string lowered(std::string s) {
     return s;
 }
 
+// The word equals the lower-case keyword, in any case.
+bool is(std::string_view word, std::string_view keyword) {
+    if (word.size() != keyword.size()) return false;
+    for (size_t i = 0; i < word.size(); i++)
+        if ((word[i] >= 'A' && word[i] <= 'Z' ? char(word[i] + 32) : word[i]) != keyword[i]) return false;
+    return true;
+}
+
 bool blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v'; }
 
 // A whole non-negative decimal number; false when the word is not one.
@@ -220,7 +228,49 @@ void wordsOf(std::string_view line, std::vector<std::string_view> &words) {
 
 }  // namespace
 
-cpm_DiskdefsReading cpm_ParseDiskdefs(const std::string &text, const std::string &source, bool strict) {
+// The end of the definition whose lines start at `at`: the offset after its
+// "end" line (before a "diskdef" line when it has none), the lines passed,
+// and the size of image it describes (-1 when its size lines are unclear).
+struct Extent {
+    size_t End = 0;
+    int Lines = 0;
+    long long Bytes = -1;
+};
+static Extent extentOf(const std::string &text, size_t at) {
+    Extent e;
+    long long seclen = -1, tracks = -1, sectrk = -1, offset = 0;
+    char unit = 0;
+    std::vector<std::string_view> words;
+    for (;;) {
+        if (at >= text.size()) break;
+        size_t end = std::min(text.find('\n', at), text.size());
+        wordsOf(std::string_view(text.data() + at, end - at), words);
+        std::string_view keyword = words.empty() ? std::string_view() : words[0];
+        if (is(keyword, "diskdef")) break;
+        at = end + 1;
+        e.Lines++;
+        if (is(keyword, "end")) break;
+        if (words.size() != 2) continue;
+        std::string value(words[1]);
+        if (is(keyword, "seclen")) number(value, seclen);
+        else if (is(keyword, "tracks")) number(value, tracks);
+        else if (is(keyword, "sectrk")) number(value, sectrk);
+        else if (is(keyword, "offset")) {
+            size_t digits = value.find_first_not_of("0123456789");
+            if (!number(value.substr(0, digits), offset)) offset = -1;
+            unit = digits == std::string::npos ? 0 : char(std::tolower((unsigned char)value[digits]));
+        }
+    }
+    e.End = std::min(at, text.size());
+    if (seclen > 0 && tracks > 0 && sectrk > 0 && offset >= 0) {
+        long long scale = unit == 'k' ? 1024 : unit == 'm' ? 1 << 20 : unit == 't' ? sectrk * seclen : unit == 's' ? seclen : 1;
+        e.Bytes = offset * scale + seclen * tracks * sectrk;
+    }
+    return e;
+}
+
+cpm_DiskdefsReading cpm_ParseDiskdefs(const std::string &text, const std::string &source, bool strict,
+                                      const cpm_DiskdefsFilter &filter) {
     cpm_DiskdefsReading out;
     std::unordered_map<std::string, size_t> byName;   // index in out.Definitions
     int number = 0;
@@ -259,6 +309,15 @@ cpm_DiskdefsReading cpm_ParseDiskdefs(const std::string &text, const std::string
             p.Def.Source = source;
             if (words.size() != 2) fault(number, words.size() < 2 ? "missing name" : "more than one name");
             else p.Def.Name = words[1];
+            // A definition the filter leaves out is passed over.
+            if (!filter.All && p.Def.Name != filter.Name) {
+                Extent e = extentOf(text, at);
+                if (e.Bytes >= 0 && e.Bytes != filter.Bytes) {
+                    at = e.End;
+                    number += e.Lines;
+                    open = false;
+                }
+            }
             continue;
         }
         if (!open) {
@@ -418,10 +477,11 @@ static void markSameLayouts(std::vector<cpm_Definition> &known) {
     }
 }
 
-std::string cpm_LoadLibrary(const std::string &systemFile, const std::string &userFile, const std::string &extraFile) {
+std::string cpm_LoadLibrary(const std::string &systemFile, const std::string &userFile, const std::string &extraFile,
+                            const cpm_DiskdefsFilter &systemFilter) {
     std::vector<cpm_Definition> known = cpm_BuiltInDefinitions();
     if (!systemFile.empty() && t_FileExists(systemFile) == 1) {
-        cpm_DiskdefsReading system = cpm_ParseDiskdefs(gettextfromfile(systemFile).bytes(), systemFile, false);
+        cpm_DiskdefsReading system = cpm_ParseDiskdefs(gettextfromfile(systemFile).bytes(), systemFile, false, systemFilter);
         for (const std::string &line : system.Skipped) cpm_Diag("cpm_LoadLibrary: " + line);
         merge(known, std::move(system.Definitions));
     }

@@ -186,14 +186,24 @@ struct cpm_DiskdefsReading {
     std::string Error;
     std::vector<std::string> Skipped;
 };
-cpm_DiskdefsReading cpm_ParseDiskdefs(const std::string &text, const std::string &source, bool strict);
+// What to read in full: the definitions of an image of Bytes bytes and the
+// one named Name; the others are passed over unchecked.  By default all.
+struct cpm_DiskdefsFilter {
+    bool All = true;
+    long long Bytes = 0;
+    std::string Name;
+};
+cpm_DiskdefsReading cpm_ParseDiskdefs(const std::string &text, const std::string &source, bool strict,
+                                      const cpm_DiskdefsFilter &filter = {});
 // The built-in definitions: the formats above, and a few well-known disks.
 std::vector<cpm_Definition> cpm_BuiltInDefinitions();
 // The library: the built-in definitions, then the system file (when it
 // exists), the user's file and the extra file (when given); a later
 // definition of a name replaces an earlier one.  "" or the error of a
 // user's file, which leaves the library as it was.
-std::string cpm_LoadLibrary(const std::string &systemFile, const std::string &userFile, const std::string &extraFile);
+// A filter keeps only what one command needs of the system file.
+std::string cpm_LoadLibrary(const std::string &systemFile, const std::string &userFile, const std::string &extraFile,
+                            const cpm_DiskdefsFilter &systemFilter = {});
 // "~/.config/diskwright/diskdefs" (under XDG_CONFIG_HOME when set).
 std::string cpm_UserDiskdefs();
 // The definitions every image is recognised against (the built-in ones

@@ -61,6 +61,13 @@ TEST(Diskdefs, TolerantReadingSkipsFaultyDefinitionsAndIgnoresOtherToolsKeywords
     EXPECT_EQ(r.Skipped, (std::vector<std::string>{"/etc/x:15: definition broken skipped: no end",
                                                    "/etc/x:39: definition three skipped: ISX file systems are not supported"}));
     EXPECT_EQ(cpm_ParseDiskdefs(text, "mine", true).Error, "mine:15: no end");
+    // Only what one command needs: the definitions of one size and the one named.
+    std::string sized = def("big", "  seclen 512\n  tracks 80\n  sectrk 10\n  blocksize 2048\n  maxdir 64\n  boottrk 1\n");
+    cpm_DiskdefsReading some = cpm_ParseDiskdefs(text + sized, "/etc/x", false, {false, 409600, "two"});
+    ASSERT_EQ(some.Definitions.size(), 2u);
+    EXPECT_EQ(some.Definitions[0].Name, "two");
+    EXPECT_EQ(some.Definitions[1].Name, "big");
+    EXPECT_EQ(some.Definitions[1].Line, 50);   // lines passed over are counted
 }
 
 TEST(Diskdefs, GeometryFromTheKeywords) {
