@@ -100,6 +100,9 @@ std::vector<Text> filesOf(const Candidate &c, const Text &data, bool withBytes) 
     const cpm_Geometry &g = c.Geometry;
     cpm_DirectoryShape shape = shapeOf(g, data.size());
     bool direct = g.SkewTable.empty() && !cpm_SectorOrderOf(g.Order).Table;
+    // The extents an entry holds decide the sizes its EX and RC give.
+    int slotBytes = cpm_SlotCount(shape.Wide) * g.BlockSize;
+    uint8_t extents = uint8_t(g.LogicalExtents > 0 ? g.LogicalExtents : std::max(1, slotBytes / cpm_ExtentBytes));
     std::vector<Text> files;
     for (int i = 0; i < shape.Entries; i++) {
         const uint8_t *e = c.Directory.data() + i * cpm_EntrySize;
@@ -108,6 +111,7 @@ std::vector<Text> filesOf(const Candidate &c, const Text &data, bool withBytes) 
         key.push_back(e[0]);
         for (int k = 1; k <= 11; k++) key.push_back(e[k] & 0x7F);
         for (int k : {12, 14, 15}) key.push_back(e[k]);
+        key.push_back(extents);
         uint64_t h = 0;
         for (int k = 0; k < cpm_SlotCount(shape.Wide); k++) {
             int b = cpm_SlotBlock(e, shape.Wide, k);
