@@ -1,7 +1,9 @@
 // diskwright-cli: the volume engine on the command line.
 #pragma once
 
+#include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 // Exit statuses.
@@ -9,26 +11,61 @@ constexpr int cli_Ok = 0;
 constexpr int cli_Refused = 1;
 constexpr int cli_Usage = 2;
 
-// The words after the command, options taken out by the caller where global.
+// The operands after the command word: the parser has taken the options out
+// (cli_TakeFlag, cli_TakeOption read them).
 using cli_Args = std::vector<std::string>;
 
-// One command: its name, its argument synopsis, whether it changes the
-// image, and its function.
+// One command.  Options lists the options it takes, separated by spaces;
+// one that takes a value is written with "=" and a placeholder
+// ("-l --json --as=NAME").  Options may stand anywhere after the command word.
 struct cli_Command {
     const char *Name;
-    const char *Synopsis;
-    bool Changes;
+    const char *Synopsis;        // its operands and options, for usage lines
+    bool Changes;                // it changes the image
     int (*Run)(const cli_Args &args);
+    const char *Options = nullptr;   // nullptr: none
+    const char *Summary = nullptr;   // what it does, for help COMMAND
+    const char *Example = nullptr;   // one command line, for help COMMAND
+    bool AttributeWords = false;     // "+R", "-SA" are operands, not options (attr)
 };
 extern const cli_Command cli_Commands[];
 extern const int cli_CommandCount;
+// Options of every command, before or after the command word.
+extern const char *const cli_GlobalOptions;
+// What each option does, for the help texts: option, description.
+struct cli_OptionHelp {
+    const char *Option;
+    const char *Text;
+};
+extern const cli_OptionHelp cli_OptionHelps[];
+extern const int cli_OptionHelpCount;
 // The command being run changes its image (set from its row before it runs).
 extern bool cli_Changing;
+// -f NAME / --format NAME as given ("" when not given).
+extern std::string cli_FormatName;
+
+// The command line taken apart: the command's row (nullptr when none was
+// named), its operands, and the options given with their values.  Error is
+// "" or the usage error ("unknown option '--text'").
+struct cli_Parsed {
+    const cli_Command *Command = nullptr;
+    cli_Args Operands;
+    std::vector<std::pair<std::string, std::string>> Options;
+    std::string Error;
+};
+cli_Parsed cli_Parse(const std::vector<std::string> &words);
+// The options of the command being run (set by main before it runs).
+void cli_SetGiven(const std::vector<std::pair<std::string, std::string>> &options);
+const cli_Command *cli_FindCommand(const std::string &name);
 
 // Output helpers: results to standard output, refusals to standard error.
 void cli_Out(const std::string &line);
 void cli_Err(const std::string &line);
+// "diskwright-cli: IMAGE: reason" on standard error.
+void cli_Fail(const std::string &image, const std::string &reason);
 int cli_UsageOf(const char *command);
+// The help of one command: usage, summary, options, example.
+void cli_CommandHelp(const cli_Command &command, FILE *to);
 
 struct cpm_Volume;
 // Loads the image; false (and a refusal line) when the path is no image file,
@@ -42,9 +79,12 @@ bool cli_OpenToChange(const std::string &path, cpm_Volume &volume);
 bool cli_OpenToRead(const std::string &path, cpm_Volume &volume);
 // Saves a changed image atomically; false (and a refusal line) when that failed.
 bool cli_Save(cpm_Volume &volume);
-// Takes a flag (like "-l") out of the arguments; true when it was there.
+// True when the flag (like "-l") was given to the command.  The parser has
+// already taken it out of the operands; args is left as it is.
 bool cli_TakeFlag(cli_Args &args, const char *flag);
-// Takes "--as VALUE" style options out; false when the value is missing.
+// The value of an option like "--as NAME" (or "--as=NAME"); present tells
+// whether it was given.  The parser has checked that a value follows, so
+// this is always true.
 bool cli_TakeOption(cli_Args &args, const char *option, std::string &value, bool &present);
 
 int cli_Info(const cli_Args &args);
@@ -60,8 +100,32 @@ int cli_Unrm(const cli_Args &args);
 int cli_Sort(const cli_Args &args);
 int cli_Init(const cli_Args &args);
 int cli_New(const cli_Args &args);
+int cli_Attr(const cli_Args &args);
+int cli_Check(const cli_Args &args);
+int cli_Help(const cli_Args &args);
 
 // Standard output or error as the user sees it: on a terminal, control
 // characters of stored names are shown in caret notation (^[, M-^[); to a
 // pipe or file the bytes pass unchanged.
 std::string cli_Shown(const std::string &line, int fd);
+
+// --- names and patterns (patterns.cpp) ---------------------------------------
+
+#include "patterns.h"
+// The listed files a typed name or pattern stands for; none (and a refusal
+// line) when it stands for no file.
+std::vector<cpm_FileMatch> cli_Matches(const std::string &image, const cpm_Volume &volume, const std::string &typed);
+// The typed text is a pattern (not the exact name of a stored file).
+bool cli_IsPattern(const cpm_Volume &volume, const std::string &typed);
+// The line before each match of a pattern: "==> HELLO   .TXT <==".
+std::string cli_MatchHeading(const Text &name);
+
+// --- JSON (json.cpp) -------------------------------------------------------------
+
+// A JSON string: quoted, with the characters JSON needs escaped.
+std::string cli_JsonString(const std::string &text);
+// The documents of info, ls and check --json.
+std::string cli_InfoJson(const cpm_Volume &volume);
+std::string cli_ListingJson(const cpm_Volume &volume);
+struct cpm_CheckReport;
+std::string cli_CheckJson(const cpm_Volume &volume, const cpm_CheckReport &report);

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "attributes.h"
 #include "cli.h"
 #include "files.h"
 #include "screen_text.h"
@@ -27,7 +28,7 @@ static std::string refusalLine(const std::string &given, const Text &cpmName, co
 
 // Stores one host file: only a regular file, refused before reading when the
 // volume cannot take it.  "" or the refusal line.
-static std::string putOne(cpm_Volume &v, const std::string &host, const std::string &given, std::string &done) {
+static std::string putOne(cpm_Volume &v, const std::string &host, const std::string &given, bool text, std::string &done) {
     int fd = -1;
     long long size = 0;
     int err = t_OpenRegularFile(host, fd, size);
@@ -41,6 +42,7 @@ static std::string putOne(cpm_Volume &v, const std::string &host, const std::str
     Text data;
     err = t_ReadOpenFile(fd, size, data);
     if (err != 0) return host + " could not be read: " + t_ErrorText(err) + ".";
+    if (text) data = cpm_CpmText(data);
     cpm_SaveFileResult r = cpm_SaveFile(std::move(v), name, data);
     v = std::move(r.Volume);
     if (!r.Message.empty()) return refusalLine(given, r.Name, r.Message);
@@ -52,6 +54,7 @@ int cli_Put(const cli_Args &given) {
     cli_Args args = given;
     std::string as;
     bool hasAs = false;
+    bool text = cli_TakeFlag(args, "--text");
     if (!cli_TakeOption(args, "--as", as, hasAs) || args.size() < 2 || (hasAs && args.size() != 2))
         return cli_UsageOf("put");
     cpm_Volume v;
@@ -60,9 +63,9 @@ int cli_Put(const cli_Args &given) {
     std::vector<std::string> done;
     for (size_t i = 1; i < args.size(); i++) {
         std::string line;
-        std::string refusal = putOne(v, args[i], hasAs ? as : t_PathFileName(args[i]), line);
+        std::string refusal = putOne(v, args[i], hasAs ? as : t_PathFileName(args[i]), text, line);
         if (!refusal.empty()) {
-            cli_Err(refusal);
+            cli_Fail(args[0], refusal);
             status = cli_Refused;
         } else {
             done.push_back(line);
@@ -71,25 +74,52 @@ int cli_Put(const cli_Args &given) {
     return saved(v, status, done);
 }
 
-// rm and unrm: the user byte 0xE5 or 0 for every name, as E(rase and U(nerase do.
+// rm and unrm: the user byte 0xE5 or 0 for every entry of every file named,
+// as E(rase and U(nerase do.  A pattern names every file it matches (erased
+// files for unrm); a file of several entries changes whole or not at all.
 static int setUser(const cli_Args &args, uint8_t user, const char *command, const char *what) {
     if (args.size() < 2) return cli_UsageOf(command);
+    const std::string &image = args[0];
     cpm_Volume v;
-    if (!cli_OpenToChange(args[0], v)) return cli_Refused;
+    if (!cli_OpenToChange(image, v)) return cli_Refused;
     int status = cli_Ok;
     std::vector<std::string> done;
+    auto refuse = [&](const std::string &reason) {
+        cli_Fail(image, reason);
+        status = cli_Refused;
+    };
     for (size_t i = 1; i < args.size(); i++) {
-        Text name = cpm_TypedFileName(v, Text(args[i]));
-        cpm_SetUserResult r = cpm_SetFileUser(std::move(v), name, user);
-        v = std::move(r.Volume);
-        if (!r.Found) {
-            cli_Err(shown(r.Name) + " not found");
-            status = cli_Refused;
-        } else if (!r.Message.empty()) {
-            cli_Err(shown(r.Name) + " could not be " + what + ": " + r.Message);
-            status = cli_Refused;
-        } else {
-            done.push_back(shown(r.Name) + " " + what);
+        Text typed(args[i]);
+        bool byNumber = !args[i].empty() && args[i][0] == '#';
+        bool pattern = !byNumber && cli_IsPattern(v, args[i]);
+        std::vector<cpm_FileMatch> matches;
+        if (!byNumber) matches = user == cpm_ErasedUser ? cpm_MatchFiles(v, typed) : cpm_MatchErasedFiles(v, typed);
+        if (matches.empty() && pattern) refuse("no file matches " + args[i]);
+        if (matches.empty() && !pattern) {
+            // An entry number, or a name no file carries: as the volume manager takes it.
+            Text name = cpm_TypedFileName(v, typed);
+            cpm_SetUserResult r = cpm_SetFileUser(std::move(v), name, user);
+            v = std::move(r.Volume);
+            if (!r.Found) refuse(shown(r.Name) + " not found");
+            else if (!r.Message.empty()) refuse(shown(r.Name) + " could not be " + what + ": " + r.Message);
+            else done.push_back(shown(r.Name) + " " + what);
+            continue;
+        }
+        for (const cpm_FileMatch &m : matches) {
+            cpm_Volume before = v;
+            std::string message;
+            for (int entry : m.Entries) {
+                cpm_SetUserResult r = cpm_SetFileUser(std::move(v), Text("#" + std::to_string(entry)), user);
+                v = std::move(r.Volume);
+                if (!r.Message.empty()) message = r.Message;
+                if (!message.empty()) break;
+            }
+            if (message.empty()) {
+                done.push_back(shown(m.Name) + " " + what);
+                continue;
+            }
+            v = std::move(before);
+            refuse(shown(m.Name) + " could not be " + what + ": " + message);
         }
     }
     return saved(v, status, done);
@@ -97,6 +127,51 @@ static int setUser(const cli_Args &args, uint8_t user, const char *command, cons
 
 int cli_Rm(const cli_Args &args) { return setUser(args, cpm_ErasedUser, "rm", "erased"); }
 int cli_Unrm(const cli_Args &args) { return setUser(args, cpm_UserNumber, "unrm", "unerased"); }
+
+// "+R", "-SA": the bits to set or clear; false for a word that is none.
+static bool attributeChange(const std::string &word, uint8_t &set, uint8_t &clear) {
+    if (word.size() < 2 || (word[0] != '+' && word[0] != '-')) return false;
+    uint8_t bits = 0;
+    for (size_t k = 1; k < word.size(); k++) {
+        uint8_t bit = cpm_AttributeBit(word[k]);
+        if (!bit) return false;
+        bits |= bit;
+    }
+    uint8_t &to = word[0] == '+' ? set : clear;
+    uint8_t &from = word[0] == '+' ? clear : set;
+    to |= bits;
+    from &= uint8_t(~bits);
+    return true;
+}
+
+int cli_Attr(const cli_Args &args) {
+    uint8_t set = 0, clear = 0;
+    std::vector<std::string> names;
+    for (size_t i = 1; i < args.size(); i++)
+        if (!attributeChange(args[i], set, clear)) names.push_back(args[i]);
+    if (args.empty() || names.empty() || (set == 0 && clear == 0)) return cli_UsageOf("attr");
+    const std::string &image = args[0];
+    cpm_Volume v;
+    if (!cli_OpenToChange(image, v)) return cli_Refused;
+    int status = cli_Ok;
+    std::vector<std::string> done;
+    for (const std::string &typed : names) {
+        std::vector<cpm_FileMatch> matches = cli_Matches(image, v, typed);
+        if (matches.empty()) status = cli_Refused;
+        for (const cpm_FileMatch &m : matches) {
+            cpm_SetAttributesResult r = cpm_SetAttributes(std::move(v), m.Entries, set, clear);
+            v = std::move(r.Volume);
+            if (!r.Message.empty()) {
+                cli_Fail(image, shown(m.Name) + " could not be changed: " + r.Message);
+                status = cli_Refused;
+                continue;
+            }
+            std::string letters = v.Attributes[size_t(m.Entries[0])].bytes();
+            done.push_back(shown(m.Name) + " attributes: " + (letters.empty() ? "none" : letters));
+        }
+    }
+    return saved(v, status, done);
+}
 
 int cli_Sort(const cli_Args &args) {
     if (args.size() != 3 || (args[1] != "names" && args[1] != "size") || (args[2] != "asc" && args[2] != "desc"))
@@ -123,17 +198,17 @@ int cli_New(const cli_Args &given) {
     long long size = t_TextValue(Text(args[1]));
     std::string refusal = cpm_NewVolumeSizeMessage(size);
     if (!refusal.empty()) {
-        cli_Err(refusal);
+        cli_Fail(args[0], refusal);
         return cli_Refused;
     }
     struct stat st;
     if (!force && lstat(args[0].c_str(), &st) == 0) {
-        cli_Err("diskwright-cli: " + args[0] + ": exists (use --force to replace it)");
+        cli_Fail(args[0], "exists (use --force to replace it)");
         return cli_Refused;
     }
     cpm_NewVolumeResult r = cpm_NewVolume(args[0], size);
     if (!r.Message.empty()) {
-        cli_Err("diskwright-cli: " + args[0] + ": image could not be saved: " + r.Message);
+        cli_Fail(args[0], "image could not be saved: " + r.Message);
         return cli_Refused;
     }
     cli_Out("Volume with " + t_NumberString(size, U' ', 1, true) + "K created: " + t_PathFileName(args[0]));
