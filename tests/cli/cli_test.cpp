@@ -61,7 +61,7 @@ TEST_F(Cli, NewPutListGet) {
     CliRun r = run({"new", img, "1024"});
     EXPECT_EQ(r.Status, 0);
     EXPECT_EQ(r.Out, "Volume with 1.024K created: a.vol\n");
-    EXPECT_EQ(run({"new", at("b.vol"), "63"}).Err, "Size too small.\n");
+    EXPECT_EQ(run({"new", at("b.vol"), "63"}).Err, "diskwright-cli: " + at("b.vol") + ": Size too small.\n");
     EXPECT_EQ(run({"new", at("b.vol"), "65"}).Status, 1);
     EXPECT_EQ(t_FileExists(at("b.vol")), 0);
 
@@ -96,7 +96,7 @@ TEST_F(Cli, NewPutListGet) {
     EXPECT_EQ(r.Out.substr(0, 14), "Hello\r\nWorld\r\n");
     r = run({"get", img, "nope.txt"});
     EXPECT_EQ(r.Status, 1);
-    EXPECT_EQ(r.Err, "NOPE    .TXT not found.\n");
+    EXPECT_EQ(r.Err, "diskwright-cli: " + img + ": NOPE    .TXT not found.\n");
 
     fs::create_directory(at("out"));
     r = run({"get", img, "*", at("out"), "--trim"});
@@ -115,7 +115,7 @@ TEST_F(Cli, EraseUneraseSortInit) {
     CliRun r = run({"rm", img, "z.com", "nothere"});
     EXPECT_EQ(r.Status, 1);
     EXPECT_EQ(r.Out, "Z       .COM erased\n");
-    EXPECT_EQ(r.Err, "NOTHERE .    not found\n");
+    EXPECT_EQ(r.Err, "diskwright-cli: " + img + ": NOTHERE .    not found\n");
     EXPECT_EQ(run({"ls", img}).Out.find("Z       .COM"), std::string::npos);
     r = run({"unrm", img, "Z.COM"});
     EXPECT_EQ(r.Status, 0);

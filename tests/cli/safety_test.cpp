@@ -142,10 +142,10 @@ TEST_F(CliSafety, PutRefusesPipesDevicesAndOversizedFilesAtOnce) {
     struct {
         std::string Args, Err;
     } cases[] = {
-        {"pipe", "pipe could not be read: not a regular file.\n"},
-        {"/dev/null", "/dev/null could not be read: not a regular file.\n"},
-        {"huge.bin", "HUGE    .BIN could not be saved: Not enough free space on volume.\n"},
-        {"pipe --as '*.*'", "pipe could not be read: not a regular file.\n"},
+        {"pipe", "diskwright-cli: img.vol: pipe could not be read: not a regular file.\n"},
+        {"/dev/null", "diskwright-cli: img.vol: /dev/null could not be read: not a regular file.\n"},
+        {"huge.bin", "diskwright-cli: img.vol: HUGE    .BIN could not be saved: Not enough free space on volume.\n"},
+        {"pipe --as '*.*'", "diskwright-cli: img.vol: pipe could not be read: not a regular file.\n"},
     };
     for (const auto &c : cases) {
         ShellRun r = sh("timeout 10 $CLI put img.vol " + c.Args);
@@ -154,7 +154,7 @@ TEST_F(CliSafety, PutRefusesPipesDevicesAndOversizedFilesAtOnce) {
         EXPECT_EQ(r.Out, "") << c.Args;
     }
     setbinarytofile(at("ok.txt"), Text("fine"));
-    EXPECT_EQ(sh("$CLI put img.vol ok.txt --as '*.*'").Err, "*.*: not a valid CP/M name.\n");
+    EXPECT_EQ(sh("$CLI put img.vol ok.txt --as '*.*'").Err, "diskwright-cli: img.vol: *.*: not a valid CP/M name.\n");
     setbinarytofile(at("a\nb\x1b.txt"), Text("control"));
     EXPECT_EQ(sh("$CLI put img.vol 'a\nb\x1b.txt'").Out, "AB      .TXT saved on CP/M volume.\n");
     // An image above 1 GiB is refused before it is read.
@@ -175,9 +175,9 @@ TEST_F(CliSafety, NamesTypingCannotReproduceStayReachable) {
     EXPECT_EQ(r.Out, "readme  .txt saved as out/readme.txt\n-10/7/87.R21 saved as out/-10_7_87.R21\n"
                      "A/B     .TXT saved as out/A_B.TXT\nA_B     .TXT saved as out/A_B~1.TXT\n");
     EXPECT_EQ(gettextfromfile(at("out/A_B~1.TXT")).bytes().substr(0, 5), "under");
-    EXPECT_EQ(sh("$CLI type img.vol -10/7/87.R21").Out, "dated\n");
+    EXPECT_EQ(sh("$CLI type img.vol -- -10/7/87.R21").Out, "dated\n");
     EXPECT_EQ(sh("$CLI type img.vol readme.txt").Out, "lower\n");
-    EXPECT_EQ(sh("$CLI rm img.vol readme.txt '-10/7/87.R21'").Out, "readme  .txt erased\n-10/7/87.R21 erased\n");
+    EXPECT_EQ(sh("$CLI rm img.vol -- readme.txt '-10/7/87.R21'").Out, "readme  .txt erased\n-10/7/87.R21 erased\n");
 }
 
 TEST_F(CliSafety, ControlCharactersInCaretNotationOnATerminal) {
