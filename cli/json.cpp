@@ -1,5 +1,6 @@
 // The JSON documents of info, ls and check --json: one object each, keys in
 // a fixed order, numbers as integers, names as the listing shows them.
+#include <algorithm>
 #include <cstdio>
 
 #include "check.h"
