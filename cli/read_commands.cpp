@@ -83,7 +83,19 @@ template <typename Show> static int eachFile(const cli_Args &args, const char *c
 }
 
 int cli_Blocks(const cli_Args &args) {
-    return eachFile(args, "blocks", [](const cpm_Volume &v, const Text &name) { printLines(cpm_BlocksLines(v, name)); });
+    // The B(locks screen finds names as stored: a file with attribute bits in
+    // its type bytes is not found there, and is refused here the same way.
+    bool refused = false;
+    int status = eachFile(args, "blocks", [&](const cpm_Volume &v, const Text &name) {
+        std::vector<std::string> lines = cpm_BlocksLines(v, name);
+        if (!lines.empty() && lines.back() == cpm_DisplayString(name) + " not found") {
+            cli_Fail(args[0], lines.back());
+            refused = true;
+        } else {
+            printLines(lines);
+        }
+    });
+    return refused ? cli_Refused : status;
 }
 
 // The dump of a piece at `offset` in the file: the engine's lines with the

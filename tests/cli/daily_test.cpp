@@ -123,6 +123,13 @@ TEST_F(CliDaily, WildcardsForEveryCommandThatTakesNames) {
     EXPECT_TRUE(has(sh("$CLI ls img.vol").Out, "2 files"));
     EXPECT_EQ(sh("$CLI unrm img.vol 'p*' '*.bak'").Out, "PIP     .COM unerased\nOLD     .BAK unerased\n");
     EXPECT_EQ(sh("$CLI rm img.vol '*.XYZ'").Status, 1);
+    // A file whose blocks another file took since stays erased, whole.
+    setbinarytofile(at("new.dat"), pattern(9000));
+    ASSERT_EQ(sh("$CLI rm img.vol big.dat && $CLI put img.vol new.dat").Status, 0);
+    r = sh("$CLI unrm img.vol 'B*'");
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_EQ(r.Err, "diskwright-cli: img.vol: BIG     .DAT could not be unerased: Blocks used by another file.\n");
+    EXPECT_EQ(sh("$CLI check img.vol").Status, 0);
 }
 
 TEST_F(CliDaily, TextFilesRoundTrip) {
