@@ -1,11 +1,15 @@
 // libFuzzer target: arbitrary bytes as a volume image, then everything the
-// volume manager and diskwright-cli do with one: listings, sector map,
-// blocks, reading and dumping every file, writing a file, erasing,
-// unerasing, sorting, initialising and saving.  Beyond "no crash, no
+// volume manager and diskwright-cli do with one: listings, sector map, the
+// consistency check, wildcards, blocks, reading and dumping every file,
+// writing a file, erasing, unerasing, sorting, initialising and saving.  Beyond "no crash, no
 // sanitizer report" it checks the engine's own promises: the lists always
 // describe the image, refused operations leave it unchanged, a saved image
 // loads back to the same contents.
+#include <algorithm>
+
+#include "check.h"
 #include "fuzz_engine.h"
+#include "patterns.h"
 #include "screen_text.h"
 
 #define FUZZ_CHECK(cond) \
@@ -36,6 +40,9 @@ static void readEverything(const cpm_Volume &v) {
     cpm_DirectoryLines(v, 1);
     cpm_DirectoryLines(v, 2);
     cpm_SectorMapLines(v);
+    cpm_CheckVolume(v);
+    int listed = int(std::count_if(v.Sizes.begin(), v.Sizes.end(), [](int s) { return s >= 0; }));
+    FUZZ_CHECK(int(cpm_MatchFiles(v, Text("*")).size()) == listed);
     int shown = 0;
     for (int i = 0; i < v.DirEntries; i++) {
         if (v.Sizes[size_t(i)] < 0) continue;
