@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "patterns.h"
+
 // Exit statuses.
 constexpr int cli_Ok = 0;
 constexpr int cli_Refused = 1;
@@ -111,7 +113,6 @@ std::string cli_Shown(const std::string &line, int fd);
 
 // --- names and patterns (patterns.cpp) ---------------------------------------
 
-#include "patterns.h"
 // The listed files a typed name or pattern stands for; none (and a refusal
 // line) when it stands for no file.
 std::vector<cpm_FileMatch> cli_Matches(const std::string &image, const cpm_Volume &volume, const std::string &typed);
