@@ -18,7 +18,7 @@
 #include "windows.h"
 
 // Browser height for the transfers: the window's text lines less ten.
-static int listHeight(uint8_t w) { return t_WindowPos(w, 7) - 10; }
+static int listHeight(uint8_t w) { return t_WindowPos(w, t_PosTextHeight) - 10; }
 
 // Reads a whole host file; the error text when it cannot be read (a missing
 // or unreadable file, or a folder) instead of taking it for an empty file.
