@@ -2,7 +2,6 @@
 #include <algorithm>
 
 #include "screen_text.h"
-#include "line_builder.h"
 
 static std::string grouped(long long value, int width) { return t_NumberString(value, U' ', width, true); }
 
@@ -54,35 +53,36 @@ std::string cpm_ListingSummary(const cpm_Volume &volume, int files) {
            grouped((long long)volume.VolumeKB - volume.UsedKB, 1) + "K free.";
 }
 
-std::vector<std::string> cpm_DirectoryLines(const cpm_Volume &volume, int mode) {
-    cpm_LineBuilder out;
-    out.Print(cpm_VolumeHeading(volume));
-    out.Cr();
-    out.Cr();
+// Appends an entry's text, which starts with its name, to the line.
+static void addEntry(cpm_ListingLine &line, const cpm_Volume &volume, int i, const std::string &text) {
+    line.Names.push_back({t_Length(line.Text), t_Length(cpm_DisplayString(volume.Names[size_t(i)])), i});
+    line.Text += text;
+}
+
+std::vector<cpm_ListingLine> cpm_DirectoryListing(const cpm_Volume &volume, cpm_ListingMode mode) {
+    std::vector<cpm_ListingLine> lines{{cpm_VolumeHeading(volume), {}}, {}};
     int files = 0, column = 1;
-    int count = int(volume.Sizes.size());
-    for (int i = 0; i < count; i++) {
+    for (int i = 0; i < int(volume.Sizes.size()); i++) {
         if (!cpm_IsListed(volume, i)) continue;
         files++;
-        if (mode == 2) {
-            out.Print(cpm_LongEntryText(volume, i));
-            out.Cr();
+        if (mode == cpm_LongListing) {
+            addEntry(lines.emplace_back(), volume, i, cpm_LongEntryText(volume, i));
             continue;
         }
         if (cpm_IsSystemFile(volume, i)) continue;
-        out.Print(cpm_ShortEntryText(volume, i));
-        if (column < 4) {
-            out.Print(" | ");
-            column++;
-        } else {
-            out.Cr();
-            column = 1;
-        }
+        if (column == 1) lines.emplace_back();
+        addEntry(lines.back(), volume, i, cpm_ShortEntryText(volume, i) + (column < 4 ? " | " : ""));
+        column = column % 4 + 1;
     }
-    if (mode != 2 && column != 1) out.Cr();
-    if (files != 0) out.Cr();
-    out.Print(cpm_ListingSummary(volume, files));
-    return out.Finish();
+    if (files != 0) lines.emplace_back();
+    lines.push_back({cpm_ListingSummary(volume, files), {}});
+    return lines;
+}
+
+std::vector<std::string> cpm_DirectoryLines(const cpm_Volume &volume, cpm_ListingMode mode) {
+    std::vector<std::string> texts;
+    for (const cpm_ListingLine &line : cpm_DirectoryListing(volume, mode)) texts.push_back(line.Text);
+    return texts;
 }
 
 std::string cpm_HostName(const Text &displayName) {

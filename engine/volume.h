@@ -54,8 +54,9 @@ const cpm_Geometry &cpm_GeometryOf(cpm_Format format);
 
 // --- the volume record ----------------------------------------------------------
 
-// The open volume.  The fields up to Attributes are the volume record's, in its
-// order; Format is the engine's own addition (the file order for saving).
+// The open volume: the image in memory, its geometry and usage, and the lists
+// of the directory entries; Format is the sector order of the file it came
+// from, kept for saving it back the same way.
 struct cpm_Volume {
     Text Image;                        // the whole image, in CP/M logical order
     std::string Path;                  // host path; "" = no volume open

@@ -28,8 +28,8 @@ struct Command {
 
 static const Command commands[] = {
     {'V', false, Clears::EndOfWindow, cpm_CommandVolume},
-    {'D', true, Clears::EndOfWindow, [] { cpm_ListDirectory(cpm_CurrentVolume, 1); }},
-    {'L', true, Clears::EndOfWindow, [] { cpm_ListDirectory(cpm_CurrentVolume, 2); }},
+    {'D', true, Clears::EndOfWindow, [] { cpm_ListDirectory(cpm_CurrentVolume, cpm_ShortListing); }},
+    {'L', true, Clears::EndOfWindow, [] { cpm_ListDirectory(cpm_CurrentVolume, cpm_LongListing); }},
     {'S', true, Clears::EndOfWindow, [] { cpm_ShowSectorMap(cpm_CurrentVolume); }},
     {'B', true, Clears::EndOfLine, cpm_CommandBlocks},
     {'N', false, Clears::EndOfWindow, cpm_CommandNew},
