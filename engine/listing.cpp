@@ -17,7 +17,8 @@ bool cpm_IsListed(const cpm_Volume &volume, int i) {
     return volume.Sizes[size_t(i)] >= 0 && !name.empty() && name[0] != 0xE5;
 }
 
-bool cpm_IsSystemFile(const cpm_Volume &volume, int i) {
+// Entry i has the S attribute (D counts it but does not show it).
+static bool isSystemFile(const cpm_Volume &volume, int i) {
     if (i < 0 || size_t(i) >= volume.Attributes.size()) return false;
     const auto &a = volume.Attributes[size_t(i)].Elements;
     return std::find(a.begin(), a.end(), uint8_t('S')) != a.end();
@@ -28,7 +29,8 @@ long long cpm_SizeK(const cpm_Volume &volume, long long size) {
     return ((size - 1) / bs + 1) * bs / 1024;
 }
 
-std::string cpm_ShortEntryText(const cpm_Volume &volume, int i) {
+// D cell: the 12-byte name, then the size in K, width 4.
+static std::string shortEntryText(const cpm_Volume &volume, int i) {
     return cpm_DisplayString(volume.Names[size_t(i)]) + grouped(cpm_SizeK(volume, volume.Sizes[size_t(i)]), 4);
 }
 
@@ -69,9 +71,9 @@ std::vector<cpm_ListingLine> cpm_DirectoryListing(const cpm_Volume &volume, cpm_
             addEntry(lines.emplace_back(), volume, i, cpm_LongEntryText(volume, i));
             continue;
         }
-        if (cpm_IsSystemFile(volume, i)) continue;
+        if (isSystemFile(volume, i)) continue;
         if (column == 1) lines.emplace_back();
-        addEntry(lines.back(), volume, i, cpm_ShortEntryText(volume, i) + (column < 4 ? " | " : ""));
+        addEntry(lines.back(), volume, i, shortEntryText(volume, i) + (column < 4 ? " | " : ""));
         column = column % 4 + 1;
     }
     if (files != 0) lines.emplace_back();

@@ -21,12 +21,8 @@ std::string cpm_DisplayString(const Text &name);
 std::string cpm_VolumeHeading(const cpm_Volume &volume);
 // Entry i is listed: Sizes[i] >= 0 and the name does not start with 0xE5.
 bool cpm_IsListed(const cpm_Volume &volume, int entry);
-// Entry i has the S attribute (D counts it but does not show it).
-bool cpm_IsSystemFile(const cpm_Volume &volume, int entry);
 // A byte size rounded up to whole blocks, in KB (size 0 shows one block).
 long long cpm_SizeK(const cpm_Volume &volume, long long size);
-// D cell: the 12-byte name (first 12 characters), then the size in K, width 4.
-std::string cpm_ShortEntryText(const cpm_Volume &volume, int entry);
 // L line: name (first 12 characters), "  24K  24.320 Bytes  #  5  R/W  (1 Extension)".
 std::string cpm_LongEntryText(const cpm_Volume &volume, int entry);
 // "12 files, 96K used, 32K free."
