@@ -42,7 +42,7 @@ int cli_Ls(const cli_Args &given) {
     if (args.size() != 1) return cli_UsageOf("ls");
     cpm_Volume v;
     if (!cli_OpenToRead(args[0], v)) return cli_Refused;
-    printLines(cpm_DirectoryLines(v, longList ? 2 : 1));
+    printLines(cpm_DirectoryLines(v, longList ? cpm_LongListing : cpm_ShortListing));
     return cli_Ok;
 }
 

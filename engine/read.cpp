@@ -1,15 +1,7 @@
 // Reading a file's blocks.
 #include <algorithm>
-#include <cstdio>
 
 #include "entries.h"
-
-// Eight upper-case hexadecimal digits.
-static std::string hex8(long long value) {
-    char buf[16];
-    snprintf(buf, sizeof buf, "%08llX", (unsigned long long)value & 0xFFFFFFFFull);
-    return buf;
-}
 
 // The text blank-padded to a display name without any other change: the part
 // before the last point to 8 bytes, the rest to 3; "" when it does not fit.
@@ -57,8 +49,8 @@ cpm_FileData cpm_LoadFile(const cpm_Volume &volume, const Text &name) {
             const uint8_t *from = volume.Image.data() + start;
             file.Data.Elements.insert(file.Data.Elements.end(), from, from + volume.BlockSize);
             if (cpm_Diagnostics())
-                cpm_Diag("cpm_LoadFile: Block = " + std::to_string(b) + ", Start = $" + hex8(start) + ", Ende = $" +
-                         hex8(start + volume.BlockSize - 1));
+                cpm_Diag("cpm_LoadFile: Block = " + std::to_string(b) + ", Start = $" + t_Hex8(start) + ", Ende = $" +
+                         t_Hex8(start + volume.BlockSize - 1));
         }
     }
     return file;

@@ -103,9 +103,10 @@ extern const char *const cpm_NibblesMessage;    // "Nibble images are not suppor
 
 // --- the volume record ----------------------------------------------------------
 
-// The open volume.  The fields up to Attributes are the volume record's, in its
-// order; the fields after them are the engine's own additions: how the file
-// was read, so that saving writes it back the same way.
+// The open volume: the image in memory, its geometry and usage, and the lists
+// of the directory entries; the fields after Attributes say how the file was
+// read (format, sector order, container), so that saving writes it back the
+// same way.
 struct cpm_Volume {
     Text Image;                        // the whole image, in CP/M logical order
     std::string Path;                  // host path; "" = no volume open

@@ -35,15 +35,15 @@ void cpm_CommandChanges() {
 
 // Erases (user 0xE5) or unerases (user 0) the typed file and reports it over
 // the typed name.
-static void setFileUser(const std::string &answer, uint8_t user, bool nameInMode4) {
+static void setFileUser(const std::string &answer, uint8_t user, bool controlsVisible) {
     uint8_t w = cpm_Window();
     cpm_SetUserResult r = cpm_SetFileUser(cpm_CurrentVolume, cpm_TypedName(answer), user);
     cpm_CurrentVolume = std::move(r.Volume);
     t_CursorUp(w);
     t_Htab(w, 24);
-    if (nameInMode4) t_DisplayMode(w, 4);
+    if (controlsVisible) t_DisplayMode(w, t_DisplayRedControls);
     t_Print(w, r.Name);
-    if (nameInMode4) t_DisplayMode(w, 0);
+    if (controlsVisible) t_DisplayMode(w, t_DisplayNormal);
     const char *done = user == 0 ? " unerased" : " erased";
     if (!r.Found) t_Print(w, " not found");
     else if (!r.Message.empty()) t_Print(w, std::string(user == 0 ? " not unerased: " : " not erased: ") + r.Message);
@@ -109,7 +109,7 @@ void cpm_CommandNew() {
     }
     std::string sizeText = t_NumberString(size, ' ', 1, true);
     std::string path = f_CatSave(w, "", "New CP/M Volume (" + sizeText + "K)", "Save as:", "default.vol", 5,
-                                 t_WindowPos(w, 7) - 10, 60, 0);
+                                 t_WindowPos(w, t_PosTextHeight) - 10, 60, 0);
     if (path.empty()) return;
     t_Vtab(w, 5);
     t_Htab(w, 1);

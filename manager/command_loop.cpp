@@ -30,8 +30,8 @@ struct Command {
 
 static const Command commands[] = {
     {'V', false, false, Clears::EndOfWindow, cpm_CommandVolume},
-    {'D', true, false, Clears::EndOfWindow, [] { cpm_ListDirectory(cpm_CurrentVolume, 1); }},
-    {'L', true, false, Clears::EndOfWindow, [] { cpm_ListDirectory(cpm_CurrentVolume, 2); }},
+    {'D', true, false, Clears::EndOfWindow, [] { cpm_ListDirectory(cpm_CurrentVolume, cpm_ShortListing); }},
+    {'L', true, false, Clears::EndOfWindow, [] { cpm_ListDirectory(cpm_CurrentVolume, cpm_LongListing); }},
     {'S', true, false, Clears::EndOfWindow, [] { cpm_ShowSectorMap(cpm_CurrentVolume); }},
     {'B', true, false, Clears::EndOfLine, cpm_CommandBlocks},
     {'N', false, false, Clears::EndOfWindow, cpm_CommandNew},

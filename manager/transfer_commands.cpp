@@ -17,7 +17,7 @@
 #include "windows.h"
 
 // Browser height for the transfers: the window's text lines less ten.
-static int listHeight(uint8_t w) { return t_WindowPos(w, 7) - 10; }
+static int listHeight(uint8_t w) { return t_WindowPos(w, t_PosTextHeight) - 10; }
 
 // Stores one host file on the volume and prints the outcome.  Only a regular
 // file is read (a pipe is never waited for), and only once the volume is

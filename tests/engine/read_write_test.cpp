@@ -28,7 +28,7 @@ struct WriteCase {
     int ListedSize;
 };
 
-TEST(SaveFile, EntriesOfThePartsExamples) {
+TEST(SaveFile, EntriesExtentsAndRecordCounts) {
     const WriteCase cases[] = {
         {"40000 bytes, 2K blocks, 8-bit", freshPlain(256), 40000, {{1, 0, 128, 16}, {2, 0, 57, 4}}, 40064},
         {"40000 bytes, 140K", fresh140(), 40000, {{0, 0, 128, 16}, {1, 0, 128, 16}, {2, 0, 57, 8}}, 40064},

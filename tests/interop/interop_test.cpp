@@ -277,7 +277,7 @@ TEST_P(Interop, CpmtoolsWritesEngineReads) {
         EXPECT_TRUE(std::equal(want.Elements.begin(), want.Elements.end(), file.Data.Elements.begin()));
     }
     // The engine's listing counts every file cpmtools wrote.
-    std::vector<std::string> lines = cpm_DirectoryLines(v, 2);
+    std::vector<std::string> lines = cpm_DirectoryLines(v, cpm_LongListing);
     EXPECT_EQ(lines.back().substr(0, lines.back().find(' ')), std::to_string(sizes.size()));
 }
 

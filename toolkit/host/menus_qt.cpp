@@ -16,6 +16,7 @@
 #include "app_delegate.h"
 #include "bell_sound.h"
 #include "display_host.h"
+#include "events.h"
 #include "key_qt.h"
 #include "menus.h"
 #include "quit.h"
@@ -281,7 +282,7 @@ void t_MenuEventHandler(QObject *sender) {
     auto *action = qobject_cast<QAction *>(sender);
     QMenu *menu = action ? menuOf(action) : nullptr;
     if (menu) {
-        event.Kind = 3;
+        event.Kind = t_EventMenu;
         event.MenuTitle = menu->title().toStdString();
         event.ItemTitle = action->text().toStdString();
         QKeySequence key = action->shortcut();

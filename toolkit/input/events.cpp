@@ -25,12 +25,10 @@ static std::mutex queueLock;
 static std::deque<t_Event> keyQueue;
 static std::deque<t_Event> mouseQueue;
 
-static std::mutex handlerLock;
-static std::function<void()> programMouseHandler = [] {};
+static t_Shared<std::function<void()>> programMouseHandler{[] {}};
 
 void t_SetProgramMouseHandler(std::function<void()> handler) {
-    std::lock_guard<std::mutex> hold(handlerLock);
-    programMouseHandler = handler ? std::move(handler) : [] {};
+    programMouseHandler.Set(handler ? std::move(handler) : [] {});
 }
 
 // --- queue primitives -------------------------------------------------------------
@@ -121,7 +119,7 @@ static void translateKey(uint8_t n, int key, const std::string &characters, uint
     }
     if (r.Outcome != t_KeyOutcome::Event) return;
     t_Event e;
-    e.Kind = 1;
+    e.Kind = t_EventKey;
     e.Index = key;
     e.Description = characters;
     e.Value = r.Value;
@@ -160,7 +158,7 @@ static void mouseEventHandler(uint8_t n, double x, double y, int buttons, uint32
         clickX = cx < 0 ? -1 : cx >= w.Width ? -2 : cx;
         clickY = cy < 0 ? -1 : cy >= w.Height ? -2 : cy;
         t_Event e;
-        e.Kind = 2;
+        e.Kind = t_EventMouse;
         e.Index = buttons;
         e.WindowX = windowX;
         e.WindowY = windowY;
@@ -174,12 +172,7 @@ static void mouseEventHandler(uint8_t n, double x, double y, int buttons, uint32
     }
     t_Log("t_MouseEventHandler: " + which + " window, X = " + std::to_string(clickX) +
           ", Y = " + std::to_string(clickY));
-    std::function<void()> handler;
-    {
-        std::lock_guard<std::mutex> hold(handlerLock);
-        handler = programMouseHandler;
-    }
-    t_RunAsync([handler] {
+    t_RunAsync([handler = programMouseHandler.Get()] {
         if (t_ThreadNumber() >= 3) t_NameThread("t_EventMouse");
         handler();
     });
@@ -256,7 +249,7 @@ void t_TypeString(const std::string &text) {
     std::lock_guard<std::mutex> hold(queueLock);
     for (char32_t c : t_Decode(text)) {
         t_Event e;
-        e.Kind = 1;
+        e.Kind = t_EventKey;
         e.Description = t_EncodeChar(c);
         e.Value = int(c);
         e.Window = 1;
@@ -267,15 +260,8 @@ void t_TypeString(const std::string &text) {
 }
 
 t_CellPosition t_GetMouseText(uint8_t window) {
-    if (window > 7) {
-        t_Log("t_GetMouseText: Window is not a graphic window.");
-        return {};
-    }
-    const t_Window &w = t_WindowTable[window];
-    if (!t_MemoryReady || !w.Initialized || w.TextMemoryStart < 0) {
-        t_Log("t_GetMouseText: Window #" + std::to_string(window) + " not initialized.");
-        return {};
-    }
+    const t_Window *w = t_GuardWindow("t_GetMouseText", window, t_Need::Text);
+    if (!w) return {};
     t_Event e;
     {
         std::lock_guard<std::mutex> hold(queueLock);
@@ -287,6 +273,6 @@ t_CellPosition t_GetMouseText(uint8_t window) {
         t_MouseEventAvailable = !mouseQueue.empty();
     }
     t_CurrentMouseEvent = e;
-    int fw = w.Font.Width, fh = w.Font.Height;
+    int fw = w->Font.Width, fh = w->Font.Height;
     return {(fw == 0 ? 0 : e.ClickX / fw) + 1, (fh == 0 ? 0 : e.ClickY / fh) + 1};
 }

@@ -8,8 +8,17 @@
 #include <string>
 #include <vector>
 
+// What an event is: t_Event.Kind, and t_MenuEvent.Kind for the menu events.
+enum : int {
+    t_EventButton = 0,     // a button press (a menu event with every other field empty)
+    t_EventKey = 1,
+    t_EventMouse = 2,
+    t_EventMenu = 3,       // a menu choice
+    t_EventFileOpen = 4,
+};
+
 struct t_Event {
-    int Kind = 0;   // 1 key, 2 mouse, 4 file open
+    int Kind = 0;   // t_EventKey, t_EventMouse or t_EventFileOpen
     int Index = 0;
     std::string Description;
     int Value = 0;

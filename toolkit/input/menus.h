@@ -10,9 +10,11 @@
 #include <string>
 #include <vector>
 
-// One menu choice (Kind 3) or button press (Kind 0, every other field empty).
+#include "events.h"
+
+// One menu choice or button press.
 struct t_MenuEvent {
-    int Kind = 0;
+    int Kind = t_EventButton;   // or t_EventMenu
     std::string MenuTitle;
     std::string ItemTitle;
     std::string ItemKeyChar;
@@ -95,8 +97,8 @@ void t_SetWindowActionHandler(std::function<void()> handler);
 
 // --- what happens to a menu choice (main thread) ---------------------------------
 // Runs the built-in action of the event's tag, or starts the program menu
-// handler when there is none; the event is queued in every case.  Kind 0
-// (a button) always goes to the program.
+// handler when there is none; the event is queued in every case.  A button
+// press (t_EventButton) always goes to the program.
 void t_MenuEventDispatch(t_MenuEvent event);
 // Carries out one built-in action of the record at that index.
 void t_RunMenuAction(int index);

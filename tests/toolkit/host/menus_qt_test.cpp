@@ -157,7 +157,7 @@ TEST_F(QtMenus, ShowAndHideWindowOneWithoutTheProgramHandler) {
     EXPECT_FALSE(ran);
     std::vector<t_MenuEvent> queue = t_MenuEventQueue();
     ASSERT_EQ(queue.size(), 2u);
-    EXPECT_EQ(queue[0].Kind, 3);
+    EXPECT_EQ(queue[0].Kind, t_EventMenu);
     EXPECT_EQ(queue[0].MenuTitle, "Window");
     EXPECT_EQ(queue[0].ItemTitle, "Show Screen 1");
     EXPECT_EQ(queue[0].ItemAction, 215);
@@ -186,7 +186,7 @@ TEST_F(QtMenus, AnItemWithTagZeroQueuesAndStartsTheProgramHandler) {
     EXPECT_TRUE(settle([&] { return ran.load(); }));
     ASSERT_EQ(t_MenuEventQueueSize(), 1u);
     t_MenuEvent e = t_MenuEventQueue()[0];
-    EXPECT_EQ(e.Kind, 3);
+    EXPECT_EQ(e.Kind, t_EventMenu);
     EXPECT_EQ(e.MenuTitle, "Program");
     EXPECT_EQ(e.ItemTitle, "Run");
     EXPECT_EQ(e.ItemAction, 0);
@@ -202,7 +202,7 @@ TEST_F(QtMenus, AButtonMakesAnEmptyEventForTheProgram) {
     t_MenuEventHandler(&button);
     EXPECT_TRUE(settle([&] { return ran.load(); }));
     t_MenuEvent e = t_MenuEventQueue().at(0);
-    EXPECT_EQ(e.Kind, 0);
+    EXPECT_EQ(e.Kind, t_EventButton);
     EXPECT_TRUE(e.MenuTitle.empty() && e.ItemTitle.empty() && e.ItemKeyChar.empty());
     EXPECT_EQ(e.Time, 0);
 }
