@@ -96,7 +96,7 @@ static int setUser(const cli_Args &args, uint8_t user, const char *command, cons
 }
 
 int cli_Rm(const cli_Args &args) { return setUser(args, cpm_ErasedUser, "rm", "erased"); }
-int cli_Unrm(const cli_Args &args) { return setUser(args, cpm_UserNumber, "unrm", "unerased"); }
+int cli_Unrm(const cli_Args &args) { return setUser(args, 0, "unrm", "unerased"); }
 
 int cli_Sort(const cli_Args &args) {
     if (args.size() != 3 || (args[1] != "names" && args[1] != "size") || (args[2] != "asc" && args[2] != "desc"))
