@@ -175,8 +175,9 @@ bool t_InputFilter::eventFilter(QObject *watched, QEvent *event) {
         // Keypad keys are the program's (Ctrl-keypad and Alt-keypad digits):
         // no menu key written with a main-row digit may take them.
         auto *key = static_cast<QKeyEvent *>(event);
-        if (key->modifiers() & Qt::KeypadModifier) key->accept();
-        return false;
+        if (!(key->modifiers() & Qt::KeypadModifier)) return false;
+        key->accept();
+        return true;
     }
     case QEvent::KeyPress: {
         auto *key = static_cast<QKeyEvent *>(event);
