@@ -8,7 +8,8 @@ static std::string grouped(long long value, int width) { return t_NumberString(v
 std::string cpm_DisplayString(const Text &name) { return t_TextToString(name); }
 
 std::string cpm_VolumeHeading(const cpm_Volume &volume) {
-    return "Volume Name: " + t_PathFileName(volume.Path) + " (" + std::to_string(volume.VolumeKB) + "K)";
+    std::string heading = "Volume Name: " + t_PathFileName(volume.Path) + " (" + std::to_string(volume.VolumeKB) + "K)";
+    return volume.User == 0 ? heading : heading + ", User " + std::to_string(volume.User);
 }
 
 bool cpm_IsListed(const cpm_Volume &volume, int i) {

@@ -17,7 +17,8 @@
 
 // A 12-byte display name as a host string.
 std::string cpm_DisplayString(const Text &name);
-// "Volume Name: " + file name of Path + " (" + VolumeKB + "K)".
+// "Volume Name: " + file name of Path + " (" + VolumeKB + "K)", and
+// ", User 5" after it when the volume shows a user area other than 0.
 std::string cpm_VolumeHeading(const cpm_Volume &volume);
 // Entry i is listed: Sizes[i] >= 0 and the name does not start with 0xE5.
 bool cpm_IsListed(const cpm_Volume &volume, int entry);
@@ -60,7 +61,9 @@ std::string cpm_SectorMapSummary(const cpm_Volume &volume);
 std::vector<std::string> cpm_SectorMapLines(const cpm_Volume &volume);
 // The B(locks screen for a typed name (already in capitals), wrapped at `width`
 // columns as the 80-column window wraps it; an empty name gives no lines.
-std::vector<std::string> cpm_BlocksLines(const cpm_Volume &volume, const Text &name, int width = 80);
+// It lists the entries of the name in the user area and the erased ones.
+std::vector<std::string> cpm_BlocksLines(const cpm_Volume &volume, const Text &name, int width = 80,
+                                         int user = cpm_ListedUser);
 
 // --- transfers ----------------------------------------------------------------
 

@@ -13,12 +13,18 @@
 static const std::string fileExists = "File exists.";
 static const std::string directoryFull = "Directory full.";
 static const std::string noSpace = "Not enough free space on volume.";
+static const std::string noUserArea = "No such user area.";
 
-// Any entry, in use or not, with the same display name.
-static bool nameTaken(const cpm_Volume &volume, const Text &name) {
+// An entry of the user area, an erased entry (which unerasing may bring back
+// into any user area) or the user area's password entry (user + 16) with the
+// same display name.  Files of other user areas may have the name.
+static bool nameTaken(const cpm_Volume &volume, const Text &name, int user) {
     int present = cpm_PresentEntries(volume);
-    for (int i = 0; i < present; i++)
-        if (cpm_NameIs(cpm_EntryBytes(volume, i), name, false)) return true;
+    for (int i = 0; i < present; i++) {
+        const uint8_t *e = cpm_EntryBytes(volume, i);
+        bool mine = e[0] == user || e[0] == cpm_ErasedUser || e[0] == user + cpm_UserAreas;
+        if (mine && cpm_NameIs(e, name, false)) return true;
+    }
     return false;
 }
 
@@ -57,9 +63,10 @@ static Needs needsOf(const cpm_Volume &volume, long long length) {
 }
 
 // The refusal for a converted name and a length, in the order the checks come.
-static std::string refusal(const cpm_Volume &volume, const Text &cpmName, long long length) {
+static std::string refusal(const cpm_Volume &volume, const Text &cpmName, long long length, int user) {
+    if (user < 0 || user >= cpm_UserAreas) return noUserArea;
     if (blankName(cpmName)) return cpm_InvalidNameMessage;
-    if (nameTaken(volume, cpmName)) return fileExists;
+    if (nameTaken(volume, cpmName, user)) return fileExists;
     Needs needs = needsOf(volume, length);
     if ((long long)freeEntries(volume, size_t(needs.Entries)).size() < needs.Entries) return directoryFull;
     if (length > ((long long)volume.VolumeKB - volume.UsedKB) * 1024) return noSpace;
@@ -67,16 +74,17 @@ static std::string refusal(const cpm_Volume &volume, const Text &cpmName, long l
     return "";
 }
 
-std::string cpm_SaveFileRefusal(const cpm_Volume &volume, const Text &name, long long length) {
+std::string cpm_SaveFileRefusal(const cpm_Volume &volume, const Text &name, long long length, int user) {
     if (name.empty()) return "";
-    return refusal(volume, cpm_MakeName(name), length);
+    return refusal(volume, cpm_MakeName(name), length, cpm_UserOf(volume, user));
 }
 
-cpm_SaveFileResult cpm_SaveFile(cpm_Volume volume, const Text &name, const Text &data) {
+cpm_SaveFileResult cpm_SaveFile(cpm_Volume volume, const Text &name, const Text &data, int user) {
     if (name.empty()) return {std::move(volume), Text(), ""};
+    user = cpm_UserOf(volume, user);
     Text cpmName = cpm_MakeName(name);
     const long long length = (long long)data.size();
-    std::string refused = refusal(volume, cpmName, length);
+    std::string refused = refusal(volume, cpmName, length, user);
     if (!refused.empty()) return {std::move(volume), cpmName, refused};
 
     const long long bs = volume.BlockSize;
@@ -110,7 +118,7 @@ cpm_SaveFileResult cpm_SaveFile(cpm_Volume volume, const Text &name, const Text 
     for (long long k = 0, firstBlock = 0; k < entriesNeeded; k++, firstBlock += blocksPerEntry) {
         uint8_t *e = cpm_EntryBytes(volume, entries[size_t(k)]);
         std::fill(e, e + cpm_EntrySize, uint8_t(0));
-        e[0] = cpm_UserNumber;
+        e[0] = uint8_t(user);
         std::copy_n(cpmName.data(), 8, e + 1);
         std::copy_n(cpmName.data() + 9, 3, e + 9);
         const long long fullBlocksLeft = fullBlocks - firstBlock;

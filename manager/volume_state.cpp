@@ -61,7 +61,9 @@ std::string cpm_AskFileName() {
     return t_InputForm(w, "", "", false, 0, 13);
 }
 
-Text cpm_TypedName(const std::string &answer) { return cpm_TypedFileName(cpm_CurrentVolume, t_StringToText(answer)); }
+Text cpm_TypedName(const std::string &answer) {
+    return cpm_TypedFileName(cpm_CurrentVolume, t_StringToText(answer), cpm_CurrentVolume.User);
+}
 
 std::string cpm_SaveCurrentVolume() {
     // Held to the end: no tool writes between the comparison and the save.

@@ -16,7 +16,7 @@
 std::atomic<bool> t_KeyDown{false}, t_MouseButtonDown{false}, t_RightMouseButtonDown{false};
 std::atomic<bool> t_CapsLockPressed{false}, t_ShiftPressed{false}, t_ControlPressed{false},
     t_OptionPressed{false}, t_CommandPressed{false}, t_FnPressed{false};
-std::atomic<bool> t_EventAvailable{false}, t_MouseEventAvailable{false};
+std::atomic<bool> t_EventAvailable{false}, t_MouseEventAvailable{false}, t_MenuChoiceAvailable{false};
 std::atomic<int> t_MenuEventCount{0};
 t_Event t_CurrentEvent;
 t_Event t_CurrentMouseEvent;
@@ -33,10 +33,30 @@ void t_SetProgramMouseHandler(std::function<void()> handler) {
 
 // --- queue primitives -------------------------------------------------------------
 
+// Menu choices for the program's prompt wait in the key queue among the keys.
+static bool isMenuChoice(const t_Event &e) { return e.Kind == t_MenuChoiceKind; }
+
+// Sets both flags from the queue (queueLock held).
+static void refreshKeyFlags() {
+    bool keys = false, choices = false;
+    for (const t_Event &e : keyQueue) (isMenuChoice(e) ? choices : keys) = true;
+    t_EventAvailable = keys;
+    t_MenuChoiceAvailable = choices;
+}
+
 void t_PostKeyEvent(const t_Event &event) {
     std::lock_guard<std::mutex> hold(queueLock);
     keyQueue.push_back(event);
-    t_EventAvailable = true;
+    refreshKeyFlags();
+}
+
+void t_PostMenuChoice(const std::string &menu, int item) {
+    t_Event e;
+    e.Kind = t_MenuChoiceKind;
+    e.Description = menu;
+    e.Index = item;
+    e.Time = t_NowMs();
+    t_PostKeyEvent(e);
 }
 
 static void postMouseEvent(const t_Event &event) {
@@ -45,16 +65,19 @@ static void postMouseEvent(const t_Event &event) {
     t_MouseEventAvailable = true;
 }
 
-// Takes the oldest key event; false when there is none.
-static bool takeKeyEvent(t_Event &out) {
+// Takes the oldest key event, or with menuChoices the oldest key or menu
+// choice; false when there is none.  Menu choices stay queued for the prompt.
+static bool takeKeyEvent(t_Event &out, bool menuChoices = false) {
     std::lock_guard<std::mutex> hold(queueLock);
-    if (keyQueue.empty()) {
-        t_EventAvailable = false;
+    auto at = keyQueue.begin();
+    while (at != keyQueue.end() && !menuChoices && isMenuChoice(*at)) ++at;
+    if (at == keyQueue.end()) {
+        refreshKeyFlags();
         return false;
     }
-    out = std::move(keyQueue.front());
-    keyQueue.pop_front();
-    t_EventAvailable = !keyQueue.empty();
+    out = std::move(*at);
+    keyQueue.erase(at);
+    refreshKeyFlags();
     return true;
 }
 
@@ -73,6 +96,7 @@ void t_ClearEventQueues() {
     keyQueue.clear();
     mouseQueue.clear();
     t_EventAvailable = false;
+    t_MenuChoiceAvailable = false;
     t_MouseEventAvailable = false;
 }
 
@@ -192,24 +216,37 @@ void viewMouseDown(uint8_t n, double x, double y, int buttons, uint32_t mods, bo
 
 // --- program side -------------------------------------------------------------------
 
-std::string t_GetKey(uint8_t window) {
+// Waits for the next key, or with menuChoices for a key or a menu choice.
+static t_PromptInput getKey(uint8_t window, bool menuChoices) {
+    auto ready = [menuChoices] { return t_EventAvailable || (menuChoices && t_MenuChoiceAvailable); };
     for (;;) {
-        if (!t_EventAvailable) {
+        if (!ready()) {
             t_CursorOn(window);
-            while (!t_EventAvailable) {
+            while (!ready()) {
                 t_ServeQuitRequest();
                 t_SleepMs(10);
             }
             t_CursorOff(window);
         }
         t_Event e;
-        if (!takeKeyEvent(e)) continue;
+        if (!takeKeyEvent(e, menuChoices)) continue;
+        t_PromptInput input;
+        if (isMenuChoice(e)) {
+            input.MenuChoice = true;
+            input.Menu = e.Description;
+            input.Item = e.Index;
+            return input;
+        }
         t_CurrentEvent = e;
         if (e.Value < 0) continue;
-        if (e.Value > 0x10FFFF || (e.Value >= 0xD800 && e.Value <= 0xDFFF)) return "";
-        return t_EncodeChar(char32_t(e.Value));
+        if (e.Value <= 0x10FFFF && (e.Value < 0xD800 || e.Value > 0xDFFF)) input.Key = t_EncodeChar(char32_t(e.Value));
+        return input;
     }
 }
+
+std::string t_GetKey(uint8_t window) { return getKey(window, false).Key; }
+
+t_PromptInput t_GetKeyOrMenuChoice(uint8_t window) { return getKey(window, true); }
 
 int t_GetEvent() {
     t_Event e;
@@ -225,9 +262,9 @@ static t_PauseResult pauseOnKey(int key, bool wait) {
     if (!t_EventAvailable) return result;
     {
         std::lock_guard<std::mutex> hold(queueLock);
-        if (keyQueue.empty() || keyQueue.back().Value != key) return result;
-        keyQueue.clear();
-        t_EventAvailable = false;
+        if (keyQueue.empty() || isMenuChoice(keyQueue.back()) || keyQueue.back().Value != key) return result;
+        std::erase_if(keyQueue, [](const t_Event &e) { return !isMenuChoice(e); });
+        refreshKeyFlags();
     }
     result.Paused = true;
     if (!wait) return result;
@@ -256,7 +293,7 @@ void t_TypeString(const std::string &text) {
         e.Time = now;
         keyQueue.push_back(e);
     }
-    t_EventAvailable = !keyQueue.empty();
+    refreshKeyFlags();
 }
 
 t_CellPosition t_GetMouseText(uint8_t window) {

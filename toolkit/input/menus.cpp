@@ -360,6 +360,11 @@ void t_MenuItemDelete(const std::string &menuTitle, int position) {
     if (h.DeleteMenuItem) t_OnMainThread([&] { h.DeleteMenuItem(menuTitle, index); });
 }
 
+void t_MenuItemCheck(const std::string &menuTitle, int position) {
+    t_MenuHostServices h = host.Get();
+    if (h.CheckMenuItem) t_OnMainThread([&] { h.CheckMenuItem(menuTitle, position); });
+}
+
 std::string t_MenuItemTitle(const std::string &menuTitle, int position) {
     auto items = menuItems(menuTitle);
     if (!items) {

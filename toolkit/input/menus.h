@@ -140,6 +140,8 @@ struct t_MenuHostServices {
     // the empty title), or nothing when there is no such menu.
     std::function<std::optional<std::vector<std::string>>(const std::string &)> MenuItems;
     std::function<void(const std::string &, int)> DeleteMenuItem;
+    // Checks the item at that position of the menu and clears the others' checks.
+    std::function<void(const std::string &, int)> CheckMenuItem;
 };
 void t_SetMenuHostServices(t_MenuHostServices services);
 
@@ -154,6 +156,8 @@ std::string t_SaveFileDialog(const std::string &name, const std::string &title, 
 constexpr int t_LastMenuItem = 65535;
 int t_MenuItemIndex(const std::string &menuTitle, const std::string &itemTitle);
 void t_MenuItemDelete(const std::string &menuTitle, int position);
+// Shows the item at that position as the menu's one checked item.
+void t_MenuItemCheck(const std::string &menuTitle, int position);
 std::string t_MenuItemTitle(const std::string &menuTitle, int position);
 // Removes the items the host adds to the Edit and Window menus on its own.
 void t_MenuCleanUp();
