@@ -113,13 +113,39 @@ std::string cli_Shown(const std::string &line, int fd);
 
 // --- names and patterns (patterns.cpp) ---------------------------------------
 
-// The listed files a typed name or pattern stands for; none (and a refusal
-// line) when it stands for no file.
-std::vector<cpm_FileMatch> cli_Matches(const std::string &image, const cpm_Volume &volume, const std::string &typed);
-// The typed text is a pattern (not the exact name of a stored file).
-bool cli_IsPattern(const cpm_Volume &volume, const std::string &typed);
-// The line before each match of a pattern: "==> HELLO   .TXT <==".
-std::string cli_MatchHeading(const Text &name);
+// A CP/M name argument with its user area: "NAME" (user 0), "N:NAME"
+// (N = 0-15), "*:NAME" (every user area); NAME may be a pattern ("5:*.COM",
+// "*:*").  A prefix that is not a number or "*" leaves the whole argument a
+// name of user 0.
+constexpr int cli_EveryUser = -1;
+struct cli_Name {
+    bool Valid = false;      // false: "16:NAME", ":NAME", "N:" with nothing after it
+    int User = 0;            // 0-15, or cli_EveryUser
+    bool Prefixed = false;   // written with "N:" or "*:"
+    std::string Name;        // the name or pattern without its user prefix
+};
+cli_Name cli_ParseName(const std::string &argument);
+// Reads a user area option value "0".."15"; -1 when it is none.
+int cli_ParseUser(const std::string &value);
+// The line refusing an argument that names no user area's files.
+void cli_BadName(const std::string &argument);
+
+// One file a name argument stands for, with its user area.
+struct cli_Match {
+    int User = 0;
+    cpm_FileMatch File;
+};
+// The listed files a typed name or pattern stands for, user area by user
+// area; none (and a refusal line) when it stands for no file.
+std::vector<cli_Match> cli_Matches(const std::string &image, const cpm_Volume &volume, const cli_Name &name);
+// The argument may stand for several files: a pattern (not the exact name
+// of a stored file), or a name in every user area.
+bool cli_IsPattern(const cpm_Volume &volume, const cli_Name &name);
+// The line before each match of a pattern: "==> HELLO   .TXT <==", with
+// "N:" before the name outside user area 0.
+std::string cli_MatchHeading(const cli_Match &match);
+// A name as the lines show it: "5:HELLO   .TXT" outside user area 0.
+std::string cli_ShownName(int user, const Text &name);
 
 // --- JSON (json.cpp) -------------------------------------------------------------
 
@@ -127,6 +153,7 @@ std::string cli_MatchHeading(const Text &name);
 std::string cli_JsonString(const std::string &text);
 // The documents of info, ls and check --json.
 std::string cli_InfoJson(const cpm_Volume &volume);
-std::string cli_ListingJson(const cpm_Volume &volume);
+// ls --json lists the files of the given user areas in one document.
+std::string cli_ListingJson(const cpm_Volume &volume, const std::vector<int> &users);
 struct cpm_CheckReport;
 std::string cli_CheckJson(const cpm_Volume &volume, const cpm_CheckReport &report);

@@ -72,11 +72,11 @@ std::string cli_InfoJson(const cpm_Volume &v) {
     return m.object();
 }
 
-std::string cli_ListingJson(const cpm_Volume &v) {
-    std::vector<cpm_FileMatch> files = cpm_MatchFiles(v, Text("*"));
-    std::string list = array(
-        files,
-        [&](const cpm_FileMatch &f) {
+std::string cli_ListingJson(const cpm_Volume &volume, const std::vector<int> &users) {
+    std::vector<std::string> files;
+    for (int user : users) {
+        cpm_Volume v = user == volume.User ? volume : cpm_SelectUser(volume, user);
+        for (const cpm_FileMatch &f : cpm_MatchFiles(v, Text("*"))) {
             int main = f.Entries[0];
             long long size = v.Sizes[size_t(main)];
             const Text &letters = v.Attributes[size_t(main)];
@@ -90,10 +90,11 @@ std::string cli_ListingJson(const cpm_Volume &v) {
             m.add("entries", numbers(f.Entries)).str("attributes", letters.bytes());
             m.flag("readOnly", hasLetter(letters, 'R')).flag("system", hasLetter(letters, 'S'));
             m.flag("archived", hasLetter(letters, 'A')).add("blocks", numbers(blocks));
-            return m.object();
-        },
-        ",\n  ");
-    Members m = volumeFacts(v);
+            files.push_back(m.object());
+        }
+    }
+    std::string list = array(files, [](const std::string &f) { return f; }, ",\n  ");
+    Members m = volumeFacts(volume);
     m.add("files", files.empty() ? "[]" : "[\n  " + list.substr(1, list.size() - 2) + "\n]");
     return m.object();
 }

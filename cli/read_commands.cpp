@@ -1,6 +1,8 @@
 // Commands that read an image: info, ls, map, blocks, dump, type, get.
 // dump, type and get to standard output give out what they read a piece at
 // a time instead of building the whole output first.
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstdio>
 
@@ -50,11 +52,29 @@ int cli_Ls(const cli_Args &given) {
     cli_Args args = given;
     bool longList = cli_TakeFlag(args, "-l");
     bool asJson = json(args);
-    if (args.size() != 1) return cli_UsageOf("ls");
+    bool all = cli_TakeFlag(args, "--all");
+    std::string userText;
+    bool hasUser = false;
+    if (!cli_TakeOption(args, "--user", userText, hasUser) || args.size() != 1 || (all && hasUser))
+        return cli_UsageOf("ls");
+    int user = hasUser ? cli_ParseUser(userText) : 0;
+    if (user < 0) return cli_UsageOf("ls");
     cpm_Volume v;
     if (!cli_OpenToRead(args[0], v)) return cli_Refused;
-    if (asJson) cli_Out(cli_ListingJson(v));
-    else printLines(cpm_DirectoryLines(v, longList ? 2 : 1));
+    std::vector<int> users = all ? cpm_UsersWithFiles(v) : std::vector<int>{user};
+    if (users.empty()) users.push_back(0);   // nothing anywhere: user 0's empty listing
+    if (asJson) {
+        cli_Out(cli_ListingJson(v, users));
+        return cli_Ok;
+    }
+    for (size_t k = 0; k < users.size(); k++) {
+        if (users[k] != v.User) v = cpm_SelectUser(std::move(v), users[k]);
+        if (all) {
+            if (k > 0) cli_Out("");
+            cli_Out("User " + std::to_string(users[k]) + ":");
+        }
+        printLines(cpm_DirectoryLines(v, longList ? cpm_LongListing : cpm_ShortListing));
+    }
     return cli_Ok;
 }
 
@@ -66,18 +86,24 @@ int cli_Map(const cli_Args &args) {
     return cli_Ok;
 }
 
-// The files of one typed name or pattern, each with its data, given to
-// `show` in turn; a pattern puts a line with the name before each.
+// The files of one typed name or pattern ("N:" for user area N, "*:" for
+// every one), each given to `show` with its user area in turn; a pattern
+// puts a line with the name before each.
 template <typename Show> static int eachFile(const cli_Args &args, const char *command, Show show) {
     if (args.size() != 2) return cli_UsageOf(command);
+    cli_Name name = cli_ParseName(args[1]);
+    if (!name.Valid) {
+        cli_BadName(args[1]);
+        return cli_Usage;
+    }
     cpm_Volume v;
     if (!cli_OpenToRead(args[0], v)) return cli_Refused;
-    std::vector<cpm_FileMatch> matches = cli_Matches(args[0], v, args[1]);
+    std::vector<cli_Match> matches = cli_Matches(args[0], v, name);
     if (matches.empty()) return cli_Refused;
-    bool headings = cli_IsPattern(v, args[1]);
-    for (const cpm_FileMatch &m : matches) {
-        if (headings) cli_Out(cli_MatchHeading(m.Name));
-        show(v, m.Name);
+    bool headings = cli_IsPattern(v, name);
+    for (const cli_Match &m : matches) {
+        if (headings) cli_Out(cli_MatchHeading(m));
+        show(v, m.File.Name, m.User);
     }
     return cli_Ok;
 }
@@ -86,8 +112,8 @@ int cli_Blocks(const cli_Args &args) {
     // The B(locks screen finds names as stored: a file with attribute bits in
     // its type bytes is not found there, and is refused here the same way.
     bool refused = false;
-    int status = eachFile(args, "blocks", [&](const cpm_Volume &v, const Text &name) {
-        std::vector<std::string> lines = cpm_BlocksLines(v, name);
+    int status = eachFile(args, "blocks", [&](const cpm_Volume &v, const Text &name, int user) {
+        std::vector<std::string> lines = cpm_BlocksLines(v, name, 80, user);
         if (!lines.empty() && lines.back() == cpm_DisplayString(name) + " not found") {
             cli_Fail(args[0], lines.back());
             refused = true;
@@ -113,8 +139,8 @@ static Text slice(const Text &data, size_t from, size_t to) {
 }
 
 int cli_Dump(const cli_Args &args) {
-    return eachFile(args, "dump", [](const cpm_Volume &v, const Text &name) {
-        Text data = cpm_LoadFile(v, name).Data;
+    return eachFile(args, "dump", [](const cpm_Volume &v, const Text &name, int user) {
+        Text data = cpm_LoadFile(v, name, user).Data;
         for (size_t at = 0; at < data.size(); at += pieceBytes) dumpPiece(slice(data, at, std::min(data.size(), at + pieceBytes)), at);
     });
 }
@@ -146,19 +172,21 @@ static void typePieces(const Text &data) {
 }
 
 int cli_Type(const cli_Args &args) {
-    return eachFile(args, "type", [](const cpm_Volume &v, const Text &name) { typePieces(cpm_LoadFile(v, name).Data); });
+    return eachFile(args, "type", [](const cpm_Volume &v, const Text &name, int user) {
+        typePieces(cpm_LoadFile(v, name, user).Data);
+    });
 }
 
 // The data cut to the size the directory records, when asked for.
-static Text trimmed(const cpm_Volume &v, const cpm_FileData &file, bool trim) {
-    long long size = trim ? cpm_RecordedSize(v, file.Name) : -1;
+static Text trimmed(const cpm_Volume &v, const cpm_FileData &file, int user, bool trim) {
+    long long size = trim ? cpm_RecordedSize(v, file.Name, user) : -1;
     if (size < 0 || size >= (long long)file.Data.size()) return file.Data;
     return slice(file.Data, 0, size_t(size));
 }
 
 // The host form of a file's data: trimmed when asked, and as host text with --text.
-static Text hostData(const cpm_Volume &v, const cpm_FileData &file, bool trim, bool text) {
-    Text data = trimmed(v, file, trim || text);
+static Text hostData(const cpm_Volume &v, const cpm_FileData &file, int user, bool trim, bool text) {
+    Text data = trimmed(v, file, user, trim || text);
     if (!text) return data;
     cpm_TextReading reading;
     return cpm_HostText(reading, data.data(), data.size(), true);
@@ -186,23 +214,51 @@ struct GetOptions {
 };
 
 // Every match into the folder, as T(ransfer "*" does: names that meet on the
-// host get "~1", "~2", ... within the copy.
-static int getInto(const std::string &image, const cpm_Volume &v, const std::vector<cpm_FileMatch> &matches,
-                   const std::string &folder, GetOptions o) {
+// host get "~1", "~2", ... within the copy.  With perUser each user area's
+// files go into a subfolder named by its number ("0", "5").
+static int getInto(const std::string &image, const cpm_Volume &v, const std::vector<cli_Match> &matches,
+                   const std::string &folder, bool perUser, GetOptions o) {
     std::string target = folder.back() == '/' ? folder : folder + "/";
     std::vector<std::string> used;
     int status = cli_Ok;
-    for (const cpm_FileMatch &m : matches) {
-        cpm_FileData file = cpm_LoadFile(v, m.Name);
+    int madeFor = -1;   // the user area whose subfolder files go into now
+    bool subfolderMissing = false;
+    for (const cli_Match &m : matches) {
+        std::string into = target;
+        if (perUser) {
+            into = target + std::to_string(m.User) + "/";
+            if (m.User != madeFor) {
+                madeFor = m.User;
+                used.clear();
+                std::string sub = target + std::to_string(m.User);
+                subfolderMissing = mkdir(sub.c_str(), 0777) != 0 && (errno != EEXIST || t_FileExists(sub) != 2);
+                if (subfolderMissing) {
+                    cli_Fail(image, sub + ": folder could not be made: " + t_ErrorText(errno));
+                    status = cli_Refused;
+                }
+            }
+            if (subfolderMissing) continue;
+        }
+        cpm_FileData file = cpm_LoadFile(v, m.File.Name, m.User);
         std::string host = cpm_UniqueHostName(cpm_HostName(file.Name), used);
-        if (!writeHost(image, target + host, hostData(v, file, o.Trim, o.Text), file.Name, o.NoClobber)) status = cli_Refused;
+        if (!writeHost(image, into + host, hostData(v, file, m.User, o.Trim, o.Text), file.Name, o.NoClobber))
+            status = cli_Refused;
     }
     return status;
 }
 
+// The number of listed files outside user area 0.
+static int filesBeyondUserZero(const cpm_Volume &v) {
+    int files = 0;
+    for (int user : cpm_UsersWithFiles(v))
+        if (user != 0)
+            for (int size : cpm_LoadDirectory(v, user).Sizes) files += size >= 0;
+    return files;
+}
+
 // One file to standard output, a block at a time.
-static void getToOutput(const cpm_Volume &v, const cpm_FileData &file, GetOptions o) {
-    Text data = trimmed(v, file, o.Trim || o.Text);
+static void getToOutput(const cpm_Volume &v, const cpm_FileData &file, int user, GetOptions o) {
+    Text data = trimmed(v, file, user, o.Trim || o.Text);
     cpm_TextReading reading;
     for (size_t at = 0; at < data.size() && !reading.Ended; at += pieceBytes) {
         size_t n = std::min(pieceBytes, data.size() - at);
@@ -224,23 +280,36 @@ int cli_Get(const cli_Args &given) {
     if (args.size() != 2 && args.size() != 3) return cli_UsageOf("get");
     const std::string &image = args[0];
     bool intoFolder = args.size() == 3 && t_FileExists(args[2]) == 2;
+    cli_Name name = cli_ParseName(args[1]);
+    if (!name.Valid) {
+        cli_BadName(args[1]);
+        return cli_UsageOf("get");
+    }
     cpm_Volume v;
     if (!cli_OpenToRead(image, v)) return cli_Refused;
-    bool pattern = cli_IsPattern(v, args[1]);
+    bool pattern = cli_IsPattern(v, name);
     if (pattern && args.size() == 3 && !intoFolder) {
         cli_Fail(image, args[2] + ": no such folder");
         return cli_Refused;
     }
-    std::vector<cpm_FileMatch> matches = cli_Matches(image, v, args[1]);
+    std::vector<cli_Match> matches = cli_Matches(image, v, name);
     if (matches.empty()) return cli_Refused;
-    if (intoFolder) return getInto(image, v, matches, args[2], o);
+    if (intoFolder) {
+        int status = getInto(image, v, matches, args[2], name.User == cli_EveryUser, o);
+        // "*" copies user area 0's files only: say what it leaves behind.
+        int others = args[1] == "*" ? filesBeyondUserZero(v) : 0;
+        if (others > 0) cli_Err(std::to_string(others) + " files in other user areas not copied (use '*:*').");
+        return status;
+    }
     if (matches.size() > 1) {
         cli_Fail(image, args[1] + " matches " + std::to_string(matches.size()) + " files: name a FOLDER to copy them into");
         return cli_Refused;
     }
-    cpm_FileData file = cpm_LoadFile(v, matches[0].Name);
+    cpm_FileData file = cpm_LoadFile(v, matches[0].File.Name, matches[0].User);
     if (args.size() == 3)
-        return writeHost(image, args[2], hostData(v, file, o.Trim, o.Text), file.Name, o.NoClobber) ? cli_Ok : cli_Refused;
-    getToOutput(v, file, o);
+        return writeHost(image, args[2], hostData(v, file, matches[0].User, o.Trim, o.Text), file.Name, o.NoClobber)
+                   ? cli_Ok
+                   : cli_Refused;
+    getToOutput(v, file, matches[0].User, o);
     return cli_Ok;
 }

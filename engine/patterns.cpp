@@ -43,23 +43,29 @@ bool cpm_NameMatches(const Text &pattern, const Text &name) {
 }
 
 // The entries of the listed file whose main entry is i.
-static cpm_FileMatch listedFile(const cpm_Volume &v, int i) {
-    cpm_FileMatch m{v.Names[size_t(i)], {i}};
-    for (size_t j = size_t(i) + 1; j < v.Names.size() && j < v.Sizes.size(); j++)
-        if (v.Sizes[j] < 0 && v.Sizes[j] != cpm_UnusedSize && v.Names[j] == m.Name) m.Entries.push_back(int(j));
+static cpm_FileMatch listedFile(const std::vector<Text> &names, const std::vector<int> &sizes, int i) {
+    cpm_FileMatch m{names[size_t(i)], {i}};
+    for (size_t j = size_t(i) + 1; j < names.size() && j < sizes.size(); j++)
+        if (sizes[j] < 0 && sizes[j] != cpm_UnusedSize && names[j] == m.Name) m.Entries.push_back(int(j));
     return m;
 }
 
-std::vector<cpm_FileMatch> cpm_MatchFiles(const cpm_Volume &volume, const Text &typed) {
+std::vector<cpm_FileMatch> cpm_MatchFiles(const cpm_Volume &volume, const Text &typed, int user) {
     std::vector<cpm_FileMatch> out;
     if (typed.empty()) return out;
-    Text stored = cpm_StoredName(volume, typed);
+    user = cpm_UserOf(volume, user);
+    // The volume's own lists, or those of the other user area.
+    cpm_DirectoryLists other;
+    if (user != volume.User) other = cpm_LoadDirectory(volume, user);
+    const std::vector<Text> &names = user == volume.User ? volume.Names : other.Names;
+    const std::vector<int> &sizes = user == volume.User ? volume.Sizes : other.Sizes;
+    Text stored = cpm_StoredName(volume, typed, user);
     bool pattern = stored.empty() && cpm_IsPattern(typed);
     Text wanted = !stored.empty() ? stored : pattern ? cpm_MakePattern(typed) : cpm_MakeName(typed);
-    for (size_t i = 0; i < volume.Names.size() && i < volume.Sizes.size(); i++) {
-        if (volume.Sizes[i] < 0) continue;
-        const Text &name = volume.Names[i];
-        if (pattern ? cpm_NameMatches(wanted, name) : name == wanted) out.push_back(listedFile(volume, int(i)));
+    for (size_t i = 0; i < names.size() && i < sizes.size(); i++) {
+        if (sizes[i] < 0) continue;
+        const Text &name = names[i];
+        if (pattern ? cpm_NameMatches(wanted, name) : name == wanted) out.push_back(listedFile(names, sizes, int(i)));
     }
     return out;
 }

@@ -22,10 +22,11 @@ struct cpm_FileMatch {
     Text Name;
     std::vector<int> Entries;
 };
-// The listed files the typed text stands for, in directory order: the file
-// whose stored name it names exactly (even when that name holds "*" or "?"),
-// else every file its pattern matches, else the file of its typed name.
-std::vector<cpm_FileMatch> cpm_MatchFiles(const cpm_Volume &volume, const Text &typed);
+// The listed files of the user area (cpm_ListedUser: the volume's User) the
+// typed text stands for, in directory order: the file whose stored name it
+// names exactly (even when that name holds "*" or "?"), else every file its
+// pattern matches, else the file of its typed name.
+std::vector<cpm_FileMatch> cpm_MatchFiles(const cpm_Volume &volume, const Text &typed, int user = cpm_ListedUser);
 // The same among erased files (user byte 0xE5, name bytes kept): the entries
 // that unerasing the file gives back.
 std::vector<cpm_FileMatch> cpm_MatchErasedFiles(const cpm_Volume &volume, const Text &typed);

@@ -29,6 +29,9 @@ static void checkShape(const cpm_Volume &v) {
 
 // Saving and loading again gives the same image.
 static void checkRoundTrip(const cpm_Volume &v) {
+    // A refused image is never saved, and changing it in memory may change
+    // which reading the next load picks.
+    if (!v.Refusal.empty()) return;
     cpm_Volume again = cpm_OpenImage(cpm_FileImage(v), v.Path);
     FUZZ_CHECK(again.Image == v.Image);
     FUZZ_CHECK(again.Names == v.Names && again.Sizes == v.Sizes && again.UsedKB == v.UsedKB);
@@ -37,8 +40,8 @@ static void checkRoundTrip(const cpm_Volume &v) {
 // Every listed file is read; the first few are shown (the texts cost more
 // than the reading and add no coverage after the first files).
 static void readEverything(const cpm_Volume &v) {
-    cpm_DirectoryLines(v, 1);
-    cpm_DirectoryLines(v, 2);
+    cpm_DirectoryLines(v, cpm_ShortListing);
+    cpm_DirectoryLines(v, cpm_LongListing);
     cpm_SectorMapLines(v);
     cpm_CheckVolume(v);
     int listed = int(std::count_if(v.Sizes.begin(), v.Sizes.end(), [](int s) { return s >= 0; }));

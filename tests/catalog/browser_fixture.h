@@ -59,7 +59,7 @@ inline std::string Numbered(const char *prefix, int n) {
 
 inline t_Event Key(int value, bool option = false, bool cursorKey = false) {
     t_Event e;
-    e.Kind = 1;
+    e.Kind = t_EventKey;
     e.Value = value;
     e.Window = 0;
     e.OptionPressed = option;

@@ -32,7 +32,7 @@ TEST_F(FileEvents, PostedEventsCarryPathKindAndExistence) {
     for (const Case &c : cases) {
         t_Event e;
         ASSERT_TRUE(t_TakeFileEvent(e));
-        EXPECT_EQ(e.Kind, 4);
+        EXPECT_EQ(e.Kind, t_EventFileOpen);
         EXPECT_EQ(e.Description, c.Path);
         EXPECT_EQ(e.Index, c.Index);
         EXPECT_EQ(e.Value, c.Value);

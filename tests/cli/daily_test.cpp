@@ -81,6 +81,12 @@ TEST_F(CliDaily, ConventionsOfEveryCommand) {
         {"$CLI type img.vol NOPE.TXT", 1, "", "diskwright-cli: img.vol: NOPE    .TXT not found.\n"},
         {"$CLI type img.vol '*.XYZ'", 1, "", "diskwright-cli: img.vol: no file matches *.XYZ\n"},
         {"$CLI ls nothere.vol", 1, "", "diskwright-cli: nothere.vol: no such image file\n"},
+        {"$CLI help ls", 0, "  --user N         the user area (0 to 15)", ""},
+        {"$CLI help put", 0, "  --user N ", ""},
+        {"$CLI ls --user=3 img.vol", 0, "Volume Name: img.vol (", ""},
+        {"$CLI ls --all --user 3 img.vol", 2, "", "usage: diskwright-cli ls"},
+        {"$CLI put img.vol notes.txt --user", 2, "", "option '--user' needs a value"},
+        {"$CLI type img.vol '16:*.TXT'", 2, "", "16:*.TXT: not a file name"},
     };
     for (const auto &c : cases) {
         ToolRun r = sh(c.Line);

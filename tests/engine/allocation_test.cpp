@@ -43,10 +43,10 @@ TEST(SectorMap, WhichEntriesCount) {
     cpm_SectorMap m = cpm_LoadSectorMap(v);
     EXPECT_EQ(m.BlockMap[10], 0);
     EXPECT_EQ(m.BlockMap[11], 0);
-    EXPECT_EQ(m.BlockMap[12], 0);
+    EXPECT_EQ(m.BlockMap[12], 1);   // files of every user area 0-15
     EXPECT_EQ(m.BlockMap[13], 1);
     EXPECT_EQ(m.BlockMap[14], 1);
-    EXPECT_EQ(m.UsedKB, 4);
+    EXPECT_EQ(m.UsedKB, 5);
 }
 
 TEST(SectorMap, SharedBlockMarkedOnceCountedTwice) {

@@ -124,8 +124,8 @@ void expectShape(const cpm_Volume &v, size_t imageSize, const std::string &where
 // Everything the reading commands do: listings, map, blocks, each file read,
 // dumped, typed and named for the host.
 void readEverything(const cpm_Volume &v, const std::string &where) {
-    cpm_DirectoryLines(v, 1);
-    cpm_DirectoryLines(v, 2);
+    cpm_DirectoryLines(v, cpm_ShortListing);
+    cpm_DirectoryLines(v, cpm_LongListing);
     cpm_SectorMapLines(v);
     for (const Text &name : listedNames(v)) {
         cpm_BlocksLines(v, name);

@@ -28,7 +28,7 @@ struct WriteCase {
     int ListedSize;
 };
 
-TEST(SaveFile, EntriesOfThePartsExamples) {
+TEST(SaveFile, EntriesExtentsAndRecordCounts) {
     const WriteCase cases[] = {
         {"40000 bytes, 2K blocks, 8-bit", freshPlain(256), 40000, {{1, 0, 128, 16}, {2, 0, 57, 4}}, 40064},
         {"40000 bytes, 140K", fresh140(), 40000, {{0, 0, 128, 16}, {1, 0, 128, 16}, {2, 0, 57, 8}}, 40064},
@@ -145,7 +145,7 @@ TEST(SaveFile, BlocksOfOtherUsersAreNeverHandedOut) {
     putEntry(v, 0, 31, "BOOT    SYS", 0, 0, 128, {2, 3, 4, 5});
     putEntry(v, 2, 0, " HIDDEN TXT", 0, 0, 8, {6});
     v = cpm_Rebuild(std::move(v));
-    EXPECT_EQ(v.BlockMap[2], 0);   // the listing and the map show user 0 only
+    EXPECT_EQ(v.BlockMap[2], 0);   // the map shows files (users 0-15), not reservations
     cpm_SaveFileResult r = cpm_SaveFile(v, T("NEW.TXT"), pattern(3000));
     ASSERT_EQ(r.Message, "");
     EXPECT_EQ(entryAt(r.Volume, 0)[0], 31);
@@ -231,7 +231,7 @@ TEST(LoadFile, EmptySlotsAndErasedEntries) {
     cpm_FileData none = cpm_LoadFile(v, T("NONE.TXT"));
     EXPECT_TRUE(none.Found);
     EXPECT_TRUE(none.Data.empty());
-    EXPECT_EQ(cpm_LoadFile(v, T("GONE.TXT")).Data.size(), 1024u);   // the user byte is not looked at
+    EXPECT_FALSE(cpm_LoadFile(v, T("GONE.TXT")).Found);   // only live entries of the user area are read
 }
 
 TEST(LoadFile, BlocksBeyondTheImageAreSkipped) {

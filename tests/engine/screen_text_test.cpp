@@ -19,14 +19,15 @@ static cpm_Volume withSystemBit(cpm_Volume v, int entry) {
 }
 
 TEST(Listing, EmptyVolume) {
-    EXPECT_EQ(cpm_DirectoryLines(fresh140(), 1), (Lines{"Volume Name: test140.dsk (128K)", "", "0 files, 2K used, 126K free."}));
-    EXPECT_EQ(cpm_DirectoryLines(fresh140(), 2), (Lines{"Volume Name: test140.dsk (128K)", "", "0 files, 2K used, 126K free."}));
+    const Lines empty{"Volume Name: test140.dsk (128K)", "", "0 files, 2K used, 126K free."};
+    EXPECT_EQ(cpm_DirectoryLines(fresh140(), cpm_ShortListing), empty);
+    EXPECT_EQ(cpm_DirectoryLines(fresh140(), cpm_LongListing), empty);
 }
 
 TEST(Listing, ShortListingCountsHiddenSystemFiles) {
     cpm_Volume v = withFiles(fresh140(), {{"A.COM", 100}, {"B.SYS", 2000}, {"C.TXT", 0}});
     v = withSystemBit(std::move(v), 1);
-    EXPECT_EQ(cpm_DirectoryLines(v, 1), (Lines{"Volume Name: test140.dsk (128K)", "",
+    EXPECT_EQ(cpm_DirectoryLines(v, cpm_ShortListing), (Lines{"Volume Name: test140.dsk (128K)", "",
                                                "A       .COM   1 | C       .TXT   1 | ", "",
                                                "3 files, 6K used, 122K free."}));
 }
@@ -34,7 +35,7 @@ TEST(Listing, ShortListingCountsHiddenSystemFiles) {
 TEST(Listing, FourShownFilesEndTheirOwnLine) {
     cpm_Volume v = withFiles(fresh140(), {{"A", 1}, {"B", 1025}, {"C", 3000}, {"D", 1}, {"E", 1}});
     v = withSystemBit(std::move(v), 4);
-    Lines lines = cpm_DirectoryLines(v, 1);
+    Lines lines = cpm_DirectoryLines(v, cpm_ShortListing);
     EXPECT_EQ(lines, (Lines{"Volume Name: test140.dsk (128K)", "",
                             "A       .      1 | B       .      2 | C       .      3 | D       .      1", "",
                             "5 files, 10K used, 118K free."}));
@@ -52,7 +53,7 @@ TEST(Listing, LongLine) {
     EXPECT_EQ(cpm_LongEntryText(v, 5), "MBASIC  .COM  24K  24.320 Bytes  #  5  R/W  (1 Extension)");
     EXPECT_EQ(cpm_LongEntryText(v, 7), "STAT    .COM   1K     128 Bytes  #  7  R/O  SYS  (Archived)");
     EXPECT_EQ(cpm_LongEntryText(v, 8), "BIG     .TXT  33K  32.896 Bytes  #  8  R/W  (Archived)  (2 Extensions)");
-    Lines lines = cpm_DirectoryLines(v, 2);
+    Lines lines = cpm_DirectoryLines(v, cpm_LongListing);
     ASSERT_EQ(lines.size(), 7u);
     EXPECT_EQ(lines[2], cpm_LongEntryText(v, 5));
     EXPECT_EQ(lines[5], "");
@@ -138,7 +139,7 @@ TEST(Blocks, NotFoundAndAttributeBits) {
     EXPECT_TRUE(cpm_BlocksLines(v, Text()).empty());
 }
 
-TEST(Hexdump, LinesOfTheParts) {
+TEST(Hexdump, OffsetDigitsAndCharacterColumn) {
     Text data = T("HELLO, WORLD!\r\n\x1A");
     EXPECT_EQ(cpm_HexdumpLines(data),
               (Lines{"00000000: 48 45 4C 4C 4F 2C 20 57 4F 52 4C 44 21 0D 0A 1A  HELLO, WORLD!MJZ"}));

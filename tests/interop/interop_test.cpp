@@ -277,7 +277,7 @@ TEST_P(Interop, CpmtoolsWritesEngineReads) {
         EXPECT_TRUE(std::equal(want.Elements.begin(), want.Elements.end(), file.Data.Elements.begin()));
     }
     // The engine's listing counts every file cpmtools wrote.
-    std::vector<std::string> lines = cpm_DirectoryLines(v, 2);
+    std::vector<std::string> lines = cpm_DirectoryLines(v, cpm_LongListing);
     EXPECT_EQ(lines.back().substr(0, lines.back().find(' ')), std::to_string(sizes.size()));
 }
 
@@ -339,7 +339,8 @@ TEST_P(Interop, OtherUsersKeepTheirEntriesAndBlocks) {
     ASSERT_EQ(setbinarytofile(at("boot.sys"), pattern(9000, 31)), 0);
     ASSERT_EQ(sh(tool("cpmcp") + "users.img boot.sys 15:BOOT.SYS"), 0);
     v = readFromCpmtools("users.img");
-    EXPECT_EQ(v.UsedKB, v.DirBlocks * v.BlockSize / 1024);   // the figures count user 0 only
+    // The figures count every user area's files.
+    EXPECT_EQ(v.UsedKB, (v.DirBlocks + (9000 + v.BlockSize - 1) / v.BlockSize) * (v.BlockSize / 1024));
     for (size_t i = 0; i < 3; i++) {
         cpm_SaveFileResult r = cpm_SaveFile(std::move(v), Text(fileName(i)), pattern(5000 + 7000 * i, unsigned(i)));
         ASSERT_EQ(r.Message, "");

@@ -73,6 +73,7 @@ TEST_F(Manuals, TheToolsPageHasEveryCommandAndOption) {
     }
     EXPECT_EQ(commands, 16);
     for (const char *option : {"--json", "--text", "--trim", "--no-clobber", "--as", "--force", "--version", "--format",
+                               "--user", "--all", "*:*",
                                "--verbose", "EXIT STATUS", "EXAMPLES", "JSON", "hostName", "extent-gap"})
         EXPECT_NE(text.find(option), std::string::npos) << option;
 }
@@ -91,7 +92,7 @@ TEST_F(Manuals, CompletionCompletesCommandsOptionsAndImages) {
         {"diskwright-cli -v l", "ls"},
         {"diskwright-cli ls ''", "disk.2mg games.dsk sub/ work.VOL"},
         {"diskwright-cli get g", "games.dsk"},
-        {"diskwright-cli ls games.dsk --", "--format --help --json --verbose --version"},
+        {"diskwright-cli ls games.dsk --", "--all --format --help --json --user --verbose --version"},
         {"diskwright-cli get games.dsk --t", "--text --trim"},
         {"diskwright-cli sort games.dsk ''", "names size"},
         {"diskwright-cli attr games.dsk PIP.COM +", "+A +R +S"},

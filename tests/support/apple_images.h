@@ -136,7 +136,7 @@ inline Text textFile(size_t length) {
 
 // The listing without its heading, which names the file.
 inline std::vector<std::string> listingBody(const cpm_Volume &v) {
-    std::vector<std::string> lines = cpm_DirectoryLines(v, 2);
+    std::vector<std::string> lines = cpm_DirectoryLines(v, cpm_LongListing);
     lines.erase(lines.begin());
     return lines;
 }

@@ -1,8 +1,7 @@
 #include "display_support.h"
 
-#include <map>
-
 #include "log.h"
+#include "lzw.h"
 #include "threads.h"
 
 t_Font makeFont(int w, int h, const std::function<uint8_t(int, int, int)> &pixel, uint8_t start, uint8_t end) {
@@ -27,47 +26,6 @@ t_Font patternFont(int w, int h) {
     return makeFont(w, h, [](int c, int x, int y) { return y == 0 ? uint8_t(c) : uint8_t((c * 37 + x * 11 + y * 5) & 255); });
 }
 
-std::vector<uint8_t> lzwCompress(const std::vector<uint8_t> &data, int codeWidth) {
-    // Entries are (code of the string, next byte) -> code.
-    std::vector<uint32_t> codes;
-    std::map<std::pair<uint32_t, uint8_t>, uint32_t> dictionary;
-    uint32_t next = 256;
-    const uint32_t limit = 1u << codeWidth;
-    int64_t current = -1;
-    for (uint8_t b : data) {
-        if (current < 0) {
-            current = b;
-            continue;
-        }
-        auto found = dictionary.find({uint32_t(current), b});
-        if (found != dictionary.end()) {
-            current = found->second;
-            continue;
-        }
-        codes.push_back(uint32_t(current));
-        // The expander defines one entry per code; entries it cannot address
-        // are never used.
-        if (next < limit) dictionary[{uint32_t(current), b}] = next;
-        next++;
-        current = b;
-    }
-    if (current >= 0) codes.push_back(uint32_t(current));
-
-    std::vector<uint8_t> out{uint8_t(codeWidth)};
-    uint64_t acc = 0;
-    int bits = 0;
-    for (uint32_t code : codes) {
-        acc = (acc << codeWidth) | code;
-        bits += codeWidth;
-        while (bits >= 8) {
-            out.push_back(uint8_t(acc >> (bits - 8)));
-            bits -= 8;
-        }
-    }
-    if (bits > 0) out.push_back(uint8_t(acc << (8 - bits)));
-    return out;
-}
-
 std::vector<uint8_t> fontFile(const t_Font &font, int format, int headerSize, int codeWidth) {
     std::vector<uint8_t> f(size_t(std::max(headerSize, 16)), 0);
     f[0] = uint8_t(headerSize);
@@ -78,7 +36,7 @@ std::vector<uint8_t> fontFile(const t_Font &font, int format, int headerSize, in
     f[10] = font.Start, f[11] = font.End, f[12] = uint8_t(font.Width), f[13] = uint8_t(font.Height);
     f[14] = 0x12, f[15] = 0x34;
     f.resize(size_t(headerSize));
-    std::vector<uint8_t> data = format >= 100 ? lzwCompress(font.Data, codeWidth) : font.Data;
+    std::vector<uint8_t> data = format >= 100 ? fg_LzwCompress(font.Data, codeWidth) : font.Data;
     f.insert(f.end(), data.begin(), data.end());
     return f;
 }
@@ -120,15 +78,17 @@ int LogCapture::count(const std::string &part) const {
 
 void resetDisplay() {
     t_WaitForMemory();
-    // The refresh thread is started here, so that its start line does not
-    // land in a test's log.
-    t_StartWindowAutoUpdate();
-    while (!t_AutoUpdateRunning) t_SleepMs(1);
+    // The refresh thread reads the window records and the host hooks, so it
+    // is stopped while they are replaced.  It is started again here, so that
+    // its start line does not land in a test's log.
+    t_StopWindowAutoUpdate();
     for (uint8_t n = 0; n < 8; n++)
         if (t_WindowTable[n].Initialized) t_ReleaseWindowMemory(n, "test");
     for (t_Window &w : t_WindowTable) w = t_Window{};
     t_SetDisplayHost(t_DisplayHost{});
     t_SetPauseOnKey(nullptr);
+    t_StartWindowAutoUpdate();
+    while (!t_AutoUpdateRunning) t_SleepMs(1);
 }
 
 void initTextWindow(uint8_t window, int bitDepth, int columns, int lines, const t_Font &font) {

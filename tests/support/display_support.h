@@ -1,5 +1,5 @@
-// Helpers of the display tests: synthetic fonts, an LZW compressor, log
-// capture and a fresh display for every test.
+// Helpers of the display tests: synthetic fonts and font files, log capture
+// and a fresh display for every test.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -19,11 +19,9 @@ t_Font solidFont(int w, int h);
 // Glyph c: grey c in the top row, a pattern below (each glyph differs).
 t_Font patternFont(int w, int h);
 
-// Classic LZW with fixed code width, no clear or end codes, as the font
-// loader expands it: first byte the width, then the codes MSB first.
-std::vector<uint8_t> lzwCompress(const std::vector<uint8_t> &data, int codeWidth);
 // The bytes of a font file: the 16 header fields, padding up to headerSize,
-// then the glyph data (compressed with codeWidth when format is 100 or 102).
+// then the glyph data (for format 100 or 102 compressed by the font
+// generator's compressor with codeWidth).
 std::vector<uint8_t> fontFile(const t_Font &font, int format, int headerSize = 16, int codeWidth = 12);
 
 // Collects every log write while it exists.

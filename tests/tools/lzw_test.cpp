@@ -1,11 +1,12 @@
-// The glyph-data compressor against an independent expander.
+// The glyph-data compressor: the codes it chooses, and streams the font
+// loader's expander turns back into the data.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <random>
 
+#include "fonts.h"
 #include "lzw.h"
-#include "reference_font.h"
 
 namespace {
 
@@ -18,6 +19,20 @@ std::vector<uint8_t> randomBytes(size_t n, unsigned seed, int alphabet = 256) {
     return data;
 }
 
+// The codes of a stream, for tests that look at what the compressor chose.
+std::vector<uint32_t> codesOf(const std::vector<uint8_t> &stream) {
+    std::vector<uint32_t> result;
+    const unsigned width = stream.empty() ? 0 : stream[0];
+    const size_t bits = stream.empty() ? 0 : (stream.size() - 1) * 8;
+    for (size_t at = 0; width > 0 && at + width <= bits; at += width) {
+        uint32_t code = 0;
+        for (size_t bit = at; bit < at + width; ++bit)
+            code = code << 1 | ((stream[1 + bit / 8] >> (7 - bit % 8)) & 1);
+        result.push_back(code);
+    }
+    return result;
+}
+
 } // namespace
 
 TEST(Lzw, KnownStreamPacksNineBitCodesFromTheTopBit) {
@@ -25,7 +40,7 @@ TEST(Lzw, KnownStreamPacksNineBitCodesFromTheTopBit) {
     const std::vector<uint8_t> data = {'A', 'B', 'A', 'B', 'A', 'B', 'A'};
     const std::vector<uint8_t> expected = {9, 0x20, 0x90, 0xA0, 0x10, 0x20};
     EXPECT_EQ(fg_LzwCompress(data, 9), expected);
-    EXPECT_EQ(ref::expand(expected), data);
+    EXPECT_EQ(t_ExpandLZW(expected), data);
 }
 
 TEST(Lzw, RoundTripsRandomDataAtEveryWidth) {
@@ -37,9 +52,8 @@ TEST(Lzw, RoundTripsRandomDataAtEveryWidth) {
                 const auto stream = fg_LzwCompress(data, width);
                 ASSERT_FALSE(stream.empty());
                 EXPECT_EQ(stream[0], width);
-                EXPECT_EQ(ref::expand(stream), data) << "width " << width << " size " << n;
-                EXPECT_EQ(fg_LzwExpand(stream), data);
-                const auto codes = ref::codes(stream);
+                EXPECT_EQ(t_ExpandLZW(stream), data) << "width " << width << " size " << n;
+                const auto codes = codesOf(stream);
                 if (!codes.empty()) {
                     EXPECT_LT(*std::max_element(codes.begin(), codes.end()), 1u << width);
                 }
@@ -53,14 +67,13 @@ TEST(Lzw, RunUsesTheEntryBeingDefinedUpToTheLastCodeOfTheWidth) {
     // entries nobody refers to.
     const std::vector<uint8_t> data(40000, 'a');
     const auto stream = fg_LzwCompress(data, 9);
-    const auto codes = ref::codes(stream);
+    const auto codes = codesOf(stream);
     ASSERT_GT(codes.size(), 258u);
     EXPECT_EQ(codes[0], uint32_t('a'));
     for (uint32_t k = 0; k < 256; ++k)
         ASSERT_EQ(codes[k + 1], 256 + k);
     EXPECT_EQ(codes[257], 511u);
-    EXPECT_EQ(ref::expand(stream), data);
-    EXPECT_EQ(fg_LzwExpand(stream), data);
+    EXPECT_EQ(t_ExpandLZW(stream), data);
 }
 
 TEST(Lzw, FullDictionaryKeepsWorkingAtEveryWidth) {
@@ -71,11 +84,11 @@ TEST(Lzw, FullDictionaryKeepsWorkingAtEveryWidth) {
         for (int i = 0; i < 4; ++i)
             data.insert(data.end(), block.begin(), block.end());
         const auto stream = fg_LzwCompress(data, width);
-        const auto codes = ref::codes(stream);
+        const auto codes = codesOf(stream);
         const uint32_t highest = *std::max_element(codes.begin(), codes.end());
         EXPECT_LT(highest, 1u << width) << width;
         EXPECT_GE(highest, (1u << width) - 16) << width;
-        EXPECT_EQ(ref::expand(stream), data) << width;
+        EXPECT_EQ(t_ExpandLZW(stream), data) << width;
     }
 }
 
@@ -92,27 +105,5 @@ TEST(Lzw, SmallestIsNoLargerThanAnyWidth) {
     const auto best = fg_LzwCompressSmallest(data);
     for (int width = fg_LzwMinWidth; width <= fg_LzwMaxWidth; ++width)
         EXPECT_LE(best.size(), fg_LzwCompress(data, width).size());
-    EXPECT_EQ(ref::expand(best), data);
-}
-
-TEST(Lzw, ExpanderRefusesCodesBeyondTheNextEntry) {
-    // 9-bit codes 65, then 257 while 256 is the entry being defined.
-    const std::vector<uint8_t> bad = {9, 0x20, 0xC0, 0x40};
-    ASSERT_EQ(ref::codes(bad)[1], 257u);
-    EXPECT_TRUE(ref::expand(bad).empty());
-    EXPECT_TRUE(fg_LzwExpand(bad).empty());
-    // A first code that is not a byte.
-    const std::vector<uint8_t> notAByte = {9, 0x80, 0x00};
-    EXPECT_TRUE(fg_LzwExpand(notAByte).empty());
-}
-
-TEST(Lzw, ExpanderSurvivesArbitraryStreams) {
-    for (unsigned seed = 0; seed < 300; ++seed) {
-        auto stream = randomBytes(1 + seed % 97, seed);
-        stream[0] = static_cast<uint8_t>(seed % 30);
-        const auto mine = fg_LzwExpand(stream);
-        if (stream[0] >= 8 && stream[0] <= 24) {
-            EXPECT_EQ(mine, ref::expand(stream)) << seed;
-        }
-    }
+    EXPECT_EQ(t_ExpandLZW(best), data);
 }

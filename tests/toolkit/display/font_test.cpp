@@ -65,24 +65,8 @@ TEST(FontTest, HeaderFieldsAtFixedOffsets) {
     EXPECT_EQ(h.End, 255);
 }
 
-TEST(FontTest, LZWRoundTrip) {
-    struct Case {
-        std::vector<uint8_t> Data;
-        int Width;
-    } cases[] = {
-        {bytesOf("TOBEORNOTTOBEORTOBEORNOT"), 9},
-        {bytesOf("aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa"), 9},   // the code being defined is used at once
-        {bytesOf("abababababababab"), 12},
-        {bytesOf("x"), 9},
-        {solidFont(16, 32).Data, 9},   // far more entries than 9 bits can address
-        {patternFont(16, 32).Data, 12},
-        {patternFont(16, 32).Data, 16},
-    };
-    for (const Case &c : cases) {
-        std::vector<uint8_t> packed = lzwCompress(c.Data, c.Width);
-        EXPECT_EQ(t_ExpandLZW(packed), c.Data) << "width " << c.Width << ", " << c.Data.size() << " bytes";
-    }
-    // Whole font files, format 102 and 100.
+TEST(FontTest, CompressedFontFilesExpand) {
+    // Format 102 and 100, compressed by the font generator.
     t_Font source = patternFont(16, 32);
     t_Font f = t_FontFromBytes(fontFile(source, 102, 16, 12), "x.font");
     EXPECT_EQ(f.Format, 2);

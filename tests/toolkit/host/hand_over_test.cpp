@@ -85,7 +85,7 @@ TEST_F(HandOver, SecondLaunchHandsItsPathsToTheRunningProgram) {
     EXPECT_EQ(handed.load(), 1);
     std::vector<t_Event> events = takeFileEvents();
     ASSERT_EQ(events.size(), 2u);
-    EXPECT_EQ(events[0].Kind, 4);
+    EXPECT_EQ(events[0].Kind, t_EventFileOpen);
     EXPECT_EQ(events[0].Description, image.toStdString());
     EXPECT_EQ(events[0].Value, 1);
     EXPECT_EQ(events[1].Description, Folder.path().toStdString());

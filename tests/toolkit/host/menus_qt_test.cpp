@@ -79,14 +79,14 @@ protected:
     }
 };
 
-TEST_F(QtMenus, EveryWindowShowsTheSameFiveMenus) {
+TEST_F(QtMenus, EveryWindowShowsTheSameSixMenus) {
     std::vector<QString> titles;
     for (QMenu *m : t_MenuBarMenus()) titles.push_back(m->title());
-    EXPECT_EQ(titles, (std::vector<QString>{"File", "Edit", "View", "Window", "Help"}));
+    EXPECT_EQ(titles, (std::vector<QString>{"File", "Edit", "View", "User", "Window", "Help"}));
     for (uint8_t n : {0, 1, 7, 8, 9, 10, 12}) {
         QList<QAction *> bar = t_HostWindow(n)->menuBar()->actions();
-        ASSERT_EQ(bar.size(), 5) << int(n);
-        for (int i = 0; i < 5; i++) EXPECT_EQ(bar[i]->menu(), t_MenuBarMenus()[size_t(i)]) << int(n);
+        ASSERT_EQ(bar.size(), 6) << int(n);
+        for (int i = 0; i < 6; i++) EXPECT_EQ(bar[i]->menu(), t_MenuBarMenus()[size_t(i)]) << int(n);
     }
 }
 
@@ -119,6 +119,11 @@ TEST_F(QtMenus, KeyEquivalentsAreControlShiftLetters) {
         for (QAction *a : m->actions()) {
             if (a->shortcut().isEmpty()) continue;
             QKeyCombination k = a->shortcut()[0];
+            if (m->title() == "User") {   // user areas 0-9: Ctrl+Alt+digit
+                EXPECT_EQ(k.keyboardModifiers(), Qt::ControlModifier | Qt::AltModifier) << a->text().toStdString();
+                EXPECT_EQ(k.key(), Qt::Key_0 + a->text().toInt()) << a->text().toStdString();
+                continue;
+            }
             EXPECT_EQ(k.keyboardModifiers(), Qt::ControlModifier | Qt::ShiftModifier) << a->text().toStdString();
             EXPECT_TRUE(k.key() >= Qt::Key_A && k.key() <= Qt::Key_Z) << a->text().toStdString();
         }
@@ -139,7 +144,7 @@ TEST_F(QtMenus, ItemIndexOnTheRealMenus) {
     EXPECT_EQ(t_MenuItemIndex("Extras", "Copy Text"), -2);
     t_SetLogTee(nullptr);
     EXPECT_EQ(logCount(logLines, "t_MenuItemIndex: Menu not found."), 1);
-    EXPECT_EQ(t_MenuFind("Window"), t_MenuBarMenus()[3]);
+    EXPECT_EQ(t_MenuFind("Window"), t_MenuBarMenus()[4]);
     EXPECT_EQ(t_MenuFind("Fenster"), nullptr);
 }
 
@@ -157,7 +162,7 @@ TEST_F(QtMenus, ShowAndHideWindowOneWithoutTheProgramHandler) {
     EXPECT_FALSE(ran);
     std::vector<t_MenuEvent> queue = t_MenuEventQueue();
     ASSERT_EQ(queue.size(), 2u);
-    EXPECT_EQ(queue[0].Kind, 3);
+    EXPECT_EQ(queue[0].Kind, t_EventMenu);
     EXPECT_EQ(queue[0].MenuTitle, "Window");
     EXPECT_EQ(queue[0].ItemTitle, "Show Screen 1");
     EXPECT_EQ(queue[0].ItemAction, 215);
@@ -186,7 +191,7 @@ TEST_F(QtMenus, AnItemWithTagZeroQueuesAndStartsTheProgramHandler) {
     EXPECT_TRUE(settle([&] { return ran.load(); }));
     ASSERT_EQ(t_MenuEventQueueSize(), 1u);
     t_MenuEvent e = t_MenuEventQueue()[0];
-    EXPECT_EQ(e.Kind, 3);
+    EXPECT_EQ(e.Kind, t_EventMenu);
     EXPECT_EQ(e.MenuTitle, "Program");
     EXPECT_EQ(e.ItemTitle, "Run");
     EXPECT_EQ(e.ItemAction, 0);
@@ -202,7 +207,7 @@ TEST_F(QtMenus, AButtonMakesAnEmptyEventForTheProgram) {
     t_MenuEventHandler(&button);
     EXPECT_TRUE(settle([&] { return ran.load(); }));
     t_MenuEvent e = t_MenuEventQueue().at(0);
-    EXPECT_EQ(e.Kind, 0);
+    EXPECT_EQ(e.Kind, t_EventButton);
     EXPECT_TRUE(e.MenuTitle.empty() && e.ItemTitle.empty() && e.ItemKeyChar.empty());
     EXPECT_EQ(e.Time, 0);
 }

@@ -75,20 +75,23 @@ TEST(WindowPos, SelectorsOfAToolkitWindow) {
         int T = t_TitleBarHeight;
         ASSERT_GT(T, 0);
         ASSERT_EQ(w.TitleHeight, T);
-        int x = t_WindowPos(1, 13), y = t_WindowPos(1, 20), screenHeight = t_WindowPos(1, 16);
+        int x = t_WindowPos(1, t_PosX), y = t_WindowPos(1, t_PosY);
+        int screenHeight = t_WindowPos(1, t_PosScreenHeight);
         const int expected[][2] = {
-            {0, w.TextFirstColumn}, {1, w.TextFirstLine}, {2, w.TextLastColumn}, {3, w.TextLastLine},
-            {4, 80}, {5, 25}, {6, w.TextWidth}, {7, w.TextHeight},
-            {8, 640}, {9, 400}, {10, 660}, {11, 424}, {12, 424 + T},
-            {14, screenHeight - y - (424 + T)}, {17, T}, {18, 10}, {19, 12}, {21, 0}, {-1, 0},
+            {t_PosTextFirstColumn, w.TextFirstColumn}, {t_PosTextFirstLine, w.TextFirstLine},
+            {t_PosTextLastColumn, w.TextLastColumn}, {t_PosTextLastLine, w.TextLastLine},
+            {t_PosAreaColumns, 80}, {t_PosAreaLines, 25},
+            {t_PosTextWidth, w.TextWidth}, {t_PosTextHeight, w.TextHeight},
+            {t_PosViewWidth, 640}, {t_PosViewHeight, 400}, {t_PosFrameWidth, 660}, {t_PosFrameHeightBelowTitle, 424},
+            {t_PosFrameHeight, 424 + T}, {t_PosTop, screenHeight - y - (424 + T)}, {t_PosTitleHeight, T},
+            {t_PosBorderWidth, 10}, {t_PosBorderHeight, 12}, {21, 0}, {-1, 0},   // unknown selectors give 0
         };
         for (auto [selector, value] : expected) EXPECT_EQ(t_WindowPos(1, selector), value) << "selector " << selector;
-        EXPECT_GT(t_WindowPos(1, 15), 0);
+        EXPECT_GT(t_WindowPos(1, t_PosScreenWidth), 0);
         EXPECT_GT(screenHeight, 0);
-        // Selector 14 is the distance of the window's top from the screen's top.
         int top = 0;
         t_OnMainThread([&] { top = t_HostWindow(1)->frameGeometry().top(); });
-        EXPECT_EQ(t_WindowPos(1, 14), top);
+        EXPECT_EQ(t_WindowPos(1, t_PosTop), top);
         EXPECT_EQ(x, [] {
             int left = 0;
             t_OnMainThread([&] { left = t_HostWindow(1)->frameGeometry().left(); });
@@ -101,14 +104,15 @@ TEST(WindowPos, HiddenTitleBarShrinksOnlyTheWholeHeight) {
     runWithApplication([] {
         makeWindow();
         int T = t_TitleBarHeight;
-        int whole = t_WindowPos(1, 12), width = t_WindowPos(1, 8), height = t_WindowPos(1, 9);
+        int whole = t_WindowPos(1, t_PosFrameHeight);
+        int width = t_WindowPos(1, t_PosViewWidth), height = t_WindowPos(1, t_PosViewHeight);
         t_WindowTitleVisible(1, false);
-        EXPECT_EQ(t_WindowPos(1, 12), whole - T);
-        EXPECT_EQ(t_WindowPos(1, 8), width);
-        EXPECT_EQ(t_WindowPos(1, 9), height);
-        EXPECT_EQ(t_WindowPos(1, 17), 0);
+        EXPECT_EQ(t_WindowPos(1, t_PosFrameHeight), whole - T);
+        EXPECT_EQ(t_WindowPos(1, t_PosViewWidth), width);
+        EXPECT_EQ(t_WindowPos(1, t_PosViewHeight), height);
+        EXPECT_EQ(t_WindowPos(1, t_PosTitleHeight), 0);
         t_WindowTitleVisible(1, true);
-        EXPECT_EQ(t_WindowPos(1, 12), whole);
+        EXPECT_EQ(t_WindowPos(1, t_PosFrameHeight), whole);
     });
 }
 
@@ -116,7 +120,7 @@ TEST(WindowPos, WindowsThatDoNotExist) {
     runWithApplication([] {
         for (uint8_t n : {uint8_t(13), uint8_t(100), uint8_t(255)}) {
             LogLines log;
-            EXPECT_EQ(t_WindowPos(n, 8), 0) << int(n);
+            EXPECT_EQ(t_WindowPos(n, t_PosViewWidth), 0) << int(n);
             EXPECT_TRUE(log.has("t_WindowPos: Window does not exist.")) << int(n);
         }
     });
@@ -134,7 +138,8 @@ TEST(WindowSize, AllArgumentsKeptKeepTheFrame) {
         makeWindow();
         t_WindowSize(1, 100, 200, -1, -1);
         std::array<int, 4> before = hostFrame(1);
-        int selectors[] = {8, 9, 10, 12, 13, 14, 20};
+        int selectors[] = {t_PosViewWidth, t_PosViewHeight, t_PosFrameWidth, t_PosFrameHeight,
+                           t_PosX,         t_PosTop,        t_PosY};
         std::vector<int> values;
         for (int s : selectors) values.push_back(t_WindowPos(1, s));
         for (int round = 0; round < 3; round++) {
@@ -143,8 +148,8 @@ TEST(WindowSize, AllArgumentsKeptKeepTheFrame) {
             for (size_t k = 0; k < values.size(); k++)
                 EXPECT_EQ(t_WindowPos(1, selectors[k]), values[k]) << "selector " << selectors[k];
         }
-        EXPECT_EQ(t_WindowPos(1, 13), 100);
-        EXPECT_EQ(t_WindowPos(1, 20), 200);
+        EXPECT_EQ(t_WindowPos(1, t_PosX), 100);
+        EXPECT_EQ(t_WindowPos(1, t_PosY), 200);
         // The text windows too.
         t_WindowSize(t_PrinterWindow, 50, 60, 500, 300);
         std::array<int, 4> printer = hostFrame(t_PrinterWindow);

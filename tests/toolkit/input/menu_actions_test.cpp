@@ -78,7 +78,7 @@ protected:
     }
     static t_MenuEvent menuItem(int tag) {
         t_MenuEvent e;
-        e.Kind = 3;
+        e.Kind = t_EventMenu;
         e.MenuTitle = "Window";
         e.ItemTitle = "Item";
         e.ItemAction = tag;
@@ -237,11 +237,11 @@ TEST_F(MenuDispatch, TagZeroQueuesAnEventAndStartsTheProgramHandler) {
 TEST_F(MenuDispatch, AButtonGoesToTheProgramEvenWithATag) {
     std::atomic<bool> ran{false};
     t_SetProgramMenuHandler([&] { ran = true; });
-    t_MenuEvent button;   // Kind 0, everything empty
+    t_MenuEvent button;   // a button press: every field empty
     t_MenuEventDispatch(button);
     EXPECT_TRUE(waitFor(ran));
     ASSERT_EQ(t_MenuEventQueueSize(), 1u);
-    EXPECT_EQ(t_MenuEventQueue()[0].Kind, 0);
+    EXPECT_EQ(t_MenuEventQueue()[0].Kind, t_EventButton);
     EXPECT_EQ(t_MenuEventQueue()[0].Time, 0);
 }
 
