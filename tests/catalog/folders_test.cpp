@@ -13,7 +13,7 @@ const f_Folder allFolders[] = {f_Folder::Home,     f_Folder::Desktop, f_Folder::
 
 class StandardFolders : public ::testing::Test {
 protected:
-    TempFolder Temp;
+    test_TempFolder Temp;
     void TearDown() override {
         for (f_Folder f : allFolders) f_SetStandardFolder(f, "");
     }
@@ -29,8 +29,8 @@ TEST_F(StandardFolders, HostPathsWinAndMissingFoldersFallBackToHome) {
     }
     f_SetStandardFolder(f_Folder::Home, Temp.Path);
     f_SetStandardFolder(f_Folder::Documents, Temp.Path + "gone");
-    f_SetStandardFolder(f_Folder::Pictures, Temp.Folder("pics").substr(0, Temp.Path.size() + 4));
-    Temp.Folder("Videos");
+    f_SetStandardFolder(f_Folder::Pictures, Temp.folder("pics").substr(0, Temp.Path.size() + 4));
+    Temp.folder("Videos");
     EXPECT_EQ(f_StandardFolder(f_Folder::Documents), Temp.Path);
     EXPECT_EQ(f_StandardFolder(f_Folder::Desktop), Temp.Path) << "a fresh account has no Desktop";
     EXPECT_EQ(f_StandardFolder(f_Folder::Pictures), Temp.Path + "pics/");
@@ -47,8 +47,8 @@ TEST_F(StandardFolders, MountFolderIsTheHostsOrAFixedDefault) {
 }
 
 TEST_F(StandardFolders, HomePathHoldsDownloadsOrIsHomeWithoutThem) {
-    Temp.Folder("user");
-    f_SetStandardFolder(f_Folder::Downloads, Temp.Folder("user/Downloads"));
+    Temp.folder("user");
+    f_SetStandardFolder(f_Folder::Downloads, Temp.folder("user/Downloads"));
     EXPECT_EQ(f_HomePath(), Temp.Path + "user/");
     // The fallback of a missing downloads folder is home itself, not its parent.
     f_SetStandardFolder(f_Folder::Home, Temp.Path + "user");

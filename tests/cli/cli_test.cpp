@@ -3,27 +3,18 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 
 #include "files.h"
 #include "fixtures.h"
 
 namespace fs = std::filesystem;
 
-struct CliRun {
-    int Status = -1;
-    std::string Out, Err;
-};
+struct CliRun { int Status = -1; std::string Out, Err; };
 
 class Cli : public ::testing::Test {
   protected:
-    fs::path Folder;
-    void SetUp() override {
-        char templ[] = "/tmp/dwcliXXXXXX";
-        Folder = mkdtemp(templ);
-    }
-    void TearDown() override { fs::remove_all(Folder); }
-    std::string at(const std::string &name) { return (Folder / name).string(); }
+    test_TempFolder Folder;
+    std::string at(const std::string &name) { return Folder.at(name); }
 
     // Runs diskwright-cli with the arguments (each quoted for the shell).
     CliRun run(const std::vector<std::string> &args) {
@@ -44,11 +35,9 @@ class Cli : public ::testing::Test {
 };
 
 TEST_F(Cli, UsageErrors) {
-    EXPECT_EQ(run({}).Status, 2);
-    EXPECT_EQ(run({"frobnicate"}).Status, 2);
-    EXPECT_EQ(run({"ls"}).Status, 2);
-    EXPECT_EQ(run({"sort", at("x.vol"), "names", "up"}).Status, 2);
-    EXPECT_EQ(run({"new", at("x.vol"), "big"}).Status, 2);
+    const std::vector<std::string> wrong[] = {{}, {"frobnicate"}, {"ls"}, {"sort", at("x.vol"), "names", "up"},
+                                              {"new", at("x.vol"), "big"}};
+    for (const auto &args : wrong) EXPECT_EQ(run(args).Status, 2) << args.size();
     CliRun help = run({"--help"});
     EXPECT_EQ(help.Status, 0);
     EXPECT_NE(help.Out.find("usage: diskwright-cli"), std::string::npos);

@@ -3,9 +3,10 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <gtest/gtest.h>
 #include <thread>
 #include <unistd.h>
@@ -52,6 +53,8 @@ void e2e_RunProgram(const std::vector<std::string> &args, const std::function<vo
 
 std::string e2e_Screen() { return t_GetScreen(0, "\r"); }
 
+bool e2e_OnScreen(const std::string &text) { return e2e_Screen().find(text) != std::string::npos; }
+
 std::string e2e_Line(int n) {
     std::string screen = t_GetScreen(0, "");
     std::u32string all = t_Decode(screen);
@@ -62,35 +65,27 @@ std::string e2e_Line(int n) {
     return t_Encode(line);
 }
 
-// Shows the screen after a wait that timed out, for the failure message.
-static void reportScreen(const std::string &wanted) {
+// Waits until the screen passes the check; shows the screen in the failure
+// message when it never does.
+static bool waitUntil(const std::function<bool(const std::string &)> &check, const std::string &wanted, int timeoutMs) {
+    for (int waited = 0; waited < scaled(timeoutMs); waited += 10) {
+        if (check(e2e_Screen())) return true;
+        t_SleepMs(10);
+    }
     std::string screen = e2e_Screen();
-    for (char &c : screen)
-        if (c == '\r') c = '\n';
+    std::replace(screen.begin(), screen.end(), '\r', '\n');
     ADD_FAILURE() << "screen while waiting for \"" << wanted << "\":\n" << screen;
+    return false;
 }
 
 bool e2e_WaitFor(const std::string &wanted, int timeoutMs) {
-    timeoutMs = scaled(timeoutMs);
     // The screen text has no blanks at line ends, so neither may the text.
-    std::string text = wanted;
-    while (!text.empty() && text.back() == ' ') text.pop_back();
-    for (int waited = 0; waited < timeoutMs; waited += 10) {
-        if (e2e_Screen().find(text) != std::string::npos) return true;
-        t_SleepMs(10);
-    }
-    reportScreen(text);
-    return false;
+    std::string text = wanted.substr(0, wanted.find_last_not_of(' ') + 1);
+    return waitUntil([&](const std::string &s) { return s.find(text) != std::string::npos; }, text, timeoutMs);
 }
 
 bool e2e_WaitForScreen(const std::string &text, int timeoutMs) {
-    timeoutMs = scaled(timeoutMs);
-    for (int waited = 0; waited < timeoutMs; waited += 10) {
-        if (e2e_Screen() == text) return true;
-        t_SleepMs(10);
-    }
-    reportScreen(text);
-    return false;
+    return waitUntil([&](const std::string &s) { return s == text; }, text, timeoutMs);
 }
 
 void e2e_Settle() {
@@ -135,25 +130,31 @@ void e2e_Type(const std::string &text) {
     }
 }
 
-std::string e2e_TempFolder() {
-    static int serial = 0;
-    std::string folder = (std::filesystem::temp_directory_path() /
-                          ("dw-e2e-" + std::to_string(getpid()) + "-" + std::to_string(serial++)))
-                             .string() + "/";
-    std::filesystem::remove_all(folder);
-    std::filesystem::create_directories(folder);
-    return folder;
+void e2e_OpenLaunchImage(const std::string &name) {
+    ASSERT_TRUE(e2e_WaitFor("CP/M Volume öffnen"));
+    ASSERT_TRUE(e2e_WaitFor(name));
+    e2e_Type("\r");
+    ASSERT_TRUE(e2e_WaitFor("Volume Name: " + name));
 }
 
-void e2e_MakeImage(const std::string &path, int sizeKB,
-                   const std::vector<std::pair<std::string, std::string>> &files) {
+std::string e2e_MakeImage(const std::string &path, int sizeKB,
+                          const std::vector<std::pair<std::string, std::string>> &files) {
     cpm_SetDiagnostics(false);
     cpm_Volume v = cpm_MakeVolume(path, sizeKB);
-    for (const auto &[name, contents] : files) {
-        cpm_SaveFileResult r = cpm_SaveFile(std::move(v), Text(name), Text(contents));
-        v = std::move(r.Volume);
-    }
+    for (const auto &[name, contents] : files) v = cpm_SaveFile(std::move(v), Text(name), Text(contents)).Volume;
     cpm_SaveVolumeResult saved = cpm_SaveVolume(std::move(v));
     cpm_SetDiagnostics(true);
-    ASSERT_EQ(saved.Message, "");
+    EXPECT_EQ(saved.Message, "");
+    return path;
+}
+
+// Runs the scenarios offscreen; each test runs in a process of its own (ctest
+// starts one per test), so each has a fresh application.
+int main(int argc, char **argv) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    ::testing::InitGoogleTest(&argc, argv);
+    int result = RUN_ALL_TESTS();
+    // The program thread may still wait for a key: end without tearing down.
+    fflush(stdout);
+    _exit(result);
 }

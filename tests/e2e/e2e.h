@@ -7,7 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "temp_folder.h"
 #include "text.h"
+
+inline const char *const e2e_Prompt1 = "Diskwright: V(olume  D(irectory  L(ong Dir  S(ector Map  N(ew  Q(uit  [1.4] ?";
+inline const char *const e2e_Prompt2 = "Diskwright: C(hanges  E(rase  U(nerase  A(lphabetize  I(nit  B(locks  [1.4] ?";
+inline const char *const e2e_Prompt3 = "Diskwright: P(rint  H(exdump  M(ac --> CP/M  T(ransfer CP/M --> Mac   [1.4] ?";
 
 // Runs the application with these arguments; the script runs on a thread of
 // its own once the program is up, and the application quits when it returns.
@@ -17,6 +22,7 @@ void e2e_RunProgram(const std::vector<std::string> &args, const std::function<vo
 std::string e2e_Screen();
 // Line n (from 1) of window 0, trailing blanks cut.
 std::string e2e_Line(int n);
+bool e2e_OnScreen(const std::string &text);
 // Waits until the screen shows the text; false after the timeout.
 bool e2e_WaitFor(const std::string &text, int timeoutMs = 5000);
 // Waits until the whole screen is the text.
@@ -24,13 +30,14 @@ bool e2e_WaitForScreen(const std::string &text, int timeoutMs = 5000);
 // Waits until the screen stops changing for a moment.
 void e2e_Settle();
 // Presses keys as a person would: every character of the text, "\r" Return,
-// "\x1B" Escape.
+// "\x1B" Escape, "\b" Backspace.
 void e2e_Type(const std::string &text);
 // Presses one key with modifiers (Qt::Key_..., Qt::KeyboardModifiers).
 void e2e_Key(int qtKey, int modifiers = 0, const std::string &text = "");
+// Opens the image given at launch from the start-up browser.
+void e2e_OpenLaunchImage(const std::string &name);
 
-// A folder of its own for one test, removed at the end of the process.
-std::string e2e_TempFolder();
-// Writes a plain volume of the size with the files (name, contents) at path.
-void e2e_MakeImage(const std::string &path, int sizeKB,
-                   const std::vector<std::pair<std::string, std::string>> &files);
+// Writes a plain volume of the size with the files (name, contents) at path
+// and gives the path.
+std::string e2e_MakeImage(const std::string &path, int sizeKB,
+                          const std::vector<std::pair<std::string, std::string>> &files);

@@ -5,40 +5,23 @@
 #include <filesystem>
 
 #include "e2e.h"
-#include "files.h"
 #include "threads.h"
 #include "volume.h"
 
 namespace {
 
-const char *const prompt1 = "Diskwright: V(olume  D(irectory  L(ong Dir  S(ector Map  N(ew  Q(uit  [1.4] ?";
-const char *const prompt2 = "Diskwright: C(hanges  E(rase  U(nerase  A(lphabetize  I(nit  B(locks  [1.4] ?";
-const char *const prompt3 = "Diskwright: P(rint  H(exdump  M(ac --> CP/M  T(ransfer CP/M --> Mac   [1.4] ?";
-
 // An image with four files in a folder of its own.
-std::string fourFiles() {
-    std::string image = e2e_TempFolder() + "GAMES.DSK";
-    e2e_MakeImage(image, 128,
-                  {{"ALPHA.TXT", std::string(100, 'a')},
-                   {"BETA.COM", std::string(3000, 'b')},
-                   {"GAMMA.DAT", "g"},
-                   {"DELTA", std::string(40000, 'd')}});
-    return image;
-}
-
-// Starts with the image given at launch and opens it from the browser.
-void openLaunchImage() {
-    ASSERT_TRUE(e2e_WaitFor("CP/M Volume öffnen"));
-    ASSERT_TRUE(e2e_WaitFor("GAMES.DSK"));
-    e2e_Type("\r");
-    ASSERT_TRUE(e2e_WaitFor(prompt1));
+std::string fourFiles(const test_TempFolder &folder) {
+    return e2e_MakeImage(folder.at("GAMES.DSK"), 128,
+                         {{"ALPHA.TXT", std::string(100, 'a')}, {"BETA.COM", std::string(3000, 'b')},
+                          {"GAMMA.DAT", "g"}, {"DELTA", std::string(40000, 'd')}});
 }
 
 TEST(StartUp, LaunchImageIsSelectedAndOpens) {
-    e2e_RunProgram({fourFiles()}, [] {
-        openLaunchImage();
-        EXPECT_EQ(e2e_Line(1), prompt1);
-        EXPECT_TRUE(e2e_WaitFor("Volume Name: GAMES.DSK (128K)"));
+    test_TempFolder folder;
+    e2e_RunProgram({fourFiles(folder)}, [] {
+        e2e_OpenLaunchImage("GAMES.DSK");
+        EXPECT_EQ(e2e_Line(1), e2e_Prompt1);
         EXPECT_EQ(e2e_Line(3), "Volume Name: GAMES.DSK (128K)");
     });
 }
@@ -47,65 +30,51 @@ TEST(StartUp, CancelledBrowserLeavesNoVolume) {
     e2e_RunProgram({}, [] {
         ASSERT_TRUE(e2e_WaitFor("CP/M Volume öffnen"));
         e2e_Type("\x1B");
-        ASSERT_TRUE(e2e_WaitFor(prompt1));
-        EXPECT_EQ(e2e_Screen().find("Volume Name:"), std::string::npos);
+        ASSERT_TRUE(e2e_WaitFor(e2e_Prompt1));
+        EXPECT_FALSE(e2e_OnScreen("Volume Name:"));
         e2e_Type("d");
         EXPECT_TRUE(e2e_WaitFor("Select a V(olume first."));
     });
 }
 
-TEST(CommandLoop, QuestionMarkCyclesThePromptLines) {
-    e2e_RunProgram({fourFiles()}, [] {
-        openLaunchImage();
-        const char *expected[] = {prompt2, prompt3, prompt1};
-        for (const char *p : expected) {
+TEST(CommandLoop, QuestionMarkCyclesThePromptLinesAndReturnClearsTheWorkArea) {
+    test_TempFolder folder;
+    e2e_RunProgram({fourFiles(folder)}, [] {
+        e2e_OpenLaunchImage("GAMES.DSK");
+        for (const char *p : {e2e_Prompt2, e2e_Prompt3, e2e_Prompt1}) {
             e2e_Type("?");
             EXPECT_TRUE(e2e_WaitFor(p)) << p;
         }
         e2e_Type("??");
-        ASSERT_TRUE(e2e_WaitFor(prompt3));
+        ASSERT_TRUE(e2e_WaitFor(e2e_Prompt3));
         e2e_Type("d");   // commands work whatever line is shown
-        EXPECT_TRUE(e2e_WaitFor("files, "));
-    });
-}
-
-TEST(CommandLoop, ReturnClearsTheWorkArea) {
-    e2e_RunProgram({fourFiles()}, [] {
-        openLaunchImage();
-        e2e_Type("d");
-        ASSERT_TRUE(e2e_WaitFor("4 files"));
+        EXPECT_TRUE(e2e_WaitFor("4 files, "));
         e2e_Type("\r");
-        e2e_Settle();
-        EXPECT_EQ(e2e_Screen(), prompt1);
+        EXPECT_TRUE(e2e_WaitForScreen(e2e_Prompt1));   // and the first prompt line again
     });
 }
 
-TEST(Listings, DirectoryShowsFourPerLineAndSummary) {
-    e2e_RunProgram({fourFiles()}, [] {
-        openLaunchImage();
+TEST(Listings, DirectoryFourPerLineAndLongDirectory) {
+    test_TempFolder folder;
+    e2e_RunProgram({fourFiles(folder)}, [] {
+        e2e_OpenLaunchImage("GAMES.DSK");
         e2e_Type("d");
         ASSERT_TRUE(e2e_WaitFor("4 files, "));
         EXPECT_EQ(e2e_Line(3), "Volume Name: GAMES.DSK (128K)");
         EXPECT_EQ(e2e_Line(5), "ALPHA   .TXT   2 | BETA    .COM   4 | GAMMA   .DAT   2 | DELTA   .     40");
         EXPECT_EQ(e2e_Line(6), "");
         EXPECT_EQ(e2e_Line(7), "4 files, 52K used, 76K free.");
-    });
-}
-
-TEST(Listings, LongDirectoryLines) {
-    e2e_RunProgram({fourFiles()}, [] {
-        openLaunchImage();
-        e2e_Type("L");
-        ASSERT_TRUE(e2e_WaitFor("4 files, "));
+        e2e_Type("\rL");
+        ASSERT_TRUE(e2e_WaitFor("(1 Extension)"));
         EXPECT_EQ(e2e_Line(6), "BETA    .COM   4K   3.072 Bytes  #  1  R/W");
         EXPECT_EQ(e2e_Line(8), "DELTA   .     40K  40.064 Bytes  #  3  R/W  (1 Extension)");
     });
 }
 
 TEST(Changes, EraseThenUndoBringsTheFileBack) {
-    std::string image = fourFiles();
-    e2e_RunProgram({image}, [] {
-        openLaunchImage();
+    test_TempFolder folder;
+    e2e_RunProgram({fourFiles(folder)}, [] {
+        e2e_OpenLaunchImage("GAMES.DSK");
         e2e_Type("e");
         ASSERT_TRUE(e2e_WaitFor("Please enter filename: "));
         e2e_Type("beta.com\r");
@@ -124,9 +93,10 @@ TEST(Changes, EraseThenUndoBringsTheFileBack) {
 }
 
 TEST(Changes, EraseByEntryNumberAndSave) {
-    std::string image = fourFiles();
+    test_TempFolder folder;
+    std::string image = fourFiles(folder);
     e2e_RunProgram({image}, [] {
-        openLaunchImage();
+        e2e_OpenLaunchImage("GAMES.DSK");
         e2e_Type("e#2\r");
         ASSERT_TRUE(e2e_WaitFor("GAMMA   .DAT erased"));
         e2e_Type("cs");
@@ -140,49 +110,46 @@ TEST(Changes, EraseByEntryNumberAndSave) {
 }
 
 TEST(Changes, FailedSaveIsNotReportedAsSuccess) {
-    std::string image = fourFiles();
-    e2e_RunProgram({image}, [image] {
-        openLaunchImage();
+    test_TempFolder folder;
+    e2e_RunProgram({fourFiles(folder)}, [&folder] {
+        e2e_OpenLaunchImage("GAMES.DSK");
         e2e_Type("e#0\r");
         ASSERT_TRUE(e2e_WaitFor("erased"));
-        // The folder goes away under the program.
-        std::filesystem::remove_all(std::filesystem::path(image).parent_path());
+        std::filesystem::remove_all(folder.Path);   // the folder goes away under the program
         e2e_Type("cs");
         ASSERT_TRUE(e2e_WaitFor("Changes not saved: "));
-        EXPECT_EQ(e2e_Screen().find("Changes saved."), std::string::npos);
+        EXPECT_FALSE(e2e_OnScreen("Changes saved."));
         e2e_Type("c");
         EXPECT_TRUE(e2e_WaitFor("Changes: S(ave  U(ndo  Q(uit ? "));   // still changed
     });
 }
 
 TEST(NewVolume, SizeChecks) {
-    e2e_RunProgram({fourFiles()}, [] {
-        openLaunchImage();
-        struct {
-            const char *Typed;
-            const char *Message;
-        } cases[] = {{"63", "Size too small."}, {"2050", "Size too big."}, {"65", "Size must be even."}};
-        for (auto c : cases) {
+    test_TempFolder folder;
+    e2e_RunProgram({fourFiles(folder)}, [] {
+        e2e_OpenLaunchImage("GAMES.DSK");
+        for (auto [typed, message] : {std::pair{"63", "Size too small."}, {"2050", "Size too big."}, {"65", "Size must be even."}}) {
             e2e_Type("\r");
-            ASSERT_TRUE(e2e_WaitForScreen(prompt1));
+            ASSERT_TRUE(e2e_WaitForScreen(e2e_Prompt1));
             e2e_Type("n");
             ASSERT_TRUE(e2e_WaitFor("Please enter volume size (64 - 2048) in KB: "));
-            e2e_Type(std::string(c.Typed) + "\r");
-            EXPECT_TRUE(e2e_WaitFor(c.Message)) << c.Typed;
+            e2e_Type(std::string(typed) + "\r");
+            EXPECT_TRUE(e2e_WaitFor(message)) << typed;
         }
     });
 }
 
 TEST(Quit, EndsTheProgramButNotTheApplication) {
-    e2e_RunProgram({fourFiles()}, [] {
-        openLaunchImage();
+    test_TempFolder folder;
+    e2e_RunProgram({fourFiles(folder)}, [] {
+        e2e_OpenLaunchImage("GAMES.DSK");
         e2e_Type("e#0\r");   // unsaved changes are not asked about
         ASSERT_TRUE(e2e_WaitFor("erased"));
         e2e_Type("q");
         EXPECT_TRUE(e2e_WaitFor("(Programm Ende)"));
         e2e_Type("d");   // nobody reads keys any more, and nothing breaks
         t_SleepMs(100);
-        EXPECT_EQ(e2e_Screen().find("files,"), std::string::npos);
+        EXPECT_FALSE(e2e_OnScreen("files,"));
     });
 }
 

@@ -14,15 +14,16 @@
 //   are only exchanged on 8-bit volumes;
 // - fsck.cpm reports the empty file this engine writes (one block of 0x1A, record
 //   count 0) as a bad record count, so fsck runs on images without one.
-#include <gtest/gtest.h>
 #include <sys/wait.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <set>
+#include <sstream>
 
 #include "files.h"
+#include "fixtures.h"
 #include "screen_text.h"
 #include "volume.h"
 
@@ -30,69 +31,21 @@ namespace fs = std::filesystem;
 
 // cpmtools reads ./diskdefs instead of its own file, so apple-do is repeated
 // here as Debian's cpmtools defines it: its skew table is exactly the inverse
-// of cpm_SkewTable140.
-static const char *diskdefs = R"(diskdef apple-do
-  seclen 256
-  tracks 35
-  sectrk 16
-  blocksize 1024
-  maxdir 64
-  skewtab 0,6,12,3,9,15,14,5,11,2,8,7,13,4,10,1
-  boottrk 3
-  os 2.2
-end
+// of cpm_SkewTable140.  A plain volume is seen with one extra leading track.
+static std::string diskdef(const std::string &name, int seclen, int tracks, int sectrk, int blocksize, int maxdir,
+                           const std::string &skew, int boottrk) {
+    return "diskdef " + name + "\n  seclen " + std::to_string(seclen) + "\n  tracks " + std::to_string(tracks) +
+           "\n  sectrk " + std::to_string(sectrk) + "\n  blocksize " + std::to_string(blocksize) + "\n  maxdir " +
+           std::to_string(maxdir) + (skew.empty() ? "" : "\n  skewtab " + skew) + "\n  boottrk " +
+           std::to_string(boottrk) + "\n  os 2.2\nend\n\n";
+}
 
-diskdef dw-800k
-  seclen 512
-  tracks 100
-  sectrk 16
-  blocksize 2048
-  maxdir 256
-  skewtab 0,2,4,6,8,10,12,14,1,3,5,7,9,11,13,15
-  boottrk 2
-  os 2.2
-end
-
-diskdef dw-plain256
-  seclen 512
-  tracks 129
-  sectrk 4
-  blocksize 2048
-  maxdir 128
-  boottrk 1
-  os 2.2
-end
-
-diskdef dw-plain512
-  seclen 512
-  tracks 257
-  sectrk 4
-  blocksize 2048
-  maxdir 128
-  boottrk 1
-  os 2.2
-end
-
-diskdef dw-plain514
-  seclen 512
-  tracks 258
-  sectrk 4
-  blocksize 2048
-  maxdir 128
-  boottrk 1
-  os 2.2
-end
-
-diskdef dw-plain2048
-  seclen 512
-  tracks 1025
-  sectrk 4
-  blocksize 2048
-  maxdir 128
-  boottrk 1
-  os 2.2
-end
-)";
+static std::string diskdefs() {
+    std::string all = diskdef("apple-do", 256, 35, 16, 1024, 64, "0,6,12,3,9,15,14,5,11,2,8,7,13,4,10,1", 3) +
+                      diskdef("dw-800k", 512, 100, 16, 2048, 256, "0,2,4,6,8,10,12,14,1,3,5,7,9,11,13,15", 2);
+    for (int kb : {256, 512, 514, 2048}) all += diskdef("dw-plain" + std::to_string(kb), 512, kb / 2 + 1, 4, 2048, 128, "", 1);
+    return all;
+}
 
 // One format as both sides see it.
 struct Format {
@@ -115,16 +68,6 @@ static const Format formats[] = {
     {"plain 2048K", "dw-plain2048", 2097152, 2048, {}, true, cpm_Format::Plain},
 };
 
-static Text pattern(size_t n, unsigned seed) {
-    Text t{std::vector<uint8_t>(n)};
-    uint32_t x = seed * 2654435761u + 7;
-    for (size_t i = 0; i < n; i++) {
-        x = x * 1103515245u + 12345u;
-        t[i] = uint8_t(x >> 16);
-    }
-    return t;
-}
-
 // The sizes of the edges: one record, one block, one extent, one entry.
 static std::vector<size_t> sizesFor(const Format &f) {
     std::vector<size_t> s = {1, 127, 128, 129, 1000, 1023, 1024, 1025, 2047, 2048, 2049, 16383, 16384, 16385, 40000};
@@ -142,24 +85,19 @@ static std::string lower(std::string s) {
 
 class Interop : public ::testing::TestWithParam<Format> {
   protected:
-    fs::path Folder;
+    test_TempFolder Folder;
     void SetUp() override {
         if (system("command -v cpmls >/dev/null 2>&1 && command -v mkfs.cpm >/dev/null 2>&1") != 0)
             GTEST_SKIP() << "cpmtools is not installed";
-        char templ[] = "/tmp/dwinteropXXXXXX";
-        Folder = mkdtemp(templ);
-        ASSERT_EQ(setbinarytofile((Folder / "diskdefs").string(), Text(diskdefs)), 0);
+        Folder.write("diskdefs", diskdefs());
         cpm_SetDiagnostics(false);
     }
-    void TearDown() override {
-        cpm_SetDiagnostics(true);
-        if (!Folder.empty()) fs::remove_all(Folder);
-    }
-    std::string at(const std::string &name) { return (Folder / name).string(); }
+    void TearDown() override { cpm_SetDiagnostics(true); }
+    std::string at(const std::string &name) { return Folder.at(name); }
 
     // Runs a shell command in the folder (where cpmtools finds ./diskdefs).
     int sh(const std::string &command, std::string *output = nullptr) {
-        std::string full = "cd '" + Folder.string() + "' && " + command + " 2>&1";
+        std::string full = "cd '" + Folder.Path + "' && " + command + " 2>&1";
         FILE *p = popen(full.c_str(), "r");
         std::string out;
         char buf[4096];
@@ -196,15 +134,10 @@ class Interop : public ::testing::TestWithParam<Format> {
         std::string out;
         EXPECT_EQ(sh(tool("cpmls") + image, &out), 0) << out;
         std::set<std::string> names;
-        std::string current;
-        size_t start = 0;
-        while (start < out.size()) {
-            size_t end = out.find('\n', start);
-            std::string line = out.substr(start, end == std::string::npos ? std::string::npos : end - start);
-            start = end == std::string::npos ? out.size() : end + 1;
-            if (!line.empty() && line.back() == ':') current = line + "";
+        std::string current, line;
+        for (std::istringstream lines(out); std::getline(lines, line);)
+            if (!line.empty() && line.back() == ':') current = line;
             else if (!line.empty() && current == user) names.insert(line);
-        }
         return names;
     }
     // Checks the image with fsck.cpm, read-only.
@@ -242,7 +175,7 @@ TEST_P(Interop, CpmtoolsWritesEngineReads) {
     if (!f.Wide) sizes.push_back(0);
     std::string names;
     for (size_t i = 0; i < sizes.size(); i++) {
-        ASSERT_EQ(setbinarytofile(at(lower(fileName(i))), pattern(sizes[i], unsigned(i))), 0);
+        ASSERT_EQ(setbinarytofile(at(lower(fileName(i))), pattern(sizes[i], int(i))), 0);
         names += " " + lower(fileName(i));
     }
     std::string out;
@@ -256,7 +189,7 @@ TEST_P(Interop, CpmtoolsWritesEngineReads) {
     EXPECT_EQ(listed, cpmls("cpm.img"));
     for (size_t i = 0; i < sizes.size(); i++) {
         SCOPED_TRACE(fileName(i) + ", " + std::to_string(sizes[i]) + " bytes");
-        Text want = pattern(sizes[i], unsigned(i));
+        Text want = pattern(sizes[i], int(i));
         cpm_FileData file = cpm_LoadFile(v, Text(fileName(i)));
         ASSERT_TRUE(file.Found);
         EXPECT_EQ(cpm_RecordedSize(v, file.Name), (long long)((sizes[i] + 127) / 128 * 128));
@@ -274,7 +207,7 @@ TEST_P(Interop, EngineWritesCpmtoolsReads) {
     cpm_Volume v = blankVolume();
     std::vector<size_t> sizes = sizesFor(GetParam());
     for (size_t i = 0; i < sizes.size(); i++) {
-        cpm_SaveFileResult r = cpm_SaveFile(std::move(v), Text(fileName(i)), pattern(sizes[i], unsigned(i)));
+        cpm_SaveFileResult r = cpm_SaveFile(std::move(v), Text(fileName(i)), pattern(sizes[i], int(i)));
         ASSERT_EQ(r.Message, "") << fileName(i);
         v = std::move(r.Volume);
     }
@@ -284,7 +217,7 @@ TEST_P(Interop, EngineWritesCpmtoolsReads) {
     EXPECT_EQ(cpmls("ours.img"), expected);
     for (size_t i = 0; i < sizes.size(); i++) {
         SCOPED_TRACE(fileName(i));
-        EXPECT_EQ(cpmcp("ours.img", fileName(i)), asRecords(pattern(sizes[i], unsigned(i))));
+        EXPECT_EQ(cpmcp("ours.img", fileName(i)), asRecords(pattern(sizes[i], int(i))));
     }
     expectClean("ours.img");
 }
@@ -293,7 +226,7 @@ TEST_P(Interop, EraseSortAndWriteAgain) {
     cpm_Volume v = blankVolume();
     std::vector<size_t> sizes = {40000, 3000, 16384, 700, 20000, 1};
     for (size_t i = 0; i < sizes.size(); i++)
-        v = cpm_SaveFile(std::move(v), Text(fileName(i)), pattern(sizes[i], unsigned(i))).Volume;
+        v = cpm_SaveFile(std::move(v), Text(fileName(i)), pattern(sizes[i], int(i))).Volume;
     v = cpm_SetFileUser(std::move(v), Text(fileName(0)), 0xE5).Volume;
     v = cpm_SetFileUser(std::move(v), Text(fileName(3)), 0xE5).Volume;
     writeForCpmtools(v, "erased.img");
@@ -308,7 +241,7 @@ TEST_P(Interop, EraseSortAndWriteAgain) {
     v = cpm_Alphabetize(std::move(v), false, true);
     writeForCpmtools(v, "sorted.img");
     EXPECT_EQ(cpmls("sorted.img"), (std::set<std::string>{"f1.dat", "f2.dat", "f3.dat", "f4.dat", "f5.dat", "new.dat"}));
-    for (size_t i = 1; i < sizes.size(); i++) EXPECT_EQ(cpmcp("sorted.img", fileName(i)), asRecords(pattern(sizes[i], unsigned(i))));
+    for (size_t i = 1; i < sizes.size(); i++) EXPECT_EQ(cpmcp("sorted.img", fileName(i)), asRecords(pattern(sizes[i], int(i))));
     EXPECT_EQ(cpmcp("sorted.img", "NEW.DAT"), asRecords(pattern(30000, 99)));
     expectClean("sorted.img");
 
@@ -330,7 +263,7 @@ TEST_P(Interop, OtherUsersKeepTheirEntriesAndBlocks) {
     v = readFromCpmtools("users.img");
     EXPECT_EQ(v.UsedKB, v.DirBlocks * v.BlockSize / 1024);   // the figures count user 0 only
     for (size_t i = 0; i < 3; i++) {
-        cpm_SaveFileResult r = cpm_SaveFile(std::move(v), Text(fileName(i)), pattern(5000 + 7000 * i, unsigned(i)));
+        cpm_SaveFileResult r = cpm_SaveFile(std::move(v), Text(fileName(i)), pattern(5000 + 7000 * i, int(i)));
         ASSERT_EQ(r.Message, "");
         v = std::move(r.Volume);
     }
@@ -340,7 +273,7 @@ TEST_P(Interop, OtherUsersKeepTheirEntriesAndBlocks) {
     fs::remove(at("out.bin"));
     ASSERT_EQ(sh(tool("cpmcp") + "users.img 15:BOOT.SYS out.bin"), 0);
     EXPECT_EQ(gettextfromfile(at("out.bin")), pattern(9000, 31));   // cpmtools keeps its own byte count (S1)
-    for (size_t i = 0; i < 3; i++) EXPECT_EQ(cpmcp("users.img", fileName(i)), asRecords(pattern(5000 + 7000 * i, unsigned(i))));
+    for (size_t i = 0; i < 3; i++) EXPECT_EQ(cpmcp("users.img", fileName(i)), asRecords(pattern(5000 + 7000 * i, int(i))));
 }
 
 TEST_P(Interop, EmptyFileOnEightBitVolumes) {

@@ -1,20 +1,63 @@
-// Test support: reading what a started program writes on its standard output.
+// Test support: a program started as a process of its own, and what it
+// writes on its standard output.
 #pragma once
 
 #include <poll.h>
-#include <string>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
-// Reads the program's output from fd until the text appears or the time runs
-// out; true when it appeared.
-inline bool test_ReadUntil(int fd, const std::string &text, std::string &log, int timeoutMs) {
-    char buf[4096];
-    for (int waited = 0; log.find(text) == std::string::npos && waited < timeoutMs; waited += 50) {
-        pollfd p{fd, POLLIN, 0};
-        if (poll(&p, 1, 50) <= 0) continue;
-        ssize_t n = read(fd, buf, sizeof buf);
-        if (n <= 0) break;
-        log.append(buf, size_t(n));
+#include <string>
+
+struct test_Program {
+    pid_t Pid = -1;
+    int Output = -1;   // the read end of its standard output and error
+    std::string Log;   // what was read so far
+};
+
+// Starts the program under the offscreen platform.
+inline test_Program test_StartProgram(const std::string &path) {
+    test_Program p;
+    int fds[2];
+    if (pipe(fds) != 0) return p;
+    p.Pid = fork();
+    if (p.Pid == 0) {
+        dup2(fds[1], 1);
+        dup2(fds[1], 2);
+        close(fds[0]);
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        execl(path.c_str(), path.c_str(), nullptr);
+        _exit(127);
     }
-    return log.find(text) != std::string::npos;
+    close(fds[1]);
+    p.Output = fds[0];
+    return p;
+}
+
+// Reads the program's output until the text appears or the time runs out;
+// true when it appeared.
+inline bool test_ReadUntil(test_Program &p, const std::string &text, int timeoutMs) {
+    char buf[4096];
+    for (int waited = 0; p.Log.find(text) == std::string::npos && waited < timeoutMs; waited += 50) {
+        pollfd poller{p.Output, POLLIN, 0};
+        if (poll(&poller, 1, 50) <= 0) continue;
+        ssize_t n = read(p.Output, buf, sizeof buf);
+        if (n <= 0) break;
+        p.Log.append(buf, size_t(n));
+    }
+    return p.Log.find(text) != std::string::npos;
+}
+
+// True while the program has not ended by itself.
+inline bool test_StillRunning(const test_Program &p) { return waitpid(p.Pid, nullptr, WNOHANG) == 0; }
+
+// Ends the program; its log stays.
+inline void test_StopProgram(test_Program &p) {
+    if (p.Pid > 0) {
+        kill(p.Pid, SIGKILL);
+        waitpid(p.Pid, nullptr, 0);
+    }
+    if (p.Output >= 0) close(p.Output);
+    p.Pid = p.Output = -1;
 }

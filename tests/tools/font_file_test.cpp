@@ -1,10 +1,11 @@
 // The font file builder: header layout and data that expands to the glyphs.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 
 #include "font_file.h"
-#include "reference_font.h"
+#include "fonts.h"
 
 namespace {
 
@@ -33,29 +34,24 @@ TEST(FontFile, HeaderFieldsSitAtTheirOffsets) {
     EXPECT_LE(file[16], 16);
 }
 
-TEST(FontFile, DataExpandsToTheGlyphsFromCodeZero) {
+TEST(FontFile, TheLoaderExpandsTheGlyphsFromCodeZero) {
     for (auto [start, end] : {std::pair<uint8_t, uint8_t>{0, 255}, {32, 126}, {65, 65}}) {
         const fg_FontImage font = sampleFont(start, end);
-        const ref::Font loaded = ref::load(fg_FontFileBytes(font));
-        EXPECT_EQ(loaded.Identifier, "vxfn");
-        EXPECT_EQ(loaded.Start, start);
-        EXPECT_EQ(loaded.End, end);
-        EXPECT_EQ(loaded.Size, font.Grey.size());
+        const t_Font loaded = t_FontFromBytes(fg_FontFileBytes(font), "sample.font");
+        EXPECT_EQ(std::make_tuple(loaded.Format, loaded.Start, loaded.End, loaded.Width, loaded.Height),
+                  std::make_tuple(2, start, end, 16, 32));
+        EXPECT_EQ(loaded.Size, int64_t(font.Grey.size()));
         EXPECT_EQ(loaded.Data, font.Grey);
     }
 }
 
 TEST(FontFile, RefusesImagesThatDoNotMatchTheirHeader) {
-    fg_FontImage font = sampleFont(0, 10);
-    font.Grey.pop_back();
-    EXPECT_TRUE(fg_FontFileBytes(font).empty());
-    font = sampleFont(20, 10);
-    font.Start = 20;
-    EXPECT_TRUE(fg_FontFileBytes(font).empty());
-    font = sampleFont(0, 10);
-    font.Width = 256;
-    EXPECT_TRUE(fg_FontFileBytes(font).empty());
-    font = sampleFont(0, 10);
-    font.Height = 0;
-    EXPECT_TRUE(fg_FontFileBytes(font).empty());
+    const std::function<void(fg_FontImage &)> breaks[] = {
+        [](fg_FontImage &f) { f.Grey.pop_back(); }, [](fg_FontImage &f) { f.Start = 20; },
+        [](fg_FontImage &f) { f.Width = 256; }, [](fg_FontImage &f) { f.Height = 0; }};
+    for (const auto &breakIt : breaks) {
+        fg_FontImage font = sampleFont(0, 10);
+        breakIt(font);
+        EXPECT_TRUE(fg_FontFileBytes(font).empty());
+    }
 }

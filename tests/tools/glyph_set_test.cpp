@@ -53,10 +53,7 @@ TEST(GlyphSet, SaveFormNameBoxIsClosedAndSeparate) {
 }
 
 TEST(GlyphSet, CentredBoxLinesMeetTheirNeighbours) {
-    struct Arms {
-        uint8_t Code;
-        bool Left, Right, Up, Down;
-    };
+    struct Arms { uint8_t Code; bool Left, Right, Up, Down; };
     const Arms table[] = {
         {146, false, true, false, true}, {147, true, false, false, true}, {148, false, true, true, false},
         {149, true, false, true, false}, {150, false, true, true, true},  {151, true, false, true, true},

@@ -5,11 +5,7 @@
 
 namespace {
 
-struct MidCase {
-    const char *Text;
-    int Position, Count;
-    const char *Expected;
-};
+struct MidCase { const char *Text; int Position, Count; const char *Expected; };
 
 TEST(StringFunctions, MidTakesCharactersFromOneBasedPosition) {
     const MidCase cases[] = {
@@ -21,18 +17,12 @@ TEST(StringFunctions, MidTakesCharactersFromOneBasedPosition) {
 }
 
 TEST(StringFunctions, LeftRightMidFromAndCharAt) {
-    EXPECT_EQ(t_Left("ABC", 0), "");
-    EXPECT_EQ(t_Left("ABC", 2), "AB");
-    EXPECT_EQ(t_Left("ABC", 9), "ABC");
-    EXPECT_EQ(t_Right("ABC", 2), "BC");
-    EXPECT_EQ(t_Right("ABC", 9), "ABC");
-    EXPECT_EQ(t_Right("ABC", 0), "");
-    EXPECT_EQ(t_MidFrom("ABC", 0), "ABC");
-    EXPECT_EQ(t_MidFrom("ABC", 3), "C");
-    EXPECT_EQ(t_MidFrom("ABC", 4), "");
-    EXPECT_EQ(t_CharAt("ABC", 2), "B");
-    EXPECT_EQ(t_CharAt("ABC", 0), "");
-    EXPECT_EQ(t_CharAt("ABC", 4), "");
+    const std::tuple<std::string (*)(std::string_view, int), int, const char *> cases[] = {
+        {t_Left, 0, ""},    {t_Left, 2, "AB"},     {t_Left, 9, "ABC"},    {t_Right, 2, "BC"},   {t_Right, 9, "ABC"},
+        {t_Right, 0, ""},   {t_MidFrom, 0, "ABC"}, {t_MidFrom, 3, "C"},   {t_MidFrom, 4, ""},   {t_CharAt, 2, "B"},
+        {t_CharAt, 0, ""},  {t_CharAt, 4, ""},
+    };
+    for (const auto &[function, n, expected] : cases) EXPECT_EQ(function("ABC", n), expected) << n;
     EXPECT_EQ(t_Asc(""), 0);
     EXPECT_EQ(t_Asc("€x"), 0x20AC);
 }
@@ -59,13 +49,7 @@ TEST(StringFunctions, SpacesRepeatCenterJustify) {
     EXPECT_EQ(t_Justify("ab", "cd", 0), "");
 }
 
-struct NumberCase {
-    long long Value;
-    char32_t Pad;
-    int Width;
-    bool Grouping;
-    const char *Expected;
-};
+struct NumberCase { long long Value; char32_t Pad; int Width; bool Grouping; const char *Expected; };
 
 TEST(StringFunctions, NumberStringPadsAndGroups) {
     const NumberCase cases[] = {
