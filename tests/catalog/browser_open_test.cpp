@@ -219,6 +219,9 @@ TEST_F(SmallFolder, StartFoldersStandardFoldersAndTheFilter) {
 
 TEST_F(SmallFolder, ClicksSelectAndDoubleClicksEnterOrChoose) {
     Show(Folder.Path);
+    Click(30, 14);   // below the last item: nothing
+    EXPECT_EQ(f_CatMouseHandler(), f_BrowserGoOn);
+    EXPECT_EQ(f_Browser.Selected, 0);
     Click(30, 9);   // second list line
     EXPECT_EQ(f_CatMouseHandler(), f_BrowserGoOn);
     EXPECT_EQ(f_Browser.Selected, 1);
@@ -251,23 +254,16 @@ TEST_F(SmallFolder, ClicksSelectAndDoubleClicksEnterOrChoose) {
     EXPECT_EQ(Open(Folder.Path), Folder.Path + "banana.txt");
 }
 
-TEST_F(SmallFolder, ClicksThatSelectNothing) {
-    const std::pair<int, int> cells[] = {{30, 5}, {30, 7}, {11, 9}, {70, 9}, {5, 9}, {30, 14}, {30, 24}, {30, 1}};
-    for (auto [column, line] : cells) {
-        Show(Folder.Path);
-        f_CatKeyHandler(Down);
+// Clicks on the frame, the title, the rule, beside or below the list select
+// nothing, and no hidden item.
+TEST_F(LongList, ClicksOutsideTheListSelectNothing) {
+    Show(Folder.Path);
+    f_CatKeyHandler(Down);
+    for (auto [column, line] : {std::pair{30, 5}, {30, 7}, {11, 9}, {70, 9}, {5, 9}, {30, 23}, {30, 24}, {30, 1}}) {
         Click(column, line);
         f_CatMouseHandler();
-        EXPECT_EQ(f_Browser.Selected, 1) << column << "," << line;
-        EXPECT_EQ(f_CatPath, Folder.Path) << column << "," << line;
+        EXPECT_EQ(std::make_pair(f_Browser.Selected, f_CatPath), std::make_pair(1, Folder.Path)) << column << "," << line;
     }
-}
-
-TEST_F(LongList, ClickBelowTheFrameSelectsNoHiddenItem) {
-    Show(Folder.Path);
-    Click(30, 24);   // would be item 16, which is not shown
-    f_CatMouseHandler();
-    EXPECT_EQ(f_Browser.Selected, 0);
     Click(30, 22);   // the last list line
     f_CatMouseHandler();
     EXPECT_EQ(f_Browser.Selected, 14);

@@ -108,11 +108,5 @@ TEST_F(SaveForm, ClicksSelectWhileTheFieldKeepsTheCursor) {
         for (int column = 1; column <= 80; column++) ASSERT_FALSE(Inverse(column, line)) << column << "," << line;
 }
 
-TEST_F(SaveForm, EmptyStartFolderIsTheDesktop) {
-    t_PostKeyEvent(Typed(Escape));
-    Run([] { return f_CatSave(0, "", "t", "Save as:", "", 5, 15, 60, 0); });
-    EXPECT_EQ(f_CatPath, f_StandardFolder(f_Folder::Desktop));
-}
-
 }  // namespace
 }  // namespace browsertest

@@ -1,21 +1,11 @@
-// File-open events: the queue and its hook, and the browser taking them.
-#include <atomic>
-#include <pthread.h>
-#include <thread>
-
+// File-open events: the queue, and the browser taking them.
 #include "browser_fixture.h"
 #include "threads.h"
 
 namespace browsertest {
 namespace {
 
-class FileEvents : public BrowserTest {
-protected:
-    void TearDown() override {
-        t_SetFileEventHook({});
-        BrowserTest::TearDown();
-    }
-};
+using FileEvents = BrowserTest;
 
 TEST_F(FileEvents, PostedEventsCarryPathKindAndExistence) {
     test_TempFolder f;
@@ -36,40 +26,6 @@ TEST_F(FileEvents, PostedEventsCarryPathKindAndExistence) {
     EXPECT_FALSE(t_FileEventAvailable);
 }
 
-TEST_F(FileEvents, HookRunsOncePerEventOnItsOwnThread) {
-    t_SleepMs(200);   // hook threads of earlier events have run by now
-    std::atomic<int> calls{0};
-    std::atomic<bool> named{true};
-    t_SetFileEventHook([&] {
-        char name[16] = {};
-        pthread_getname_np(pthread_self(), name, sizeof name);
-        if (std::string(name) != "t_StartEventFil" || t_ThreadNumber() < 3) named = false;
-        calls++;
-    });
-    for (int i = 0; i < 5; i++) t_PostFileEvent("/", 0);
-    for (int i = 0; i < 500 && calls < 5; i++) t_SleepMs(10);
-    t_SleepMs(20);
-    EXPECT_EQ(calls.load(), 5);
-    EXPECT_TRUE(named);   // the kernel keeps 15 characters of the name
-}
-
-TEST_F(FileEvents, TwoPostersAndATakerLoseAndDuplicateNothing) {
-    const int each = 500;
-    auto post = [](const std::string &prefix) {
-        for (int i = 0; i < each; i++) t_PostFileEvent(prefix + std::to_string(i), i);
-    };
-    std::thread a(post, "/a/"), b(post, "/b/");
-    int next[2] = {0, 0};
-    while (next[0] + next[1] < 2 * each) {
-        t_Event e;
-        if (!t_TakeFileEvent(e)) continue;
-        ASSERT_EQ(e.Index, next[e.Description[1] - 'a']++);   // each poster's events in order, none lost
-    }
-    a.join();
-    b.join();
-    EXPECT_EQ(t_PendingFileEvents(), 0u);
-}
-
 // A folder with more files than list lines, and another folder.
 class BrowserFileEvents : public BrowserTest {
 protected:
@@ -84,6 +40,14 @@ protected:
 };
 
 TEST_F(BrowserFileEvents, EventMovesTheListAndSelectsTheFile) {
+    // The item just below the last list line is scrolled into sight.
+    Show(Far.Path);
+    t_PostFileEvent(Far.Path + "img14.dsk", 0);
+    EXPECT_TRUE(f_BrowserFileEvent());
+    ASSERT_EQ(f_Browser.Selected, 15);
+    int shown = 8 + 15 - f_Browser.Scroll;
+    ASSERT_TRUE(shown >= 8 && shown <= 22) << shown;
+    EXPECT_EQ(test_Screen(shown, 12, 68), f_CatStr(f_CatList[15], 60));
     Show(Near.Path);
     t_PostFileEvent(Far.Path + "img25.dsk", 0);
     EXPECT_TRUE(f_BrowserFileEvent());

@@ -134,9 +134,7 @@ TEST_F(CatalogFolder, MissingAndUnlistableFoldersGiveStatusAndLogLines) {
         return f_CatStatus == -1 && inner.lines() == Names{"f_CatLoad: Error #Permission denied"};
     });
     chmod(locked.c_str(), 0755);
-    if (result != 2) {
-        EXPECT_EQ(result, 0);
-    }
+    if (result != 2) { EXPECT_EQ(result, 0); }
 }
 
 TEST_F(CatalogFolder, RecursiveLoadAppendsSubfoldersInPlaceAndEndsOnLoops) {

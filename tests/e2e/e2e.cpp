@@ -88,17 +88,21 @@ bool e2e_WaitForScreen(const std::string &text, int timeoutMs) {
     return waitUntil([&](const std::string &s) { return s == text; }, text, timeoutMs);
 }
 
-void e2e_Settle() {
-    std::string last = e2e_Screen();
+std::string e2e_Settled(const std::function<std::string()> &read) {
+    std::string last = read();
     for (int stable = 0, i = 0; stable < 5 && i < 300; i++) {
         t_SleepMs(10);
-        std::string now = e2e_Screen();
+        std::string now = read();
         stable = now == last ? stable + 1 : 0;
         last = now;
     }
+    return last;
 }
 
-void e2e_Key(int qtKey, int modifiers, const std::string &text) {
+void e2e_Settle() { e2e_Settled(e2e_Screen); }
+
+// Presses one key with modifiers on window 0's view.
+static void pressKey(int qtKey, int modifiers, const std::string &text) {
     t_OnMainThread([&] {
         QWidget *view = t_AppDelegate()->t_Views[0];
         QKeyEvent press(QEvent::KeyPress, qtKey, Qt::KeyboardModifiers(modifiers), QString::fromStdString(text));
@@ -112,21 +116,19 @@ void e2e_Key(int qtKey, int modifiers, const std::string &text) {
 // The Qt key of a character on a US keyboard.
 static int qtKeyOf(char c) {
     if (c >= 'a' && c <= 'z') return Qt::Key_A + (c - 'a');
-    if (c >= 'A' && c <= 'Z') return Qt::Key_A + (c - 'A');
-    if (c >= '0' && c <= '9') return Qt::Key_0 + (c - '0');
     switch (c) {
     case '\r': return Qt::Key_Return;
     case '\x1B': return Qt::Key_Escape;
     case '\t': return Qt::Key_Tab;
     case '\b': return Qt::Key_Backspace;
-    default: return c;   // Qt keys of punctuation are their ASCII codes
+    default: return c;   // Qt keys of capitals, digits and punctuation are their ASCII codes
     }
 }
 
 void e2e_Type(const std::string &text) {
     for (char c : text) {
         int modifiers = (c >= 'A' && c <= 'Z') ? int(Qt::ShiftModifier) : 0;
-        e2e_Key(qtKeyOf(c), modifiers, std::string(1, c));
+        pressKey(qtKeyOf(c), modifiers, std::string(1, c));
     }
 }
 

@@ -27,13 +27,12 @@ bool e2e_OnScreen(const std::string &text);
 bool e2e_WaitFor(const std::string &text, int timeoutMs = 5000);
 // Waits until the whole screen is the text.
 bool e2e_WaitForScreen(const std::string &text, int timeoutMs = 5000);
-// Waits until the screen stops changing for a moment.
+// Waits until the screen (or what read gives) stops changing for a moment.
 void e2e_Settle();
+std::string e2e_Settled(const std::function<std::string()> &read);
 // Presses keys as a person would: every character of the text, "\r" Return,
 // "\x1B" Escape, "\b" Backspace.
 void e2e_Type(const std::string &text);
-// Presses one key with modifiers (Qt::Key_..., Qt::KeyboardModifiers).
-void e2e_Key(int qtKey, int modifiers = 0, const std::string &text = "");
 // Opens the image given at launch from the start-up browser.
 void e2e_OpenLaunchImage(const std::string &name);
 

@@ -36,16 +36,7 @@ void runCommand(const std::string &key, const std::string &name) {
 }
 
 // The printer's whole text once it stops changing.
-std::string settledPrinter() {
-    std::string last = p_GetPrinter();
-    for (int stable = 0, i = 0; stable < 5 && i < 300; i++) {
-        t_SleepMs(10);
-        std::string now = p_GetPrinter();
-        stable = now == last ? stable + 1 : 0;
-        last = now;
-    }
-    return last;
-}
+std::string settledPrinter() { return e2e_Settled(p_GetPrinter); }
 
 TEST(Print, CrLfTextWithControlLettersInColourOne) {
     test_TempFolder folder;

@@ -287,19 +287,6 @@ TEST_P(Interop, EmptyFileOnEightBitVolumes) {
     // the engine writes the empty file that way on purpose.
 }
 
-TEST_P(Interop, UnchangedImagesSaveByteIdentical) {
-    const Format &f = GetParam();
-    ASSERT_EQ(setbinarytofile(at("cpm.img"), Text(std::vector<uint8_t>(f.ImageBytes + f.Lead, 0xE5))), 0);
-    ASSERT_EQ(sh(tool("mkfs.cpm") + "cpm.img"), 0);
-    ASSERT_EQ(setbinarytofile(at("a.dat"), pattern(12345, 5)), 0);
-    ASSERT_EQ(sh(tool("cpmcp") + "cpm.img a.dat 0:"), 0);
-    Text img = gettextfromfile(at("cpm.img"));
-    std::copy(f.Signature.begin(), f.Signature.end(), img.Elements.begin());
-    Text ours(std::vector<uint8_t>(img.Elements.begin() + long(f.Lead), img.Elements.end()));
-    cpm_Volume v = cpm_OpenImage(ours, "x");
-    EXPECT_EQ(cpm_FileImage(v), ours);
-}
-
 static void PrintTo(const Format &f, std::ostream *o) { *o << f.Name; }
 
 INSTANTIATE_TEST_SUITE_P(Formats, Interop, ::testing::ValuesIn(formats), [](const auto &info) {

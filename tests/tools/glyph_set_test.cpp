@@ -32,26 +32,6 @@ TEST(GlyphSet, DialogFrameIsClosed) {
     }
 }
 
-TEST(GlyphSet, SaveFormNameBoxIsClosedAndSeparate) {
-    // The browser frame ends on the box's top line; the box's sides run over
-    // three lines and its lower edge closes the last.
-    FrameCanvas canvas(13, 12, fg_DrawnCell);
-    const int left = 2, right = 11, top = 2, boxTop = 7;
-    for (int line = boxTop; line <= boxTop + 2; ++line) {
-        canvas.put(left, line, 139);
-        canvas.put(right, line, 138);
-    }
-    canvas.run(left + 1, boxTop + 2, 141, right - left - 1);
-    canvas.run(left + 1, boxTop, 140, right - left - 1);
-    canvas.dialog(4, left, top, right, boxTop);
-    auto [bx, by] = FrameCanvas::centre(6, boxTop + 1);
-    const auto box = canvas.flood(bx, by);
-    EXPECT_FALSE(canvas.reachesBorder(box));
-    auto [lx, ly] = FrameCanvas::centre(6, top + 3);
-    EXPECT_FALSE(box[size_t(ly) * canvas.width() + lx]) << "box and list must be apart";
-    EXPECT_FALSE(canvas.reachesBorder(canvas.flood(lx, ly)));
-}
-
 TEST(GlyphSet, CentredBoxLinesMeetTheirNeighbours) {
     struct Arms { uint8_t Code; bool Left, Right, Up, Down; };
     const Arms table[] = {
@@ -71,25 +51,6 @@ TEST(GlyphSet, CentredBoxLinesMeetTheirNeighbours) {
         // Nothing touches an edge outside the line.
         EXPECT_FALSE(ink(c, 0, 0) || ink(c, 15, 0) || ink(c, 0, 31) || ink(c, 15, 31)) << int(a.Code);
     }
-}
-
-TEST(GlyphSet, OuterBoxIsClosed) {
-    FrameCanvas canvas(7, 6, fg_DrawnCell);
-    canvas.put(2, 2, 134);
-    canvas.run(3, 2, 140, 3);
-    canvas.put(6, 2, 135);
-    for (int line = 3; line <= 4; ++line) {
-        canvas.put(2, line, 138);
-        canvas.put(6, line, 139);
-    }
-    canvas.put(2, 5, 136);
-    canvas.run(3, 5, 141, 3);
-    canvas.put(6, 5, 137);
-    auto [x, y] = FrameCanvas::centre(4, 3);
-    EXPECT_FALSE(canvas.reachesBorder(canvas.flood(x, y)));
-    // The corner cells belong to the inside.
-    auto [cx, cy] = FrameCanvas::centre(2, 2);
-    EXPECT_TRUE(canvas.flood(x, y)[size_t(cy) * canvas.width() + cx]);
 }
 
 TEST(GlyphSet, PiecesThatStandSideBySideJoin) {

@@ -46,9 +46,7 @@ TEST_F(MemoryTest, WidthAndHeightCorrections) {
         SCOPED_TRACE(std::to_string(c.Depth) + " bit, width " + std::to_string(c.Width));
         EXPECT_TRUE(w.Initialized);
         EXPECT_EQ(std::make_tuple(w.Width, w.Height, w.TextMemoryStart), std::make_tuple(c.Expected, c.ExpectedHeight, -1));
-        if (*c.Line) {
-            EXPECT_TRUE(log.has("t_InitWindow: GraphicWindow #3" + std::string(c.Line))) << log.text();
-        }
+        if (*c.Line) { EXPECT_TRUE(log.has("t_InitWindow: GraphicWindow #3" + std::string(c.Line))) << log.text(); }
         EXPECT_EQ(log.count("multiple of"), std::string(c.Line).find("multiple of") != std::string::npos ? 1 : 0);
     }
 }

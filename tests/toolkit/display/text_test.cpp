@@ -152,25 +152,17 @@ TEST_F(TextTest, DisplayModes) {
 }
 
 TEST_F(TextTest, Redirection) {
-    const t_Window before = w;
+    // Mode 2 writes to the console, mode 0 nowhere; the cursor moves, the window stays.
     std::vector<uint8_t> memory = windowMemory(0);
-    {
+    for (auto [mode, text, logged, hpos] : {std::tuple{2, "Hi\a", "Hi\a", 3}, {0, "Ho\x0C", "", 5}}) {
         test_LogCapture log;
-        t_RedirectOutput(0, 2);
-        t_Print(0, "Hi\a");
-        EXPECT_EQ(log.text(), "Hi\a");
-        EXPECT_EQ(w.TextHpos, 3);
-    }
-    {
-        test_LogCapture log;
-        t_RedirectOutput(0, 0);
-        t_Print(0, "Ho\x0C");
-        EXPECT_EQ(log.text(), "");
-        EXPECT_EQ(w.TextHpos, 5);
+        t_RedirectOutput(0, mode);
+        t_Print(0, text);
+        EXPECT_EQ(log.text(), logged);
+        EXPECT_EQ(pos(), std::make_pair(hpos, 1));
     }
     t_RedirectOutput(0, 1);
     EXPECT_EQ(windowMemory(0), memory);
-    EXPECT_EQ(before.TextVpos, w.TextVpos);
 }
 
 TEST_F(TextTest, AreaTabsAndCursorMoves) {

@@ -79,24 +79,6 @@ TEST_F(QtMenus, EveryWindowShowsTheSameFourMenus) {
     }
 }
 
-TEST_F(QtMenus, EveryWindowHasAShowAndAHideItemWithTheTableTags) {
-    std::set<int> layoutTags;
-    for (const t_MenuItemLayout &item : t_MenuLayout) {
-        if (item.Tag == 0) continue;
-        EXPECT_TRUE(layoutTags.insert(item.Tag).second) << item.Title;
-        EXPECT_GE(t_MenuActionIndex(item.Tag), 0) << item.Title;
-        EXPECT_NE(t_FindBuiltInAction(item.Tag), nullptr) << item.Title;
-    }
-    std::set<std::pair<int, bool>> windows;
-    for (const t_BuiltInAction &a : t_BuiltInActions)
-        if (a.Kind == t_ActionKind::ShowWindow || a.Kind == t_ActionKind::HideWindow) {
-            EXPECT_TRUE(layoutTags.count(a.Action)) << a.Action;
-            windows.insert({a.Window, a.Kind == t_ActionKind::ShowWindow});
-        }
-    EXPECT_EQ(windows.size(), 26u);   // 13 windows, show and hide
-    for (int tag : {110, 111, 112, 114, 200, 201}) EXPECT_TRUE(layoutTags.count(tag)) << tag;
-}
-
 TEST_F(QtMenus, KeyEquivalentsAreControlShiftLetters) {
     QAction *copyText = actionWithTag(111);
     ASSERT_NE(copyText, nullptr);
@@ -184,20 +166,6 @@ TEST_F(QtMenus, CopyTextAndPictureOfTheFrontWindow) {
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "printed line\nsecond line");
 }
 
-TEST_F(QtMenus, ClearPrinterAndClearConsole) {
-    p_SetPrinter("something printed");
-    p_PrinterBuffer = t_StringToText("pending");
-    t_WindowTextView(10)->setPlainText("console output");
-    t_ConsoleBuffer = t_StringToText("pending");
-    actionWithTag(112)->trigger();
-    EXPECT_EQ(p_GetPrinter(), "");
-    EXPECT_TRUE(p_PrinterBuffer.Elements.empty());
-    EXPECT_EQ(t_WindowTextView(10)->toPlainText(), "console output");
-    actionWithTag(114)->trigger();
-    EXPECT_TRUE(t_WindowTextView(10)->toPlainText().isEmpty());
-    EXPECT_TRUE(t_ConsoleBuffer.Elements.empty());
-}
-
 // Answers the next modal file panel: checks its texts, then accepts the
 // given file or cancels.
 struct PanelAnswer { QString AcceptLabel, NameLabel, Title; bool Seen = false; };
@@ -263,17 +231,6 @@ TEST_F(QtMenus, OpenPanelsForFilesAndFolders) {
     EXPECT_EQ(std::tie(files.AcceptLabel, files.Title), std::make_tuple("Öffnen", "CP/M Volume öffnen"));
     EXPECT_EQ(chosen, file.toStdString());
     QFile::remove(file);
-}
-
-TEST_F(QtMenus, FrontWindowOfAForeignWindowIsNone) {
-    QMainWindow other;
-    other.show();
-    other.activateWindow();
-    settle([&] { return QApplication::activeWindow() == &other; });
-    ASSERT_EQ(QApplication::activeWindow(), &other);
-    EXPECT_EQ(t_FrontWindow(), 255);
-    actionWithTag(111)->trigger();   // copy text beeps, nothing else
-    EXPECT_EQ(t_MenuEventQueueSize(), 1u);
 }
 
 // The windows of the tests: window 0 with a framed text, window 1 empty.

@@ -137,13 +137,3 @@ TEST(BellTest, GeneratedAndCommittedSoundsDecode) {
     EXPECT_TRUE(peak > 8000 && peak < 32000) << peak;
     EXPECT_LT(std::abs(int(bell->Samples.front())) + std::abs(int(bell->Samples.back())), 1000);
 }
-
-// Without a sound device the bell falls back to the system beep; either way
-// ringing it twice in a row must not fail.
-TEST_F(ViewTest, BellRings) {
-    t_InitWindow(2, 24, false, 160, 64, 0, 0, solidFont(8, 16), true);
-    t_Print(2, "\a\a");
-    QCoreApplication::processEvents();
-    QCoreApplication::processEvents();
-    SUCCEED();
-}

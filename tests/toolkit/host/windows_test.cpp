@@ -76,21 +76,6 @@ TEST(WindowPos, SelectorsOfAToolkitWindow) {
     });
 }
 
-TEST(WindowPos, HiddenTitleBarShrinksOnlyTheWholeHeight) {
-    runWithApplication([] {
-        makeWindow();
-        int T = t_TitleBarHeight;
-        int whole = t_WindowPos(1, 12), width = t_WindowPos(1, 8), height = t_WindowPos(1, 9);
-        t_WindowTitleVisible(1, false);
-        EXPECT_EQ(t_WindowPos(1, 12), whole - T);
-        EXPECT_EQ(t_WindowPos(1, 8), width);
-        EXPECT_EQ(t_WindowPos(1, 9), height);
-        EXPECT_EQ(t_WindowPos(1, 17), 0);
-        t_WindowTitleVisible(1, true);
-        EXPECT_EQ(t_WindowPos(1, 12), whole);
-    });
-}
-
 TEST(WindowPos, WindowsThatDoNotExist) {
     runWithApplication([] {
         test_LogCapture log;

@@ -161,9 +161,7 @@ TEST_F(MenuDispatch, CopyClearAndMissingViews) {
         dispatch(c.Tag, c.Front);
         EXPECT_EQ(host.Clipboard, c.Clipboard ? c.Clipboard : "");
         EXPECT_EQ(host.Beeps, c.Clipboard ? 0 : 1);
-        if (*c.Line) {
-            EXPECT_TRUE(log.has(c.Line)) << log.text();
-        }
+        if (*c.Line) { EXPECT_TRUE(log.has(c.Line)) << log.text(); }
         EXPECT_TRUE(host.Cleared.empty());
     }
     // Clearing empties the buffer and the view.
@@ -189,25 +187,6 @@ TEST_F(MenuDispatch, TheWindowActionRunsOnlyForAToolkitWindow) {
     EXPECT_EQ(host.Beeps, 2);
 }
 
-TEST_F(MenuDispatch, PanelsStoreThePathAndACancelEmptiesIt) {
-    t_MenuActionAdd(100);
-    dispatch(100, 0);
-    EXPECT_EQ(t_MenuActionAt(37).FilePath, "/home/u/disks/games.dsk");
-    EXPECT_EQ(t_MenuActionAt(37).FileName, "games.dsk");
-
-    t_MenuActionAdd(101);
-    t_MenuActionSetTexts(38, "Save", "Where to?", "copy.dsk", "dsk");
-    host.SavePanelResult = "/tmp/chosen.dsk";
-    dispatch(101, 0);
-    EXPECT_EQ(host.LastSaveName, "copy.dsk");
-    EXPECT_EQ(t_MenuActionAt(38).FileName, "chosen.dsk");
-    host.SavePanelResult = "";
-    dispatch(101, 0);
-    EXPECT_EQ(host.LastSaveName, "chosen.dsk");   // the last choice is suggested again
-    EXPECT_EQ(t_MenuActionAt(38).FilePath + t_MenuActionAt(38).FileName, "");
-    EXPECT_EQ(t_MenuActionAt(38).Title, "Save");
-}
-
 TEST_F(MenuDispatch, EventsPostedFromManyThreadsAreAllKept) {
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; t++)
@@ -223,19 +202,6 @@ TEST_F(MenuDispatch, EventsPostedFromManyThreadsAreAllKept) {
     for (const t_MenuEvent &e : t_MenuEventQueue()) tags.insert(e.ItemAction);
     EXPECT_EQ(tags.size(), 1000u);
     EXPECT_EQ(t_MenuEventQueueSize(), 1000u);
-}
-
-TEST(MenuWithoutHost, NothingCrashesAndPanelsAnswerEmpty) {
-    t_SetMenuHostServices({});
-    t_InitMenuActions();
-    EXPECT_EQ(t_FrontWindow(), 255);
-    EXPECT_EQ(t_OpenFileDialog("t", "m", "dsk", true, false, false), "");
-    EXPECT_EQ(t_SaveFileDialog("n", "t", "m", ""), "");
-    t_Beep();
-    for (const t_MenuAction &a : t_MenuActions()) t_RunMenuAction(t_MenuActionIndex(a.Tag));
-    t_RunMenuAction(-1);
-    t_RunMenuAction(1000);
-    t_MenuEventQueueClear();
 }
 
 }  // namespace

@@ -1,8 +1,6 @@
-// The printer's ruler and the screen text of a toolkit window.
+// The printer's ruler.
 #include <gtest/gtest.h>
 
-#include "display.h"
-#include "log_capture.h"
 #include "printer.h"
 
 namespace {
@@ -39,54 +37,6 @@ TEST(PrinterRuler, WidthsDigitsAndMargins) {
         EXPECT_EQ(ruler, c.Ruler) << c.Width << " " << c.TwoDigit << " " << c.Margins;
         EXPECT_EQ(ruler.size(), size_t(c.Width)) << c.Width;
     }
-}
-
-// A 6 x 4 text window of 8 x 8 cells whose cells hold the lines (blank-padded).
-void fillWindow(const std::vector<std::string> &lines) {
-    static bool made = false;
-    if (!made) {
-        t_WaitForMemory();
-        t_Font font;
-        font.Format = t_FontFormatGrey;
-        font.End = 255;
-        font.Width = 8;
-        font.Height = 8;
-        font.Data.assign(256 * 64, 0);
-        t_InitWindow(2, 8, false, 6 * 8, 4 * 8, 2, 2, font, true);
-        made = true;
-    }
-    const t_Window &w = t_WindowTable[2];
-    ASSERT_EQ(w.TextWidth, 6);
-    ASSERT_EQ(w.TextHeight, 4);
-    for (int line = 0; line < 4; line++)
-        for (int column = 0; column < 6; column++) {
-            std::string text = size_t(line) < lines.size() ? lines[size_t(line)] : "";
-            uint8_t c = size_t(column) < text.size() ? uint8_t(text[size_t(column)]) : ' ';
-            t_VideoMemory[size_t(w.TextMemoryStart + line * 6 + column)] = c;
-        }
-}
-
-TEST(GetScreen, LinesLoseTrailingBlanksAndTheEmptyEnd) {
-    struct { const char *Name; std::vector<std::string> Cells; std::string Separator, Text; } cases[] = {
-        {"trailing blanks and empty last lines", {"AB", "", " C"}, "\r", "AB\r\r C"},
-        {"inner blanks stay", {"A  B  ", "      ", "      ", "     Z"}, "\r", "A  B\r\r\r     Z"},
-        {"full lines", {"ABCDEF", "GHIJKL", "MNOPQR", "STUVWX"}, "\r", "ABCDEF\rGHIJKL\rMNOPQR\rSTUVWX"},
-        {"one line stays of a blank window", {}, "\r", ""},
-        {"without separator every cell", {"AB", "", " C"}, "", "AB" + std::string(11, ' ') + "C" + std::string(10, ' ')},
-        {"codes above 127 are characters", {"\xC4"}, "\r", "\xC3\x84"},
-    };
-    for (const auto &c : cases) {
-        fillWindow(c.Cells);
-        EXPECT_EQ(t_GetScreen(2, c.Separator), c.Text) << c.Name;
-    }
-}
-
-TEST(GetScreen, RefusesWindowsWithoutText) {
-    test_LogCapture log;
-    EXPECT_EQ(t_GetScreen(8, "\r"), "");
-    EXPECT_TRUE(log.has("t_GetScreen: Window is not a graphic window."));
-    EXPECT_EQ(t_GetScreen(5, "\r"), "");
-    EXPECT_TRUE(log.has("t_GetScreen: Window #5 not initialized."));
 }
 
 }  // namespace
