@@ -119,11 +119,11 @@ fi
 # "target" or "target:arguments" -> the target's name.
 target_of() { printf '%s' "${1%%:*}"; }
 
-# The targets of a list of test specifications, each once.
+# The targets of a list of test entries, each once.
 targets_of() {
-    local spec specs out=()
-    read -ra specs <<<"$1"
-    for spec in "${specs[@]}"; do out+=("$(target_of "$spec")"); done
+    local entry entries out=()
+    read -ra entries <<<"$1"
+    for entry in "${entries[@]}"; do out+=("$(target_of "$entry")"); done
     printf '%s\n' "${out[@]}" | awk '!seen[$0]++' | tr '\n' ' '
 }
 
@@ -145,13 +145,13 @@ listed_tests() {   # executable filter-argument
         /^  [^ ]/ { print suite $1 }'
 }
 
-# Runs one test specification; prints its exit code (124 for a hang).  A
+# Runs one test entry; prints its exit code (124 for a hang).  A
 # plain target runs as one process.  A target with a gtest filter runs each
 # selected test in a process of its own, as ctest does: the end-to-end tests
 # need a fresh application for every test.
-run_spec() {
-    local spec=$1 target exe rc=0 name names=()
-    target=$(target_of "$spec")
+run_entry() {
+    local entry=$1 target exe rc=0 name names=()
+    target=$(target_of "$entry")
     exe=$(executable "$target")
     if [[ -z $exe ]]; then
         echo "fault_sample: no executable $target in $build" >&2
@@ -159,14 +159,14 @@ run_spec() {
         return
     fi
     mkdir -p "$work/run"
-    if [[ $spec != *:* ]]; then
+    if [[ $entry != *:* ]]; then
         (cd "$work/run" && timeout "$limit" "$exe") >"$work/test.log" 2>&1
         echo $?
         return
     fi
-    mapfile -t names < <(listed_tests "$exe" "${spec#*:}")
+    mapfile -t names < <(listed_tests "$exe" "${entry#*:}")
     if [[ ${#names[@]} -eq 0 ]]; then
-        echo "fault_sample: $spec selects no test" >&2
+        echo "fault_sample: $entry selects no test" >&2
         echo 127
         return
     fi
@@ -189,8 +189,8 @@ if [[ ! -f $build/CMakeCache.txt ]]; then
 fi
 build=$(cd "$build" && pwd)
 
-all_specs=$(printf '%s\n' "${tests[@]}" | tr ' ' '\n' | awk 'NF && !seen[$0]++' | tr '\n' ' ')
-all_targets=$(targets_of "$all_specs")
+all_entries=$(printf '%s\n' "${tests[@]}" | tr ' ' '\n' | awk 'NF && !seen[$0]++' | tr '\n' ' ')
+all_targets=$(targets_of "$all_entries")
 
 # Without any fault every test must build and pass, or a failure would be
 # taken for a caught fault.
@@ -200,12 +200,12 @@ if ! build_targets "$all_targets"; then
     echo "fault_sample: the test targets do not build without a fault" >&2
     exit 2
 fi
-read -ra specs <<<"$all_specs"
-for spec in "${specs[@]}"; do
-    rc=$(run_spec "$spec")
+read -ra entries <<<"$all_entries"
+for entry in "${entries[@]}"; do
+    rc=$(run_entry "$entry")
     if [[ $rc -ne 0 ]]; then
         tail -30 "$work/test.log" >&2
-        echo "fault_sample: $spec fails (exit $rc) without a fault" >&2
+        echo "fault_sample: $entry fails (exit $rc) without a fault" >&2
         exit 2
     fi
 done
@@ -229,19 +229,19 @@ for i in "${!names[@]}"; do
     if ! build_targets "$(targets_of "${tests[$i]}")"; then
         verdict="DOES-NOT-COMPILE"
     else
-        read -ra specs <<<"${tests[$i]}"
-        for spec in "${specs[@]}"; do
-            rc=$(run_spec "$spec")
+        read -ra entries <<<"${tests[$i]}"
+        for entry in "${entries[@]}"; do
+            rc=$(run_entry "$entry")
             [[ $rc -eq 0 ]] && continue
             # A fault fails its test every time; a test that passes when run
             # again failed by chance, and the fault counts as missed.
             cp "$work/test.log" "$logs/${names[$i]}.log"
-            if [[ $(run_spec "$spec") -eq 0 ]]; then
-                by="($(target_of "$spec") failed once, then passed: flaky)"
+            if [[ $(run_entry "$entry") -eq 0 ]]; then
+                by="($(target_of "$entry") failed once, then passed: flaky)"
                 continue
             fi
             verdict="CAUGHT"
-            by="by $(target_of "$spec")$([[ $rc -eq 124 ]] && echo " (time-out)")"
+            by="by $(target_of "$entry")$([[ $rc -eq 124 ]] && echo " (time-out)")"
             break
         done
     fi

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "character_set.h"
+#include "display_support.h"
 #include "frame_canvas.h"
 #include "text.h"
 
@@ -18,10 +19,16 @@ int inkCount(const fg_Cell &c) {
 
 } // namespace
 
+// The dialog frame as the toolkit lays it out (columns 2..11, lines 2..7,
+// inside a margin of one cell), drawn with the generated glyphs.
 TEST(GlyphSet, DialogFrameIsClosed) {
-    // Frame columns 2..11, lines 2..7, inside a margin of one cell.
+    resetDisplay();
+    initTextWindow(0, 8, 13, 9, solidFont(2, 2));
+    t_Dialog(0, "Test", 2, 2, 11, 7);
     FrameCanvas canvas(13, 9, fg_DrawnCell);
-    canvas.dialog(4, 2, 2, 11, 7);
+    for (int line = 1; line <= 9; line++)
+        for (int column = 1; column <= 13; column++)
+            canvas.put(column, line, uint8_t(test_Code(column, line)), test_Colour(column, line) == 0x0C);
     auto [x, y] = FrameCanvas::centre(6, 4);
     const auto inside = canvas.flood(x, y);
     EXPECT_FALSE(canvas.reachesBorder(inside));

@@ -33,11 +33,9 @@ TEST_F(MemoryTest, WidthAndHeightCorrections) {
         {24, 9000, 100, 1280, 100, " cannot display 9000 horizontal pixel."},
         {24, 64, 31, 64, 800, " cannot display 31 vertical pixel."},
         {4, 642, 64, 640, 64, " width with 4 bit depth must be a multiple of 4."},
-        {4, 641, 64, 640, 64, " width with 4 bit depth must be a multiple of 4."},
         {4, 643, 64, 644, 64, " width with 4 bit depth must be a multiple of 4."},
         {4, 644, 64, 644, 64, ""},
         {1, 641, 64, 648, 64, " width with 1 bit depth must be a multiple of 8."},
-        {1, 20, 64, 1280, 64, " cannot display 20 horizontal pixel."},
     };
     for (const Case &c : cases) {
         test_LogCapture log;
