@@ -12,6 +12,7 @@ static const BenchGroup groups[] = {
     {"none", [](int, char **) { return 0; }},
     {"engine", [](int c, char **v) { int bench_engine(int, char **); return bench_engine(c, v); }},
     {"display", [](int c, char **v) { int bench_display(int, char **); return bench_display(c, v); }},
+    {"view", [](int c, char **v) { int bench_view(int, char **); return bench_view(c, v); }},
 };
 
 int main(int argc, char **argv) {

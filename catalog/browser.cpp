@@ -12,6 +12,7 @@
 #include "files.h"
 #include "line_input.h"
 #include "log.h"
+#include "quit.h"
 #include "text.h"
 #include "threads.h"
 
@@ -111,7 +112,10 @@ std::string f_CatOpen(uint8_t window, const std::string &startAt, const std::str
                 if (result == f_BrowserReturn || result == f_BrowserEscape) break;
             }
         }
-        if (!busy) t_SleepMs(pollMs);
+        if (!busy) {
+            t_ServeQuitRequest();
+            t_SleepMs(pollMs);
+        }
     }
     clearFrame();
     return selectedPath();
@@ -225,7 +229,10 @@ std::string f_CatSave(uint8_t window, const std::string &startAt, const std::str
                 busy = true;
             }
             if (t_EventAvailable) key = t_GetEvent();
-            if (key == -1 && !busy) t_SleepMs(pollMs);
+            if (key == -1 && !busy) {
+                t_ServeQuitRequest();
+                t_SleepMs(pollMs);
+            }
         }
         t_InputEdit(window, 0);
         t_CursorOff(window);

@@ -12,14 +12,18 @@ constexpr int cli_Usage = 2;
 // The words after the command, options taken out by the caller where global.
 using cli_Args = std::vector<std::string>;
 
-// One command: its name, its argument synopsis and its function.
+// One command: its name, its argument synopsis, whether it changes the
+// image, and its function.
 struct cli_Command {
     const char *Name;
     const char *Synopsis;
+    bool Changes;
     int (*Run)(const cli_Args &args);
 };
 extern const cli_Command cli_Commands[];
 extern const int cli_CommandCount;
+// The command being run changes its image (set from its row before it runs).
+extern bool cli_Changing;
 
 // Output helpers: results to standard output, refusals to standard error.
 void cli_Out(const std::string &line);
@@ -27,8 +31,15 @@ void cli_Err(const std::string &line);
 int cli_UsageOf(const char *command);
 
 struct cpm_Volume;
-// Loads the image; false (and a refusal line) when the path is no image file.
+// Loads the image; false (and a refusal line) when the path is no image file,
+// or when a changing command meets a volume that must not be changed (the
+// reason is written for every command).
 bool cli_Open(const std::string &path, cpm_Volume &volume);
+// cli_Open under the image's lock: exclusive and held to the end of the run
+// for a command that changes the image, shared while reading for one that
+// only reads.  Images above the size limit are refused before either.
+bool cli_OpenToChange(const std::string &path, cpm_Volume &volume);
+bool cli_OpenToRead(const std::string &path, cpm_Volume &volume);
 // Saves a changed image atomically; false (and a refusal line) when that failed.
 bool cli_Save(cpm_Volume &volume);
 // Takes a flag (like "-l") out of the arguments; true when it was there.
@@ -50,6 +61,7 @@ int cli_Sort(const cli_Args &args);
 int cli_Init(const cli_Args &args);
 int cli_New(const cli_Args &args);
 
-struct Text;
-// Writes a host file whole; 0 or the error number.
-int cli_WriteHostFile(const std::string &path, const Text &data);
+// Standard output or error as the user sees it: on a terminal, control
+// characters of stored names are shown in caret notation (^[, M-^[); to a
+// pipe or file the bytes pass unchanged.
+std::string cli_Shown(const std::string &line, int fd);

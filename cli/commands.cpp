@@ -6,31 +6,37 @@
 #include "volume.h"
 
 const cli_Command cli_Commands[] = {
-    {"info", "IMAGE", cli_Info},
-    {"ls", "[-l] IMAGE", cli_Ls},
-    {"get", "IMAGE NAME [HOSTFILE] [--trim]  |  get IMAGE '*' FOLDER [--trim]", cli_Get},
-    {"put", "IMAGE HOSTFILE... [--as NAME]", cli_Put},
-    {"rm", "IMAGE NAME...   (NAME as typed, or #n for directory entry n)", cli_Rm},
-    {"unrm", "IMAGE NAME...   (NAME as typed, or #n for directory entry n)", cli_Unrm},
-    {"sort", "IMAGE names|size asc|desc", cli_Sort},
-    {"init", "IMAGE", cli_Init},
-    {"new", "IMAGE SIZE_KB   (64 to 2048, even)", cli_New},
-    {"map", "IMAGE", cli_Map},
-    {"blocks", "IMAGE NAME", cli_Blocks},
-    {"dump", "IMAGE NAME", cli_Dump},
-    {"type", "IMAGE NAME", cli_Type},
+    {"info", "IMAGE", false, cli_Info},
+    {"ls", "[-l] IMAGE", false, cli_Ls},
+    {"get", "IMAGE NAME [HOSTFILE] [--trim] [-n]  |  get IMAGE '*' FOLDER [--trim] [-n]", false, cli_Get},
+    {"put", "IMAGE HOSTFILE... [--as NAME]", true, cli_Put},
+    {"rm", "IMAGE NAME...   (NAME as typed, or #n for directory entry n)", true, cli_Rm},
+    {"unrm", "IMAGE NAME...   (NAME as typed, or #n for directory entry n)", true, cli_Unrm},
+    {"sort", "IMAGE names|size asc|desc", true, cli_Sort},
+    {"init", "IMAGE", true, cli_Init},
+    {"new", "IMAGE SIZE_KB [--force]   (64 to 2048, even)", false, cli_New},
+    {"map", "IMAGE", false, cli_Map},
+    {"blocks", "IMAGE NAME", false, cli_Blocks},
+    {"dump", "IMAGE NAME", false, cli_Dump},
+    {"type", "IMAGE NAME", false, cli_Type},
 };
 const int cli_CommandCount = int(sizeof cli_Commands / sizeof cli_Commands[0]);
+bool cli_Changing = false;
 
 bool cli_Open(const std::string &path, cpm_Volume &volume) {
     volume = cpm_LoadVolume(path);
-    if (!volume.Path.empty()) return true;
-    cli_Err("diskwright-cli: " + path + ": no such image file");
-    return false;
+    if (volume.Path.empty()) {
+        cli_Err("diskwright-cli: " + path + ": no such image file");
+        return false;
+    }
+    if (volume.Refusal.empty()) return true;
+    cli_Err("diskwright-cli: " + path + ": " + volume.Refusal);
+    return !cli_Changing;
 }
 
 bool cli_Save(cpm_Volume &volume) {
     if (!volume.Changed) return true;
+    if (!volume.Refusal.empty()) return false;   // never written: refused when it was opened
     cpm_SaveVolumeResult saved = cpm_SaveVolume(std::move(volume));
     volume = std::move(saved.Volume);
     if (saved.Message.empty()) return true;

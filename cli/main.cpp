@@ -2,18 +2,41 @@
 // same engine as the volume manager.  See cli_Commands for the commands.
 #include <cstdio>
 #include <cstring>
+#include <unistd.h>
 
 #include "cli.h"
 #include "volume.h"
 
+std::string cli_Shown(const std::string &line, int fd) {
+    static const bool terminal[3] = {false, isatty(1) == 1, isatty(2) == 1};
+    if (fd < 1 || fd > 2 || !terminal[fd]) return line;
+    std::string out;
+    for (size_t i = 0; i < line.size(); i++) {
+        unsigned char c = (unsigned char)line[i];
+        unsigned char next = i + 1 < line.size() ? (unsigned char)line[i + 1] : 0;
+        if ((c < 0x20 && c != '\t') || c == 0x7F) {
+            out += '^';
+            out += char(c ^ 0x40);
+        } else if (c == 0xC2 && next >= 0x80 && next < 0xA0) {   // U+0080..U+009F, the C1 controls
+            out += "M-^";
+            out += char((next - 0x80) ^ 0x40);
+            i++;
+        } else {
+            out += char(c);
+        }
+    }
+    return out;
+}
+
 void cli_Out(const std::string &line) {
-    fwrite(line.data(), 1, line.size(), stdout);
+    std::string shown = cli_Shown(line, 1);
+    fwrite(shown.data(), 1, shown.size(), stdout);
     fputc('\n', stdout);
 }
 
 void cli_Err(const std::string &line) {
     fflush(stdout);
-    fprintf(stderr, "%s\n", line.c_str());
+    fprintf(stderr, "%s\n", cli_Shown(line, 2).c_str());
 }
 
 static void usage(FILE *to) {
@@ -22,6 +45,8 @@ static void usage(FILE *to) {
         fprintf(to, "  %-7s %s\n", cli_Commands[i].Name, cli_Commands[i].Synopsis);
     fprintf(to,
             "\n-v writes the engine's diagnostic lines to standard output.\n"
+            "get replaces host files as cp does; -n (--no-clobber) skips those that exist.\n"
+            "new refuses an existing file unless --force is given.\n"
             "Exit status: 0 success, 1 refused or failed, 2 usage.\n");
 }
 
@@ -51,6 +76,7 @@ int main(int argc, char **argv) {
     }
     for (int i = 0; i < cli_CommandCount; i++) {
         if (words[0] != cli_Commands[i].Name) continue;
+        cli_Changing = cli_Commands[i].Changes;
         int status = cli_Commands[i].Run(cli_Args(words.begin() + 1, words.end()));
         fflush(stdout);
         return status;

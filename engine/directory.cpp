@@ -141,6 +141,8 @@ Text cpm_FilterName(const Text &part) {
     Text out;
     for (uint8_t b : t_TextUpperCase(part).Elements) {
         b &= 0x7F;
+        // Control characters (a line feed in a host name) never reach a CP/M name.
+        if (b < 0x20 || b == 0x7F) continue;
         if (dropped.find(char(b)) == std::string::npos) out.push_back(b);
     }
     return out;

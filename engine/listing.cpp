@@ -97,3 +97,14 @@ std::string cpm_HostName(const Text &displayName) {
     if (out == Text(".") || out == Text("..")) out = t_TextFill('_', int(out.size()));
     return cpm_DisplayString(out);
 }
+
+std::string cpm_UniqueHostName(const std::string &hostName, std::vector<std::string> &used) {
+    std::string name = hostName;
+    size_t dot = hostName.rfind('.');
+    std::string base = dot == std::string::npos ? hostName : hostName.substr(0, dot);
+    std::string type = dot == std::string::npos ? "" : hostName.substr(dot);
+    for (int n = 1; std::find(used.begin(), used.end(), name) != used.end(); n++)
+        name = base + "~" + std::to_string(n) + type;
+    used.push_back(name);
+    return name;
+}

@@ -4,7 +4,36 @@
 #include "allocation.h"
 #include "entries.h"
 
-static const std::string blocksInUse = "Its blocks are in use by another file.";
+static const std::string blocksInUse = "Blocks used by another file.";
+
+// CP/M 3 keeps a label (user 0x20) and date stamps: entry 4k+3 with user
+// 0x21 holds in bytes 1-30 three 10-byte stamps, one for each of entries
+// 4k, 4k+1 and 4k+2.  Neither is a file: they stay in their slots.
+constexpr uint8_t labelUser = 0x20;
+constexpr uint8_t stampUser = 0x21;
+constexpr int stampBytes = 10;
+
+static bool stampOrLabel(const cpm_Volume &volume, int i) {
+    uint8_t user = cpm_EntryBytes(volume, i)[0];
+    return user == labelUser || user == stampUser;
+}
+
+// The 10 stamp bytes of entry i, or nullptr when its group has no stamp entry.
+static uint8_t *stampOf(cpm_Volume &volume, int i, int present) {
+    int holder = i | 3;
+    if (i == holder || holder >= present) return nullptr;
+    uint8_t *h = cpm_EntryBytes(volume, holder);
+    return h[0] == stampUser ? h + 1 + stampBytes * (i % 4) : nullptr;
+}
+
+// Entries i and j change places: their stamps go with them.  A stamp that
+// has no place to go is cleared, so that no file shows another file's dates.
+static void exchangeEntries(cpm_Volume &volume, int i, int j, int present) {
+    std::swap_ranges(cpm_EntryBytes(volume, i), cpm_EntryBytes(volume, i) + cpm_EntrySize, cpm_EntryBytes(volume, j));
+    uint8_t *a = stampOf(volume, i, present), *b = stampOf(volume, j, present);
+    if (a && b) std::swap_ranges(a, a + stampBytes, b);
+    else if (a || b) std::fill_n(a ? a : b, stampBytes, uint8_t(0));
+}
 
 // "#n": the number after the "#", read as t_TextValue reads it.
 static long long entryNumber(const Text &name) {
@@ -58,11 +87,12 @@ cpm_SetUserResult cpm_SetFileUser(cpm_Volume volume, const Text &name, uint8_t u
         if (n < 0 || n >= volume.DirEntries) return {std::move(volume), name, false, ""};
         if (size_t(n) < volume.Names.size()) shown = volume.Names[size_t(n)];
         if (n >= present) return {std::move(volume), shown, false, ""};   // the entry lies beyond the image
+        if (stampOrLabel(volume, int(n))) return {std::move(volume), shown, false, ""};
         chosen.push_back(int(n));
     } else {
         shown = unfilteredName(name);
         for (int i = 0; i < present; i++)
-            if (cpm_NameIs(cpm_EntryBytes(volume, i), shown, true)) chosen.push_back(i);
+            if (!stampOrLabel(volume, i) && cpm_NameIs(cpm_EntryBytes(volume, i), shown, true)) chosen.push_back(i);
         if (chosen.empty()) return {std::move(volume), shown, false, ""};
     }
     if (wouldShareBlocks(volume, chosen, user)) return {std::move(volume), shown, true, blocksInUse};
@@ -80,8 +110,13 @@ cpm_Volume cpm_Alphabetize(cpm_Volume volume, bool byNames, bool ascending) {
     std::vector<Text> names = volume.Names;
     std::vector<int> sizes = volume.Sizes;
     int count = int(std::min(names.size(), sizes.size()));
-    for (int i = 0; i + 1 < count; i++) {
-        for (int j = i + 1; j < count; j++) {
+    // The slots the sort moves entries between: all but labels and stamps.
+    std::vector<int> slots;
+    for (int i = 0; i < count; i++)
+        if (i >= present || !stampOrLabel(volume, i)) slots.push_back(i);
+    for (size_t a = 0; a + 1 < slots.size(); a++) {
+        for (size_t b = a + 1; b < slots.size(); b++) {
+            int i = slots[a], j = slots[b];
             int c = t_TextCompare(names[size_t(i)], names[size_t(j)]);
             if (!ascending) c = -c;
             int si = sizes[size_t(i)], sj = sizes[size_t(j)];
@@ -90,9 +125,7 @@ cpm_Volume cpm_Alphabetize(cpm_Volume volume, bool byNames, bool ascending) {
             std::swap(names[size_t(i)], names[size_t(j)]);
             std::swap(sizes[size_t(i)], sizes[size_t(j)]);
             // An entry beyond the end of the image has no bytes to move.
-            if (i < present && j < present)
-                std::swap_ranges(cpm_EntryBytes(volume, i), cpm_EntryBytes(volume, i) + cpm_EntrySize,
-                                 cpm_EntryBytes(volume, j));
+            if (i < present && j < present) exchangeEntries(volume, i, j, present);
         }
     }
     volume.Changed = true;

@@ -1,4 +1,5 @@
 // Reading a file's blocks.
+#include <algorithm>
 #include <cstdio>
 
 #include "entries.h"
@@ -10,10 +11,38 @@ static std::string hex8(long long value) {
     return buf;
 }
 
+// The text blank-padded to a display name without any other change: the part
+// before the last point to 8 bytes, the rest to 3; "" when it does not fit.
+static Text padded(const Text &typed) {
+    auto dot = std::find(typed.Elements.rbegin(), typed.Elements.rend(), uint8_t('.')).base();
+    std::vector<uint8_t> base(typed.Elements.begin(), dot == typed.Elements.begin() ? typed.Elements.end() : dot - 1);
+    std::vector<uint8_t> type(dot == typed.Elements.begin() ? typed.Elements.end() : dot, typed.Elements.end());
+    if (base.size() > 8 || type.size() > 3) return Text();
+    base.resize(8, ' ');
+    type.resize(3, ' ');
+    return Text(base) + Text(".") + Text(type);
+}
+
+Text cpm_StoredName(const cpm_Volume &volume, const Text &typed) {
+    if (typed.empty()) return Text();
+    Text blankPadded = padded(typed);
+    for (size_t i = 0; i < volume.Names.size() && i < volume.Sizes.size(); i++) {
+        const Text &name = volume.Names[i];
+        if (volume.Sizes[i] >= 0 && (name == typed || name == blankPadded)) return name;
+    }
+    return Text();
+}
+
+Text cpm_TypedFileName(const cpm_Volume &volume, const Text &typed) {
+    Text stored = cpm_StoredName(volume, typed);
+    return stored.empty() ? t_TextUpperCase(typed) : stored;
+}
+
 cpm_FileData cpm_LoadFile(const cpm_Volume &volume, const Text &name) {
     cpm_FileData file;
     if (name.empty()) return file;
-    file.Name = cpm_MakeName(name);
+    file.Name = cpm_StoredName(volume, name);
+    if (file.Name.empty()) file.Name = cpm_MakeName(name);
     bool wide = cpm_WideBlocks(volume);
     int present = cpm_PresentEntries(volume);
     for (int i = 0; i < present; i++) {

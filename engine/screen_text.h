@@ -56,6 +56,10 @@ std::vector<std::string> cpm_BlocksLines(const cpm_Volume &volume, const Text &n
 // name that would be "." or ".." becomes "_" or "__", so a copy never lands
 // outside the chosen folder.
 std::string cpm_HostName(const Text &displayName);
+// The host name made unique among the names already used in one copy: the
+// second "A.TXT" becomes "A~1.TXT", the next "A~2.TXT" (before the last
+// point).  The name returned is added to `used`.
+std::string cpm_UniqueHostName(const std::string &hostName, std::vector<std::string> &used);
 
 // --- hexdump and text ------------------------------------------------------------
 

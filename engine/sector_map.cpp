@@ -26,7 +26,8 @@ std::string cpm_SectorMapRow(const cpm_Volume &volume, int r) {
     out.Print(cells);
     out.Htab(69);
     if (volume.VolumeKB >= 1000) out.Print(" ");
-    out.Print(t_NumberString((long long)volume.BlockSize * 64 * (r + 1) / 1024, U' ', 4, true) + "K");
+    // Plain digits, so that the column stays straight from 1000K on.
+    out.Print(t_NumberString((long long)volume.BlockSize * 64 * (r + 1) / 1024, U' ', 4, false) + "K");
     return out.Finish().front();
 }
 
@@ -47,7 +48,8 @@ std::vector<std::string> cpm_SectorMapLines(const cpm_Volume &volume) {
 
 std::vector<std::string> cpm_BlocksLines(const cpm_Volume &volume, const Text &name, int width) {
     if (name.empty()) return {};
-    Text display = cpm_MakeName(name);
+    Text display = cpm_StoredName(volume, name);
+    if (display.empty()) display = cpm_MakeName(name);
     std::string shown = cpm_DisplayString(display);
     cpm_LineBuilder out(width);
     bool wide = cpm_WideBlocks(volume);

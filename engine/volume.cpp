@@ -7,16 +7,16 @@
 #include "entries.h"
 #include "files.h"
 #include "log.h"
+#include "recognition.h"
 
-const int cpm_SkewTable140[16] = {0, 15, 9, 3, 13, 7, 1, 11, 10, 4, 14, 8, 2, 12, 6, 5};
-const int cpm_SkewTable800[16] = {0, 8, 1, 9, 2, 10, 3, 11, 4, 12, 5, 13, 6, 14, 7, 15};
 const Text cpm_BlankName("        .   ");
 
-const cpm_Geometry cpm_Geometries[4] = {
-    {cpm_Format::Plain, "Plain CP/M volume", 0, 2048, 2, 128, 0, 0, nullptr},
-    {cpm_Format::Apple140K22, "Apple II 140K CP/M 2.2", 12288, 1024, 2, 64, 4096, 256, cpm_SkewTable140},
-    {cpm_Format::Apple140K30, "Apple II 140K CP/M 3.0", 12288, 1024, 2, 64, 4096, 256, cpm_SkewTable140},
-    {cpm_Format::Apple800K, "Apple II 800K CP/M 3.0", 16384, 2048, 4, 256, 8192, 512, cpm_SkewTable800},
+const cpm_Geometry cpm_Geometries[5] = {
+    {cpm_Format::Plain, "Plain CP/M volume", 0, 2048, 2, 128, 0},
+    {cpm_Format::Apple140K22, "Apple II 140K CP/M 2.2", 12288, 1024, 2, 64, 12},
+    {cpm_Format::Apple140K30, "Apple II 140K CP/M 3.0", 12288, 1024, 2, 64, 12},
+    {cpm_Format::Apple800K, "Apple II 800K CP/M 3.0", 16384, 2048, 4, 256, 0},
+    {cpm_Format::Apple140K, "Apple II 140K CP/M", 12288, 1024, 2, 64, 12},
 };
 
 const cpm_Geometry &cpm_GeometryOf(cpm_Format format) {
@@ -66,49 +66,51 @@ cpm_Format cpm_DetectFormat(const Text &bytes) {
     return cpm_Format::Plain;
 }
 
-// Moves every piece of each whole group: file piece s <-> memory position skew[s].
-static Text resector(const Text &from, const cpm_Geometry &g, bool toMemory) {
-    Text to = from;
-    if (!g.Skew) return to;
-    size_t groups = from.size() / size_t(g.GroupBytes);
-    for (size_t group = 0; group < groups; group++) {
-        size_t base = group * size_t(g.GroupBytes);
-        for (int s = 0; s < 16; s++) {
-            size_t fileAt = base + size_t(s) * size_t(g.SectorBytes);
-            size_t memAt = base + size_t(g.Skew[s]) * size_t(g.SectorBytes);
-            size_t src = toMemory ? fileAt : memAt, dst = toMemory ? memAt : fileAt;
-            std::copy_n(from.data() + src, g.SectorBytes, to.data() + dst);
-        }
-    }
-    return to;
+// The line of the three signed Apple II formats, as it has always been written.
+static void logSignedFormat(const cpm_Volume &v, size_t dataBytes) {
+    const char *kind = v.Format == cpm_Format::Apple140K22   ? "K CP/M 2.2 Volume found: "
+                       : v.Format == cpm_Format::Apple140K30 ? "K CP/M 3.0 Volume found: "
+                       : v.Order == cpm_Order::Interleave800 ? "K CP/M 3.0 800K Volume found: "
+                                                             : nullptr;
+    if (kind) cpm_Diag("cpm_LoadVolume: Apple II " + std::to_string(dataBytes / 1024) + kind + t_PathFileName(v.Path));
 }
 
 cpm_Volume cpm_OpenImage(Text fileBytes, const std::string &path) {
+    cpm_Container container = cpm_OpenContainer(fileBytes);   // fileBytes: the sector data from here on
+    cpm_Recognition r;
+    if (container.Nibbles) r.How = "nibble image";
+    else r = cpm_Recognise(fileBytes, container, path);
     cpm_Volume v;
     v.Path = path;
-    v.Format = cpm_DetectFormat(fileBytes);
+    v.Format = r.Format;
+    v.Order = r.Order;
     const cpm_Geometry &g = cpm_GeometryOf(v.Format);
     v.DataStart = g.DataStart;
     v.BlockSize = g.BlockSize;
     v.DirBlocks = g.DirBlocks;
     v.DirEntries = g.DirEntries;
-    if (v.Format != cpm_Format::Plain) {
-        const char *kind = v.Format == cpm_Format::Apple800K     ? "K CP/M 3.0 800K Volume found: "
-                           : v.Format == cpm_Format::Apple140K22 ? "K CP/M 2.2 Volume found: "
-                                                                 : "K CP/M 3.0 Volume found: ";
-        cpm_Diag("cpm_LoadVolume: Apple II " + std::to_string(fileBytes.size() / 1024) + kind + t_PathFileName(path));
-        v.Image = resector(fileBytes, g, true);
-    } else {
-        v.Image = std::move(fileBytes);
-    }
+    v.Decision = r.How;
+    v.Refusal = container.Nibbles ? cpm_NibblesMessage : r.Cpm ? "" : cpm_NotCpmMessage;
+    v.ReadOnly = container.WriteProtected;
+    logSignedFormat(v, fileBytes.size());
+    if (cpm_Diagnostics()) cpm_Diag("cpm_LoadVolume: " + cpm_ContainerName(container) + ", " + cpm_SectorOrderOf(v.Order).Name + ", " + r.How);
+    v.Image = cpm_ToLogicalOrder(std::move(fileBytes), v.Order);
+    v.Container = std::move(container);
     // A file shorter than its reserved tracks has no data area at all.
     long long dataBytes = (long long)v.Image.size() - v.DataStart;
     v.VolumeKB = dataBytes > 0 ? int(dataBytes / 1024) : 0;
     return cpm_Rebuild(std::move(v));
 }
 
+std::string cpm_ImageFileRefusal(const std::string &path) {
+    std::error_code error;
+    auto size = std::filesystem::file_size(path, error);
+    if (!error && (long long)size > cpm_MaxImageBytes) return "Image file too large.";
+    return "";
+}
+
 cpm_Volume cpm_LoadVolume(const std::string &path) {
-    if (t_FileExists(path) != 1) return cpm_EmptyVolume();
+    if (t_FileExists(path) != 1 || !cpm_ImageFileRefusal(path).empty()) return cpm_EmptyVolume();
     // Only a regular file is an image: a pipe, socket or device is not opened.
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error)) return cpm_EmptyVolume();
@@ -123,14 +125,14 @@ cpm_Volume cpm_LoadVolume(const std::string &path) {
 }
 
 Text cpm_FileImage(const cpm_Volume &volume) {
-    return resector(volume.Image, cpm_GeometryOf(volume.Format), false);
+    return cpm_CloseContainer(volume.Container, cpm_ToFileOrder(volume.Image, volume.Order));
 }
 
 cpm_SaveVolumeResult cpm_SaveVolume(cpm_Volume volume) {
     if (volume.ReadOnly) return {std::move(volume), "Image file is read-only."};
-    // A plain image is already in file order: written as it is, without a copy.
-    int err = volume.Format == cpm_Format::Plain ? setbinarytofile(volume.Path, volume.Image)
-                                                 : setbinarytofile(volume.Path, cpm_FileImage(volume));
+    // An image stored as it is, without a container, is written without a copy.
+    bool asIs = !cpm_SectorOrderOf(volume.Order).Table && volume.Container.Kind == cpm_ContainerKind::None;
+    int err = asIs ? setbinarytofile(volume.Path, volume.Image) : setbinarytofile(volume.Path, cpm_FileImage(volume));
     if (err != 0) return {std::move(volume), t_ErrorText(err)};
     volume.Changed = false;
     return {std::move(volume), ""};

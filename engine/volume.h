@@ -27,17 +27,22 @@ constexpr int cpm_ExtentBytes = 16384;     // one logical extent: 128 records
 constexpr int cpm_MinNewKB = 64;
 constexpr int cpm_MaxNewKB = 2048;
 
-// File sector s of a 4096-byte track goes to memory position table[s] (256 bytes each).
+// File sector s of a 4096-byte DOS-order track goes to memory position table[s] (256 bytes each).
 extern const int cpm_SkewTable140[16];
+// File sector p of a ProDOS-order track holds DOS-order sector table[p].
+extern const int cpm_ProDosToDos[16];
+// File sector p of a 4096-byte ProDOS-order track goes to memory position
+// table[p]: cpm_SkewTable140 of cpm_ProDosToDos[p].
+extern const int cpm_SkewTableProDos140[16];
 // File block s of an 8192-byte group goes to memory position table[s] (512 bytes each).
 extern const int cpm_SkewTable800[16];
 // "        .   ": the template of every display name.
 extern const Text cpm_BlankName;
 
-// How the image file is laid out; decides re-sectoring on load and save.
-enum class cpm_Format : uint8_t { Plain, Apple140K22, Apple140K30, Apple800K };
+// The kind of disk a volume is read as; names it and picks its geometry.
+enum class cpm_Format : uint8_t { Plain, Apple140K22, Apple140K30, Apple800K, Apple140K };
 
-// One row of the format table.
+// One row of the geometry table.
 struct cpm_Geometry {
     cpm_Format Format;
     const char *Name;        // "Apple II 140K CP/M 2.2", ..., "Plain CP/M volume"
@@ -45,17 +50,62 @@ struct cpm_Geometry {
     int BlockSize;
     int DirBlocks;
     int DirEntries;
-    int GroupBytes;          // re-sectoring unit: 4096 (track), 8192 (group), 0 (none)
-    int SectorBytes;         // size of one re-sectored piece: 256, 512, 0
-    const int *Skew;         // cpm_SkewTable140, cpm_SkewTable800 or nullptr
+    int WrapBlocks;          // block numbers past the data area that wrap round onto the
+                             // reserved tracks (a boot area reserved by a user-31 entry)
 };
-extern const cpm_Geometry cpm_Geometries[4];
+extern const cpm_Geometry cpm_Geometries[5];
 const cpm_Geometry &cpm_GeometryOf(cpm_Format format);
+
+// How the sectors of the file are ordered; decides re-sectoring on load and save.
+enum class cpm_Order : uint8_t { AsStored, Dos, ProDos, Interleave800, ProDosBlocks };
+
+// One row of the sector order table: file piece s of each whole group goes
+// to memory position Table[s]; no table keeps the file's order.
+struct cpm_SectorOrder {
+    cpm_Order Order;
+    const char *Name;        // "DOS order", "ProDOS order", ...
+    int GroupBytes;          // 4096 (track), 8192 (group), 0 (none)
+    int SectorBytes;         // 256, 512, 0
+    const int *Table;        // nullptr: as stored
+};
+extern const cpm_SectorOrder cpm_SectorOrders[5];
+const cpm_SectorOrder &cpm_SectorOrderOf(cpm_Order order);
+// The sector data in CP/M logical order, and back into the file's order.
+Text cpm_ToLogicalOrder(Text fileData, cpm_Order order);
+Text cpm_ToFileOrder(Text logical, cpm_Order order);
+// Bytes from..from+length-1 of the CP/M logical order, read from the file's
+// order without re-sectoring the whole image (cut short at its end).
+Text cpm_LogicalBytes(const Text &fileData, cpm_Order order, size_t from, size_t length);
+
+// What holds the sector data in the file.
+enum class cpm_ContainerKind : uint8_t { None, TwoImg };
+
+// The container of the sector data: whatever lies before and after the data
+// is kept verbatim and written back on saving.
+struct cpm_Container {
+    cpm_ContainerKind Kind = cpm_ContainerKind::None;
+    Text Header;                          // bytes before the sector data
+    Text Trailer;                         // bytes after it (comment and creator chunks)
+    cpm_Order Order = cpm_Order::AsStored; // the order the 2IMG format field names, if any
+    bool Nibbles = false;                 // 2IMG of nibbles: not sectors at all
+    bool WriteProtected = false;          // 2IMG flag bit 31
+};
+// "2IMG" or "none".
+std::string cpm_ContainerName(const cpm_Container &container);
+// Takes the container off the file's bytes: the sector data stay in fileBytes.
+cpm_Container cpm_OpenContainer(Text &fileBytes);
+// The file's bytes: header, sector data, trailer.
+Text cpm_CloseContainer(const cpm_Container &container, Text data);
+
+// The refusals of a volume that must not be changed.
+extern const char *const cpm_NotCpmMessage;     // "Not a CP/M volume: opened read-only."
+extern const char *const cpm_NibblesMessage;    // "Nibble images are not supported."
 
 // --- the volume record ----------------------------------------------------------
 
 // The open volume.  The fields up to Attributes are the volume record's, in its
-// order; Format is the engine's own addition (the file order for saving).
+// order; the fields after them are the engine's own additions: how the file
+// was read, so that saving writes it back the same way.
 struct cpm_Volume {
     Text Image;                        // the whole image, in CP/M logical order
     std::string Path;                  // host path; "" = no volume open
@@ -73,6 +123,10 @@ struct cpm_Volume {
     std::vector<int> Extents;          // per entry: further entries of the file (main entry)
     std::vector<Text> Attributes;      // per entry: "R", "S", "A" letters
     cpm_Format Format = cpm_Format::Plain;
+    cpm_Order Order = cpm_Order::AsStored;   // sector order of the file
+    cpm_Container Container;                 // the container around the sector data
+    std::string Decision;                    // how the reading was chosen, for info and the log
+    std::string Refusal;                     // "" or why no changing command may run
 };
 
 // --- diagnostics ------------------------------------------------------------------
@@ -85,11 +139,17 @@ bool cpm_Diagnostics();
 
 // The empty volume: no volume open.
 cpm_Volume cpm_EmptyVolume();
-// Reads and recognises the image file; the empty volume unless path names a file.
+// Reads and recognises the image file; the empty volume unless path names a
+// file that cpm_ImageFileRefusal lets through.
 cpm_Volume cpm_LoadVolume(const std::string &path);
+// Image files above 1 GiB are refused before anything is read: CP/M volumes
+// are a few hundred MB at most, even hard-disk images of many slices.
+constexpr long long cpm_MaxImageBytes = 1LL << 30;
+// "" when the file may be read as an image, else "Image file too large.".
+std::string cpm_ImageFileRefusal(const std::string &path);
 // The same from bytes already in memory (the file's bytes, in file order).
 cpm_Volume cpm_OpenImage(Text fileBytes, const std::string &path);
-// The format that the first bytes of a file announce.
+// The format that the first bytes of the sector data announce.
 cpm_Format cpm_DetectFormat(const Text &fileBytes);
 // 16-bit block numbers (8 per entry) from 513 KB on, else 8-bit (16 per entry).
 bool cpm_WideBlocks(const cpm_Volume &volume);
@@ -101,7 +161,8 @@ int cpm_PresentEntries(const cpm_Volume &volume);
 cpm_Volume cpm_Rebuild(cpm_Volume volume);
 
 // The bytes to write to the file: Image put back into the file's sector order
-// (the inverse of the skew table), so that an unchanged image saves byte-identical.
+// (the inverse of the skew table) inside its container, so that an unchanged
+// image saves byte-identical.
 Text cpm_FileImage(const cpm_Volume &volume);
 
 struct cpm_SaveVolumeResult {
@@ -157,6 +218,13 @@ struct cpm_FileData {
     bool Found = false;
 };
 cpm_FileData cpm_LoadFile(const cpm_Volume &volume, const Text &name);
+// The display name of a listed file that the text names exactly, as stored
+// or blank-padded ("readme.txt" for "readme  .txt"), before any conversion:
+// names that typing cannot reproduce stay reachable.  "" when none does.
+Text cpm_StoredName(const cpm_Volume &volume, const Text &typed);
+// A typed name as the commands take it: the stored name it names exactly,
+// else the text in capitals.
+Text cpm_TypedFileName(const cpm_Volume &volume, const Text &typed);
 // The size the directory records for the file (its main entry's Sizes element),
 // or -1 when no listed file has that display name.
 long long cpm_RecordedSize(const cpm_Volume &volume, const Text &displayName);
@@ -169,6 +237,11 @@ struct cpm_SaveFileResult {
     std::string Message;     // "", "File exists.", "Directory full." or "Not enough free space on volume."
 };
 cpm_SaveFileResult cpm_SaveFile(cpm_Volume volume, const Text &name, const Text &data);
+// Refused names: no name characters left after conversion ("*.*").
+extern const char *const cpm_InvalidNameMessage;   // "not a valid CP/M name."
+// What cpm_SaveFile would answer for data of that length, without the data:
+// "" or its message.  Lets a caller refuse a host file before reading it.
+std::string cpm_SaveFileRefusal(const cpm_Volume &volume, const Text &name, long long length);
 
 // --- volume maintenance ----------------------------------------------------------
 

@@ -40,26 +40,55 @@ static std::vector<int> freeBlocks(const cpm_Volume &volume, size_t needed) {
     return found;
 }
 
+const char *const cpm_InvalidNameMessage = "not a valid CP/M name.";
+
+// A name whose eight name characters are all blank ("*.*", "...") names no file.
+static bool blankName(const Text &cpmName) {
+    return std::all_of(cpmName.Elements.begin(), cpmName.Elements.begin() + 8, [](uint8_t b) { return b == ' '; });
+}
+
+// The entries and blocks a file of `length` bytes takes.
+struct Needs {
+    long long Entries, Blocks;
+};
+static Needs needsOf(const cpm_Volume &volume, long long length) {
+    const long long bs = volume.BlockSize, perEntry = cpm_SlotCount(cpm_WideBlocks(volume));
+    return {length / bs / perEntry + 1, length == 0 ? 1 : (length + bs - 1) / bs};
+}
+
+// The refusal for a converted name and a length, in the order the checks come.
+static std::string refusal(const cpm_Volume &volume, const Text &cpmName, long long length) {
+    if (blankName(cpmName)) return cpm_InvalidNameMessage;
+    if (nameTaken(volume, cpmName)) return fileExists;
+    Needs needs = needsOf(volume, length);
+    if ((long long)freeEntries(volume, size_t(needs.Entries)).size() < needs.Entries) return directoryFull;
+    if (length > ((long long)volume.VolumeKB - volume.UsedKB) * 1024) return noSpace;
+    if ((long long)freeBlocks(volume, size_t(needs.Blocks)).size() < needs.Blocks) return noSpace;
+    return "";
+}
+
+std::string cpm_SaveFileRefusal(const cpm_Volume &volume, const Text &name, long long length) {
+    if (name.empty()) return "";
+    return refusal(volume, cpm_MakeName(name), length);
+}
+
 cpm_SaveFileResult cpm_SaveFile(cpm_Volume volume, const Text &name, const Text &data) {
     if (name.empty()) return {std::move(volume), Text(), ""};
     Text cpmName = cpm_MakeName(name);
-    if (nameTaken(volume, cpmName)) return {std::move(volume), cpmName, fileExists};
+    const long long length = (long long)data.size();
+    std::string refused = refusal(volume, cpmName, length);
+    if (!refused.empty()) return {std::move(volume), cpmName, refused};
 
     const long long bs = volume.BlockSize;
     const bool wide = cpm_WideBlocks(volume);
     const long long perEntry = cpm_SlotCount(wide);                  // E
     const long long perExtent = cpm_ExtentBytes / bs;                // B
     const long long extentsPerEntry = std::max(1LL, perEntry * bs / cpm_ExtentBytes); // L
-    const long long length = (long long)data.size();
     const long long fullBlocks = length / bs;                        // F
-    const long long blocksNeeded = length == 0 ? 1 : (length + bs - 1) / bs;
-    const long long entriesNeeded = fullBlocks / perEntry + 1;
-
+    const Needs needs = needsOf(volume, length);
+    const long long entriesNeeded = needs.Entries;
     std::vector<int> entries = freeEntries(volume, size_t(entriesNeeded));
-    if ((long long)entries.size() < entriesNeeded) return {std::move(volume), cpmName, directoryFull};
-    if (length > ((long long)volume.VolumeKB - volume.UsedKB) * 1024) return {std::move(volume), cpmName, noSpace};
-    std::vector<int> blocks = freeBlocks(volume, size_t(blocksNeeded));
-    if ((long long)blocks.size() < blocksNeeded) return {std::move(volume), cpmName, noSpace};
+    std::vector<int> blocks = freeBlocks(volume, size_t(needs.Blocks));
 
     // Copy the data, the rest of the last block filled with 0x1A.
     for (size_t k = 0; k < blocks.size(); k++) {

@@ -25,6 +25,9 @@ static void checkShape(const cpm_Volume &v) {
 
 // Saving and loading again gives the same image.
 static void checkRoundTrip(const cpm_Volume &v) {
+    // A refused image is never saved, and changing it in memory may change
+    // which reading the next load picks.
+    if (!v.Refusal.empty()) return;
     cpm_Volume again = cpm_OpenImage(cpm_FileImage(v), v.Path);
     FUZZ_CHECK(again.Image == v.Image);
     FUZZ_CHECK(again.Names == v.Names && again.Sizes == v.Sizes && again.UsedKB == v.UsedKB);

@@ -6,6 +6,7 @@
 #include "display.h"
 #include "line_input.h"
 #include "text.h"
+#include "volume_file.h"
 #include "volume_state.h"
 #include "windows.h"
 
@@ -23,7 +24,8 @@ void cpm_CommandChanges() {
         cpm_SaveAndReport();
         t_Cr(w);
     } else if (answer == 'U') {
-        cpm_CurrentVolume = cpm_LoadVolume(cpm_CurrentVolume.Path);
+        std::string refusal;
+        cpm_CurrentVolume = cpm_LoadImageFile(cpm_CurrentVolume.Path, refusal);
         t_ClearEndOfWindow(w);
         t_Cr(w);
         t_Print(w, "Changes undone.");
@@ -85,8 +87,12 @@ void cpm_CommandNew() {
     uint8_t w = cpm_Window();
     if (!cpm_CurrentVolume.Path.empty() && cpm_CurrentVolume.Changed) {
         char answer = cpm_Ask("Save changes: S(ave  D(iscard  Q(uit ? ", "SDQ");
-        if (answer == 'S') cpm_SaveAndReport();
-        else if (answer == 'D') cpm_CurrentVolume.Changed = false;
+        if (answer == 'S') {
+            cpm_SaveAndReport();
+            t_Cr(w);
+        } else if (answer == 'D') {
+            cpm_CurrentVolume.Changed = false;
+        }
         t_Cr(w);
         if (cpm_CurrentVolume.Changed) return;
     }
@@ -105,14 +111,16 @@ void cpm_CommandNew() {
     std::string path = f_CatSave(w, "", "New CP/M Volume (" + sizeText + "K)", "Save as:", "default.vol", 5,
                                  t_WindowPos(w, 7) - 10, 60, 0);
     if (path.empty()) return;
-    cpm_NewVolumeResult made = cpm_NewVolume(path, size);
     t_Vtab(w, 5);
     t_Htab(w, 1);
+    if (cpm_HostNameTaken(path) && cpm_Ask(t_PathFileName(path) + " exists. Replace it? (Y/N) ", "YN") == 'N') return;
+    cpm_NewVolumeResult made = cpm_NewVolume(path, size);
     if (!made.Message.empty()) {
         // The file could not be written: the open volume stays as it was.
         t_Print(w, "Volume not created: " + made.Message);
         return;
     }
     cpm_CurrentVolume = std::move(made.Volume);
+    cpm_RememberImageFile();
     t_Print(w, "Volume with " + sizeText + "K created: " + t_PathFileName(path));
 }

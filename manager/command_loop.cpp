@@ -5,6 +5,7 @@
 #include "display.h"
 #include "events.h"
 #include "identity.h"
+#include "quit.h"
 #include "text.h"
 #include "volume_state.h"
 
@@ -22,26 +23,27 @@ enum class Clears { Nothing, EndOfLine, EndOfWindow };
 struct Command {
     char Key;
     bool NeedsVolume;
+    bool Changes;            // refused at once on a volume that must not be changed
     Clears FirstClear;
     void (*Run)();
 };
 
 static const Command commands[] = {
-    {'V', false, Clears::EndOfWindow, cpm_CommandVolume},
-    {'D', true, Clears::EndOfWindow, [] { cpm_ListDirectory(cpm_CurrentVolume, 1); }},
-    {'L', true, Clears::EndOfWindow, [] { cpm_ListDirectory(cpm_CurrentVolume, 2); }},
-    {'S', true, Clears::EndOfWindow, [] { cpm_ShowSectorMap(cpm_CurrentVolume); }},
-    {'B', true, Clears::EndOfLine, cpm_CommandBlocks},
-    {'N', false, Clears::EndOfWindow, cpm_CommandNew},
-    {'C', true, Clears::EndOfLine, cpm_CommandChanges},
-    {'E', true, Clears::EndOfLine, cpm_CommandErase},
-    {'U', true, Clears::EndOfLine, cpm_CommandUnerase},
-    {'A', true, Clears::EndOfLine, cpm_CommandAlphabetize},
-    {'I', true, Clears::Nothing, cpm_CommandInit},
-    {'P', true, Clears::EndOfLine, cpm_CommandPrint},
-    {'H', true, Clears::EndOfLine, cpm_CommandHexdump},
-    {'M', true, Clears::EndOfLine, cpm_CommandMacToCpm},
-    {'T', true, Clears::EndOfLine, cpm_CommandCpmToMac},
+    {'V', false, false, Clears::EndOfWindow, cpm_CommandVolume},
+    {'D', true, false, Clears::EndOfWindow, [] { cpm_ListDirectory(cpm_CurrentVolume, 1); }},
+    {'L', true, false, Clears::EndOfWindow, [] { cpm_ListDirectory(cpm_CurrentVolume, 2); }},
+    {'S', true, false, Clears::EndOfWindow, [] { cpm_ShowSectorMap(cpm_CurrentVolume); }},
+    {'B', true, false, Clears::EndOfLine, cpm_CommandBlocks},
+    {'N', false, false, Clears::EndOfWindow, cpm_CommandNew},
+    {'C', true, false, Clears::EndOfLine, cpm_CommandChanges},
+    {'E', true, true, Clears::EndOfLine, cpm_CommandErase},
+    {'U', true, true, Clears::EndOfLine, cpm_CommandUnerase},
+    {'A', true, true, Clears::EndOfLine, cpm_CommandAlphabetize},
+    {'I', true, true, Clears::Nothing, cpm_CommandInit},
+    {'P', true, false, Clears::EndOfLine, cpm_CommandPrint},
+    {'H', true, false, Clears::EndOfLine, cpm_CommandHexdump},
+    {'M', true, true, Clears::EndOfLine, cpm_CommandMacToCpm},
+    {'T', true, false, Clears::EndOfLine, cpm_CommandCpmToMac},
 };
 
 // The key in capitals; control keys and no key at all count as a blank.
@@ -51,6 +53,35 @@ static std::string commandKey(const std::string &key) {
     char32_t c = k[0];
     if (c >= 'a' && c <= 'z') c -= 32;
     return t_EncodeChar(c);
+}
+
+bool cpm_ConfirmQuit() {
+    if (cpm_CurrentVolume.Path.empty() || !cpm_CurrentVolume.Changed) return true;
+    uint8_t w = cpm_Window();
+    t_ClearEndOfWindow(w);
+    char answer = cpm_Ask("Save changes before quitting: S(ave  D(iscard  C(ancel ? ", "SDC", 'C');
+    if (answer != 'S') return answer == 'D';
+    t_Cr(w);
+    bool saved = cpm_SaveAndReport();
+    t_Cr(w);
+    return saved;
+}
+
+void cpm_AnswerQuitRequest() {
+    if (cpm_CurrentVolume.Path.empty() || !cpm_CurrentVolume.Changed) {
+        t_QuitApplication();
+        return;
+    }
+    switch (t_AskSaveChanges(t_PathFileName(cpm_CurrentVolume.Path))) {
+    case t_SaveChangesAnswer::Cancel: return;
+    case t_SaveChangesAnswer::Discard: t_QuitApplication(); return;
+    case t_SaveChangesAnswer::Save: {
+        std::string refusal = cpm_SaveCurrentVolume();
+        if (refusal.empty()) t_QuitApplication();
+        else t_Alert(refusal);
+        return;
+    }
+    }
 }
 
 void cpm_CommandLoop() {
@@ -66,7 +97,10 @@ void cpm_CommandLoop() {
         t_ClearEndOfLine(w);
         t_Cr(w);
 
-        if (key == "Q") return;
+        if (key == "Q") {
+            if (cpm_ConfirmQuit()) return;
+            continue;
+        }
         if (key == " ") {
             promptLine = 1;
             t_CursorHome(w);
@@ -84,6 +118,9 @@ void cpm_CommandLoop() {
             if (c.FirstClear == Clears::EndOfWindow) t_ClearEndOfWindow(w);
             if (c.NeedsVolume && cpm_CurrentVolume.Path.empty()) {
                 t_Print(w, "Select a V(olume first.");
+                t_Cr(w);
+            } else if (c.Changes && !cpm_CurrentVolume.Refusal.empty()) {
+                t_Print(w, cpm_CurrentVolume.Refusal);
                 t_Cr(w);
             } else {
                 c.Run();

@@ -6,6 +6,7 @@
 #include "display.h"
 #include "identity.h"
 #include "printer.h"
+#include "quit.h"
 #include "text.h"
 #include "volume_state.h"
 #include "windows.h"
@@ -18,6 +19,8 @@ void cpm_MainProgram() {
     cpm_Version = "1.4";
     cpm_ProgramName = "Diskwright ";
     cpm_Notice = "CP/M volumes for the Apple II and beyond";
+    // The menu's Quit asks about unsaved changes for as long as the program runs.
+    t_SetQuitHandler(cpm_AnswerQuitRequest);
 
     t_InitWindow(0, 24, 80, 25, 16, "MenloBold 16x32.font");
     t_InitWindow(1, 4, false, 640, 400, 16, 16, t_EmptyFont(), true);
@@ -42,5 +45,6 @@ void cpm_MainProgram() {
         cpm_PrintVolumeName(cpm_CurrentVolume);
     }
     cpm_CommandLoop();
+    t_SetQuitHandler(nullptr);
     t_QuitProgram(0);
 }

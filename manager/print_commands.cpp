@@ -84,7 +84,7 @@ static Text askName() {
     std::string answer = t_InputForm(w, "Please enter filename: ", "", false, 0, 13);
     t_ClearEndOfWindow(w);
     t_Cr(w);
-    return t_TextUpperCase(t_StringToText(answer));
+    return cpm_TypedName(answer);
 }
 
 void cpm_CommandPrint() { cpm_PrintFile(cpm_CurrentVolume, askName()); }

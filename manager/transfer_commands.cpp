@@ -3,8 +3,6 @@
 #include "commands.h"
 
 #include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "browser.h"
@@ -14,34 +12,38 @@
 #include "line_input.h"
 #include "screen_text.h"
 #include "text.h"
+#include "volume_file.h"
 #include "volume_state.h"
 #include "windows.h"
 
 // Browser height for the transfers: the window's text lines less ten.
 static int listHeight(uint8_t w) { return t_WindowPos(w, 7) - 10; }
 
-// Reads a whole host file; the error text when it cannot be read (a missing
-// or unreadable file, or a folder) instead of taking it for an empty file.
-static std::string readHostFile(const std::string &path, Text &data) {
-    struct stat st;
-    if (stat(path.c_str(), &st) != 0) return t_ErrorText(errno);
-    if (S_ISDIR(st.st_mode)) return "Is a folder.";
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return t_ErrorText(errno);
-    close(fd);
-    data = gettextfromfile(path);
-    if (data.empty() && st.st_size > 0) return "Could not be read.";
-    return "";
-}
-
-// Stores one host file on the volume and prints the outcome.
+// Stores one host file on the volume and prints the outcome.  Only a regular
+// file is read (a pipe is never waited for), and only once the volume is
+// known to take it: a file too big for the volume is refused before reading.
 static void storeHostFile(const std::string &path, const Text &name) {
     uint8_t w = cpm_Window();
+    Text cpmName = cpm_MakeName(name);
+    std::string refusal;
+    int fd = -1;
+    long long size = 0;
+    bool folder = t_FileExists(path) == 2;
+    int err = folder ? 0 : t_OpenRegularFile(path, fd, size);
     Text data;
-    std::string readError = readHostFile(path, data);
-    if (!readError.empty()) {
-        t_Print(w, cpm_MakeName(name));
-        t_Print(w, " could not be saved: " + readError);
+    if (folder) refusal = " could not be saved: Is a folder.";
+    else if (err == t_NotRegularFile) refusal = " could not be read: not a regular file.";
+    else if (err != 0) refusal = " could not be saved: " + t_ErrorText(err);
+    else if (std::string message = cpm_SaveFileRefusal(cpm_CurrentVolume, name, size); !message.empty()) {
+        close(fd);
+        refusal = message == cpm_InvalidNameMessage ? ": " + message : " could not be saved: " + message;
+        if (message == cpm_InvalidNameMessage) cpmName = name;
+    } else if ((err = t_ReadOpenFile(fd, size, data)) != 0) {
+        refusal = " could not be saved: " + t_ErrorText(err);
+    }
+    if (!refusal.empty()) {
+        t_Print(w, cpmName);
+        t_Print(w, refusal);
         return;
     }
     cpm_SaveFileResult r = cpm_SaveFile(std::move(cpm_CurrentVolume), name, data);
@@ -81,19 +83,44 @@ void cpm_CommandMacToCpm() {
     }
 }
 
-// Writes one CP/M file to the host and prints the outcome.
-static void writeHostFile(const std::string &path, const Text &displayName, const Text &data) {
+// Writes one CP/M file to the host (a temporary file renamed into place,
+// never through a link or into a pipe) and prints the outcome; `shownAs` is
+// the host name when it differs from the one made from the CP/M name.
+// Without `replace`, a name taken meanwhile is skipped.
+static void writeHostFile(const std::string &path, const Text &displayName, const Text &data, bool replace,
+                          const std::string &shownAs = "") {
     uint8_t w = cpm_Window();
-    int err = setbinarytofile(path, data);
+    int err = t_WriteFile(path, data, t_WriteHostCopy | (replace ? 0 : t_WriteNoReplace));
     t_Print(w, displayName);
-    if (err == 0) t_Print(w, " saved on Mac volume.");
-    else t_Print(w, " could not be saved: " + t_ErrorText(err));
+    if (err == EEXIST && !replace) t_Print(w, " exists: skipped.");
+    else if (err != 0) t_Print(w, " could not be saved: " + t_ErrorText(err));
+    else if (!shownAs.empty()) t_Print(w, " saved on Mac volume as " + shownAs + ".");
+    else t_Print(w, " saved on Mac volume.");
+}
+
+// One file of T "*": where it goes on the host.
+struct HostCopy {
+    cpm_FileData File;
+    std::string HostName;    // unique within the copy
+    bool Renamed = false;    // HostName differs from the name made from the CP/M name
+    bool Exists = false;     // something is at that name in the target folder
+};
+
+// Asks about host files in the way of T "*": 'R' replace, 'S' skip, 'C' cancel.
+static char askAboutExisting(int existing) {
+    if (existing == 0) return 'R';
+    uint8_t w = cpm_Window();
+    t_Cr(w);
+    std::string count = std::to_string(existing) + (existing == 1 ? " file exists." : " files exist.");
+    char answer = cpm_Ask(count + " R(eplace  S(kip  C(ancel ? ", "RSC");
+    t_CursorUp(w);
+    return answer;
 }
 
 void cpm_CommandCpmToMac() {
     uint8_t w = cpm_Window();
     std::string answer = t_InputForm(w, "Please enter filename (* = all files): ", "", false, 0, 13);
-    Text typed = t_TextUpperCase(t_StringToText(answer));
+    Text typed = cpm_TypedName(answer);
     t_ClearEndOfWindow(w);
     t_Cr(w);
     if (answer != "*") {
@@ -103,12 +130,16 @@ void cpm_CommandCpmToMac() {
             t_Print(w, " not found.");
             return;
         }
-        std::string target =
-            f_CatSave(w, "", "Save CP/M file", "Save as:", t_TextToString(typed), 5, listHeight(w), 60, 0);
+        // A stored name typed as it is may hold a "/": proposed as its host name.
+        bool stored = !cpm_StoredName(cpm_CurrentVolume, t_StringToText(answer)).empty();
+        std::string proposal = stored ? cpm_HostName(typed) : t_TextToString(typed);
+        std::string target = f_CatSave(w, "", "Save CP/M file", "Save as:", proposal, 5, listHeight(w), 60, 0);
         if (target.empty()) return;
         t_Vtab(w, 5);
         t_Htab(w, 1);
-        writeHostFile(target, file.Name, file.Data);
+        bool replace = cpm_HostNameTaken(target);
+        if (replace && cpm_Ask(t_PathFileName(target) + " exists. Replace it? (Y/N) ", "YN") == 'N') return;
+        writeHostFile(target, file.Name, file.Data, replace);
         return;
     }
     std::string target =
@@ -116,16 +147,35 @@ void cpm_CommandCpmToMac() {
     if (target.empty()) return;
     std::string folder = t_PathDirectory(target);
     t_Vtab(w, 4);
-    cpm_Volume volume = cpm_CurrentVolume;
+    const cpm_Volume &volume = cpm_CurrentVolume;
+    std::vector<HostCopy> copies;
+    std::vector<std::string> used;
+    int existing = 0;
     for (size_t i = 0; i < volume.Sizes.size(); i++) {
         if (volume.Sizes[i] < 0) continue;
-        cpm_FileData file = cpm_LoadFile(volume, volume.Names[i]);
-        t_Cr(w);
-        if (!file.Found) {
-            t_Print(w, file.Name);
-            t_Print(w, " not found.");
-            continue;
+        HostCopy c;
+        c.File = cpm_LoadFile(volume, volume.Names[i]);
+        if (c.File.Found) {
+            std::string plain = cpm_HostName(c.File.Name);
+            c.HostName = cpm_UniqueHostName(plain, used);
+            c.Renamed = c.HostName != plain;
+            c.Exists = cpm_HostNameTaken(folder + c.HostName);
+            existing += c.Exists;
         }
-        writeHostFile(folder + cpm_HostName(file.Name), file.Name, file.Data);
+        copies.push_back(std::move(c));
+    }
+    char choice = askAboutExisting(existing);
+    if (choice == 'C') return;
+    for (const HostCopy &c : copies) {
+        t_Cr(w);
+        if (!c.File.Found) {
+            t_Print(w, c.File.Name);
+            t_Print(w, " not found.");
+        } else if (c.Exists && choice == 'S') {
+            t_Print(w, c.File.Name);
+            t_Print(w, " exists: skipped.");
+        } else {
+            writeHostFile(folder + c.HostName, c.File.Name, c.File.Data, choice == 'R', c.Renamed ? c.HostName : "");
+        }
     }
 }

@@ -7,6 +7,7 @@
 #include "line_input.h"
 #include "screen_text.h"
 #include "text.h"
+#include "volume_file.h"
 #include "windows.h"
 
 cpm_Volume cpm_CurrentVolume = cpm_EmptyVolume();
@@ -17,8 +18,19 @@ cpm_Volume cpm_OpenVolume(const std::string &startFolder) {
     uint8_t w = cpm_Window();
     std::string path = f_CatOpen(w, startFolder, "CP/M Volume öffnen", "", 5, t_WindowPos(w, 7) - 10, 60, 0);
     if (path.empty()) return cpm_EmptyVolume();
-    return cpm_LoadVolume(path);
+    std::string refusal;
+    cpm_Volume volume = cpm_LoadImageFile(path, refusal);
+    if (!refusal.empty()) {
+        t_Vtab(w, 3);
+        t_Htab(w, 1);
+        t_ClearEndOfWindow(w);
+        t_Print(w, refusal);
+        t_Cr(w);
+    }
+    return volume;
 }
+
+static const char escapeKey = 0x1B;
 
 static char upperKey(const std::string &key) {
     std::u32string k = t_Decode(key);
@@ -28,11 +40,12 @@ static char upperKey(const std::string &key) {
     return c < 128 ? char(c) : 0;
 }
 
-char cpm_Ask(const std::string &question, const std::string &letters) {
+char cpm_Ask(const std::string &question, const std::string &letters, char onEscape) {
     uint8_t w = cpm_Window();
     t_Print(w, question);
     for (;;) {
         char c = upperKey(t_GetKey(w));
+        if (c == escapeKey && onEscape) c = onEscape;
         if (c >= 32 && letters.find(c) != std::string::npos) {
             t_Print(w, std::string(1, c));
             t_Cr(w);
@@ -47,27 +60,36 @@ std::string cpm_AskFileName() {
     return t_InputForm(w, "", "", false, 0, 13);
 }
 
-Text cpm_TypedName(const std::string &answer) { return t_TextUpperCase(t_StringToText(answer)); }
+Text cpm_TypedName(const std::string &answer) { return cpm_TypedFileName(cpm_CurrentVolume, t_StringToText(answer)); }
+
+std::string cpm_SaveCurrentVolume() {
+    // Held to the end: no tool writes between the comparison and the save.
+    cpm_ImageLock lock(cpm_CurrentVolume.Path);
+    // Nothing is overwritten: the volume stays changed, and the user chooses
+    // between U(ndo (the disk's version) and copying out first.
+    if (cpm_ImageChangedOnDisk()) return "Image changed on disk: not saved.";
+    if (cpm_CurrentVolume.ReadOnly) return "Image file is read-only.";
+    // Never written, whatever changed it in memory.
+    if (!cpm_CurrentVolume.Refusal.empty()) return cpm_CurrentVolume.Refusal;
+    cpm_SaveVolumeResult saved = cpm_SaveVolume(cpm_CurrentVolume);
+    // On failure the volume stays changed: nothing was lost, and the user can try again.
+    if (!saved.Message.empty()) return "Changes not saved: " + saved.Message;
+    cpm_CurrentVolume = std::move(saved.Volume);
+    cpm_RememberImageFile();
+    return "";
+}
 
 bool cpm_SaveAndReport() {
-    uint8_t w = cpm_Window();
-    if (cpm_CurrentVolume.ReadOnly) {
-        t_Print(w, "Image file is read-only.");
-        return false;
-    }
-    cpm_SaveVolumeResult saved = cpm_SaveVolume(cpm_CurrentVolume);
-    if (!saved.Message.empty()) {
-        // The volume stays changed: nothing was lost, and the user can try again.
-        t_Print(w, "Changes not saved: " + saved.Message);
-        return false;
-    }
-    cpm_CurrentVolume = std::move(saved.Volume);
-    t_Print(w, "Changes saved.");
-    return true;
+    std::string refusal = cpm_SaveCurrentVolume();
+    t_Print(cpm_Window(), refusal.empty() ? "Changes saved." : refusal);
+    return refusal.empty();
 }
 
 void cpm_PrintVolumeName(const cpm_Volume &volume) {
     uint8_t w = cpm_Window();
     t_Print(w, cpm_VolumeHeading(volume));
+    t_Cr(w);
+    if (volume.Refusal.empty()) return;
+    t_Print(w, volume.Refusal);
     t_Cr(w);
 }

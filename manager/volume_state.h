@@ -14,13 +14,19 @@ uint8_t cpm_Window();
 // Shows the browser and loads the chosen image; the empty volume on cancel.
 cpm_Volume cpm_OpenVolume(const std::string &startFolder);
 // Asks a single-key question: prints it, reads keys until one of the letters
-// comes (in capitals), echoes it and starts a new line.
-char cpm_Ask(const std::string &question, const std::string &letters);
+// comes (in capitals), echoes it and starts a new line.  With onEscape,
+// Escape answers that letter.
+char cpm_Ask(const std::string &question, const std::string &letters, char onEscape = 0);
 // Reads a file name: "Please enter filename: " and a 13-character field.
 std::string cpm_AskFileName();
-// A typed name as the engine takes it: bytes in capitals.
+// A typed name as the engine takes it: a stored name it names exactly,
+// else bytes in capitals.
 Text cpm_TypedName(const std::string &answer);
+// Saves the current volume; "" when it was saved, otherwise why not
+// ("Image file is read-only.", "Changes not saved: " and the reason).
+std::string cpm_SaveCurrentVolume();
 // Saves the current volume and prints the outcome; true when it was saved.
 bool cpm_SaveAndReport();
-// "Volume Name: NAME (128K)" and a new line.
+// "Volume Name: NAME (128K)" and a new line; on the line after it, why the
+// volume must not be changed, when it must not.
 void cpm_PrintVolumeName(const cpm_Volume &volume);

@@ -6,7 +6,7 @@ DW_PACKAGES=(
   libgtest-dev googletest
   libfreetype-dev fonts-dejavu-core zlib1g-dev
   clang libclang-rt-14-dev
-  cpmtools
+  cpmtools acl attr
   dpkg-dev xvfb xdotool imagemagick
 )
 

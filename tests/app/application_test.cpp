@@ -34,6 +34,8 @@ TEST(Application, LaunchesRunsTheProgramAndQuitsFromTheMenu) {
     int argc = 1;
     char name[] = "diskwright";
     char *argv[] = {name, nullptr};
+    t_ApplicationOptions options;
+    options.SingleInstance = false;   // tests beside it start programs of their own
     int status = t_RunApplication(argc, argv, [&] {
         programThread = t_ThreadNumber();
         // The program ends; a moment later the user quits from the menu.
@@ -44,7 +46,7 @@ TEST(Application, LaunchesRunsTheProgramAndQuitsFromTheMenu) {
                 t_AppDelegate()->FileMenu->actions().first()->trigger();
             });
         });
-    });
+    }, options);
     std::string log = testing::internal::GetCapturedStdout();
     EXPECT_EQ(status, 0);
     EXPECT_EQ(programThread.load(), 2);

@@ -12,8 +12,9 @@ using namespace cattest;
 
 TEST(TypeCodes, ExtensionsGiveTheirCodesInAnyCase) {
     const std::pair<const char *, const char *> cases[] = {
-        {"dsk", "VOLU"}, {"DSK", "VOLU"}, {"vol", "VOLU"}, {"hdv", "VOLU"}, {"Txt", "TEXT"}, {"html", "TEXT"},
-        {"a65", "A65 "}, {"jpeg", "JPEG"}, {"aif", "AIFC"}, {"ttf", "sfnt"}, {"dmg", "devi"}, {"database", "DATB"},
+        {"dsk", "VOLU"}, {"DSK", "VOLU"}, {"vol", "VOLU"}, {"hdv", "VOLU"}, {"2mg", "VOLU"}, {"2IMG", "VOLU"},
+        {"Txt", "TEXT"}, {"html", "TEXT"}, {"a65", "A65 "}, {"jpeg", "JPEG"}, {"aif", "AIFC"}, {"ttf", "sfnt"},
+        {"dmg", "devi"}, {"database", "DATB"},
         {"", "????"}, {"markdown", "????"}, {"ds", "????"}, {"dskx", "????"}, {".dsk", "????"}, {"txt ", "????"},
         {"t\xffxt", "????"}, {"\x01", "????"},
     };

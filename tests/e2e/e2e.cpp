@@ -1,8 +1,11 @@
 // The end-to-end harness.
 #include "e2e.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QKeyEvent>
+#include <QMenu>
+#include <QMessageBox>
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
@@ -14,10 +17,14 @@
 #include "app_delegate.h"
 #include "application.h"
 #include "display.h"
+#include "files.h"
+#include "host_state.h"
 #include "main_program.h"
+#include "menus_qt.h"
 #include "printer.h"
 #include "threads.h"
 #include "volume.h"
+#include "windows_qt.h"
 
 // Slow builds (the race checker runs the program many times slower) stretch
 // every wait by DW_E2E_TIME_SCALE.
@@ -30,7 +37,10 @@ static int scaled(int timeoutMs) {
     return timeoutMs * scale;
 }
 
-void e2e_RunProgram(const std::vector<std::string> &args, const std::function<void()> &script) {
+static std::atomic<bool> applicationEnded{false};
+
+void e2e_RunProgram(const std::vector<std::string> &args, const std::function<void()> &script,
+                    bool singleInstance) {
     std::vector<std::string> storage = {"diskwright"};
     storage.insert(storage.end(), args.begin(), args.end());
     std::vector<char *> argv;
@@ -38,17 +48,83 @@ void e2e_RunProgram(const std::vector<std::string> &args, const std::function<vo
     argv.push_back(nullptr);
     int argc = int(storage.size());
     t_ApplicationOptions options;
-    options.SingleInstance = false;
-    t_RunApplication(argc, argv.data(), [&] {
-        std::thread driver([&script] {
+    options.SingleInstance = singleInstance;
+    options.RememberWindows = false;
+    applicationEnded = false;
+    t_TerminateHandler = [] { applicationEnded = true; };
+    auto scriptDone = std::make_shared<std::atomic<bool>>(false);
+    t_RunApplication(argc, argv.data(), [&script, scriptDone] {
+        std::thread driver([&script, scriptDone] {
             // Wait for the program's first screen before the script begins.
             for (int i = 0; i < scaled(500) && !(t_MemoryReady && t_Load(t_WindowTable[0].Initialized)); i++) t_SleepMs(10);
             script();
-            t_OnMainThreadAsync([] { QApplication::quit(); });
+            *scriptDone = true;
+            t_OnMainThreadAsync([] { QCoreApplication::exit(0); });
         });
         driver.detach();
         cpm_MainProgram();
     }, options);
+    // The application may end before the script does (a script that quits
+    // it): the script still uses what the caller gave.
+    for (int waited = 0; !*scriptDone && waited < scaled(60000); waited += 10) t_SleepMs(10);
+}
+
+bool e2e_WaitForEnd(int timeoutMs) {
+    timeoutMs = scaled(timeoutMs);
+    for (int waited = 0; !applicationEnded && waited < timeoutMs; waited += 10) t_SleepMs(10);
+    return applicationEnded;
+}
+
+void e2e_ChooseMenu(const std::string &menu, const std::string &item) {
+    bool found = false;
+    t_OnMainThread([&] {
+        for (QMenu *m : t_MenuBarMenus()) {
+            if (m->title().toStdString() != menu) continue;
+            for (QAction *a : m->actions()) {
+                if (a->text().toStdString() != item) continue;
+                found = true;
+                a->trigger();
+                return;
+            }
+        }
+    });
+    if (!applicationEnded) {
+        EXPECT_TRUE(found) << menu << " > " << item;
+    }
+}
+
+std::string e2e_AnswerDialog(const std::string &button, int timeoutMs) {
+    timeoutMs = scaled(timeoutMs);
+    for (int waited = 0; waited < timeoutMs; waited += 10) {
+        std::string text;
+        bool clicked = false;
+        t_OnMainThread([&] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box) return;
+            for (QAbstractButton *b : box->buttons()) {
+                if (b->text().remove('&').toStdString() != button) continue;
+                text = box->text().toStdString();
+                clicked = true;
+                // Clicked once this call has returned: the dialog's own
+                // event loop ends then.
+                QMetaObject::invokeMethod(b, &QAbstractButton::click, Qt::QueuedConnection);
+                return;
+            }
+        });
+        if (clicked) return text;
+        t_SleepMs(10);
+    }
+    ADD_FAILURE() << "no dialog with the button " << button;
+    return "";
+}
+
+bool e2e_WindowShown(int number) {
+    bool shown = false;
+    t_OnMainThread([&] {
+        QWidget *window = t_HostWindow(uint8_t(number));
+        shown = window && window->isVisible();
+    });
+    return shown;
 }
 
 std::string e2e_Screen() { return t_GetScreen(0, "\r"); }
@@ -148,6 +224,32 @@ std::string e2e_MakeImage(const std::string &path, int sizeKB,
     cpm_SetDiagnostics(true);
     EXPECT_EQ(saved.Message, "");
     return path;
+}
+
+void e2e_PatchEntry(const std::string &image, int entry, uint8_t user, const std::string &nameAndType) {
+    ASSERT_EQ(nameAndType.size(), 11u);
+    Text bytes = gettextfromfile(image);
+    bytes[size_t(entry) * 32] = user;
+    std::copy(nameAndType.begin(), nameAndType.end(), bytes.data() + entry * 32 + 1);
+    ASSERT_EQ(setbinarytofile(image, bytes), 0);
+}
+
+std::vector<std::string> e2e_Files(const std::string &image) {
+    cpm_SetDiagnostics(false);
+    cpm_Volume v = cpm_LoadVolume(image);
+    cpm_SetDiagnostics(true);
+    std::vector<std::string> names;
+    for (size_t i = 0; i < v.Names.size(); i++)
+        if (v.Sizes[i] >= 0) names.push_back(v.Names[i].bytes());
+    return names;
+}
+
+std::string e2e_UseOwnDesktop(const test_TempFolder &folder) {
+    std::string home = folder.folder("home");
+    std::string desktop = folder.folder("home/Desktop");
+    setenv("HOME", home.c_str(), 1);
+    unsetenv("XDG_CONFIG_HOME");
+    return desktop;
 }
 
 // Runs the scenarios offscreen; each test runs in a process of its own (ctest

@@ -15,8 +15,22 @@ inline const char *const e2e_Prompt2 = "Diskwright: C(hanges  E(rase  U(nerase  
 inline const char *const e2e_Prompt3 = "Diskwright: P(rint  H(exdump  M(ac --> CP/M  T(ransfer CP/M --> Mac   [1.4] ?";
 
 // Runs the application with these arguments; the script runs on a thread of
-// its own once the program is up, and the application quits when it returns.
-void e2e_RunProgram(const std::vector<std::string> &args, const std::function<void()> &script);
+// its own once the program is up, and the application quits when it returns
+// (unless it has ended already).  Returns once the script has returned.
+// With singleInstance, the program is the one running program that later
+// launches hand over to.
+void e2e_RunProgram(const std::vector<std::string> &args, const std::function<void()> &script,
+                    bool singleInstance = false);
+// Waits until the application ends (its terminate callback has run).
+bool e2e_WaitForEnd(int timeoutMs = 5000);
+
+// Chooses a menu item, as a click on it would.
+void e2e_ChooseMenu(const std::string &menu, const std::string &item);
+// Waits for a modal dialog, clicks its button with that text and returns the
+// dialog's text; "" (and a failure) when no dialog came.
+std::string e2e_AnswerDialog(const std::string &button, int timeoutMs = 5000);
+// Whether the window with that toolkit number is shown.
+bool e2e_WindowShown(int number);
 
 // The screen of window 0, lines joined by carriage returns, trailing blanks cut.
 std::string e2e_Screen();
@@ -40,3 +54,11 @@ void e2e_OpenLaunchImage(const std::string &name);
 // and gives the path.
 std::string e2e_MakeImage(const std::string &path, int sizeKB,
                           const std::vector<std::pair<std::string, std::string>> &files);
+// Rewrites the user byte and the eleven name bytes of an entry of a plain
+// image file, as a real disk may hold them.
+void e2e_PatchEntry(const std::string &image, int entry, uint8_t user, const std::string &nameAndType);
+// The names of the files an image file lists, in directory order.
+std::vector<std::string> e2e_Files(const std::string &image);
+// A home folder in the folder whose Desktop folder, which it gives, is where
+// the browsers start; set before the program reads its standard folders.
+std::string e2e_UseOwnDesktop(const test_TempFolder &folder);

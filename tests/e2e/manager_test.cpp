@@ -125,17 +125,91 @@ TEST(NewVolume, SizeChecks) {
     });
 }
 
-TEST(Quit, EndsTheProgramButNotTheApplication) {
+TEST(NewVolume, SaveChangesAnswersKeepTheirLineBreaks) {
+    // The size question stands below what the answer printed: S prints a
+    // line and one more break, D only its break.
+    const std::pair<const char *, std::vector<std::string>> cases[] = {   // answer, lines 3 onwards
+        {"s", {"Save changes: S(ave  D(iscard  Q(uit ? S", "Changes saved.", "",
+               "Please enter volume size (64 - 2048) in KB:"}},
+        {"d", {"Save changes: S(ave  D(iscard  Q(uit ? D", "", "Please enter volume size (64 - 2048) in KB:"}},
+    };
     test_TempFolder folder;
-    e2e_RunProgram({fourFiles(folder)}, [] {
+    e2e_RunProgram({fourFiles(folder)}, [&cases] {
         e2e_OpenLaunchImage("GAMES.DSK");
-        e2e_Type("e#0\r");   // unsaved changes are not asked about
-        ASSERT_TRUE(e2e_WaitFor("erased"));
-        e2e_Type("q");
-        EXPECT_TRUE(e2e_WaitFor("(Programm Ende)"));
-        e2e_Type("d");   // nobody reads keys any more, and nothing breaks
-        t_SleepMs(100);
-        EXPECT_FALSE(e2e_OnScreen("files,"));
+        int entry = 0;
+        for (const auto &[answer, lines] : cases) {
+            e2e_Type("\re#" + std::to_string(entry++) + "\r");
+            ASSERT_TRUE(e2e_WaitFor(" erased"));
+            e2e_Type("n");
+            ASSERT_TRUE(e2e_WaitFor("Save changes: S(ave  D(iscard  Q(uit ? "));
+            e2e_Type(answer);
+            ASSERT_TRUE(e2e_WaitFor("Please enter volume size (64 - 2048) in KB: "));
+            e2e_Settle();
+            for (size_t k = 0; k <= lines.size(); k++)
+                EXPECT_EQ(e2e_Line(int(k) + 3), k < lines.size() ? lines[k] : "") << answer << " line " << k + 3;
+            e2e_Type("\r");   // no size: nothing is made
+            ASSERT_TRUE(e2e_WaitFor(e2e_Prompt1));
+        }
+    });
+}
+
+TEST(Listings, SectorMapOfAMegabyteVolumeKeepsItsSizeColumnStraight) {
+    test_TempFolder folder;
+    e2e_RunProgram({e2e_MakeImage(folder.at("BIG.VOL"), 1024, {{"BIG.DAT", std::string(300 * 1024, 'b')}})}, [] {
+        e2e_OpenLaunchImage("BIG.VOL");
+        e2e_Type("s");
+        ASSERT_TRUE(e2e_WaitFor("K free."));
+        const std::string used(64, '*'), free(64, '.');
+        const std::vector<std::string> expected = {
+            "Volume Name: BIG.VOL (1024K)",
+            "",
+            "    0000000000111111111122222222223333333333444444444455555555556666",
+            "Blk 0123456789012345678901234567890123456789012345678901234567890123  Size",
+            "000 " + used + "  128K",
+            "064 " + used + "  256K",
+            "128 " + std::string(24, '*') + std::string(40, '.') + "  384K",
+            "192 " + free + "  512K",
+            "256 " + free + "  640K",
+            "320 " + free + "  768K",
+            "384 " + free + "  896K",
+            "448 " + free + " 1024K",
+            "",
+            "304K used, 720K free.",
+        };
+        for (size_t k = 0; k < expected.size(); k++) EXPECT_EQ(e2e_Line(int(k) + 3), expected[k]) << k + 3;
+    });
+}
+
+TEST(Changes, RefusedUneraseFitsItsLine) {
+    // The erased BETA.TXT lost its blocks to GAMMA.TXT (which took the entry
+    // of the erased ALPHA.TXT).
+    test_TempFolder folder;
+    cpm_SetDiagnostics(false);
+    cpm_Volume v = cpm_MakeVolume(folder.at("GAMES.DSK"), 128);
+    v = cpm_SaveFile(std::move(v), Text("ALPHA.TXT"), Text(std::string(4000, 'a'))).Volume;
+    v = cpm_SaveFile(std::move(v), Text("BETA.TXT"), Text(std::string(4000, 'b'))).Volume;
+    v = cpm_SetFileUser(std::move(v), Text("ALPHA.TXT"), 0xE5).Volume;
+    v = cpm_SetFileUser(std::move(v), Text("BETA.TXT"), 0xE5).Volume;
+    v = cpm_SaveFile(std::move(v), Text("GAMMA.TXT"), Text(std::string(8000, 'g'))).Volume;
+    ASSERT_EQ(cpm_SaveVolume(std::move(v)).Message, "");
+    cpm_SetDiagnostics(true);
+    e2e_RunProgram({folder.at("GAMES.DSK")}, [] {
+        e2e_OpenLaunchImage("GAMES.DSK");
+        e2e_Type("u");
+        ASSERT_TRUE(e2e_WaitFor("Please enter filename: "));
+        e2e_Type("beta.txt\r");
+        ASSERT_TRUE(e2e_WaitFor("not unerased"));
+        e2e_Settle();
+        EXPECT_EQ(e2e_Line(3), "Please enter filename: BETA    .TXT not unerased: Blocks used by another file.");
+        EXPECT_EQ(e2e_Line(4), "");
+        // The next command clears only its own line: nothing of the refusal stays.
+        e2e_Type("e");
+        ASSERT_TRUE(e2e_WaitFor("Please enter filename: "));
+        e2e_Type("zz\r");
+        ASSERT_TRUE(e2e_WaitFor("ZZ      .    not found"));
+        e2e_Settle();
+        EXPECT_FALSE(e2e_OnScreen("another file"));
+        EXPECT_EQ(e2e_Line(4), "");
     });
 }
 

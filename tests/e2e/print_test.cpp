@@ -2,8 +2,12 @@
 // colours, and what the virtual printer receives.
 #include <gtest/gtest.h>
 
+#include <QImage>
+#include <QScrollBar>
+#include <QTextCursor>
 #include <algorithm>
 
+#include "app_delegate.h"
 #include "display.h"
 #include "e2e.h"
 #include "printer.h"
@@ -89,6 +93,74 @@ TEST(Hexdump, OneBlockGivesSixtyFourLines) {
         std::string printer = settledPrinter();
         EXPECT_EQ(std::count(printer.begin(), printer.end(), '\r'), 65);
         EXPECT_EQ(t_Decode(printer), t_Decode(printed + "\r"));
+    });
+}
+
+// Which pixel columns of the picture hold ink (dark pixels) in the band
+// of rows, for the columns from left to right.
+std::vector<bool> inkColumns(const QImage &image, int left, int right, int top, int bottom) {
+    std::vector<bool> ink;
+    for (int x = left; x < right; x++) {
+        bool dark = false;
+        for (int y = top; y < bottom && !dark; y++) dark = qGray(image.pixel(x, y)) < 128;
+        ink.push_back(dark);
+    }
+    return ink;
+}
+
+// How far (in pixels) the ruler's picture stands from the first text line's
+// picture of the printer: the shift that matches their ink best, 0 when
+// their columns line up.  Also how many columns hold ink in the ruler.
+struct RulerFit {
+    int Shift = 999;
+    int InkedColumns = 0;
+};
+
+RulerFit rulerFit() {
+    RulerFit fit;
+    t_OnMainThread([&] {
+        AppDelegate *d = t_AppDelegate();
+        QWidget *window = d->VirtualPrinterWindow;
+        QLineEdit *field = d->VirtualPrinterRuler;
+        QPlainTextEdit *view = d->VirtualPrinterTextView;
+        QImage picture = window->grab().toImage();
+        QRect shown = field->visibleRegion().boundingRect();
+        QRect stripArea(field->mapTo(window, shown.topLeft()), shown.size());
+        QRect line = view->cursorRect(QTextCursor(view->document()));
+        QRect textArea(view->viewport()->mapTo(window, QPoint(0, line.top())),
+                       QSize(view->viewport()->width(), line.height()));
+        int left = std::max(stripArea.left(), textArea.left()) + 40;
+        int right = std::min(stripArea.right(), textArea.right()) - 40;
+        std::vector<bool> ruler = inkColumns(picture, left, right, stripArea.top(), stripArea.bottom());
+        std::vector<bool> text = inkColumns(picture, left, right, textArea.top(), textArea.bottom());
+        fit.InkedColumns = int(std::count(ruler.begin(), ruler.end(), true));
+        int best = -1;
+        for (int shift = -35; shift <= 35; shift++) {
+            int same = 0;
+            for (size_t x = 35; x + 35 < ruler.size(); x++) same += ruler[x] == text[size_t(int(x) + shift)];
+            if (same > best) best = same, fit.Shift = shift;
+        }
+    });
+    return fit;
+}
+
+TEST(Print, PrinterRulerStandsOverTheTextColumns) {
+    // The printer's first line is the ruler's own text: its picture must
+    // stand exactly under the ruler, from "L" on, scrolled or not.
+    std::string ruler = t_PrinterRuler(160, false, true);
+    test_TempFolder folder;
+    e2e_RunProgram({apple140Image(folder, {{"RULER.TXT", ruler + "\r\n"}})}, [ruler] {
+        e2e_ChooseMenu("Window", "Show Virtual Printer");
+        runCommand("p", "ruler.txt");
+        ASSERT_EQ(settledPrinter(), ruler + "\r");
+        for (int scrolled : {0, 1, 250, 100000}) {
+            t_OnMainThread([scrolled] {
+                t_AppDelegate()->VirtualPrinterTextView->horizontalScrollBar()->setValue(scrolled);
+            });
+            RulerFit fit = rulerFit();
+            EXPECT_GT(fit.InkedColumns, 100) << scrolled;
+            EXPECT_LE(std::abs(fit.Shift), 1) << "scrolled " << scrolled;
+        }
     });
 }
 

@@ -14,30 +14,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A home folder of its own whose Desktop folder is where the transfer
-// browser starts; set before the program reads its standard folders.
-std::string useOwnDesktop(const test_TempFolder &folder) {
-    std::string home = folder.folder("home");
-    fs::create_directories(home + "Desktop");
-    setenv("HOME", home.c_str(), 1);
-    unsetenv("XDG_CONFIG_HOME");
-    return home + "Desktop/";
-}
-
 void writeHostFile(const std::string &path, const std::string &contents) {
     ASSERT_EQ(setbinarytofile(path, Text(contents)), 0) << path;
 }
 std::string readHostFile(const std::string &path) { return gettextfromfile(path).bytes(); }
-
-// Rewrites the user byte and the eleven name bytes of entry `entry` of a
-// plain image file.
-void patchEntry(const std::string &image, int entry, uint8_t user, const std::string &nameAndType) {
-    ASSERT_EQ(nameAndType.size(), 11u);
-    Text bytes = gettextfromfile(image);
-    bytes.Elements[size_t(entry) * 32] = user;
-    std::copy(nameAndType.begin(), nameAndType.end(), bytes.Elements.begin() + entry * 32 + 1);
-    ASSERT_EQ(setbinarytofile(image, bytes), 0);
-}
 
 // Every path under the folder but outside `except`, with its contents.
 std::map<std::string, std::string> snapshot(const std::string &folder, const std::string &except) {
@@ -75,7 +55,7 @@ void transferAll() {
 
 TEST(MacToCpm, ProposesTheDisplayNameThenTransferBackThroughTheSaveForm) {
     test_TempFolder folder;
-    std::string desktop = useOwnDesktop(folder);
+    std::string desktop = e2e_UseOwnDesktop(folder);
     writeHostFile(desktop + "readme.txt", "Hello\r\n");
     e2e_RunProgram({e2e_MakeImage(folder.at("WORK.DSK"), 128, {{"ALPHA.TXT", "alpha"}})}, [] {
         e2e_OpenLaunchImage("WORK.DSK");
@@ -107,7 +87,7 @@ TEST(MacToCpm, ProposesTheDisplayNameThenTransferBackThroughTheSaveForm) {
 
 TEST(MacToCpm, AllItemsOfAFolderOneLineEach) {
     test_TempFolder folder;
-    std::string desktop = useOwnDesktop(folder);
+    std::string desktop = e2e_UseOwnDesktop(folder);
     writeHostFile(desktop + "alpha.txt", "new alpha");
     writeHostFile(desktop + "beta.dat", std::string(3000, 'b'));
     fs::create_directories(desktop + "sub");
@@ -133,7 +113,7 @@ TEST(MacToCpm, AllItemsOfAFolderOneLineEach) {
 void expectRefusal(int sizeKB, const std::vector<std::pair<std::string, std::string>> &files,
                    const std::string &hostData, const std::string &message, bool vanishes = false) {
     test_TempFolder folder;
-    std::string desktop = useOwnDesktop(folder);
+    std::string desktop = e2e_UseOwnDesktop(folder);
     writeHostFile(desktop + "new.txt", hostData);
     e2e_RunProgram({e2e_MakeImage(folder.at("WORK.DSK"), sizeKB, files)}, [&] {
         e2e_OpenLaunchImage("WORK.DSK");
@@ -163,22 +143,24 @@ TEST(MacToCpm, HostFileThatCannotBeReadIsNotStoredEmpty) { expectRefusal(128, {}
 
 TEST(CpmToMac, AllFilesOneHostFileEachAndAFailedWrite) {
     test_TempFolder folder;
-    std::string desktop = useOwnDesktop(folder);
+    std::string desktop = e2e_UseOwnDesktop(folder);
     fs::create_directories(desktop + "KEEP.COM");   // a folder where a copy should go
     std::string big(40000, 'B');                   // two directory entries
     std::string image = e2e_MakeImage(folder.at("WORK.DSK"), 128,
                                       {{"README", "read me"}, {"GONE.TXT", "erased"}, {"BIG.DAT", big}, {"KEEP.COM", "k"}});
-    patchEntry(image, 1, 0xE5, "GONE    TXT");
+    e2e_PatchEntry(image, 1, 0xE5, "GONE    TXT");
     e2e_RunProgram({image}, [] {
         e2e_OpenLaunchImage("WORK.DSK");
         transferAll();
+        ASSERT_TRUE(e2e_WaitFor("1 file exists. R(eplace  S(kip  C(ancel ? "));
+        e2e_Type("r");
         ASSERT_TRUE(e2e_WaitFor("KEEP    .COM could not be saved: "));
         e2e_Settle();
-        EXPECT_EQ(e2e_Line(5), "README  .    saved on Mac volume.");
-        EXPECT_EQ(e2e_Line(6), "BIG     .DAT saved on Mac volume.");
-        EXPECT_EQ(e2e_Line(7).rfind("KEEP    .COM could not be saved: ", 0), 0u);
-        EXPECT_GT(e2e_Line(7).size(), std::string("KEEP    .COM could not be saved: ").size());
-        EXPECT_EQ(e2e_Line(8), "");
+        EXPECT_EQ(e2e_Line(6), "README  .    saved on Mac volume.");
+        EXPECT_EQ(e2e_Line(7), "BIG     .DAT saved on Mac volume.");
+        EXPECT_EQ(e2e_Line(8).rfind("KEEP    .COM could not be saved: ", 0), 0u);
+        EXPECT_GT(e2e_Line(8).size(), std::string("KEEP    .COM could not be saved: ").size());
+        EXPECT_EQ(e2e_Line(9), "");
     });
     EXPECT_EQ(namesIn(desktop), (std::set<std::string>{"BIG.DAT", "KEEP.COM", "README."}));
     EXPECT_TRUE(fs::is_directory(desktop + "KEEP.COM"));
@@ -190,14 +172,14 @@ TEST(CpmToMac, AllFilesOneHostFileEachAndAFailedWrite) {
 
 TEST(CpmToMac, HostileNamesStayInTheTargetFolder) {
     test_TempFolder folder;
-    std::string desktop = useOwnDesktop(folder);
+    std::string desktop = e2e_UseOwnDesktop(folder);
     std::string image = e2e_MakeImage(folder.at("WORK.DSK"), 128, {{"F0", "zero"}, {"F1", "one"}, {"F2", "two"},
                                                                    {"F3", "three"}, {"F4", "four"}, {"PLAIN.TXT", "plain"}});
-    patchEntry(image, 0, 0, "../../X    ");
-    patchEntry(image, 1, 0, "A/B     TXT");
-    patchEntry(image, 2, 0, std::string("C\0D        ", 11));
-    patchEntry(image, 3, 0, "           ");
-    patchEntry(image, 4, 0, ".          ");
+    e2e_PatchEntry(image, 0, 0, "../../X    ");
+    e2e_PatchEntry(image, 1, 0, "A/B     TXT");
+    e2e_PatchEntry(image, 2, 0, std::string("C\0D        ", 11));
+    e2e_PatchEntry(image, 3, 0, "           ");
+    e2e_PatchEntry(image, 4, 0, ".          ");
     // Everything around the target folder, to compare afterwards; "../../X"
     // would land in it.
     std::map<std::string, std::string> before = snapshot(folder.Path, desktop);

@@ -56,9 +56,17 @@ TEST(Format, DiagnosticLineNamesFormatAndFile) {
     cpm_SetDiagnostics(false);
     cpm_OpenImage(fileBytes(143360, signature140(true)), "QUIET.DSK");
     cpm_SetDiagnostics(true);
-    EXPECT_EQ(log.lines(), (std::vector<std::string>{"cpm_LoadVolume: Apple II 140K CP/M 2.2 Volume found: GAMES.DSK",
-                                                     "cpm_LoadVolume: Apple II 140K CP/M 3.0 Volume found: B.DSK",
-                                                     "cpm_LoadVolume: Apple II 800K CP/M 3.0 800K Volume found: C.PO"}));
+    // Each load also says how it was read, right after the line above (if any).
+    const char *starts[] = {"cpm_LoadVolume: Apple II 140K CP/M 2.2 Volume found: GAMES.DSK",
+                            "cpm_LoadVolume: none, DOS order, ",
+                            "cpm_LoadVolume: Apple II 140K CP/M 3.0 Volume found: B.DSK",
+                            "cpm_LoadVolume: none, DOS order, ",
+                            "cpm_LoadVolume: Apple II 800K CP/M 3.0 800K Volume found: C.PO",
+                            "cpm_LoadVolume: none, 800K interleave, ",
+                            "cpm_LoadVolume: none, as stored, "};
+    std::vector<std::string> lines = log.lines();
+    ASSERT_EQ(lines.size(), std::size(starts));
+    for (size_t k = 0; k < lines.size(); k++) EXPECT_EQ(lines[k].rfind(starts[k], 0), 0u) << lines[k];
 }
 
 // Every file sector holds its own number; the moves say where sectors land.

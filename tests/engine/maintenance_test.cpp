@@ -74,7 +74,7 @@ TEST(SetFileUser, UneraseOntoBlocksInUseIsRefused) {
     for (const char *name : {"OLD.TXT", "#1", "GONE.TXT"}) {
         cpm_SetUserResult r = cpm_SetFileUser(v, T(name), 0);
         EXPECT_TRUE(r.Found) << name;
-        EXPECT_EQ(r.Message, "Its blocks are in use by another file.") << name;
+        EXPECT_EQ(r.Message, "Blocks used by another file.") << name;
         EXPECT_EQ(r.Volume.Image, v.Image) << name;
         EXPECT_FALSE(r.Volume.Changed) << name;
     }

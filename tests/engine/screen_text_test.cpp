@@ -67,13 +67,13 @@ TEST(SectorMap, BlanksAfterTheLastBlockAndWideVolumes) {
     Lines lines = cpm_SectorMapLines(freshPlain(1024));
     EXPECT_EQ(lines[3], "Blk 0123456789012345678901234567890123456789012345678901234567890123  Size");
     EXPECT_EQ(lines[4], "000 **..............................................................  128K");
-    EXPECT_EQ(lines[11], "448 ................................................................ 1.024K");
+    EXPECT_EQ(lines[11], "448 ................................................................ 1024K");
     EXPECT_EQ(lines.back(), "4K used, 1.020K free.");
     // A plain 4 MB image: row 1024 starts one column later; the size is
     // written from column 69 on, as t_Htab puts it on the screen.
     std::string row = cpm_SectorMapRow(cpm_InitVolume(cpm_OpenImage(fileBytes(4096 * 1024), "huge.vol")), 16);
     EXPECT_EQ(row.substr(0, 5), "1024 ");
-    EXPECT_EQ(row.substr(68), " 2.176K");
+    EXPECT_EQ(row.substr(68), " 2176K");
 }
 
 TEST(Blocks, MainEntryAndExtensions) {

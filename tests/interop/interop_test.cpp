@@ -23,7 +23,7 @@
 #include <sstream>
 
 #include "files.h"
-#include "fixtures.h"
+#include "apple_images.h"
 #include "screen_text.h"
 #include "volume.h"
 
@@ -42,6 +42,7 @@ static std::string diskdef(const std::string &name, int seclen, int tracks, int 
 
 static std::string diskdefs() {
     std::string all = diskdef("apple-do", 256, 35, 16, 1024, 64, "0,6,12,3,9,15,14,5,11,2,8,7,13,4,10,1", 3) +
+                      diskdef("apple-po", 256, 35, 16, 1024, 64, "0,9,3,12,6,15,1,10,4,13,7,8,2,11,5,14", 3) +
                       diskdef("dw-800k", 512, 100, 16, 2048, 256, "0,2,4,6,8,10,12,14,1,3,5,7,9,11,13,15", 2);
     for (int kb : {256, 512, 514, 2048}) all += diskdef("dw-plain" + std::to_string(kb), 512, kb / 2 + 1, 4, 2048, 128, "", 1);
     return all;
@@ -83,30 +84,34 @@ static std::string lower(std::string s) {
     return s;
 }
 
+// Runs a shell command in the folder (where cpmtools finds ./diskdefs).
+static int shellIn(const test_TempFolder &folder, const std::string &command, std::string *output = nullptr) {
+    std::string full = "cd '" + folder.Path + "' && " + command + " 2>&1";
+    FILE *p = popen(full.c_str(), "r");
+    std::string out;
+    char buf[4096];
+    for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
+    int status = pclose(p);
+    if (output) *output = out;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+static bool haveCpmtools() {
+    return system("command -v cpmls >/dev/null 2>&1 && command -v mkfs.cpm >/dev/null 2>&1") == 0;
+}
+
 class Interop : public ::testing::TestWithParam<Format> {
   protected:
     test_TempFolder Folder;
     void SetUp() override {
-        if (system("command -v cpmls >/dev/null 2>&1 && command -v mkfs.cpm >/dev/null 2>&1") != 0)
-            GTEST_SKIP() << "cpmtools is not installed";
+        if (!haveCpmtools()) GTEST_SKIP() << "cpmtools is not installed";
         Folder.write("diskdefs", diskdefs());
         cpm_SetDiagnostics(false);
     }
     void TearDown() override { cpm_SetDiagnostics(true); }
     std::string at(const std::string &name) { return Folder.at(name); }
 
-    // Runs a shell command in the folder (where cpmtools finds ./diskdefs).
-    int sh(const std::string &command, std::string *output = nullptr) {
-        std::string full = "cd '" + Folder.Path + "' && " + command + " 2>&1";
-        FILE *p = popen(full.c_str(), "r");
-        std::string out;
-        char buf[4096];
-        size_t n;
-        while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-        int status = pclose(p);
-        if (output) *output = out;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
+    int sh(const std::string &command, std::string *output = nullptr) { return shellIn(Folder, command, output); }
     std::string tool(const char *program) { return std::string(program) + " -f " + GetParam().Diskdef + " "; }
 
     // The engine's file as cpmtools sees it, and back.
@@ -295,3 +300,75 @@ INSTANTIATE_TEST_SUITE_P(Formats, Interop, ::testing::ValuesIn(formats), [](cons
         if (!isalnum((unsigned char)c)) c = '_';
     return n;
 });
+
+// Apple II disks in ProDOS order and in 2IMG, both ways: cpmtools reads
+// what the engine writes (the 2IMG header stripped for it), the engine reads
+// what cpmtools writes, whatever the file is called.
+class AppleContainers : public ::testing::Test {
+  protected:
+    test_TempFolder Folder;
+    void SetUp() override {
+        if (!haveCpmtools()) GTEST_SKIP() << "cpmtools is not installed";
+        Folder.write("diskdefs", diskdefs());
+        cpm_SetDiagnostics(false);
+    }
+    void TearDown() override { cpm_SetDiagnostics(true); }
+    int sh(const std::string &command, std::string *output = nullptr) { return shellIn(Folder, command, output); }
+};
+
+static const size_t appleSizes[] = {1, 128, 1000, 1024, 1025, 16384, 16385, 40000, 3000, 700};
+
+TEST_F(AppleContainers, CpmtoolsReadsWhatTheEngineWrites) {
+    const std::pair<const char *, uint32_t> cases[] = {{"ours.po", 1}, {"ours.2mg", 1}, {"ours.2img", 0}};   // 2IMG format
+    for (const auto &[name, format] : cases) {
+        SCOPED_TRACE(name);
+        bool container = std::string(name) != "ours.po";
+        Text blank(std::vector<uint8_t>(143360, 0xE5));
+        cpm_Volume v = cpm_OpenImage(container ? twoImg(blank, format, 0, "") : blank, Folder.at(name));
+        EXPECT_EQ(v.Order, format == 1 ? cpm_Order::ProDos : cpm_Order::Dos);
+        for (size_t i = 0; i < std::size(appleSizes); i++) {
+            cpm_SaveFileResult r = cpm_SaveFile(std::move(v), Text(fileName(i)), pattern(appleSizes[i], int(i)));
+            ASSERT_EQ(r.Message, "");
+            v = std::move(r.Volume);
+        }
+        Text file = cpm_FileImage(v);
+        if (container) file.Elements.erase(file.Elements.begin(), file.Elements.begin() + 64);
+        ASSERT_EQ(setbinarytofile(Folder.at("sectors.img"), file), 0);
+        std::string listing, out, tool = std::string(" -f ") + (format == 1 ? "apple-po" : "apple-do") + " ";
+        EXPECT_EQ(sh("cpmls" + tool + "sectors.img", &listing), 0) << listing;
+        for (size_t i = 0; i < std::size(appleSizes); i++) {
+            SCOPED_TRACE(fileName(i));
+            EXPECT_NE(listing.find(lower(fileName(i))), std::string::npos) << listing;
+            fs::remove(Folder.at("out.bin"));
+            ASSERT_EQ(sh("cpmcp" + tool + "sectors.img 0:" + fileName(i) + " out.bin", &out), 0) << out;
+            EXPECT_EQ(gettextfromfile(Folder.at("out.bin")), asRecords(pattern(appleSizes[i], int(i))));
+        }
+        EXPECT_EQ(sh("fsck.cpm" + tool + "-n sectors.img", &out), 0) << out;
+    }
+}
+
+TEST_F(AppleContainers, EngineReadsWhatCpmtoolsWrites) {
+    ASSERT_EQ(setbinarytofile(Folder.at("cpm.po"), Text(std::vector<uint8_t>(143360, 0xE5))), 0);
+    ASSERT_EQ(sh("mkfs.cpm -f apple-po cpm.po"), 0);
+    std::string names, out;
+    for (size_t i = 0; i < std::size(appleSizes); i++) {
+        ASSERT_EQ(setbinarytofile(Folder.at(lower(fileName(i))), pattern(appleSizes[i], int(i))), 0);
+        names += " " + lower(fileName(i));
+    }
+    ASSERT_EQ(sh("cpmcp -f apple-po cpm.po" + names + " 0:", &out), 0) << out;
+    Text sectors = gettextfromfile(Folder.at("cpm.po"));
+    for (const auto &[name, bytes] : {std::pair<const char *, Text>{"cpm.po", sectors}, {"cpm.img", sectors},
+                                      {"cpm.2mg", twoImg(sectors, 1)}}) {
+        SCOPED_TRACE(name);
+        cpm_Volume v = cpm_OpenImage(bytes, name);
+        EXPECT_EQ(v.Order, cpm_Order::ProDos) << v.Decision;
+        EXPECT_EQ(v.Refusal, "");
+        for (size_t i = 0; i < std::size(appleSizes); i++) {
+            cpm_FileData f = cpm_LoadFile(v, Text(fileName(i)));
+            ASSERT_TRUE(f.Found) << fileName(i);
+            Text want = pattern(appleSizes[i], int(i));
+            EXPECT_TRUE(std::equal(want.Elements.begin(), want.Elements.end(), f.Data.Elements.begin())) << fileName(i);
+        }
+        EXPECT_EQ(cpm_FileImage(v), bytes);
+    }
+}

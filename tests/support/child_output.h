@@ -8,18 +8,25 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <string>
 
 struct test_Program {
     pid_t Pid = -1;
     int Output = -1;   // the read end of its standard output and error
     std::string Log;   // what was read so far
+    // Its XDG_RUNTIME_DIR, of its own: a program started without paths hands
+    // over to a Diskwright that already runs for the user and ends.
+    std::string Runtime;
 };
 
 // Starts the program under the offscreen platform.
 inline test_Program test_StartProgram(const std::string &path) {
     test_Program p;
+    char runtime[] = "/tmp/dw-runtime-XXXXXX";
     int fds[2];
+    if (!mkdtemp(runtime)) return p;
+    p.Runtime = runtime;
     if (pipe(fds) != 0) return p;
     p.Pid = fork();
     if (p.Pid == 0) {
@@ -27,6 +34,7 @@ inline test_Program test_StartProgram(const std::string &path) {
         dup2(fds[1], 2);
         close(fds[0]);
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        setenv("XDG_RUNTIME_DIR", runtime, 1);
         execl(path.c_str(), path.c_str(), nullptr);
         _exit(127);
     }
@@ -52,7 +60,7 @@ inline bool test_ReadUntil(test_Program &p, const std::string &text, int timeout
 // True while the program has not ended by itself.
 inline bool test_StillRunning(const test_Program &p) { return waitpid(p.Pid, nullptr, WNOHANG) == 0; }
 
-// Ends the program; its log stays.
+// Ends the program and removes its runtime folder; its log stays.
 inline void test_StopProgram(test_Program &p) {
     if (p.Pid > 0) {
         kill(p.Pid, SIGKILL);
@@ -60,4 +68,8 @@ inline void test_StopProgram(test_Program &p) {
     }
     if (p.Output >= 0) close(p.Output);
     p.Pid = p.Output = -1;
+    std::error_code ignored;
+    if (!p.Runtime.empty()) std::filesystem::remove_all(p.Runtime, ignored);
+    p.Runtime.clear();
 }
+

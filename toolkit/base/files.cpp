@@ -1,16 +1,23 @@
-// Whole-file reads and writes on POSIX.
+// Whole-file reads and writes, locks and stamps on POSIX.
 #include "files.h"
 
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
+#include <vector>
 
 #include "log.h"
 
-std::string t_ErrorText(int code) { return std::strerror(code); }
+std::string t_ErrorText(int code) {
+    if (code == t_NotRegularFile) return "not a regular file";
+    return std::strerror(code);
+}
 
 int t_FileExists(std::string_view path) {
     if (path.empty()) return -1;
@@ -19,12 +26,54 @@ int t_FileExists(std::string_view path) {
     return S_ISDIR(st.st_mode) ? 2 : 1;
 }
 
-// Reads the whole file, or gives the error number.
-static int readWhole(const std::string &path, Text &out) {
+// Reads to the end into out, which holds room for `size` bytes: no copy of
+// the whole when the size was right, a doubling growth when the file grew.
+static int readToEnd(int fd, long long size, Text &out) {
+    std::vector<uint8_t> bytes(size > 0 ? size_t(size) : 0);
+    size_t done = 0;
+    for (;;) {
+        uint8_t probe[65536];
+        bool full = done == bytes.size();
+        ssize_t n = full ? read(fd, probe, sizeof probe) : read(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return errno;
+        if (n == 0) break;
+        if (full) bytes.insert(bytes.end(), probe, probe + n);
+        done += size_t(n);
+    }
+    bytes.resize(done);
+    out = Text(std::move(bytes));
+    return 0;
+}
+
+int t_OpenRegularFile(std::string_view path, int &fd, long long &size) {
     // Opened without waiting: a named pipe without a writer would block the
-    // open for ever.  Only regular files and block devices have an end to
-    // read to; pipes, sockets and character devices (/dev/zero) are refused.
-    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    // open for ever.  Only a regular file has an end to read to.
+    fd = open(std::string(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return errno;
+    struct stat st;
+    int err = fstat(fd, &st) != 0 ? errno : S_ISREG(st.st_mode) ? 0 : t_NotRegularFile;
+    if (err != 0) {
+        close(fd);
+        fd = -1;
+        return err;
+    }
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    size = st.st_size;
+    return 0;
+}
+
+int t_ReadOpenFile(int fd, long long size, Text &out) {
+    int err = readToEnd(fd, size, out);
+    close(fd);
+    return err;
+}
+
+// Reads the whole file, or gives the error number.  Block devices are read
+// too (a disk given as an image); pipes, sockets and character devices
+// (/dev/zero) are refused.
+static int readWhole(const std::string &path, Text &out) {
+    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) return errno;
     struct stat st;
     if (fstat(fd, &st) != 0) {
@@ -37,26 +86,7 @@ static int readWhole(const std::string &path, Text &out) {
         return S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
     }
     fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    // Read straight into the result; a file that grows while it is read is
-    // read to its end all the same.
-    std::vector<uint8_t> bytes(st.st_size > 0 ? size_t(st.st_size) : 0);
-    size_t done = 0;
-    for (;;) {
-        if (done == bytes.size()) bytes.resize(bytes.size() + 65536);
-        ssize_t n = read(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            int err = errno;
-            close(fd);
-            return err;
-        }
-        if (n == 0) break;
-        done += size_t(n);
-    }
-    bytes.resize(done);
-    close(fd);
-    out = Text(std::move(bytes));
-    return 0;
+    return t_ReadOpenFile(fd, st.st_size, out);
 }
 
 static Text readLogged(std::string_view path, const char *logPrefix) {
@@ -73,6 +103,8 @@ Text gettextfromfile(std::string_view path) { return readLogged(path, "gettextfr
 
 Text getbinaryfromfile(std::string_view path) { return readLogged(path, "getbinaryfromfile: Error #"); }
 
+// --- writing ---------------------------------------------------------------------
+
 static int writeAll(int fd, const Text &bytes) {
     size_t done = 0;
     while (done < bytes.size()) {
@@ -84,35 +116,207 @@ static int writeAll(int fd, const Text &bytes) {
     return 0;
 }
 
-int setbinarytofile(std::string_view pathView, const Text &bytes) {
-    static std::atomic<unsigned> serial{0};
-    std::string path(pathView);
+static std::string folderOf(const std::string &path) {
     size_t slash = path.rfind('/');
-    std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    int err = 0;
+    return slash == std::string::npos ? "" : path.substr(0, slash + 1);
+}
+
+// The file a chain of symbolic links ends at (the path itself when it is no
+// link; the last link's target when that does not exist yet).
+static std::string linkTarget(std::string path) {
+    for (int hops = 0; hops < 40; hops++) {
+        struct stat st;
+        if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+        std::vector<char> buf(size_t(st.st_size > 0 ? st.st_size : 255) + 1);
+        ssize_t n = readlink(path.c_str(), buf.data(), buf.size());
+        if (n < 0 || size_t(n) >= buf.size()) return path;
+        std::string to(buf.data(), size_t(n));
+        path = to[0] == '/' ? to : folderOf(path) + to;
+    }
+    return path;
+}
+
+// The replaced file's owner, group, mode, ACL and extended attributes onto
+// the new one.  Owner and group only where the process may give them; an
+// attribute the file system or the process cannot set is left out.
+static void copyIdentity(const std::string &from, const struct stat &old, int to) {
+    if (fchown(to, old.st_uid, old.st_gid) != 0 && fchown(to, uid_t(-1), old.st_gid) != 0) {
+        // Neither: the new file stays the writer's own.
+    }
+    fchmod(to, old.st_mode & 07777);
+    ssize_t length = listxattr(from.c_str(), nullptr, 0);
+    if (length <= 0) return;
+    std::vector<char> names(static_cast<size_t>(length));
+    length = listxattr(from.c_str(), names.data(), names.size());
+    for (ssize_t at = 0; at < length;) {
+        const char *name = names.data() + at;
+        at += ssize_t(strlen(name)) + 1;
+        ssize_t size = getxattr(from.c_str(), name, nullptr, 0);
+        if (size < 0) continue;
+        std::vector<char> value(size_t(size) + 1);
+        size = getxattr(from.c_str(), name, value.data(), value.size());
+        if (size >= 0) fsetxattr(to, name, value.data(), size_t(size), 0);
+    }
+}
+
+// Flushes the folder's entries, so that a rename survives a crash.
+static void syncFolder(const std::string &folder) {
+    int fd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    fsync(fd);
+    close(fd);
+}
+
+// Writes over the file itself, so every hard link sees the new bytes.
+static int writeInPlace(const std::string &path, const Text &bytes) {
+    int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return errno;
+    int err = writeAll(fd, bytes);
+    if (err == 0 && ftruncate(fd, off_t(bytes.size())) != 0) err = errno;
+    if (err == 0 && fsync(fd) != 0) err = errno;
+    if (close(fd) != 0 && err == 0) err = errno;
+    return err;
+}
+
+// Renames without replacing anything at the target.
+static int renameNoReplace(const std::string &from, const std::string &to) {
+    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL && errno != ENOSYS) return errno;
+    // A file system without it: a hard link fails the same way on an existing name.
+    if (link(from.c_str(), to.c_str()) != 0) return errno;
+    unlink(from.c_str());
+    return 0;
+}
+
+static int writeFile(std::string path, const Text &bytes, int how) {
+    static std::atomic<unsigned> serial{0};
+    bool image = (how & t_WriteHostCopy) == 0, noReplace = (how & t_WriteNoReplace) != 0;
+    if (image) path = linkTarget(path);
+    std::string folder = folderOf(path), name = path.substr(folder.size());
+    if (path.empty() || name.empty()) return ENOENT;
     struct stat old;
-    bool replacing = stat(path.c_str(), &old) == 0;
-    if (path.empty() || name.empty()) err = ENOENT;
-    else if (replacing && S_ISDIR(old.st_mode)) err = EISDIR;
-    else if (replacing && access(path.c_str(), W_OK) != 0) err = errno;   // a read-only file stays as it is
-    std::string temp = folder + "." + name + "." + std::to_string(getpid()) + "." + std::to_string(serial++) + ".tmp";
-    int fd = -1;
-    if (err == 0) {
-        fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0) err = errno;
-    }
-    if (err == 0) {
-        if (replacing) fchmod(fd, old.st_mode & 07777);
-        err = writeAll(fd, bytes);
-        if (err == 0 && fsync(fd) != 0) err = errno;
-        if (close(fd) != 0 && err == 0) err = errno;
-        if (err == 0 && rename(temp.c_str(), path.c_str()) != 0) err = errno;
-        if (err != 0) unlink(temp.c_str());
-    }
-    if (err != 0) {
-        t_Log("setbinarytofile: Error #" + t_ErrorText(err));
+    bool present = lstat(path.c_str(), &old) == 0;
+    if (present && noReplace) return EEXIST;
+    if (present && S_ISDIR(old.st_mode)) return EISDIR;
+    bool replacing = present && S_ISREG(old.st_mode);
+    if (present && !replacing && !S_ISLNK(old.st_mode)) return t_NotRegularFile;
+    if (replacing && access(path.c_str(), W_OK) != 0) return errno;   // a read-only file stays as it is
+    if (image && replacing && old.st_nlink > 1) return writeInPlace(path, bytes);
+
+    // ".NAME.PID.N.tmp", the name cut so that the whole stays a valid name.
+    std::string temp = folder + "." + name.substr(0, 200) + "." + std::to_string(getpid()) + "." +
+                       std::to_string(serial++) + ".tmp";
+    int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, replacing ? 0600 : 0666);
+    if (fd < 0) {
+        int err = errno;
+        // A folder that takes no new file: an image the user may write is written in place.
+        if (image && replacing && (err == EACCES || err == EPERM || err == EROFS)) return writeInPlace(path, bytes);
         return err;
     }
+    if (replacing) copyIdentity(path, old, fd);
+    int err = writeAll(fd, bytes);
+    if (err == 0 && fsync(fd) != 0) err = errno;
+    if (close(fd) != 0 && err == 0) err = errno;
+    if (err == 0) err = noReplace ? renameNoReplace(temp, path) : rename(temp.c_str(), path.c_str()) != 0 ? errno : 0;
+    if (err != 0) {
+        unlink(temp.c_str());
+        return err;
+    }
+    syncFolder(folder);
     return 0;
+}
+
+int t_WriteFile(std::string_view path, const Text &bytes, int how) { return writeFile(std::string(path), bytes, how); }
+
+int setbinarytofile(std::string_view path, const Text &bytes) {
+    int err = writeFile(std::string(path), bytes, t_WriteImage);
+    if (err != 0) t_Log("setbinarytofile: Error #" + t_ErrorText(err));
+    return err;
+}
+
+// --- locks and stamps --------------------------------------------------------------
+
+int t_LockFile(std::string_view pathView, bool exclusive) {
+    std::string path(pathView);
+    for (int tries = 0; tries < 1000; tries++) {
+        int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+        if (fd < 0) return -1;
+        int err = 0;
+        while (flock(fd, exclusive ? LOCK_EX : LOCK_SH) != 0)
+            if (errno != EINTR) {
+                err = errno;
+                break;
+            }
+        struct stat held, now;
+        if (err == 0 && fstat(fd, &held) != 0) err = errno;
+        if (err == 0 && stat(path.c_str(), &now) != 0) err = errno;
+        if (err == 0 && held.st_dev == now.st_dev && held.st_ino == now.st_ino) return fd;
+        close(fd);   // a writer renamed a new file in place while we waited: lock that one
+        if (err != 0) {
+            errno = err;
+            return -1;
+        }
+    }
+    errno = EAGAIN;
+    return -1;
+}
+
+void t_UnlockFile(int fd) {
+    if (fd >= 0) close(fd);   // closing the last descriptor releases the lock
+}
+
+// A 64-bit hash of the bytes, eight at a time.
+static uint64_t hashBytes(uint64_t h, const uint8_t *p, size_t n) {
+    const uint64_t mul = 0x9E3779B97F4A7C15ull;
+    size_t k = 0;
+    for (; k + 8 <= n; k += 8) {
+        uint64_t w;
+        memcpy(&w, p + k, 8);
+        h = (h ^ w) * mul;
+        h ^= h >> 29;
+    }
+    for (; k < n; k++) h = (h ^ p[k]) * 0x100000001B3ull;
+    return h;
+}
+
+static void statInto(const struct stat &st, t_FileStamp &stamp) {
+    stamp.Device = st.st_dev;
+    stamp.Inode = st.st_ino;
+    stamp.Size = st.st_size;
+    stamp.ModifiedNs = (long long)st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec;
+}
+
+bool t_StampFile(std::string_view path, t_FileStamp &stamp) {
+    int fd = open(std::string(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return false;
+    struct stat st;
+    bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    uint64_t h = 0xCBF29CE484222325ull;
+    static thread_local std::vector<uint8_t> buffer(size_t(1) << 20);
+    while (ok) {
+        ssize_t n = read(fd, buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        h = hashBytes(h, buffer.data(), size_t(n));
+    }
+    close(fd);
+    if (!ok) return false;
+    statInto(st, stamp);
+    stamp.Hash = h;
+    return true;
+}
+
+bool t_FileUnchanged(std::string_view path, const t_FileStamp &stamp) {
+    struct stat st;
+    if (stat(std::string(path).c_str(), &st) != 0) return false;
+    t_FileStamp now;
+    statInto(st, now);
+    if (now.Device == stamp.Device && now.Inode == stamp.Inode && now.Size == stamp.Size &&
+        now.ModifiedNs == stamp.ModifiedNs)
+        return true;
+    // Touched or copied back: what counts is the bytes.
+    return now.Size == stamp.Size && t_StampFile(path, now) && now.Hash == stamp.Hash;
 }

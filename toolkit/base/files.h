@@ -1,6 +1,8 @@
-// Whole-file reads and writes and the path test used before reading.
+// Whole-file reads and writes, the path test used before reading, and the
+// locks and stamps that keep two writers of one image from losing changes.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -11,9 +13,57 @@ int t_FileExists(std::string_view path);
 // The whole file; an empty Text (and a log line) when it cannot be read.
 Text gettextfromfile(std::string_view path);
 Text getbinaryfromfile(std::string_view path);
-// Replaces the whole file atomically: a temporary file in the same folder is
-// written, flushed and renamed over the target, so a failure leaves the old
-// file as it was.  0 on success, else the error number (and a log line).
+
+// Error numbers of our own beside the host's (t_ErrorText knows them).
+constexpr int t_NotRegularFile = -2;   // a pipe, device or socket where a file was meant
+
+// How t_WriteFile treats what is at the path.
+enum t_WriteHow : int {
+    // An image: symbolic links are followed and the file they name is
+    // replaced; a file with several hard links, or in a folder that takes no
+    // new file, is written in place.
+    t_WriteImage = 0,
+    // A copy made for the user: a symbolic link at the name is replaced, never
+    // followed; a pipe, device or socket there is refused.
+    t_WriteHostCopy = 1,
+    // Added to either: nothing at the name may be replaced (EEXIST).
+    t_WriteNoReplace = 2,
+};
+// Writes the bytes as the whole file.  A temporary file in the same folder
+// is written, flushed and renamed over the target, and the folder flushed, so
+// a failure leaves the old file as it was and nothing half written behind.
+// A replaced file's owner and group (where the process may set them), mode,
+// ACL and extended attributes pass to the new one.  0 or the error number.
+int t_WriteFile(std::string_view path, const Text &bytes, int how);
+// t_WriteFile of an image; a failure also logs "setbinarytofile: Error #...". 
 int setbinarytofile(std::string_view path, const Text &bytes);
-// The description of an error number returned by setbinarytofile.
+// The description of an error number returned by the writers and readers.
 std::string t_ErrorText(int code);
+
+// Opens a host file to read it whole: only a regular file (a pipe is never
+// waited for).  0 with the open descriptor and the size, else the error
+// number (t_NotRegularFile for pipes, devices, sockets and folders).
+int t_OpenRegularFile(std::string_view path, int &fd, long long &size);
+// Reads the opened file to its end and closes it; 0 or the error number.
+int t_ReadOpenFile(int fd, long long size, Text &out);
+
+// A lock (flock) on the file the path names, through symbolic links: shared
+// for readers, exclusive for a writer.  Waits for it; when the file was
+// replaced by the writer that held it, the new file is locked instead.  The
+// descriptor, or -1 with errno set.
+int t_LockFile(std::string_view path, bool exclusive);
+void t_UnlockFile(int fd);
+
+// What a program knew of an image file when it read it.
+struct t_FileStamp {
+    uint64_t Device = 0;
+    uint64_t Inode = 0;
+    long long Size = -1;        // -1: no file was stamped
+    long long ModifiedNs = 0;
+    uint64_t Hash = 0;          // of all the bytes
+};
+// The file's identity, size, time and hash; false when it cannot be read.
+bool t_StampFile(std::string_view path, t_FileStamp &stamp);
+// True when the file at the path is still the one stamped (same identity,
+// size and time, or else the same bytes).
+bool t_FileUnchanged(std::string_view path, const t_FileStamp &stamp);

@@ -16,6 +16,8 @@
 #include "threads.h"
 #include "windows.h"
 #include "printer_qt.h"
+#include "ruler_qt.h"
+#include "window_zoom_qt.h"
 #include "windows_qt.h"
 
 static AppDelegate *theDelegate = nullptr;
@@ -42,18 +44,13 @@ QMainWindow *AppDelegate::makeTextWindow(int number, const QString &title, QPlai
     QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     mono.setFamily("DejaVu Sans Mono");
     mono.setPointSize(12);
-    if (ruler) {
-        *ruler = new QLineEdit(content);
-        (*ruler)->setReadOnly(true);
-        (*ruler)->setFont(mono);
-        (*ruler)->setFrame(false);
-        layout->addWidget(*ruler);
-    }
+    if (ruler) layout->addWidget(t_MakeRulerStrip(content, mono, ruler));
     *text = new QPlainTextEdit(content);
     (*text)->setReadOnly(true);
     (*text)->setFont(mono);
     (*text)->setLineWrapMode(QPlainTextEdit::NoWrap);
     layout->addWidget(*text);
+    if (ruler) t_FollowTextView(*ruler, *text);
     window->setCentralWidget(content);
     window->resize(800, 500);
     window->installEventFilter(this);
@@ -61,7 +58,7 @@ QMainWindow *AppDelegate::makeTextWindow(int number, const QString &title, QPlai
 }
 
 void AppDelegate::buildInterface() {
-    // File (Quit), Edit, Window and Help, shared by every window's menu bar.
+    // File (Quit), Edit, View, Window and Help, shared by every window's menu bar.
     t_BuildMenus(this);
 
     for (int n = 0; n < 8; n++) {
@@ -136,5 +133,6 @@ void AppDelegate::applicationDidFinishLaunching() {
 
 void AppDelegate::applicationWillTerminate() {
     t_Log("applicationWillTerminate: Called.");
+    t_SaveWindowGeometry();
     t_TerminateHandler();
 }

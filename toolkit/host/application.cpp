@@ -17,6 +17,7 @@
 #include "standard_folders_qt.h"
 #include "threads.h"
 #include "unicode_qt.h"
+#include "window_zoom_qt.h"
 
 static std::atomic<bool> applicationEnding{false};
 
@@ -97,6 +98,7 @@ int t_RunApplication(int &argc, char **argv, std::function<void()> program, t_Ap
     installMainThreadRunner();
     t_InstallEventHooks();
     t_FillStandardFolders();
+    t_SetRememberWindows(options.RememberWindows);
     // A launch that handed its documents to the running program ends here.
     if (t_StartDocumentEvents(QApplication::arguments(), options.SingleInstance)) return 0;
 

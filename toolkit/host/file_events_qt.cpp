@@ -34,7 +34,7 @@ void postPaths(const QStringList &paths) {
         if (!path.isEmpty()) t_PostFileEvent(path.toStdString(), 0);
 }
 
-// Brings the program's window to the front once it has one.
+// Brings the program's window to the front once it has one, hidden or not.
 void raiseProgramWindow() {
     uint8_t n = t_DefaultWindow;
     if (n < 8 && t_MemoryReady && t_WindowTable[n].Initialized) t_WindowFront(n);
@@ -207,10 +207,10 @@ bool t_StartDocumentEvents(const QStringList &arguments, bool singleInstance) {
         t_ListenForHandOver(name, holder, t_ReceiveHandedPaths);
     } else {
         delete holder;
-        // Another program runs: a launch with documents hands them over and
-        // ends; one without documents, or one whose hand-over failed, runs
-        // on its own.
-        if (!paths.isEmpty() && t_HandOverPaths(name, paths, handOverTimeoutMs)) return true;
+        // Another program runs: the launch hands its documents over (none
+        // from a launcher without a path, which brings the running program's
+        // window back) and ends; one whose hand-over failed runs on its own.
+        if (t_HandOverPaths(name, paths, handOverTimeoutMs)) return true;
     }
     postPaths(paths);
     return false;

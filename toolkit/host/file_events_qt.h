@@ -31,12 +31,13 @@ QLocalServer *t_ListenForHandOver(const QString &name, QObject *parent,
                                   std::function<void(const QStringList &)> received);
 
 // What the running program does with handed-over paths: one file-open
-// event each, then its window comes to the front.
+// event each, then its window comes to the front (shown again when hidden;
+// a launch without paths does only that).
 void t_ReceiveHandedPaths(const QStringList &paths);
 
 // The start-up of the document events, after the QApplication exists.
-// True when this launch handed its paths to a running program and should
-// exit.  Otherwise this launch becomes the running program (when no other
+// True when this launch handed its paths (perhaps none) to a running
+// program and should exit.  Otherwise this launch becomes the running program (when no other
 // is): it listens for later launches, and its own paths become file events.
 bool t_StartDocumentEvents(const QStringList &arguments, bool singleInstance = true);
 

@@ -11,6 +11,7 @@
 #include "events.h"
 #include "key_table.h"
 #include "text.h"
+#include "window_zoom_qt.h"
 
 struct QtKeyPosition {
     int QtKey;
@@ -189,12 +190,11 @@ bool t_InputFilter::eventFilter(QObject *watched, QEvent *event) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick: {
         auto *mouse = static_cast<QMouseEvent *>(event);
-        // Host coordinates: from the bottom left of the window's content,
-        // whose size is the view plus its border on every side.
-        QPoint inContent = widget == Content ? mouse->position().toPoint()
-                                             : widget->mapTo(Content, mouse->position().toPoint());
-        double x = inContent.x();
-        double y = Content->height() - inContent.y();
+        // The point in the picture's own host coordinates, whatever the
+        // picture's scale and place in the window.
+        QPointF inContent = widget == Content ? mouse->position() : widget->mapTo(Content, mouse->position());
+        QPointF host = t_MousePoint(Window, inContent);
+        double x = host.x(), y = host.y();
         int buttons = (mouse->buttons() & Qt::LeftButton ? 1 : 0) | (mouse->buttons() & Qt::RightButton ? 2 : 0);
         bool right = mouse->button() == Qt::RightButton;
         viewMouseDown(Window, x, y, buttons, t_QtModifierFlags(mouse->modifiers(), false, false), right);

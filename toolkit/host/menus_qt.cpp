@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <algorithm>
 #include <chrono>
 
 #include "app_delegate.h"
@@ -17,8 +18,11 @@
 #include "display_host.h"
 #include "key_qt.h"
 #include "menus.h"
+#include "quit.h"
+#include "quit_qt.h"
 #include "threads.h"
 #include "video_memory.h"
+#include "window_zoom_qt.h"
 #include "windows_qt.h"
 
 // clang-format off
@@ -47,22 +51,31 @@ const std::vector<t_MenuItemLayout> t_MenuLayout = {
     {"Window", "Hide Front Window", 201, 'W'},
 };
 
+// A table in rich text, so that the columns stand straight in any font.
 const char *const t_KeyGuideText =
-    "Press a letter of the prompt line; ? shows the next prompt line,\n"
-    "Return (or the space bar) clears the screen and shows the first one.\n\n"
-    "V  open a volume image          C  changes: save or undo\n"
-    "D  directory                    E  erase a file\n"
-    "L  long directory               U  unerase a file\n"
-    "S  sector map                   A  alphabetize the directory\n"
-    "N  new volume                   I  initialise the volume\n"
-    "Q  quit the program             B  blocks of a file\n\n"
-    "P  print a file (screen and virtual printer)\n"
-    "H  hexdump a file (screen and virtual printer)\n"
-    "M  copy host files into the volume\n"
-    "T  copy volume files to the host\n\n"
-    "Menu keys are Ctrl+Shift+letter: Ctrl+Shift+C copies the screen text,\n"
-    "Ctrl+Shift+P its picture, Ctrl+Shift+W hides the front window,\n"
-    "Ctrl+Shift+Q quits.";
+    "<p>Press a letter of the prompt line; <b>?</b> shows the next prompt line,"
+    " Return (or the space bar) clears the screen and shows the first one.</p>"
+    "<table cellspacing='0' cellpadding='2'>"
+    "<tr><td><b>V</b></td><td>open a volume image</td><td width='24'></td>"
+    "<td><b>C</b></td><td>changes: save or undo</td></tr>"
+    "<tr><td><b>D</b></td><td>directory</td><td></td><td><b>E</b></td><td>erase a file</td></tr>"
+    "<tr><td><b>L</b></td><td>long directory</td><td></td><td><b>U</b></td><td>unerase a file</td></tr>"
+    "<tr><td><b>S</b></td><td>sector map</td><td></td><td><b>A</b></td><td>alphabetize the directory</td></tr>"
+    "<tr><td><b>N</b></td><td>new volume</td><td></td><td><b>I</b></td><td>initialise the volume</td></tr>"
+    "<tr><td><b>Q</b></td><td>quit the program</td><td></td><td><b>B</b></td><td>blocks of a file</td></tr>"
+    "<tr><td><b>P</b></td><td>print a file</td><td></td><td><b>M</b></td><td>copy host files into the volume</td></tr>"
+    "<tr><td><b>H</b></td><td>hexdump a file</td><td></td><td><b>T</b></td><td>copy volume files to the host</td></tr>"
+    "</table>"
+    "<p>P and H show the file on the screen and in the virtual printer. Q asks first when the volume"
+    " holds unsaved changes.</p>"
+    "<p>Menu keys are Ctrl+Shift+letter:</p>"
+    "<table cellspacing='0' cellpadding='2'>"
+    "<tr><td><b>Ctrl+Shift+C</b></td><td>copy the screen text (lines end in line feeds)</td></tr>"
+    "<tr><td><b>Ctrl+Shift+P</b></td><td>copy the screen picture</td></tr>"
+    "<tr><td><b>Ctrl+Shift+S</b></td><td>show screen 0</td></tr>"
+    "<tr><td><b>Ctrl+Shift+W</b></td><td>hide the front window</td></tr>"
+    "<tr><td><b>Ctrl+Shift+Q</b></td><td>quit (asks first about unsaved changes)</td></tr>"
+    "</table>";
 // clang-format on
 
 static std::vector<QMenu *> menus;
@@ -79,6 +92,7 @@ static QMenu *menuNamed(const QString &title) {
 
 static void showKeyGuide() {
     auto *box = new QMessageBox(QMessageBox::Information, "Keys", t_KeyGuideText, QMessageBox::Close);
+    box->setTextFormat(Qt::RichText);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setModal(false);
     box->show();
@@ -218,7 +232,9 @@ void t_BuildMenus(AppDelegate *d) {
     QAction *quit = d->FileMenu->addAction("Quit");
     quit->setShortcut(menuKey('Q'));
     quit->setData(0);
-    QObject::connect(quit, &QAction::triggered, qApp, &QApplication::quit);
+    // Quit ends the application; the program asks first about unsaved changes.
+    QObject::connect(quit, &QAction::triggered, qApp, t_RequestQuit);
+    t_InstallQuitHost();
 
     for (const t_MenuItemLayout &item : t_MenuLayout) {
         QMenu *menu = menuNamed(item.Menu);
@@ -231,6 +247,9 @@ void t_BuildMenus(AppDelegate *d) {
         if (item.Key) a->setShortcut(menuKey(item.Key));
         QObject::connect(a, &QAction::triggered, a, [a] { t_MenuEventHandler(a); });
     }
+    // View (window sizes, full screen) stands between Edit and Window.
+    auto windowMenu = std::find_if(menus.begin(), menus.end(), [](QMenu *m) { return m->title() == "Window"; });
+    menus.insert(windowMenu, t_BuildViewMenu());
     QAction *keys = menuNamed("Help")->addAction("Keys");
     QObject::connect(keys, &QAction::triggered, qApp, showKeyGuide);
     installMenuHost();

@@ -13,6 +13,7 @@
 #include "key_qt.h"
 #include "line_input.h"
 #include "threads.h"
+#include "window_zoom_qt.h"
 #include "windows.h"
 
 // The host window of number n, or nullptr.
@@ -69,25 +70,20 @@ static t_Frame toHostFrame(QWidget *w, QRect r) {
     return {double(r.x()), double(screenHeight - (r.y() + r.height())), double(r.width()), double(r.height())};
 }
 
+// Toolkit windows scale their picture to the frame; the other windows get
+// the frame less the window system's decoration.
 static void setHostFrame(uint8_t n, t_Frame f) {
+    if (n < 8) {
+        t_SetToolkitFrame(n, f);
+        return;
+    }
     QMainWindow *w = t_HostWindow(n);
     if (!w) return;
     QScreen *s = screenOf(w);
     int screenHeight = s ? s->geometry().height() : 0;
     int frameExtra = w->frameGeometry().height() - w->height();
-    int top = screenHeight - int(f.Y + f.Height);
-    // The content gets the frame less the title; Qt adds its own decoration.
-    int contentHeight = int(f.Height) - (n < 8 ? t_WindowTable[n].TitleHeight : 0);
-    QWidget *content = w->centralWidget();
-    QWidget *menu = w->menuWidget();
-    int menuHeight = menu && !menu->isHidden() ? menu->sizeHint().height() : 0;
-    if (n < 8) {
-        if (content) content->setFixedSize(int(f.Width), contentHeight);
-        w->setFixedSize(int(f.Width), contentHeight + menuHeight);
-    } else {
-        w->resize(int(f.Width), int(f.Height) - frameExtra);
-    }
-    w->move(int(f.X), top);
+    w->resize(int(f.Width), int(f.Height) - frameExtra);
+    w->move(int(f.X), screenHeight - int(f.Y + f.Height));
 }
 
 void t_InstallWindowHost(AppDelegate *d) {
@@ -97,6 +93,7 @@ void t_InstallWindowHost(AppDelegate *d) {
     h.Show = [](uint8_t n, bool visible) {
         QMainWindow *w = t_HostWindow(n);
         if (visible) {
+            t_FitOnFirstShow(n);
             w->show();
             w->raise();
         } else {
@@ -109,14 +106,7 @@ void t_InstallWindowHost(AppDelegate *d) {
         w->activateWindow();
         if (t_View *v = t_HostView(n)) v->setFocus();
     };
-    h.Center = [](uint8_t n) {
-        QMainWindow *w = t_HostWindow(n);
-        QScreen *s = screenOf(w);
-        if (!s) return;
-        QRect area = s->availableGeometry();
-        QRect frame = w->frameGeometry();
-        w->move(area.x() + (area.width() - frame.width()) / 2, area.y() + (area.height() - frame.height()) / 2);
-    };
+    h.Center = t_CenterWindow;
     h.SetTitle = [](uint8_t n, const std::string &title) {
         if (QMainWindow *w = t_HostWindow(n)) w->setWindowTitle(QString::fromStdString(title));
     };
@@ -143,9 +133,8 @@ void t_InstallWindowHost(AppDelegate *d) {
         return s ? t_Frame{0, 0, double(s->geometry().width()), double(s->geometry().height())} : t_Frame{};
     };
     h.SetFrame = setHostFrame;
-    h.SetViewFrame = [](uint8_t n, t_Frame f) {
-        if (t_View *v = t_HostView(n)) v->setGeometry(int(f.X), int(f.Y), int(f.Width), int(f.Height));
-    };
+    // The view's place follows from the picture and the window's content.
+    h.SetViewFrame = [](uint8_t n, t_Frame) { t_LayoutView(n); };
     h.HasTextView = [](uint8_t n) { return t_WindowTextView(n) != nullptr; };
     h.ScrollViewFrame = [](uint8_t n) {
         QPlainTextEdit *t = t_WindowTextView(n);
@@ -178,5 +167,6 @@ void t_InstallWindowHost(AppDelegate *d) {
         auto *filter = new t_InputFilter(n, content, d);
         d->t_Views[n]->installEventFilter(filter);
         content->installEventFilter(filter);
+        t_WatchViewLayout(n);
     }
 }

@@ -9,6 +9,7 @@
 #include "display.h"
 #include "key_table.h"
 #include "log.h"
+#include "quit.h"
 #include "text.h"
 #include "threads.h"
 
@@ -202,7 +203,10 @@ std::string t_GetKey(uint8_t window) {
     for (;;) {
         if (!t_EventAvailable) {
             t_CursorOn(window);
-            while (!t_EventAvailable) t_SleepMs(10);
+            while (!t_EventAvailable) {
+                t_ServeQuitRequest();
+                t_SleepMs(10);
+            }
             t_CursorOff(window);
         }
         t_Event e;
@@ -235,7 +239,10 @@ static t_PauseResult pauseOnKey(int key, bool wait) {
     result.Paused = true;
     if (!wait) return result;
     int menus = t_MenuEventCount;
-    while (!t_EventAvailable && t_MenuEventCount == menus) t_SleepMs(10);
+    while (!t_EventAvailable && t_MenuEventCount == menus) {
+        t_ServeQuitRequest();
+        t_SleepMs(10);
+    }
     if (t_EventAvailable) result.Key = t_GetEvent();
     return result;
 }

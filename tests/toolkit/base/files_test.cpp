@@ -1,6 +1,10 @@
 // Whole-file helpers on a temporary folder.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
 #include "files.h"
 #include "log_capture.h"
 #include "temp_folder.h"
@@ -49,6 +53,85 @@ TEST(FileHelpers, FailedWriteKeepsTheOldContents) {
     EXPECT_NE(setbinarytofile(keep + "/x", Text("x")), 0);
     EXPECT_EQ(log.count("setbinarytofile: Error #"), 3);
     EXPECT_EQ(gettextfromfile(keep), Text("old"));
+}
+
+// Runs a shell command; its standard output.
+std::string shell(const std::string &command) {
+    std::string out;
+    FILE *p = popen(command.c_str(), "r");
+    char buf[512];
+    for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
+    pclose(p);
+    return out;
+}
+
+TEST(FileHelpers, ImageSavesKeepLinksOwnerModeAclAndAttributes) {
+    test_TempFolder folder;
+    std::string real = folder.write("real", "old"), link = folder.at("link"), hard = folder.at("hard");
+    folder.link("link", "real");
+    std::filesystem::create_hard_link(real, hard);
+    chmod(real.c_str(), 0640);
+    bool xattrs = setxattr(real.c_str(), "user.origin", "test", 4, 0) == 0;
+    bool acl = system(("setfacl -m u:nobody:r '" + real + "' 2>/dev/null").c_str()) == 0;
+    bool root = geteuid() == 0;
+    if (root) { ASSERT_EQ(chown(real.c_str(), 1234, 4321), 0); }
+    struct stat before, after;
+    ASSERT_EQ(stat(real.c_str(), &before), 0);
+    auto expectKept = [&] {
+        ASSERT_EQ(stat(real.c_str(), &after), 0);
+        EXPECT_EQ(after.st_mode & 07777, before.st_mode & 07777);
+        if (root) {
+            EXPECT_EQ(std::make_pair(after.st_uid, after.st_gid), std::make_pair(uid_t(1234), gid_t(4321)));
+        }
+    };
+
+    ASSERT_EQ(setbinarytofile(link, Text("new bytes")), 0);
+    EXPECT_TRUE(std::filesystem::is_symlink(link));   // the link stays a link
+    EXPECT_EQ(gettextfromfile(real), Text("new bytes"));
+    EXPECT_EQ(gettextfromfile(hard), Text("new bytes"));   // every hard link sees it
+    expectKept();
+    // Without links the new file is renamed in place and still keeps it all.
+    std::filesystem::remove(hard);
+    ASSERT_EQ(setbinarytofile(real, Text("third")), 0);
+    expectKept();
+    EXPECT_NE(after.st_ino, before.st_ino);
+    char value[16] = {};
+    if (xattrs) { EXPECT_EQ(getxattr(real.c_str(), "user.origin", value, sizeof value), 4); }
+    if (acl) { EXPECT_NE(shell("getfacl -p '" + real + "' 2>/dev/null").find("user:nobody:r--"), std::string::npos); }
+    EXPECT_EQ(folder.names(), (std::set<std::string>{"link", "real"}));   // no temporary file
+}
+
+TEST(FileHelpers, HostCopiesNeverFollowLinksNorOpenPipes) {
+    test_TempFolder folder;
+    std::string outside = folder.write("outside", "keep"), copy = folder.at("copy"), pipe = folder.at("pipe");
+    std::string taken = folder.write("taken", "taken");
+    folder.link("copy", outside);
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0644), 0);
+    test_LogCapture log;
+    EXPECT_EQ(t_WriteFile(copy, Text("data"), t_WriteHostCopy), 0);
+    EXPECT_EQ(t_WriteFile(pipe, Text("data"), t_WriteHostCopy), t_NotRegularFile);   // returns at once
+    EXPECT_EQ(t_WriteFile(taken, Text("data"), t_WriteHostCopy | t_WriteNoReplace), EEXIST);
+    EXPECT_FALSE(std::filesystem::is_symlink(copy));
+    EXPECT_EQ(gettextfromfile(copy), Text("data"));
+    EXPECT_EQ(gettextfromfile(outside), Text("keep"));
+    EXPECT_TRUE(std::filesystem::is_fifo(pipe));
+    EXPECT_EQ(gettextfromfile(taken), Text("taken"));
+    int fd = -1;
+    long long size = 0;
+    EXPECT_EQ(t_OpenRegularFile(pipe, fd, size), t_NotRegularFile);
+    EXPECT_EQ(t_OpenRegularFile("/dev/null", fd, size), t_NotRegularFile);
+}
+
+TEST(FileHelpers, StampSeesChangedBytesNotTouches) {
+    test_TempFolder folder;
+    std::string image = folder.write("img", "bytes");
+    t_FileStamp stamp;
+    ASSERT_TRUE(t_StampFile(image, stamp));
+    EXPECT_TRUE(t_FileUnchanged(image, stamp));
+    ASSERT_EQ(setbinarytofile(image, Text("bytes")), 0);   // a new file, the same bytes
+    EXPECT_TRUE(t_FileUnchanged(image, stamp));
+    ASSERT_EQ(setbinarytofile(image, Text("BYTES")), 0);
+    EXPECT_FALSE(t_FileUnchanged(image, stamp));
 }
 
 }  // namespace

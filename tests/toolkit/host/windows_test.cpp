@@ -28,6 +28,7 @@ void runWithApplication(const std::function<void()> &checks) {
     int argc = 1;
     t_ApplicationOptions options;
     options.SingleInstance = false;
+    options.RememberWindows = false;
     t_RunApplication(argc, argv, [&] {
         checks();
         t_OnMainThreadAsync([] { QApplication::quit(); });

@@ -1,0 +1,110 @@
+// The picture's place in its window, the zoom steps, and the pixel scaling.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "view_scale.h"
+
+namespace {
+
+const t_PictureGeometry mainPicture{1280, 800, 16, 16};
+
+TEST(FitPicture, LargestCentredPictureWithTheAspectKept) {
+    struct Case {
+        int AreaWidth, AreaHeight;
+        double Dpr;
+        bool WithBorder;
+        t_PictureRect Expected;
+    } cases[] = {
+        {1312, 832, 1, true, {16, 16, 1280, 800}},     // 1x: as without scaling
+        {2624, 1664, 1, true, {32, 32, 2560, 1600}},   // 2x
+        {1340, 845, 1, true, {30, 22, 1280, 800}},     // a little above 1x stays sharp
+        {1124, 713, 1, true, {13, 14, 1097, 685}},     // shrunk to fit
+        {1366, 749, 1, false, {84, 0, 1198, 749}},     // full screen: no border
+        {3000, 900, 1, true, {807, 17, 1385, 865}},    // wide: height decides
+        {1312, 832, 2, true, {16, 16, 1280, 800}},     // 2 device pixels per pixel
+        {683, 384, 2, true, {46, 7, 591, 369}},        // too small at 200 %
+        {656, 416, 2, true, {8, 8, 640, 400}},         // one device pixel per pixel
+    };
+    for (const Case &c : cases) {
+        t_PictureRect r = t_FitPicture(mainPicture, c.AreaWidth, c.AreaHeight, c.Dpr, c.WithBorder);
+        SCOPED_TRACE(std::to_string(c.AreaWidth) + "x" + std::to_string(c.AreaHeight));
+        EXPECT_EQ(r.X, c.Expected.X);
+        EXPECT_EQ(r.Y, c.Expected.Y);
+        EXPECT_EQ(r.Width, c.Expected.Width);
+        EXPECT_EQ(r.Height, c.Expected.Height);
+        EXPECT_NEAR(double(r.Width) / r.Height, 1.6, 0.005);
+    }
+}
+
+TEST(Zoom, FirstSizeAndWholeSteps) {
+    // 1366 x 768 less a title bar, frame and menu bar.
+    double small = t_LargestZoom(1312, 832, 8, 55, 1366, 768);
+    EXPECT_NEAR(small, 713.0 / 832, 1e-9);
+    EXPECT_EQ(t_FirstZoom(small), small);
+    EXPECT_EQ(t_FirstZoom(t_LargestZoom(1312, 832, 8, 55, 1920, 1080)), 1);
+    struct Step {
+        double Zoom, Largest, Dpr, In, Out;
+    } steps[] = {
+        {1, 2.2, 1, 2, 0},   {2, 2.2, 1, 0, 1},   {0.86, 0.86, 1, 0, 0}, {1.37, 3.5, 1, 2, 1},
+        {3, 3.5, 1, 0, 2},   {1, 1.6, 2, 1.5, 0.5}, {0.5, 1.6, 2, 1, 0},
+    };
+    for (const Step &s : steps) {
+        EXPECT_EQ(t_ZoomIn(s.Zoom, s.Largest, s.Dpr), s.In) << s.Zoom << " at " << s.Dpr;
+        EXPECT_EQ(t_ZoomOut(s.Zoom, s.Dpr), s.Out) << s.Zoom << " at " << s.Dpr;
+    }
+}
+
+TEST(PixelAt, BackToPictureCoordinates) {
+    t_PictureRect at137{22, 22, 1754, 1096};
+    struct Case {
+        double X, Y;
+        int PictureX, PictureY;
+    } cases[] = {
+        {22, 22, 0, 0}, {22 + 1754 - 0.01, 22 + 1096 - 0.01, 1279, 799}, {21.9, 500, -1, 348},
+        {22 + 1754, 30, 1280, 5}, {5, 5, -13, -13},
+    };
+    for (const Case &c : cases) {
+        t_PicturePixel p = t_PixelAt(at137, mainPicture, c.X, c.Y);
+        EXPECT_EQ(p.X, c.PictureX) << c.X;
+        EXPECT_EQ(p.Y, c.PictureY) << c.Y;
+    }
+}
+
+// A 4 x 2 picture of distinct pixels.
+const uint32_t source[8] = {0xFF000000, 0xFFFFFFFF, 0xFF0000FF, 0xFF00FF00,
+                            0xFFFF0000, 0xFF808080, 0xFF102030, 0xFF405060};
+
+TEST(ScalePicture, WholeFactorsMakeBlocks) {
+    for (int k : {1, 2, 3, 5}) {
+        t_PictureScaler scaler;
+        int stride = 4 * k + 3;   // the target is wider than the picture
+        std::vector<uint32_t> target(size_t(stride) * size_t(2 * k), 0x12345678);
+        t_ScalePicture(scaler, source, 4, 2, 4, target.data(), 4 * k, 2 * k, stride);
+        for (int y = 0; y < 2 * k; y++) {
+            for (int x = 0; x < 4 * k; x++)
+                ASSERT_EQ(target[size_t(y * stride + x)], source[(y / k) * 4 + x / k]) << k << ": " << x << "," << y;
+            EXPECT_EQ(target[size_t(y * stride + 4 * k)], 0x12345678u);   // nothing beyond the width
+        }
+    }
+}
+
+TEST(ScalePicture, OtherFactorsMixOnlyAtEdges) {
+    // 1.5x: every second target pixel straddles two source pixels and gets
+    // half of each; the others copy one.
+    t_PictureScaler scaler;
+    std::vector<uint32_t> target(6 * 3);
+    t_ScalePicture(scaler, source, 4, 2, 4, target.data(), 6, 3, 6);
+    EXPECT_EQ(target[0], source[0]);
+    EXPECT_EQ(target[1], 0xFF7F7F7Fu);   // black and white, half each
+    EXPECT_EQ(target[2], source[1]);
+    EXPECT_EQ(target[6 * 2 + 5], source[7]);
+    uint32_t middle = target[6 * 1 + 0];   // rows 0 and 1 mixed in column 0
+    EXPECT_EQ(middle, 0xFF7F0000u);
+    // Shrinking never reads outside the picture and gives opaque pixels.
+    std::vector<uint32_t> small(3 * 1);
+    t_ScalePicture(scaler, source, 4, 2, 4, small.data(), 3, 1, 3);
+    for (uint32_t p : small) EXPECT_EQ(p >> 24, 0xFFu);
+}
+
+}  // namespace
