@@ -222,7 +222,7 @@ TEST_F(Cli, RefusesToChangeWhatIsNotCpm) {
 
 TEST_F(Cli, InfoExplainsTheDecision) {
     std::string img = at("disk.po");
-    write("disk.po", toProDosOrder(dosOrderDisk(tenFiles())));
+    write("disk.po", reordered(dosOrderDisk()));
     CliRun r = run({"info", img});
     EXPECT_EQ(r.Status, 0);
     EXPECT_NE(r.Out.find("Format:       Apple II 140K CP/M\n"), std::string::npos) << r.Out;

@@ -9,7 +9,7 @@
 #include <functional>
 
 #include "files.h"
-#include "fixtures.h"
+#include "apple_images.h"
 
 namespace fs = std::filesystem;
 
@@ -48,6 +48,7 @@ TEST(Format, GeometryFollowsSignatureAndSize) {
 }
 
 TEST(Format, DiagnosticLineNamesFormatAndFile) {
+    Text bootable = reordered(dosOrderDisk(tenFiles(), signature140(true)));
     test_LogCapture log;
     cpm_OpenImage(fileBytes(143360, signature140(true)), "/some/dir/GAMES.DSK");
     cpm_OpenImage(fileBytes(143360, signature140(false)), "/some/dir/B.DSK");
@@ -56,6 +57,7 @@ TEST(Format, DiagnosticLineNamesFormatAndFile) {
     cpm_SetDiagnostics(false);
     cpm_OpenImage(fileBytes(143360, signature140(true)), "QUIET.DSK");
     cpm_SetDiagnostics(true);
+    cpm_OpenImage(bootable, "/disks/BOOT.DSK");   // its directory lines follow
     // Each load also says how it was read, right after the line above (if any).
     const char *starts[] = {"cpm_LoadVolume: Apple II 140K CP/M 2.2 Volume found: GAMES.DSK",
                             "cpm_LoadVolume: none, DOS order, ",
@@ -63,10 +65,12 @@ TEST(Format, DiagnosticLineNamesFormatAndFile) {
                             "cpm_LoadVolume: none, DOS order, ",
                             "cpm_LoadVolume: Apple II 800K CP/M 3.0 800K Volume found: C.PO",
                             "cpm_LoadVolume: none, 800K interleave, ",
-                            "cpm_LoadVolume: none, as stored, "};
+                            "cpm_LoadVolume: none, as stored, ",
+                            "cpm_LoadVolume: Apple II 140K CP/M 2.2 Volume found: BOOT.DSK",
+                            "cpm_LoadVolume: none, ProDOS order, most good entries (DOS order "};
     std::vector<std::string> lines = log.lines();
-    ASSERT_EQ(lines.size(), std::size(starts));
-    for (size_t k = 0; k < lines.size(); k++) EXPECT_EQ(lines[k].rfind(starts[k], 0), 0u) << lines[k];
+    ASSERT_GE(lines.size(), std::size(starts));
+    for (size_t k = 0; k < std::size(starts); k++) EXPECT_EQ(lines[k].rfind(starts[k], 0), 0u) << lines[k];
 }
 
 // Every file sector holds its own number; the moves say where sectors land.

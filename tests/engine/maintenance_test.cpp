@@ -1,4 +1,5 @@
-// Erase and unerase, sorting, initialising.
+// Erase and unerase, sorting, initialising; CP/M 3 label and date stamps
+// through them.
 #include "fixtures.h"
 
 namespace {
@@ -128,6 +129,77 @@ TEST(Alphabetize, WhereFreeEntriesAndExtentsGo) {
     EXPECT_EQ(entryName(bySize, 1), "ABC     TXT");
     const int extents[] = {0, -1, 1, 2};   // -2 before -3
     for (int i : {0, 2, 3}) EXPECT_EQ(entryAt(bySize, i)[12], extents[i]);
+}
+
+// The stamp a file entry should carry: its name and extent number; and
+// where entry i's stamp lies.
+std::vector<uint8_t> stampFor(const uint8_t *e) {
+    std::vector<uint8_t> s(e + 1, e + 11);
+    s[8] = e[12];
+    s[9] = 0x5A;
+    return s;
+}
+uint8_t *stampOf(cpm_Volume &v, int i) { return v.Image.data() + v.DataStart + 32 * (i | 3) + 1 + 10 * (i % 4); }
+
+// A 256K volume with a label in entry 0, stamp entries in every fourth slot,
+// six files written by the engine, and each entry's stamp set.
+cpm_Volume stampedVolume() {
+    cpm_Volume v = freshPlain(256);
+    putEntry(v, 0, 0x20, "WORKDISK   ", 0, 0, 0, {});
+    for (int i = 3; i < v.DirEntries; i += 4) {
+        std::fill_n(v.Image.data() + 32 * i, 32, 0);
+        v.Image[size_t(32 * i)] = 0x21;
+    }
+    v = withFiles(cpm_Rebuild(std::move(v)), {{"ZED.COM", 3000}, {"ABC.TXT", 100}, {"MID.DAT", 40000},
+                                              {"Q.TXT", 5000}, {"B.BIN", 1}, {"LONG.DAT", 70000}});
+    for (int i = 0; i < v.DirEntries; i++)
+        if (entryAt(v, i)[0] == 0 && i % 4 != 3) {
+            std::vector<uint8_t> s = stampFor(entryAt(v, i));
+            std::copy(s.begin(), s.end(), stampOf(v, i));
+        }
+    return v;
+}
+
+void expectStampsInPlace(cpm_Volume v) {
+    EXPECT_EQ(entryAt(v, 0)[0], 0x20);
+    for (int i = 3; i < v.DirEntries; i += 4) ASSERT_EQ(entryAt(v, i)[0], 0x21) << "stamp entry " << i << " moved";
+    int files = 0;
+    for (int i = 0; i < v.DirEntries; i++) {
+        if (entryAt(v, i)[0] != 0) continue;
+        files++;
+        std::vector<uint8_t> want = stampFor(entryAt(v, i));
+        EXPECT_TRUE(std::equal(want.begin(), want.end(), stampOf(v, i))) << "entry " << i << " has another file's dates";
+    }
+    EXPECT_EQ(files, 9);   // MID.DAT and LONG.DAT take two and three entries
+}
+
+TEST(Stamps, SortingKeepsEachFilesDates) {
+    cpm_Volume v = stampedVolume();
+    expectStampsInPlace(v);
+    for (bool byNames : {true, false})
+        for (bool ascending : {true, false}) {
+            SCOPED_TRACE(std::string(byNames ? "names " : "size ") + (ascending ? "ascending" : "descending"));
+            cpm_Volume sorted = cpm_Alphabetize(v, byNames, ascending);
+            expectStampsInPlace(sorted);
+            for (const char *name : {"ZED.COM", "MID.DAT", "LONG.DAT", "B.BIN"})
+                EXPECT_EQ(cpm_LoadFile(sorted, T(name)).Data, cpm_LoadFile(v, T(name)).Data) << name;
+        }
+    // Sorted by names ascending, ABC.TXT comes first after the label.
+    EXPECT_EQ(entryName(cpm_Alphabetize(v, true, true), 1), "ABC     TXT");
+}
+
+TEST(Stamps, EraseAndUneraseLeaveStampsAlone) {
+    cpm_Volume v = stampedVolume();
+    cpm_SetUserResult e = cpm_SetFileUser(v, T("ZED.COM"), cpm_ErasedUser);
+    ASSERT_TRUE(e.Found);
+    cpm_SetUserResult u = cpm_SetFileUser(e.Volume, T("ZED.COM"), 0);
+    ASSERT_TRUE(u.Found);
+    EXPECT_EQ(u.Volume.Image, v.Image);
+    for (const char *n : {"#3", "#0", "#7"}) {   // the label and stamp entries are no files
+        cpm_SetUserResult r = cpm_SetFileUser(v, T(n), cpm_ErasedUser);
+        EXPECT_FALSE(r.Found) << n;
+        EXPECT_EQ(r.Volume.Image, v.Image) << n;
+    }
 }
 
 TEST(InitVolume, KeepsSystemTracksAndBytesPastTheLastWholeKB) {
