@@ -16,6 +16,7 @@
 
 #include "files.h"
 #include "apple_images.h"
+#include "child_output.h"
 
 namespace fs = std::filesystem;
 
@@ -33,14 +34,9 @@ class Cli : public ::testing::Test {
 
     // Runs a shell command line in the folder; $CLI is the tool.
     CliRun sh(const std::string &line) {
-        std::string cmd = "cd '" + Folder.Path + "' && CLI='" DW_CLI_PATH "' && { " + line + " ; } 2>'" +
-                          at("stderr.txt") + "'";
         CliRun r;
-        FILE *p = popen(cmd.c_str(), "r");
-        char buf[4096];
-        for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) r.Out.append(buf, n);
-        int status = pclose(p);
-        r.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        r.Status = test_Shell("cd '" + Folder.Path + "' && CLI='" DW_CLI_PATH "' && { " + line + " ; } 2>stderr.txt",
+                              &r.Out);
         r.Err = gettextfromfile(at("stderr.txt")).bytes();
         fs::remove(at("stderr.txt"));
         return r;

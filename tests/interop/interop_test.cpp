@@ -16,8 +16,6 @@
 //   are only exchanged on 8-bit volumes;
 // - fsck.cpm reports the empty file this engine writes (one block of 0x1A, record
 //   count 0) as a bad record count, so fsck runs on images without one.
-#include <sys/wait.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -26,6 +24,7 @@
 
 #include "files.h"
 #include "apple_images.h"
+#include "child_output.h"
 #include "screen_text.h"
 #include "volume.h"
 
@@ -111,13 +110,7 @@ class Interop : public ::testing::TestWithParam<Format> {
 
     // Runs a shell command in the folder (where cpmtools finds ./diskdefs).
     int sh(const std::string &command, std::string *output = nullptr) {
-        FILE *p = popen(("cd '" + Folder.Path + "' && " + command + " 2>&1").c_str(), "r");
-        std::string out;
-        char buf[4096];
-        for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
-        int status = pclose(p);
-        if (output) *output = out;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return test_Shell("cd '" + Folder.Path + "' && " + command + " 2>&1", output);
     }
     std::string tool(const char *program) { return std::string(program) + " -f " + GetParam().Diskdef + " "; }
 

@@ -1,5 +1,5 @@
 // Test support: a program started as a process of its own, and what it
-// writes on its standard output.
+// writes on its standard output; a shell command line run to its end.
 #pragma once
 
 #include <poll.h>
@@ -8,8 +8,22 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <string>
+
+// Runs a shell command line to its end; its exit status (-1 when it did not
+// exit), and what it wrote on its standard output in *output.
+inline int test_Shell(const std::string &command, std::string *output = nullptr) {
+    std::string out;
+    FILE *p = popen(command.c_str(), "r");
+    if (!p) return -1;
+    char buf[4096];
+    for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
+    int status = pclose(p);
+    if (output) *output = out;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
 
 struct test_Program {
     pid_t Pid = -1;

@@ -5,6 +5,7 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include "child_output.h"
 #include "files.h"
 #include "log_capture.h"
 #include "temp_folder.h"
@@ -55,16 +56,6 @@ TEST(FileHelpers, FailedWriteKeepsTheOldContents) {
     EXPECT_EQ(gettextfromfile(keep), Text("old"));
 }
 
-// Runs a shell command; its standard output.
-std::string shell(const std::string &command) {
-    std::string out;
-    FILE *p = popen(command.c_str(), "r");
-    char buf[512];
-    for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
-    pclose(p);
-    return out;
-}
-
 TEST(FileHelpers, ImageSavesKeepLinksOwnerModeAclAndAttributes) {
     test_TempFolder folder;
     std::string real = folder.write("real", "old"), link = folder.at("link"), hard = folder.at("hard");
@@ -72,7 +63,7 @@ TEST(FileHelpers, ImageSavesKeepLinksOwnerModeAclAndAttributes) {
     std::filesystem::create_hard_link(real, hard);
     chmod(real.c_str(), 0640);
     bool xattrs = setxattr(real.c_str(), "user.origin", "test", 4, 0) == 0;
-    bool acl = system(("setfacl -m u:nobody:r '" + real + "' 2>/dev/null").c_str()) == 0;
+    bool acl = test_Shell("setfacl -m u:nobody:r '" + real + "' 2>/dev/null") == 0;
     bool root = geteuid() == 0;
     if (root) { ASSERT_EQ(chown(real.c_str(), 1234, 4321), 0); }
     struct stat before, after;
@@ -97,7 +88,10 @@ TEST(FileHelpers, ImageSavesKeepLinksOwnerModeAclAndAttributes) {
     EXPECT_NE(after.st_ino, before.st_ino);
     char value[16] = {};
     if (xattrs) { EXPECT_EQ(getxattr(real.c_str(), "user.origin", value, sizeof value), 4); }
-    if (acl) { EXPECT_NE(shell("getfacl -p '" + real + "' 2>/dev/null").find("user:nobody:r--"), std::string::npos); }
+    std::string facl;
+    if (acl && test_Shell("getfacl -p '" + real + "'", &facl) >= 0) {
+        EXPECT_NE(facl.find("user:nobody:r--"), std::string::npos);
+    }
     EXPECT_EQ(folder.names(), (std::set<std::string>{"link", "real"}));   // no temporary file
 }
 

@@ -11,9 +11,6 @@
 #include <QTest>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -21,6 +18,7 @@
 #include "application.h"
 #include "display.h"
 #include "events.h"
+#include "temp_folder.h"
 #include "threads.h"
 #include "window_zoom_qt.h"
 #include "windows.h"
@@ -33,27 +31,23 @@ struct Screen {
     int ScaleFactor = 1;   // QT_SCALE_FACTOR: device pixels per logical pixel
 };
 
-std::string tempFolder() {
-    char pattern[] = "/tmp/dw_zoom_XXXXXX";
-    return mkdtemp(pattern);
-}
-
 // Runs the application in a child process on an offscreen screen; the
-// program is body, whose text comes back as the result.
+// program is body, whose text comes back as the result.  With a config
+// folder, the window sizes are remembered there.
 std::string inChild(Screen screen, const std::function<std::string()> &body, const std::string &configHome = "") {
     int fds[2];
     if (pipe(fds) != 0) return "pipe failed";
     fflush(stdout);
-    std::string folder = tempFolder();
+    test_TempFolder folder;
     pid_t pid = fork();
     if (pid == 0) {
         close(fds[0]);
-        std::ofstream(folder + "/screen.json")
-            << "{\"screens\":[{\"name\":\"test\",\"x\":0,\"y\":0,\"width\":" << screen.Width * screen.ScaleFactor
-            << ",\"height\":" << screen.Height * screen.ScaleFactor << ",\"logicalDpi\":96}]}";
-        setenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + folder + "/screen.json").c_str(), 1);
+        folder.write("screen.json", "{\"screens\":[{\"name\":\"test\",\"x\":0,\"y\":0,\"width\":" +
+                                        std::to_string(screen.Width * screen.ScaleFactor) + ",\"height\":" +
+                                        std::to_string(screen.Height * screen.ScaleFactor) + ",\"logicalDpi\":96}]}");
+        setenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + folder.at("screen.json")).c_str(), 1);
         if (screen.ScaleFactor != 1) setenv("QT_SCALE_FACTOR", std::to_string(screen.ScaleFactor).c_str(), 1);
-        setenv("XDG_CONFIG_HOME", configHome.empty() ? folder.c_str() : configHome.c_str(), 1);
+        setenv("XDG_CONFIG_HOME", configHome.empty() ? folder.Path.c_str() : configHome.c_str(), 1);
         // The toolkit's log goes nowhere; the result goes through the pipe.
         freopen("/dev/null", "w", stdout);
         static char name[] = "zoom_test";
@@ -67,8 +61,7 @@ std::string inChild(Screen screen, const std::function<std::string()> &body, con
             result = body();
             t_OnMainThreadAsync([] { QApplication::quit(); });
         }, options);
-        if (write(fds[1], result.data(), result.size()) < 0) _exit(2);
-        _exit(0);
+        _exit(write(fds[1], result.data(), result.size()) < 0 ? 2 : 0);
     }
     close(fds[1]);
     std::string out;
@@ -77,7 +70,6 @@ std::string inChild(Screen screen, const std::function<std::string()> &body, con
     close(fds[0]);
     int status = 0;
     waitpid(pid, &status, 0);
-    std::filesystem::remove_all(folder);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child status " << status;
     return out;
 }
@@ -114,40 +106,38 @@ void settle() {
     }
 }
 
-// The geometry of window 0 as words: outer frame, available area, content,
-// picture (in the content), zoom.
-std::string geometry() {
-    std::ostringstream out;
-    t_OnMainThread([&] {
-        settle();
-        QMainWindow *w = mainWindow();
-        QRect frame = w->frameGeometry(), area = w->screen()->availableGeometry();
-        QRect view = t_HostView(0)->geometry();
-        QWidget *content = w->centralWidget();
-        out << frame.x() << ' ' << frame.y() << ' ' << frame.width() << ' ' << frame.height() << ' ' << area.x() << ' '
-            << area.y() << ' ' << area.width() << ' ' << area.height() << ' ' << content->width() << ' '
-            << content->height() << ' ' << view.x() << ' ' << view.y() << ' ' << view.width() << ' ' << view.height()
-            << ' ' << t_WindowZoom(0);
-    });
-    return out.str();
-}
-
+// The geometry of window 0: outer frame, available area, content, picture
+// (in the content) and zoom, as words from the child and back.
 struct Geometry {
     QRect Frame, Area;
     QSize Content;
     QRect View;
     double Zoom = 0;
 };
+
+std::string geometry() {
+    std::ostringstream out;
+    t_OnMainThread([&] {
+        settle();
+        QMainWindow *w = mainWindow();
+        for (QRect r : {w->frameGeometry(), w->screen()->availableGeometry(), w->centralWidget()->rect(),
+                        t_HostView(0)->geometry()})
+            out << r.x() << ' ' << r.y() << ' ' << r.width() << ' ' << r.height() << ' ';
+        out << t_WindowZoom(0);
+    });
+    return out.str();
+}
+
 Geometry parse(const std::string &text) {
     std::istringstream in(text);
-    int v[14] = {};
+    int v[16] = {};
     Geometry g;
     for (int &x : v) in >> x;
     in >> g.Zoom;
     g.Frame = QRect(v[0], v[1], v[2], v[3]);
     g.Area = QRect(v[4], v[5], v[6], v[7]);
-    g.Content = QSize(v[8], v[9]);
-    g.View = QRect(v[10], v[11], v[12], v[13]);
+    g.Content = QSize(v[10], v[11]);
+    g.View = QRect(v[12], v[13], v[14], v[15]);
     return g;
 }
 
@@ -355,7 +345,8 @@ TEST(ViewMenu, ZoomStepsThroughWholeFactorsThatFit) {
 }
 
 TEST(RememberedSize, ComesBackWhileItFits) {
-    std::string config = tempFolder();
+    test_TempFolder configFolder;
+    const std::string &config = configFolder.Path;
     inChild({1920, 1080}, [] {
         openMainWindow();
         t_OnMainThread([] {
@@ -378,7 +369,6 @@ TEST(RememberedSize, ComesBackWhileItFits) {
     }, config));
     EXPECT_TRUE(small.Area.contains(small.Frame));
     EXPECT_LT(small.Content.width(), 1000);
-    std::filesystem::remove_all(config);
 }
 
 TEST(OtherWindows, FitASmallScreenOnFirstShow) {
@@ -401,8 +391,3 @@ TEST(OtherWindows, FitASmallScreenOnFirstShow) {
 }
 
 }  // namespace
-
-int main(int argc, char **argv) {
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
