@@ -208,6 +208,12 @@ void e2e_Type(const std::string &text) {
     }
 }
 
+void e2e_Command(const std::string &keys, const std::string &shows) {
+    e2e_Type(keys);
+    EXPECT_TRUE(e2e_WaitFor(shows)) << keys;
+    e2e_Settle();
+}
+
 void e2e_OpenLaunchImage(const std::string &name) {
     ASSERT_TRUE(e2e_WaitFor("CP/M Volume öffnen"));
     ASSERT_TRUE(e2e_WaitFor(name));

@@ -1,8 +1,12 @@
 // M(ac --> CP/M and T(ransfer CP/M --> Mac as a person uses them: host files
-// and folders chosen in the browser, names, refusals and host failures.
+// and folders chosen in the browser, names, refusals, host failures and the
+// questions before anything is replaced.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <map>
 
@@ -85,13 +89,14 @@ TEST(MacToCpm, ProposesTheDisplayNameThenTransferBackThroughTheSaveForm) {
     EXPECT_EQ(readHostFile(desktop + "ALPHA.TXT").substr(0, 5), "alpha");
 }
 
-TEST(MacToCpm, AllItemsOfAFolderOneLineEach) {
+TEST(MacToCpm, AllItemsOfAFolderOneLineEachFoldersAndPipesRefused) {
     test_TempFolder folder;
     std::string desktop = e2e_UseOwnDesktop(folder);
     writeHostFile(desktop + "alpha.txt", "new alpha");
     writeHostFile(desktop + "beta.dat", std::string(3000, 'b'));
     fs::create_directories(desktop + "sub");
     writeHostFile(desktop + "sub/inner.txt", "inside");
+    ASSERT_EQ(mkfifo((desktop + "pipe").c_str(), 0644), 0);
     e2e_RunProgram({e2e_MakeImage(folder.at("WORK.DSK"), 128, {{"ALPHA.TXT", "old alpha"}})}, [] {
         e2e_OpenLaunchImage("WORK.DSK");
         chooseHostFile("b");
@@ -99,6 +104,8 @@ TEST(MacToCpm, AllItemsOfAFolderOneLineEach) {
         ASSERT_TRUE(e2e_WaitFor("BETA    .DAT saved on CP/M volume."));
         e2e_Settle();
         EXPECT_TRUE(e2e_OnScreen("ALPHA   .TXT could not be saved: File exists."));
+        // A pipe is refused at once, never opened (that would wait for a writer).
+        EXPECT_TRUE(e2e_WaitFor("PIPE    .    could not be read: not a regular file."));
         // A folder is no file: it is reported, not stored as an empty file.
         EXPECT_TRUE(e2e_OnScreen("SUB     .    skipped: a folder.")) << e2e_Screen();
         EXPECT_FALSE(e2e_OnScreen("SUB     .    saved") || e2e_OnScreen("INNER"));
@@ -175,11 +182,9 @@ TEST(CpmToMac, HostileNamesStayInTheTargetFolder) {
     std::string desktop = e2e_UseOwnDesktop(folder);
     std::string image = e2e_MakeImage(folder.at("WORK.DSK"), 128, {{"F0", "zero"}, {"F1", "one"}, {"F2", "two"},
                                                                    {"F3", "three"}, {"F4", "four"}, {"PLAIN.TXT", "plain"}});
-    e2e_PatchEntry(image, 0, 0, "../../X    ");
-    e2e_PatchEntry(image, 1, 0, "A/B     TXT");
-    e2e_PatchEntry(image, 2, 0, std::string("C\0D        ", 11));
-    e2e_PatchEntry(image, 3, 0, "           ");
-    e2e_PatchEntry(image, 4, 0, ".          ");
+    const std::string names[] = {"../../X    ", "A/B     TXT", std::string("C\0D        ", 11), "           ",
+                                 ".          "};
+    for (int i = 0; i < 5; i++) e2e_PatchEntry(image, i, 0, names[i]);
     // Everything around the target folder, to compare afterwards; "../../X"
     // would land in it.
     std::map<std::string, std::string> before = snapshot(folder.Path, desktop);
@@ -193,9 +198,59 @@ TEST(CpmToMac, HostileNamesStayInTheTargetFolder) {
     EXPECT_EQ(snapshot(folder.Path, desktop), before);   // nothing written, replaced or removed outside
     for (const std::string &name : namesIn(desktop)) EXPECT_EQ(name.find_first_of(std::string("/\0", 2)), std::string::npos);
     // Names the volume's rules can find are written under safe names.
-    EXPECT_EQ(readHostFile(desktop + "C_D.").substr(0, 3), "two");
-    EXPECT_EQ(readHostFile(desktop + "_").substr(0, 5), "three");
-    EXPECT_EQ(readHostFile(desktop + "PLAIN.TXT").substr(0, 5), "plain");
+    for (const auto &[name, start] : {std::pair{"C_D.", "two"}, {"_", "three"}, {"PLAIN.TXT", "plain"}})
+        EXPECT_EQ(readHostFile(desktop + name).substr(0, strlen(start)), start) << name;
+}
+
+// A real disk's names: lower case, a date with slashes, and two names that
+// both become A_B.TXT on the host.  Every listed file is copied, and typed
+// names reach them.
+TEST(CpmToMac, RealDiskNamesAreCopiedAndTypedNamesReachThem) {
+    test_TempFolder folder;
+    std::string desktop = e2e_UseOwnDesktop(folder);
+    std::string image = e2e_MakeImage(folder.at("WORK.DSK"), 128,
+                                      {{"L.TXT", "lower"}, {"D.R21", "dated"}, {"S.TXT", "slash"}, {"A_B.TXT", "under"}});
+    const char *names[] = {"readme  txt", "-10/7/87R21", "A/B     TXT"};
+    for (int i = 0; i < 3; i++) e2e_PatchEntry(image, i, 0, names[i]);
+    e2e_RunProgram({image}, [] {
+        e2e_OpenLaunchImage("WORK.DSK");
+        transferAll();
+        ASSERT_TRUE(e2e_WaitFor("A_B     .TXT saved on Mac volume as A_B~1.TXT."));
+        for (const char *line : {"readme  .txt saved on Mac volume.", "-10/7/87.R21 saved on Mac volume.",
+                                 "A/B     .TXT saved on Mac volume."})
+            EXPECT_TRUE(e2e_OnScreen(line)) << line;
+        e2e_Command("\re-10/7/87.R21\r", "-10/7/87.R21 erased");
+        e2e_Command("\rereadme.txt\r", "readme  .txt erased");
+    });
+    for (const auto &[name, start] : {std::pair{"-10_7_87.R21", "dated"}, {"readme.txt", "lower"}, {"A_B.TXT", "slash"},
+                                      {"A_B~1.TXT", "under"}})
+        EXPECT_EQ(readHostFile(desktop + name).substr(0, 5), start) << name;
+}
+
+TEST(CpmToMac, ExistingHostFilesAreReplacedOnlyWhenTheAnswerSaysSo) {
+    test_TempFolder folder;
+    std::string desktop = e2e_UseOwnDesktop(folder);
+    writeHostFile(desktop + "ALPHA.TXT", "old");
+    e2e_RunProgram({e2e_MakeImage(folder.at("WORK.DSK"), 128, {{"ALPHA.TXT", "new alpha"}, {"BETA.TXT", "beta"}})},
+                   [desktop] {
+        e2e_OpenLaunchImage("WORK.DSK");
+        e2e_Command("talpha.txt\r", "Save CP/M file");
+        e2e_Command("\r", "ALPHA.TXT exists. Replace it? (Y/N) ");
+        e2e_Command("n", "(Y/N) N");
+        EXPECT_EQ(readHostFile(desktop + "ALPHA.TXT"), "old");
+        e2e_Command("\rt*\r", "(original names)");
+        e2e_Command("\r", "1 file exists. R(eplace  S(kip  C(ancel ? ");
+        e2e_Command("s", "BETA    .TXT saved on Mac volume.");
+        EXPECT_TRUE(e2e_OnScreen("ALPHA   .TXT exists: skipped."));
+        EXPECT_EQ(readHostFile(desktop + "ALPHA.TXT"), "old");
+        e2e_Command("\rt*\r", "(original names)");
+        e2e_Command("\r", "2 files exist. R(eplace  S(kip  C(ancel ? ");
+        e2e_Command("c", "? C");
+        EXPECT_FALSE(e2e_OnScreen("saved on Mac volume"));
+        e2e_Command("\rt*\r", "(original names)");
+        e2e_Command("\rr", "ALPHA   .TXT saved on Mac volume.");
+    });
+    EXPECT_EQ(readHostFile(desktop + "ALPHA.TXT").substr(0, 9), "new alpha");
 }
 
 }  // namespace

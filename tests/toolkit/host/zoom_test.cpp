@@ -1,7 +1,8 @@
 // Window sizes on real Qt windows, each case in a child process of its own
 // with an offscreen screen of the size it needs: the first size of the main
-// window, the picture scaled to any window size, clicks at every scale, full
-// screen, the remembered size and the other windows on small screens.
+// window, the picture scaled to any window size and clicks mapped at every
+// scale, full screen, the remembered size and the other windows on small
+// screens.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -180,9 +181,14 @@ QImage shownPicture() {
     return shot;
 }
 
-TEST(Resizing, ThePictureIsScaledNotCut) {
-    // Content sizes: 1x, 2x, 1.37x, and two that are too wide or too tall.
+// Content sizes: 1x, 2x, 1.37x, and two that are too wide or too tall.  The
+// picture is scaled, not cut; clicks in cells and in the margin land where
+// they land at 1x: on the same cell, or in the border.
+TEST(Scaling, ThePictureIsScaledNotCutAndClicksMapToIt) {
     const QSize sizes[] = {{1312, 832}, {2624, 1664}, {1797, 1140}, {1400, 560}, {700, 900}};
+    // Picture pixels clicked (the middle of each): cells, the left and right
+    // border, above and below the picture.
+    const QPoint clicks[] = {{8, 16}, {1272, 784}, {644, 408}, {-8, 336}, {1288, 336}, {632, -10}, {632, 810}};
     std::string result = inChild({3000, 2000}, [&] {
         openMainWindow();
         paintLines();
@@ -196,15 +202,15 @@ TEST(Resizing, ThePictureIsScaledNotCut) {
             // Drawn into an image the picture is scaled straight into it; it
             // must look the same.
             QImage direct;
+            QRect view;
             t_OnMainThread([&] {
                 QWidget *content = mainWindow()->centralWidget();
                 direct = QImage(content->size(), QImage::Format_RGB32);
                 content->render(&direct);
+                view = t_HostView(0)->geometry();
             });
-            if (direct != shot.convertToFormat(QImage::Format_RGB32)) out << "drawn directly differs; ";
-            QRect view;
-            t_OnMainThread([&] { view = t_HostView(0)->geometry(); });
             out << size.width() << 'x' << size.height() << ": ";
+            if (direct != shot.convertToFormat(QImage::Format_RGB32)) out << "drawn directly differs; ";
             // Aspect kept, picture inside, every line's colour at its middle.
             double aspect = double(view.width()) / view.height();
             if (std::fabs(aspect - 1.6) > 0.01) out << "aspect " << aspect << "; ";
@@ -215,76 +221,46 @@ TEST(Resizing, ThePictureIsScaledNotCut) {
             }
             // Whole factors are sharp: the last device row of a line has its
             // colour, the next one the next line's.
-            int k = view.height() / 800;
-            if (view.height() == 800 * k && k >= 1) {
-                for (int line = 1; line < 25; line++) {
-                    int edge = view.y() + line * 32 * k;
-                    if (shot.pixelColor(view.x() + 5, edge - 1) != lineColour(line) ||
-                        shot.pixelColor(view.x() + 5, edge) != lineColour(line + 1))
-                        out << "edge " << line << " not sharp; ";
-                }
+            for (int k = view.height() / 800, line = 1; view.height() == 800 * k && line < 25; line++) {
+                int edge = view.y() + line * 32 * k;
+                if (shot.pixelColor(view.x() + 5, edge - 1) != lineColour(line) ||
+                    shot.pixelColor(view.x() + 5, edge) != lineColour(line + 1))
+                    out << "edge " << line << " not sharp; ";
             }
-            out << "\n";
-        }
-        return out.str();
-    });
-    EXPECT_EQ(result, "1312x832: \n2624x1664: \n1797x1140: \n1400x560: \n700x900: \n");
-}
-
-// Clicks at scales 1, 2 and 1.37, in cells and in the margin, land where
-// they land at 1x: on the same cell, or in the border.
-TEST(Mouse, ClicksMapToThePicture) {
-    struct Click {
-        int X, Y;   // picture pixel clicked (the middle of it)
-    } clicks[] = {
-        {8, 16}, {1272, 784}, {644, 408},
-        {-8, 336},      // in the left border
-        {1288, 336},    // in the right one
-        {632, -10},     // above the picture
-        {632, 810},     // below it
-    };
-    for (double scale : {1.0, 2.0, 1.37}) {
-        SCOPED_TRACE("scale " + std::to_string(scale));
-        std::string result = inChild({3000, 2000}, [&] {
-            openMainWindow();
-            std::ostringstream out;
-            t_OnMainThread([&] {
-                QMainWindow *w = mainWindow();
-                w->resize(int(std::lround(1312 * scale)),
-                          int(std::lround(832 * scale)) + (w->height() - w->centralWidget()->height()));
-                settle();
-            });
-            for (const Click &c : clicks) {
+            for (QPoint c : clicks) {
                 t_OnMainThread([&] {
                     QWidget *content = mainWindow()->centralWidget();
-                    QRect view = t_HostView(0)->geometry();
-                    QPointF at(view.x() + (c.X + 0.5) * view.width() / 1280.0,
-                               view.y() + (c.Y + 0.5) * view.height() / 800.0);
+                    QPointF at(view.x() + (c.x() + 0.5) * view.width() / 1280.0,
+                               view.y() + (c.y() + 0.5) * view.height() / 800.0);
                     // Inside the picture the view gets the click, else the
                     // border around it.
                     bool inView = view.contains(at.toPoint());
                     QWidget *target = inView ? static_cast<QWidget *>(t_HostView(0)) : content;
                     QPointF local = inView ? at - view.topLeft() : at;
-                    QMouseEvent press(QEvent::MouseButtonPress, local, content->mapToGlobal(at), Qt::LeftButton,
-                                      Qt::LeftButton, Qt::NoModifier);
-                    QApplication::sendEvent(target, &press);
-                    QMouseEvent release(QEvent::MouseButtonRelease, local, content->mapToGlobal(at), Qt::LeftButton,
-                                        Qt::NoButton, Qt::NoModifier);
-                    QApplication::sendEvent(target, &release);
+                    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+                        QMouseEvent e(type, local, content->mapToGlobal(at), Qt::LeftButton,
+                                      type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+                        QApplication::sendEvent(target, &e);
+                    }
                 });
                 t_CellPosition cell = t_GetMouseText(0);
                 out << t_CurrentMouseEvent.ClickX << ',' << t_CurrentMouseEvent.ClickY << ',' << cell.Column << ','
                     << cell.Line << ' ';
             }
-            return out.str();
-        });
-        std::ostringstream expected;
-        for (const Click &c : clicks) {
-            int x = c.X < 0 ? -1 : c.X >= 1280 ? -2 : c.X, y = c.Y < 0 ? -1 : c.Y >= 800 ? -2 : c.Y;
+            out << "\n";
+        }
+        return out.str();
+    });
+    std::ostringstream expected;
+    for (QSize size : sizes) {
+        expected << size.width() << 'x' << size.height() << ": ";
+        for (QPoint c : clicks) {
+            int x = c.x() < 0 ? -1 : c.x() >= 1280 ? -2 : c.x(), y = c.y() < 0 ? -1 : c.y() >= 800 ? -2 : c.y();
             expected << x << ',' << y << ',' << (x < 0 ? 1 : x / 16 + 1) << ',' << (y < 0 ? 1 : y / 32 + 1) << ' ';
         }
-        EXPECT_EQ(result, expected.str());
+        expected << "\n";
     }
+    EXPECT_EQ(result, expected.str());
 }
 
 TEST(FullScreen, ControlShiftFTogglesItAndLeavesEscapeAndFunctionKeysToTheProgram) {
