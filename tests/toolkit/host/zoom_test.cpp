@@ -12,6 +12,7 @@
 #include <QTest>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -108,7 +109,7 @@ void settle() {
 }
 
 // The geometry of window 0: outer frame, available area, content, picture
-// (in the content) and zoom, as words from the child and back.
+// (in the content) and zoom; the child's result holds the record's bytes.
 struct Geometry {
     QRect Frame, Area;
     QSize Content;
@@ -117,28 +118,19 @@ struct Geometry {
 };
 
 std::string geometry() {
-    std::ostringstream out;
+    Geometry g;
     t_OnMainThread([&] {
         settle();
         QMainWindow *w = mainWindow();
-        for (QRect r : {w->frameGeometry(), w->screen()->availableGeometry(), w->centralWidget()->rect(),
-                        t_HostView(0)->geometry()})
-            out << r.x() << ' ' << r.y() << ' ' << r.width() << ' ' << r.height() << ' ';
-        out << t_WindowZoom(0);
+        g = {w->frameGeometry(), w->screen()->availableGeometry(), w->centralWidget()->size(), t_HostView(0)->geometry(),
+             t_WindowZoom(0)};
     });
-    return out.str();
+    return std::string(reinterpret_cast<const char *>(&g), sizeof g);
 }
 
-Geometry parse(const std::string &text) {
-    std::istringstream in(text);
-    int v[16] = {};
+Geometry parse(const std::string &bytes) {
     Geometry g;
-    for (int &x : v) in >> x;
-    in >> g.Zoom;
-    g.Frame = QRect(v[0], v[1], v[2], v[3]);
-    g.Area = QRect(v[4], v[5], v[6], v[7]);
-    g.Content = QSize(v[10], v[11]);
-    g.View = QRect(v[12], v[13], v[14], v[15]);
+    if (bytes.size() == sizeof g) std::memcpy(static_cast<void *>(&g), bytes.data(), sizeof g);
     return g;
 }
 

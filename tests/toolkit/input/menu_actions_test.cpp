@@ -1,5 +1,6 @@
 // The plain half of the menus: the action table, the screen-character
-// mapping, the event queue and the dispatch of menu events, with a fake host.
+// mapping, the event queue and the dispatch of menu events, with a fake host;
+// the quit request.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -10,6 +11,7 @@
 #include "log_capture.h"
 #include "menus.h"
 #include "printer.h"
+#include "quit.h"
 #include "text.h"
 #include "threads.h"
 
@@ -202,6 +204,78 @@ TEST_F(MenuDispatch, EventsPostedFromManyThreadsAreAllKept) {
     for (const t_MenuEvent &e : t_MenuEventQueue()) tags.insert(e.ItemAction);
     EXPECT_EQ(tags.size(), 1000u);
     EXPECT_EQ(t_MenuEventQueueSize(), 1000u);
+}
+
+// The quit request between the menu (main thread) and the program thread.
+std::atomic<int> ended{0};
+
+class QuitRequest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ended = 0;
+        t_QuitHostServices h;
+        h.EndApplication = [] { ended++; };
+        t_SetQuitHostServices(h);
+        t_SetQuitHandler(nullptr);
+    }
+    void TearDown() override {
+        t_SetQuitHandler(nullptr);
+        t_SetQuitHostServices({});
+    }
+};
+
+TEST_F(QuitRequest, TheProgramAnswersOnItsOwnThreadAtItsNextWait) {
+    std::atomic<bool> programRunning{true};
+    std::atomic<bool> handlerInstalled{false};
+    std::thread::id answeredOn;
+    std::thread program([&] {
+        t_SetQuitHandler([&] {
+            answeredOn = std::this_thread::get_id();
+            t_QuitApplication();
+            programRunning = false;
+        });
+        handlerInstalled = true;
+        while (programRunning) {
+            t_ServeQuitRequest();   // as every wait for input does
+            t_SleepMs(1);
+        }
+        t_SetQuitHandler(nullptr);
+    });
+    std::thread::id programId = program.get_id();
+    while (!handlerInstalled) t_SleepMs(1);
+    t_RequestQuit();
+    program.join();
+    EXPECT_EQ(answeredOn, programId);
+    EXPECT_EQ(ended, 1);   // once: the handler's, not again when it was taken away
+}
+
+TEST_F(QuitRequest, AProgramMayRefuse) {
+    int asked = 0;
+    t_SetQuitHandler([&] { asked++; });
+    t_RequestQuit();
+    t_ServeQuitRequest();
+    t_ServeQuitRequest();   // one request, one answer
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(ended, 0);
+}
+
+TEST_F(QuitRequest, WithoutAnsweringProgramItEndsAtOnce) {
+    // The program ends (Q) between the menu's request and its next wait.
+    t_SetQuitHandler([] { FAIL() << "the program was asked after it stopped answering"; });
+    t_RequestQuit();
+    EXPECT_EQ(ended, 0);
+    t_SetQuitHandler(nullptr);
+    EXPECT_EQ(ended, 1);
+    t_ServeQuitRequest();
+    EXPECT_EQ(ended, 1);
+    t_RequestQuit();   // without a program to ask it ends at once
+    EXPECT_EQ(ended, 2);
+}
+
+TEST_F(QuitRequest, DialogsWithoutAHostCancel) {
+    t_SetQuitHostServices({});
+    EXPECT_EQ(t_AskSaveChanges("WORK.DSK"), t_SaveChangesAnswer::Cancel);
+    t_Alert("nobody sees this");   // and nothing breaks
 }
 
 }  // namespace
