@@ -96,21 +96,9 @@ TEST(Hexdump, OneBlockGivesSixtyFourLines) {
     });
 }
 
-// Which pixel columns of the picture hold ink (dark pixels) in the band
-// of rows, for the columns from left to right.
-std::vector<bool> inkColumns(const QImage &image, int left, int right, int top, int bottom) {
-    std::vector<bool> ink;
-    for (int x = left; x < right; x++) {
-        bool dark = false;
-        for (int y = top; y < bottom && !dark; y++) dark = qGray(image.pixel(x, y)) < 128;
-        ink.push_back(dark);
-    }
-    return ink;
-}
-
 // How far (in pixels) the ruler's picture stands from the first text line's
-// picture of the printer: the shift that matches their ink best, 0 when
-// their columns line up.  Also how many columns hold ink in the ruler.
+// picture of the printer: the shift that matches their ink (dark pixels) best,
+// 0 when their columns line up.  Also how many columns hold ink in the ruler.
 struct RulerFit {
     int Shift = 999;
     int InkedColumns = 0;
@@ -131,11 +119,19 @@ RulerFit rulerFit() {
                        QSize(view->viewport()->width(), line.height()));
         int left = std::max(stripArea.left(), textArea.left()) + 40;
         int right = std::min(stripArea.right(), textArea.right()) - 40;
-        std::vector<bool> ruler = inkColumns(picture, left, right, stripArea.top(), stripArea.bottom());
-        std::vector<bool> text = inkColumns(picture, left, right, textArea.top(), textArea.bottom());
+        // Which pixel columns hold ink in the band of rows, left to right.
+        auto ink = [&](QRect band) {
+            std::vector<bool> columns;
+            for (int x = left; x < right; x++) {
+                bool dark = false;
+                for (int y = band.top(); y < band.bottom() && !dark; y++) dark = qGray(picture.pixel(x, y)) < 128;
+                columns.push_back(dark);
+            }
+            return columns;
+        };
+        std::vector<bool> ruler = ink(stripArea), text = ink(textArea);
         fit.InkedColumns = int(std::count(ruler.begin(), ruler.end(), true));
-        int best = -1;
-        for (int shift = -35; shift <= 35; shift++) {
+        for (int shift = -35, best = -1; shift <= 35; shift++) {
             int same = 0;
             for (size_t x = 35; x + 35 < ruler.size(); x++) same += ruler[x] == text[size_t(int(x) + shift)];
             if (same > best) best = same, fit.Shift = shift;
