@@ -183,24 +183,16 @@ TEST_F(Cli, FailedSaveExitsOne) {
 // What is not CP/M is never written: every changing command is refused at
 // once with the reason, reading commands still work.
 TEST_F(Cli, RefusesToChangeWhatIsNotCpm) {
-    struct Case {
-        const char *Name;
-        Text Bytes;
-        std::string Reason;
-    };
-    const Case cases[] = {
-        {"dos.dsk", dos33Disk(), "Not a CP/M volume: opened read-only."},
-        {"prodos.po", proDosDisk(), "Not a CP/M volume: opened read-only."},
-        {"random.img", pattern(143360, 5), "Not a CP/M volume: opened read-only."},
-        {"notes.txt", textFile(5000), "Not a CP/M volume: opened read-only."},
-        {"nibbles.2mg", twoImg(Text(std::vector<uint8_t>(232960, 0xFF)), 2), "Nibble images are not supported."},
-    };
+    const std::pair<const char *, Text> cases[] = {
+        {"dos.dsk", dos33Disk()}, {"prodos.po", proDosDisk()}, {"random.img", pattern(143360, 5)},
+        {"notes.txt", textFile(5000)}, {"nibbles.2mg", twoImg(fileBytes(232960, Text(), 0xFF), 2)}};
     write("a.txt", T("hello"));
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.Name);
-        std::string img = at(c.Name);
-        write(c.Name, c.Bytes);
-        std::string refusal = "diskwright-cli: " + img + ": " + c.Reason + "\n";
+    for (const auto &[name, bytes] : cases) {
+        SCOPED_TRACE(name);
+        std::string img = at(name);
+        write(name, bytes);
+        std::string reason = img.ends_with(".2mg") ? "Nibble images are not supported." : cpm_NotCpmMessage;
+        std::string refusal = "diskwright-cli: " + img + ": " + reason + "\n";
         const std::vector<std::vector<std::string>> changing = {
             {"put", img, at("a.txt")}, {"rm", img, "#0"}, {"unrm", img, "#0"}, {"sort", img, "names", "asc"}, {"init", img}};
         for (const auto &args : changing) {
@@ -209,7 +201,7 @@ TEST_F(Cli, RefusesToChangeWhatIsNotCpm) {
             EXPECT_EQ(r.Err, refusal) << args[0];
             EXPECT_EQ(r.Out, "") << args[0];
         }
-        EXPECT_EQ(gettextfromfile(img), c.Bytes) << "the image was written";
+        EXPECT_EQ(gettextfromfile(img), bytes) << "the image was written";
         CliRun ls = run({"ls", img});
         EXPECT_EQ(ls.Status, 0);
         EXPECT_EQ(ls.Err, refusal);
@@ -226,7 +218,7 @@ TEST_F(Cli, InfoExplainsTheDecision) {
     EXPECT_NE(r.Out.find("Order:        ProDOS order\n"), std::string::npos) << r.Out;
     EXPECT_NE(r.Out.find("Decided by:   most good entries (DOS order 14 good 16 bad, ProDOS order 14 good 0 bad, plain 0 good 0 bad)\n"), std::string::npos)
         << r.Out;
-    write("blank.2mg", twoImg(Text(std::vector<uint8_t>(143360, 0xE5)), 1));
+    write("blank.2mg", twoImg(fileBytes(143360, Text(), 0xE5), 1));
     r = run({"info", at("blank.2mg")});
     EXPECT_NE(r.Out.find("Container:    2IMG\n"), std::string::npos) << r.Out;
     EXPECT_NE(r.Out.find("Decided by:   same files, 2IMG format field (ProDOS order 0 good 0 bad, plain 0 good 0 bad)"),
