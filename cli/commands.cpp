@@ -7,18 +7,19 @@
 
 const cli_Command cli_Commands[] = {
     {"info", "IMAGE", false, cli_Info},
-    {"ls", "[-l] IMAGE", false, cli_Ls},
-    {"get", "IMAGE NAME [HOSTFILE] [--trim] [-n]  |  get IMAGE '*' FOLDER [--trim] [-n]", false, cli_Get},
-    {"put", "IMAGE HOSTFILE... [--as NAME]", true, cli_Put},
-    {"rm", "IMAGE NAME...   (NAME as typed, or #n for directory entry n)", true, cli_Rm},
-    {"unrm", "IMAGE NAME...   (NAME as typed, or #n for directory entry n)", true, cli_Unrm},
+    {"ls", "[-l] [--user N | --all] IMAGE", false, cli_Ls},
+    {"get", "IMAGE [N:]NAME [HOSTFILE] [--trim] [-n]  |  get IMAGE '*'|'N:*'|'*:*' FOLDER [--trim] [-n]", false,
+     cli_Get},
+    {"put", "IMAGE HOSTFILE... [--user N] [--as [N:]NAME]", true, cli_Put},
+    {"rm", "IMAGE [N:]NAME...   (NAME as typed, or #n for directory entry n)", true, cli_Rm},
+    {"unrm", "IMAGE [N:]NAME...   (restores into user area N; NAME as typed, or #n)", true, cli_Unrm},
     {"sort", "IMAGE names|size asc|desc", true, cli_Sort},
     {"init", "IMAGE", true, cli_Init},
     {"new", "IMAGE SIZE_KB [--force]   (64 to 2048, even)", false, cli_New},
     {"map", "IMAGE", false, cli_Map},
-    {"blocks", "IMAGE NAME", false, cli_Blocks},
-    {"dump", "IMAGE NAME", false, cli_Dump},
-    {"type", "IMAGE NAME", false, cli_Type},
+    {"blocks", "IMAGE [N:]NAME", false, cli_Blocks},
+    {"dump", "IMAGE [N:]NAME", false, cli_Dump},
+    {"type", "IMAGE [N:]NAME", false, cli_Type},
 };
 const int cli_CommandCount = int(sizeof cli_Commands / sizeof cli_Commands[0]);
 bool cli_Changing = false;

@@ -45,6 +45,8 @@ static void usage(FILE *to) {
         fprintf(to, "  %-7s %s\n", cli_Commands[i].Name, cli_Commands[i].Synopsis);
     fprintf(to,
             "\n-v writes the engine's diagnostic lines to standard output.\n"
+            "N:NAME names a file of user area N (0 to 15); a bare NAME is user 0's.\n"
+            "get '*' copies user 0's files, 'N:*' user N's, '*:*' every user's into folders 0, 1, ...\n"
             "get replaces host files as cp does; -n (--no-clobber) skips those that exist.\n"
             "new refuses an existing file unless --force is given.\n"
             "Exit status: 0 success, 1 refused or failed, 2 usage.\n");

@@ -7,6 +7,7 @@
 
 #include "cli.h"
 #include "files.h"
+#include "patterns.h"
 #include "screen_text.h"
 #include "volume.h"
 
@@ -27,13 +28,14 @@ static std::string refusalLine(const std::string &given, const Text &cpmName, co
 
 // Stores one host file: only a regular file, refused before reading when the
 // volume cannot take it.  "" or the refusal line.
-static std::string putOne(cpm_Volume &v, const std::string &host, const std::string &given, std::string &done) {
+static std::string putOne(cpm_Volume &v, const std::string &host, const std::string &given, int user,
+                          std::string &done) {
     int fd = -1;
     long long size = 0;
     int err = t_OpenRegularFile(host, fd, size);
     if (err != 0) return host + " could not be read: " + t_ErrorText(err) + ".";
     Text name(given);
-    std::string refusal = cpm_SaveFileRefusal(v, name, size);
+    std::string refusal = cpm_SaveFileRefusal(v, name, size, user);
     if (!refusal.empty()) {
         close(fd);
         return refusalLine(given, cpm_MakeName(name), refusal);
@@ -41,7 +43,7 @@ static std::string putOne(cpm_Volume &v, const std::string &host, const std::str
     Text data;
     err = t_ReadOpenFile(fd, size, data);
     if (err != 0) return host + " could not be read: " + t_ErrorText(err) + ".";
-    cpm_SaveFileResult r = cpm_SaveFile(std::move(v), name, data);
+    cpm_SaveFileResult r = cpm_SaveFile(std::move(v), name, data, user);
     v = std::move(r.Volume);
     if (!r.Message.empty()) return refusalLine(given, r.Name, r.Message);
     done = shown(r.Name) + " saved on CP/M volume.";
@@ -50,17 +52,28 @@ static std::string putOne(cpm_Volume &v, const std::string &host, const std::str
 
 int cli_Put(const cli_Args &given) {
     cli_Args args = given;
-    std::string as;
-    bool hasAs = false;
-    if (!cli_TakeOption(args, "--as", as, hasAs) || args.size() < 2 || (hasAs && args.size() != 2))
+    std::string as, userText;
+    bool hasAs = false, hasUser = false;
+    if (!cli_TakeOption(args, "--as", as, hasAs) || !cli_TakeOption(args, "--user", userText, hasUser) ||
+        args.size() < 2 || (hasAs && args.size() != 2))
         return cli_UsageOf("put");
+    // The user area: --user N, or the N: of --as N:NAME (the two must agree).
+    int user = hasUser ? cli_ParseUser(userText) : 0;
+    if (hasAs) {
+        cli_Name name = cli_ParseName(as);
+        if (name.Kind != cli_NameKind::File || (hasUser && as.find(':') != std::string::npos && name.User != user))
+            return cli_UsageOf("put");
+        if (as.find(':') != std::string::npos) user = name.User;
+        as = name.Name;
+    }
+    if (user < 0) return cli_UsageOf("put");
     cpm_Volume v;
     if (!cli_OpenToChange(args[0], v)) return cli_Refused;
     int status = cli_Ok;
     std::vector<std::string> done;
     for (size_t i = 1; i < args.size(); i++) {
         std::string line;
-        std::string refusal = putOne(v, args[i], hasAs ? as : t_PathFileName(args[i]), line);
+        std::string refusal = putOne(v, args[i], hasAs ? as : t_PathFileName(args[i]), user, line);
         if (!refusal.empty()) {
             cli_Err(refusal);
             status = cli_Refused;
@@ -71,16 +84,25 @@ int cli_Put(const cli_Args &given) {
     return saved(v, status, done);
 }
 
-// rm and unrm: the user byte 0xE5 or 0 for every name, as E(rase and U(nerase do.
-static int setUser(const cli_Args &args, uint8_t user, const char *command, const char *what) {
+// rm and unrm, as E(rase and U(nerase do: "N:NAME" erases the file of user
+// area N, or unerases the erased entries of the name into user area N.
+static int setUser(const cli_Args &args, bool erase, const char *command, const char *what) {
     if (args.size() < 2) return cli_UsageOf(command);
+    std::vector<cli_Name> names;
+    for (size_t i = 1; i < args.size(); i++) {
+        names.push_back(cli_ParseName(args[i]));
+        if (names.back().Kind == cli_NameKind::File) continue;
+        cli_Err("diskwright-cli: " + args[i] + ": not a file name (NAME or N:NAME, N from 0 to 15)");
+        return cli_UsageOf(command);
+    }
     cpm_Volume v;
     if (!cli_OpenToChange(args[0], v)) return cli_Refused;
     int status = cli_Ok;
     std::vector<std::string> done;
-    for (size_t i = 1; i < args.size(); i++) {
-        Text name = cpm_TypedFileName(v, Text(args[i]));
-        cpm_SetUserResult r = cpm_SetFileUser(std::move(v), name, user);
+    for (const cli_Name &given : names) {
+        Text name = cpm_TypedFileName(v, Text(given.Name), given.User);
+        uint8_t value = erase ? cpm_ErasedUser : uint8_t(given.User);
+        cpm_SetUserResult r = cpm_SetFileUser(std::move(v), name, value, given.User);
         v = std::move(r.Volume);
         if (!r.Found) {
             cli_Err(shown(r.Name) + " not found");
@@ -95,8 +117,8 @@ static int setUser(const cli_Args &args, uint8_t user, const char *command, cons
     return saved(v, status, done);
 }
 
-int cli_Rm(const cli_Args &args) { return setUser(args, cpm_ErasedUser, "rm", "erased"); }
-int cli_Unrm(const cli_Args &args) { return setUser(args, cpm_UserNumber, "unrm", "unerased"); }
+int cli_Rm(const cli_Args &args) { return setUser(args, true, "rm", "erased"); }
+int cli_Unrm(const cli_Args &args) { return setUser(args, false, "unrm", "unerased"); }
 
 int cli_Sort(const cli_Args &args) {
     if (args.size() != 3 || (args[1] != "names" && args[1] != "size") || (args[2] != "asc" && args[2] != "desc"))

@@ -36,8 +36,8 @@ static void checkRoundTrip(const cpm_Volume &v) {
 // Every listed file is read; the first few are shown (the texts cost more
 // than the reading and add no coverage after the first files).
 static void readEverything(const cpm_Volume &v) {
-    cpm_DirectoryLines(v, 1);
-    cpm_DirectoryLines(v, 2);
+    cpm_DirectoryLines(v, cpm_ShortListing);
+    cpm_DirectoryLines(v, cpm_LongListing);
     cpm_SectorMapLines(v);
     int shown = 0;
     for (int i = 0; i < v.DirEntries; i++) {

@@ -42,7 +42,7 @@ inline bool IsCursorKey(int v) { return v == Left || v == Right || v == Up || v 
 
 inline t_Event Key(int value, bool option = false, bool cursorKey = false) {
     t_Event e;
-    e.Kind = 1;
+    e.Kind = t_EventKey;
     e.Value = value;
     e.OptionPressed = option;
     e.CursorKeyPressed = cursorKey;

@@ -18,7 +18,7 @@ TEST_F(FileEvents, PostedEventsCarryPathKindAndExistence) {
         t_Event e;
         ASSERT_TRUE(t_TakeFileEvent(e));
         EXPECT_EQ(std::tie(e.Kind, e.Description, e.Index, e.Value, e.Window, e.OptionPressed),
-                  std::make_tuple(4, path, index, value, 0, false));
+                  std::make_tuple(int(t_EventFileOpen), path, index, value, 0, false));
         EXPECT_TRUE(e.Time >= before && e.Time <= t_NowMs());
     }
     t_Event none;

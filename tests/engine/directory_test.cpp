@@ -129,8 +129,8 @@ TEST(SectorMap, WhichEntriesCountAndIllegalBlocks) {
     putEntry(v, 5, 0, "SHARE   TXT", 0, 0, 1, {14});   // marked once, counted twice
     test_LogCapture log;
     cpm_SectorMap m = cpm_LoadSectorMap(v);
-    EXPECT_EQ(std::vector<uint8_t>(m.BlockMap.begin() + 10, m.BlockMap.begin() + 15), (std::vector<uint8_t>{0, 0, 0, 1, 1}));
-    EXPECT_EQ(m.UsedKB, 2 + 3);
+    EXPECT_EQ(std::vector<uint8_t>(m.BlockMap.begin() + 10, m.BlockMap.begin() + 15), (std::vector<uint8_t>{0, 0, 1, 1, 1}));   // files of every user area 0-15
+    EXPECT_EQ(m.UsedKB, 2 + 4);
     EXPECT_EQ(log.lines(), (Lines{"cpm_LoadSectorMap: Illegal block number for file #4: Blk 1",
                                   "cpm_LoadSectorMap: Illegal block number for file #4: Blk 128"}));
     cpm_Volume w = fresh800();
@@ -232,8 +232,8 @@ void expectShape(const cpm_Volume &v, size_t imageSize, const std::string &where
 // Everything the reading commands do: listings, map, blocks, each file read,
 // dumped, typed and named for the host.
 void readEverything(const cpm_Volume &v, const std::string &where) {
-    cpm_DirectoryLines(v, 1);
-    cpm_DirectoryLines(v, 2);
+    cpm_DirectoryLines(v, cpm_ShortListing);
+    cpm_DirectoryLines(v, cpm_LongListing);
     cpm_SectorMapLines(v);
     for (const Text &name : listedNames(v)) {
         cpm_BlocksLines(v, name);

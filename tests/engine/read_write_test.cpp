@@ -118,7 +118,7 @@ TEST(SaveFile, BlocksOfOtherUsersAreNeverHandedOut) {
     putEntry(v, 0, 31, "BOOT    SYS", 0, 0, 128, {2, 3, 4, 5});
     putEntry(v, 2, 0, " HIDDEN TXT", 0, 0, 8, {6});
     v = cpm_Rebuild(std::move(v));
-    EXPECT_EQ(v.BlockMap[2], 0);   // the listing and the map show user 0 only
+    EXPECT_EQ(v.BlockMap[2], 0);   // the map shows files (users 0-15), not reservations
     cpm_SaveFileResult r = cpm_SaveFile(v, T("NEW.TXT"), pattern(3000));
     ASSERT_EQ(r.Message, "");
     EXPECT_EQ(entryAt(r.Volume, 0)[0], 31);
@@ -176,13 +176,14 @@ TEST(LoadFile, OddEntries) {
     cpm_Volume v = fresh140();
     putEntry(v, 0, 0, "WS      \xC3OM", 0, 0, 8, {7});       // found by its plain name
     putEntry(v, 1, 0, "NONE    TXT", 0, 0, 0, {});          // no blocks
-    putEntry(v, 2, 0xE5, "GONE    TXT", 0, 0, 8, {9});      // the user byte is not looked at
+    putEntry(v, 2, 0xE5, "GONE    TXT", 0, 0, 8, {9});      // only live entries of the user area are read
     putEntry(v, 3, 0, "FAR     TXT", 0, 0, 8, {200, 5});    // blocks beyond the image are skipped
     v = cpm_Rebuild(std::move(v));
-    const std::pair<const char *, size_t> cases[] = {{"WS.COM", 1024}, {"NONE.TXT", 0}, {"GONE.TXT", 1024}, {"FAR.TXT", 1024}};
-    for (const auto &[name, size] : cases) {
+    const std::tuple<const char *, bool, size_t> cases[] = {
+        {"WS.COM", true, 1024}, {"NONE.TXT", true, 0}, {"GONE.TXT", false, 0}, {"FAR.TXT", true, 1024}};
+    for (const auto &[name, found, size] : cases) {
         cpm_FileData f = cpm_LoadFile(v, T(name));
-        EXPECT_TRUE(f.Found) << name;
+        EXPECT_EQ(f.Found, found) << name;
         EXPECT_EQ(f.Data.size(), size) << name;
     }
     cpm_Volume w = fresh800();

@@ -14,15 +14,15 @@ cpm_Volume withSystemBit(cpm_Volume v, int entry) {
 const std::string title = "Volume Name: test140.dsk (128K)";
 
 TEST(Listing, ShortListingFourToALineWithoutSystemFiles) {
-    EXPECT_EQ(cpm_DirectoryLines(fresh140(), 1), (Lines{title, "", "0 files, 2K used, 126K free."}));
-    EXPECT_EQ(cpm_DirectoryLines(fresh140(), 2), (Lines{title, "", "0 files, 2K used, 126K free."}));
+    EXPECT_EQ(cpm_DirectoryLines(fresh140(), cpm_ShortListing), (Lines{title, "", "0 files, 2K used, 126K free."}));
+    EXPECT_EQ(cpm_DirectoryLines(fresh140(), cpm_LongListing), (Lines{title, "", "0 files, 2K used, 126K free."}));
     // Hidden system files are counted, not shown.
     cpm_Volume v = withSystemBit(withFiles(fresh140(), {{"A.COM", 100}, {"B.SYS", 2000}, {"C.TXT", 0}}), 1);
-    EXPECT_EQ(cpm_DirectoryLines(v, 1),
+    EXPECT_EQ(cpm_DirectoryLines(v, cpm_ShortListing),
               (Lines{title, "", "A       .COM   1 | C       .TXT   1 | ", "", "3 files, 6K used, 122K free."}));
     // Four shown files end their own line.
     v = withSystemBit(withFiles(fresh140(), {{"A", 1}, {"B", 1025}, {"C", 3000}, {"D", 1}, {"E", 1}}), 4);
-    EXPECT_EQ(cpm_DirectoryLines(v, 1),
+    EXPECT_EQ(cpm_DirectoryLines(v, cpm_ShortListing),
               (Lines{title, "", "A       .      1 | B       .      2 | C       .      3 | D       .      1", "",
                      "5 files, 10K used, 118K free."}));
 }
@@ -36,7 +36,7 @@ TEST(Listing, LongLines) {
     putEntry(v, 9, 0, "BIG     TX\xD4", 1, 0, 128, {6});
     putEntry(v, 10, 0, "BIG     TX\xD4", 2, 0, 1, {7});
     v = cpm_Rebuild(std::move(v));
-    EXPECT_EQ(cpm_DirectoryLines(v, 2),
+    EXPECT_EQ(cpm_DirectoryLines(v, cpm_LongListing),
               (Lines{title, "", "MBASIC  .COM  24K  24.320 Bytes  #  5  R/W  (1 Extension)",
                      "STAT    .COM   1K     128 Bytes  #  7  R/O  SYS  (Archived)",
                      "BIG     .TXT  33K  32.896 Bytes  #  8  R/W  (Archived)  (2 Extensions)", "",

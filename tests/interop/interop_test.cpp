@@ -215,7 +215,7 @@ TEST_P(Interop, CpmtoolsWritesEngineReads) {
         EXPECT_TRUE(std::equal(want.Elements.begin(), want.Elements.end(), file.Data.Elements.begin()));
     }
     // The engine's listing counts every file cpmtools wrote.
-    std::vector<std::string> lines = cpm_DirectoryLines(v, 2);
+    std::vector<std::string> lines = cpm_DirectoryLines(v, cpm_LongListing);
     EXPECT_EQ(lines.back().substr(0, lines.back().find(' ')), std::to_string(sizes.size()));
 }
 
@@ -277,7 +277,8 @@ TEST_P(Interop, OtherUsersKeepTheirEntriesAndBlocks) {
     ASSERT_EQ(setbinarytofile(at("boot.sys"), pattern(9000, 31)), 0);
     ASSERT_EQ(sh(tool("cpmcp") + "users.img boot.sys 15:BOOT.SYS"), 0);
     v = readFromCpmtools("users.img");
-    EXPECT_EQ(v.UsedKB, v.DirBlocks * v.BlockSize / 1024);   // the figures count user 0 only
+    // The figures count every user area's files.
+    EXPECT_EQ(v.UsedKB, (v.DirBlocks + (9000 + v.BlockSize - 1) / v.BlockSize) * (v.BlockSize / 1024));
     for (size_t i = 0; i < 3; i++) {
         cpm_SaveFileResult r = cpm_SaveFile(std::move(v), Text(fileName(i)), pattern(5000 + 7000 * i, int(i)));
         ASSERT_EQ(r.Message, "");
@@ -303,6 +304,110 @@ TEST_P(Interop, EmptyFileOnEightBitVolumes) {
     // the engine writes the empty file that way on purpose.
 }
 
+// --- user areas 0-15 through diskwright-cli --------------------------------------
+// Files cpmcp puts into users 0-15 list, read, erase, unerase and copy out
+// per user; files the tool writes into a user area read back with cpmcp, and
+// fsck.cpm stays clean.  On the plain 256K volume only.
+class Users : public Interop {
+  protected:
+    // The tool in the folder; its standard error in *err.
+    int cli(const std::string &arguments, std::string *out = nullptr, std::string *err = nullptr) {
+        int status = test_Shell("cd '" + Folder.Path + "' && '" DW_CLI_PATH "' " + arguments + " 2>err.txt", out);
+        if (err) *err = hostFile("err.txt");
+        return status;
+    }
+    // Runs a cpmtools command on cpm.img, which is the tool's img.vol with
+    // the leading track only cpmtools sees; changes go back into img.vol.
+    int cpmtools(const std::string &command, std::string *out = nullptr) {
+        const size_t lead = GetParam().Lead;
+        EXPECT_EQ(setbinarytofile(at("cpm.img"), Text(std::vector<uint8_t>(lead, 0xE5)) + gettextfromfile(at("img.vol"))), 0);
+        int status = sh(command, out);
+        Text back = gettextfromfile(at("cpm.img"));
+        back.Elements.erase(back.Elements.begin(), back.Elements.begin() + long(lead));
+        EXPECT_EQ(setbinarytofile(at("img.vol"), back), 0);
+        return status;
+    }
+    std::string hostFile(const std::string &name) { return gettextfromfile(at(name)).bytes(); }
+    void expectCliVolumeClean() {
+        std::string out;
+        EXPECT_EQ(cpmtools(tool("fsck.cpm") + "-n cpm.img", &out), 0) << out;
+        EXPECT_EQ(out.find("Error"), std::string::npos) << out;
+    }
+};
+
+// The bytes of PIP.COM in user u: whole records, so both tools read them alike.
+static std::string pipOf(int u) { return std::string(128 * size_t(1 + u), char('a' + u)); }
+
+TEST_P(Users, OneFilePerUserListsReadsErasesAndUnerasesPerUser) {
+    ASSERT_EQ(cli("new img.vol 256"), 0);
+    for (int u = 0; u < 16; u++) {
+        Folder.write("pip" + std::to_string(u), pipOf(u));
+        ASSERT_EQ(cpmtools(tool("cpmcp") + "cpm.img pip" + std::to_string(u) + " " + std::to_string(u) + ":pip.com"), 0);
+    }
+    std::string out, err;
+    ASSERT_EQ(cli("ls img.vol", &out), 0);
+    EXPECT_EQ(out, "Volume Name: img.vol (256K)\n\nPIP     .COM   2 | \n\n1 files, 36K used, 220K free.\n");
+    ASSERT_EQ(cli("ls --user 15 img.vol", &out), 0);
+    EXPECT_EQ(out.substr(0, out.find('\n')), "Volume Name: img.vol (256K), User 15");
+    ASSERT_EQ(cli("ls --all img.vol", &out), 0);
+    for (int u = 0; u < 16; u++) EXPECT_NE(out.find("User " + std::to_string(u) + ":\n"), std::string::npos) << u;
+
+    for (int u : {0, 1, 5, 15}) {
+        std::string name = std::to_string(u) + ":pip.com";
+        ASSERT_EQ(cli("get --trim img.vol " + name + " ours"), 0);
+        ASSERT_EQ(cpmtools(tool("cpmcp") + "cpm.img " + name + " theirs"), 0);
+        EXPECT_EQ(hostFile("ours"), pipOf(u)) << name;
+        EXPECT_EQ(hostFile("theirs"), hostFile("ours")) << name;
+    }
+    // Erasing user 3's file leaves the same name in user 5 alone; unerasing
+    // puts it back into the user it is named with.
+    ASSERT_EQ(cli("rm img.vol 3:pip.com", &out), 0);
+    EXPECT_EQ(out, "PIP     .COM erased\n");
+    EXPECT_NE(cli("type img.vol 3:pip.com", &out, &err), 0);
+    ASSERT_EQ(cli("get --trim img.vol 5:PIP.COM five"), 0);
+    EXPECT_EQ(hostFile("five"), pipOf(5));
+    ASSERT_EQ(cli("unrm img.vol 14:pip.com", &out, &err), 1);   // beside user 14's live one
+    EXPECT_EQ(err, "PIP     .COM could not be unerased: File exists.\n");
+    ASSERT_EQ(cli("unrm img.vol 3:pip.com"), 0);
+    ASSERT_EQ(cpmtools(tool("cpmcp") + "cpm.img 3:pip.com theirs"), 0);
+    EXPECT_EQ(hostFile("theirs"), pipOf(3));
+    expectCliVolumeClean();
+    ASSERT_EQ(cli("rm img.vol 3:pip.com 14:pip.com"), 0);
+    EXPECT_EQ(cli("unrm img.vol 3:pip.com", &out, &err), 1);
+    EXPECT_EQ(err, "PIP     .COM could not be unerased: Erased entries of two files.\n");
+}
+
+TEST_P(Users, WritesIntoUserAreasAndCopiesEveryUserOut) {
+    ASSERT_EQ(cli("new img.vol 256"), 0);
+    Folder.write("data", std::string(3000, 'd'));
+    Folder.write("more", std::string(20000, 'm'));
+    std::string out, err;
+    ASSERT_EQ(cli("put img.vol data --as 0:same.txt"), 0);
+    ASSERT_EQ(cli("put img.vol data --as 5:same.txt"), 0);   // the same name in another user area
+    ASSERT_EQ(cli("put img.vol more --user 7"), 0);
+    EXPECT_EQ(cli("put img.vol more --user 7", &out, &err), 1);
+    EXPECT_EQ(err, "MORE    .    could not be saved: File exists.\n");
+    EXPECT_EQ(cli("put img.vol more --user 16", &out, &err), 2);
+    ASSERT_EQ(cpmtools(tool("cpmls") + "cpm.img", &out), 0);
+    EXPECT_EQ(out, "0:\nsame.txt\n\n5:\nsame.txt\n\n7:\nmore\n");
+    ASSERT_EQ(cpmtools(tool("cpmcp") + "cpm.img 7:more theirs"), 0);
+    EXPECT_EQ(hostFile("theirs"), std::string(20000, 'm') + std::string(96, '\x1A'));
+    expectCliVolumeClean();
+
+    Folder.folder("flat");
+    ASSERT_EQ(cli("get img.vol '*' flat", &out, &err), 0);
+    EXPECT_EQ(err, "2 files in other user areas not copied (use '*:*').\n");
+    Folder.folder("users");
+    ASSERT_EQ(cli("get --trim img.vol '*:*' users"), 0);
+    EXPECT_EQ(hostFile("users/0/SAME.TXT"), std::string(3072, 'd').replace(3000, 72, 72, '\x1A'));
+    EXPECT_EQ(hostFile("users/5/SAME.TXT"), hostFile("users/0/SAME.TXT"));
+    EXPECT_EQ(hostFile("users/7/MORE."), hostFile("theirs"));
+    Folder.folder("seven");
+    ASSERT_EQ(cli("get img.vol '7:*' seven"), 0);
+    EXPECT_TRUE(fs::exists(at("seven/MORE.")));
+    EXPECT_EQ(cli("get img.vol '16:*' seven"), 2);
+}
+
 static void PrintTo(const Format &f, std::ostream *o) { *o << f.Name; }
 
 INSTANTIATE_TEST_SUITE_P(Formats, Interop, ::testing::ValuesIn(formats), [](const auto &info) {
@@ -311,3 +416,5 @@ INSTANTIATE_TEST_SUITE_P(Formats, Interop, ::testing::ValuesIn(formats), [](cons
         if (!isalnum((unsigned char)c)) c = '_';
     return n;
 });
+
+INSTANTIATE_TEST_SUITE_P(Plain256, Users, ::testing::Values(formats[6]), [](const auto &) { return std::string("plain_256K"); });

@@ -42,15 +42,17 @@ std::vector<uint8_t> fontFile(const t_Font &font, int format, int headerSize, in
 
 void resetDisplay() {
     t_WaitForMemory();
-    // The refresh thread is started here, so that its start line does not
-    // land in a test's log.
-    t_StartWindowAutoUpdate();
-    while (!t_AutoUpdateRunning) t_SleepMs(1);
+    // The refresh thread reads the window records and the host hooks, so it
+    // is stopped while they are replaced.  It is started again here, so that
+    // its start line does not land in a test's log.
+    t_StopWindowAutoUpdate();
     for (uint8_t n = 0; n < 8; n++)
         if (t_WindowTable[n].Initialized) t_ReleaseWindowMemory(n, "test");
     for (t_Window &w : t_WindowTable) w = t_Window{};
     t_SetDisplayHost(t_DisplayHost{});
     t_SetPauseOnKey(nullptr);
+    t_StartWindowAutoUpdate();
+    while (!t_AutoUpdateRunning) t_SleepMs(1);
 }
 
 void initTextWindow(uint8_t window, int bitDepth, int columns, int lines, const t_Font &font) {

@@ -45,7 +45,7 @@ TEST(FontFile, TheLoaderExpandsTheGlyphsFromCodeZero) {
         const fg_FontImage font = sampleFont(start, end);
         const t_Font loaded = t_FontFromBytes(fg_FontFileBytes(font), "sample.font");
         EXPECT_EQ(std::make_tuple(loaded.Format, loaded.Start, loaded.End, loaded.Width, loaded.Height),
-                  std::make_tuple(2, start, end, 16, 32));
+                  std::make_tuple(int(t_FontFormatGrey), start, end, 16, 32));
         EXPECT_EQ(loaded.Size, int64_t(font.Grey.size()));
         EXPECT_EQ(loaded.Data, font.Grey);
     }

@@ -50,6 +50,8 @@ TEST(Lzw, RoundTripsRandomDataAtEveryWidth) {
                 EXPECT_EQ(t_ExpandLZW(stream), data) << "width " << width << " size " << n;
                 const auto all = codes(stream);
                 EXPECT_LT(*std::max_element(all.begin(), all.end()), 1u << width);
+                // Long data fills the dictionary, and the compressor uses its last entries.
+                if (n == 70000 && width <= 12) { EXPECT_GE(*std::max_element(all.begin(), all.end()), (1u << width) - 16); }
             }
     EXPECT_EQ(fg_LzwCompress({}, 9), std::vector<uint8_t>{9});
 }

@@ -16,11 +16,13 @@
 #include "app_delegate.h"
 #include "bell_sound.h"
 #include "display_host.h"
+#include "events.h"
 #include "key_qt.h"
 #include "menus.h"
 #include "quit.h"
 #include "quit_qt.h"
 #include "threads.h"
+#include "user_menu_qt.h"
 #include "video_memory.h"
 #include "window_zoom_qt.h"
 #include "windows_qt.h"
@@ -75,7 +77,10 @@ const char *const t_KeyGuideText =
     "<tr><td><b>Ctrl+Shift+S</b></td><td>show screen 0</td></tr>"
     "<tr><td><b>Ctrl+Shift+W</b></td><td>hide the front window</td></tr>"
     "<tr><td><b>Ctrl+Shift+Q</b></td><td>quit (asks first about unsaved changes)</td></tr>"
-    "</table>";
+    "<tr><td><b>Ctrl+Alt+0</b> to <b>9</b></td><td>user area 0 to 9 (the User menu has 0 to 15)</td></tr>"
+    "</table>"
+    "<p>The User menu chooses the user area that D, L, E, U, B, P, H, M and T work in; it takes"
+    " effect at the prompt. S and the free space count the whole volume.</p>";
 // clang-format on
 
 static std::vector<QMenu *> menus;
@@ -200,6 +205,22 @@ static void deleteMenuItem(const std::string &title, int index) {
     a->deleteLater();
 }
 
+bool t_ProgramCheck(const QAction *action) { return action->property("t_ProgramCheck").toBool(); }
+
+void t_SetProgramCheck(QAction *action, bool checked) {
+    action->setProperty("t_ProgramCheck", checked);
+    action->setChecked(checked);
+}
+
+// The item at that position checked, every other item of the menu not.
+static void checkMenuItem(const std::string &title, int position) {
+    QMenu *menu = t_MenuFind(title);
+    if (!menu) return;
+    const QList<QAction *> items = menu->actions();
+    for (int i = 0; i < items.size(); i++)
+        if (items[i]->isCheckable()) t_SetProgramCheck(items[i], i == position);
+}
+
 static void installMenuHost() {
     t_MenuHostServices h;
     h.Beep = t_RingBell;
@@ -221,6 +242,7 @@ static void installMenuHost() {
     h.SavePanel = savePanel;
     h.MenuItems = menuItems;
     h.DeleteMenuItem = deleteMenuItem;
+    h.CheckMenuItem = checkMenuItem;
     t_SetMenuHostServices(h);
 }
 
@@ -249,7 +271,9 @@ void t_BuildMenus(AppDelegate *d) {
     }
     // View (window sizes, full screen) stands between Edit and Window.
     auto windowMenu = std::find_if(menus.begin(), menus.end(), [](QMenu *m) { return m->title() == "Window"; });
-    menus.insert(windowMenu, t_BuildViewMenu());
+    windowMenu = menus.insert(windowMenu, t_BuildViewMenu()) + 1;
+    // User (the user area the volume shows) stands before Window too.
+    menus.insert(windowMenu, t_BuildUserMenu());
     QAction *keys = menuNamed("Help")->addAction("Keys");
     QObject::connect(keys, &QAction::triggered, qApp, showKeyGuide);
     installMenuHost();
@@ -281,7 +305,7 @@ void t_MenuEventHandler(QObject *sender) {
     auto *action = qobject_cast<QAction *>(sender);
     QMenu *menu = action ? menuOf(action) : nullptr;
     if (menu) {
-        event.Kind = 3;
+        event.Kind = t_EventMenu;
         event.MenuTitle = menu->title().toStdString();
         event.ItemTitle = action->text().toStdString();
         QKeySequence key = action->shortcut();

@@ -86,7 +86,7 @@ TEST_F(HandOver, SecondLaunchHandsItsPathsToTheRunningProgram) {
     EXPECT_TRUE(handOver({image, Folder.path()}));
     std::vector<t_Event> events = takeFileEvents();
     ASSERT_EQ(events.size(), 2u);
-    EXPECT_EQ(std::tie(events[0].Kind, events[0].Description, events[0].Value), std::make_tuple(4, image.toStdString(), 1));
+    EXPECT_EQ(std::tie(events[0].Kind, events[0].Description, events[0].Value), std::make_tuple(int(t_EventFileOpen), image.toStdString(), 1));
     EXPECT_EQ(std::tie(events[1].Description, events[1].Value), std::make_tuple(Folder.path().toStdString(), 2));
 }
 

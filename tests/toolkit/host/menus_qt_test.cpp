@@ -68,14 +68,14 @@ protected:
     }
 };
 
-TEST_F(QtMenus, EveryWindowShowsTheSameFiveMenus) {
+TEST_F(QtMenus, EveryWindowShowsTheSameSixMenus) {
     std::vector<QString> titles;
     for (QMenu *m : t_MenuBarMenus()) titles.push_back(m->title());
-    EXPECT_EQ(titles, (std::vector<QString>{"File", "Edit", "View", "Window", "Help"}));
+    EXPECT_EQ(titles, (std::vector<QString>{"File", "Edit", "View", "User", "Window", "Help"}));
     for (uint8_t n : {0, 1, 7, 8, 9, 10, 12}) {
         QList<QAction *> bar = t_HostWindow(n)->menuBar()->actions();
-        ASSERT_EQ(bar.size(), 5) << int(n);
-        for (int i = 0; i < 5; i++) EXPECT_EQ(bar[i]->menu(), t_MenuBarMenus()[size_t(i)]) << int(n);
+        ASSERT_EQ(bar.size(), 6) << int(n);
+        for (int i = 0; i < 6; i++) EXPECT_EQ(bar[i]->menu(), t_MenuBarMenus()[size_t(i)]) << int(n);
     }
 }
 
@@ -90,6 +90,11 @@ TEST_F(QtMenus, KeyEquivalentsAreControlShiftLetters) {
         for (QAction *a : m->actions()) {
             if (a->shortcut().isEmpty()) continue;
             QKeyCombination k = a->shortcut()[0];
+            if (m->title() == "User") {   // user areas 0-9: Ctrl+Alt+digit
+                EXPECT_EQ(k.keyboardModifiers(), Qt::ControlModifier | Qt::AltModifier) << a->text().toStdString();
+                EXPECT_EQ(k.key(), Qt::Key_0 + a->text().toInt()) << a->text().toStdString();
+                continue;
+            }
             EXPECT_EQ(k.keyboardModifiers(), Qt::ControlModifier | Qt::ShiftModifier) << a->text().toStdString();
             EXPECT_TRUE(k.key() >= Qt::Key_A && k.key() <= Qt::Key_Z) << a->text().toStdString();
         }
@@ -118,7 +123,7 @@ TEST_F(QtMenus, ShowAndHideWindowOneWithoutTheProgramHandler) {
     std::vector<t_MenuEvent> queue = t_MenuEventQueue();
     ASSERT_EQ(queue.size(), 2u);
     EXPECT_EQ(std::tie(queue[0].Kind, queue[0].MenuTitle, queue[0].ItemTitle, queue[0].ItemAction),
-              std::make_tuple(3, "Window", "Show Screen 1", 215));
+              std::make_tuple(int(t_EventMenu), "Window", "Show Screen 1", 215));
     EXPECT_GT(queue[0].Time, 0);
     EXPECT_EQ(queue[1].ItemAction, 216);
 }
@@ -136,7 +141,7 @@ TEST_F(QtMenus, AnItemWithTagZeroQueuesAndStartsTheProgramHandler) {
     ASSERT_EQ(t_MenuEventQueueSize(), 1u);
     t_MenuEvent e = t_MenuEventQueue()[0];
     EXPECT_EQ(std::tie(e.Kind, e.MenuTitle, e.ItemTitle, e.ItemAction, e.ItemKeyChar, e.ItemKeyAsc),
-              std::make_tuple(3, "Program", "Run", 0, "r", int('r')));
+              std::make_tuple(int(t_EventMenu), "Program", "Run", 0, "r", int('r')));
     EXPECT_EQ(e.ItemKeyMods, uint32_t(t_ModShift | t_ModControl));
 }
 

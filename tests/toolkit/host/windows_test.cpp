@@ -61,26 +61,30 @@ TEST(WindowPos, SelectorsOfAToolkitWindow) {
         int T = t_TitleBarHeight;
         ASSERT_GT(T, 0);
         ASSERT_EQ(w.TitleHeight, T);
-        int x = t_WindowPos(1, 13), y = t_WindowPos(1, 20), screenHeight = t_WindowPos(1, 16);
+        int x = t_WindowPos(1, t_PosX), y = t_WindowPos(1, t_PosY);
+        int screenHeight = t_WindowPos(1, t_PosScreenHeight);
         const int expected[][2] = {
-            {0, w.TextFirstColumn}, {1, w.TextFirstLine}, {2, w.TextLastColumn}, {3, w.TextLastLine},
-            {4, 80}, {5, 25}, {6, w.TextWidth}, {7, w.TextHeight},
-            {8, 640}, {9, 400}, {10, 660}, {11, 424}, {12, 424 + T},
-            {14, screenHeight - y - (424 + T)}, {17, T}, {18, 10}, {19, 12}, {21, 0}, {-1, 0},
+            {t_PosTextFirstColumn, w.TextFirstColumn}, {t_PosTextFirstLine, w.TextFirstLine},
+            {t_PosTextLastColumn, w.TextLastColumn}, {t_PosTextLastLine, w.TextLastLine},
+            {t_PosAreaColumns, 80}, {t_PosAreaLines, 25},
+            {t_PosTextWidth, w.TextWidth}, {t_PosTextHeight, w.TextHeight},
+            {t_PosViewWidth, 640}, {t_PosViewHeight, 400}, {t_PosFrameWidth, 660}, {t_PosFrameHeightBelowTitle, 424},
+            {t_PosFrameHeight, 424 + T}, {t_PosTop, screenHeight - y - (424 + T)}, {t_PosTitleHeight, T},
+            {t_PosBorderWidth, 10}, {t_PosBorderHeight, 12}, {21, 0}, {-1, 0},   // unknown selectors give 0
         };
         for (auto [selector, value] : expected) EXPECT_EQ(t_WindowPos(1, selector), value) << "selector " << selector;
-        EXPECT_GT(t_WindowPos(1, 15), 0);
+        EXPECT_GT(t_WindowPos(1, t_PosScreenWidth), 0);
         EXPECT_GT(screenHeight, 0);
-        // Selectors 13 and 14: the window's left, and its top from the screen's top.
+        // The window's left, and its top from the screen's top.
         std::array<int, 4> frame = hostFrame(1);
-        EXPECT_EQ(std::make_pair(x, t_WindowPos(1, 14)), std::make_pair(frame[0], frame[1]));
+        EXPECT_EQ(std::make_pair(x, t_WindowPos(1, t_PosTop)), std::make_pair(frame[0], frame[1]));
     });
 }
 
 TEST(WindowPos, WindowsThatDoNotExist) {
     runWithApplication([] {
         test_LogCapture log;
-        for (uint8_t n : {uint8_t(13), uint8_t(100), uint8_t(255)}) EXPECT_EQ(t_WindowPos(n, 8), 0) << int(n);
+        for (uint8_t n : {uint8_t(13), uint8_t(100), uint8_t(255)}) EXPECT_EQ(t_WindowPos(n, t_PosViewWidth), 0) << int(n);
         EXPECT_EQ(log.count("t_WindowPos: Window does not exist.\n"), 3);
     });
 }
@@ -90,7 +94,8 @@ TEST(WindowSize, AllArgumentsKeptKeepTheFrame) {
         makeWindow();
         t_WindowSize(1, 100, 200, -1, -1);
         std::array<int, 4> before = hostFrame(1);
-        int selectors[] = {8, 9, 10, 12, 13, 14, 20};
+        int selectors[] = {t_PosViewWidth, t_PosViewHeight, t_PosFrameWidth, t_PosFrameHeight,
+                           t_PosX,         t_PosTop,        t_PosY};
         std::vector<int> values;
         for (int s : selectors) values.push_back(t_WindowPos(1, s));
         for (int round = 0; round < 3; round++) {
@@ -99,8 +104,8 @@ TEST(WindowSize, AllArgumentsKeptKeepTheFrame) {
             for (size_t k = 0; k < values.size(); k++)
                 EXPECT_EQ(t_WindowPos(1, selectors[k]), values[k]) << "selector " << selectors[k];
         }
-        EXPECT_EQ(t_WindowPos(1, 13), 100);
-        EXPECT_EQ(t_WindowPos(1, 20), 200);
+        EXPECT_EQ(t_WindowPos(1, t_PosX), 100);
+        EXPECT_EQ(t_WindowPos(1, t_PosY), 200);
         // The text windows too.
         t_WindowSize(t_PrinterWindow, 50, 60, 500, 300);
         std::array<int, 4> printer = hostFrame(t_PrinterWindow);

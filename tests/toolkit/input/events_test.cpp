@@ -12,7 +12,7 @@ namespace {
 
 t_Event keyEvent(int value) {
     t_Event e;
-    e.Kind = 1;
+    e.Kind = t_EventKey;
     e.Value = value;
     return e;
 }

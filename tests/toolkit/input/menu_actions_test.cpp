@@ -63,7 +63,7 @@ protected:
     }
     static t_MenuEvent menuItem(int tag) {
         t_MenuEvent e;
-        e.Kind = 3;
+        e.Kind = t_EventMenu;
         e.MenuTitle = "Window";
         e.ItemTitle = "Item";
         e.ItemAction = tag;
