@@ -1,6 +1,5 @@
 #include "display_support.h"
 
-#include "log.h"
 #include "lzw.h"
 #include "threads.h"
 
@@ -41,41 +40,6 @@ std::vector<uint8_t> fontFile(const t_Font &font, int format, int headerSize, in
     return f;
 }
 
-LogCapture::LogCapture() {
-    t_SetLogTee([this](std::string_view s) {
-        std::lock_guard<std::mutex> hold(Lock);
-        Text += s;
-    });
-}
-
-LogCapture::~LogCapture() { t_SetLogTee(nullptr); }
-
-std::string LogCapture::text() const {
-    std::lock_guard<std::mutex> hold(Lock);
-    return Text;
-}
-
-std::vector<std::string> LogCapture::lines() const {
-    std::vector<std::string> out;
-    std::string all = text();
-    size_t at = 0;
-    for (size_t nl; (nl = all.find('\n', at)) != std::string::npos; at = nl + 1) out.push_back(all.substr(at, nl - at));
-    return out;
-}
-
-bool LogCapture::has(const std::string &line) const {
-    for (const std::string &l : lines())
-        if (l == line) return true;
-    return false;
-}
-
-int LogCapture::count(const std::string &part) const {
-    int n = 0;
-    std::string all = text();
-    for (size_t at = all.find(part); at != std::string::npos; at = all.find(part, at + 1)) n++;
-    return n;
-}
-
 void resetDisplay() {
     t_WaitForMemory();
     // The refresh thread reads the window records and the host hooks, so it
@@ -95,19 +59,15 @@ void initTextWindow(uint8_t window, int bitDepth, int columns, int lines, const 
     t_InitWindow(window, bitDepth, false, columns * font.Width, lines * font.Height, 16, 16, font, true);
 }
 
-uint8_t cellChar(uint8_t window, int column, int line) {
-    const t_Window &w = t_WindowTable[window];
-    return t_VideoMemory[size_t(w.TextMemoryStart) + size_t(line - 1) * size_t(w.TextWidth) + size_t(column - 1)];
-}
-
-uint8_t cellColor(uint8_t window, int column, int line) {
-    const t_Window &w = t_WindowTable[window];
-    return t_VideoMemory[size_t(t_ColorPlane(w)) + size_t(line - 1) * size_t(w.TextWidth) + size_t(column - 1)];
-}
-
 std::string lineText(uint8_t window, int line, int firstColumn, int lastColumn) {
     if (lastColumn < 0) lastColumn = t_WindowTable[window].TextWidth;
     std::string s;
-    for (int c = firstColumn; c <= lastColumn; c++) s += char(cellChar(window, c, line));
+    for (int c = firstColumn; c <= lastColumn; c++) s += char(test_Code(c, line, window));
     return s;
+}
+
+std::vector<uint8_t> windowMemory(uint8_t window) {
+    const t_Window &w = t_WindowTable[window];
+    const int start = w.TextMemoryStart >= 0 ? w.TextMemoryStart : w.MemoryStart;   // the text block lies just below
+    return std::vector<uint8_t>(t_VideoMemory.begin() + start, t_VideoMemory.begin() + w.MemoryEnd + 1);
 }

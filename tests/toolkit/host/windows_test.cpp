@@ -9,38 +9,17 @@
 #include <QGuiApplication>
 #include <array>
 #include <cstdlib>
-#include <mutex>
 #include <unistd.h>
 
 #include "application.h"
 #include "display.h"
 #include "host_state.h"
-#include "log.h"
+#include "display_support.h"
 #include "threads.h"
 #include "windows.h"
 #include "windows_qt.h"
 
 namespace {
-
-// Log lines written while the capture exists.
-class LogLines {
-public:
-    LogLines() {
-        t_SetLogTee([this](std::string_view s) {
-            std::lock_guard<std::mutex> hold(Lock);
-            Text += s;
-        });
-    }
-    ~LogLines() { t_SetLogTee(nullptr); }
-    bool has(const std::string &line) {
-        std::lock_guard<std::mutex> hold(Lock);
-        return Text.find(line + "\n") != std::string::npos;
-    }
-
-private:
-    std::mutex Lock;
-    std::string Text;
-};
 
 // Runs the application with the checks as its program; quits when they end.
 void runWithApplication(const std::function<void()> &checks) {
@@ -58,14 +37,21 @@ void runWithApplication(const std::function<void()> &checks) {
 
 // Window 1: 640 x 400 pixels of 8 x 16 cells, borders 10 and 12, title shown.
 void makeWindow() {
-    t_Font font;
-    font.Format = t_FontFormatGrey;
-    font.End = 255;
-    font.Width = 8;
-    font.Height = 16;
-    font.Data.assign(256 * 8 * 16, 0);
-    t_InitWindow(1, 24, false, 640, 400, 10, 12, font, true);
+    t_InitWindow(1, 24, false, 640, 400, 10, 12, solidFont(8, 16), true);
     ASSERT_TRUE(t_WindowTable[1].Initialized);
+}
+
+bool hostVisible(uint8_t n) {
+    bool visible = false;
+    t_OnMainThread([&] { visible = t_HostWindow(n)->isVisible(); });
+    return visible;
+}
+
+// The host window's frame: left, top, width, height.
+std::array<int, 4> hostFrame(uint8_t n) {
+    QRect r;
+    t_OnMainThread([&] { r = t_HostWindow(n)->frameGeometry(); });
+    return {r.left(), r.top(), r.width(), r.height()};
 }
 
 TEST(WindowPos, SelectorsOfAToolkitWindow) {
@@ -89,48 +75,18 @@ TEST(WindowPos, SelectorsOfAToolkitWindow) {
         for (auto [selector, value] : expected) EXPECT_EQ(t_WindowPos(1, selector), value) << "selector " << selector;
         EXPECT_GT(t_WindowPos(1, t_PosScreenWidth), 0);
         EXPECT_GT(screenHeight, 0);
-        int top = 0;
-        t_OnMainThread([&] { top = t_HostWindow(1)->frameGeometry().top(); });
-        EXPECT_EQ(t_WindowPos(1, t_PosTop), top);
-        EXPECT_EQ(x, [] {
-            int left = 0;
-            t_OnMainThread([&] { left = t_HostWindow(1)->frameGeometry().left(); });
-            return left;
-        }());
-    });
-}
-
-TEST(WindowPos, HiddenTitleBarShrinksOnlyTheWholeHeight) {
-    runWithApplication([] {
-        makeWindow();
-        int T = t_TitleBarHeight;
-        int whole = t_WindowPos(1, t_PosFrameHeight);
-        int width = t_WindowPos(1, t_PosViewWidth), height = t_WindowPos(1, t_PosViewHeight);
-        t_WindowTitleVisible(1, false);
-        EXPECT_EQ(t_WindowPos(1, t_PosFrameHeight), whole - T);
-        EXPECT_EQ(t_WindowPos(1, t_PosViewWidth), width);
-        EXPECT_EQ(t_WindowPos(1, t_PosViewHeight), height);
-        EXPECT_EQ(t_WindowPos(1, t_PosTitleHeight), 0);
-        t_WindowTitleVisible(1, true);
-        EXPECT_EQ(t_WindowPos(1, t_PosFrameHeight), whole);
+        // The window's left, and its top from the screen's top.
+        std::array<int, 4> frame = hostFrame(1);
+        EXPECT_EQ(std::make_pair(x, t_WindowPos(1, t_PosTop)), std::make_pair(frame[0], frame[1]));
     });
 }
 
 TEST(WindowPos, WindowsThatDoNotExist) {
     runWithApplication([] {
-        for (uint8_t n : {uint8_t(13), uint8_t(100), uint8_t(255)}) {
-            LogLines log;
-            EXPECT_EQ(t_WindowPos(n, t_PosViewWidth), 0) << int(n);
-            EXPECT_TRUE(log.has("t_WindowPos: Window does not exist.")) << int(n);
-        }
+        test_LogCapture log;
+        for (uint8_t n : {uint8_t(13), uint8_t(100), uint8_t(255)}) EXPECT_EQ(t_WindowPos(n, t_PosViewWidth), 0) << int(n);
+        EXPECT_EQ(log.count("t_WindowPos: Window does not exist.\n"), 3);
     });
-}
-
-// The host window's frame: left, top, width, height.
-std::array<int, 4> hostFrame(uint8_t n) {
-    QRect r;
-    t_OnMainThread([&] { r = t_HostWindow(n)->frameGeometry(); });
-    return {r.left(), r.top(), r.width(), r.height()};
 }
 
 TEST(WindowSize, AllArgumentsKeptKeepTheFrame) {
@@ -164,20 +120,15 @@ TEST(CloseBox, HidesTheWindowAndKeepsItsContents) {
         t_WindowVisible(1, true);
         const t_Window &w = t_WindowTable[1];
         t_VideoMemory[size_t(w.TextMemoryStart)] = 'Q';
-        bool visible = false;
-        t_OnMainThread([&] { visible = t_HostWindow(1)->isVisible(); });
-        ASSERT_TRUE(visible);
-        LogLines log;
+        ASSERT_TRUE(hostVisible(1));
+        test_LogCapture log;
         bool closed = true;
         t_OnMainThread([&] { closed = t_HostWindow(1)->close(); });
         EXPECT_FALSE(closed);   // the close is refused; the window is only hidden
-        t_OnMainThread([&] { visible = t_HostWindow(1)->isVisible(); });
-        EXPECT_FALSE(visible);
-        EXPECT_FALSE(t_WindowTable[1].Visible);
+        EXPECT_FALSE(hostVisible(1) || t_WindowTable[1].Visible);
         EXPECT_TRUE(log.has("t_MouseEventPostCloseBoxClick: Window = 1"));
         t_WindowVisible(1, true);
-        t_OnMainThread([&] { visible = t_HostWindow(1)->isVisible(); });
-        EXPECT_TRUE(visible);
+        EXPECT_TRUE(hostVisible(1));
         EXPECT_TRUE(t_WindowTable[1].Initialized);
         EXPECT_EQ(t_VideoMemory[size_t(w.TextMemoryStart)], 'Q');
     });
@@ -185,20 +136,13 @@ TEST(CloseBox, HidesTheWindowAndKeepsItsContents) {
 
 TEST(Pasteboard, ShowingItShowsTheClipboardText) {
     runWithApplication([] {
-        struct {
-            QString Clipboard;
-        } cases[] = {{"copied elsewhere"}, {"two\nlines"}, {""}};
-        for (auto c : cases) {
-            t_OnMainThread([&] { QGuiApplication::clipboard()->setText(c.Clipboard); });
+        for (QString clipboard : {"copied elsewhere", "two\nlines", ""}) {
+            t_OnMainThread([&] { QGuiApplication::clipboard()->setText(clipboard); });
             t_WindowVisible(t_PasteboardWindow, true);
             QString shown;
-            bool visible = false;
-            t_OnMainThread([&] {
-                shown = t_WindowTextView(t_PasteboardWindow)->toPlainText();
-                visible = t_HostWindow(t_PasteboardWindow)->isVisible();
-            });
-            EXPECT_EQ(shown.toStdString(), c.Clipboard.toStdString());
-            EXPECT_TRUE(visible);
+            t_OnMainThread([&] { shown = t_WindowTextView(t_PasteboardWindow)->toPlainText(); });
+            EXPECT_EQ(shown.toStdString(), clipboard.toStdString());
+            EXPECT_TRUE(hostVisible(t_PasteboardWindow));
             t_WindowVisible(t_PasteboardWindow, false);
         }
     });
