@@ -85,8 +85,8 @@ static std::string optionSpec(const char *list, const std::string &option) {
     for (size_t at = 0; at < all.size();) {
         size_t end = all.find(' ', at);
         if (end == std::string::npos) end = all.size();
-        std::string spec = all.substr(at, end - at);
-        if (spec.substr(0, spec.find('=')) == option) return spec;
+        std::string entry = all.substr(at, end - at);
+        if (entry.substr(0, entry.find('=')) == option) return entry;
         at = end + 1;
     }
     return "";
@@ -123,13 +123,13 @@ cli_Parsed cli_Parse(const std::vector<std::string> &words) {
         }
         size_t eq = w.rfind("--", 0) == 0 ? w.find('=') : std::string::npos;
         std::string name = w.substr(0, eq);
-        std::string spec = optionSpec(cli_GlobalOptions, name);
-        if (spec.empty() && p.Command) spec = optionSpec(p.Command->Options, name);
-        if (spec.empty()) {
+        std::string entry = optionSpec(cli_GlobalOptions, name);
+        if (entry.empty() && p.Command) entry = optionSpec(p.Command->Options, name);
+        if (entry.empty()) {
             p.Error = "unknown option '" + name + "'" + (p.Command ? std::string(" for ") + p.Command->Name : "");
             return p;
         }
-        bool takesValue = spec.find('=') != std::string::npos;
+        bool takesValue = entry.find('=') != std::string::npos;
         std::string value;
         if (takesValue && eq != std::string::npos) {
             value = w.substr(eq + 1);

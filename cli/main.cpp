@@ -81,10 +81,10 @@ void cli_CommandHelp(const cli_Command &c, FILE *to) {
         for (size_t at = 0; at < all.size();) {
             size_t end = all.find(' ', at);
             if (end == std::string::npos) end = all.size();
-            std::string spec = all.substr(at, end - at);
-            size_t eq = spec.find('=');
-            std::string shown = eq == std::string::npos ? spec : spec.substr(0, eq) + " " + spec.substr(eq + 1);
-            fprintf(to, "  %-16s %s\n", shown.c_str(), optionText(spec.substr(0, eq)));
+            std::string entry = all.substr(at, end - at);
+            size_t eq = entry.find('=');
+            std::string shown = eq == std::string::npos ? entry : entry.substr(0, eq) + " " + entry.substr(eq + 1);
+            fprintf(to, "  %-16s %s\n", shown.c_str(), optionText(entry.substr(0, eq)));
             at = end + 1;
         }
     }
