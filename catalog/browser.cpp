@@ -10,6 +10,7 @@
 #include "events.h"
 #include "file_events.h"
 #include "files.h"
+#include "key_codes.h"
 #include "line_input.h"
 #include "log.h"
 #include "quit.h"
@@ -20,7 +21,7 @@ namespace {
 
 constexpr int pollMs = 10;
 
-// Glyphs of the name box: what codes 106 to 109 draw in display mode 2.
+// Glyphs of the name box: what codes 106 to 109 draw in the mouse-text display mode.
 enum : uint8_t {
     glyphRightSide = 138,
     glyphLeftSide = 139,
@@ -28,30 +29,7 @@ enum : uint8_t {
     glyphBottomEdge = 141,
 };
 
-// Save-form keys.
-enum : int {
-    keyForwardDelete = 7,
-    keyClearInput = 26,
-    keyInputEnd = 6,
-    keyPlaceCursor = 0x1F,
-    keyDelete = 127,
-};
-
 }  // namespace
-
-// A window the browser can draw in: a toolkit window with a text block.
-static bool browserWindowOk(const char *name, uint8_t window) {
-    if (window > 7) {
-        t_Log(std::string(name) + ": Window is not a graphic window.");
-        return false;
-    }
-    const t_Window &w = t_WindowTable[window];
-    if (!t_MemoryReady || !w.Initialized || w.TextMemoryStart < 0) {
-        t_Log(std::string(name) + ": Window #" + std::to_string(window) + " not initialized.");
-        return false;
-    }
-    return true;
-}
 
 static std::string withSlash(std::string folder) {
     if (folder.back() != '/') folder += '/';
@@ -80,7 +58,7 @@ static std::string selectedPath() {
 
 std::string f_CatOpen(uint8_t window, const std::string &startAt, const std::string &title,
                       const std::string &filter, int topLine, int listHeight, int width, int flags) {
-    if (!browserWindowOk("f_CatOpen", window)) return "";
+    if (!t_GuardWindow("f_CatOpen", window, t_Need::Text)) return "";
     f_BrowserState &b = f_Browser;
     b = f_BrowserState{};
     b.FolderChoice = flags & f_CatFolderChoice;
@@ -135,7 +113,7 @@ static void drawNameBox(uint8_t window, int boxTop, const std::string &prompt) {
         t_TextHline(window, right, right, line, glyphRightSide);
     }
     t_TextHline(window, left + 1, right - 1, boxTop, glyphTopEdge);
-    t_DisplayMode(window, 0);
+    t_DisplayMode(window, t_DisplayNormal);
     t_Vtab(window, boxTop + 1);
     t_Htab(window, left + 1);
     t_Print(window, t_Left(" " + prompt + t_Spaces(b.Width), b.Width - 3));
@@ -146,9 +124,9 @@ static void drawNameBox(uint8_t window, int boxTop, const std::string &prompt) {
 static void showField(uint8_t window) {
     const f_BrowserState &b = f_Browser;
     t_FullArea(window);
-    t_InputEdit(window, 0);
+    t_InputEdit(window, t_CodeNone);
     t_Area(window, f_BrowserInnerLeft(), b.TopLine + 3, f_BrowserInnerRight(), b.TopLine + b.PageLines + 2);
-    t_InputEdit(window, 0);
+    t_InputEdit(window, t_CodeNone);
     t_CursorOn(window);
 }
 
@@ -167,16 +145,16 @@ static int saveKeyHandler(uint8_t window, int key) {
         result = f_BrowserEscape;
     } else if (key == f_BrowserReturn) {
         result = f_BrowserReturn;
-    } else if (key == keyForwardDelete && option) {
+    } else if (key == t_CodeForwardDelete && option) {
         // Copies the selected item's name into the field.
         const f_BrowserState &b = f_Browser;
         std::string name =
             b.Selected >= 0 && b.Selected < f_BrowserCount() ? f_CatList[size_t(b.Selected)].Name : "";
         t_FullArea(window);
-        t_InputEdit(window, keyClearInput);
+        t_InputEdit(window, t_CodeControlZ);
         t_InputSetString(window, t_Left(name, t_InputGetMaxCharacters(window)));
-        t_InputEdit(window, keyInputEnd);
-    } else if (option && ((key >= 0 && key < 32) || key == keyDelete)) {
+        t_InputEdit(window, t_CodeControlF);
+    } else if (option && ((key >= 0 && key < 32) || key == t_CodeDelete)) {
         result = f_CatKeyHandler(key);
     } else {
         t_InputEdit(window, key);
@@ -188,7 +166,7 @@ static int saveKeyHandler(uint8_t window, int key) {
 std::string f_CatSave(uint8_t window, const std::string &startAt, const std::string &title,
                       const std::string &prompt, const std::string &defaultName, int topLine, int listHeight,
                       int width, int flags) {
-    if (!browserWindowOk("f_CatSave", window)) return "";
+    if (!t_GuardWindow("f_CatSave", window, t_Need::Text)) return "";
     f_BrowserState &b = f_Browser;
     b = f_BrowserState{};
     // The frame (at least one list line) and the three lines of the name
@@ -224,7 +202,7 @@ std::string f_CatSave(uint8_t window, const std::string &startAt, const std::str
                 t_CursorOff(window);
                 if (click.Column >= 0) f_CatMouseClick(click.Column, click.Line);
                 f_BrowserFileEvent();
-                t_InputEdit(window, keyPlaceCursor);
+                t_InputEdit(window, t_CodePlaceCursor);
                 t_CursorOn(window);
                 busy = true;
             }
@@ -234,7 +212,7 @@ std::string f_CatSave(uint8_t window, const std::string &startAt, const std::str
                 t_SleepMs(pollMs);
             }
         }
-        t_InputEdit(window, 0);
+        t_InputEdit(window, t_CodeNone);
         t_CursorOff(window);
         result = saveKeyHandler(window, key);
     }

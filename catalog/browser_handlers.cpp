@@ -4,33 +4,10 @@
 #include "browser_state.h"
 #include "catalog.h"
 #include "events.h"
+#include "key_codes.h"
 #include "text.h"
 
 namespace {
-
-// Key values the handler knows.
-enum : int {
-    keyControlA = 1,
-    keyHome = 2,
-    keyPageDown = 3,
-    keyControlD = 4,
-    keyEnd = 5,
-    keyControlF = 6,
-    keyLeft = 8,
-    keyTab = 9,
-    keyDown = 10,
-    keyUp = 11,
-    keyControlL = 12,
-    keyReturn = 13,
-    keyControlN = 14,
-    keyControlP = 16,
-    keyPageUp = 18,
-    keyControlS = 19,
-    keyRight = 21,
-    keyControlV = 22,
-    keyEscape = 27,
-    keyDelete = 127,
-};
 
 // Control keys that go to a standard folder.
 struct FolderKey {
@@ -39,9 +16,11 @@ struct FolderKey {
 };
 
 constexpr FolderKey folderKeys[] = {
-    {keyControlA, f_Folder::Application}, {keyControlD, f_Folder::Desktop},  {keyControlN, f_Folder::Desktop},
-    {keyControlF, f_Folder::Documents},   {keyControlL, f_Folder::Downloads}, {keyControlP, f_Folder::Pictures},
-    {keyControlS, f_Folder::Music},       {keyControlV, f_Folder::Movies},   {keyTab, f_Folder::Mount},
+    {t_CodeControlA, f_Folder::Application}, {t_CodeControlD, f_Folder::Desktop},
+    {t_CodeControlN, f_Folder::Desktop},     {t_CodeControlF, f_Folder::Documents},
+    {t_CodeControlL, f_Folder::Downloads},   {t_CodeControlP, f_Folder::Pictures},
+    {t_CodeControlS, f_Folder::Music},       {t_CodeControlV, f_Folder::Movies},
+    {t_CodeTab, f_Folder::Mount},
 };
 
 constexpr long long doubleClickMs = 250;
@@ -78,32 +57,32 @@ static bool moveSelection(int key) {
     const int last = lastIndex();
     const int page = b.PageLines;
     switch (key) {
-    case keyUp:
+    case t_CodeUp:
         if (b.Selected <= 0) return false;
         b.Selected--;
         if (b.Selected < b.Scroll) b.Scroll = b.Selected;
         return true;
-    case keyDown:
+    case t_CodeDown:
         if (b.Selected >= last) return false;
         b.Selected++;
         if (b.Selected > b.Scroll + page - 1) b.Scroll = b.Selected - page + 1;
         return true;
-    case keyHome:
+    case t_CodeHome:
         if (b.Selected < 1) return false;
         b.Selected = 0;
         b.Scroll = 0;
         return true;
-    case keyEnd:
+    case t_CodeEnd:
         if (b.Selected >= last) return false;
         b.Selected = last;
         b.Scroll = std::max(0, last - page + 1);
         return true;
-    case keyPageDown:
+    case t_CodePageDown:
         if (b.Selected >= last) return false;
         b.Selected = std::min(last, b.Selected + page);
         b.Scroll = std::min(b.Scroll + page, std::max(0, last - page + 1));
         return true;
-    case keyPageUp:
+    case t_CodePageUp:
         if (b.Selected < 1) return false;
         b.Selected = std::max(0, b.Selected - page);
         b.Scroll = std::max(0, b.Scroll - page);
@@ -116,17 +95,17 @@ int f_CatKeyHandler(int key) {
     f_BrowserState &b = f_Browser;
     const bool hasSelection = b.Selected >= 0 && b.Selected < f_BrowserCount();
     switch (key) {
-    case keyReturn:
+    case t_CodeReturn:
         if (!hasSelection) return f_BrowserGoOn;
         if (!f_BrowserIsFolder(b.Selected) || b.FolderChoice) return f_BrowserReturn;
         enterSelected();
         return f_BrowserGoOn;
-    case keyRight:
+    case t_CodeRight:
         if (hasSelection && f_BrowserIsFolder(b.Selected)) enterSelected();
         return f_BrowserGoOn;
-    case keyEscape: b.Selected = -1; return f_BrowserEscape;
-    case keyLeft: f_BrowserGoToParent(); return f_BrowserGoOn;
-    case keyDelete: f_BrowserGoTo(f_HomePath()); return f_BrowserGoOn;
+    case t_CodeEscape: b.Selected = -1; return f_BrowserEscape;
+    case t_CodeLeft: f_BrowserGoToParent(); return f_BrowserGoOn;
+    case t_CodeDelete: f_BrowserGoTo(f_HomePath()); return f_BrowserGoOn;
     default: break;
     }
     for (const FolderKey &row : folderKeys) {

@@ -40,8 +40,8 @@ bool f_BrowserLayout(uint8_t window, int topLine, int listHeight, int width) {
     f_BrowserState &b = f_Browser;
     const t_Window &w = t_WindowTable[window];
     b.Window = window;
-    b.Columns = windowMetric(window, 6, w.TextWidth);
-    b.Lines = windowMetric(window, 7, w.TextHeight);
+    b.Columns = windowMetric(window, t_PosTextWidth, w.TextWidth);
+    b.Lines = windowMetric(window, t_PosTextHeight, w.TextHeight);
     b.Width = f_BrowserWidth(width);
     // A frame wider than the window would be drawn outside it: take the
     // widest one that fits.

@@ -1,34 +1,73 @@
 // diskwright-cli: the volume engine on the command line.
 #pragma once
 
+#include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "patterns.h"
 
 // Exit statuses.
 constexpr int cli_Ok = 0;
 constexpr int cli_Refused = 1;
 constexpr int cli_Usage = 2;
 
-// The words after the command, options taken out by the caller where global.
+// The operands after the command word: the parser has taken the options out
+// (cli_TakeFlag, cli_TakeOption read them).
 using cli_Args = std::vector<std::string>;
 
-// One command: its name, its argument synopsis, whether it changes the
-// image, and its function.
+// One command.  Options lists the options it takes, separated by spaces;
+// one that takes a value is written with "=" and a placeholder
+// ("-l --json --as=NAME").  Options may stand anywhere after the command word.
 struct cli_Command {
     const char *Name;
-    const char *Synopsis;
-    bool Changes;
+    const char *Synopsis;        // its operands and options, for usage lines
+    bool Changes;                // it changes the image
     int (*Run)(const cli_Args &args);
+    const char *Options = nullptr;   // nullptr: none
+    const char *Summary = nullptr;   // what it does, for help COMMAND
+    const char *Example = nullptr;   // one command line, for help COMMAND
+    bool AttributeWords = false;     // "+R", "-SA" are operands, not options (attr)
 };
 extern const cli_Command cli_Commands[];
 extern const int cli_CommandCount;
+// Options of every command, before or after the command word.
+extern const char *const cli_GlobalOptions;
+// What each option does, for the help texts: option, description.
+struct cli_OptionHelp {
+    const char *Option;
+    const char *Text;
+};
+extern const cli_OptionHelp cli_OptionHelps[];
+extern const int cli_OptionHelpCount;
 // The command being run changes its image (set from its row before it runs).
 extern bool cli_Changing;
+// The definition -f NAME / --format NAME names ("" for recognition).
+extern std::string cli_FormatName;
+
+// The command line taken apart: the command's row (nullptr when none was
+// named), its operands, and the options given with their values.  Error is
+// "" or the usage error ("unknown option '--text'").
+struct cli_Parsed {
+    const cli_Command *Command = nullptr;
+    cli_Args Operands;
+    std::vector<std::pair<std::string, std::string>> Options;
+    std::string Error;
+};
+cli_Parsed cli_Parse(const std::vector<std::string> &words);
+// The options of the command being run (set by main before it runs).
+void cli_SetGiven(const std::vector<std::pair<std::string, std::string>> &options);
+const cli_Command *cli_FindCommand(const std::string &name);
 
 // Output helpers: results to standard output, refusals to standard error.
 void cli_Out(const std::string &line);
 void cli_Err(const std::string &line);
+// "diskwright-cli: IMAGE: reason" on standard error.
+void cli_Fail(const std::string &image, const std::string &reason);
 int cli_UsageOf(const char *command);
+// The help of one command: usage, summary, options, example.
+void cli_CommandHelp(const cli_Command &command, FILE *to);
 
 struct cpm_Volume;
 // Loads the image; false (and a refusal line) when the path is no image file,
@@ -42,17 +81,18 @@ bool cli_OpenToChange(const std::string &path, cpm_Volume &volume);
 bool cli_OpenToRead(const std::string &path, cpm_Volume &volume);
 // Saves a changed image atomically; false (and a refusal line) when that failed.
 bool cli_Save(cpm_Volume &volume);
-// Takes a flag (like "-l") out of the arguments; true when it was there.
+// True when the flag (like "-l") was given to the command.  The parser has
+// already taken it out of the operands; args is left as it is.
 bool cli_TakeFlag(cli_Args &args, const char *flag);
-// Takes "--as VALUE" style options out; false when the value is missing.
+// The value of an option like "--as NAME" (or "--as=NAME"); present tells
+// whether it was given.  The parser has checked that a value follows, so
+// this is always true.
 bool cli_TakeOption(cli_Args &args, const char *option, std::string &value, bool &present);
 
-// The definition -f (--format) names, "" for recognition.
-extern std::string cli_FormatName;
-// Takes -f, --format and --diskdefs out of the words (before or after the
-// command word) and loads the library of definitions; false (and a line on
-// standard error) when a user's diskdefs file is faulty or the format unknown.
-bool cli_TakeFormatOptions(cli_Args &words);
+// Takes -f, --format and --diskdefs of the command line (cli_FormatName)
+// and loads the library of definitions the command needs; false (and a line
+// on standard error) when a user's diskdefs file is faulty or the format unknown.
+bool cli_LoadFormats(const cli_Command &command, const cli_Args &operands);
 
 // The candidate readings of an image whose format is unclear, on standard error.
 void cli_ErrCandidates(const cpm_Volume &volume);
@@ -72,8 +112,58 @@ int cli_Unrm(const cli_Args &args);
 int cli_Sort(const cli_Args &args);
 int cli_Init(const cli_Args &args);
 int cli_New(const cli_Args &args);
+int cli_Attr(const cli_Args &args);
+int cli_Check(const cli_Args &args);
+int cli_Help(const cli_Args &args);
 
 // Standard output or error as the user sees it: on a terminal, control
 // characters of stored names are shown in caret notation (^[, M-^[); to a
 // pipe or file the bytes pass unchanged.
 std::string cli_Shown(const std::string &line, int fd);
+
+// --- names and patterns (patterns.cpp) ---------------------------------------
+
+// A CP/M name argument with its user area: "NAME" (user 0), "N:NAME"
+// (N = 0-15), "*:NAME" (every user area); NAME may be a pattern ("5:*.COM",
+// "*:*").  A prefix that is not a number or "*" leaves the whole argument a
+// name of user 0.
+constexpr int cli_EveryUser = -1;
+struct cli_Name {
+    bool Valid = false;      // false: "16:NAME", ":NAME", "N:" with nothing after it
+    int User = 0;            // 0-15, or cli_EveryUser
+    bool Prefixed = false;   // written with "N:" or "*:"
+    std::string Name;        // the name or pattern without its user prefix
+};
+cli_Name cli_ParseName(const std::string &argument);
+// Reads a user area option value "0".."15"; -1 when it is none.
+int cli_ParseUser(const std::string &value);
+// The line refusing an argument that names no user area's files.
+void cli_BadName(const std::string &argument);
+
+// One file a name argument stands for, with its user area.
+struct cli_Match {
+    int User = 0;
+    cpm_FileMatch File;
+};
+// The listed files a typed name or pattern stands for, user area by user
+// area; none (and a refusal line) when it stands for no file.
+std::vector<cli_Match> cli_Matches(const std::string &image, const cpm_Volume &volume, const cli_Name &name);
+// The argument may stand for several files: a pattern (not the exact name
+// of a stored file), or a name in every user area.
+bool cli_IsPattern(const cpm_Volume &volume, const cli_Name &name);
+// The line before each match of a pattern: "==> HELLO   .TXT <==", with
+// "N:" before the name outside user area 0.
+std::string cli_MatchHeading(const cli_Match &match);
+// A name as the lines show it: "5:HELLO   .TXT" outside user area 0.
+std::string cli_ShownName(int user, const Text &name);
+
+// --- JSON (json.cpp) -------------------------------------------------------------
+
+// A JSON string: quoted, with the characters JSON needs escaped.
+std::string cli_JsonString(const std::string &text);
+// The documents of info, ls and check --json.
+std::string cli_InfoJson(const cpm_Volume &volume);
+// ls --json lists the files of the given user areas in one document.
+std::string cli_ListingJson(const cpm_Volume &volume, const std::vector<int> &users);
+struct cpm_CheckReport;
+std::string cli_CheckJson(const cpm_Volume &volume, const cpm_CheckReport &report);

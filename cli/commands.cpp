@@ -1,4 +1,4 @@
-// The command table and the helpers every command uses.
+// The command table, the parser over it, and the helpers every command uses.
 #include <algorithm>
 #include <cstring>
 
@@ -6,32 +6,179 @@
 #include "volume.h"
 
 const cli_Command cli_Commands[] = {
-    {"info", "IMAGE", false, cli_Info},
-    {"formats", "", false, cli_Formats},
-    {"ls", "[-l] IMAGE", false, cli_Ls},
-    {"get", "IMAGE NAME [HOSTFILE] [--trim] [-n]  |  get IMAGE '*' FOLDER [--trim] [-n]", false, cli_Get},
-    {"put", "IMAGE HOSTFILE... [--as NAME]", true, cli_Put},
-    {"rm", "IMAGE NAME...   (NAME as typed, or #n for directory entry n)", true, cli_Rm},
-    {"unrm", "IMAGE NAME...   (NAME as typed, or #n for directory entry n)", true, cli_Unrm},
-    {"sort", "IMAGE names|size asc|desc", true, cli_Sort},
-    {"init", "IMAGE", true, cli_Init},
-    {"new", "IMAGE SIZE_KB [--force]   (64 to 2048, even)  |  new --format NAME IMAGE [--force]", false, cli_New},
-    {"map", "IMAGE", false, cli_Map},
-    {"blocks", "IMAGE NAME", false, cli_Blocks},
-    {"dump", "IMAGE NAME", false, cli_Dump},
-    {"type", "IMAGE NAME", false, cli_Type},
+    {"info", "IMAGE [--json]", false, cli_Info, "--json",
+     "Shows the format, how it was recognised, the geometry and the space used.", "diskwright-cli info games.dsk"},
+    {"ls", "IMAGE [-l] [--json] [--user N | --all]", false, cli_Ls, "-l --json --user=N --all",
+     "Lists the directory of user area 0 (or N) as the D(irectory screen does; -l as L(ong Dir.; --all lists "
+     "every user area that holds files.",
+     "diskwright-cli ls -l --user 3 games.dsk"},
+    {"formats", "", false, cli_Formats, nullptr,
+     "Lists every known disk definition with its size and where it comes from.", "diskwright-cli formats"},
+    {"get", "IMAGE [N:|*:]NAME|PATTERN [HOSTFILE|FOLDER] [--text] [--trim] [-n]", false, cli_Get,
+     "--text --trim -n --no-clobber",
+     "Copies files out of the image: one file to HOSTFILE or standard output, every match of a pattern into "
+     "FOLDER; '*:PATTERN' into one subfolder per user area.",
+     "diskwright-cli get games.dsk '*.BAS' basic/"},
+    {"put", "IMAGE HOSTFILE... [--user N] [--as [N:]NAME] [--text]", true, cli_Put, "--user=N --as=NAME --text",
+     "Copies host files into the image (user area 0, or N) under their names in CP/M form, or one under NAME.",
+     "diskwright-cli put --text games.dsk notes.txt"},
+    {"rm", "IMAGE [N:]NAME|PATTERN|#N...", true, cli_Rm, nullptr,
+     "Erases files: every entry of the file gets the user byte 0xE5; #N erases directory entry N.",
+     "diskwright-cli rm games.dsk '*.BAK'"},
+    {"unrm", "IMAGE [N:]NAME|PATTERN|#N...", true, cli_Unrm, nullptr,
+     "Unerases erased files whose blocks no other file has taken since, into user area N (0 when not given).", "diskwright-cli unrm games.dsk 'ZORK?.DAT'"},
+    {"attr", "IMAGE [N:]NAME|PATTERN... [+R|-R] [+S|-S] [+A|-A]", true, cli_Attr, nullptr,
+     "Sets (+) or clears (-) the read-only (R), system (S) and archived (A) attributes of files.",
+     "diskwright-cli attr games.dsk '*.COM' +R -A", true},
+    {"check", "IMAGE [--json]", false, cli_Check, "--json",
+     "Checks the directory for damage; exit status 1 when it finds any.", "diskwright-cli check games.dsk"},
+    {"sort", "IMAGE names|size asc|desc", true, cli_Sort, nullptr,
+     "Sorts the directory as A(lphabetize does; erased files can no longer be unerased.",
+     "diskwright-cli sort games.dsk names asc"},
+    {"init", "IMAGE", true, cli_Init, nullptr, "Empties the volume: every file is gone.", "diskwright-cli init scratch.vol"},
+    {"new", "IMAGE SIZE_KB [--force]   (64 to 2048, even)  |  new --format NAME IMAGE [--force]", false, cli_New,
+     "--force",
+     "Makes a new, empty plain volume, or with --format an empty disk of that definition (0xE5 throughout); "
+     "an existing file is replaced only with --force.",
+     "diskwright-cli new scratch.vol 1024"},
+    {"map", "IMAGE", false, cli_Map, nullptr, "Shows the block map as the S(ector Map screen does.",
+     "diskwright-cli map games.dsk"},
+    {"blocks", "IMAGE [N:]NAME|PATTERN", false, cli_Blocks, nullptr, "Shows the blocks of files.",
+     "diskwright-cli blocks games.dsk ZORK1.DAT"},
+    {"dump", "IMAGE [N:]NAME|PATTERN", false, cli_Dump, nullptr, "Shows files as a hexadecimal dump.",
+     "diskwright-cli dump games.dsk ZORK1.COM"},
+    {"type", "IMAGE [N:]NAME|PATTERN", false, cli_Type, nullptr, "Shows text files.", "diskwright-cli type games.dsk '*.DOC'"},
+    {"help", "[COMMAND]", false, cli_Help, nullptr, "Describes every command, or one.", "diskwright-cli help get"},
 };
 const int cli_CommandCount = int(sizeof cli_Commands / sizeof cli_Commands[0]);
+const char *const cli_GlobalOptions = "-v --verbose -h --help --version -f=NAME --format=NAME --diskdefs=FILE";
+
+const cli_OptionHelp cli_OptionHelps[] = {
+    {"-v, --verbose", "write the engine's diagnostic lines to standard output"},
+    {"-f, --format NAME", "read the image with the named disk definition (see formats) instead of recognising it"},
+    {"--diskdefs FILE", "add the definitions of a file in cpmtools' diskdefs format"},
+    {"-h, --help", "show the help (of the command, after its name)"},
+    {"--version", "show the version"},
+    {"-l", "long listing: size, bytes, entry, attributes, extensions"},
+    {"--json", "one JSON document for scripts instead of the text"},
+    {"--text", "text file: CR LF to LF up to the first Control-Z (get), LF to CR LF (put)"},
+    {"--trim", "cut the copy to the size the directory records"},
+    {"-n, --no-clobber", "skip host files that exist"},
+    {"--as NAME", "store the one host file under NAME (N:NAME: in user area N)"},
+    {"--user N", "the user area (0 to 15): ls lists it, put writes into it"},
+    {"--all", "list every user area that holds files"},
+    {"--force", "replace an existing file"},
+};
+const int cli_OptionHelpCount = int(sizeof cli_OptionHelps / sizeof cli_OptionHelps[0]);
 bool cli_Changing = false;
+std::string cli_FormatName;
+
+// The options given to the command being run.
+static std::vector<std::pair<std::string, std::string>> given;
+
+const cli_Command *cli_FindCommand(const std::string &name) {
+    for (int i = 0; i < cli_CommandCount; i++)
+        if (name == cli_Commands[i].Name) return &cli_Commands[i];
+    return nullptr;
+}
+
+// The spelling of `option` in the space-separated list, with "=PLACEHOLDER"
+// when it takes a value; "" when the list does not have it.
+static std::string optionSpec(const char *list, const std::string &option) {
+    if (!list) return "";
+    std::string all = list;
+    for (size_t at = 0; at < all.size();) {
+        size_t end = all.find(' ', at);
+        if (end == std::string::npos) end = all.size();
+        std::string entry = all.substr(at, end - at);
+        if (entry.substr(0, entry.find('=')) == option) return entry;
+        at = end + 1;
+    }
+    return "";
+}
+
+// "+R", "-RS", "+a": an attribute change of attr.
+static bool attributeWord(const std::string &w) {
+    return w.size() >= 2 && (w[0] == '+' || w[0] == '-') &&
+           w.find_first_not_of("RSArsa", 1) == std::string::npos;
+}
+
+cli_Parsed cli_Parse(const std::vector<std::string> &words) {
+    cli_Parsed p;
+    bool optionsEnded = false;
+    for (size_t i = 0; i < words.size(); i++) {
+        const std::string &w = words[i];
+        bool optionShaped = w.size() > 1 && w[0] == '-' && !(p.Command && p.Command->AttributeWords && attributeWord(w));
+        if (!optionsEnded && w == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (optionsEnded || !optionShaped) {
+            if (p.Command) {
+                p.Operands.push_back(w);
+                continue;
+            }
+            p.Command = cli_FindCommand(w);
+            if (!p.Command) {
+                p.Error = "unknown command '" + w + "'";
+                return p;
+            }
+            optionsEnded = false;   // "--" before the command word ends only the global options
+            continue;
+        }
+        size_t eq = w.rfind("--", 0) == 0 ? w.find('=') : std::string::npos;
+        std::string name = w.substr(0, eq);
+        std::string entry = optionSpec(cli_GlobalOptions, name);
+        if (entry.empty() && p.Command) entry = optionSpec(p.Command->Options, name);
+        if (entry.empty()) {
+            p.Error = "unknown option '" + name + "'" + (p.Command ? std::string(" for ") + p.Command->Name : "");
+            return p;
+        }
+        bool takesValue = entry.find('=') != std::string::npos;
+        std::string value;
+        if (takesValue && eq != std::string::npos) {
+            value = w.substr(eq + 1);
+        } else if (takesValue) {
+            if (i + 1 >= words.size()) {
+                p.Error = "option '" + name + "' needs a value";
+                return p;
+            }
+            value = words[++i];
+        } else if (eq != std::string::npos) {
+            p.Error = "option '" + name + "' takes no value";
+            return p;
+        }
+        p.Options.emplace_back(name, value);
+    }
+    return p;
+}
+
+void cli_SetGiven(const std::vector<std::pair<std::string, std::string>> &options) { given = options; }
+
+bool cli_TakeFlag(cli_Args &, const char *flag) {
+    return std::any_of(given.begin(), given.end(), [&](const auto &o) { return o.first == flag; });
+}
+
+bool cli_TakeOption(cli_Args &, const char *option, std::string &value, bool &present) {
+    present = false;
+    for (const auto &o : given)
+        if (o.first == option) {
+            value = o.second;   // the last one given counts
+            present = true;
+        }
+    return true;
+}
+
+void cli_Fail(const std::string &image, const std::string &reason) { cli_Err("diskwright-cli: " + image + ": " + reason); }
 
 bool cli_Open(const std::string &path, cpm_Volume &volume) {
     volume = cpm_LoadVolume(path, cli_FormatName);
     if (volume.Path.empty()) {
-        cli_Err("diskwright-cli: " + path + ": no such image file");
+        cli_Fail(path, "no such image file");
         return false;
     }
     if (volume.Refusal.empty()) return true;
-    cli_Err("diskwright-cli: " + path + ": " + volume.Refusal);
+    cli_Fail(path, volume.Refusal);
     cli_ErrCandidates(volume);
     return !cli_Changing;
 }
@@ -42,23 +189,6 @@ bool cli_Save(cpm_Volume &volume) {
     cpm_SaveVolumeResult saved = cpm_SaveVolume(std::move(volume));
     volume = std::move(saved.Volume);
     if (saved.Message.empty()) return true;
-    cli_Err("diskwright-cli: " + volume.Path + ": image could not be saved: " + saved.Message);
+    cli_Fail(volume.Path, "image could not be saved: " + saved.Message);
     return false;
-}
-
-bool cli_TakeFlag(cli_Args &args, const char *flag) {
-    auto at = std::find(args.begin(), args.end(), flag);
-    if (at == args.end()) return false;
-    args.erase(at);
-    return true;
-}
-
-bool cli_TakeOption(cli_Args &args, const char *option, std::string &value, bool &present) {
-    auto at = std::find(args.begin(), args.end(), option);
-    present = at != args.end();
-    if (!present) return true;
-    if (at + 1 == args.end()) return false;
-    value = *(at + 1);
-    args.erase(at, at + 2);
-    return true;
 }

@@ -9,36 +9,38 @@
 #include "screen_text.h"
 #include "volume.h"
 
-std::string cli_FormatName;
-
 // What a command needs of the system's definitions: a command on an image
 // those of its size (and the one -f names), new only the one -f names,
 // formats all of them.  Reading only those keeps every run short.
-static cpm_DiskdefsFilter systemFilter(const cli_Args &words) {
+static cpm_DiskdefsFilter systemFilter(const cli_Command &command, const cli_Args &operands) {
     cpm_DiskdefsFilter filter;
-    if (words.empty() || words[0] == "formats") return filter;
+    if (command.Run == cli_Formats) return filter;
     filter.All = false;
     filter.Name = cli_FormatName;
+    if (command.Run == cli_New || operands.empty()) return filter;
     struct stat st;
-    if (words[0] != "new" && words.size() >= 2 && stat(words[1].c_str(), &st) == 0) filter.Bytes = st.st_size;
+    if (stat(operands[0].c_str(), &st) == 0) filter.Bytes = st.st_size;
     // In a 2IMG container the sector data are shorter than the file.
-    FILE *f = words[0] != "new" && words.size() >= 2 ? fopen(words[1].c_str(), "rb") : nullptr;
+    FILE *f = fopen(operands[0].c_str(), "rb");
     char magic[4] = {};
     if (f && fread(magic, 1, 4, f) == 4 && std::string(magic, 4) == "2IMG") filter.All = true;
     if (f) fclose(f);
     return filter;
 }
 
-bool cli_TakeFormatOptions(cli_Args &words) {
-    std::string format, longFormat, diskdefs;
-    bool hasFormat = false, hasLong = false, hasDiskdefs = false;
-    if (!cli_TakeOption(words, "-f", format, hasFormat) || !cli_TakeOption(words, "--format", longFormat, hasLong) ||
-        !cli_TakeOption(words, "--diskdefs", diskdefs, hasDiskdefs)) {
-        cli_Err("diskwright-cli: -f, --format and --diskdefs need a value");
-        return false;
+bool cli_LoadFormats(const cli_Command &command, const cli_Args &operands) {
+    std::string diskdefs;
+    bool hasDiskdefs = false;
+    cli_Args unused;   // the parser has taken the options out of the operands
+    for (const char *option : {"-f", "--format"}) {
+        std::string value;
+        bool present = false;
+        cli_TakeOption(unused, option, value, present);
+        if (present) cli_FormatName = value;
     }
-    cli_FormatName = hasLong ? longFormat : format;
-    std::string error = cpm_LoadLibrary(cpm_SystemDiskdefs, cpm_UserDiskdefs(), diskdefs, systemFilter(words));
+    cli_TakeOption(unused, "--diskdefs", diskdefs, hasDiskdefs);
+    if (command.Run == cli_Help) return true;
+    std::string error = cpm_LoadLibrary(cpm_SystemDiskdefs, cpm_UserDiskdefs(), diskdefs, systemFilter(command, operands));
     if (!error.empty()) {
         cli_Err("diskwright-cli: " + error);
         return false;

@@ -40,51 +40,113 @@ void cli_Err(const std::string &line) {
 }
 
 static void usage(FILE *to) {
-    fprintf(to, "usage: diskwright-cli [-v] [-f FORMAT] [--diskdefs FILE] COMMAND ARGUMENTS\n\ncommands:\n");
+    fprintf(to, "usage: diskwright-cli [-v] [-f FORMAT] [--diskdefs FILE] COMMAND [OPTIONS] ARGUMENTS\n\ncommands:\n");
     for (int i = 0; i < cli_CommandCount; i++)
         fprintf(to, "  %-7s %s\n", cli_Commands[i].Name, cli_Commands[i].Synopsis);
     fprintf(to,
-            "\n-v writes the engine's diagnostic lines to standard output.\n"
+            "\nOptions may stand before or after the arguments; -- ends the options (a CP/M\n"
+            "name may begin with -).  NAME is a CP/M name; a PATTERN holds * or ? (quote it\n"
+            "for the shell): *.COM, PIP.*, ???.TXT; without a point it matches any type.\n"
+            "N:NAME and N:PATTERN name files of user area N (0 to 15); a bare NAME is user 0's;\n"
+            "*:PATTERN matches in every user area.\n"
+            "get '*' copies user 0's files, 'N:*' user N's, '*:*' every user's into folders 0, 1, ...\n"
+            "-v writes the engine's diagnostic lines to standard output.\n"
             "get replaces host files as cp does; -n (--no-clobber) skips those that exist.\n"
             "new refuses an existing file unless --force is given.\n"
-            "-f (--format) reads the image with that definition (see formats) instead of recognising it;\n"
-            "--diskdefs adds the definitions of a file in cpmtools' diskdefs format.\n"
-            "Exit status: 0 success, 1 refused or failed, 2 usage.\n");
+            "-f (--format) reads the image with that disk definition (see formats) instead of\n"
+            "recognising it; --diskdefs adds the definitions of a file in cpmtools' diskdefs format.\n"
+            "Exit status: 0 success, 1 refused or failed (check: damage found), 2 usage.\n"
+            "'diskwright-cli help COMMAND' describes one command; man diskwright-cli, all.\n");
+}
+
+// The help text of one option, "" when there is none.
+static const char *optionText(const std::string &option) {
+    for (int i = 0; i < cli_OptionHelpCount; i++) {
+        std::string names = cli_OptionHelps[i].Option;
+        for (size_t at = 0; at < names.size();) {
+            size_t end = names.find_first_of(", ", at);
+            if (end == std::string::npos) end = names.size();
+            if (names.substr(at, end - at) == option) return cli_OptionHelps[i].Text;
+            at = names.find('-', end);
+            if (at == std::string::npos) break;
+        }
+    }
+    return "";
+}
+
+void cli_CommandHelp(const cli_Command &c, FILE *to) {
+    fprintf(to, "usage: diskwright-cli %s %s\n", c.Name, c.Synopsis);
+    if (c.Summary) fprintf(to, "\n%s\n", c.Summary);
+    if (c.Options) {
+        fprintf(to, "\noptions:\n");
+        std::string all = c.Options;
+        for (size_t at = 0; at < all.size();) {
+            size_t end = all.find(' ', at);
+            if (end == std::string::npos) end = all.size();
+            std::string entry = all.substr(at, end - at);
+            size_t eq = entry.find('=');
+            std::string shown = eq == std::string::npos ? entry : entry.substr(0, eq) + " " + entry.substr(eq + 1);
+            fprintf(to, "  %-16s %s\n", shown.c_str(), optionText(entry.substr(0, eq)));
+            at = end + 1;
+        }
+    }
+    if (c.Example) fprintf(to, "\nexample:\n  %s\n", c.Example);
 }
 
 int cli_UsageOf(const char *command) {
-    for (int i = 0; i < cli_CommandCount; i++)
-        if (strcmp(cli_Commands[i].Name, command) == 0)
-            fprintf(stderr, "usage: diskwright-cli %s %s\n", command, cli_Commands[i].Synopsis);
+    if (const cli_Command *c = cli_FindCommand(command))
+        fprintf(stderr, "usage: diskwright-cli %s %s\n", command, c->Synopsis);
     return cli_Usage;
+}
+
+int cli_Help(const cli_Args &args) {
+    if (args.empty()) {
+        usage(stdout);
+        return cli_Ok;
+    }
+    const cli_Command *c = args.size() == 1 ? cli_FindCommand(args[0]) : nullptr;
+    if (!c) {
+        fprintf(stderr, "diskwright-cli: help: unknown command '%s'\n", args[0].c_str());
+        return cli_Usage;
+    }
+    cli_CommandHelp(*c, stdout);
+    return cli_Ok;
+}
+
+static bool hasOption(const cli_Parsed &p, const char *a, const char *b) {
+    for (const auto &o : p.Options)
+        if (o.first == a || o.first == b) return true;
+    return false;
 }
 
 int main(int argc, char **argv) {
     static char outBuffer[1 << 16];
     setvbuf(stdout, outBuffer, _IOFBF, sizeof outBuffer);
-    bool verbose = false;
-    cli_Args words;
-    for (int i = 1; i < argc; i++) {
-        if (strcmp(argv[i], "-v") == 0 || strcmp(argv[i], "--verbose") == 0) verbose = true;
-        else if (strcmp(argv[i], "-h") == 0 || strcmp(argv[i], "--help") == 0) {
-            usage(stdout);
-            return cli_Ok;
-        } else words.push_back(argv[i]);
+    cli_Parsed parsed = cli_Parse(std::vector<std::string>(argv + 1, argv + argc));
+    if (!parsed.Error.empty()) {
+        fprintf(stderr, "diskwright-cli: %s\n", parsed.Error.c_str());
+        if (parsed.Command) cli_UsageOf(parsed.Command->Name);
+        else fprintf(stderr, "Try 'diskwright-cli --help'.\n");
+        return cli_Usage;
     }
-    cpm_SetDiagnostics(verbose);
-    if (!cli_TakeFormatOptions(words)) return cli_Usage;
-    if (words.empty()) {
+    if (hasOption(parsed, "--version", "--version")) {
+        printf("diskwright-cli %s\n", DW_VERSION);
+        return cli_Ok;
+    }
+    if (hasOption(parsed, "-h", "--help")) {
+        if (parsed.Command && parsed.Command->Run != cli_Help) cli_CommandHelp(*parsed.Command, stdout);
+        else usage(stdout);
+        return cli_Ok;
+    }
+    if (!parsed.Command) {
         usage(stderr);
         return cli_Usage;
     }
-    for (int i = 0; i < cli_CommandCount; i++) {
-        if (words[0] != cli_Commands[i].Name) continue;
-        cli_Changing = cli_Commands[i].Changes;
-        int status = cli_Commands[i].Run(cli_Args(words.begin() + 1, words.end()));
-        fflush(stdout);
-        return status;
-    }
-    fprintf(stderr, "diskwright-cli: unknown command '%s'\n", words[0].c_str());
-    usage(stderr);
-    return cli_Usage;
+    cpm_SetDiagnostics(hasOption(parsed, "-v", "--verbose"));
+    cli_SetGiven(parsed.Options);
+    if (!cli_LoadFormats(*parsed.Command, parsed.Operands)) return cli_Usage;
+    cli_Changing = parsed.Command->Changes;
+    int status = parsed.Command->Run(parsed.Operands);
+    fflush(stdout);
+    return status;
 }

@@ -1,26 +1,39 @@
 // Commands that read an image: info, ls, map, blocks, dump, type, get.
+// dump, type and get to standard output give out what they read a piece at
+// a time instead of building the whole output first.
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstdio>
 
+#include "attributes.h"
 #include "cli.h"
 #include "files.h"
 #include "screen_text.h"
 #include "volume.h"
 
+// The output pieces: whole 16-byte rows of the dump, whole blocks of files.
+constexpr size_t pieceBytes = 1 << 16;
+
 static void printLines(const std::vector<std::string> &lines) {
     for (const std::string &line : lines) cli_Out(line);
 }
 
-// A typed CP/M name as the volume manager takes it: a stored name it names
-// exactly, else in capitals.
-static Text typedName(const cpm_Volume &v, const std::string &name) { return cpm_TypedFileName(v, Text(name)); }
+static bool json(cli_Args &args) { return cli_TakeFlag(args, "--json"); }
 
-int cli_Info(const cli_Args &args) {
+int cli_Info(const cli_Args &given) {
+    cli_Args args = given;
+    bool asJson = json(args);
     if (args.size() != 1) return cli_UsageOf("info");
     cpm_Volume v;
     if (!cli_OpenToRead(args[0], v)) return cli_Refused;
+    if (asJson) {
+        cli_Out(cli_InfoJson(v));
+        return cli_Ok;
+    }
     cli_Out("Format:       " + v.Geometry.Name);
-    cli_Out("Definition:   " + v.Definition + (cpm_FindDefinition(v.Definition) ? " (" + cpm_FindDefinition(v.Definition)->Source + ")" : ""));
+    const cpm_Definition *definition = cpm_FindDefinition(v.Definition);
+    cli_Out("Definition:   " + v.Definition + (definition ? " (" + definition->Source + ")" : ""));
     cli_Out("Container:    " + cpm_ContainerName(v.Container));
     cli_Out(std::string("Order:        ") + cpm_SectorOrderOf(v.Order).Name);
     cli_Out("Decided by:   " + v.Decision);
@@ -41,10 +54,30 @@ int cli_Info(const cli_Args &args) {
 int cli_Ls(const cli_Args &given) {
     cli_Args args = given;
     bool longList = cli_TakeFlag(args, "-l");
-    if (args.size() != 1) return cli_UsageOf("ls");
+    bool asJson = json(args);
+    bool all = cli_TakeFlag(args, "--all");
+    std::string userText;
+    bool hasUser = false;
+    if (!cli_TakeOption(args, "--user", userText, hasUser) || args.size() != 1 || (all && hasUser))
+        return cli_UsageOf("ls");
+    int user = hasUser ? cli_ParseUser(userText) : 0;
+    if (user < 0) return cli_UsageOf("ls");
     cpm_Volume v;
     if (!cli_OpenToRead(args[0], v)) return cli_Refused;
-    printLines(cpm_DirectoryLines(v, longList ? 2 : 1));
+    std::vector<int> users = all ? cpm_UsersWithFiles(v) : std::vector<int>{user};
+    if (users.empty()) users.push_back(0);   // nothing anywhere: user 0's empty listing
+    if (asJson) {
+        cli_Out(cli_ListingJson(v, users));
+        return cli_Ok;
+    }
+    for (size_t k = 0; k < users.size(); k++) {
+        if (users[k] != v.User) v = cpm_SelectUser(std::move(v), users[k]);
+        if (all) {
+            if (k > 0) cli_Out("");
+            cli_Out("User " + std::to_string(users[k]) + ":");
+        }
+        printLines(cpm_DirectoryLines(v, longList ? cpm_LongListing : cpm_ShortListing));
+    }
     return cli_Ok;
 }
 
@@ -56,59 +89,116 @@ int cli_Map(const cli_Args &args) {
     return cli_Ok;
 }
 
-int cli_Blocks(const cli_Args &args) {
-    if (args.size() != 2) return cli_UsageOf("blocks");
+// The files of one typed name or pattern ("N:" for user area N, "*:" for
+// every one), each given to `show` with its user area in turn; a pattern
+// puts a line with the name before each.
+template <typename Show> static int eachFile(const cli_Args &args, const char *command, Show show) {
+    if (args.size() != 2) return cli_UsageOf(command);
+    cli_Name name = cli_ParseName(args[1]);
+    if (!name.Valid) {
+        cli_BadName(args[1]);
+        return cli_Usage;
+    }
     cpm_Volume v;
     if (!cli_OpenToRead(args[0], v)) return cli_Refused;
-    Text name = typedName(v, args[1]);
-    std::vector<std::string> lines = cpm_BlocksLines(v, name);
-    std::string notFound = cpm_DisplayString(cpm_MakeName(name)) + " not found";
-    if (lines.empty() || lines.back() == notFound) {
-        cli_Err(lines.empty() ? "diskwright-cli: empty name" : notFound);
-        return cli_Refused;
+    std::vector<cli_Match> matches = cli_Matches(args[0], v, name);
+    if (matches.empty()) return cli_Refused;
+    bool headings = cli_IsPattern(v, name);
+    for (const cli_Match &m : matches) {
+        if (headings) cli_Out(cli_MatchHeading(m));
+        show(v, m.File.Name, m.User);
     }
-    printLines(lines);
     return cli_Ok;
 }
 
-// The file's data, or a refusal line when it is not on the volume.
-static bool loadFile(const std::string &image, const std::string &name, cpm_Volume &v, cpm_FileData &file) {
-    if (!cli_OpenToRead(image, v)) return false;
-    file = cpm_LoadFile(v, typedName(v, name));
-    if (file.Found) return true;
-    cli_Err(cpm_DisplayString(file.Name) + " not found.");
-    return false;
+int cli_Blocks(const cli_Args &args) {
+    // The B(locks screen finds names as stored: a file with attribute bits in
+    // its type bytes is not found there, and is refused here the same way.
+    bool refused = false;
+    int status = eachFile(args, "blocks", [&](const cpm_Volume &v, const Text &name, int user) {
+        std::vector<std::string> lines = cpm_BlocksLines(v, name, 80, user);
+        if (!lines.empty() && lines.back() == cpm_DisplayString(name) + " not found") {
+            cli_Fail(args[0], lines.back());
+            refused = true;
+        } else {
+            printLines(lines);
+        }
+    });
+    return refused ? cli_Refused : status;
+}
+
+// The dump of a piece at `offset` in the file: the engine's lines with the
+// offset of the piece added to each line's own.
+static void dumpPiece(const Text &piece, size_t offset) {
+    for (std::string line : cpm_HexdumpLines(piece)) {
+        char at[16];
+        snprintf(at, sizeof at, "%08llX", (unsigned long long)(std::stoull(line.substr(0, 8), nullptr, 16) + offset) & 0xFFFFFFFFull);
+        cli_Out(at + line.substr(8));
+    }
+}
+
+static Text slice(const Text &data, size_t from, size_t to) {
+    return Text(std::vector<uint8_t>(data.Elements.begin() + long(from), data.Elements.begin() + long(to)));
 }
 
 int cli_Dump(const cli_Args &args) {
-    if (args.size() != 2) return cli_UsageOf("dump");
-    cpm_Volume v;
-    cpm_FileData file;
-    if (!loadFile(args[0], args[1], v, file)) return cli_Refused;
-    printLines(cpm_HexdumpLines(file.Data));
-    return cli_Ok;
+    return eachFile(args, "dump", [](const cpm_Volume &v, const Text &name, int user) {
+        Text data = cpm_LoadFile(v, name, user).Data;
+        for (size_t at = 0; at < data.size(); at += pieceBytes) dumpPiece(slice(data, at, std::min(data.size(), at + pieceBytes)), at);
+    });
+}
+
+// The text of the data up to the first Control-Z, shown a piece at a time:
+// each piece ends after a line end (never between CR and LF), so that the
+// engine's text lines come out as they would for the whole.
+static void typePieces(const Text &data) {
+    size_t end = 0;
+    while (end < data.size() && data[end] != 0x1A) end++;
+    auto lineEnd = [&](size_t k) {
+        uint8_t b = data[k] & 0x7F;
+        return b == 0x0A || (b == 0x0D && k + 1 < end && (data[k + 1] & 0x7F) != 0x0A);
+    };
+    size_t start = 0;
+    while (start < end) {
+        size_t cut = end;
+        if (end - start > pieceBytes) {
+            cut = start + pieceBytes;
+            while (cut > start && !lineEnd(cut - 1)) cut--;
+            if (cut == start) {   // one line longer than a piece: up to its end
+                cut = start + pieceBytes;
+                while (cut < end && !lineEnd(cut - 1)) cut++;
+            }
+        }
+        printLines(cpm_TypeLines(slice(data, start, cut)));
+        start = cut;
+    }
 }
 
 int cli_Type(const cli_Args &args) {
-    if (args.size() != 2) return cli_UsageOf("type");
-    cpm_Volume v;
-    cpm_FileData file;
-    if (!loadFile(args[0], args[1], v, file)) return cli_Refused;
-    printLines(cpm_TypeLines(file.Data));
-    return cli_Ok;
+    return eachFile(args, "type", [](const cpm_Volume &v, const Text &name, int user) {
+        typePieces(cpm_LoadFile(v, name, user).Data);
+    });
 }
 
 // The data cut to the size the directory records, when asked for.
-static Text trimmed(const cpm_Volume &v, const cpm_FileData &file, bool trim) {
-    long long size = trim ? cpm_RecordedSize(v, file.Name) : -1;
+static Text trimmed(const cpm_Volume &v, const cpm_FileData &file, int user, bool trim) {
+    long long size = trim ? cpm_RecordedSize(v, file.Name, user) : -1;
     if (size < 0 || size >= (long long)file.Data.size()) return file.Data;
-    return Text(std::vector<uint8_t>(file.Data.Elements.begin(), file.Data.Elements.begin() + size));
+    return slice(file.Data, 0, size_t(size));
+}
+
+// The host form of a file's data: trimmed when asked, and as host text with --text.
+static Text hostData(const cpm_Volume &v, const cpm_FileData &file, int user, bool trim, bool text) {
+    Text data = trimmed(v, file, user, trim || text);
+    if (!text) return data;
+    cpm_TextReading reading;
+    return cpm_HostText(reading, data.data(), data.size(), true);
 }
 
 // Writes one host copy: a temporary file renamed into place, never through a
 // link or into a pipe or device at the name; with noClobber an existing name
 // is skipped.  False when it could not be written.
-static bool writeHost(const std::string &path, const Text &data, const Text &name, bool noClobber) {
+static bool writeHost(const std::string &image, const std::string &path, const Text &data, const Text &name, bool noClobber) {
     int err = t_WriteFile(path, data, t_WriteHostCopy | (noClobber ? t_WriteNoReplace : 0));
     if (err == EEXIST && noClobber) {
         cli_Out(cpm_DisplayString(name) + " exists: skipped.");
@@ -118,48 +208,111 @@ static bool writeHost(const std::string &path, const Text &data, const Text &nam
         cli_Out(cpm_DisplayString(name) + " saved as " + path);
         return true;
     }
-    cli_Err(cpm_DisplayString(name) + " could not be saved as " + path + ": " + t_ErrorText(err));
+    cli_Fail(image, cpm_DisplayString(name) + " could not be saved as " + path + ": " + t_ErrorText(err));
     return false;
 }
 
-// get IMAGE '*' FOLDER: every listed file's first entry, as T(ransfer "*" does;
-// names that meet on the host get "~1", "~2", ... within the copy.
-static int getAll(const std::string &image, const std::string &folder, bool trim, bool noClobber) {
-    if (t_FileExists(folder) != 2) {
-        cli_Err("diskwright-cli: " + folder + ": no such folder");
-        return cli_Refused;
-    }
-    cpm_Volume v;
-    if (!cli_OpenToRead(image, v)) return cli_Refused;
+struct GetOptions {
+    bool Trim = false, NoClobber = false, Text = false;
+};
+
+// Every match into the folder, as T(ransfer "*" does: names that meet on the
+// host get "~1", "~2", ... within the copy.  With perUser each user area's
+// files go into a subfolder named by its number ("0", "5").
+static int getInto(const std::string &image, const cpm_Volume &v, const std::vector<cli_Match> &matches,
+                   const std::string &folder, bool perUser, GetOptions o) {
     std::string target = folder.back() == '/' ? folder : folder + "/";
     std::vector<std::string> used;
     int status = cli_Ok;
-    for (size_t i = 0; i < v.Sizes.size(); i++) {
-        if (v.Sizes[i] < 0) continue;
-        cpm_FileData file = cpm_LoadFile(v, v.Names[i]);
-        if (!file.Found) {
-            cli_Err(cpm_DisplayString(file.Name) + " not found.");
-            status = cli_Refused;
-            continue;
+    int madeFor = -1;   // the user area whose subfolder files go into now
+    bool subfolderMissing = false;
+    for (const cli_Match &m : matches) {
+        std::string into = target;
+        if (perUser) {
+            into = target + std::to_string(m.User) + "/";
+            if (m.User != madeFor) {
+                madeFor = m.User;
+                used.clear();
+                std::string sub = target + std::to_string(m.User);
+                subfolderMissing = mkdir(sub.c_str(), 0777) != 0 && (errno != EEXIST || t_FileExists(sub) != 2);
+                if (subfolderMissing) {
+                    cli_Fail(image, sub + ": folder could not be made: " + t_ErrorText(errno));
+                    status = cli_Refused;
+                }
+            }
+            if (subfolderMissing) continue;
         }
+        cpm_FileData file = cpm_LoadFile(v, m.File.Name, m.User);
         std::string host = cpm_UniqueHostName(cpm_HostName(file.Name), used);
-        if (!writeHost(target + host, trimmed(v, file, trim), file.Name, noClobber)) status = cli_Refused;
+        if (!writeHost(image, into + host, hostData(v, file, m.User, o.Trim, o.Text), file.Name, o.NoClobber))
+            status = cli_Refused;
     }
     return status;
 }
 
+// The number of listed files outside user area 0.
+static int filesBeyondUserZero(const cpm_Volume &v) {
+    int files = 0;
+    for (int user : cpm_UsersWithFiles(v))
+        if (user != 0)
+            for (int size : cpm_LoadDirectory(v, user).Sizes) files += size >= 0;
+    return files;
+}
+
+// One file to standard output, a block at a time.
+static void getToOutput(const cpm_Volume &v, const cpm_FileData &file, int user, GetOptions o) {
+    Text data = trimmed(v, file, user, o.Trim || o.Text);
+    cpm_TextReading reading;
+    for (size_t at = 0; at < data.size() && !reading.Ended; at += pieceBytes) {
+        size_t n = std::min(pieceBytes, data.size() - at);
+        if (!o.Text) {
+            fwrite(data.data() + at, 1, n, stdout);
+            continue;
+        }
+        Text text = cpm_HostText(reading, data.data() + at, n, at + n == data.size());
+        fwrite(text.data(), 1, text.size(), stdout);
+    }
+}
+
 int cli_Get(const cli_Args &given) {
     cli_Args args = given;
-    bool trim = cli_TakeFlag(args, "--trim");
-    bool noClobber = cli_TakeFlag(args, "-n");
-    noClobber = cli_TakeFlag(args, "--no-clobber") || noClobber;
-    if (args.size() == 3 && args[1] == "*") return getAll(args[0], args[2], trim, noClobber);
-    if ((args.size() != 2 && args.size() != 3) || args[1] == "*") return cli_UsageOf("get");
+    GetOptions o;
+    o.Trim = cli_TakeFlag(args, "--trim");
+    o.Text = cli_TakeFlag(args, "--text");
+    o.NoClobber = cli_TakeFlag(args, "-n") || cli_TakeFlag(args, "--no-clobber");
+    if (args.size() != 2 && args.size() != 3) return cli_UsageOf("get");
+    const std::string &image = args[0];
+    bool intoFolder = args.size() == 3 && t_FileExists(args[2]) == 2;
+    cli_Name name = cli_ParseName(args[1]);
+    if (!name.Valid) {
+        cli_BadName(args[1]);
+        return cli_UsageOf("get");
+    }
     cpm_Volume v;
-    cpm_FileData file;
-    if (!loadFile(args[0], args[1], v, file)) return cli_Refused;
-    Text data = trimmed(v, file, trim);
-    if (args.size() == 3) return writeHost(args[2], data, file.Name, noClobber) ? cli_Ok : cli_Refused;
-    fwrite(data.data(), 1, data.size(), stdout);
+    if (!cli_OpenToRead(image, v)) return cli_Refused;
+    bool pattern = cli_IsPattern(v, name);
+    if (pattern && args.size() == 3 && !intoFolder) {
+        cli_Fail(image, args[2] + ": no such folder");
+        return cli_Refused;
+    }
+    std::vector<cli_Match> matches = cli_Matches(image, v, name);
+    if (matches.empty()) return cli_Refused;
+    if (intoFolder) {
+        int status = getInto(image, v, matches, args[2], name.User == cli_EveryUser, o);
+        // "*" copies user area 0's files only: say what it leaves behind.
+        int others = args[1] == "*" ? filesBeyondUserZero(v) : 0;
+        if (others > 0) cli_Err(std::to_string(others) + " files in other user areas not copied (use '*:*').");
+        return status;
+    }
+    if (matches.size() > 1) {
+        cli_Fail(image, args[1] + " matches " + std::to_string(matches.size()) + " files: name a FOLDER to copy them into");
+        return cli_Refused;
+    }
+    cpm_FileData file = cpm_LoadFile(v, matches[0].File.Name, matches[0].User);
+    if (args.size() == 3)
+        return writeHost(image, args[2], hostData(v, file, matches[0].User, o.Trim, o.Text), file.Name, o.NoClobber)
+                   ? cli_Ok
+                   : cli_Refused;
+    getToOutput(v, file, matches[0].User, o);
     return cli_Ok;
 }

@@ -1,10 +1,11 @@
-// Commands that change an image: put, rm, unrm, sort, init, new.
+// Commands that change an image: put, rm, unrm, attr, sort, init, new.
 // The image is locked from reading to saving; a changed image is saved once,
 // at the end, atomically, and the lines that report changes are printed only
 // once it is saved (a failed save prints its refusal instead).
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "attributes.h"
 #include "cli.h"
 #include "files.h"
 #include "screen_text.h"
@@ -27,13 +28,14 @@ static std::string refusalLine(const std::string &given, const Text &cpmName, co
 
 // Stores one host file: only a regular file, refused before reading when the
 // volume cannot take it.  "" or the refusal line.
-static std::string putOne(cpm_Volume &v, const std::string &host, const std::string &given, std::string &done) {
+static std::string putOne(cpm_Volume &v, const std::string &host, const std::string &given, int user, bool text,
+                          std::string &done) {
     int fd = -1;
     long long size = 0;
     int err = t_OpenRegularFile(host, fd, size);
     if (err != 0) return host + " could not be read: " + t_ErrorText(err) + ".";
     Text name(given);
-    std::string refusal = cpm_SaveFileRefusal(v, name, size);
+    std::string refusal = cpm_SaveFileRefusal(v, name, size, user);
     if (!refusal.empty()) {
         close(fd);
         return refusalLine(given, cpm_MakeName(name), refusal);
@@ -41,7 +43,8 @@ static std::string putOne(cpm_Volume &v, const std::string &host, const std::str
     Text data;
     err = t_ReadOpenFile(fd, size, data);
     if (err != 0) return host + " could not be read: " + t_ErrorText(err) + ".";
-    cpm_SaveFileResult r = cpm_SaveFile(std::move(v), name, data);
+    if (text) data = cpm_CpmText(data);
+    cpm_SaveFileResult r = cpm_SaveFile(std::move(v), name, data, user);
     v = std::move(r.Volume);
     if (!r.Message.empty()) return refusalLine(given, r.Name, r.Message);
     done = shown(r.Name) + " saved on CP/M volume.";
@@ -50,19 +53,31 @@ static std::string putOne(cpm_Volume &v, const std::string &host, const std::str
 
 int cli_Put(const cli_Args &given) {
     cli_Args args = given;
-    std::string as;
-    bool hasAs = false;
-    if (!cli_TakeOption(args, "--as", as, hasAs) || args.size() < 2 || (hasAs && args.size() != 2))
+    std::string as, userText;
+    bool hasAs = false, hasUser = false;
+    bool text = cli_TakeFlag(args, "--text");
+    if (!cli_TakeOption(args, "--as", as, hasAs) || !cli_TakeOption(args, "--user", userText, hasUser) ||
+        args.size() < 2 || (hasAs && args.size() != 2))
         return cli_UsageOf("put");
+    // The user area: --user N, or the N: of --as N:NAME (the two must agree).
+    int user = hasUser ? cli_ParseUser(userText) : 0;
+    if (hasAs) {
+        cli_Name name = cli_ParseName(as);
+        if (!name.Valid || name.User == cli_EveryUser || (hasUser && name.Prefixed && name.User != user))
+            return cli_UsageOf("put");
+        if (name.Prefixed) user = name.User;
+        as = name.Name;
+    }
+    if (user < 0) return cli_UsageOf("put");
     cpm_Volume v;
     if (!cli_OpenToChange(args[0], v)) return cli_Refused;
     int status = cli_Ok;
     std::vector<std::string> done;
     for (size_t i = 1; i < args.size(); i++) {
         std::string line;
-        std::string refusal = putOne(v, args[i], hasAs ? as : t_PathFileName(args[i]), line);
+        std::string refusal = putOne(v, args[i], hasAs ? as : t_PathFileName(args[i]), user, text, line);
         if (!refusal.empty()) {
-            cli_Err(refusal);
+            cli_Fail(args[0], refusal);
             status = cli_Refused;
         } else {
             done.push_back(line);
@@ -71,32 +86,141 @@ int cli_Put(const cli_Args &given) {
     return saved(v, status, done);
 }
 
-// rm and unrm: the user byte 0xE5 or 0 for every name, as E(rase and U(nerase do.
-static int setUser(const cli_Args &args, uint8_t user, const char *command, const char *what) {
+// rm and unrm, as E(rase and U(nerase do: the user byte 0xE5 for every entry
+// of every file named ("N:NAME" in user area N, "*:NAME" in every one), or
+// the erased entries of the name brought back into user area N.  A pattern
+// names every file it matches (erased files for unrm); a file of several
+// entries changes whole or not at all.
+static int setUser(const cli_Args &args, bool erase, const char *command, const char *what) {
     if (args.size() < 2) return cli_UsageOf(command);
+    std::vector<cli_Name> names;
+    for (size_t i = 1; i < args.size(); i++) {
+        names.push_back(cli_ParseName(args[i]));
+        // Erased entries belong to no user area: unrm names the one they go
+        // back to; an entry number names one entry of one user area.
+        const cli_Name &n = names.back();
+        if (n.Valid && !(n.User == cli_EveryUser && (!erase || n.Name[0] == '#'))) continue;
+        cli_BadName(args[i]);
+        return cli_UsageOf(command);
+    }
+    const std::string &image = args[0];
     cpm_Volume v;
-    if (!cli_OpenToChange(args[0], v)) return cli_Refused;
+    if (!cli_OpenToChange(image, v)) return cli_Refused;
     int status = cli_Ok;
     std::vector<std::string> done;
-    for (size_t i = 1; i < args.size(); i++) {
-        Text name = cpm_TypedFileName(v, Text(args[i]));
-        cpm_SetUserResult r = cpm_SetFileUser(std::move(v), name, user);
-        v = std::move(r.Volume);
-        if (!r.Found) {
-            cli_Err(shown(r.Name) + " not found");
-            status = cli_Refused;
-        } else if (!r.Message.empty()) {
-            cli_Err(shown(r.Name) + " could not be " + what + ": " + r.Message);
-            status = cli_Refused;
-        } else {
-            done.push_back(shown(r.Name) + " " + what);
+    auto refuse = [&](const std::string &reason) {
+        cli_Fail(image, reason);
+        status = cli_Refused;
+    };
+    for (size_t i = 0; i < names.size(); i++) {
+        const cli_Name &given = names[i];
+        Text typed(given.Name);
+        bool byNumber = given.Name[0] == '#';
+        bool pattern = !byNumber && cli_IsPattern(v, given);
+        // The files named: live ones of each user area for rm, erased ones for unrm.
+        std::vector<cli_Match> matches;
+        if (!byNumber && erase) {
+            std::vector<int> users = given.User == cli_EveryUser ? cpm_UsersWithFiles(v) : std::vector<int>{given.User};
+            for (int user : users)
+                for (cpm_FileMatch &m : cpm_MatchFiles(v, typed, user)) matches.push_back({user, std::move(m)});
+        } else if (!byNumber) {
+            for (cpm_FileMatch &m : cpm_MatchErasedFiles(v, typed)) matches.push_back({given.User, std::move(m)});
+        }
+        if (matches.empty() && pattern) refuse("no file matches " + args[i + 1]);
+        if (matches.empty() && !pattern) {
+            // An entry number, or a name no file carries: as the volume manager takes it.
+            Text name = cpm_TypedFileName(v, typed, given.User);
+            cpm_SetUserResult r =
+                cpm_SetFileUser(std::move(v), name, erase ? cpm_ErasedUser : uint8_t(given.User), given.User);
+            v = std::move(r.Volume);
+            if (!r.Found) refuse(shown(r.Name) + " not found");
+            else if (!r.Message.empty()) refuse(shown(r.Name) + " could not be " + what + ": " + r.Message);
+            else done.push_back(shown(r.Name) + " " + what);
+            continue;
+        }
+        for (const cli_Match &m : matches) {
+            std::string name = given.User == cli_EveryUser ? cli_ShownName(m.User, m.File.Name) : shown(m.File.Name);
+            cpm_Volume before = v;
+            std::string message;
+            if (erase) {
+                for (int entry : m.File.Entries) {
+                    cpm_SetUserResult r =
+                        cpm_SetFileUser(std::move(v), Text("#" + std::to_string(entry)), cpm_ErasedUser, m.User);
+                    v = std::move(r.Volume);
+                    message = r.Message;
+                    if (!message.empty()) break;
+                }
+            } else {
+                // By name, so that the engine refuses joining a live file of the
+                // name or a second erased file of it.
+                cpm_SetUserResult r = cpm_SetFileUser(std::move(v), m.File.Name, uint8_t(m.User), m.User);
+                v = std::move(r.Volume);
+                message = r.Found ? r.Message : "not found";
+            }
+            if (message.empty()) {
+                done.push_back(name + " " + what);
+                continue;
+            }
+            v = std::move(before);
+            refuse(name + " could not be " + what + ": " + message);
         }
     }
     return saved(v, status, done);
 }
 
-int cli_Rm(const cli_Args &args) { return setUser(args, cpm_ErasedUser, "rm", "erased"); }
-int cli_Unrm(const cli_Args &args) { return setUser(args, cpm_UserNumber, "unrm", "unerased"); }
+int cli_Rm(const cli_Args &args) { return setUser(args, true, "rm", "erased"); }
+int cli_Unrm(const cli_Args &args) { return setUser(args, false, "unrm", "unerased"); }
+
+// "+R", "-SA": the bits to set or clear; false for a word that is none.
+static bool attributeChange(const std::string &word, uint8_t &set, uint8_t &clear) {
+    if (word.size() < 2 || (word[0] != '+' && word[0] != '-')) return false;
+    uint8_t bits = 0;
+    for (size_t k = 1; k < word.size(); k++) {
+        uint8_t bit = cpm_AttributeBit(word[k]);
+        if (!bit) return false;
+        bits |= bit;
+    }
+    uint8_t &to = word[0] == '+' ? set : clear;
+    uint8_t &from = word[0] == '+' ? clear : set;
+    to |= bits;
+    from &= uint8_t(~bits);
+    return true;
+}
+
+int cli_Attr(const cli_Args &args) {
+    uint8_t set = 0, clear = 0;
+    std::vector<std::string> names;
+    for (size_t i = 1; i < args.size(); i++)
+        if (!attributeChange(args[i], set, clear)) names.push_back(args[i]);
+    if (args.empty() || names.empty() || (set == 0 && clear == 0)) return cli_UsageOf("attr");
+    const std::string &image = args[0];
+    cpm_Volume v;
+    if (!cli_OpenToChange(image, v)) return cli_Refused;
+    int status = cli_Ok;
+    std::vector<std::string> done;
+    for (const std::string &typed : names) {
+        cli_Name name = cli_ParseName(typed);
+        if (!name.Valid) {
+            cli_BadName(typed);
+            return cli_UsageOf("attr");
+        }
+        std::vector<cli_Match> matches = cli_Matches(image, v, name);
+        if (matches.empty()) status = cli_Refused;
+        for (const cli_Match &m : matches) {
+            std::string shownName = name.User == cli_EveryUser ? cli_ShownName(m.User, m.File.Name) : shown(m.File.Name);
+            cpm_SetAttributesResult r = cpm_SetAttributes(std::move(v), m.File.Entries, set, clear);
+            v = std::move(r.Volume);
+            if (!r.Message.empty()) {
+                cli_Fail(image, shownName + " could not be changed: " + r.Message);
+                status = cli_Refused;
+                continue;
+            }
+            std::string letters = cpm_LoadDirectory(v, m.User).Attributes[size_t(m.File.Entries[0])].bytes();
+            done.push_back(shownName + " attributes: " + (letters.empty() ? "none" : letters));
+        }
+    }
+    return saved(v, status, done);
+}
 
 int cli_Sort(const cli_Args &args) {
     if (args.size() != 3 || (args[1] != "names" && args[1] != "size") || (args[2] != "asc" && args[2] != "desc"))
@@ -124,17 +248,17 @@ int cli_New(const cli_Args &given) {
     long long size = t_TextValue(Text(args[1]));
     std::string refusal = cpm_NewVolumeSizeMessage(size);
     if (!refusal.empty()) {
-        cli_Err(refusal);
+        cli_Fail(args[0], refusal);
         return cli_Refused;
     }
     struct stat st;
     if (!force && lstat(args[0].c_str(), &st) == 0) {
-        cli_Err("diskwright-cli: " + args[0] + ": exists (use --force to replace it)");
+        cli_Fail(args[0], "exists (use --force to replace it)");
         return cli_Refused;
     }
     cpm_NewVolumeResult r = cpm_NewVolume(args[0], size);
     if (!r.Message.empty()) {
-        cli_Err("diskwright-cli: " + args[0] + ": image could not be saved: " + r.Message);
+        cli_Fail(args[0], "image could not be saved: " + r.Message);
         return cli_Refused;
     }
     cli_Out("Volume with " + t_NumberString(size, U' ', 1, true) + "K created: " + t_PathFileName(args[0]));

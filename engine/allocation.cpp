@@ -16,7 +16,8 @@ cpm_SectorMap cpm_LoadSectorMap(const cpm_Volume &volume) {
     int present = cpm_PresentEntries(volume);
     for (int i = 0; i < present; i++) {
         const uint8_t *e = cpm_EntryBytes(volume, i);
-        if (e[0] != 0 || e[1] < 0x21) continue;
+        // Files of every user area: the map and the free space are the whole volume's.
+        if (e[0] >= cpm_UserAreas || e[1] < 0x21) continue;
         for (int k = 0; k < cpm_SlotCount(wide); k++) {
             int b = cpm_SlotBlock(e, wide, k);
             if (b == 0) continue;

@@ -68,8 +68,9 @@ struct MainEntries {
     }
 };
 
-// Fills the four lists in place (their elements' storage is reused).
-static void fillDirectory(const cpm_Volume &volume, cpm_DirectoryLists &lists) {
+// Fills the four lists of the user area's files in place (their elements'
+// storage is reused).
+static void fillDirectory(const cpm_Volume &volume, cpm_DirectoryLists &lists, int user) {
     static const Text unused(std::vector<uint8_t>{0xE5});
     size_t count = size_t(std::max(volume.DirEntries, 0));
     lists.Names.resize(count);
@@ -88,7 +89,7 @@ static void fillDirectory(const cpm_Volume &volume, cpm_DirectoryLists &lists) {
     MainEntries mains{size_t(present)};
     for (int i = 0; i < present; i++) {
         const uint8_t *e = cpm_EntryBytes(volume, i);
-        if (e[0] != 0) continue;
+        if (e[0] != user) continue;
         uint8_t c = e[1];
         if (c < 0x20 || c >= 0x80) {
             if (c != 0 && c != 0xE5)
@@ -118,9 +119,9 @@ static void fillDirectory(const cpm_Volume &volume, cpm_DirectoryLists &lists) {
     }
 }
 
-cpm_DirectoryLists cpm_LoadDirectory(const cpm_Volume &volume) {
+cpm_DirectoryLists cpm_LoadDirectory(const cpm_Volume &volume, int user) {
     cpm_DirectoryLists lists;
-    fillDirectory(volume, lists);
+    fillDirectory(volume, lists, cpm_UserOf(volume, user));
     return lists;
 }
 
@@ -130,7 +131,7 @@ cpm_Volume cpm_Rebuild(cpm_Volume volume) {
     volume.BlockMap = std::move(map.BlockMap);
     cpm_DirectoryLists lists{std::move(volume.Names), std::move(volume.Sizes), std::move(volume.Extents),
                              std::move(volume.Attributes)};
-    fillDirectory(volume, lists);
+    fillDirectory(volume, lists, volume.User);
     volume.Names = std::move(lists.Names);
     volume.Sizes = std::move(lists.Sizes);
     volume.Extents = std::move(lists.Extents);

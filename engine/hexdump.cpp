@@ -1,10 +1,7 @@
 // The hexdump lines, and a file shown as plain text.
-#include <cstdio>
-
 #include "screen_text.h"
 
 std::vector<std::string> cpm_HexdumpLines(const Text &data) {
-    static const char digits[] = "0123456789ABCDEF";
     std::vector<std::string> lines;
     lines.reserve(data.size() / 16 + 1);
     std::string line;
@@ -12,14 +9,10 @@ std::vector<std::string> cpm_HexdumpLines(const Text &data) {
     for (size_t k = 0; k < data.size(); k++) {
         uint8_t b = data[k];
         if (k % 16 == 0) {
-            char offset[16];
-            snprintf(offset, sizeof offset, "%08llX: ", (unsigned long long)k & 0xFFFFFFFFull);
-            line = offset;
+            line = t_Hex8((long long)k) + ": ";
             column = Text();
         }
-        line += digits[b >> 4];
-        line += digits[b & 15];
-        line += ' ';
+        line += t_Hex2(b) + " ";
         uint8_t c = b & 0x7F;
         column.push_back(c < 32 ? uint8_t(c + 64) : c);
         if (k % 16 == 15) {

@@ -2,14 +2,14 @@
 #include <algorithm>
 
 #include "screen_text.h"
-#include "line_builder.h"
 
 static std::string grouped(long long value, int width) { return t_NumberString(value, U' ', width, true); }
 
 std::string cpm_DisplayString(const Text &name) { return t_TextToString(name); }
 
 std::string cpm_VolumeHeading(const cpm_Volume &volume) {
-    return "Volume Name: " + t_PathFileName(volume.Path) + " (" + std::to_string(volume.VolumeKB) + "K)";
+    std::string heading = "Volume Name: " + t_PathFileName(volume.Path) + " (" + std::to_string(volume.VolumeKB) + "K)";
+    return volume.User == 0 ? heading : heading + ", User " + std::to_string(volume.User);
 }
 
 bool cpm_IsListed(const cpm_Volume &volume, int i) {
@@ -18,7 +18,8 @@ bool cpm_IsListed(const cpm_Volume &volume, int i) {
     return volume.Sizes[size_t(i)] >= 0 && !name.empty() && name[0] != 0xE5;
 }
 
-bool cpm_IsSystemFile(const cpm_Volume &volume, int i) {
+// Entry i has the S attribute (D counts it but does not show it).
+static bool isSystemFile(const cpm_Volume &volume, int i) {
     if (i < 0 || size_t(i) >= volume.Attributes.size()) return false;
     const auto &a = volume.Attributes[size_t(i)].Elements;
     return std::find(a.begin(), a.end(), uint8_t('S')) != a.end();
@@ -29,7 +30,8 @@ long long cpm_SizeK(const cpm_Volume &volume, long long size) {
     return ((size - 1) / bs + 1) * bs / 1024;
 }
 
-std::string cpm_ShortEntryText(const cpm_Volume &volume, int i) {
+// D cell: the 12-byte name, then the size in K, width 4.
+static std::string shortEntryText(const cpm_Volume &volume, int i) {
     return cpm_DisplayString(volume.Names[size_t(i)]) + grouped(cpm_SizeK(volume, volume.Sizes[size_t(i)]), 4);
 }
 
@@ -54,35 +56,36 @@ std::string cpm_ListingSummary(const cpm_Volume &volume, int files) {
            grouped((long long)volume.VolumeKB - volume.UsedKB, 1) + "K free.";
 }
 
-std::vector<std::string> cpm_DirectoryLines(const cpm_Volume &volume, int mode) {
-    cpm_LineBuilder out;
-    out.Print(cpm_VolumeHeading(volume));
-    out.Cr();
-    out.Cr();
+// Appends an entry's text, which starts with its name, to the line.
+static void addEntry(cpm_ListingLine &line, const cpm_Volume &volume, int i, const std::string &text) {
+    line.Names.push_back({t_Length(line.Text), t_Length(cpm_DisplayString(volume.Names[size_t(i)])), i});
+    line.Text += text;
+}
+
+std::vector<cpm_ListingLine> cpm_DirectoryListing(const cpm_Volume &volume, cpm_ListingMode mode) {
+    std::vector<cpm_ListingLine> lines{{cpm_VolumeHeading(volume), {}}, {}};
     int files = 0, column = 1;
-    int count = int(volume.Sizes.size());
-    for (int i = 0; i < count; i++) {
+    for (int i = 0; i < int(volume.Sizes.size()); i++) {
         if (!cpm_IsListed(volume, i)) continue;
         files++;
-        if (mode == 2) {
-            out.Print(cpm_LongEntryText(volume, i));
-            out.Cr();
+        if (mode == cpm_LongListing) {
+            addEntry(lines.emplace_back(), volume, i, cpm_LongEntryText(volume, i));
             continue;
         }
-        if (cpm_IsSystemFile(volume, i)) continue;
-        out.Print(cpm_ShortEntryText(volume, i));
-        if (column < 4) {
-            out.Print(" | ");
-            column++;
-        } else {
-            out.Cr();
-            column = 1;
-        }
+        if (isSystemFile(volume, i)) continue;
+        if (column == 1) lines.emplace_back();
+        addEntry(lines.back(), volume, i, shortEntryText(volume, i) + (column < 4 ? " | " : ""));
+        column = column % 4 + 1;
     }
-    if (mode != 2 && column != 1) out.Cr();
-    if (files != 0) out.Cr();
-    out.Print(cpm_ListingSummary(volume, files));
-    return out.Finish();
+    if (files != 0) lines.emplace_back();
+    lines.push_back({cpm_ListingSummary(volume, files), {}});
+    return lines;
+}
+
+std::vector<std::string> cpm_DirectoryLines(const cpm_Volume &volume, cpm_ListingMode mode) {
+    std::vector<std::string> texts;
+    for (const cpm_ListingLine &line : cpm_DirectoryListing(volume, mode)) texts.push_back(line.Text);
+    return texts;
 }
 
 std::string cpm_HostName(const Text &displayName) {

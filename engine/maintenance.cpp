@@ -5,6 +5,9 @@
 #include "entries.h"
 
 static const std::string blocksInUse = "Blocks used by another file.";
+static const std::string fileExists = "File exists.";
+static const std::string twoErasedFiles = "Erased entries of two files.";
+static const std::string noUserArea = "No such user area.";
 
 // CP/M 3 keeps a label (user 0x20) and date stamps: entry 4k+3 with user
 // 0x21 holds in bytes 1-30 three 10-byte stamps, one for each of entries
@@ -77,8 +80,19 @@ static bool wouldShareBlocks(const cpm_Volume &volume, const std::vector<int> &c
     return false;
 }
 
-cpm_SetUserResult cpm_SetFileUser(cpm_Volume volume, const Text &name, uint8_t user) {
+// Extent number of a raw entry: S2, then EX.
+static int extentOf(const uint8_t *e) { return (e[14] % 64) * 32 + e[12] % 32; }
+
+cpm_SetUserResult cpm_SetFileUser(cpm_Volume volume, const Text &name, uint8_t value, int user) {
     if (name.empty()) return {std::move(volume), Text(), false, ""};
+    // Erasing takes the entries of the user area; unerasing, the erased
+    // entries, and those already in the user area it brings them back to.
+    const bool erase = value == cpm_ErasedUser;
+    const int area = erase ? cpm_UserOf(volume, user) : value;
+    auto eligible = [&](int i) {
+        uint8_t u = cpm_EntryBytes(volume, i)[0];
+        return u == area || u == cpm_ErasedUser;
+    };
     std::vector<int> chosen;
     Text shown;
     int present = cpm_PresentEntries(volume);
@@ -87,16 +101,36 @@ cpm_SetUserResult cpm_SetFileUser(cpm_Volume volume, const Text &name, uint8_t u
         if (n < 0 || n >= volume.DirEntries) return {std::move(volume), name, false, ""};
         if (size_t(n) < volume.Names.size()) shown = volume.Names[size_t(n)];
         if (n >= present) return {std::move(volume), shown, false, ""};   // the entry lies beyond the image
-        if (stampOrLabel(volume, int(n))) return {std::move(volume), shown, false, ""};
+        if (!eligible(int(n))) return {std::move(volume), shown, false, ""};
         chosen.push_back(int(n));
     } else {
         shown = unfilteredName(name);
-        for (int i = 0; i < present; i++)
-            if (!stampOrLabel(volume, i) && cpm_NameIs(cpm_EntryBytes(volume, i), shown, true)) chosen.push_back(i);
+        for (int i = 0; i < present; i++) {
+            const uint8_t *e = cpm_EntryBytes(volume, i);
+            if (!cpm_NameIs(e, shown, true)) continue;
+            if (erase ? e[0] == area : eligible(i)) chosen.push_back(i);
+        }
         if (chosen.empty()) return {std::move(volume), shown, false, ""};
     }
-    if (wouldShareBlocks(volume, chosen, user)) return {std::move(volume), shown, true, blocksInUse};
-    for (int i : chosen) cpm_EntryBytes(volume, i)[0] = user;
+    if (!erase && area >= cpm_UserAreas) return {std::move(volume), shown, true, noUserArea};
+    if (!erase) {
+        // Erased entries beside a live file of the name (CP/M erases a file,
+        // then saves the name again) would join it: refused.  So would two
+        // erased files of one name, whose extent numbers meet.
+        bool live = false, erased = false;
+        std::vector<int> extents;
+        for (int i : chosen) {
+            const uint8_t *e = cpm_EntryBytes(volume, i);
+            (e[0] == cpm_ErasedUser ? erased : live) = true;
+            if (e[0] == cpm_ErasedUser) extents.push_back(extentOf(e));
+        }
+        std::sort(extents.begin(), extents.end());
+        if (live && erased) return {std::move(volume), shown, true, fileExists};
+        if (std::adjacent_find(extents.begin(), extents.end()) != extents.end())
+            return {std::move(volume), shown, true, twoErasedFiles};
+    }
+    if (wouldShareBlocks(volume, chosen, value)) return {std::move(volume), shown, true, blocksInUse};
+    for (int i : chosen) cpm_EntryBytes(volume, i)[0] = value;
     volume.Changed = true;
     return {cpm_Rebuild(std::move(volume)), shown, true, ""};
 }
@@ -107,8 +141,14 @@ cpm_Volume cpm_Alphabetize(cpm_Volume volume, bool byNames, bool ascending) {
         uint8_t *e = cpm_EntryBytes(volume, i);
         if (e[0] == cpm_ErasedUser) std::fill(e + 1, e + cpm_EntrySize, cpm_ErasedUser);
     }
+    // The keys are user area 0's lists, whatever user area the volume shows.
     std::vector<Text> names = volume.Names;
     std::vector<int> sizes = volume.Sizes;
+    if (volume.User != 0) {
+        cpm_DirectoryLists userZero = cpm_LoadDirectory(volume, 0);
+        names = std::move(userZero.Names);
+        sizes = std::move(userZero.Sizes);
+    }
     int count = int(std::min(names.size(), sizes.size()));
     // The slots the sort moves entries between: all but labels and stamps.
     std::vector<int> slots;

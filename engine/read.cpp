@@ -1,15 +1,7 @@
 // Reading a file's blocks.
 #include <algorithm>
-#include <cstdio>
 
 #include "entries.h"
-
-// Eight upper-case hexadecimal digits.
-static std::string hex8(long long value) {
-    char buf[16];
-    snprintf(buf, sizeof buf, "%08llX", (unsigned long long)value & 0xFFFFFFFFull);
-    return buf;
-}
 
 // The text blank-padded to a display name without any other change: the part
 // before the last point to 8 bytes, the rest to 3; "" when it does not fit.
@@ -23,31 +15,55 @@ static Text padded(const Text &typed) {
     return Text(base) + Text(".") + Text(type);
 }
 
-Text cpm_StoredName(const cpm_Volume &volume, const Text &typed) {
+Text cpm_StoredName(const cpm_Volume &volume, const Text &typed, int user) {
     if (typed.empty()) return Text();
+    user = cpm_UserOf(volume, user);
     Text blankPadded = padded(typed);
-    for (size_t i = 0; i < volume.Names.size() && i < volume.Sizes.size(); i++) {
-        const Text &name = volume.Names[i];
-        if (volume.Sizes[i] >= 0 && (name == typed || name == blankPadded)) return name;
+    int present = cpm_PresentEntries(volume);
+    for (int i = 0; i < present; i++) {
+        // The entries the lists show as files of the user area.
+        const uint8_t *e = cpm_EntryBytes(volume, i);
+        if (e[0] != user || e[1] < 0x20 || e[1] >= 0x80) continue;
+        if (cpm_NameIs(e, typed, false)) return typed;
+        if (cpm_NameIs(e, blankPadded, false)) return blankPadded;
     }
     return Text();
 }
 
-Text cpm_TypedFileName(const cpm_Volume &volume, const Text &typed) {
-    Text stored = cpm_StoredName(volume, typed);
+Text cpm_TypedFileName(const cpm_Volume &volume, const Text &typed, int user) {
+    Text stored = cpm_StoredName(volume, typed, user);
     return stored.empty() ? t_TextUpperCase(typed) : stored;
 }
 
-cpm_FileData cpm_LoadFile(const cpm_Volume &volume, const Text &name) {
-    cpm_FileData file;
-    if (name.empty()) return file;
-    file.Name = cpm_StoredName(volume, name);
-    if (file.Name.empty()) file.Name = cpm_MakeName(name);
-    bool wide = cpm_WideBlocks(volume);
+// The entries of the user area's file of that name, in extent order (S2,
+// then EX); entries of the same extent number keep their directory order.
+// Erased entries and files of other user areas with the same name are not
+// part of it: CP/M leaves an erased entry of a name beside the live one
+// when a file is saved again under its name.
+static std::vector<int> fileEntries(const cpm_Volume &volume, const Text &name, int user) {
+    std::vector<int> entries;
     int present = cpm_PresentEntries(volume);
     for (int i = 0; i < present; i++) {
         const uint8_t *e = cpm_EntryBytes(volume, i);
-        if (!cpm_NameIs(e, file.Name, false)) continue;
+        if (e[0] == user && cpm_NameIs(e, name, false)) entries.push_back(i);
+    }
+    auto extent = [&](int i) {
+        const uint8_t *e = cpm_EntryBytes(volume, i);
+        return (e[14] % 64) * 32 + e[12] % 32;
+    };
+    std::stable_sort(entries.begin(), entries.end(), [&](int a, int b) { return extent(a) < extent(b); });
+    return entries;
+}
+
+cpm_FileData cpm_LoadFile(const cpm_Volume &volume, const Text &name, int user) {
+    cpm_FileData file;
+    if (name.empty()) return file;
+    user = cpm_UserOf(volume, user);
+    file.Name = cpm_StoredName(volume, name, user);
+    if (file.Name.empty()) file.Name = cpm_MakeName(name);
+    bool wide = cpm_WideBlocks(volume);
+    for (int i : fileEntries(volume, file.Name, user)) {
+        const uint8_t *e = cpm_EntryBytes(volume, i);
         file.Found = true;
         for (int k = 0; k < cpm_SlotCount(wide); k++) {
             int b = cpm_SlotBlock(e, wide, k);
@@ -57,15 +73,20 @@ cpm_FileData cpm_LoadFile(const cpm_Volume &volume, const Text &name) {
             const uint8_t *from = volume.Image.data() + start;
             file.Data.Elements.insert(file.Data.Elements.end(), from, from + volume.BlockSize);
             if (cpm_Diagnostics())
-                cpm_Diag("cpm_LoadFile: Block = " + std::to_string(b) + ", Start = $" + hex8(start) + ", Ende = $" +
-                         hex8(start + volume.BlockSize - 1));
+                cpm_Diag("cpm_LoadFile: Block = " + std::to_string(b) + ", Start = $" + t_Hex8(start) + ", Ende = $" +
+                         t_Hex8(start + volume.BlockSize - 1));
         }
     }
     return file;
 }
 
-long long cpm_RecordedSize(const cpm_Volume &volume, const Text &displayName) {
-    for (size_t i = 0; i < volume.Names.size() && i < volume.Sizes.size(); i++)
-        if (volume.Sizes[i] >= 0 && volume.Names[i] == displayName) return volume.Sizes[i];
+long long cpm_RecordedSize(const cpm_Volume &volume, const Text &displayName, int user) {
+    user = cpm_UserOf(volume, user);
+    cpm_DirectoryLists other;
+    if (user != volume.User) other = cpm_LoadDirectory(volume, user);
+    const std::vector<Text> &names = user == volume.User ? volume.Names : other.Names;
+    const std::vector<int> &sizes = user == volume.User ? volume.Sizes : other.Sizes;
+    for (size_t i = 0; i < names.size() && i < sizes.size(); i++)
+        if (sizes[i] >= 0 && names[i] == displayName) return sizes[i];
     return -1;
 }

@@ -17,23 +17,37 @@
 
 // A 12-byte display name as a host string.
 std::string cpm_DisplayString(const Text &name);
-// "Volume Name: " + file name of Path + " (" + VolumeKB + "K)".
+// "Volume Name: " + file name of Path + " (" + VolumeKB + "K)", and
+// ", User 5" after it when the volume shows a user area other than 0.
 std::string cpm_VolumeHeading(const cpm_Volume &volume);
 // Entry i is listed: Sizes[i] >= 0 and the name does not start with 0xE5.
 bool cpm_IsListed(const cpm_Volume &volume, int entry);
-// Entry i has the S attribute (D counts it but does not show it).
-bool cpm_IsSystemFile(const cpm_Volume &volume, int entry);
 // A byte size rounded up to whole blocks, in KB (size 0 shows one block).
 long long cpm_SizeK(const cpm_Volume &volume, long long size);
-// D cell: the 12-byte name (first 12 characters), then the size in K, width 4.
-std::string cpm_ShortEntryText(const cpm_Volume &volume, int entry);
 // L line: name (first 12 characters), "  24K  24.320 Bytes  #  5  R/W  (1 Extension)".
 std::string cpm_LongEntryText(const cpm_Volume &volume, int entry);
 // "12 files, 96K used, 32K free."
 std::string cpm_ListingSummary(const cpm_Volume &volume, int files);
-// The whole listing without paging: mode 1 D(irectory, mode 2 L(ong Dir):
-// heading, empty line, the entries, empty line (when files were counted), summary.
-std::vector<std::string> cpm_DirectoryLines(const cpm_Volume &volume, int mode);
+// D(irectory shows four files a line and hides system files; L(ong Dir one
+// file a line, system files included.
+enum cpm_ListingMode : int { cpm_ShortListing = 1, cpm_LongListing = 2 };
+// A file name inside a listing line: where it starts and how many characters
+// it takes (both counted in characters of Text), and its directory entry.  A
+// screen draws the name's own bytes there, control characters made visible.
+struct cpm_ListingName {
+    int Start = 0;
+    int Length = 0;
+    int Entry = 0;
+};
+struct cpm_ListingLine {
+    std::string Text;
+    std::vector<cpm_ListingName> Names;
+};
+// The whole listing without paging: heading, empty line, the entries, empty
+// line (when files were counted), summary.
+std::vector<cpm_ListingLine> cpm_DirectoryListing(const cpm_Volume &volume, cpm_ListingMode mode);
+// The texts of those lines.
+std::vector<std::string> cpm_DirectoryLines(const cpm_Volume &volume, cpm_ListingMode mode);
 
 // --- sector map and blocks ---------------------------------------------------
 
@@ -47,7 +61,9 @@ std::string cpm_SectorMapSummary(const cpm_Volume &volume);
 std::vector<std::string> cpm_SectorMapLines(const cpm_Volume &volume);
 // The B(locks screen for a typed name (already in capitals), wrapped at `width`
 // columns as the 80-column window wraps it; an empty name gives no lines.
-std::vector<std::string> cpm_BlocksLines(const cpm_Volume &volume, const Text &name, int width = 80);
+// It lists the entries of the name in the user area and the erased ones.
+std::vector<std::string> cpm_BlocksLines(const cpm_Volume &volume, const Text &name, int width = 80,
+                                         int user = cpm_ListedUser);
 
 // --- transfers ----------------------------------------------------------------
 

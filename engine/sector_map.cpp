@@ -62,9 +62,10 @@ std::vector<std::string> cpm_SectorMapLines(const cpm_Volume &volume) {
     return lines;
 }
 
-std::vector<std::string> cpm_BlocksLines(const cpm_Volume &volume, const Text &name, int width) {
+std::vector<std::string> cpm_BlocksLines(const cpm_Volume &volume, const Text &name, int width, int user) {
     if (name.empty()) return {};
-    Text display = cpm_StoredName(volume, name);
+    user = cpm_UserOf(volume, user);
+    Text display = cpm_StoredName(volume, name, user);
     if (display.empty()) display = cpm_MakeName(name);
     std::string shown = cpm_DisplayString(display);
     cpm_LineBuilder out(width);
@@ -73,7 +74,8 @@ std::vector<std::string> cpm_BlocksLines(const cpm_Volume &volume, const Text &n
     int matches = 0;
     for (int i = 0; i < present && volume.DirEntries > 0; i++) {
         const uint8_t *e = cpm_EntryBytes(volume, i);
-        if (!cpm_NameIs(e, display, true)) continue;
+        // The user area's entries of the name, and the erased ones.
+        if ((e[0] != user && e[0] != cpm_ErasedUser) || !cpm_NameIs(e, display, true)) continue;
         if (matches == 0) {
             out.Print("Blocks for " + shown);
             out.Cr();

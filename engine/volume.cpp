@@ -131,7 +131,13 @@ static cpm_Volume openChosen(Text fileBytes, const std::string &path, const cpm_
     }
     std::string scores = r.How.substr(std::min(r.How.find(" ("), r.How.size()));
     r.How = how + ": " + chosen.Name + (builtIn ? " (read as " + builtIn->Name + ")" : "") + scores;
-    return openAs(std::move(fileBytes), std::move(container), path, r, "");
+    // A definition of another size would read only part of the image, or
+    // past its end: such a reading may be looked at, never written.
+    long long bytes = cpm_GeometryBytes(definition.Geometry);
+    std::string refusal;
+    if (bytes > 0 && bytes != (long long)fileBytes.size())
+        refusal = chosen.Name + " is for images of " + std::to_string(bytes) + " bytes: opened read-only.";
+    return openAs(std::move(fileBytes), std::move(container), path, r, refusal);
 }
 
 cpm_Volume cpm_OpenImageAs(Text fileBytes, const std::string &path, const cpm_Definition &definition) {

@@ -19,7 +19,8 @@
 // --- constants ----------------------------------------------------------------
 
 constexpr int cpm_EntrySize = 32;          // bytes of one directory entry
-constexpr uint8_t cpm_UserNumber = 0;      // the only user the engine lists and writes
+constexpr int cpm_UserAreas = 16;          // user areas 0-15 hold files
+constexpr int cpm_ListedUser = -1;         // as a user argument: the volume's own User
 constexpr uint8_t cpm_ErasedUser = 0xE5;   // user byte of an erased or never used entry
 constexpr int cpm_UnusedSize = -32767;     // Sizes element of an entry holding no file
 constexpr int cpm_RecordSize = 128;
@@ -145,9 +146,10 @@ extern const char *const cpm_NibblesMessage;    // "Nibble images are not suppor
 
 // --- the volume record ----------------------------------------------------------
 
-// The open volume.  The fields up to Attributes are the volume record's, in its
-// order; the fields after them are the engine's own additions: how the file
-// was read, so that saving writes it back the same way.
+// The open volume: the image in memory, its geometry and usage, and the lists
+// of the directory entries; the fields after Attributes say how the file was
+// read (format, sector order, container), so that saving writes it back the
+// same way.
 struct cpm_Volume {
     Text Image;                        // the whole image, in CP/M logical order
     std::string Path;                  // host path; "" = no volume open
@@ -172,6 +174,7 @@ struct cpm_Volume {
     cpm_Geometry Geometry;                   // the geometry it is read with
     std::string Definition;                  // the name of that definition ("plain", "ibm-3740", ...)
     std::vector<std::string> Readings;       // every candidate reading: "NAME: 12 good, 0 bad"
+    int User = 0;                            // the user area (0-15) whose files the lists describe
 };
 
 // --- disk definitions ------------------------------------------------------
@@ -299,7 +302,8 @@ struct cpm_DirectoryLists {
     std::vector<int> Extents;
     std::vector<Text> Attributes;
 };
-cpm_DirectoryLists cpm_LoadDirectory(const cpm_Volume &volume);
+// The lists of the files of one user area (cpm_ListedUser: the volume's User).
+cpm_DirectoryLists cpm_LoadDirectory(const cpm_Volume &volume, int user = cpm_ListedUser);
 // A host or typed name as the 12-byte display name; "" gives "".
 Text cpm_MakeName(const Text &name);
 // Upper-cases a name part and drops the characters CP/M names cannot hold.
@@ -318,21 +322,24 @@ cpm_SectorMap cpm_LoadSectorMap(const cpm_Volume &volume);
 // --- reading files ----------------------------------------------------------
 
 struct cpm_FileData {
-    Text Data;               // whole blocks, in directory and slot order
+    Text Data;               // whole blocks, in extent and slot order
     Text Name;               // the 12-byte display name of the request
     bool Found = false;
 };
-cpm_FileData cpm_LoadFile(const cpm_Volume &volume, const Text &name);
-// The display name of a listed file that the text names exactly, as stored
-// or blank-padded ("readme.txt" for "readme  .txt"), before any conversion:
-// names that typing cannot reproduce stay reachable.  "" when none does.
-Text cpm_StoredName(const cpm_Volume &volume, const Text &typed);
+// The file of that name in the user area: the blocks of its live entries in
+// extent order (EX and S2), whatever order the directory holds them in.
+cpm_FileData cpm_LoadFile(const cpm_Volume &volume, const Text &name, int user = cpm_ListedUser);
+// The display name of a listed file of the user area that the text names
+// exactly, as stored or blank-padded ("readme.txt" for "readme  .txt"),
+// before any conversion: names that typing cannot reproduce stay reachable.
+// "" when none does.
+Text cpm_StoredName(const cpm_Volume &volume, const Text &typed, int user = cpm_ListedUser);
 // A typed name as the commands take it: the stored name it names exactly,
 // else the text in capitals.
-Text cpm_TypedFileName(const cpm_Volume &volume, const Text &typed);
-// The size the directory records for the file (its main entry's Sizes element),
-// or -1 when no listed file has that display name.
-long long cpm_RecordedSize(const cpm_Volume &volume, const Text &displayName);
+Text cpm_TypedFileName(const cpm_Volume &volume, const Text &typed, int user = cpm_ListedUser);
+// The size the directory records for the file of the user area (its main
+// entry's Sizes element), or -1 when no listed file has that display name.
+long long cpm_RecordedSize(const cpm_Volume &volume, const Text &displayName, int user = cpm_ListedUser);
 
 // --- writing files -----------------------------------------------------------
 
@@ -341,12 +348,16 @@ struct cpm_SaveFileResult {
     Text Name;               // the 12-byte display name
     std::string Message;     // "", "File exists.", "Directory full." or "Not enough free space on volume."
 };
-cpm_SaveFileResult cpm_SaveFile(cpm_Volume volume, const Text &name, const Text &data);
+// Stores the data as a new file of the user area.  The name is refused when
+// an entry of that user area, an erased entry, or a password entry of that
+// user area carries it; files of other user areas may have the same name.
+cpm_SaveFileResult cpm_SaveFile(cpm_Volume volume, const Text &name, const Text &data, int user = cpm_ListedUser);
 // Refused names: no name characters left after conversion ("*.*").
 extern const char *const cpm_InvalidNameMessage;   // "not a valid CP/M name."
 // What cpm_SaveFile would answer for data of that length, without the data:
 // "" or its message.  Lets a caller refuse a host file before reading it.
-std::string cpm_SaveFileRefusal(const cpm_Volume &volume, const Text &name, long long length);
+std::string cpm_SaveFileRefusal(const cpm_Volume &volume, const Text &name, long long length,
+                                int user = cpm_ListedUser);
 
 // --- volume maintenance ----------------------------------------------------------
 
@@ -356,7 +367,23 @@ struct cpm_SetUserResult {
     bool Found = false;
     std::string Message;     // "" or why a found file was not changed (unerase onto used blocks)
 };
-// Sets the user byte of every entry named (or of entry "#n"): 0xE5 erases, 0 unerases.
-cpm_SetUserResult cpm_SetFileUser(cpm_Volume volume, const Text &name, uint8_t user);
+// Erases (value 0xE5) the entries of the named file of the user area, or
+// unerases (value = a user number 0-15) the erased entries of that name into
+// user area `value`; "#n" names directory entry n, which must be erased or
+// belong to that user area.  Entries of other user areas, users 16-31,
+// labels and date stamps are never touched.  Unerasing beside a live file
+// of the same name is refused ("File exists.").
+cpm_SetUserResult cpm_SetFileUser(cpm_Volume volume, const Text &name, uint8_t value, int user = cpm_ListedUser);
+// Sorts the whole directory by the names and sizes of user area 0's lists,
+// whatever user area the volume shows.
 cpm_Volume cpm_Alphabetize(cpm_Volume volume, bool byNames, bool ascending);
+
+// --- user areas ------------------------------------------------------------------
+
+// The volume showing user area `user` (0-15): User set, the lists rebuilt.
+cpm_Volume cpm_SelectUser(cpm_Volume volume, int user);
+// The user areas (0-15) that hold listed files, in ascending order.
+std::vector<int> cpm_UsersWithFiles(const cpm_Volume &volume);
+// The user area a user argument stands for: the volume's User for cpm_ListedUser.
+inline int cpm_UserOf(const cpm_Volume &volume, int user) { return user == cpm_ListedUser ? volume.User : user; }
 cpm_Volume cpm_InitVolume(cpm_Volume volume);

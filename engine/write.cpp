@@ -13,12 +13,18 @@
 static const std::string fileExists = "File exists.";
 static const std::string directoryFull = "Directory full.";
 static const std::string noSpace = "Not enough free space on volume.";
+static const std::string noUserArea = "No such user area.";
 
-// Any entry, in use or not, with the same display name.
-static bool nameTaken(const cpm_Volume &volume, const Text &name) {
+// An entry of the user area, an erased entry (which unerasing may bring back
+// into any user area) or the user area's password entry (user + 16) with the
+// same display name.  Files of other user areas may have the name.
+static bool nameTaken(const cpm_Volume &volume, const Text &name, int user) {
     int present = cpm_PresentEntries(volume);
-    for (int i = 0; i < present; i++)
-        if (cpm_NameIs(cpm_EntryBytes(volume, i), name, false)) return true;
+    for (int i = 0; i < present; i++) {
+        const uint8_t *e = cpm_EntryBytes(volume, i);
+        bool mine = e[0] == user || e[0] == cpm_ErasedUser || e[0] == user + cpm_UserAreas;
+        if (mine && cpm_NameIs(e, name, false)) return true;
+    }
     return false;
 }
 
@@ -57,9 +63,10 @@ static Needs needsOf(const cpm_Volume &volume, long long length) {
 }
 
 // The refusal for a converted name and a length, in the order the checks come.
-static std::string refusal(const cpm_Volume &volume, const Text &cpmName, long long length) {
+static std::string refusal(const cpm_Volume &volume, const Text &cpmName, long long length, int user) {
+    if (user < 0 || user >= cpm_UserAreas) return noUserArea;
     if (blankName(cpmName)) return cpm_InvalidNameMessage;
-    if (nameTaken(volume, cpmName)) return fileExists;
+    if (nameTaken(volume, cpmName, user)) return fileExists;
     Needs needs = needsOf(volume, length);
     if ((long long)freeEntries(volume, size_t(needs.Entries)).size() < needs.Entries) return directoryFull;
     if (length > ((long long)volume.VolumeKB - volume.UsedKB) * 1024) return noSpace;
@@ -67,24 +74,28 @@ static std::string refusal(const cpm_Volume &volume, const Text &cpmName, long l
     return "";
 }
 
-std::string cpm_SaveFileRefusal(const cpm_Volume &volume, const Text &name, long long length) {
+std::string cpm_SaveFileRefusal(const cpm_Volume &volume, const Text &name, long long length, int user) {
     if (name.empty()) return "";
-    return refusal(volume, cpm_MakeName(name), length);
+    return refusal(volume, cpm_MakeName(name), length, cpm_UserOf(volume, user));
 }
 
-cpm_SaveFileResult cpm_SaveFile(cpm_Volume volume, const Text &name, const Text &data) {
+cpm_SaveFileResult cpm_SaveFile(cpm_Volume volume, const Text &name, const Text &data, int user) {
     if (name.empty()) return {std::move(volume), Text(), ""};
+    user = cpm_UserOf(volume, user);
     Text cpmName = cpm_MakeName(name);
     const long long length = (long long)data.size();
-    std::string refused = refusal(volume, cpmName, length);
+    std::string refused = refusal(volume, cpmName, length, user);
     if (!refused.empty()) return {std::move(volume), cpmName, refused};
 
     const long long bs = volume.BlockSize;
     const bool wide = cpm_WideBlocks(volume);
-    const long long perEntry = cpm_BlocksPerEntry(volume);           // E
-    const long long perExtent = std::max(1LL, cpm_ExtentBytes / bs); // B
-    const long long extentsPerEntry = cpm_ExtentsPerEntry(volume);   // L
-    const long long fullBlocks = length / bs;                        // F
+    // A directory entry names up to blocksPerEntry blocks and covers one or
+    // more logical extents of 16K; a file takes one entry more than its full
+    // blocks fill, and at least one block even when it is empty (needsOf).
+    const long long blocksPerEntry = cpm_BlocksPerEntry(volume);
+    const long long blocksPerExtent = std::max(1LL, cpm_ExtentBytes / bs);
+    const long long extentsPerEntry = cpm_ExtentsPerEntry(volume);
+    const long long fullBlocks = length / bs;
     const Needs needs = needsOf(volume, length);
     const long long entriesNeeded = needs.Entries;
     std::vector<int> entries = freeEntries(volume, size_t(entriesNeeded));
@@ -100,22 +111,24 @@ cpm_SaveFileResult cpm_SaveFile(cpm_Volume volume, const Text &name, const Text 
     }
     const int lastRC = int(((length % cpm_ExtentBytes) + cpm_RecordSize - 1) / cpm_RecordSize);
 
-    // The directory entries.
-    long long p = 0;
-    for (long long k = 0; k < entriesNeeded; k++) {
+    // The directory entries, each with the next blocksPerEntry blocks.  An
+    // entry's extent number is that of the last logical extent it uses (low
+    // five bits in byte 12, the next three in byte 14); its record count is
+    // 128 when that extent is full, else the records of the file's last one.
+    for (long long k = 0, firstBlock = 0; k < entriesNeeded; k++, firstBlock += blocksPerEntry) {
         uint8_t *e = cpm_EntryBytes(volume, entries[size_t(k)]);
         std::fill(e, e + cpm_EntrySize, uint8_t(0));
-        e[0] = cpm_UserNumber;
+        e[0] = uint8_t(user);
         std::copy_n(cpmName.data(), 8, e + 1);
         std::copy_n(cpmName.data() + 9, 3, e + 9);
-        long long q = fullBlocks - p;
-        long long j = std::min(q / perExtent, extentsPerEntry - 1);
-        long long x = k * extentsPerEntry + j;
-        e[12] = uint8_t(x % 32);
-        e[14] = uint8_t((x / 32) % 8);
-        e[15] = uint8_t(q >= perExtent * (j + 1) ? 128 : lastRC);
-        for (long long s = 0; s < perEntry && p + s < (long long)blocks.size(); s++) {
-            int b = blocks[size_t(p + s)];
+        const long long fullBlocksLeft = fullBlocks - firstBlock;
+        const long long lastExtent = std::min(fullBlocksLeft / blocksPerExtent, extentsPerEntry - 1);
+        const long long extent = k * extentsPerEntry + lastExtent;
+        e[12] = uint8_t(extent % 32);
+        e[14] = uint8_t((extent / 32) % 8);
+        e[15] = uint8_t(fullBlocksLeft >= blocksPerExtent * (lastExtent + 1) ? 128 : lastRC);
+        for (long long s = 0; s < blocksPerEntry && firstBlock + s < (long long)blocks.size(); s++) {
+            int b = blocks[size_t(firstBlock + s)];
             if (wide) {
                 e[16 + 2 * s] = uint8_t(b & 0xFF);
                 e[17 + 2 * s] = uint8_t(b >> 8);
@@ -123,7 +136,6 @@ cpm_SaveFileResult cpm_SaveFile(cpm_Volume volume, const Text &name, const Text 
                 e[16 + s] = uint8_t(b);
             }
         }
-        p += perEntry;
     }
     volume.Changed = true;
     return {cpm_Rebuild(std::move(volume)), cpmName, ""};

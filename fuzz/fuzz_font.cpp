@@ -28,8 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (!t_WindowTable[0].Initialized) return 0;
     Text all{std::vector<uint8_t>(256)};
     for (int c = 0; c < 256; c++) all[size_t(c)] = uint8_t(c);
-    t_DisplayMode(0, 4);   // control codes drawn as glyphs too
+    t_DisplayMode(0, t_DisplayRedControls);   // control codes drawn as glyphs too
     t_Print(0, all);
-    t_DisplayMode(0, 0);
+    t_DisplayMode(0, t_DisplayNormal);
     return 0;
 }

@@ -73,7 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     t_FullArea(0);
     t_ClearEndOfWindow(0);
     t_Normal(0);
-    t_DisplayMode(0, 0);
+    t_DisplayMode(0, t_DisplayNormal);
 
     Reader in{data, size};
     int mode = in.byte() % 6;

@@ -25,7 +25,9 @@ void cpm_CommandChanges() {
         t_Cr(w);
     } else if (answer == 'U') {
         std::string refusal;
+        int user = cpm_CurrentVolume.User;   // the same volume again: the same user area
         cpm_CurrentVolume = cpm_LoadImageFile(cpm_CurrentVolume.Path, refusal);
+        if (user != 0 && !cpm_CurrentVolume.Path.empty()) cpm_CurrentVolume = cpm_SelectUser(std::move(cpm_CurrentVolume), user);
         t_ClearEndOfWindow(w);
         t_Cr(w);
         t_Print(w, "Changes undone.");
@@ -33,28 +35,30 @@ void cpm_CommandChanges() {
     }
 }
 
-// Erases (user 0xE5) or unerases (user 0) the typed file and reports it over
-// the typed name.
-static void setFileUser(const std::string &answer, uint8_t user, bool nameInMode4) {
+// Erases the typed file of the current user area, or unerases the erased
+// entries of that name into it, and reports it over the typed name.
+static void setFileUser(const std::string &answer, bool erase, bool controlsVisible) {
     uint8_t w = cpm_Window();
-    cpm_SetUserResult r = cpm_SetFileUser(cpm_CurrentVolume, cpm_TypedName(answer), user);
+    int area = cpm_CurrentVolume.User;
+    uint8_t value = erase ? cpm_ErasedUser : uint8_t(area);
+    cpm_SetUserResult r = cpm_SetFileUser(cpm_CurrentVolume, cpm_TypedName(answer), value, area);
     cpm_CurrentVolume = std::move(r.Volume);
     t_CursorUp(w);
     t_Htab(w, 24);
-    if (nameInMode4) t_DisplayMode(w, 4);
+    if (controlsVisible) t_DisplayMode(w, t_DisplayRedControls);
     t_Print(w, r.Name);
-    if (nameInMode4) t_DisplayMode(w, 0);
-    const char *done = user == 0 ? " unerased" : " erased";
+    if (controlsVisible) t_DisplayMode(w, t_DisplayNormal);
+    const char *done = erase ? " erased" : " unerased";
     if (!r.Found) t_Print(w, " not found");
-    else if (!r.Message.empty()) t_Print(w, std::string(user == 0 ? " not unerased: " : " not erased: ") + r.Message);
+    else if (!r.Message.empty()) t_Print(w, std::string(erase ? " not erased: " : " not unerased: ") + r.Message);
     else t_Print(w, done);
 }
 
-void cpm_CommandErase() { setFileUser(cpm_AskFileName(), 0xE5, true); }
+void cpm_CommandErase() { setFileUser(cpm_AskFileName(), true, true); }
 
 void cpm_CommandUnerase() {
     uint8_t w = cpm_Window();
-    setFileUser(t_InputForm(w, "Please enter filename: ", "", false, 0, 13), 0, false);
+    setFileUser(t_InputForm(w, "Please enter filename: ", "", false, 0, 13), false, false);
 }
 
 void cpm_CommandAlphabetize() {
@@ -109,7 +113,7 @@ void cpm_CommandNew() {
     }
     std::string sizeText = t_NumberString(size, ' ', 1, true);
     std::string path = f_CatSave(w, "", "New CP/M Volume (" + sizeText + "K)", "Save as:", "default.vol", 5,
-                                 t_WindowPos(w, 7) - 10, 60, 0);
+                                 t_WindowPos(w, t_PosTextHeight) - 10, 60, 0);
     if (path.empty()) return;
     t_Vtab(w, 5);
     t_Htab(w, 1);

@@ -8,6 +8,7 @@
 #include "identity.h"
 #include "quit.h"
 #include "text.h"
+#include "user_area.h"
 #include "volume_state.h"
 
 static const char *const promptTexts[3] = {
@@ -31,8 +32,8 @@ struct Command {
 
 static const Command commands[] = {
     {'V', false, false, Clears::EndOfWindow, cpm_CommandVolume},
-    {'D', true, false, Clears::EndOfWindow, [] { cpm_ListDirectory(cpm_CurrentVolume, 1); }},
-    {'L', true, false, Clears::EndOfWindow, [] { cpm_ListDirectory(cpm_CurrentVolume, 2); }},
+    {'D', true, false, Clears::EndOfWindow, [] { cpm_ListDirectory(cpm_CurrentVolume, cpm_ShortListing); }},
+    {'L', true, false, Clears::EndOfWindow, [] { cpm_ListDirectory(cpm_CurrentVolume, cpm_LongListing); }},
     {'S', true, false, Clears::EndOfWindow, [] { cpm_ShowSectorMap(cpm_CurrentVolume); }},
     {'B', true, false, Clears::EndOfLine, cpm_CommandBlocks},
     {'N', false, false, Clears::EndOfWindow, cpm_CommandNew},
@@ -89,17 +90,21 @@ void cpm_CommandLoop() {
     uint8_t w = cpm_Window();
     int promptLine = 1;
     for (;;) {
-        cpm_UpdateFormatMenu();
+        // Only at the prompt: a choice made in the Format menu must be taken
+        // against the list that was shown when it was made.
+        if (!t_MenuChoiceAvailable) cpm_UpdateFormatMenu();
+        cpm_ShowUserAreaInMenu();
         t_CursorHome(w);
         t_Print(w, cpm_PromptText(promptLine));
         t_ClearEndOfLine(w);
-        std::string typed = t_GetKey(w);
-        // A Format menu choice, queued like a key, takes effect here.
-        if (cpm_IsMenuChoiceKey(typed)) {
-            cpm_ServeMenuChoices();
+        // Choices of the program's own menus are taken here, never while a command runs.
+        t_PromptInput input = t_GetKeyOrMenuChoice(w);
+        if (input.MenuChoice) {
+            if (input.Menu == cpm_FormatMenu) cpm_TakeFormatChoice(input.Item);
+            else cpm_TakeMenuChoice(input.Menu, input.Item);
             continue;
         }
-        std::string key = commandKey(typed);
+        std::string key = commandKey(input.Key);
         t_Print(w, key);
         t_Cr(w);
         t_ClearEndOfLine(w);

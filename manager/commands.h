@@ -2,7 +2,7 @@
 // replaces it when it changes the volume.
 #pragma once
 
-#include "volume.h"
+#include "screen_text.h"
 
 void cpm_CommandVolume();
 void cpm_CommandBlocks();
@@ -17,8 +17,8 @@ void cpm_CommandHexdump();
 void cpm_CommandMacToCpm();
 void cpm_CommandCpmToMac();
 
-// D(irectory (mode 1) and L(ong Dir (mode 2).
-void cpm_ListDirectory(cpm_Volume volume, int mode);
+// D(irectory and L(ong Dir.
+void cpm_ListDirectory(cpm_Volume volume, cpm_ListingMode mode);
 void cpm_ShowSectorMap(cpm_Volume volume);
 void cpm_ShowBlocks(cpm_Volume volume, const Text &name);
 

@@ -3,32 +3,39 @@
 // changes, as V does) and is remembered for the file.
 #include "format_menu.h"
 
+#include <vector>
+
 #include "display.h"
-#include "menu_choices.h"
+#include "menus.h"
 #include "screen_text.h"
 #include "text.h"
 #include "volume_file.h"
 #include "volume_state.h"
 
-static const char *const formatMenu = "Format";
+const char *const cpm_FormatMenu = "Format";
+
+// The items the menu shows, and the image they were listed for.
+static std::vector<std::string> shownItems;
+static std::string shownFor = "-";
+
+// The image a list of definitions belongs to: its path, its definition and its size.
+static std::string listKey(const cpm_Volume &v) {
+    return v.Path + "\t" + v.Definition + "\t" + std::to_string(v.Image.size());
+}
 
 void cpm_UpdateFormatMenu() {
-    static std::string shown = "-";
     const cpm_Volume &v = cpm_CurrentVolume;
-    std::string now = v.Path + "\t" + v.Definition + "\t" + std::to_string(v.Image.size());
-    if (now == shown) return;
-    shown = now;
-    std::vector<std::string> items;
+    if (listKey(v) == shownFor) return;
+    shownFor = listKey(v);
+    shownItems.clear();
     int checked = -1;
     if (!v.Path.empty())
         for (const cpm_Definition *d : cpm_DefinitionsForSize(v.Image.size())) {
-            if (d->Name == v.Definition) checked = int(items.size());
-            items.push_back(d->Name);
+            if (d->Name == v.Definition) checked = int(shownItems.size());
+            shownItems.push_back(d->Name);
         }
-    t_SetMenuChoices(formatMenu, items, checked);
+    t_MenuSetItems(cpm_FormatMenu, shownItems, checked);
 }
-
-bool cpm_IsMenuChoiceKey(const std::string &key) { return key == t_EncodeChar(char32_t(t_MenuChoiceKey)); }
 
 // Reopens the current image with the definition of that name.
 static void reopenWith(const std::string &name) {
@@ -66,8 +73,7 @@ static void reopenWith(const std::string &name) {
     }
 }
 
-void cpm_ServeMenuChoices() {
-    std::string menu, item;
-    while (t_TakeMenuChoice(menu, item))
-        if (menu == formatMenu) reopenWith(item);
+void cpm_TakeFormatChoice(int item) {
+    if (listKey(cpm_CurrentVolume) != shownFor || item < 0 || item >= int(shownItems.size())) return;
+    reopenWith(shownItems[size_t(item)]);
 }

@@ -3,59 +3,49 @@
 
 #include "display.h"
 #include "events.h"
+#include "key_codes.h"
 #include "screen_text.h"
 #include "text.h"
 #include "volume_state.h"
 
-// Prints a 12-byte name with its control characters made visible.
-static void printName(uint8_t w, const Text &name) {
-    t_DisplayMode(w, 4);
-    t_Print(w, name);
-    t_DisplayMode(w, 0);
+// Prints a listing line; its file names are printed from their own bytes with
+// control characters made visible.
+static void printListingLine(uint8_t w, const cpm_Volume &volume, const cpm_ListingLine &line) {
+    std::u32string text = t_Decode(line.Text);
+    size_t at = 0;
+    auto plain = [&](size_t end) {
+        if (end > at) t_Print(w, t_Encode(text.substr(at, end - at)));
+    };
+    for (const cpm_ListingName &name : line.Names) {
+        plain(size_t(name.Start));
+        t_DisplayMode(w, t_DisplayRedControls);
+        t_Print(w, volume.Names[size_t(name.Entry)]);
+        t_DisplayMode(w, t_DisplayNormal);
+        at = size_t(name.Start + name.Length);
+    }
+    plain(text.size());
 }
 
 // Waits for a key after a full page; false when the user ends the listing.
 static bool nextPage(uint8_t w) {
     std::u32string key = t_Decode(t_GetKey(w));
     int code = key.empty() ? 0 : int(key[0]);
-    return code != 27 && code != 3;
+    return code != t_CodeEscape && code != t_CodeControlC;
 }
 
-void cpm_ListDirectory(cpm_Volume volume, int mode) {
+void cpm_ListDirectory(cpm_Volume volume, cpm_ListingMode mode) {
+    constexpr int pageEntries = 21;
     uint8_t w = cpm_Window();
-    t_Print(w, cpm_VolumeHeading(volume));
-    t_Cr(w);
-    t_Cr(w);
-    int files = 0, column = 1, pageLines = 0;
-    int entries = int(volume.Names.size());
-    for (int i = 0; i < entries; i++) {
-        if (!cpm_IsListed(volume, i)) continue;
-        if (mode == 1) {
-            files++;
-            if (cpm_IsSystemFile(volume, i)) continue;
-            printName(w, volume.Names[size_t(i)]);
-            t_Print(w, t_NumberString(cpm_SizeK(volume, volume.Sizes[size_t(i)]), ' ', 4, true));
-            if (column < 4) {
-                t_Print(w, " | ");
-                column++;
-            } else {
-                t_Cr(w);
-                column = 1;
-            }
-        } else {
-            printName(w, volume.Names[size_t(i)]);
-            t_Print(w, t_MidFrom(cpm_LongEntryText(volume, i), 13));
-            files++;
-            if (++pageLines == 21) {
-                if (!nextPage(w)) return;
-                pageLines = 0;
-            }
-            t_Cr(w);
+    std::vector<cpm_ListingLine> lines = cpm_DirectoryListing(volume, mode);
+    int pageLines = 0;
+    for (size_t i = 0; i < lines.size(); i++) {
+        if (i > 0) t_Cr(w);
+        printListingLine(w, volume, lines[i]);
+        if (mode == cpm_LongListing && !lines[i].Names.empty() && ++pageLines == pageEntries) {
+            if (!nextPage(w)) return;
+            pageLines = 0;
         }
     }
-    if (mode == 1 && column != 1) t_Cr(w);
-    if (files != 0) t_Cr(w);
-    t_Print(w, cpm_ListingSummary(volume, files));
 }
 
 // Prints screen lines, one t_Cr between two; a line that fills the whole

@@ -5,13 +5,12 @@
 #include "display.h"
 #include "line_input.h"
 #include "printer.h"
+#include "screen_text.h"
 #include "text.h"
 #include "volume_state.h"
 
 // Appends the collected text to the printer's contents in one piece.
 static void appendToPrinter(const Text &collected) { p_SetPrinter(p_GetPrinter() + t_BytesToString(collected)); }
-
-static void append(Text &text, std::string_view more) { text.Elements.insert(text.Elements.end(), more.begin(), more.end()); }
 
 // Loads the file or reports that it is missing.
 static bool loadFile(const cpm_Volume &volume, const Text &name, cpm_FileData &file) {
@@ -51,31 +50,18 @@ void cpm_HexdumpFile(cpm_Volume volume, const Text &name) {
     cpm_FileData file;
     if (!loadFile(volume, name, file)) return;
     uint8_t w = cpm_Window();
-    Text printer;
-    std::string column;
-    const Text &data = file.Data;
-    for (size_t k = 0; k < data.size(); k++) {
-        uint8_t b = data[k];
-        if (k % 16 == 0) {
-            Text offset = t_Hex4Text(long(k >> 16)) + t_Hex4Text(long(k & 0xFFFF));
-            t_Print(w, offset.bytes() + ": ");
-            append(printer, offset.bytes() + ": ");
-            column.clear();
-        }
-        Text digits = t_Hex2Text(b);
-        t_Print(w, digits.bytes() + " ");
-        append(printer, digits.bytes() + " ");
-        uint8_t c = b & 0x7F;
-        column.push_back(char(c < 32 ? c + 64 : c));
-        if (k % 16 == 15) {
-            t_Print(w, " " + column);
-            t_Cr(w);
-            append(printer, " " + column + "\r");
-        }
+    // Every line ends with a carriage return but a last, partial one, which
+    // stays open on the screen; the printer's dump ends with one more.
+    const bool lastLineFull = file.Data.size() % 16 == 0;
+    std::vector<std::string> lines = cpm_HexdumpLines(file.Data);
+    std::string printer;
+    for (size_t i = 0; i < lines.size(); i++) {
+        t_Print(w, lines[i]);
+        if (i + 1 < lines.size() || lastLineFull) t_Cr(w);
+        printer += lines[i] + "\r";
     }
-    // The dump ends with one more carriage return.
-    printer.push_back(13);
-    appendToPrinter(printer);
+    if (lastLineFull) printer += "\r";
+    p_SetPrinter(p_GetPrinter() + printer);
 }
 
 // Asks for the name the way P and H do.

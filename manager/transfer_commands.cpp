@@ -17,7 +17,7 @@
 #include "windows.h"
 
 // Browser height for the transfers: the window's text lines less ten.
-static int listHeight(uint8_t w) { return t_WindowPos(w, 7) - 10; }
+static int listHeight(uint8_t w) { return t_WindowPos(w, t_PosTextHeight) - 10; }
 
 // Stores one host file on the volume and prints the outcome.  Only a regular
 // file is read (a pipe is never waited for), and only once the volume is
@@ -34,7 +34,8 @@ static void storeHostFile(const std::string &path, const Text &name) {
     if (folder) refusal = " could not be saved: Is a folder.";
     else if (err == t_NotRegularFile) refusal = " could not be read: not a regular file.";
     else if (err != 0) refusal = " could not be saved: " + t_ErrorText(err);
-    else if (std::string message = cpm_SaveFileRefusal(cpm_CurrentVolume, name, size); !message.empty()) {
+    else if (std::string message = cpm_SaveFileRefusal(cpm_CurrentVolume, name, size, cpm_CurrentVolume.User);
+             !message.empty()) {
         close(fd);
         refusal = message == cpm_InvalidNameMessage ? ": " + message : " could not be saved: " + message;
         if (message == cpm_InvalidNameMessage) cpmName = name;
@@ -46,7 +47,8 @@ static void storeHostFile(const std::string &path, const Text &name) {
         t_Print(w, refusal);
         return;
     }
-    cpm_SaveFileResult r = cpm_SaveFile(std::move(cpm_CurrentVolume), name, data);
+    int user = cpm_CurrentVolume.User;   // M stores into the user area shown
+    cpm_SaveFileResult r = cpm_SaveFile(std::move(cpm_CurrentVolume), name, data, user);
     cpm_CurrentVolume = std::move(r.Volume);
     t_Print(w, r.Name);
     if (r.Message.empty()) t_Print(w, " saved on CP/M volume.");
@@ -124,14 +126,14 @@ void cpm_CommandCpmToMac() {
     t_ClearEndOfWindow(w);
     t_Cr(w);
     if (answer != "*") {
-        cpm_FileData file = cpm_LoadFile(cpm_CurrentVolume, typed);
+        cpm_FileData file = cpm_LoadFile(cpm_CurrentVolume, typed, cpm_CurrentVolume.User);
         if (!file.Found) {
             t_Print(w, file.Name);
             t_Print(w, " not found.");
             return;
         }
         // A stored name typed as it is may hold a "/": proposed as its host name.
-        bool stored = !cpm_StoredName(cpm_CurrentVolume, t_StringToText(answer)).empty();
+        bool stored = !cpm_StoredName(cpm_CurrentVolume, t_StringToText(answer), cpm_CurrentVolume.User).empty();
         std::string proposal = stored ? cpm_HostName(typed) : t_TextToString(typed);
         std::string target = f_CatSave(w, "", "Save CP/M file", "Save as:", proposal, 5, listHeight(w), 60, 0);
         if (target.empty()) return;
@@ -154,7 +156,7 @@ void cpm_CommandCpmToMac() {
     for (size_t i = 0; i < volume.Sizes.size(); i++) {
         if (volume.Sizes[i] < 0) continue;
         HostCopy c;
-        c.File = cpm_LoadFile(volume, volume.Names[i]);
+        c.File = cpm_LoadFile(volume, volume.Names[i], volume.User);   // T copies from the user area shown
         if (c.File.Found) {
             std::string plain = cpm_HostName(c.File.Name);
             c.HostName = cpm_UniqueHostName(plain, used);

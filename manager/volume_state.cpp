@@ -16,7 +16,8 @@ uint8_t cpm_Window() { return t_DefaultWindow; }
 
 cpm_Volume cpm_OpenVolume(const std::string &startFolder) {
     uint8_t w = cpm_Window();
-    std::string path = f_CatOpen(w, startFolder, "CP/M Volume öffnen", "", 5, t_WindowPos(w, 7) - 10, 60, 0);
+    const int listHeight = t_WindowPos(w, t_PosTextHeight) - 10;
+    std::string path = f_CatOpen(w, startFolder, "CP/M Volume öffnen", "", 5, listHeight, 60, 0);
     if (path.empty()) return cpm_EmptyVolume();
     std::string refusal;
     cpm_Volume volume = cpm_LoadImageFile(path, refusal);
@@ -60,7 +61,9 @@ std::string cpm_AskFileName() {
     return t_InputForm(w, "", "", false, 0, 13);
 }
 
-Text cpm_TypedName(const std::string &answer) { return cpm_TypedFileName(cpm_CurrentVolume, t_StringToText(answer)); }
+Text cpm_TypedName(const std::string &answer) {
+    return cpm_TypedFileName(cpm_CurrentVolume, t_StringToText(answer), cpm_CurrentVolume.User);
+}
 
 std::string cpm_SaveCurrentVolume() {
     // Held to the end: no tool writes between the comparison and the save.

@@ -1,7 +1,7 @@
 # Desktop integration and the Debian package: the launcher, the icon in every
-# size, the disk image file types, the AppStream description, and CPack's DEB
-# settings.  The program and its resources (share/diskwright/) are installed
-# by the rules beside them.
+# size, the disk image file types, the AppStream description, the manual
+# pages, the bash completion, and CPack's DEB settings.  The program and its
+# resources (share/diskwright/) are installed by the rules beside them.
 set(DW_PACKAGING_DIR ${CMAKE_CURRENT_LIST_DIR})
 
 install(FILES ${DW_PACKAGING_DIR}/diskwright.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
@@ -9,6 +9,11 @@ install(FILES ${DW_PACKAGING_DIR}/diskwright.metainfo.xml DESTINATION ${CMAKE_IN
 install(FILES ${DW_PACKAGING_DIR}/diskwright-mime.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages
         RENAME diskwright.xml)
 install(FILES ${DW_PACKAGING_DIR}/icons/diskwright.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+# The manual pages of both programs and the shell completion of the tool.
+install(FILES ${DW_PACKAGING_DIR}/man/diskwright.1 ${DW_PACKAGING_DIR}/man/diskwright-cli.1
+        DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${DW_PACKAGING_DIR}/diskwright-cli.bash-completion
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME diskwright-cli)
 foreach(size 16 24 32 48 64 128 256)
   install(FILES ${DW_PACKAGING_DIR}/icons/diskwright-${size}.png
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME diskwright.png)

@@ -7,6 +7,7 @@ DW_PACKAGES=(
   libfreetype-dev fonts-dejavu-core zlib1g-dev
   clang libclang-rt-14-dev
   cpmtools acl attr
+  man-db groff-base
   dpkg-dev xvfb xdotool imagemagick
 )
 

@@ -8,11 +8,7 @@
 #include <QApplication>
 #include <QMenu>
 #include <atomic>
-#include <cstdio>
-#include <csignal>
 #include <string>
-#include <poll.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include "app_delegate.h"
@@ -61,28 +57,12 @@ TEST(Application, LaunchesRunsTheProgramAndQuitsFromTheMenu) {
 }
 
 TEST(Application, TheRealProgramStartsItsWindowsAndKeepsRunning) {
-    test_RuntimeFolder runtime;
-    int fds[2];
-    ASSERT_EQ(pipe(fds), 0);
-    pid_t pid = fork();
-    if (pid == 0) {
-        dup2(fds[1], 1);
-        close(fds[0]);
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        setenv("XDG_RUNTIME_DIR", runtime.Path.c_str(), 1);
-        execl(DW_PROGRAM, DW_PROGRAM, nullptr);
-        _exit(127);
-    }
-    close(fds[1]);
-    std::string log;
-    // The program thread makes window 0 and waits in the browser for a choice.
-    EXPECT_TRUE(test_ReadUntil(fds[0], "t_InitWindow: GraphicWindow #1 End.", log, 20000)) << log;
+    test_Program program = test_StartProgram(DW_PROGRAM);
+    // The program thread makes its windows and waits in the browser for a choice.
+    EXPECT_TRUE(test_ReadUntil(program, "t_InitWindow: GraphicWindow #1 End.", 20000)) << program.Log;
     usleep(300 * 1000);
-    int status = 0;
-    EXPECT_EQ(waitpid(pid, &status, WNOHANG), 0) << "the application ended by itself";
-    kill(pid, SIGKILL);
-    waitpid(pid, &status, 0);
-    close(fds[0]);
+    EXPECT_TRUE(test_StillRunning(program)) << "the application ended by itself";
+    test_StopProgram(program);
 }
 
 }  // namespace

@@ -1,18 +1,14 @@
-// A headless 80 x 25 text window, temporary folders and helpers that drive
-// the browser through the event queues and read its screen back.
+// Helpers that drive the browser through the event queues on the headless
+// text window and read its screen back.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <future>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 #include "browser.h"
@@ -23,32 +19,11 @@
 #include "file_events.h"
 #include "line_input.h"
 #include "text.h"
+#include "temp_folder.h"
 #include "text_window.h"
 #include "windows.h"
 
 namespace browsertest {
-
-// A fresh folder under the temporary folder; its path ends in "/".
-struct TempFolder {
-    std::string Path;
-
-    TempFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "dwbrowse-XXXXXX").string();
-        if (mkdtemp(pattern.data())) Path = pattern + "/";
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        std::filesystem::remove_all(Path, ec);
-    }
-    std::string File(const std::string &name, size_t size = 0) const {
-        std::ofstream(Path + name, std::ios::binary) << std::string(size, 'x');
-        return Path + name;
-    }
-    std::string Folder(const std::string &name) const {
-        mkdir((Path + name).c_str(), 0755);
-        return Path + name + "/";
-    }
-};
 
 // "prefix" followed by the number in two digits and ".dsk".
 inline std::string Numbered(const char *prefix, int n) {
@@ -57,25 +32,21 @@ inline std::string Numbered(const char *prefix, int n) {
     return name;
 }
 
-inline t_Event Key(int value, bool option = false, bool cursorKey = false) {
-    t_Event e;
-    e.Kind = 1;
-    e.Value = value;
-    e.Window = 0;
-    e.OptionPressed = option;
-    e.CursorKeyPressed = cursorKey;
-    return e;
-}
-
 // Key values of the key table.
 enum : int {
     Left = 0x08, Right = 0x15, Up = 0x0B, Down = 0x0A, Home = 0x02, End = 0x05,
     PageUp = 0x12, PageDown = 0x03, Return = 0x0D, Escape = 0x1B, ForwardDelete = 0x07,
 };
 
-inline bool IsCursorKey(int v) {
-    return v == Left || v == Right || v == Up || v == Down || v == Home || v == End || v == PageUp ||
-           v == PageDown;
+inline bool IsCursorKey(int v) { return v == Left || v == Right || v == Up || v == Down || v == Home || v == End || v == PageUp || v == PageDown; }
+
+inline t_Event Key(int value, bool option = false, bool cursorKey = false) {
+    t_Event e;
+    e.Kind = t_EventKey;
+    e.Value = value;
+    e.OptionPressed = option;
+    e.CursorKeyPressed = cursorKey;
+    return e;
 }
 
 inline void PostKeys(const std::vector<int> &keys, bool option = false) {
@@ -86,13 +57,11 @@ class BrowserTest : public ::testing::Test {
 protected:
     void SetUp() override {
         test_InitTextWindow0();
-        testing::internal::CaptureStdout();
         // A host that has every window, so the window metrics come from the
         // window manager as in the program.
         t_WindowHostServices host;
         host.Exists = [](uint8_t) { return true; };
         t_SetWindowHostServices(host);
-        testing::internal::GetCapturedStdout();
         t_ClearEventQueues();
         t_ClearFileEvents();
         t_FullArea(0);
@@ -132,23 +101,7 @@ protected:
         f_CatOpen(0, folder, "Title", "", 5, 15, width, f_CatDrawOnly | flags);
     }
 
-    // The characters of a line, columns first..last, as UTF-8 of the codes.
-    static std::string Screen(int line, int first = 1, int last = 80) {
-        const t_Window &w = t_WindowTable[0];
-        std::u32string out;
-        for (int c = first; c <= last; c++)
-            out.push_back(t_VideoMemory[size_t(w.TextMemoryStart + (line - 1) * w.TextWidth + (c - 1))]);
-        return t_Encode(out);
-    }
-    static int Code(int column, int line) {
-        const t_Window &w = t_WindowTable[0];
-        return t_VideoMemory[size_t(w.TextMemoryStart + (line - 1) * w.TextWidth + (column - 1))];
-    }
-    static int Colour(int column, int line) {
-        const t_Window &w = t_WindowTable[0];
-        return t_VideoMemory[size_t(t_ColorPlane(w) + (line - 1) * w.TextWidth + (column - 1))];
-    }
-    static bool Inverse(int column, int line) { return Colour(column, line) == 0x0C; }
+    static bool Inverse(int column, int line) { return test_Colour(column, line) == 0x0C; }
 
     // A mouse click in the text cell (column, line) of window 0.
     static void Click(int column, int line) {

@@ -10,9 +10,9 @@ class LongList : public BrowserTest {
 protected:
     void SetUp() override {
         BrowserTest::SetUp();
-        for (int i = 0; i < 40; i++) Folder.File(Numbered("f", i));
+        for (int i = 0; i < 40; i++) Folder.file(Numbered("f", i));
     }
-    TempFolder Folder;
+    test_TempFolder Folder;
 };
 
 // A small folder: files, one folder, names for type-select.
@@ -20,82 +20,53 @@ class SmallFolder : public BrowserTest {
 protected:
     void SetUp() override {
         BrowserTest::SetUp();
-        Folder.File("Apple.dsk", 143360);
-        Folder.File("banana.txt", 10);
-        Folder.File("Mango.dsk");
-        Folder.File("melon.dsk");
-        Folder.Folder("sub");
-        Folder.File("sub/inner.dsk");
-        Folder.File("zebra.dsk");
+        for (const char *name : {"Apple.dsk", "banana.txt", "Mango.dsk", "melon.dsk", "zebra.dsk"}) Folder.file(name);
+        Folder.folder("sub");
+        Folder.file("sub/inner.dsk");
     }
-    TempFolder Folder;   // Apple.dsk banana.txt Mango.dsk melon.dsk sub zebra.dsk
+    test_TempFolder Folder;   // Apple.dsk banana.txt Mango.dsk melon.dsk sub zebra.dsk
 };
 
 TEST_F(SmallFolder, FrameOfTheVolumeManager) {
     Show(Folder.Path);
-    EXPECT_EQ(f_Browser.PageLines, 15);
-    EXPECT_EQ(f_Browser.BottomLine, 23);
+    EXPECT_EQ(std::make_pair(f_Browser.PageLines, f_Browser.BottomLine), std::make_pair(15, 23));
     // Frame columns 11 to 70, lines 5 to 23.
-    EXPECT_EQ(Code(11, 5), 139);
-    EXPECT_EQ(Code(70, 5), 138);
-    EXPECT_EQ(Code(11, 22), 139);
-    EXPECT_EQ(Code(70, 22), 138);
-    EXPECT_EQ(Code(12, 23), 140);
-    EXPECT_EQ(Code(69, 23), 140);
-    EXPECT_EQ(Code(10, 12), ' ');
-    EXPECT_EQ(Code(71, 12), ' ');
+    for (int line : {5, 22}) EXPECT_EQ(std::make_pair(test_Code(11, line), test_Code(70, line)), std::make_pair(139, 138));
+    EXPECT_EQ(std::make_pair(test_Code(12, 23), test_Code(69, 23)), std::make_pair(140, 140));
+    EXPECT_EQ(std::make_pair(test_Code(10, 12), test_Code(71, 12)), std::make_pair(int(' '), int(' ')));
     // Path line, in inverse, centred in the 58 inner columns.
-    std::string path = t_ConvertUniCode(Folder.Path).Converted;
-    std::string centred = t_Center(path, 58);
-    EXPECT_EQ(Screen(6, 12, 69), centred + t_Spaces(58 - t_Length(centred)));
-    EXPECT_TRUE(Inverse(12, 6));
-    EXPECT_TRUE(Inverse(69, 6));
-    // Rule with the count.
-    EXPECT_NE(Screen(7, 12, 69).find(" 6 Objekte "), std::string::npos);
+    std::string centred = t_Center(t_ConvertUniCode(Folder.Path).Converted, 58);
+    EXPECT_EQ(test_Screen(6, 12, 69), centred + t_Spaces(58 - t_Length(centred)));
+    EXPECT_TRUE(Inverse(12, 6) && Inverse(69, 6));
+    EXPECT_NE(test_Screen(7, 12, 69).find(" 6 Objekte "), std::string::npos);   // the rule with the count
     // List: the first item selected, lines past the last item blank.
-    EXPECT_EQ(Screen(8, 12, 68), f_CatStr(f_CatList[0], 60));
+    EXPECT_EQ(test_Screen(8, 12, 68), f_CatStr(f_CatList[0], 60));
     EXPECT_TRUE(Inverse(12, 8));
     EXPECT_FALSE(Inverse(12, 9));
-    EXPECT_EQ(Screen(13, 12, 68), f_CatStr(f_CatList[5], 60));
-    EXPECT_EQ(Screen(14, 12, 69), t_Spaces(58));
-}
+    EXPECT_EQ(test_Screen(13, 12, 68), f_CatStr(f_CatList[5], 60));
+    EXPECT_EQ(test_Screen(14, 12, 69), t_Spaces(58));
 
-struct WidthCase {
-    int Requested;
-    int Frame;
-    int FirstColumn;
-};
-
-TEST_F(SmallFolder, FrameWidths) {
-    const WidthCase cases[] = {{60, 60, 11}, {50, 60, 11}, {0, 60, 11}, {80, 80, 1}, {40, 40, 21}, {-7, 60, 11}};
-    for (const WidthCase &c : cases) {
+    // Other widths: 80 and 40 are taken, anything else is 60.
+    const std::tuple<int, int, int> widths[] = {{50, 60, 11}, {0, 60, 11}, {80, 80, 1}, {40, 40, 21}, {-7, 60, 11}};
+    for (auto [requested, frame, first] : widths) {
         t_FullArea(0);
         t_ClearRect(0, 1, 1, 80, 25);
-        Show(Folder.Path, c.Requested);
-        EXPECT_EQ(f_Browser.Width, c.Frame) << c.Requested;
-        EXPECT_EQ(Code(c.FirstColumn, 5), 139) << c.Requested;
-        EXPECT_EQ(Code(c.FirstColumn + c.Frame - 1, 5), 138) << c.Requested;
-        EXPECT_EQ(Screen(8, c.FirstColumn + 1, c.FirstColumn + c.Frame - 3), f_CatStr(f_CatList[0], c.Frame))
-            << c.Requested;
+        Show(Folder.Path, requested);
+        EXPECT_EQ(f_Browser.Width, frame) << requested;
+        EXPECT_EQ(std::make_pair(test_Code(first, 5), test_Code(first + frame - 1, 5)), std::make_pair(139, 138)) << requested;
+        EXPECT_EQ(test_Screen(8, first + 1, first + frame - 3), f_CatStr(f_CatList[0], frame)) << requested;
     }
-}
 
-TEST_F(SmallFolder, ALongPathIsCutWithTheMark) {
+    // A long path is cut with the mark after W - 3 characters.
     std::string deep = Folder.Path;
-    for (int i = 0; i < 6; i++) deep = Folder.Folder(deep.substr(Folder.Path.size()) + "level-with-a-long-name");
+    for (int i = 0; i < 6; i++) deep = Folder.folder(deep.substr(Folder.Path.size()) + "level-with-a-long-name");
     Show(deep);
-    std::string line = Screen(6, 12, 69);
-    EXPECT_EQ(t_Length(line), 58);
-    EXPECT_EQ(Code(69, 6), 191);   // after W - 3 characters of the path
-    EXPECT_EQ(line.substr(0, 20), deep.substr(0, 20));
+    EXPECT_EQ(t_Length(test_Screen(6, 12, 69)), 58);
+    EXPECT_EQ(test_Code(69, 6), 191);
+    EXPECT_EQ(test_Screen(6, 12, 31), deep.substr(0, 20));
 }
 
-struct MoveCase {
-    const char *Name;
-    std::vector<int> Keys;
-    int Selected;
-    int Scroll;
-};
+struct MoveCase { const char *Name; std::vector<int> Keys; int Selected; int Scroll; };
 
 TEST_F(LongList, KeysMoveSelectionAndScroll) {
     const MoveCase cases[] = {
@@ -115,33 +86,18 @@ TEST_F(LongList, KeysMoveSelectionAndScroll) {
     for (const MoveCase &c : cases) {
         Show(Folder.Path);
         for (int k : c.Keys) EXPECT_EQ(f_CatKeyHandler(k), f_BrowserGoOn) << c.Name;
-        EXPECT_EQ(f_Browser.Selected, c.Selected) << c.Name;
-        EXPECT_EQ(f_Browser.Scroll, c.Scroll) << c.Name;
+        EXPECT_EQ(std::make_pair(f_Browser.Selected, f_Browser.Scroll), std::make_pair(c.Selected, c.Scroll)) << c.Name;
         // The first list line shows the scroll item; the selection is in
-        // sight and in inverse.
-        EXPECT_EQ(Screen(8, 12, 68), f_CatStr(f_CatList[size_t(c.Scroll)], 60)) << c.Name;
-        int line = 8 + c.Selected - c.Scroll;
-        ASSERT_TRUE(line >= 8 && line <= 22) << c.Name;
-        EXPECT_TRUE(Inverse(12, line)) << c.Name;
-        for (int l = 8; l <= 22; l++)
-            if (l != line) {
-                EXPECT_FALSE(Inverse(12, l)) << c.Name << " line " << l;
-            }
+        // sight and the only line in inverse.
+        EXPECT_EQ(test_Screen(8, 12, 68), f_CatStr(f_CatList[size_t(c.Scroll)], 60)) << c.Name;
+        for (int l = 8; l <= 22; l++) EXPECT_EQ(Inverse(12, l), l == 8 + c.Selected - c.Scroll) << c.Name << " line " << l;
     }
-}
-
-TEST_F(LongList, KeysThroughTheQueueChooseTheFile) {
-    const MoveCase cases[] = {
-        {"return on the first", {Return}, 0, 0},
-        {"end", {End, Return}, 39, 0},
-        {"page down twice", {PageDown, PageDown, Return}, 30, 0},
-        {"page down, up", {PageDown, Up, Return}, 14, 0},
-        {"arrows with escape and return", {Down, Down, Down, Return}, 3, 0},
-    };
-    for (const MoveCase &c : cases) {
+    // The same keys through the queue, ended with Return, choose the file.
+    const MoveCase chosen[] = {{"return", {Return}, 0, 0}, {"end", {End, Return}, 39, 0},
+                               {"page down, up", {PageDown, Up, Return}, 14, 0}};
+    for (const MoveCase &c : chosen) {
         PostKeys(c.Keys);
-        std::string chosen = Open(Folder.Path);
-        EXPECT_EQ(chosen, Folder.Path + Name(c.Selected)) << c.Name;
+        EXPECT_EQ(Open(Folder.Path), Folder.Path + Name(c.Selected)) << c.Name;
         t_ClearEventQueues();
     }
 }
@@ -150,176 +106,164 @@ TEST_F(SmallFolder, EscapeReturnsNothingAndClearsTheFrame) {
     PostKeys({Down, Down, Escape});
     EXPECT_EQ(Open(Folder.Path), "");
     EXPECT_EQ(f_Browser.Selected, -1);
-    for (int line = 5; line <= 23; line++) EXPECT_EQ(Screen(line, 11, 70), t_Spaces(60)) << line;
+    for (int line = 5; line <= 23; line++) EXPECT_EQ(test_Screen(line, 11, 70), t_Spaces(60)) << line;
 }
 
-TEST_F(SmallFolder, ReturnOnAFolderEntersItOrChoosesIt) {
-    // sub is the fifth item.
+TEST_F(SmallFolder, FoldersAreEnteredLeftAndChosen) {
+    // sub is the fifth item: Return enters it, or chooses it where folders are asked for.
     PostKeys({'s', Return, Return});
     EXPECT_EQ(Open(Folder.Path), Folder.Path + "sub/inner.dsk");
     PostKeys({'s', Return});
     EXPECT_EQ(Open(Folder.Path, f_CatFolderChoice), Folder.Path + "sub/");
     EXPECT_EQ(f_CatPath, Folder.Path);
-}
 
-TEST_F(SmallFolder, RightEntersFoldersOnlyAndLeftGoesBack) {
     Show(Folder.Path);
     f_CatKeyHandler(Right);   // a file: nothing
     EXPECT_EQ(f_CatPath, Folder.Path);
     f_CatKeyHandler('s');
     f_CatKeyHandler(Right);
     EXPECT_EQ(f_CatPath, Folder.Path + "sub/");
-    EXPECT_EQ(f_BrowserCount(), 1);
-    EXPECT_EQ(f_Browser.Selected, 0);
-    EXPECT_NE(Screen(7, 12, 69).find(" 1 Objekte "), std::string::npos);
+    EXPECT_EQ(std::make_pair(f_BrowserCount(), f_Browser.Selected), std::make_pair(1, 0));
+    EXPECT_NE(test_Screen(7, 12, 69).find(" 1 Objekte "), std::string::npos);
     f_CatKeyHandler(Left);
     EXPECT_EQ(f_CatPath, Folder.Path);
     EXPECT_EQ(f_Browser.Selected, 0);
-}
-
-TEST_F(BrowserTest, LeftAtTheRootDoesNothing) {
     Show("/");
     size_t count = f_CatList.size();
-    f_CatKeyHandler(Left);
+    f_CatKeyHandler(Left);   // at the root: nothing
     EXPECT_EQ(f_CatPath, "/");
     EXPECT_EQ(f_CatList.size(), count);
 }
 
-struct TypeCase {
-    const char *Name;
-    int Key;
-    const char *Selected;
-};
-
 TEST_F(SmallFolder, TypeSelect) {
-    const TypeCase cases[] = {
-        {"m finds Mango", 'm', "Mango.dsk"},
-        {"capital M too", 'M', "Mango.dsk"},
-        {"b finds banana", 'b', "banana.txt"},
-        {"c: the first after it", 'c', "Mango.dsk"},
-        {"n: the first after it", 'n', "sub"},
+    const std::tuple<const char *, int, const char *> cases[] = {
+        {"m finds Mango", 'm', "Mango.dsk"}, {"capital M too", 'M', "Mango.dsk"}, {"b finds banana", 'b', "banana.txt"},
+        {"c: the first after it", 'c', "Mango.dsk"}, {"n: the first after it", 'n', "sub"},
         {"a letter after all names", 'z', "zebra.dsk"},
     };
-    for (const TypeCase &c : cases) {
+    for (const auto &[what, key, selected] : cases) {
         Show(Folder.Path);
         f_CatKeyHandler(Down);
-        f_CatKeyHandler(c.Key);
-        EXPECT_EQ(Name(f_Browser.Selected), c.Selected) << c.Name;
+        f_CatKeyHandler(key);
+        EXPECT_EQ(Name(f_Browser.Selected), selected) << what;
     }
     // Past every name: the last item.
-    TempFolder other;
-    other.File("a.dsk");
-    other.File("b.dsk");
+    test_TempFolder other;
+    other.file("a.dsk");
+    other.file("b.dsk");
     Show(other.Path);
     f_CatKeyHandler('x');
     EXPECT_EQ(f_Browser.Selected, 1);
 }
 
 TEST_F(LongList, TypeSelectShowsTheItemInTheFirstLine) {
-    Folder.File("m1.dsk");
-    Folder.File("m2.dsk");
-    Folder.File("x.dsk");
+    for (const char *name : {"m1.dsk", "m2.dsk", "x.dsk"}) Folder.file(name);
     Show(Folder.Path);
     f_CatKeyHandler('m');
     EXPECT_EQ(Name(f_Browser.Selected), "m1.dsk");
-    // 43 items, 15 lines: the scroll cannot pass 28.
-    EXPECT_EQ(f_Browser.Scroll, 28);
+    EXPECT_EQ(f_Browser.Scroll, 28);   // 43 items, 15 lines: the scroll cannot pass 28
     f_CatKeyHandler('f');
-    EXPECT_EQ(f_Browser.Selected, 0);
-    EXPECT_EQ(f_Browser.Scroll, 0);
+    EXPECT_EQ(std::make_pair(f_Browser.Selected, f_Browser.Scroll), std::make_pair(0, 0));
     Show(Folder.Path);
     f_CatKeyHandler(PageDown);
     f_CatKeyHandler('f');
     EXPECT_EQ(f_Browser.Scroll, 0);
-    EXPECT_EQ(Screen(8, 12, 68), f_CatStr(f_CatList[0], 60));
+    EXPECT_EQ(test_Screen(8, 12, 68), f_CatStr(f_CatList[0], 60));
 }
 
 TEST_F(BrowserTest, EmptyOrMissingFolderLeavesOnlyEscape) {
-    TempFolder empty;
+    test_TempFolder empty;
     for (const std::string &folder : {empty.Path, empty.Path + "missing/"}) {
         Show(empty.Path);
         f_BrowserGoTo(folder);
         EXPECT_EQ(f_Browser.Selected, -1);
-        EXPECT_EQ(f_CatKeyHandler(Return), f_BrowserGoOn);
-        for (int k : {int(Down), int(Up), int(End), int(Home), int(PageDown), int(PageUp), int(Right), int('q')}) f_CatKeyHandler(k);
+        for (int k : {int(Return), int(Down), int(Up), int(End), int(Home), int(PageDown), int(PageUp), int(Right), int('q')})
+            EXPECT_EQ(f_CatKeyHandler(k), f_BrowserGoOn);
         EXPECT_EQ(f_Browser.Selected, -1);
-        EXPECT_NE(Screen(7, 12, 69).find(" 0 Objekte "), std::string::npos);
+        EXPECT_NE(test_Screen(7, 12, 69).find(" 0 Objekte "), std::string::npos);
         EXPECT_EQ(f_CatKeyHandler(Escape), f_BrowserEscape);
     }
     PostKeys({Return, Down, Escape});
     EXPECT_EQ(Open(empty.Path), "");
 }
 
-TEST_F(SmallFolder, AMissingStartFolderStartsOnTheDesktop) {
-    Show(Folder.Path + "nothing-here/");
+TEST_F(SmallFolder, StartFoldersStandardFoldersAndTheFilter) {
+    Show(Folder.Path + "nothing-here/");   // a missing start folder: the desktop
     EXPECT_EQ(f_CatPath, f_StandardFolder(f_Folder::Desktop));
     Show("");
     EXPECT_EQ(f_CatPath, f_StandardFolder(f_Folder::Desktop));
     Show(Folder.Path + "sub");   // no final "/"
     EXPECT_EQ(f_CatPath, Folder.Path + "sub/");
     EXPECT_EQ(Name(0), "inner.dsk");
-}
 
-TEST_F(SmallFolder, ControlKeysGoToTheStandardFolders) {
-    TempFolder docs;
+    test_TempFolder docs;
     f_SetStandardFolder(f_Folder::Documents, docs.Path);
     f_SetStandardFolder(f_Folder::Downloads, docs.Path + "gone");
     Show(Folder.Path);
-    f_CatKeyHandler(6);   // Control-F
-    EXPECT_EQ(f_CatPath, docs.Path);
-    f_CatKeyHandler(12);   // Control-L: no such folder, the home folder
-    EXPECT_EQ(f_CatPath, f_StandardFolder(f_Folder::Home));
-    f_CatKeyHandler(9);   // Tab
-    EXPECT_EQ(f_CatPath, f_StandardFolder(f_Folder::Mount));
+    const std::pair<int, std::string> keys[] = {{6, docs.Path},                                   // Control-F
+                                                {12, f_StandardFolder(f_Folder::Home)},          // Control-L: missing
+                                                {9, f_StandardFolder(f_Folder::Mount)}};          // Tab
+    for (const auto &[key, folder] : keys) {
+        f_CatKeyHandler(key);
+        EXPECT_EQ(f_CatPath, folder) << key;
+    }
     f_SetStandardFolder(f_Folder::Documents, "");
     f_SetStandardFolder(f_Folder::Downloads, "");
-}
 
-TEST_F(SmallFolder, FilterLimitsTheList) {
     PostKeys({End, Return});
     EXPECT_EQ(Open(Folder.Path, 0, 60, "TEXT"), Folder.Path + "banana.txt");
     EXPECT_EQ(f_BrowserCount(), 1);
-    // The filter holds in every folder of the call.
-    Show(Folder.Path);
-    EXPECT_EQ(f_BrowserCount(), 6);
 }
 
 // --- the mouse ---------------------------------------------------------------
 
-TEST_F(SmallFolder, ClickSelectsAndDoubleClickEntersAFolder) {
+TEST_F(SmallFolder, ClicksSelectAndDoubleClicksEnterOrChoose) {
     Show(Folder.Path);
+    Click(30, 14);   // below the last item: nothing
+    EXPECT_EQ(f_CatMouseHandler(), f_BrowserGoOn);
+    EXPECT_EQ(f_Browser.Selected, 0);
     Click(30, 9);   // second list line
     EXPECT_EQ(f_CatMouseHandler(), f_BrowserGoOn);
     EXPECT_EQ(f_Browser.Selected, 1);
     EXPECT_TRUE(Inverse(12, 9));
     EXPECT_FALSE(Inverse(12, 8));
+    // A slow second click, and a click on another item right after, are single clicks.
+    f_Browser.LastClickTime -= 300;
+    Click(30, 9);
+    EXPECT_EQ(f_CatMouseHandler(), f_BrowserGoOn);
+    Click(30, 10);
+    EXPECT_EQ(f_CatMouseHandler(), f_BrowserGoOn);
+    EXPECT_EQ(f_Browser.Selected, 2);
     Click(30, 12);   // sub, twice
     Click(30, 12);
     EXPECT_EQ(f_CatMouseHandler(), f_BrowserGoOn);
     EXPECT_EQ(f_CatMouseHandler(), f_BrowserGoOn);
     EXPECT_EQ(f_CatPath, Folder.Path + "sub/");
     EXPECT_EQ(f_CatMouseHandler(), -1);   // no more clicks
-}
-
-TEST_F(SmallFolder, ClicksThatSelectNothing) {
-    struct Case {
-        int Column, Line;
-    } cases[] = {{30, 5}, {30, 7}, {11, 9}, {70, 9}, {5, 9}, {30, 14}, {30, 24}, {30, 1}};
-    for (const Case &c : cases) {
-        Show(Folder.Path);
-        f_CatKeyHandler(Down);
-        Click(c.Column, c.Line);
-        f_CatMouseHandler();
-        EXPECT_EQ(f_Browser.Selected, 1) << c.Column << "," << c.Line;
-        EXPECT_EQ(f_CatPath, Folder.Path) << c.Column << "," << c.Line;
-    }
-}
-
-TEST_F(LongList, ClickBelowTheFrameSelectsNoHiddenItem) {
-    Show(Folder.Path);
-    Click(30, 24);   // would be item 16, which is not shown
+    // The path line goes up, and from the root to the volumes.
+    Click(40, 6);
     f_CatMouseHandler();
-    EXPECT_EQ(f_Browser.Selected, 0);
+    EXPECT_EQ(f_CatPath, Folder.Path);
+    Show("/");
+    Click(40, 6);
+    f_CatMouseHandler();
+    EXPECT_EQ(f_CatPath, f_StandardFolder(f_Folder::Mount));
+    // A double click on a file chooses it.
+    Click(30, 9);
+    Click(30, 9);
+    EXPECT_EQ(Open(Folder.Path), Folder.Path + "banana.txt");
+}
+
+// Clicks on the frame, the title, the rule, beside or below the list select
+// nothing, and no hidden item.
+TEST_F(LongList, ClicksOutsideTheListSelectNothing) {
+    Show(Folder.Path);
+    f_CatKeyHandler(Down);
+    for (auto [column, line] : {std::pair{30, 5}, {30, 7}, {11, 9}, {70, 9}, {5, 9}, {30, 23}, {30, 24}, {30, 1}}) {
+        Click(column, line);
+        f_CatMouseHandler();
+        EXPECT_EQ(std::make_pair(f_Browser.Selected, f_CatPath), std::make_pair(1, Folder.Path)) << column << "," << line;
+    }
     Click(30, 22);   // the last list line
     f_CatMouseHandler();
     EXPECT_EQ(f_Browser.Selected, 14);
@@ -329,55 +273,19 @@ TEST_F(LongList, ClickBelowTheFrameSelectsNoHiddenItem) {
     EXPECT_EQ(f_Browser.Selected, f_Browser.Scroll);
 }
 
-TEST_F(SmallFolder, PathLineGoesUpAndFromTheRootToTheVolumes) {
-    Show(Folder.Path + "sub/");
-    Click(40, 6);
-    f_CatMouseHandler();
-    EXPECT_EQ(f_CatPath, Folder.Path);
-    Show("/");
-    Click(40, 6);
-    f_CatMouseHandler();
-    EXPECT_EQ(f_CatPath, f_StandardFolder(f_Folder::Mount));
-}
-
-TEST_F(SmallFolder, DoubleClickOnAFileChoosesIt) {
-    Click(30, 9);
-    Click(30, 9);
-    EXPECT_EQ(Open(Folder.Path), Folder.Path + "banana.txt");
-}
-
-TEST_F(SmallFolder, SlowSecondClickIsASingleClick) {
-    Show(Folder.Path);
-    Click(30, 9);
-    f_CatMouseHandler();
-    f_Browser.LastClickTime -= 300;
-    Click(30, 9);
-    EXPECT_EQ(f_CatMouseHandler(), f_BrowserGoOn);
-    Click(30, 10);   // another item right after: single click too
-    EXPECT_EQ(f_CatMouseHandler(), f_BrowserGoOn);
-    EXPECT_EQ(f_Browser.Selected, 2);
-}
-
 // --- odd calls ----------------------------------------------------------------
 
-TEST_F(SmallFolder, WindowsThatCannotHoldTheBrowserReturnAtOnce) {
+TEST_F(SmallFolder, OddWindowsAndGeometry) {
     for (uint8_t window : {uint8_t(3), uint8_t(9), uint8_t(200)}) {
         EXPECT_EQ(f_CatOpen(window, Folder.Path, "t", "", 5, 15, 60, 0), "");
         EXPECT_EQ(f_CatSave(window, Folder.Path, "t", "Save as:", "x", 5, 15, 60, 0), "");
     }
-}
-
-TEST_F(SmallFolder, OutOfRangeGeometryStaysInTheWindow) {
-    struct Case {
-        int Top, Height;
-    } cases[] = {{0, 15}, {-5, 100}, {30, 15}, {5, -3}, {24, 0}, {1, 1000000}};
-    for (const Case &c : cases) {
+    const std::pair<int, int> geometries[] = {{0, 15}, {-5, 100}, {30, 15}, {5, -3}, {24, 0}, {1, 1000000}};
+    for (auto [top, height] : geometries) {
         PostKeys({Down, Return});
-        std::string chosen = Run([&] { return f_CatOpen(0, Folder.Path, "t", "", c.Top, c.Height, 60, 0); });
-        EXPECT_EQ(chosen, Folder.Path + "banana.txt") << c.Top << "," << c.Height;
-        EXPECT_GE(f_Browser.TopLine, 1);
-        EXPECT_LE(f_Browser.BottomLine, 25);
-        EXPECT_GE(f_Browser.PageLines, 1);
+        std::string chosen = Run([&] { return f_CatOpen(0, Folder.Path, "t", "", top, height, 60, 0); });
+        EXPECT_EQ(chosen, Folder.Path + "banana.txt") << top << "," << height;
+        EXPECT_TRUE(f_Browser.TopLine >= 1 && f_Browser.BottomLine <= 25 && f_Browser.PageLines >= 1);
     }
 }
 

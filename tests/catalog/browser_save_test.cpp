@@ -8,49 +8,42 @@ class SaveForm : public BrowserTest {
 protected:
     void SetUp() override {
         BrowserTest::SetUp();
-        Folder.File("alpha.dsk");
-        Folder.File("beta.dsk");
-        Folder.Folder("inner");
-        Folder.File("inner/deep.dsk");
+        Folder.file("alpha.dsk");
+        Folder.file("beta.dsk");
+        Folder.folder("inner");
+        Folder.file("inner/deep.dsk");
     }
     std::string Save(const std::string &defaultName = "", int flags = 0) {
         return Run([=, this] {
             return f_CatSave(0, Folder.Path, "Save volume", "Save as:", defaultName, 5, 15, 60, flags);
         });
     }
-    TempFolder Folder;   // alpha.dsk beta.dsk inner
+    test_TempFolder Folder;   // alpha.dsk beta.dsk inner
 };
 
 TEST_F(SaveForm, LayoutOfTheVolumeManager) {
     EXPECT_EQ(Save("NEW.DSK", f_CatSaveDrawOnly), "");
-    EXPECT_EQ(f_Browser.PageLines, 12);   // list lines 8 to 19
-    EXPECT_EQ(f_Browser.BottomLine, 22);
-    EXPECT_EQ(Screen(8, 12, 68), f_CatStr(f_CatList[0], 60));
-    EXPECT_EQ(Code(11, 19), 139);
-    // The frame ends on line 20, the top of the name box.
-    for (int column = 12; column <= 69; column++) EXPECT_EQ(Code(column, 20), 140) << column;
-    for (int line = 20; line <= 22; line++) {
-        EXPECT_EQ(Code(11, line), 139) << line;
-        EXPECT_EQ(Code(70, line), 138) << line;
-    }
-    for (int column = 12; column <= 69; column++) EXPECT_EQ(Code(column, 22), 141) << column;
-    EXPECT_EQ(Screen(21, 12, 69), " Save as: NEW.DSK" + t_Spaces(41));
-    EXPECT_EQ(Screen(23), t_Spaces(80));
+    EXPECT_EQ(std::make_pair(f_Browser.PageLines, f_Browser.BottomLine), std::make_pair(12, 22));   // list lines 8 to 19
+    EXPECT_EQ(test_Screen(8, 12, 68), f_CatStr(f_CatList[0], 60));
+    // The frame ends on line 20, the top of the name box, which closes on line 22.
+    for (int line = 19; line <= 22; line++) EXPECT_EQ(std::make_pair(test_Code(11, line), test_Code(70, line)), std::make_pair(139, 138)) << line;
+    EXPECT_EQ(test_Screen(20, 12, 69), t_Encode(std::u32string(58, 140)));
+    EXPECT_EQ(test_Screen(22, 12, 69), t_Encode(std::u32string(58, 141)));
+    EXPECT_EQ(test_Screen(21, 12, 69), " Save as: NEW.DSK" + t_Spaces(41));
+    EXPECT_EQ(test_Screen(23), t_Spaces(80));
     EXPECT_EQ(t_InputGetMaxCharacters(0), 60 - 8 - 5);
 }
-
-struct SaveCase {
-    const char *Name;
-    std::vector<t_Event> Keys;
-    const char *Default;
-    std::string Expected;   // after the folder; "" for none
-};
 
 t_Event Typed(int c) { return Key(c); }
 t_Event Alt(int c) { return Key(c, true, IsCursorKey(c)); }
 
 TEST_F(SaveForm, KeysEndTheForm) {
-    const SaveCase cases[] = {
+    const struct {
+        const char *Name;
+        std::vector<t_Event> Keys;
+        const char *Default;
+        std::string Expected;   // after the folder; "" for none
+    } cases[] = {
         {"typed name", {Typed('a'), Typed('b'), Typed(Return)}, "", "ab"},
         {"default kept", {Typed(Return)}, "NEW.DSK", "NEW.DSK"},
         {"escape drops the name", {Typed('x'), Typed(Escape)}, "NEW.DSK", ""},
@@ -65,7 +58,7 @@ TEST_F(SaveForm, KeysEndTheForm) {
          "alpha.dk"},
         {"alt escape cancels", {Typed('a'), Alt(Escape)}, "", ""},
     };
-    for (const SaveCase &c : cases) {
+    for (const auto &c : cases) {
         t_ClearEventQueues();
         for (const t_Event &e : c.Keys) t_PostKeyEvent(e);
         std::string expected = c.Expected.empty() ? "" : Folder.Path + c.Expected;
@@ -88,7 +81,7 @@ TEST_F(SaveForm, AltKeysEnterFoldersAndTheNameGoesThere) {
 
 TEST_F(SaveForm, NamesAreCutToTheField) {
     std::string longName(70, 'n');
-    Folder.File(longName);
+    Folder.file(longName);
     t_PostKeyEvent(Alt(End));
     t_PostKeyEvent(Alt(ForwardDelete));
     t_PostKeyEvent(Typed(Return));
@@ -100,7 +93,7 @@ TEST_F(SaveForm, NamesAreCutToTheField) {
 TEST_F(SaveForm, EndingClearsFrameAndBox) {
     t_PostKeyEvent(Typed(Escape));
     Save("NEW.DSK");
-    for (int line = 5; line <= 22; line++) EXPECT_EQ(Screen(line, 11, 70), t_Spaces(60)) << line;
+    for (int line = 5; line <= 22; line++) EXPECT_EQ(test_Screen(line, 11, 70), t_Spaces(60)) << line;
     EXPECT_EQ(t_WindowTable[0].TextCursorLevel, 0);
 }
 
@@ -113,12 +106,6 @@ TEST_F(SaveForm, ClicksSelectWhileTheFieldKeepsTheCursor) {
     // No cell was left inverted by the cursor.
     for (int line = 1; line <= 25; line++)
         for (int column = 1; column <= 80; column++) ASSERT_FALSE(Inverse(column, line)) << column << "," << line;
-}
-
-TEST_F(SaveForm, EmptyStartFolderIsTheDesktop) {
-    t_PostKeyEvent(Typed(Escape));
-    Run([] { return f_CatSave(0, "", "t", "Save as:", "", 5, 15, 60, 0); });
-    EXPECT_EQ(f_CatPath, f_StandardFolder(f_Folder::Desktop));
 }
 
 }  // namespace

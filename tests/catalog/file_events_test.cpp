@@ -1,85 +1,29 @@
-// File-open events: the queue and its hook, and the browser taking them.
-#include <atomic>
-#include <pthread.h>
-#include <thread>
-
+// File-open events: the queue, and the browser taking them.
 #include "browser_fixture.h"
 #include "threads.h"
 
 namespace browsertest {
 namespace {
 
-class FileEvents : public BrowserTest {
-protected:
-    void TearDown() override {
-        t_SetFileEventHook({});
-        BrowserTest::TearDown();
-    }
-};
+using FileEvents = BrowserTest;
 
 TEST_F(FileEvents, PostedEventsCarryPathKindAndExistence) {
-    TempFolder f;
-    std::string file = f.File("disk.dsk");
-    struct Case {
-        std::string Path;
-        int Index;
-        int Value;
-    } cases[] = {{file, 0, 1}, {f.Path, 3, 2}, {f.Path + "nothing", 0, 0}};
+    test_TempFolder f;
+    const std::tuple<std::string, int, int> cases[] = {{f.file("disk.dsk"), 0, 1}, {f.Path, 3, 2}, {f.at("nothing"), 0, 0}};
     long long before = t_NowMs();
-    for (const Case &c : cases) t_PostFileEvent(c.Path, c.Index);
+    for (const auto &[path, index, value] : cases) t_PostFileEvent(path, index);
     EXPECT_EQ(t_PendingFileEvents(), 3u);
     EXPECT_TRUE(t_FileEventAvailable);
-    for (const Case &c : cases) {
+    for (const auto &[path, index, value] : cases) {
         t_Event e;
         ASSERT_TRUE(t_TakeFileEvent(e));
-        EXPECT_EQ(e.Kind, 4);
-        EXPECT_EQ(e.Description, c.Path);
-        EXPECT_EQ(e.Index, c.Index);
-        EXPECT_EQ(e.Value, c.Value);
-        EXPECT_GE(e.Time, before);
-        EXPECT_LE(e.Time, t_NowMs());
-        EXPECT_EQ(e.Window, 0);
-        EXPECT_FALSE(e.OptionPressed);
+        EXPECT_EQ(std::tie(e.Kind, e.Description, e.Index, e.Value, e.Window, e.OptionPressed),
+                  std::make_tuple(int(t_EventFileOpen), path, index, value, 0, false));
+        EXPECT_TRUE(e.Time >= before && e.Time <= t_NowMs());
     }
     t_Event none;
     EXPECT_FALSE(t_TakeFileEvent(none));
     EXPECT_FALSE(t_FileEventAvailable);
-}
-
-TEST_F(FileEvents, HookRunsOncePerEventOnItsOwnThread) {
-    t_SleepMs(200);   // hook threads of earlier events have run by now
-    std::atomic<int> calls{0};
-    std::atomic<bool> named{true};
-    t_SetFileEventHook([&] {
-        char name[16] = {};
-        pthread_getname_np(pthread_self(), name, sizeof name);
-        if (std::string(name) != "t_StartEventFil" || t_ThreadNumber() < 3) named = false;
-        calls++;
-    });
-    for (int i = 0; i < 5; i++) t_PostFileEvent("/", 0);
-    for (int i = 0; i < 500 && calls < 5; i++) t_SleepMs(10);
-    t_SleepMs(20);
-    EXPECT_EQ(calls.load(), 5);
-    EXPECT_TRUE(named);   // the kernel keeps 15 characters of the name
-}
-
-TEST_F(FileEvents, TwoPostersAndATakerLoseAndDuplicateNothing) {
-    const int each = 500;
-    auto post = [](const std::string &prefix) {
-        for (int i = 0; i < each; i++) t_PostFileEvent(prefix + std::to_string(i), i);
-    };
-    std::thread a(post, "/a/"), b(post, "/b/");
-    int nextA = 0, nextB = 0;
-    while (nextA + nextB < 2 * each) {
-        t_Event e;
-        if (!t_TakeFileEvent(e)) continue;
-        int &next = e.Description[1] == 'a' ? nextA : nextB;
-        ASSERT_EQ(e.Index, next);   // each poster's events in order, none lost
-        next++;
-    }
-    a.join();
-    b.join();
-    EXPECT_EQ(t_PendingFileEvents(), 0u);
 }
 
 // A folder with more files than list lines, and another folder.
@@ -87,15 +31,23 @@ class BrowserFileEvents : public BrowserTest {
 protected:
     void SetUp() override {
         BrowserTest::SetUp();
-        for (int i = 0; i < 30; i++) Far.File(Numbered("img", i));
-        Far.Folder("folder");
-        Near.File("here.dsk");
-        Near.File("there.dsk");
+        for (int i = 0; i < 30; i++) Far.file(Numbered("img", i));
+        Far.folder("folder");
+        Near.file("here.dsk");
+        Near.file("there.dsk");
     }
-    TempFolder Far, Near;
+    test_TempFolder Far, Near;
 };
 
 TEST_F(BrowserFileEvents, EventMovesTheListAndSelectsTheFile) {
+    // The item just below the last list line is scrolled into sight.
+    Show(Far.Path);
+    t_PostFileEvent(Far.Path + "img14.dsk", 0);
+    EXPECT_TRUE(f_BrowserFileEvent());
+    ASSERT_EQ(f_Browser.Selected, 15);
+    int shown = 8 + 15 - f_Browser.Scroll;
+    ASSERT_TRUE(shown >= 8 && shown <= 22) << shown;
+    EXPECT_EQ(test_Screen(shown, 12, 68), f_CatStr(f_CatList[15], 60));
     Show(Near.Path);
     t_PostFileEvent(Far.Path + "img25.dsk", 0);
     EXPECT_TRUE(f_BrowserFileEvent());
@@ -104,9 +56,9 @@ TEST_F(BrowserFileEvents, EventMovesTheListAndSelectsTheFile) {
     // The file is in sight and in inverse.
     int line = 8 + f_Browser.Selected - f_Browser.Scroll;
     ASSERT_TRUE(line >= 8 && line <= 22);
-    EXPECT_EQ(Screen(line, 12, 68), f_CatStr(f_CatList[size_t(f_Browser.Selected)], 60));
+    EXPECT_EQ(test_Screen(line, 12, 68), f_CatStr(f_CatList[size_t(f_Browser.Selected)], 60));
     EXPECT_TRUE(Inverse(12, line));
-    EXPECT_NE(Screen(6, 12, 69).find(t_ConvertUniCode(Far.Path).Converted), std::string::npos);
+    EXPECT_NE(test_Screen(6, 12, 69).find(t_ConvertUniCode(Far.Path).Converted), std::string::npos);
     // A file of the same folder: no reload, only the selection moves.
     f_CatList[0].Size = 12345;   // a reload would forget this
     t_PostFileEvent(Far.Path + "img02.dsk", 0);
@@ -116,7 +68,7 @@ TEST_F(BrowserFileEvents, EventMovesTheListAndSelectsTheFile) {
     EXPECT_FALSE(f_BrowserFileEvent());
 }
 
-TEST_F(BrowserFileEvents, EventsThatNameNothingAreDropped) {
+TEST_F(BrowserFileEvents, FolderEventsAndEventsThatNameNothing) {
     Show(Near.Path);
     f_CatKeyHandler(Down);
     for (const std::string &path : {Far.Path + "missing.dsk", std::string("img01.dsk"), std::string()}) {
@@ -125,10 +77,6 @@ TEST_F(BrowserFileEvents, EventsThatNameNothingAreDropped) {
         EXPECT_EQ(f_CatPath, Near.Path) << path;
         EXPECT_EQ(f_Browser.Selected, 1) << path;
     }
-}
-
-TEST_F(BrowserFileEvents, FolderEvents) {
-    Show(Near.Path);
     t_PostFileEvent(Far.Path + "folder/", 0);   // a folder path ending in "/": that folder
     f_BrowserFileEvent();
     EXPECT_EQ(f_CatPath, Far.Path + "folder/");
@@ -138,18 +86,18 @@ TEST_F(BrowserFileEvents, FolderEvents) {
     EXPECT_EQ(Name(f_Browser.Selected), "folder");
 }
 
-TEST_F(BrowserFileEvents, EventPostedBeforeTheBrowserIsTakenByIt) {
+TEST_F(BrowserFileEvents, EventsBeforeTheFormsAndWhileTheyWait) {
     // A path given at launch waits in the queue; the first browser opens on
-    // it, and Return chooses it.
+    // it, and Return chooses it.  The save form takes events too.
     t_PostFileEvent(Far.Path + "img17.dsk", 0);
     PostKeys({Return});
     EXPECT_EQ(Open(Near.Path), Far.Path + "img17.dsk");
-}
+    t_PostFileEvent(Far.Path + "img05.dsk", 0);
+    t_PostKeyEvent(Key(ForwardDelete, true));
+    t_PostKeyEvent(Key(Return));
+    EXPECT_EQ(Run([&] { return f_CatSave(0, Near.Path, "t", "Save as:", "", 5, 15, 60, 0); }), Far.Path + "img05.dsk");
 
-TEST_F(BrowserFileEvents, EventWhileTheBrowserWaits) {
-    auto chosen = std::async(std::launch::async, [&] {
-        return f_CatOpen(0, Near.Path, "t", "", 5, 15, 60, 0);
-    });
+    auto chosen = std::async(std::launch::async, [&] { return f_CatOpen(0, Near.Path, "t", "", 5, 15, 60, 0); });
     t_SleepMs(50);
     t_PostFileEvent(Far.Path + "img29.dsk", 0);
     for (int i = 0; i < 500 && t_PendingFileEvents() > 0; i++) t_SleepMs(10);
@@ -157,14 +105,6 @@ TEST_F(BrowserFileEvents, EventWhileTheBrowserWaits) {
     PostKeys({Return});
     ASSERT_EQ(chosen.wait_for(std::chrono::seconds(10)), std::future_status::ready);
     EXPECT_EQ(chosen.get(), Far.Path + "img29.dsk");
-}
-
-TEST_F(BrowserFileEvents, SaveFormTakesEventsToo) {
-    t_PostFileEvent(Far.Path + "img05.dsk", 0);
-    t_PostKeyEvent(Key(ForwardDelete, true));
-    t_PostKeyEvent(Key(Return));
-    EXPECT_EQ(Run([&] { return f_CatSave(0, Near.Path, "t", "Save as:", "", 5, 15, 60, 0); }),
-              Far.Path + "img05.dsk");
 }
 
 }  // namespace

@@ -31,14 +31,14 @@ f_CatItem Made(const std::string &name, const char *type, int64_t size = -1) {
 }
 
 TEST(CatalogLines, ExactLinesAtEachWidthFromRealItems) {
-    TempFolder temp;
+    test_TempFolder temp;
     const std::string longName = "A very long file name that does not fit into any of the columns.dsk";
-    temp.File("b.txt", 1500);
-    temp.File("A.dsk", 143360);
-    temp.File("tiny", 7);
-    temp.File(longName, 1023);
-    temp.Folder("sub");
-    temp.Link("link", "b.txt");
+    temp.file("b.txt", 1500);
+    temp.file("A.dsk", 143360);
+    temp.file("tiny", 7);
+    temp.file(longName, 1023);
+    temp.folder("sub");
+    temp.link("link", "b.txt");
     for (const std::string name : {"b.txt", "A.dsk", "tiny", "sub", "link", longName.c_str()})
         ASSERT_TRUE(SetModified(temp.Path + name, LocalTime(2021, 3, 4, 5, 6, 7)));
     const std::tuple<std::string, int, std::string> cases[] = {
@@ -80,9 +80,9 @@ TEST(CatalogLines, HiddenExtensionsAreLeftOutUnlessTooLong) {
     for (const auto &[name, shown, logged] : cases) {
         f_CatItem item = Made(name, "TEXT");
         item.ExtHidden = true;
-        LogCapture log;
+        test_LogCapture log;
         EXPECT_EQ(f_CatStr(item, 80), Line(shown, 49, "  TEXT           01.02.2003")) << name;
-        EXPECT_EQ(log.Lines(), logged ? Names{"f_CatStr: Extension too long to hide."} : Names{}) << name;
+        EXPECT_EQ(log.lines(), logged ? Names{"f_CatStr: Extension too long to hide."} : Names{}) << name;
     }
 }
 

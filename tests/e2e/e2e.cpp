@@ -6,9 +6,10 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMessageBox>
+#include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <gtest/gtest.h>
 #include <thread>
 #include <unistd.h>
@@ -16,6 +17,7 @@
 #include "app_delegate.h"
 #include "application.h"
 #include "display.h"
+#include "files.h"
 #include "host_state.h"
 #include "main_program.h"
 #include "menus_qt.h"
@@ -127,6 +129,8 @@ bool e2e_WindowShown(int number) {
 
 std::string e2e_Screen() { return t_GetScreen(0, "\r"); }
 
+bool e2e_OnScreen(const std::string &text) { return e2e_Screen().find(text) != std::string::npos; }
+
 std::string e2e_Line(int n) {
     std::string screen = t_GetScreen(0, "");
     std::u32string all = t_Decode(screen);
@@ -137,48 +141,44 @@ std::string e2e_Line(int n) {
     return t_Encode(line);
 }
 
-// Shows the screen after a wait that timed out, for the failure message.
-static void reportScreen(const std::string &wanted) {
+// Waits until the screen passes the check; shows the screen in the failure
+// message when it never does.
+static bool waitUntil(const std::function<bool(const std::string &)> &check, const std::string &wanted, int timeoutMs) {
+    for (int waited = 0; waited < scaled(timeoutMs); waited += 10) {
+        if (check(e2e_Screen())) return true;
+        t_SleepMs(10);
+    }
     std::string screen = e2e_Screen();
-    for (char &c : screen)
-        if (c == '\r') c = '\n';
+    std::replace(screen.begin(), screen.end(), '\r', '\n');
     ADD_FAILURE() << "screen while waiting for \"" << wanted << "\":\n" << screen;
+    return false;
 }
 
 bool e2e_WaitFor(const std::string &wanted, int timeoutMs) {
-    timeoutMs = scaled(timeoutMs);
     // The screen text has no blanks at line ends, so neither may the text.
-    std::string text = wanted;
-    while (!text.empty() && text.back() == ' ') text.pop_back();
-    for (int waited = 0; waited < timeoutMs; waited += 10) {
-        if (e2e_Screen().find(text) != std::string::npos) return true;
-        t_SleepMs(10);
-    }
-    reportScreen(text);
-    return false;
+    std::string text = wanted.substr(0, wanted.find_last_not_of(' ') + 1);
+    return waitUntil([&](const std::string &s) { return s.find(text) != std::string::npos; }, text, timeoutMs);
 }
 
 bool e2e_WaitForScreen(const std::string &text, int timeoutMs) {
-    timeoutMs = scaled(timeoutMs);
-    for (int waited = 0; waited < timeoutMs; waited += 10) {
-        if (e2e_Screen() == text) return true;
-        t_SleepMs(10);
-    }
-    reportScreen(text);
-    return false;
+    return waitUntil([&](const std::string &s) { return s == text; }, text, timeoutMs);
 }
 
-void e2e_Settle() {
-    std::string last = e2e_Screen();
+std::string e2e_Settled(const std::function<std::string()> &read) {
+    std::string last = read();
     for (int stable = 0, i = 0; stable < 5 && i < 300; i++) {
         t_SleepMs(10);
-        std::string now = e2e_Screen();
+        std::string now = read();
         stable = now == last ? stable + 1 : 0;
         last = now;
     }
+    return last;
 }
 
-void e2e_Key(int qtKey, int modifiers, const std::string &text) {
+void e2e_Settle() { e2e_Settled(e2e_Screen); }
+
+// Presses one key with modifiers on window 0's view.
+static void pressKey(int qtKey, int modifiers, const std::string &text) {
     t_OnMainThread([&] {
         QWidget *view = t_AppDelegate()->t_Views[0];
         QKeyEvent press(QEvent::KeyPress, qtKey, Qt::KeyboardModifiers(modifiers), QString::fromStdString(text));
@@ -192,43 +192,79 @@ void e2e_Key(int qtKey, int modifiers, const std::string &text) {
 // The Qt key of a character on a US keyboard.
 static int qtKeyOf(char c) {
     if (c >= 'a' && c <= 'z') return Qt::Key_A + (c - 'a');
-    if (c >= 'A' && c <= 'Z') return Qt::Key_A + (c - 'A');
-    if (c >= '0' && c <= '9') return Qt::Key_0 + (c - '0');
     switch (c) {
     case '\r': return Qt::Key_Return;
     case '\x1B': return Qt::Key_Escape;
     case '\t': return Qt::Key_Tab;
     case '\b': return Qt::Key_Backspace;
-    default: return c;   // Qt keys of punctuation are their ASCII codes
+    default: return c;   // Qt keys of capitals, digits and punctuation are their ASCII codes
     }
 }
 
 void e2e_Type(const std::string &text) {
     for (char c : text) {
         int modifiers = (c >= 'A' && c <= 'Z') ? int(Qt::ShiftModifier) : 0;
-        e2e_Key(qtKeyOf(c), modifiers, std::string(1, c));
+        pressKey(qtKeyOf(c), modifiers, std::string(1, c));
     }
 }
 
-std::string e2e_TempFolder() {
-    static int serial = 0;
-    std::string folder = (std::filesystem::temp_directory_path() /
-                          ("dw-e2e-" + std::to_string(getpid()) + "-" + std::to_string(serial++)))
-                             .string() + "/";
-    std::filesystem::remove_all(folder);
-    std::filesystem::create_directories(folder);
-    return folder;
+void e2e_Command(const std::string &keys, const std::string &shows) {
+    e2e_Type(keys);
+    EXPECT_TRUE(e2e_WaitFor(shows)) << keys;
+    e2e_Settle();
 }
 
-void e2e_MakeImage(const std::string &path, int sizeKB,
-                   const std::vector<std::pair<std::string, std::string>> &files) {
+void e2e_OpenLaunchImage(const std::string &name) {
+    ASSERT_TRUE(e2e_WaitFor("CP/M Volume öffnen"));
+    ASSERT_TRUE(e2e_WaitFor(name));
+    e2e_Type("\r");
+    ASSERT_TRUE(e2e_WaitFor("Volume Name: " + name));
+}
+
+std::string e2e_MakeImage(const std::string &path, int sizeKB,
+                          const std::vector<std::pair<std::string, std::string>> &files) {
     cpm_SetDiagnostics(false);
     cpm_Volume v = cpm_MakeVolume(path, sizeKB);
-    for (const auto &[name, contents] : files) {
-        cpm_SaveFileResult r = cpm_SaveFile(std::move(v), Text(name), Text(contents));
-        v = std::move(r.Volume);
-    }
+    for (const auto &[name, contents] : files) v = cpm_SaveFile(std::move(v), Text(name), Text(contents)).Volume;
     cpm_SaveVolumeResult saved = cpm_SaveVolume(std::move(v));
     cpm_SetDiagnostics(true);
-    ASSERT_EQ(saved.Message, "");
+    EXPECT_EQ(saved.Message, "");
+    return path;
+}
+
+void e2e_PatchEntry(const std::string &image, int entry, uint8_t user, const std::string &nameAndType) {
+    ASSERT_EQ(nameAndType.size(), 11u);
+    Text bytes = gettextfromfile(image);
+    bytes[size_t(entry) * 32] = user;
+    std::copy(nameAndType.begin(), nameAndType.end(), bytes.data() + entry * 32 + 1);
+    ASSERT_EQ(setbinarytofile(image, bytes), 0);
+}
+
+std::vector<std::string> e2e_Files(const std::string &image) {
+    cpm_SetDiagnostics(false);
+    cpm_Volume v = cpm_LoadVolume(image);
+    cpm_SetDiagnostics(true);
+    std::vector<std::string> names;
+    for (size_t i = 0; i < v.Names.size(); i++)
+        if (v.Sizes[i] >= 0) names.push_back(v.Names[i].bytes());
+    return names;
+}
+
+std::string e2e_UseOwnDesktop(const test_TempFolder &folder) {
+    std::string home = folder.folder("home");
+    std::string desktop = folder.folder("home/Desktop");
+    setenv("HOME", home.c_str(), 1);
+    unsetenv("XDG_CONFIG_HOME");
+    return desktop;
+}
+
+// Runs the scenarios offscreen; each test runs in a process of its own (ctest
+// starts one per test), so each has a fresh application.
+int main(int argc, char **argv) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    ::testing::InitGoogleTest(&argc, argv);
+    int result = RUN_ALL_TESTS();
+    // The program thread may still wait for a key: end without tearing down.
+    fflush(stdout);
+    _exit(result);
 }

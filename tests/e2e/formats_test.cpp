@@ -12,33 +12,20 @@
 
 namespace {
 
-const char *const prompt1 = "Diskwright: V(olume  D(irectory  L(ong Dir  S(ector Map  N(ew  Q(uit  [1.4] ?";
-
 // Two definitions that differ only in skew: a small directory reads the same.
 const char *const twins = "diskdef s1\n  seclen 256\n  tracks 41\n  sectrk 16\n  blocksize 1024\n  maxdir 128\n"
                           "  boottrk 1\nend\ndiskdef s2\n  seclen 256\n  tracks 41\n  sectrk 16\n  blocksize 1024\n"
                           "  maxdir 128\n  boottrk 1\n  skew 3\nend\n";
 
-// A configuration folder of its own with the twins in the user's diskdefs.
-std::string configWithTwins() {
-    std::string config = e2e_TempFolder();
-    std::filesystem::create_directories(config + "diskwright");
-    EXPECT_EQ(setbinarytofile(config + "diskwright/diskdefs", Text(twins)), 0);
-    setenv("XDG_CONFIG_HOME", config.c_str(), 1);
-    return config;
-}
-
-void openLaunchImage(const std::string &name) {
-    ASSERT_TRUE(e2e_WaitFor("CP/M Volume öffnen"));
-    ASSERT_TRUE(e2e_WaitFor(name));
-    e2e_Type("\r");
-    ASSERT_TRUE(e2e_WaitFor(prompt1));
-}
-
 TEST(FormatMenu, UnclearImageOpensReadOnlyUntilAFormatIsChosen) {
-    std::string config = configWithTwins();
+    // A configuration folder of its own with the twins in the user's diskdefs.
+    test_TempFolder folder;
+    std::string config = folder.folder("config");
+    folder.folder("config/diskwright");
+    folder.write("config/diskwright/diskdefs", twins);
+    setenv("XDG_CONFIG_HOME", config.c_str(), 1);
     ASSERT_EQ(cpm_LoadLibrary("", cpm_UserDiskdefs(), ""), "");
-    std::string image = e2e_TempFolder() + "TWIN.IMG";
+    std::string image = folder.at("TWIN.IMG");
     cpm_SetDiagnostics(false);
     const cpm_Definition *s2 = cpm_FindDefinition("s2");
     cpm_Volume v = cpm_OpenImageAs(Text(std::vector<uint8_t>(size_t(cpm_GeometryBytes(s2->Geometry)), 0xE5)), image, *s2);
@@ -47,7 +34,7 @@ TEST(FormatMenu, UnclearImageOpensReadOnlyUntilAFormatIsChosen) {
     cpm_SetDiagnostics(true);
 
     e2e_RunProgram({image}, [&] {
-        openLaunchImage("TWIN.IMG");
+        e2e_OpenLaunchImage("TWIN.IMG");
         ASSERT_TRUE(e2e_WaitFor("Volume Name: TWIN.IMG (160K)"));
         EXPECT_EQ(e2e_Line(4), "Format unclear (s1, s2): opened read-only.");
         e2e_Type("e");
@@ -66,13 +53,14 @@ TEST(FormatMenu, UnclearImageOpensReadOnlyUntilAFormatIsChosen) {
 }
 
 TEST(SectorMap, LongerThanTheWindowPagesLikeTheLongDirectory) {
-    std::string image = e2e_TempFolder() + "BIG.VOL";
+    test_TempFolder folder;
+    std::string image = folder.at("BIG.VOL");
     e2e_MakeImage(image, 2048, {});
     Text bytes = gettextfromfile(image);
     bytes.Elements.resize(4096 * 1024, 0);   // 2048 blocks: 32 rows
     ASSERT_EQ(setbinarytofile(image, bytes), 0);
     e2e_RunProgram({image}, [] {
-        openLaunchImage("BIG.VOL");
+        e2e_OpenLaunchImage("BIG.VOL");
         e2e_Type("s");
         ASSERT_TRUE(e2e_WaitFor("1024 ....."));
         e2e_Settle();

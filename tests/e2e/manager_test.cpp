@@ -2,110 +2,75 @@
 // changes and their saving.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
 #include <filesystem>
 
+#include "child_output.h"
 #include "e2e.h"
-#include "files.h"
+#include "screen_text.h"
 #include "threads.h"
 #include "volume.h"
 
 namespace {
 
-const char *const prompt1 = "Diskwright: V(olume  D(irectory  L(ong Dir  S(ector Map  N(ew  Q(uit  [1.4] ?";
-const char *const prompt2 = "Diskwright: C(hanges  E(rase  U(nerase  A(lphabetize  I(nit  B(locks  [1.4] ?";
-const char *const prompt3 = "Diskwright: P(rint  H(exdump  M(ac --> CP/M  T(ransfer CP/M --> Mac   [1.4] ?";
-
 // An image with four files in a folder of its own.
-std::string fourFiles() {
-    std::string image = e2e_TempFolder() + "GAMES.DSK";
-    e2e_MakeImage(image, 128,
-                  {{"ALPHA.TXT", std::string(100, 'a')},
-                   {"BETA.COM", std::string(3000, 'b')},
-                   {"GAMMA.DAT", "g"},
-                   {"DELTA", std::string(40000, 'd')}});
-    return image;
-}
-
-// Starts with the image given at launch and opens it from the browser.
-void openLaunchImage() {
-    ASSERT_TRUE(e2e_WaitFor("CP/M Volume öffnen"));
-    ASSERT_TRUE(e2e_WaitFor("GAMES.DSK"));
-    e2e_Type("\r");
-    ASSERT_TRUE(e2e_WaitFor(prompt1));
-}
-
-TEST(StartUp, LaunchImageIsSelectedAndOpens) {
-    e2e_RunProgram({fourFiles()}, [] {
-        openLaunchImage();
-        EXPECT_EQ(e2e_Line(1), prompt1);
-        EXPECT_TRUE(e2e_WaitFor("Volume Name: GAMES.DSK (128K)"));
-        EXPECT_EQ(e2e_Line(3), "Volume Name: GAMES.DSK (128K)");
-    });
+std::string fourFiles(const test_TempFolder &folder) {
+    return e2e_MakeImage(folder.at("GAMES.DSK"), 128,
+                         {{"ALPHA.TXT", std::string(100, 'a')}, {"BETA.COM", std::string(3000, 'b')},
+                          {"GAMMA.DAT", "g"}, {"DELTA", std::string(40000, 'd')}});
 }
 
 TEST(StartUp, CancelledBrowserLeavesNoVolume) {
     e2e_RunProgram({}, [] {
         ASSERT_TRUE(e2e_WaitFor("CP/M Volume öffnen"));
         e2e_Type("\x1B");
-        ASSERT_TRUE(e2e_WaitFor(prompt1));
-        EXPECT_EQ(e2e_Screen().find("Volume Name:"), std::string::npos);
+        ASSERT_TRUE(e2e_WaitFor(e2e_Prompt1));
+        EXPECT_FALSE(e2e_OnScreen("Volume Name:"));
         e2e_Type("d");
         EXPECT_TRUE(e2e_WaitFor("Select a V(olume first."));
     });
 }
 
-TEST(CommandLoop, QuestionMarkCyclesThePromptLines) {
-    e2e_RunProgram({fourFiles()}, [] {
-        openLaunchImage();
-        const char *expected[] = {prompt2, prompt3, prompt1};
-        for (const char *p : expected) {
+TEST(CommandLoop, QuestionMarkCyclesThePromptLinesAndReturnClearsTheWorkArea) {
+    test_TempFolder folder;
+    e2e_RunProgram({fourFiles(folder)}, [] {
+        e2e_OpenLaunchImage("GAMES.DSK");
+        for (const char *p : {e2e_Prompt2, e2e_Prompt3, e2e_Prompt1}) {
             e2e_Type("?");
             EXPECT_TRUE(e2e_WaitFor(p)) << p;
         }
         e2e_Type("??");
-        ASSERT_TRUE(e2e_WaitFor(prompt3));
+        ASSERT_TRUE(e2e_WaitFor(e2e_Prompt3));
         e2e_Type("d");   // commands work whatever line is shown
-        EXPECT_TRUE(e2e_WaitFor("files, "));
-    });
-}
-
-TEST(CommandLoop, ReturnClearsTheWorkArea) {
-    e2e_RunProgram({fourFiles()}, [] {
-        openLaunchImage();
-        e2e_Type("d");
-        ASSERT_TRUE(e2e_WaitFor("4 files"));
+        EXPECT_TRUE(e2e_WaitFor("4 files, "));
         e2e_Type("\r");
-        e2e_Settle();
-        EXPECT_EQ(e2e_Screen(), prompt1);
+        EXPECT_TRUE(e2e_WaitForScreen(e2e_Prompt1));   // and the first prompt line again
     });
 }
 
-TEST(Listings, DirectoryShowsFourPerLineAndSummary) {
-    e2e_RunProgram({fourFiles()}, [] {
-        openLaunchImage();
+TEST(Listings, DirectoryFourPerLineAndLongDirectory) {
+    test_TempFolder folder;
+    e2e_RunProgram({fourFiles(folder)}, [] {
+        e2e_OpenLaunchImage("GAMES.DSK");
         e2e_Type("d");
         ASSERT_TRUE(e2e_WaitFor("4 files, "));
         EXPECT_EQ(e2e_Line(3), "Volume Name: GAMES.DSK (128K)");
         EXPECT_EQ(e2e_Line(5), "ALPHA   .TXT   2 | BETA    .COM   4 | GAMMA   .DAT   2 | DELTA   .     40");
         EXPECT_EQ(e2e_Line(6), "");
         EXPECT_EQ(e2e_Line(7), "4 files, 52K used, 76K free.");
-    });
-}
-
-TEST(Listings, LongDirectoryLines) {
-    e2e_RunProgram({fourFiles()}, [] {
-        openLaunchImage();
-        e2e_Type("L");
-        ASSERT_TRUE(e2e_WaitFor("4 files, "));
+        e2e_Type("\rL");
+        ASSERT_TRUE(e2e_WaitFor("(1 Extension)"));
         EXPECT_EQ(e2e_Line(6), "BETA    .COM   4K   3.072 Bytes  #  1  R/W");
         EXPECT_EQ(e2e_Line(8), "DELTA   .     40K  40.064 Bytes  #  3  R/W  (1 Extension)");
     });
 }
 
-TEST(Changes, EraseThenUndoBringsTheFileBack) {
-    std::string image = fourFiles();
+TEST(Changes, EraseThenUndoBringsTheFileBackAndSaveWritesTheImage) {
+    test_TempFolder folder;
+    std::string image = fourFiles(folder);
     e2e_RunProgram({image}, [] {
-        openLaunchImage();
+        e2e_OpenLaunchImage("GAMES.DSK");
         e2e_Type("e");
         ASSERT_TRUE(e2e_WaitFor("Please enter filename: "));
         e2e_Type("beta.com\r");
@@ -120,14 +85,7 @@ TEST(Changes, EraseThenUndoBringsTheFileBack) {
         EXPECT_TRUE(e2e_WaitFor("4 files, "));
         e2e_Type("c");
         EXPECT_TRUE(e2e_WaitFor("No changes to save."));
-    });
-}
-
-TEST(Changes, EraseByEntryNumberAndSave) {
-    std::string image = fourFiles();
-    e2e_RunProgram({image}, [] {
-        openLaunchImage();
-        e2e_Type("e#2\r");
+        e2e_Type("\re#2\r");   // by entry number
         ASSERT_TRUE(e2e_WaitFor("GAMMA   .DAT erased"));
         e2e_Type("cs");
         ASSERT_TRUE(e2e_WaitFor("Changes saved."));
@@ -140,35 +98,31 @@ TEST(Changes, EraseByEntryNumberAndSave) {
 }
 
 TEST(Changes, FailedSaveIsNotReportedAsSuccess) {
-    std::string image = fourFiles();
-    e2e_RunProgram({image}, [image] {
-        openLaunchImage();
+    test_TempFolder folder;
+    e2e_RunProgram({fourFiles(folder)}, [&folder] {
+        e2e_OpenLaunchImage("GAMES.DSK");
         e2e_Type("e#0\r");
         ASSERT_TRUE(e2e_WaitFor("erased"));
-        // The folder goes away under the program.
-        std::filesystem::remove_all(std::filesystem::path(image).parent_path());
+        std::filesystem::remove_all(folder.Path);   // the folder goes away under the program
         e2e_Type("cs");
         ASSERT_TRUE(e2e_WaitFor("Changes not saved: "));
-        EXPECT_EQ(e2e_Screen().find("Changes saved."), std::string::npos);
+        EXPECT_FALSE(e2e_OnScreen("Changes saved."));
         e2e_Type("c");
         EXPECT_TRUE(e2e_WaitFor("Changes: S(ave  U(ndo  Q(uit ? "));   // still changed
     });
 }
 
 TEST(NewVolume, SizeChecks) {
-    e2e_RunProgram({fourFiles()}, [] {
-        openLaunchImage();
-        struct {
-            const char *Typed;
-            const char *Message;
-        } cases[] = {{"63", "Size too small."}, {"2050", "Size too big."}, {"65", "Size must be even."}};
-        for (auto c : cases) {
+    test_TempFolder folder;
+    e2e_RunProgram({fourFiles(folder)}, [] {
+        e2e_OpenLaunchImage("GAMES.DSK");
+        for (auto [typed, message] : {std::pair{"63", "Size too small."}, {"2050", "Size too big."}, {"65", "Size must be even."}}) {
             e2e_Type("\r");
-            ASSERT_TRUE(e2e_WaitForScreen(prompt1));
+            ASSERT_TRUE(e2e_WaitForScreen(e2e_Prompt1));
             e2e_Type("n");
             ASSERT_TRUE(e2e_WaitFor("Please enter volume size (64 - 2048) in KB: "));
-            e2e_Type(std::string(c.Typed) + "\r");
-            EXPECT_TRUE(e2e_WaitFor(c.Message)) << c.Typed;
+            e2e_Type(std::string(typed) + "\r");
+            EXPECT_TRUE(e2e_WaitFor(message)) << typed;
         }
     });
 }
@@ -176,84 +130,65 @@ TEST(NewVolume, SizeChecks) {
 TEST(NewVolume, SaveChangesAnswersKeepTheirLineBreaks) {
     // The size question stands below what the answer printed: S prints a
     // line and one more break, D only its break.
-    struct {
-        const char *Answer;
-        std::vector<std::string> Lines;   // lines 3 onwards
-    } cases[] = {
+    const std::pair<const char *, std::vector<std::string>> cases[] = {   // answer, lines 3 onwards
         {"s", {"Save changes: S(ave  D(iscard  Q(uit ? S", "Changes saved.", "",
                "Please enter volume size (64 - 2048) in KB:"}},
         {"d", {"Save changes: S(ave  D(iscard  Q(uit ? D", "", "Please enter volume size (64 - 2048) in KB:"}},
     };
-    e2e_RunProgram({fourFiles()}, [&cases] {
-        openLaunchImage();
+    test_TempFolder folder;
+    e2e_RunProgram({fourFiles(folder)}, [&cases] {
+        e2e_OpenLaunchImage("GAMES.DSK");
         int entry = 0;
-        for (const auto &c : cases) {
+        for (const auto &[answer, lines] : cases) {
             e2e_Type("\re#" + std::to_string(entry++) + "\r");
             ASSERT_TRUE(e2e_WaitFor(" erased"));
             e2e_Type("n");
             ASSERT_TRUE(e2e_WaitFor("Save changes: S(ave  D(iscard  Q(uit ? "));
-            e2e_Type(c.Answer);
+            e2e_Type(answer);
             ASSERT_TRUE(e2e_WaitFor("Please enter volume size (64 - 2048) in KB: "));
             e2e_Settle();
-            for (size_t k = 0; k < c.Lines.size(); k++)
-                EXPECT_EQ(e2e_Line(int(k) + 3), c.Lines[k]) << c.Answer << " line " << k + 3;
-            EXPECT_EQ(e2e_Line(int(c.Lines.size()) + 3), "");
+            for (size_t k = 0; k <= lines.size(); k++)
+                EXPECT_EQ(e2e_Line(int(k) + 3), k < lines.size() ? lines[k] : "") << answer << " line " << k + 3;
             e2e_Type("\r");   // no size: nothing is made
-            ASSERT_TRUE(e2e_WaitFor(prompt1));
+            ASSERT_TRUE(e2e_WaitFor(e2e_Prompt1));
         }
     });
 }
 
-TEST(Listings, SectorMapOfAMegabyteVolumeKeepsItsSizeColumnStraight) {
-    std::string image = e2e_TempFolder() + "BIG.VOL";
-    e2e_MakeImage(image, 1024, {{"BIG.DAT", std::string(300 * 1024, 'b')}});
-    e2e_RunProgram({image}, [] {
-        ASSERT_TRUE(e2e_WaitFor("BIG.VOL"));
-        e2e_Type("\r");
-        ASSERT_TRUE(e2e_WaitFor(prompt1));
+// The screen shows the engine's lines, the size column straight at 1024K.
+TEST(Listings, SectorMapOfAMegabyteVolume) {
+    test_TempFolder folder;
+    std::string image = e2e_MakeImage(folder.at("BIG.VOL"), 1024, {{"BIG.DAT", std::string(300 * 1024, 'b')}});
+    cpm_SetDiagnostics(false);
+    std::vector<std::string> lines = cpm_SectorMapLines(cpm_LoadVolume(image));
+    cpm_SetDiagnostics(true);
+    ASSERT_EQ(lines.size(), 14u);
+    EXPECT_EQ(lines[6], "128 " + std::string(24, '*') + std::string(40, '.') + "  384K");
+    EXPECT_EQ(lines[11], "448 " + std::string(64, '.') + " 1024K");
+    e2e_RunProgram({image}, [&lines] {
+        e2e_OpenLaunchImage("BIG.VOL");
         e2e_Type("s");
         ASSERT_TRUE(e2e_WaitFor("K free."));
-        const std::string used(64, '*'), free(64, '.');
-        const std::vector<std::string> expected = {
-            "Volume Name: BIG.VOL (1024K)",
-            "",
-            "    0000000000111111111122222222223333333333444444444455555555556666",
-            "Blk 0123456789012345678901234567890123456789012345678901234567890123  Size",
-            "000 " + used + "  128K",
-            "064 " + used + "  256K",
-            "128 " + std::string(24, '*') + std::string(40, '.') + "  384K",
-            "192 " + free + "  512K",
-            "256 " + free + "  640K",
-            "320 " + free + "  768K",
-            "384 " + free + "  896K",
-            "448 " + free + " 1024K",
-            "",
-            "304K used, 720K free.",
-        };
-        for (size_t k = 0; k < expected.size(); k++) EXPECT_EQ(e2e_Line(int(k) + 3), expected[k]) << k + 3;
+        for (size_t k = 0; k < lines.size(); k++)
+            EXPECT_EQ(e2e_Line(int(k) + 3), lines[k].substr(0, lines[k].find_last_not_of(' ') + 1)) << k + 3;
     });
 }
 
-// An image whose erased BETA.TXT lost its blocks to GAMMA.TXT (which took
-// the entry of the erased ALPHA.TXT).
-std::string blocksTakenOver() {
-    std::string image = e2e_TempFolder() + "GAMES.DSK";
+TEST(Changes, RefusedUneraseFitsItsLine) {
+    // The erased BETA.TXT lost its blocks to GAMMA.TXT (which took the entry
+    // of the erased ALPHA.TXT).
+    test_TempFolder folder;
     cpm_SetDiagnostics(false);
-    cpm_Volume v = cpm_MakeVolume(image, 128);
+    cpm_Volume v = cpm_MakeVolume(folder.at("GAMES.DSK"), 128);
     v = cpm_SaveFile(std::move(v), Text("ALPHA.TXT"), Text(std::string(4000, 'a'))).Volume;
     v = cpm_SaveFile(std::move(v), Text("BETA.TXT"), Text(std::string(4000, 'b'))).Volume;
     v = cpm_SetFileUser(std::move(v), Text("ALPHA.TXT"), 0xE5).Volume;
     v = cpm_SetFileUser(std::move(v), Text("BETA.TXT"), 0xE5).Volume;
     v = cpm_SaveFile(std::move(v), Text("GAMMA.TXT"), Text(std::string(8000, 'g'))).Volume;
-    cpm_SaveVolumeResult saved = cpm_SaveVolume(std::move(v));
+    ASSERT_EQ(cpm_SaveVolume(std::move(v)).Message, "");
     cpm_SetDiagnostics(true);
-    EXPECT_EQ(saved.Message, "");
-    return image;
-}
-
-TEST(Changes, RefusedUneraseFitsItsLine) {
-    e2e_RunProgram({blocksTakenOver()}, [] {
-        openLaunchImage();
+    e2e_RunProgram({folder.at("GAMES.DSK")}, [] {
+        e2e_OpenLaunchImage("GAMES.DSK");
         e2e_Type("u");
         ASSERT_TRUE(e2e_WaitFor("Please enter filename: "));
         e2e_Type("beta.txt\r");
@@ -267,9 +202,67 @@ TEST(Changes, RefusedUneraseFitsItsLine) {
         e2e_Type("zz\r");
         ASSERT_TRUE(e2e_WaitFor("ZZ      .    not found"));
         e2e_Settle();
-        EXPECT_EQ(e2e_Screen().find("another file"), std::string::npos);
+        EXPECT_FALSE(e2e_OnScreen("another file"));
         EXPECT_EQ(e2e_Line(4), "");
     });
+}
+
+// A save over an image the tool changed meanwhile is refused until Undo;
+// the tool's file survives.
+TEST(Changes, ImageChangedOnDiskIsNotSavedOver) {
+    test_TempFolder folder;
+    std::string image = e2e_MakeImage(folder.at("WORK.DSK"), 128, {{"ALPHA.TXT", "a"}, {"BETA.TXT", "b"}});
+    std::string tool = folder.write("tool.txt", "from the tool");
+    e2e_RunProgram({image}, [image, tool] {
+        e2e_OpenLaunchImage("WORK.DSK");
+        ASSERT_EQ(test_Shell("'" DW_CLI_PATH "' put '" + image + "' '" + tool + "' >/dev/null"), 0);
+        e2e_Command("ealpha.txt\r", "ALPHA   .TXT erased");
+        e2e_Command("cs", "Image changed on disk: not saved.");
+        e2e_Command("\rc", "Changes: S(ave  U(ndo  Q(uit ? ");   // still changed
+        e2e_Command("u", "Changes undone.");
+        e2e_Command("\rd", "3 files, ");
+        e2e_Command("\realpha.txt\r", "ALPHA   .TXT erased");
+        e2e_Command("cs", "Changes saved.");
+    });
+    EXPECT_EQ(e2e_Files(image), (std::vector<std::string>{"BETA    .TXT", "TOOL    .TXT"}));
+}
+
+TEST(NewVolume, AnExistingFileIsReplacedOnlyWhenTheAnswerIsYes) {
+    test_TempFolder folder;
+    std::string desktop = e2e_UseOwnDesktop(folder);
+    folder.write("home/Desktop/default.vol", "precious");
+    e2e_RunProgram({e2e_MakeImage(folder.at("WORK.DSK"), 128, {})}, [desktop] {
+        e2e_OpenLaunchImage("WORK.DSK");
+        for (const char *answer : {"n", "y"}) {
+            e2e_Command("\rn64\r", "New CP/M Volume (64K)");
+            e2e_Command("\r", "default.vol exists. Replace it? (Y/N) ");
+            e2e_Type(answer);
+            e2e_Settle();
+            EXPECT_EQ(std::filesystem::file_size(desktop + "default.vol"), answer[0] == 'n' ? 8u : 65536u);
+        }
+        EXPECT_TRUE(e2e_OnScreen("Volume with 64K created: default.vol"));
+    });
+}
+
+// Start-up time as a person sees it: from the start of the application to
+// the first screen they can act on (the browser), and on to the command
+// prompt.  Prints the figures; the performance report collects them.
+using Clock = std::chrono::steady_clock;
+
+double msSince(Clock::time_point t) { return std::chrono::duration<double, std::milli>(Clock::now() - t).count(); }
+
+TEST(Measure, StartUpToTheFirstScreens) {
+    Clock::time_point start = Clock::now();
+    double browser = 0, prompt = 0;
+    e2e_RunProgram({}, [&] {
+        ASSERT_TRUE(e2e_WaitFor("CP/M Volume öffnen", 10000));
+        browser = msSince(start);
+        Clock::time_point cancel = Clock::now();
+        e2e_Type("\x1B");
+        ASSERT_TRUE(e2e_WaitFor("Diskwright: V(olume", 10000));
+        prompt = msSince(cancel);
+    });
+    printf("start-up: browser shown after %.0f ms; prompt %.0f ms after Escape\n", browser, prompt);
 }
 
 }  // namespace

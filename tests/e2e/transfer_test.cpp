@@ -1,83 +1,42 @@
 // M(ac --> CP/M and T(ransfer CP/M --> Mac as a person uses them: host files
-// and folders chosen in the browser, names, refusals and host failures.
+// and folders chosen in the browser, names, refusals, host failures and the
+// questions before anything is replaced.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <map>
 
 #include "e2e.h"
 #include "files.h"
-#include "screen_text.h"
 #include "volume.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-const char *const prompt3 = "Diskwright: P(rint  H(exdump  M(ac --> CP/M  T(ransfer CP/M --> Mac   [1.4] ?";
-
-// A home folder of its own (two levels below a temporary folder) whose
-// Desktop folder is where the transfer browser starts; set before the
-// program reads its standard folders.
-std::string useOwnDesktop() {
-    std::string home = e2e_TempFolder() + "home/";
-    fs::create_directories(home + "Desktop");
-    setenv("HOME", home.c_str(), 1);
-    unsetenv("XDG_CONFIG_HOME");
-    return home + "Desktop/";
-}
-
 void writeHostFile(const std::string &path, const std::string &contents) {
     ASSERT_EQ(setbinarytofile(path, Text(contents)), 0) << path;
 }
-
 std::string readHostFile(const std::string &path) { return gettextfromfile(path).bytes(); }
 
-// An image in a folder of its own, opened from the start-up browser.
-std::string makeImage(int sizeKB, const std::vector<std::pair<std::string, std::string>> &files) {
-    std::string image = e2e_TempFolder() + "WORK.DSK";
-    e2e_MakeImage(image, sizeKB, files);
-    return image;
-}
-
-void openLaunchImage() {
-    ASSERT_TRUE(e2e_WaitFor("CP/M Volume öffnen"));
-    ASSERT_TRUE(e2e_WaitFor("WORK.DSK"));
-    e2e_Type("\r");
-    ASSERT_TRUE(e2e_WaitFor("Volume Name: WORK.DSK"));
-}
-
-// Rewrites directory entry `entry` of a plain image file: the user byte and
-// the eleven name and type bytes.
-void patchEntry(const std::string &image, int entry, uint8_t user, const std::string &nameAndType) {
-    ASSERT_EQ(nameAndType.size(), 11u);
-    cpm_SetDiagnostics(false);
-    cpm_Volume v = cpm_LoadVolume(image);
-    cpm_SetDiagnostics(true);
-    Text bytes = gettextfromfile(image);
-    size_t at = size_t(v.DataStart) + size_t(entry) * 32;
-    bytes.Elements[at] = user;
-    for (size_t k = 0; k < 11; k++) bytes.Elements[at + 1 + k] = uint8_t(nameAndType[k]);
-    ASSERT_EQ(setbinarytofile(image, bytes), 0);
-}
-
-// Every path under the folder with its contents ("<folder>" for folders).
-std::map<std::string, std::string> snapshot(const std::string &folder) {
+// Every path under the folder but outside `except`, with its contents.
+std::map<std::string, std::string> snapshot(const std::string &folder, const std::string &except) {
     std::map<std::string, std::string> all;
     for (const fs::directory_entry &e : fs::recursive_directory_iterator(folder))
-        all[e.path().string()] = e.is_directory() ? "<folder>" : readHostFile(e.path().string());
+        if (e.path().string().rfind(except, 0) != 0)
+            all[e.path().string()] = e.is_directory() ? "<folder>" : readHostFile(e.path().string());
     return all;
 }
 
-std::vector<std::string> namesIn(const std::string &folder) {
-    std::vector<std::string> names;
-    for (const fs::directory_entry &e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
+std::set<std::string> namesIn(const std::string &folder) {
+    std::set<std::string> names;
+    for (const fs::directory_entry &e : fs::directory_iterator(folder)) names.insert(e.path().filename().string());
     return names;
 }
-
-bool onScreen(const std::string &text) { return e2e_Screen().find(text) != std::string::npos; }
 
 // Starts M and chooses the host file whose name begins with `firstLetters`.
 void chooseHostFile(const std::string &firstLetters) {
@@ -86,144 +45,6 @@ void chooseHostFile(const std::string &firstLetters) {
     e2e_Settle();
     e2e_Type(firstLetters + "\r");
     ASSERT_TRUE(e2e_WaitFor("Please enter filename (* = all files of selected directory): "));
-}
-
-// Empties the name field (it holds at most 13 characters) and types the answer.
-void answerName(const std::string &answer) {
-    e2e_Type(std::string(13, '\b') + answer + "\r");
-}
-
-TEST(HostNames, NamesFromTheVolumeAreSafeOnTheHost) {
-    struct {
-        std::string Display, Host;
-    } cases[] = {
-        {"NAME    .TXT", "NAME.TXT"},
-        {"README  .   ", "README."},
-        {"A       .B  ", "A.B"},
-        {"../../X .   ", ".._.._X."},
-        {"A/B     .TXT", "A_B.TXT"},
-        {std::string("A\0B     .   ", 12), "A_B."},
-        {"        .   ", "_"},
-        {".       .   ", "__"},
-        {"..      .   ", "..."},
-    };
-    for (const auto &c : cases) EXPECT_EQ(cpm_HostName(Text(c.Display)), c.Host) << c.Display;
-}
-
-TEST(MacToCpm, ProposesTheDisplayNameAndStoresUnderIt) {
-    std::string desktop = useOwnDesktop();
-    writeHostFile(desktop + "readme.txt", "Hello\r\n");
-    e2e_RunProgram({makeImage(128, {})}, [] {
-        openLaunchImage();
-        chooseHostFile("re");
-        EXPECT_EQ(e2e_Line(3), "Please enter filename (* = all files of selected directory): README  .TXT");
-        e2e_Type("\r");
-        ASSERT_TRUE(e2e_WaitFor("README  .TXT saved on CP/M volume."));
-        EXPECT_EQ(e2e_Line(5), "README  .TXT saved on CP/M volume.");
-        e2e_Type("d");
-        EXPECT_TRUE(e2e_WaitFor("README  .TXT   2"));
-        EXPECT_TRUE(e2e_WaitFor("1 files, "));
-    });
-}
-
-TEST(MacToCpm, AllItemsOfAFolderOneLineEach) {
-    std::string desktop = useOwnDesktop();
-    writeHostFile(desktop + "alpha.txt", "new alpha");
-    writeHostFile(desktop + "beta.dat", std::string(3000, 'b'));
-    fs::create_directories(desktop + "sub");
-    writeHostFile(desktop + "sub/inner.txt", "inside");
-    e2e_RunProgram({makeImage(128, {{"ALPHA.TXT", "old alpha"}})}, [] {
-        openLaunchImage();
-        chooseHostFile("b");
-        answerName("*");
-        ASSERT_TRUE(e2e_WaitFor("BETA    .DAT saved on CP/M volume."));
-        e2e_Settle();
-        EXPECT_TRUE(onScreen("ALPHA   .TXT could not be saved: File exists."));
-        // A folder is no file: it is reported, not stored as an empty file.
-        EXPECT_TRUE(onScreen("SUB     .    skipped: a folder.")) << e2e_Screen();
-        EXPECT_FALSE(onScreen("SUB     .    saved"));
-        EXPECT_FALSE(onScreen("INNER"));
-        e2e_Type("\rd");
-        EXPECT_TRUE(e2e_WaitFor("2 files, "));
-        EXPECT_FALSE(onScreen("SUB"));
-    });
-}
-
-// M of one small host file into a volume that cannot take it.
-void expectRefusal(const std::string &image, const std::string &hostData, const std::string &message) {
-    std::string desktop = useOwnDesktop();
-    writeHostFile(desktop + "new.txt", hostData);
-    e2e_RunProgram({image}, [message] {
-        openLaunchImage();
-        chooseHostFile("n");
-        e2e_Type("\r");
-        EXPECT_TRUE(e2e_WaitFor("NEW     .TXT could not be saved: " + message));
-        EXPECT_FALSE(onScreen("saved on CP/M volume."));
-    });
-}
-
-TEST(MacToCpm, FullDirectoryIsRefused) {
-    // A plain volume has 128 directory entries: 128 files of one byte fill it.
-    std::vector<std::pair<std::string, std::string>> files;
-    for (int i = 0; i < 128; i++) files.push_back({std::string("F").append(std::to_string(i)), "x"});
-    std::string image = makeImage(512, files);
-    cpm_SetDiagnostics(false);
-    ASSERT_EQ(cpm_LoadVolume(image).Sizes.size(), 128u);
-    ASSERT_EQ(cpm_LoadVolume(image).Names.back(), Text("F127    .   "));
-    cpm_SetDiagnostics(true);
-    expectRefusal(image, "a", "Directory full.");
-}
-
-TEST(MacToCpm, FullVolumeIsRefused) { expectRefusal(makeImage(64, {}), std::string(100000, 'z'), "Not enough free space on volume."); }
-
-TEST(MacToCpm, HostFileThatCannotBeReadIsReportedNotStoredEmpty) {
-    std::string desktop = useOwnDesktop();
-    writeHostFile(desktop + "gone.txt", "soon gone");
-    e2e_RunProgram({makeImage(128, {})}, [desktop] {
-        openLaunchImage();
-        chooseHostFile("g");
-        fs::remove(desktop + "gone.txt");
-        e2e_Type("\r");
-        ASSERT_TRUE(e2e_WaitFor("GONE    .TXT could not be saved: "));
-        e2e_Settle();
-        const std::string refusal = "GONE    .TXT could not be saved: ";
-        EXPECT_EQ(e2e_Line(5).rfind(refusal, 0), 0u);
-        EXPECT_GT(e2e_Line(5).size(), refusal.size());   // a reason follows
-        e2e_Type("\rd");
-        EXPECT_TRUE(e2e_WaitFor("0 files, "));
-    });
-}
-
-TEST(CpmToMac, MissingNameOpensNoBrowser) {
-    useOwnDesktop();
-    e2e_RunProgram({makeImage(128, {{"ALPHA.TXT", "a"}})}, [] {
-        openLaunchImage();
-        e2e_Type("t");
-        ASSERT_TRUE(e2e_WaitFor("Please enter filename (* = all files): "));
-        e2e_Type("nothere.txt\r");
-        ASSERT_TRUE(e2e_WaitFor("NOTHERE .TXT not found."));
-        e2e_Settle();
-        EXPECT_EQ(e2e_Line(5), "NOTHERE .TXT not found.");
-        EXPECT_FALSE(onScreen("Save CP/M file"));
-        e2e_Type("?");   // the loop reads keys again: no browser waits for them
-        EXPECT_TRUE(e2e_WaitFor("C(hanges"));
-    });
-}
-
-// Marks the entry of the file as erased in the image file.
-void eraseInImage(const std::string &image, const std::string &name) {
-    cpm_SetDiagnostics(false);
-    cpm_Volume v = cpm_LoadVolume(image);
-    cpm_SetDiagnostics(true);
-    Text display = cpm_MakeName(Text(name));
-    for (size_t i = 0; i < v.Names.size(); i++) {
-        if (v.Names[i] != display) continue;
-        Text bytes = gettextfromfile(image);
-        bytes.Elements[size_t(v.DataStart) + i * 32] = 0xE5;
-        ASSERT_EQ(setbinarytofile(image, bytes), 0);
-        return;
-    }
-    FAIL() << name << " not in the image";
 }
 
 // T "*" into the Desktop folder, accepting the form's default name.
@@ -236,94 +57,27 @@ void transferAll() {
     e2e_Type("\r");
 }
 
-TEST(CpmToMac, AllFilesOneHostFileEach) {
-    std::string desktop = useOwnDesktop();
-    std::string big(40000, 'B');   // two directory entries
-    std::string image = makeImage(128, {{"README", "read me"}, {"GONE.TXT", "erased"}, {"BIG.DAT", big}, {"KEEP.COM", "k"}});
-    eraseInImage(image, "GONE.TXT");
-    e2e_RunProgram({image}, [] {
-        openLaunchImage();
-        transferAll();
-        ASSERT_TRUE(e2e_WaitFor("KEEP    .COM saved on Mac volume."));
+TEST(MacToCpm, ProposesTheDisplayNameThenTransferBackThroughTheSaveForm) {
+    test_TempFolder folder;
+    std::string desktop = e2e_UseOwnDesktop(folder);
+    writeHostFile(desktop + "readme.txt", "Hello\r\n");
+    e2e_RunProgram({e2e_MakeImage(folder.at("WORK.DSK"), 128, {{"ALPHA.TXT", "alpha"}})}, [] {
+        e2e_OpenLaunchImage("WORK.DSK");
+        chooseHostFile("re");
+        EXPECT_EQ(e2e_Line(3), "Please enter filename (* = all files of selected directory): README  .TXT");
+        e2e_Type("\r");
+        ASSERT_TRUE(e2e_WaitFor("README  .TXT saved on CP/M volume."));
+        EXPECT_EQ(e2e_Line(5), "README  .TXT saved on CP/M volume.");
+        e2e_Type("d");
+        EXPECT_TRUE(e2e_WaitFor("README  .TXT   2"));
+        EXPECT_TRUE(e2e_WaitFor("2 files, "));
+        // A missing name opens no browser; the loop reads keys again.
+        e2e_Type("t");
+        ASSERT_TRUE(e2e_WaitFor("Please enter filename (* = all files): "));
+        e2e_Type("nothere.txt\r");
+        ASSERT_TRUE(e2e_WaitFor("NOTHERE .TXT not found."));
         e2e_Settle();
-        EXPECT_EQ(e2e_Line(5), "README  .    saved on Mac volume.");
-        EXPECT_EQ(e2e_Line(6), "BIG     .DAT saved on Mac volume.");
-        EXPECT_EQ(e2e_Line(7), "KEEP    .COM saved on Mac volume.");
-        EXPECT_EQ(e2e_Line(8), "");
-    });
-    EXPECT_EQ(namesIn(desktop), (std::vector<std::string>{"BIG.DAT", "KEEP.COM", "README."}));
-    // Whole blocks of 2048 bytes, as the volume holds them.
-    std::string readme = readHostFile(desktop + "README.");
-    EXPECT_EQ(readme.size(), 2048u);
-    EXPECT_EQ(readme.substr(0, 7), "read me");
-    std::string bigCopy = readHostFile(desktop + "BIG.DAT");
-    EXPECT_EQ(bigCopy.size(), 40960u);
-    EXPECT_EQ(bigCopy.substr(0, big.size()), big);
-}
-
-TEST(CpmToMac, HostileNamesStayInTheTargetFolder) {
-    std::string desktop = useOwnDesktop();
-    std::string image = makeImage(128, {{"F0", "zero"}, {"F1", "one"}, {"F2", "two"}, {"F3", "three"}, {"F4", "four"},
-                                        {"PLAIN.TXT", "plain"}});
-    patchEntry(image, 0, 0, "../../X    ");
-    patchEntry(image, 1, 0, "A/B     TXT");
-    patchEntry(image, 2, 0, std::string("C\0D        ", 11));
-    patchEntry(image, 3, 0, "           ");
-    patchEntry(image, 4, 0, ".          ");
-    // Everything around the target folder, to compare afterwards; "../../X"
-    // would land in it.
-    std::string sandbox = fs::path(desktop).parent_path().parent_path().parent_path().string() + "/";
-    std::map<std::string, std::string> before = snapshot(sandbox);
-    e2e_RunProgram({image}, [] {
-        openLaunchImage();
-        transferAll();
-        ASSERT_TRUE(e2e_WaitFor("PLAIN   .TXT saved on Mac volume."));
-        e2e_Settle();
-        EXPECT_FALSE(onScreen("could not be saved")) << e2e_Screen();
-    });
-    std::map<std::string, std::string> after = snapshot(sandbox);
-    for (auto it = after.begin(); it != after.end();) {
-        if (it->first.rfind(desktop, 0) == 0) it = after.erase(it);
-        else ++it;
-    }
-    for (auto it = before.begin(); it != before.end();) {
-        if (it->first.rfind(desktop, 0) == 0) it = before.erase(it);
-        else ++it;
-    }
-    EXPECT_EQ(after, before);   // nothing written, replaced or removed outside the target folder
-    std::vector<std::string> names = namesIn(desktop);
-    for (const std::string &name : names) {
-        EXPECT_EQ(name.find('/'), std::string::npos) << name;
-        EXPECT_EQ(name.find('\0'), std::string::npos) << name;
-    }
-    // Names the volume's rules can find are written under safe names.
-    EXPECT_EQ(readHostFile(desktop + "C_D.").substr(0, 3), "two");
-    EXPECT_EQ(readHostFile(desktop + "_").substr(0, 5), "three");
-    EXPECT_EQ(readHostFile(desktop + "PLAIN.TXT").substr(0, 5), "plain");
-}
-
-TEST(CpmToMac, FailedHostWriteShowsTheReason) {
-    std::string desktop = useOwnDesktop();
-    fs::create_directories(desktop + "BETA.COM");   // a folder where the copy should go
-    e2e_RunProgram({makeImage(128, {{"ALPHA.TXT", "a"}, {"BETA.COM", "b"}})}, [] {
-        openLaunchImage();
-        transferAll();
-        ASSERT_TRUE(e2e_WaitFor("1 file exists. R(eplace  S(kip  C(ancel ? "));
-        e2e_Type("r");
-        ASSERT_TRUE(e2e_WaitFor("ALPHA   .TXT saved on Mac volume."));
-        ASSERT_TRUE(e2e_WaitFor("BETA    .COM could not be saved: "));
-        e2e_Settle();
-        EXPECT_EQ(e2e_Line(7).rfind("BETA    .COM could not be saved: ", 0), 0u);
-        EXPECT_GT(e2e_Line(7).size(), std::string("BETA    .COM could not be saved: ").size());
-        EXPECT_FALSE(onScreen("BETA    .COM saved on Mac volume."));
-    });
-    EXPECT_TRUE(fs::is_directory(desktop + "BETA.COM"));
-}
-
-TEST(CpmToMac, SingleFileThroughTheSaveForm) {
-    std::string desktop = useOwnDesktop();
-    e2e_RunProgram({makeImage(128, {{"ALPHA.TXT", "alpha"}})}, [] {
-        openLaunchImage();
+        EXPECT_FALSE(e2e_OnScreen("Save CP/M file"));
         e2e_Type("t");
         ASSERT_TRUE(e2e_WaitFor("Please enter filename (* = all files): "));
         e2e_Type("alpha.txt\r");
@@ -331,9 +85,172 @@ TEST(CpmToMac, SingleFileThroughTheSaveForm) {
         ASSERT_TRUE(e2e_WaitFor("ALPHA.TXT"));   // the typed name in capitals
         e2e_Type("\r");
         ASSERT_TRUE(e2e_WaitFor("ALPHA   .TXT saved on Mac volume."));
-        EXPECT_EQ(e2e_Line(5), "ALPHA   .TXT saved on Mac volume.");
     });
     EXPECT_EQ(readHostFile(desktop + "ALPHA.TXT").substr(0, 5), "alpha");
+}
+
+TEST(MacToCpm, AllItemsOfAFolderOneLineEachFoldersAndPipesRefused) {
+    test_TempFolder folder;
+    std::string desktop = e2e_UseOwnDesktop(folder);
+    writeHostFile(desktop + "alpha.txt", "new alpha");
+    writeHostFile(desktop + "beta.dat", std::string(3000, 'b'));
+    fs::create_directories(desktop + "sub");
+    writeHostFile(desktop + "sub/inner.txt", "inside");
+    ASSERT_EQ(mkfifo((desktop + "pipe").c_str(), 0644), 0);
+    e2e_RunProgram({e2e_MakeImage(folder.at("WORK.DSK"), 128, {{"ALPHA.TXT", "old alpha"}})}, [] {
+        e2e_OpenLaunchImage("WORK.DSK");
+        chooseHostFile("b");
+        e2e_Type(std::string(13, '\b') + "*\r");
+        ASSERT_TRUE(e2e_WaitFor("BETA    .DAT saved on CP/M volume."));
+        e2e_Settle();
+        EXPECT_TRUE(e2e_OnScreen("ALPHA   .TXT could not be saved: File exists."));
+        // A pipe is refused at once, never opened (that would wait for a writer).
+        EXPECT_TRUE(e2e_WaitFor("PIPE    .    could not be read: not a regular file."));
+        // A folder is no file: it is reported, not stored as an empty file.
+        EXPECT_TRUE(e2e_OnScreen("SUB     .    skipped: a folder.")) << e2e_Screen();
+        EXPECT_FALSE(e2e_OnScreen("SUB     .    saved") || e2e_OnScreen("INNER"));
+        e2e_Type("\rd");
+        EXPECT_TRUE(e2e_WaitFor("2 files, "));
+        EXPECT_FALSE(e2e_OnScreen("SUB"));
+    });
+}
+
+// M of one small host file into a volume that cannot take it, or from a
+// host file that is gone before it is read: a reason, and nothing stored.
+void expectRefusal(int sizeKB, const std::vector<std::pair<std::string, std::string>> &files,
+                   const std::string &hostData, const std::string &message, bool vanishes = false) {
+    test_TempFolder folder;
+    std::string desktop = e2e_UseOwnDesktop(folder);
+    writeHostFile(desktop + "new.txt", hostData);
+    e2e_RunProgram({e2e_MakeImage(folder.at("WORK.DSK"), sizeKB, files)}, [&] {
+        e2e_OpenLaunchImage("WORK.DSK");
+        chooseHostFile("n");
+        if (vanishes) fs::remove(desktop + "new.txt");
+        e2e_Type("\r");
+        const std::string refusal = "NEW     .TXT could not be saved: ";
+        ASSERT_TRUE(e2e_WaitFor(refusal + message));
+        e2e_Settle();
+        EXPECT_EQ(e2e_Line(5).rfind(refusal, 0), 0u);
+        EXPECT_GT(e2e_Line(5).size(), refusal.size());   // a reason follows
+        EXPECT_FALSE(e2e_OnScreen("saved on CP/M volume."));
+        e2e_Type("\rd");
+        EXPECT_TRUE(e2e_WaitFor(std::to_string(files.size()) + " files, "));
+    });
+}
+
+TEST(MacToCpm, FullDirectoryIsRefused) {
+    std::vector<std::pair<std::string, std::string>> files;   // 128 files fill a plain volume's directory
+    for (int i = 0; i < 128; i++) files.push_back({"F" + std::to_string(i), "x"});
+    expectRefusal(512, files, "a", "Directory full.");
+}
+
+TEST(MacToCpm, FullVolumeIsRefused) { expectRefusal(64, {}, std::string(100000, 'z'), "Not enough free space on volume."); }
+
+TEST(MacToCpm, HostFileThatCannotBeReadIsNotStoredEmpty) { expectRefusal(128, {}, "soon gone", "", true); }
+
+TEST(CpmToMac, AllFilesOneHostFileEachAndAFailedWrite) {
+    test_TempFolder folder;
+    std::string desktop = e2e_UseOwnDesktop(folder);
+    fs::create_directories(desktop + "KEEP.COM");   // a folder where a copy should go
+    std::string big(40000, 'B');                   // two directory entries
+    std::string image = e2e_MakeImage(folder.at("WORK.DSK"), 128,
+                                      {{"README", "read me"}, {"GONE.TXT", "erased"}, {"BIG.DAT", big}, {"KEEP.COM", "k"}});
+    e2e_PatchEntry(image, 1, 0xE5, "GONE    TXT");
+    e2e_RunProgram({image}, [] {
+        e2e_OpenLaunchImage("WORK.DSK");
+        transferAll();
+        ASSERT_TRUE(e2e_WaitFor("1 file exists. R(eplace  S(kip  C(ancel ? "));
+        e2e_Type("r");
+        ASSERT_TRUE(e2e_WaitFor("KEEP    .COM could not be saved: "));
+        e2e_Settle();
+        EXPECT_EQ(e2e_Line(6), "README  .    saved on Mac volume.");
+        EXPECT_EQ(e2e_Line(7), "BIG     .DAT saved on Mac volume.");
+        EXPECT_EQ(e2e_Line(8).rfind("KEEP    .COM could not be saved: ", 0), 0u);
+        EXPECT_GT(e2e_Line(8).size(), std::string("KEEP    .COM could not be saved: ").size());
+        EXPECT_EQ(e2e_Line(9), "");
+    });
+    EXPECT_EQ(namesIn(desktop), (std::set<std::string>{"BIG.DAT", "KEEP.COM", "README."}));
+    EXPECT_TRUE(fs::is_directory(desktop + "KEEP.COM"));
+    // Whole blocks of 2048 bytes, as the volume holds them.
+    EXPECT_EQ(readHostFile(desktop + "README.").size(), 2048u);
+    EXPECT_EQ(readHostFile(desktop + "README.").substr(0, 7), "read me");
+    EXPECT_EQ(readHostFile(desktop + "BIG.DAT"), big + std::string(40960 - big.size(), '\x1A'));
+}
+
+TEST(CpmToMac, HostileNamesStayInTheTargetFolder) {
+    test_TempFolder folder;
+    std::string desktop = e2e_UseOwnDesktop(folder);
+    std::string image = e2e_MakeImage(folder.at("WORK.DSK"), 128, {{"F0", "zero"}, {"F1", "one"}, {"F2", "two"},
+                                                                   {"F3", "three"}, {"F4", "four"}, {"PLAIN.TXT", "plain"}});
+    const std::string names[] = {"../../X    ", "A/B     TXT", std::string("C\0D        ", 11), "           ",
+                                 ".          "};
+    for (int i = 0; i < 5; i++) e2e_PatchEntry(image, i, 0, names[i]);
+    // Everything around the target folder, to compare afterwards; "../../X"
+    // would land in it.
+    std::map<std::string, std::string> before = snapshot(folder.Path, desktop);
+    e2e_RunProgram({image}, [] {
+        e2e_OpenLaunchImage("WORK.DSK");
+        transferAll();
+        ASSERT_TRUE(e2e_WaitFor("PLAIN   .TXT saved on Mac volume."));
+        e2e_Settle();
+        EXPECT_FALSE(e2e_OnScreen("could not be saved")) << e2e_Screen();
+    });
+    EXPECT_EQ(snapshot(folder.Path, desktop), before);   // nothing written, replaced or removed outside
+    for (const std::string &name : namesIn(desktop)) EXPECT_EQ(name.find_first_of(std::string("/\0", 2)), std::string::npos);
+    // Names the volume's rules can find are written under safe names.
+    for (const auto &[name, start] : {std::pair{"C_D.", "two"}, {"_", "three"}, {"PLAIN.TXT", "plain"}})
+        EXPECT_EQ(readHostFile(desktop + name).substr(0, strlen(start)), start) << name;
+}
+
+// A real disk's names: lower case, a date with slashes, and two names that
+// both become A_B.TXT on the host.  Every listed file is copied, and typed
+// names reach them.
+TEST(CpmToMac, RealDiskNamesAreCopiedAndTypedNamesReachThem) {
+    test_TempFolder folder;
+    std::string desktop = e2e_UseOwnDesktop(folder);
+    std::string image = e2e_MakeImage(folder.at("WORK.DSK"), 128,
+                                      {{"L.TXT", "lower"}, {"D.R21", "dated"}, {"S.TXT", "slash"}, {"A_B.TXT", "under"}});
+    const char *names[] = {"readme  txt", "-10/7/87R21", "A/B     TXT"};
+    for (int i = 0; i < 3; i++) e2e_PatchEntry(image, i, 0, names[i]);
+    e2e_RunProgram({image}, [] {
+        e2e_OpenLaunchImage("WORK.DSK");
+        transferAll();
+        ASSERT_TRUE(e2e_WaitFor("A_B     .TXT saved on Mac volume as A_B~1.TXT."));
+        for (const char *line : {"readme  .txt saved on Mac volume.", "-10/7/87.R21 saved on Mac volume.",
+                                 "A/B     .TXT saved on Mac volume."})
+            EXPECT_TRUE(e2e_OnScreen(line)) << line;
+        e2e_Command("\re-10/7/87.R21\r", "-10/7/87.R21 erased");
+        e2e_Command("\rereadme.txt\r", "readme  .txt erased");
+    });
+    for (const auto &[name, start] : {std::pair{"-10_7_87.R21", "dated"}, {"readme.txt", "lower"}, {"A_B.TXT", "slash"},
+                                      {"A_B~1.TXT", "under"}})
+        EXPECT_EQ(readHostFile(desktop + name).substr(0, 5), start) << name;
+}
+
+TEST(CpmToMac, ExistingHostFilesAreReplacedOnlyWhenTheAnswerSaysSo) {
+    test_TempFolder folder;
+    std::string desktop = e2e_UseOwnDesktop(folder);
+    writeHostFile(desktop + "ALPHA.TXT", "old");
+    e2e_RunProgram({e2e_MakeImage(folder.at("WORK.DSK"), 128, {{"ALPHA.TXT", "new alpha"}, {"BETA.TXT", "beta"}})},
+                   [desktop] {
+        e2e_OpenLaunchImage("WORK.DSK");
+        e2e_Command("talpha.txt\r", "Save CP/M file");
+        e2e_Command("\r", "ALPHA.TXT exists. Replace it? (Y/N) ");
+        e2e_Command("n", "(Y/N) N");
+        EXPECT_EQ(readHostFile(desktop + "ALPHA.TXT"), "old");
+        e2e_Command("\rt*\r", "(original names)");
+        e2e_Command("\r", "1 file exists. R(eplace  S(kip  C(ancel ? ");
+        e2e_Command("s", "BETA    .TXT saved on Mac volume.");
+        EXPECT_TRUE(e2e_OnScreen("ALPHA   .TXT exists: skipped."));
+        EXPECT_EQ(readHostFile(desktop + "ALPHA.TXT"), "old");
+        e2e_Command("\rt*\r", "(original names)");
+        e2e_Command("\r", "2 files exist. R(eplace  S(kip  C(ancel ? ");
+        e2e_Command("c", "? C");
+        EXPECT_FALSE(e2e_OnScreen("saved on Mac volume"));
+        e2e_Command("\rt*\r", "(original names)");
+        e2e_Command("\rr", "ALPHA   .TXT saved on Mac volume.");
+    });
+    EXPECT_EQ(readHostFile(desktop + "ALPHA.TXT").substr(0, 9), "new alpha");
 }
 
 }  // namespace

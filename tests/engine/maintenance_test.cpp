@@ -1,16 +1,17 @@
-// Erase and unerase, sorting, initialising.
+// Erase and unerase, sorting, initialising; CP/M 3 label and date stamps
+// through them.
 #include "fixtures.h"
 
-static int listedCount(const cpm_Volume &v) {
+namespace {
+
+int listedCount(const cpm_Volume &v) {
     int n = 0;
     for (int s : v.Sizes) n += s >= 0;
     return n;
 }
 
 TEST(SetFileUser, EraseAndUneraseAllEntriesOfAFile) {
-    cpm_Volume v = fresh140();
-    v = cpm_SaveFile(std::move(v), T("TEST.COM"), pattern(40000)).Volume;
-    int usedBefore = v.UsedKB;
+    cpm_Volume v = withFiles(fresh140(), {{"TEST.COM", 40000}});
     cpm_SetUserResult r = cpm_SetFileUser(v, T("TEST.COM"), 0xE5);
     EXPECT_TRUE(r.Found);
     EXPECT_EQ(r.Message, "");
@@ -18,14 +19,14 @@ TEST(SetFileUser, EraseAndUneraseAllEntriesOfAFile) {
     EXPECT_TRUE(r.Volume.Changed);
     for (int i = 0; i < 3; i++) EXPECT_EQ(entryAt(r.Volume, i)[0], 0xE5);
     EXPECT_EQ(listedCount(r.Volume), 0);
-    EXPECT_EQ(r.Volume.UsedKB, usedBefore - 40);
-    EXPECT_EQ(std::string((const char *)entryAt(r.Volume, 0) + 1, 11), "TEST    COM");   // name and blocks kept
+    EXPECT_EQ(r.Volume.UsedKB, v.UsedKB - 40);
+    EXPECT_EQ(entryName(r.Volume, 0), "TEST    COM");   // name and blocks kept
 
     cpm_SetUserResult back = cpm_SetFileUser(r.Volume, T("TEST.COM"), 0);
     EXPECT_TRUE(back.Found);
     EXPECT_EQ(back.Volume.Image, v.Image);
     EXPECT_EQ(back.Volume.Sizes, v.Sizes);
-    EXPECT_EQ(back.Volume.UsedKB, usedBefore);
+    EXPECT_EQ(back.Volume.UsedKB, v.UsedKB);
 }
 
 TEST(SetFileUser, ByEntryNumber) {
@@ -43,31 +44,22 @@ TEST(SetFileUser, ByEntryNumber) {
     cpm_SetUserResult blank = cpm_SetFileUser(v, T("# 20"), 0xE5);
     EXPECT_TRUE(blank.Found);
     EXPECT_EQ(blank.Name, Text(std::vector<uint8_t>{0xE5}));
-    for (const char *bad : {"#64", "#-1", "#99999999999"}) {
-        cpm_SetUserResult no = cpm_SetFileUser(v, T(bad), 0xE5);
-        EXPECT_FALSE(no.Found) << bad;
-        EXPECT_FALSE(no.Volume.Changed);
-        EXPECT_EQ(no.Volume.Image, v.Image);
-    }
     EXPECT_TRUE(cpm_SetFileUser(v, T("#x"), 0xE5).Found);   // nothing readable: entry 0
 }
 
-TEST(SetFileUser, NotFound) {
-    cpm_Volume v = fresh140();
-    cpm_SetUserResult r = cpm_SetFileUser(v, Text(), 0xE5);
-    EXPECT_FALSE(r.Found);
-    r = cpm_SetFileUser(v, T("NOPE.TXT"), 0xE5);
-    EXPECT_FALSE(r.Found);
-    EXPECT_EQ(r.Name, T("NOPE    .TXT"));
-    EXPECT_FALSE(r.Volume.Changed);
-}
-
-TEST(SetFileUser, NamesAreNotFiltered) {
+TEST(SetFileUser, NotFoundChangesNothing) {
     cpm_Volume v = fresh140();
     putEntry(v, 0, 0, "WS      \xC3OM", 0, 0, 1, {2});
     putEntry(v, 1, 0, "LOWER   txt", 0, 0, 1, {3});
     v = cpm_Rebuild(std::move(v));
-    EXPECT_FALSE(cpm_SetFileUser(v, T("WS.COM"), 0xE5).Found);   // attribute bits: "#" form only
+    // Names are not filtered: attribute bits are only reached by number.
+    for (const char *name : {"", "NOPE.TXT", "WS.COM", "#64", "#-1", "#99999999999"}) {
+        cpm_SetUserResult r = cpm_SetFileUser(v, T(name), 0xE5);
+        EXPECT_FALSE(r.Found) << name;
+        EXPECT_FALSE(r.Volume.Changed) << name;
+        EXPECT_EQ(r.Volume.Image, v.Image) << name;
+    }
+    EXPECT_EQ(cpm_SetFileUser(v, T("NOPE.TXT"), 0xE5).Name, T("NOPE    .TXT"));
     EXPECT_TRUE(cpm_SetFileUser(v, T("#0"), 0xE5).Found);
     EXPECT_TRUE(cpm_SetFileUser(v, T("LOWER.txt"), 0xE5).Found);
     EXPECT_EQ(cpm_SetFileUser(v, T("VERYLONGNAME.TEXT"), 0xE5).Name, T("VERYLONG.TEX"));
@@ -77,39 +69,25 @@ TEST(SetFileUser, UneraseOntoBlocksInUseIsRefused) {
     cpm_Volume v = fresh140();
     putEntry(v, 0, 0, "NEW     TXT", 0, 0, 8, {2});
     putEntry(v, 1, 0xE5, "OLD     TXT", 0, 0, 24, {2, 3, 4});
+    putEntry(v, 2, 31, "BOOT    SYS", 0, 0, 8, {10});   // reserved blocks count as in use
+    putEntry(v, 3, 0xE5, "GONE    TXT", 0, 0, 8, {10});
     v = cpm_Rebuild(std::move(v));
-    cpm_SetUserResult r = cpm_SetFileUser(v, T("OLD.TXT"), 0);
-    EXPECT_TRUE(r.Found);
-    EXPECT_EQ(r.Message, "Blocks used by another file.");
-    EXPECT_EQ(r.Volume.Image, v.Image);
-    EXPECT_FALSE(r.Volume.Changed);
-    EXPECT_EQ(cpm_SetFileUser(v, T("#1"), 0).Message, "Blocks used by another file.");
+    for (const char *name : {"OLD.TXT", "#1", "GONE.TXT"}) {
+        cpm_SetUserResult r = cpm_SetFileUser(v, T(name), 0);
+        EXPECT_TRUE(r.Found) << name;
+        EXPECT_EQ(r.Message, "Blocks used by another file.") << name;
+        EXPECT_EQ(r.Volume.Image, v.Image) << name;
+        EXPECT_FALSE(r.Volume.Changed) << name;
+    }
     // Erasing the other file first makes room again.
     v = cpm_SetFileUser(std::move(v), T("NEW.TXT"), 0xE5).Volume;
-    r = cpm_SetFileUser(v, T("OLD.TXT"), 0);
+    cpm_SetUserResult r = cpm_SetFileUser(v, T("OLD.TXT"), 0);
     EXPECT_EQ(r.Message, "");
     EXPECT_EQ(listedCount(r.Volume), 1);
 }
 
-TEST(SetFileUser, UneraseOntoReservedBlocksIsRefused) {
-    cpm_Volume v = fresh140();
-    putEntry(v, 0, 31, "BOOT    SYS", 0, 0, 8, {10});
-    putEntry(v, 1, 0xE5, "GONE    TXT", 0, 0, 8, {10});
-    v = cpm_Rebuild(std::move(v));
-    EXPECT_EQ(cpm_SetFileUser(v, T("GONE.TXT"), 0).Message, "Blocks used by another file.");
-}
-
-TEST(SetFileUser, AfterSortingErasedFilesAreGone) {
-    cpm_Volume v = fresh140();
-    v = cpm_SaveFile(std::move(v), T("A.TXT"), T("a")).Volume;
-    v = cpm_SetFileUser(std::move(v), T("A.TXT"), 0xE5).Volume;
-    v = cpm_Alphabetize(std::move(v), true, true);
-    EXPECT_FALSE(cpm_SetFileUser(v, T("A.TXT"), 0).Found);
-    for (int k = 0; k < 32; k++) EXPECT_EQ(entryAt(v, 0)[k], 0xE5);
-}
-
 // Names of the listed files in directory order.
-static std::vector<std::string> order(const cpm_Volume &v) {
+std::vector<std::string> order(const cpm_Volume &v) {
     std::vector<std::string> out;
     for (int i = 0; i < v.DirEntries; i++)
         if (v.Sizes[size_t(i)] >= 0) out.push_back(v.Names[size_t(i)].bytes());
@@ -117,16 +95,8 @@ static std::vector<std::string> order(const cpm_Volume &v) {
 }
 
 TEST(Alphabetize, OrdersOfNamesAndSizes) {
-    cpm_Volume v = fresh140();
-    v = cpm_SaveFile(std::move(v), T("ZED.COM"), pattern(5000)).Volume;
-    v = cpm_SaveFile(std::move(v), T("ABC.TXT"), pattern(1000)).Volume;
-    v = cpm_SaveFile(std::move(v), T("MID.DAT"), pattern(20000)).Volume;
-    v = cpm_SaveFile(std::move(v), T("TWIN.A"), pattern(1000)).Volume;
-    struct Case {
-        bool ByNames, Ascending;
-        std::vector<std::string> Expected;
-    };
-    const Case cases[] = {
+    cpm_Volume v = withFiles(fresh140(), {{"ZED.COM", 5000}, {"ABC.TXT", 1000}, {"MID.DAT", 20000}, {"TWIN.A", 1000}});
+    struct Case { bool ByNames, Ascending; std::vector<std::string> Expected; } cases[] = {
         {true, true, {"ABC     .TXT", "MID     .DAT", "TWIN    .A  ", "ZED     .COM"}},
         {true, false, {"ZED     .COM", "TWIN    .A  ", "MID     .DAT", "ABC     .TXT"}},
         {false, true, {"MID     .DAT", "ZED     .COM", "ABC     .TXT", "TWIN    .A  "}},
@@ -143,43 +113,109 @@ TEST(Alphabetize, OrdersOfNamesAndSizes) {
 }
 
 TEST(Alphabetize, WhereFreeEntriesAndExtentsGo) {
-    cpm_Volume v = fresh140();
-    v = cpm_SaveFile(std::move(v), T("ZED.COM"), pattern(40000)).Volume;   // entries 0-2
-    v = cpm_SaveFile(std::move(v), T("ABC.TXT"), pattern(100)).Volume;     // entry 3
+    cpm_Volume v = withFiles(fresh140(), {{"ZED.COM", 40000}, {"ABC.TXT", 100}});   // entries 0-2, 3
     cpm_Volume up = cpm_Alphabetize(v, true, true);
-    EXPECT_EQ(std::string((const char *)entryAt(up, 0) + 1, 11), "ABC     TXT");
+    EXPECT_EQ(entryName(up, 0), "ABC     TXT");
     for (int i = 1; i <= 3; i++) {
-        EXPECT_EQ(std::string((const char *)entryAt(up, i) + 1, 11), "ZED     COM");
+        EXPECT_EQ(entryName(up, i), "ZED     COM");
         EXPECT_EQ(entryAt(up, i)[12], i - 1);
     }
     EXPECT_EQ(entryAt(up, 4)[0], 0xE5);
     cpm_Volume down = cpm_Alphabetize(v, true, false);
     EXPECT_EQ(entryAt(down, 0)[0], 0xE5);
-    EXPECT_EQ(std::string((const char *)entryAt(down, 60) + 1, 11), "ZED     COM");
-    EXPECT_EQ(std::string((const char *)entryAt(down, 63) + 1, 11), "ABC     TXT");
+    EXPECT_EQ(entryName(down, 60), "ZED     COM");
+    EXPECT_EQ(entryName(down, 63), "ABC     TXT");
     cpm_Volume bySize = cpm_Alphabetize(v, false, true);
-    EXPECT_EQ(entryAt(bySize, 0)[12], 0);
-    EXPECT_EQ(std::string((const char *)entryAt(bySize, 1) + 1, 11), "ABC     TXT");
-    EXPECT_EQ(entryAt(bySize, 2)[12], 1);   // -2 before -3
-    EXPECT_EQ(entryAt(bySize, 3)[12], 2);
-    EXPECT_EQ(cpm_LoadFile(bySize, T("ZED.COM")).Data, cpm_LoadFile(v, T("ZED.COM")).Data);
+    EXPECT_EQ(entryName(bySize, 1), "ABC     TXT");
+    const int extents[] = {0, -1, 1, 2};   // -2 before -3
+    for (int i : {0, 2, 3}) EXPECT_EQ(entryAt(bySize, i)[12], extents[i]);
 }
 
-TEST(InitVolume, KeepsSystemTracks) {
+// The stamp a file entry should carry: its name and extent number; and
+// where entry i's stamp lies.
+std::vector<uint8_t> stampFor(const uint8_t *e) {
+    std::vector<uint8_t> s(e + 1, e + 11);
+    s[8] = e[12];
+    s[9] = 0x5A;
+    return s;
+}
+uint8_t *stampOf(cpm_Volume &v, int i) { return v.Image.data() + v.DataStart + 32 * (i | 3) + 1 + 10 * (i % 4); }
+
+// A 256K volume with a label in entry 0, stamp entries in every fourth slot,
+// six files written by the engine, and each entry's stamp set.
+cpm_Volume stampedVolume() {
+    cpm_Volume v = freshPlain(256);
+    putEntry(v, 0, 0x20, "WORKDISK   ", 0, 0, 0, {});
+    for (int i = 3; i < v.DirEntries; i += 4) {
+        std::fill_n(v.Image.data() + 32 * i, 32, 0);
+        v.Image[size_t(32 * i)] = 0x21;
+    }
+    v = withFiles(cpm_Rebuild(std::move(v)), {{"ZED.COM", 3000}, {"ABC.TXT", 100}, {"MID.DAT", 40000},
+                                              {"Q.TXT", 5000}, {"B.BIN", 1}, {"LONG.DAT", 70000}});
+    for (int i = 0; i < v.DirEntries; i++)
+        if (entryAt(v, i)[0] == 0 && i % 4 != 3) {
+            std::vector<uint8_t> s = stampFor(entryAt(v, i));
+            std::copy(s.begin(), s.end(), stampOf(v, i));
+        }
+    return v;
+}
+
+void expectStampsInPlace(cpm_Volume v) {
+    EXPECT_EQ(entryAt(v, 0)[0], 0x20);
+    for (int i = 3; i < v.DirEntries; i += 4) ASSERT_EQ(entryAt(v, i)[0], 0x21) << "stamp entry " << i << " moved";
+    int files = 0;
+    for (int i = 0; i < v.DirEntries; i++) {
+        if (entryAt(v, i)[0] != 0) continue;
+        files++;
+        std::vector<uint8_t> want = stampFor(entryAt(v, i));
+        EXPECT_TRUE(std::equal(want.begin(), want.end(), stampOf(v, i))) << "entry " << i << " has another file's dates";
+    }
+    EXPECT_EQ(files, 9);   // MID.DAT and LONG.DAT take two and three entries
+}
+
+TEST(Stamps, SortingKeepsEachFilesDates) {
+    cpm_Volume v = stampedVolume();
+    expectStampsInPlace(v);
+    for (bool byNames : {true, false})
+        for (bool ascending : {true, false}) {
+            SCOPED_TRACE(std::string(byNames ? "names " : "size ") + (ascending ? "ascending" : "descending"));
+            cpm_Volume sorted = cpm_Alphabetize(v, byNames, ascending);
+            expectStampsInPlace(sorted);
+            for (const char *name : {"ZED.COM", "MID.DAT", "LONG.DAT", "B.BIN"})
+                EXPECT_EQ(cpm_LoadFile(sorted, T(name)).Data, cpm_LoadFile(v, T(name)).Data) << name;
+        }
+    // Sorted by names ascending, ABC.TXT comes first after the label.
+    EXPECT_EQ(entryName(cpm_Alphabetize(v, true, true), 1), "ABC     TXT");
+}
+
+TEST(Stamps, EraseAndUneraseLeaveStampsAlone) {
+    cpm_Volume v = stampedVolume();
+    cpm_SetUserResult e = cpm_SetFileUser(v, T("ZED.COM"), cpm_ErasedUser);
+    ASSERT_TRUE(e.Found);
+    cpm_SetUserResult u = cpm_SetFileUser(e.Volume, T("ZED.COM"), 0);
+    ASSERT_TRUE(u.Found);
+    EXPECT_EQ(u.Volume.Image, v.Image);
+    for (const char *n : {"#3", "#0", "#7"}) {   // the label and stamp entries are no files
+        cpm_SetUserResult r = cpm_SetFileUser(v, T(n), cpm_ErasedUser);
+        EXPECT_FALSE(r.Found) << n;
+        EXPECT_EQ(r.Volume.Image, v.Image) << n;
+    }
+}
+
+TEST(InitVolume, KeepsSystemTracksAndBytesPastTheLastWholeKB) {
     Text file = pattern(143360, 3);
     for (size_t i = 0; i < 8; i++) file[i] = signature140(true)[i];
     cpm_Volume loaded = cpm_OpenImage(file, "sys.dsk");
     cpm_Volume v = cpm_InitVolume(loaded);
     EXPECT_TRUE(v.Changed);
-    for (size_t i = 0; i < 12288; i++) ASSERT_EQ(v.Image[i], loaded.Image[i]);
-    for (size_t i = 12288; i < 12288 + 2048; i++) ASSERT_EQ(v.Image[i], 0xE5);
-    for (size_t i = 12288 + 2048; i < 143360; i++) ASSERT_EQ(v.Image[i], 0x00);
+    for (size_t i = 0; i < 143360; i++)
+        ASSERT_EQ(v.Image[i], i < 12288 ? loaded.Image[i] : i < 12288 + 2048 ? 0xE5 : 0x00) << i;
     EXPECT_EQ(v.UsedKB, 2);
     EXPECT_EQ(listedCount(v), 0);
+
+    Text odd = pattern(65536 + 700, 4);
+    v = cpm_InitVolume(cpm_OpenImage(odd, "odd.vol"));
+    for (size_t i = 65536; i < 65536 + 700; i++) ASSERT_EQ(v.Image[i], odd[i]);
 }
 
-TEST(InitVolume, BytesPastTheLastWholeKBStay) {
-    Text file = pattern(65536 + 700, 4);
-    cpm_Volume v = cpm_InitVolume(cpm_OpenImage(file, "odd.vol"));
-    for (size_t i = 65536; i < 65536 + 700; i++) ASSERT_EQ(v.Image[i], file[i]);
-}
+}  // namespace

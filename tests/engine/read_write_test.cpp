@@ -1,41 +1,36 @@
-// Reading and writing files.
+// Writing and reading files.
 #include "fixtures.h"
 
+namespace {
+
 // Raw fields of the entries a write made, in directory order.
-struct EntryShape {
-    int Ex, S2, Rc, Blocks;
-    friend bool operator==(const EntryShape &, const EntryShape &) = default;
-};
-static std::ostream &operator<<(std::ostream &o, const EntryShape &e) {
+struct EntryShape { int Ex, S2, Rc, Blocks; friend bool operator==(const EntryShape &, const EntryShape &) = default; };
+std::ostream &operator<<(std::ostream &o, const EntryShape &e) {
     return o << "{EX " << e.Ex << ", S2 " << e.S2 << ", RC " << e.Rc << ", " << e.Blocks << " blocks}";
 }
 
-static std::vector<EntryShape> shapes(const cpm_Volume &v, const std::string &name11) {
+std::vector<EntryShape> shapes(const cpm_Volume &v, const std::string &name11) {
     std::vector<EntryShape> out;
     for (int i = 0; i < v.DirEntries; i++) {
         const uint8_t *e = entryAt(v, i);
-        if (e[0] != 0 || std::string((const char *)e + 1, 11) != name11) continue;
-        out.push_back({e[12], e[14], e[15], int(entryBlocks(v, i).size())});
+        if (e[0] == 0 && entryName(v, i) == name11) out.push_back({e[12], e[14], e[15], int(entryBlocks(v, i).size())});
     }
     return out;
 }
 
-struct WriteCase {
-    const char *What;
-    cpm_Volume Volume;
-    size_t Length;
-    std::vector<EntryShape> Entries;
-    int ListedSize;
-};
-
-TEST(SaveFile, EntriesOfThePartsExamples) {
-    const WriteCase cases[] = {
+TEST(SaveFile, EntriesAtTheEdgesOfRecordsBlocksAndExtents) {
+    struct Case {
+        const char *What;
+        cpm_Volume Volume;
+        size_t Length;
+        std::vector<EntryShape> Entries;
+        int ListedSize;
+    } cases[] = {
         {"40000 bytes, 2K blocks, 8-bit", freshPlain(256), 40000, {{1, 0, 128, 16}, {2, 0, 57, 4}}, 40064},
         {"40000 bytes, 140K", fresh140(), 40000, {{0, 0, 128, 16}, {1, 0, 128, 16}, {2, 0, 57, 8}}, 40064},
         {"16384 bytes, 2K blocks, 8-bit", freshPlain(256), 16384, {{1, 0, 0, 8}}, 16384},
         {"32768 bytes, 2K blocks, 8-bit", freshPlain(256), 32768, {{1, 0, 128, 16}, {2, 0, 0, 0}}, 32768},
         {"20000 bytes, 800K", fresh800(), 20000, {{0, 0, 128, 8}, {1, 0, 29, 2}}, 20096},
-        {"1000 bytes, 140K", fresh140(), 1000, {{0, 0, 8, 1}}, 1024},
         {"empty file, 140K", fresh140(), 0, {{0, 0, 0, 1}}, 0},
         {"empty file, 800K", fresh800(), 0, {{0, 0, 0, 1}}, 0},
         {"16385 bytes, 2K blocks, 16-bit", freshPlain(1024), 16385, {{0, 0, 128, 8}, {1, 0, 1, 1}}, 16512},
@@ -44,7 +39,7 @@ TEST(SaveFile, EntriesOfThePartsExamples) {
         {"16383 bytes, 140K", fresh140(), 16383, {{0, 0, 128, 16}}, 16384},
         {"16384 bytes, 140K", fresh140(), 16384, {{0, 0, 128, 16}, {1, 0, 0, 0}}, 16384},
     };
-    for (const WriteCase &c : cases) {
+    for (const Case &c : cases) {
         SCOPED_TRACE(c.What);
         Text data = pattern(c.Length, int(c.Length));
         cpm_SaveFileResult r = cpm_SaveFile(c.Volume, T("file.dat"), data);
@@ -62,8 +57,7 @@ TEST(SaveFile, EntriesOfThePartsExamples) {
         ASSERT_TRUE(f.Found);
         size_t blocks = c.Length == 0 ? 1 : (c.Length + size_t(c.Volume.BlockSize) - 1) / size_t(c.Volume.BlockSize);
         ASSERT_EQ(f.Data.size(), blocks * size_t(c.Volume.BlockSize));
-        for (size_t i = 0; i < c.Length; i++) ASSERT_EQ(f.Data[i], data[i]);
-        for (size_t i = c.Length; i < f.Data.size(); i++) ASSERT_EQ(f.Data[i], 0x1A);
+        for (size_t i = 0; i < f.Data.size(); i++) ASSERT_EQ(f.Data[i], i < c.Length ? data[i] : 0x1A) << i;
         EXPECT_EQ(r.Volume.UsedKB - c.Volume.UsedKB, int(blocks) * c.Volume.BlockSize / 1024);
     }
 }
@@ -78,80 +72,58 @@ TEST(SaveFile, EmptyNameWritesNothing) {
 }
 
 TEST(SaveFile, FileExistsEvenErasedOrWithAttributes) {
-    cpm_Volume v = fresh140();
-    v = cpm_SaveFile(std::move(v), T("HELLO.TXT"), T("one")).Volume;
+    cpm_Volume v = withFiles(fresh140(), {{"HELLO.TXT", 3}});
     EXPECT_EQ(cpm_SaveFile(v, T("hello.txt"), T("two")).Message, "File exists.");
     v = cpm_SetFileUser(std::move(v), T("HELLO.TXT"), 0xE5).Volume;
     cpm_SaveFileResult r = cpm_SaveFile(v, T("HELLO.TXT"), T("two"));
     EXPECT_EQ(r.Message, "File exists.");
     EXPECT_EQ(r.Volume.Image, v.Image);
-    v = cpm_Alphabetize(std::move(v), true, true);
+    v = cpm_Alphabetize(std::move(v), true, true);   // sorting drops erased entries
     EXPECT_EQ(cpm_SaveFile(v, T("HELLO.TXT"), T("two")).Message, "");
 
     cpm_Volume w = fresh140();
     putEntry(w, 0, 0, "WS      \xC3OM", 0, 0, 1, {2});
-    w = cpm_Rebuild(std::move(w));
-    EXPECT_EQ(cpm_SaveFile(w, T("WS.COM"), T("x")).Message, "File exists.");
+    EXPECT_EQ(cpm_SaveFile(cpm_Rebuild(std::move(w)), T("WS.COM"), T("x")).Message, "File exists.");
 }
 
-TEST(SaveFile, DirectoryFull) {
-    cpm_Volume v = fresh140();
-    for (int i = 0; i < 64; i++) {
-        cpm_SaveFileResult r = cpm_SaveFile(std::move(v), T("F" + std::to_string(i)), T("x"));
-        ASSERT_EQ(r.Message, "") << i;
-        v = std::move(r.Volume);
+// Full directories and volumes refuse the whole file before anything is written.
+TEST(SaveFile, RefusedWhenDirectoryOrSpaceRunsOut) {
+    auto numbered = [](cpm_Volume v, int count) {
+        for (int i = 0; i < count; i++) v = cpm_SaveFile(std::move(v), T("F" + std::to_string(i)), T("x")).Volume;
+        return v;
+    };
+    cpm_Volume full = numbered(fresh140(), 64);
+    EXPECT_EQ(cpm_LoadFile(full, T("F63")).Data.size(), 1024u);
+    struct Case { const char *What; cpm_Volume Volume; size_t Length; const char *Message; } cases[] = {
+        {"64 entries used, space short too", full, 200000, "Directory full."},
+        {"two entries needed, one free", numbered(fresh140(), 63), 20000, "Directory full."},
+        {"one entry needed, one free", numbered(fresh140(), 63), 16383, ""},
+        {"the whole directory is searched, not 120 entries", numbered(freshPlain(2048), 127), 1, ""},
+        {"128 entries used", numbered(freshPlain(2048), 128), 1, "Directory full."},
+        {"1 byte more than the free 126K", fresh140(), 126 * 1024 + 1, "Not enough free space on volume."},
+        {"the free 126K", fresh140(), 126 * 1024, ""},
+        {"an empty file on a full volume", withFiles(fresh140(), {{"ALL", 126 * 1024}}), 0, "Not enough free space on volume."},
+    };
+    for (const Case &c : cases) {
+        cpm_SaveFileResult r = cpm_SaveFile(c.Volume, T("NEW.DAT"), pattern(c.Length));
+        EXPECT_EQ(r.Message, c.Message) << c.What;
+        if (*c.Message) { EXPECT_EQ(r.Volume.Image, c.Volume.Image) << c.What; }
     }
-    cpm_SaveFileResult r = cpm_SaveFile(v, T("ONE.MORE"), pattern(200000));   // space short too
-    EXPECT_EQ(r.Message, "Directory full.");
-    EXPECT_EQ(r.Volume.Image, v.Image);
-}
-
-TEST(SaveFile, WholeDirectoryIsUsedNotOnly120Entries) {
-    // The free-entry search covers the whole directory, not only entries 0 to 119.
-    cpm_Volume v = freshPlain(2048);
-    for (int i = 0; i < 128; i++) {
-        cpm_SaveFileResult r = cpm_SaveFile(std::move(v), T("F" + std::to_string(i)), T("x"));
-        ASSERT_EQ(r.Message, "") << i;
-        v = std::move(r.Volume);
-    }
-    EXPECT_EQ(cpm_SaveFile(v, T("F128"), T("x")).Message, "Directory full.");
-}
-
-TEST(SaveFile, NeverWritesPartOfAFile) {
-    // Two entries needed, one free: refused before anything is written.
-    cpm_Volume v = fresh140();
-    for (int i = 0; i < 63; i++) v = cpm_SaveFile(std::move(v), T("F" + std::to_string(i)), T("x")).Volume;
-    cpm_SaveFileResult r = cpm_SaveFile(v, T("BIG"), pattern(20000));
-    EXPECT_EQ(r.Message, "Directory full.");
-    EXPECT_EQ(r.Volume.Image, v.Image);
-    EXPECT_EQ(cpm_SaveFile(v, T("SMALL"), pattern(16383)).Message, "");
-}
-
-TEST(SaveFile, NotEnoughSpace) {
-    cpm_Volume v = fresh140();   // 126K free
-    cpm_SaveFileResult r = cpm_SaveFile(v, T("BIG"), pattern(126 * 1024 + 1));
-    EXPECT_EQ(r.Message, "Not enough free space on volume.");
-    EXPECT_EQ(r.Volume.Image, v.Image);
-    r = cpm_SaveFile(v, T("BIG"), pattern(126 * 1024));
-    EXPECT_EQ(r.Message, "");
-    EXPECT_EQ(r.Volume.UsedKB, r.Volume.VolumeKB);
-    EXPECT_EQ(cpm_SaveFile(r.Volume, T("EMPTY"), Text()).Message, "Not enough free space on volume.");
 }
 
 TEST(SaveFile, BlocksOfOtherUsersAreNeverHandedOut) {
-    // A user-31 entry reserving the boot area (SoftCard and
-    // CP/AM disks, hybrid DOS 3.3 disks) is neither a free entry nor free space.
+    // A user-31 entry reserving the boot area (SoftCard and CP/AM disks,
+    // hybrid DOS 3.3 disks) is neither a free entry nor free space.
     cpm_Volume v = fresh140();
     putEntry(v, 0, 31, "BOOT    SYS", 0, 0, 128, {2, 3, 4, 5});
     putEntry(v, 2, 0, " HIDDEN TXT", 0, 0, 8, {6});
     v = cpm_Rebuild(std::move(v));
-    EXPECT_EQ(v.BlockMap[2], 0);   // the listing and the map show user 0 only
+    EXPECT_EQ(v.BlockMap[2], 0);   // the map shows files (users 0-15), not reservations
     cpm_SaveFileResult r = cpm_SaveFile(v, T("NEW.TXT"), pattern(3000));
     ASSERT_EQ(r.Message, "");
     EXPECT_EQ(entryAt(r.Volume, 0)[0], 31);
-    EXPECT_EQ(entryAt(r.Volume, 1)[0], 0);
     EXPECT_EQ(entryBlocks(r.Volume, 1), (std::vector<int>{7, 8, 9}));
-    EXPECT_EQ(std::string((const char *)entryAt(r.Volume, 2) + 1, 11), " HIDDEN TXT");
+    EXPECT_EQ(entryName(r.Volume, 2), " HIDDEN TXT");
 
     // The KB test passes, but only the reserved blocks are left: refused.
     cpm_Volume w = fresh140();
@@ -167,35 +139,24 @@ TEST(SaveFile, BlocksOfOtherUsersAreNeverHandedOut) {
     EXPECT_EQ(s.Volume.Image, w.Image);
 }
 
-TEST(SaveFile, FirstFitReusesErasedBlocks) {
-    cpm_Volume v = fresh140();
-    v = cpm_SaveFile(std::move(v), T("A"), pattern(3000)).Volume;
-    v = cpm_SaveFile(std::move(v), T("B"), pattern(1000)).Volume;
+TEST(SaveFile, FirstFitReusesErasedEntriesAndBlocks) {
+    cpm_Volume v = withFiles(fresh140(), {{"A", 3000}, {"B", 1000}});
     EXPECT_EQ(entryBlocks(v, 0), (std::vector<int>{2, 3, 4}));
     EXPECT_EQ(entryBlocks(v, 1), (std::vector<int>{5}));
     v = cpm_SetFileUser(std::move(v), T("A"), 0xE5).Volume;
-    cpm_SaveFileResult r = cpm_SaveFile(v, T("C"), pattern(5000));
-    ASSERT_EQ(r.Message, "");
-    EXPECT_EQ(entryBlocks(r.Volume, 0), (std::vector<int>{2, 3, 4, 6, 7}));   // the erased entry is the first free one
-}
-
-TEST(SaveFile, EntryBytes) {
-    cpm_Volume v = fresh800();
-    cpm_SaveFileResult r = cpm_SaveFile(v, T("data.bin"), pattern(2049));
-    const uint8_t *e = entryAt(r.Volume, 0);
-    const uint8_t expected[32] = {0, 'D', 'A', 'T', 'A', ' ', ' ', ' ', ' ', 'B', 'I', 'N', 0, 0, 0, 17,
-                                  4, 0, 5, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-    for (int k = 0; k < 32; k++) EXPECT_EQ(e[k], expected[k]) << k;
+    v = withFiles(std::move(v), {{"C", 5000}});
+    EXPECT_EQ(entryName(v, 0), "C          ");
+    EXPECT_EQ(entryBlocks(v, 0), (std::vector<int>{2, 3, 4, 6, 7}));
 }
 
 TEST(LoadFile, FindsByNameWholeBlocks) {
-    cpm_Volume v = fresh140();
-    v = cpm_SaveFile(std::move(v), T("TEXT.TXT"), pattern(1000)).Volume;
+    cpm_Volume v = withFiles(fresh140(), {{"TEXT.TXT", 1000}});
     cpm_FileData f = cpm_LoadFile(v, T("text.txt"));
     EXPECT_TRUE(f.Found);
     EXPECT_EQ(f.Name, T("TEXT    .TXT"));
     EXPECT_EQ(f.Data.size(), 1024u);
-    for (size_t i = 1000; i < 1024; i++) EXPECT_EQ(f.Data[i], 0x1A);
+    EXPECT_EQ(cpm_RecordedSize(v, T("TEXT    .TXT")), 1024);
+    EXPECT_EQ(cpm_RecordedSize(v, T("B       .TXT")), -1);
 
     cpm_FileData none = cpm_LoadFile(v, T("OTHER.TXT"));
     EXPECT_FALSE(none.Found);
@@ -204,41 +165,27 @@ TEST(LoadFile, FindsByNameWholeBlocks) {
     cpm_FileData empty = cpm_LoadFile(v, Text());
     EXPECT_FALSE(empty.Found);
     EXPECT_TRUE(empty.Name.empty());
-}
 
-TEST(LoadFile, TwentyBlocksOn800K) {
-    cpm_Volume v = fresh800();
-    Text data = pattern(40960);
-    v = cpm_SaveFile(std::move(v), T("BIG.DAT"), data).Volume;
+    Text data = pattern(40960);   // twenty blocks, three entries on 800K
+    v = cpm_SaveFile(fresh800(), T("BIG.DAT"), data).Volume;
     EXPECT_EQ(shapes(v, "BIG     DAT").size(), 3u);
     EXPECT_EQ(cpm_LoadFile(v, T("BIG.DAT")).Data, data);
 }
 
-TEST(LoadFile, ReadOnlyBitFoundByPlainName) {
+TEST(LoadFile, OddEntries) {
     cpm_Volume v = fresh140();
-    putEntry(v, 0, 0, "WS      \xC3OM", 0, 0, 8, {7});
+    putEntry(v, 0, 0, "WS      \xC3OM", 0, 0, 8, {7});       // found by its plain name
+    putEntry(v, 1, 0, "NONE    TXT", 0, 0, 0, {});          // no blocks
+    putEntry(v, 2, 0xE5, "GONE    TXT", 0, 0, 8, {9});      // only live entries of the user area are read
+    putEntry(v, 3, 0, "FAR     TXT", 0, 0, 8, {200, 5});    // blocks beyond the image are skipped
     v = cpm_Rebuild(std::move(v));
-    cpm_FileData f = cpm_LoadFile(v, T("WS.COM"));
-    EXPECT_TRUE(f.Found);
-    EXPECT_EQ(f.Data.size(), 1024u);
-}
-
-TEST(LoadFile, EmptySlotsAndErasedEntries) {
-    cpm_Volume v = fresh140();
-    putEntry(v, 0, 0, "NONE    TXT", 0, 0, 0, {});
-    putEntry(v, 1, 0xE5, "GONE    TXT", 0, 0, 8, {9});
-    v = cpm_Rebuild(std::move(v));
-    cpm_FileData none = cpm_LoadFile(v, T("NONE.TXT"));
-    EXPECT_TRUE(none.Found);
-    EXPECT_TRUE(none.Data.empty());
-    EXPECT_EQ(cpm_LoadFile(v, T("GONE.TXT")).Data.size(), 1024u);   // the user byte is not looked at
-}
-
-TEST(LoadFile, BlocksBeyondTheImageAreSkipped) {
-    cpm_Volume v = fresh140();
-    putEntry(v, 0, 0, "FAR     TXT", 0, 0, 8, {200, 5});
-    v = cpm_Rebuild(std::move(v));
-    EXPECT_EQ(cpm_LoadFile(v, T("FAR.TXT")).Data.size(), 1024u);
+    const std::tuple<const char *, bool, size_t> cases[] = {
+        {"WS.COM", true, 1024}, {"NONE.TXT", true, 0}, {"GONE.TXT", false, 0}, {"FAR.TXT", true, 1024}};
+    for (const auto &[name, found, size] : cases) {
+        cpm_FileData f = cpm_LoadFile(v, T(name));
+        EXPECT_EQ(f.Found, found) << name;
+        EXPECT_EQ(f.Data.size(), size) << name;
+    }
     cpm_Volume w = fresh800();
     putEntry(w, 0, 0, "FAR     TXT", 0, 0, 8, {65535, 391});
     EXPECT_EQ(cpm_LoadFile(w, T("FAR.TXT")).Data.size(), 2048u);
@@ -247,16 +194,10 @@ TEST(LoadFile, BlocksBeyondTheImageAreSkipped) {
 TEST(LoadFile, DiagnosticLinePerBlock) {
     cpm_Volume v = fresh140();
     putEntry(v, 0, 0, "A       TXT", 0, 0, 8, {3, 10});
-    LogCapture log;
+    test_LogCapture log;
     cpm_LoadFile(v, T("A.TXT"));
-    ASSERT_EQ(log.Lines.size(), 2u);
-    EXPECT_EQ(log.Lines[0], "cpm_LoadFile: Block = 3, Start = $00003C00, Ende = $00003FFF");
-    EXPECT_EQ(log.Lines[1], "cpm_LoadFile: Block = 10, Start = $00005800, Ende = $00005BFF");
+    EXPECT_EQ(log.lines(), (std::vector<std::string>{"cpm_LoadFile: Block = 3, Start = $00003C00, Ende = $00003FFF",
+                                                     "cpm_LoadFile: Block = 10, Start = $00005800, Ende = $00005BFF"}));
 }
 
-TEST(LoadFile, RecordedSize) {
-    cpm_Volume v = fresh140();
-    v = cpm_SaveFile(std::move(v), T("A.TXT"), pattern(1000)).Volume;
-    EXPECT_EQ(cpm_RecordedSize(v, T("A       .TXT")), 1024);
-    EXPECT_EQ(cpm_RecordedSize(v, T("B       .TXT")), -1);
-}
+}  // namespace

@@ -248,7 +248,7 @@ TEST_P(Geometry, RecognisedAndReadAsCpmtoolsReadsThem) {
     EXPECT_EQ(recognised.Definition, GetParam().Name) << recognised.Decision;
     EXPECT_EQ(recognised.Refusal, "") << recognised.Decision;
     EXPECT_EQ(chosen.Refusal, "");
-    EXPECT_EQ(cpm_DirectoryLines(recognised, 2), cpm_DirectoryLines(chosen, 2));
+    EXPECT_EQ(cpm_DirectoryLines(recognised, cpm_LongListing), cpm_DirectoryLines(chosen, cpm_LongListing));
     std::set<std::string> listed;
     for (int i = 0; i < recognised.DirEntries; i++)
         if (cpm_IsListed(recognised, i)) listed.insert(cpm_HostName(recognised.Names[size_t(i)]));

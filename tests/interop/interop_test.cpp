@@ -1,8 +1,10 @@
 // The engine against an independent implementation: Debian's cpmtools.
 //
-// Both directions on every format: files that cpmtools writes list and read
-// back identically through the engine; files the engine writes, erases,
-// sorts or initialises read back identically with cpmcp and pass fsck.cpm.
+// Both directions on every format (Apple II disks in DOS order, ProDOS order
+// and 2IMG among them): files that cpmtools writes list and read back
+// identically through the engine, whatever the file is called; files the
+// engine writes, erases, sorts or initialises read back identically with
+// cpmcp and pass fsck.cpm.
 // Each test is skipped where cpmtools is not installed.
 //
 // Known faults of cpmtools 2.23 that the tests go around (our format rules hold):
@@ -14,15 +16,15 @@
 //   are only exchanged on 8-bit volumes;
 // - fsck.cpm reports the empty file this engine writes (one block of 0x1A, record
 //   count 0) as a bad record count, so fsck runs on images without one.
-#include <gtest/gtest.h>
-#include <sys/wait.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <set>
+#include <sstream>
 
 #include "files.h"
+#include "apple_images.h"
+#include "child_output.h"
 #include "screen_text.h"
 #include "volume.h"
 
@@ -30,111 +32,54 @@ namespace fs = std::filesystem;
 
 // cpmtools reads ./diskdefs instead of its own file, so apple-do is repeated
 // here as Debian's cpmtools defines it: its skew table is exactly the inverse
-// of cpm_SkewTable140.
-static const char *diskdefs = R"(diskdef apple-do
-  seclen 256
-  tracks 35
-  sectrk 16
-  blocksize 1024
-  maxdir 64
-  skewtab 0,6,12,3,9,15,14,5,11,2,8,7,13,4,10,1
-  boottrk 3
-  os 2.2
-end
+// of cpm_SkewTable140.  A plain volume is seen with one extra leading track.
+static std::string diskdef(const std::string &name, int seclen, int tracks, int sectrk, int blocksize, int maxdir,
+                           const std::string &skew, int boottrk) {
+    return "diskdef " + name + "\n  seclen " + std::to_string(seclen) + "\n  tracks " + std::to_string(tracks) +
+           "\n  sectrk " + std::to_string(sectrk) + "\n  blocksize " + std::to_string(blocksize) + "\n  maxdir " +
+           std::to_string(maxdir) + (skew.empty() ? "" : "\n  skewtab " + skew) + "\n  boottrk " +
+           std::to_string(boottrk) + "\n  os 2.2\nend\n\n";
+}
 
-diskdef apple-po
-  seclen 256
-  tracks 35
-  sectrk 16
-  blocksize 1024
-  maxdir 64
-  skewtab 0,9,3,12,6,15,1,10,4,13,7,8,2,11,5,14
-  boottrk 3
-  os 2.2
-end
+static std::string diskdefs() {
+    std::string all = diskdef("apple-do", 256, 35, 16, 1024, 64, "0,6,12,3,9,15,14,5,11,2,8,7,13,4,10,1", 3) +
+                      diskdef("apple-po", 256, 35, 16, 1024, 64, "0,9,3,12,6,15,1,10,4,13,7,8,2,11,5,14", 3) +
+                      diskdef("dw-800k", 512, 100, 16, 2048, 256, "0,2,4,6,8,10,12,14,1,3,5,7,9,11,13,15", 2);
+    for (int kb : {256, 512, 514, 2048}) all += diskdef("dw-plain" + std::to_string(kb), 512, kb / 2 + 1, 4, 2048, 128, "", 1);
+    return all;
+}
 
-diskdef dw-800k
-  seclen 512
-  tracks 100
-  sectrk 16
-  blocksize 2048
-  maxdir 256
-  skewtab 0,2,4,6,8,10,12,14,1,3,5,7,9,11,13,15
-  boottrk 2
-  os 2.2
-end
-
-diskdef dw-plain256
-  seclen 512
-  tracks 129
-  sectrk 4
-  blocksize 2048
-  maxdir 128
-  boottrk 1
-  os 2.2
-end
-
-diskdef dw-plain512
-  seclen 512
-  tracks 257
-  sectrk 4
-  blocksize 2048
-  maxdir 128
-  boottrk 1
-  os 2.2
-end
-
-diskdef dw-plain514
-  seclen 512
-  tracks 258
-  sectrk 4
-  blocksize 2048
-  maxdir 128
-  boottrk 1
-  os 2.2
-end
-
-diskdef dw-plain2048
-  seclen 512
-  tracks 1025
-  sectrk 4
-  blocksize 2048
-  maxdir 128
-  boottrk 1
-  os 2.2
-end
-)";
-
-// One format as both sides see it.
+// One format as both sides see it.  cpmtools sees the sectors (after an
+// extra leading track, for plain volumes); the engine's file may hold them in
+// a 2IMG container.
 struct Format {
     const char *Name;
     const char *Diskdef;
-    size_t ImageBytes;          // the engine's file
+    size_t ImageBytes;          // the sectors
     size_t Lead;                // extra leading track only cpmtools sees
     std::vector<uint8_t> Signature;
     bool Wide;                  // 16-bit block numbers
     cpm_Format Kind;
+    cpm_Order Order;
+    const char *Extension = ".img";   // of the engine's file
+    int TwoImg = -1;                  // its 2IMG format field; -1: no container
 };
+
+static const std::vector<uint8_t> cpm22 = {0x01, 0xA5, 0x27, 0xC9, 0x09, 0xD0, 0x13, 0x8A};
+static const std::vector<uint8_t> cpm30 = {0x01, 0xA5, 0x27, 0xC9, 0x00, 0x00, 0x00, 0x00};
 
 static const Format formats[] = {
-    {"140K CP/M 2.2", "apple-do", 143360, 0, {0x01, 0xA5, 0x27, 0xC9, 0x09, 0xD0, 0x13, 0x8A}, false, cpm_Format::Apple140K22},
-    {"140K CP/M 3.0", "apple-do", 143360, 0, {0x01, 0xA5, 0x27, 0xC9, 0x00, 0x00, 0x00, 0x00}, false, cpm_Format::Apple140K30},
-    {"800K CP/M 3.0", "dw-800k", 819200, 0, {0x01, 0x8A, 0x4A, 0x4A}, true, cpm_Format::Apple800K},
-    {"plain 256K", "dw-plain256", 262144, 2048, {}, false, cpm_Format::Plain},
-    {"plain 512K", "dw-plain512", 524288, 2048, {}, false, cpm_Format::Plain},
-    {"plain 514K", "dw-plain514", 526336, 2048, {}, true, cpm_Format::Plain},
-    {"plain 2048K", "dw-plain2048", 2097152, 2048, {}, true, cpm_Format::Plain},
+    {"140K CP/M 2.2", "apple-do", 143360, 0, cpm22, false, cpm_Format::Apple140K22, cpm_Order::Dos},
+    {"140K CP/M 3.0", "apple-do", 143360, 0, cpm30, false, cpm_Format::Apple140K30, cpm_Order::Dos},
+    {"140K ProDOS order", "apple-po", 143360, 0, cpm22, false, cpm_Format::Apple140K22, cpm_Order::ProDos, ".po"},
+    {"140K 2IMG ProDOS order", "apple-po", 143360, 0, cpm30, false, cpm_Format::Apple140K30, cpm_Order::ProDos, ".2mg", 1},
+    {"140K 2IMG DOS order", "apple-do", 143360, 0, cpm22, false, cpm_Format::Apple140K22, cpm_Order::Dos, ".2img", 0},
+    {"800K CP/M 3.0", "dw-800k", 819200, 0, {0x01, 0x8A, 0x4A, 0x4A}, true, cpm_Format::Apple800K, cpm_Order::Interleave800},
+    {"plain 256K", "dw-plain256", 262144, 2048, {}, false, cpm_Format::Plain, cpm_Order::AsStored},
+    {"plain 512K", "dw-plain512", 524288, 2048, {}, false, cpm_Format::Plain, cpm_Order::AsStored},
+    {"plain 514K", "dw-plain514", 526336, 2048, {}, true, cpm_Format::Plain, cpm_Order::AsStored},
+    {"plain 2048K", "dw-plain2048", 2097152, 2048, {}, true, cpm_Format::Plain, cpm_Order::AsStored},
 };
-
-static Text pattern(size_t n, unsigned seed) {
-    Text t{std::vector<uint8_t>(n)};
-    uint32_t x = seed * 2654435761u + 7;
-    for (size_t i = 0; i < n; i++) {
-        x = x * 1103515245u + 12345u;
-        t[i] = uint8_t(x >> 16);
-    }
-    return t;
-}
 
 // The sizes of the edges: one record, one block, one extent, one entry.
 static std::vector<size_t> sizesFor(const Format &f) {
@@ -153,51 +98,45 @@ static std::string lower(std::string s) {
 
 class Interop : public ::testing::TestWithParam<Format> {
   protected:
-    fs::path Folder;
+    test_TempFolder Folder;
     void SetUp() override {
         if (system("command -v cpmls >/dev/null 2>&1 && command -v mkfs.cpm >/dev/null 2>&1") != 0)
             GTEST_SKIP() << "cpmtools is not installed";
-        char templ[] = "/tmp/dwinteropXXXXXX";
-        Folder = mkdtemp(templ);
-        ASSERT_EQ(setbinarytofile((Folder / "diskdefs").string(), Text(diskdefs)), 0);
+        Folder.write("diskdefs", diskdefs());
         cpm_SetDiagnostics(false);
     }
-    void TearDown() override {
-        cpm_SetDiagnostics(true);
-        if (!Folder.empty()) fs::remove_all(Folder);
-    }
-    std::string at(const std::string &name) { return (Folder / name).string(); }
+    void TearDown() override { cpm_SetDiagnostics(true); }
+    std::string at(const std::string &name) { return Folder.at(name); }
 
     // Runs a shell command in the folder (where cpmtools finds ./diskdefs).
     int sh(const std::string &command, std::string *output = nullptr) {
-        std::string full = "cd '" + Folder.string() + "' && " + command + " 2>&1";
-        FILE *p = popen(full.c_str(), "r");
-        std::string out;
-        char buf[4096];
-        size_t n;
-        while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-        int status = pclose(p);
-        if (output) *output = out;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return test_Shell("cd '" + Folder.Path + "' && " + command + " 2>&1", output);
     }
     std::string tool(const char *program) { return std::string(program) + " -f " + GetParam().Diskdef + " "; }
 
-    // The engine's file as cpmtools sees it, and back.
+    // The engine's file as cpmtools sees it, and back; an unchanged volume
+    // saves byte-identical.
     void writeForCpmtools(const cpm_Volume &v, const std::string &name) {
-        Text bytes = Text(std::vector<uint8_t>(GetParam().Lead, 0xE5)) + cpm_FileImage(v);
-        ASSERT_EQ(setbinarytofile(at(name), bytes), 0);
+        Text bytes = cpm_FileImage(v);
+        if (GetParam().TwoImg >= 0) bytes.Elements.erase(bytes.Elements.begin(), bytes.Elements.begin() + 64);
+        ASSERT_EQ(setbinarytofile(at(name), Text(std::vector<uint8_t>(GetParam().Lead, 0xE5)) + bytes), 0);
     }
     cpm_Volume readFromCpmtools(const std::string &name) {
+        const Format &f = GetParam();
         Text bytes = gettextfromfile(at(name));
-        bytes.Elements.erase(bytes.Elements.begin(), bytes.Elements.begin() + long(GetParam().Lead));
-        return cpm_OpenImage(bytes, at(name));
+        bytes.Elements.erase(bytes.Elements.begin(), bytes.Elements.begin() + long(f.Lead));
+        if (f.TwoImg >= 0) bytes = twoImg(bytes, uint32_t(f.TwoImg), 0, "");
+        cpm_Volume v = cpm_OpenImage(bytes, at(name + f.Extension));
+        EXPECT_EQ(cpm_FileImage(v), bytes);
+        return v;
     }
     // A blank volume of the format, initialised by the engine.
     cpm_Volume blankVolume() {
         const Format &f = GetParam();
-        Text bytes{std::vector<uint8_t>(f.ImageBytes, 0)};
-        std::copy(f.Signature.begin(), f.Signature.end(), bytes.Elements.begin());
-        cpm_Volume v = cpm_InitVolume(cpm_OpenImage(bytes, at("engine.img")));
+        Text bytes = fileBytes(f.ImageBytes, Text(f.Signature), 0xE5);
+        if (f.TwoImg >= 0) bytes = twoImg(bytes, uint32_t(f.TwoImg), 0, "");
+        cpm_Volume v = cpm_InitVolume(cpm_OpenImage(bytes, at(std::string("engine") + f.Extension)));
+        EXPECT_EQ(v.Order, f.Order) << v.Decision;
         EXPECT_EQ(v.DirEntries, f.ImageBytes == 819200 ? 256 : f.ImageBytes == 143360 ? 64 : 128);
         EXPECT_EQ(cpm_WideBlocks(v), f.Wide);
         return v;
@@ -207,15 +146,10 @@ class Interop : public ::testing::TestWithParam<Format> {
         std::string out;
         EXPECT_EQ(sh(tool("cpmls") + image, &out), 0) << out;
         std::set<std::string> names;
-        std::string current;
-        size_t start = 0;
-        while (start < out.size()) {
-            size_t end = out.find('\n', start);
-            std::string line = out.substr(start, end == std::string::npos ? std::string::npos : end - start);
-            start = end == std::string::npos ? out.size() : end + 1;
-            if (!line.empty() && line.back() == ':') current = line + "";
+        std::string current, line;
+        for (std::istringstream lines(out); std::getline(lines, line);)
+            if (!line.empty() && line.back() == ':') current = line;
             else if (!line.empty() && current == user) names.insert(line);
-        }
         return names;
     }
     // Checks the image with fsck.cpm, read-only.
@@ -253,7 +187,7 @@ TEST_P(Interop, CpmtoolsWritesEngineReads) {
     if (!f.Wide) sizes.push_back(0);
     std::string names;
     for (size_t i = 0; i < sizes.size(); i++) {
-        ASSERT_EQ(setbinarytofile(at(lower(fileName(i))), pattern(sizes[i], unsigned(i))), 0);
+        ASSERT_EQ(setbinarytofile(at(lower(fileName(i))), pattern(sizes[i], int(i))), 0);
         names += " " + lower(fileName(i));
     }
     std::string out;
@@ -261,13 +195,17 @@ TEST_P(Interop, CpmtoolsWritesEngineReads) {
 
     cpm_Volume v = readFromCpmtools("cpm.img");
     EXPECT_EQ(v.Format, f.Kind);
+    EXPECT_EQ(v.Order, f.Order) << v.Decision;
+    EXPECT_EQ(v.Refusal, "");
+    // The files decide, whatever the name says.
+    EXPECT_EQ(cpm_OpenImage(cpm_FileImage(v), "cpm.img").Order, f.Order);
     std::set<std::string> listed;
     for (int i = 0; i < v.DirEntries; i++)
         if (cpm_IsListed(v, i)) listed.insert(lower(cpm_HostName(v.Names[size_t(i)])));
     EXPECT_EQ(listed, cpmls("cpm.img"));
     for (size_t i = 0; i < sizes.size(); i++) {
         SCOPED_TRACE(fileName(i) + ", " + std::to_string(sizes[i]) + " bytes");
-        Text want = pattern(sizes[i], unsigned(i));
+        Text want = pattern(sizes[i], int(i));
         cpm_FileData file = cpm_LoadFile(v, Text(fileName(i)));
         ASSERT_TRUE(file.Found);
         EXPECT_EQ(cpm_RecordedSize(v, file.Name), (long long)((sizes[i] + 127) / 128 * 128));
@@ -277,7 +215,7 @@ TEST_P(Interop, CpmtoolsWritesEngineReads) {
         EXPECT_TRUE(std::equal(want.Elements.begin(), want.Elements.end(), file.Data.Elements.begin()));
     }
     // The engine's listing counts every file cpmtools wrote.
-    std::vector<std::string> lines = cpm_DirectoryLines(v, 2);
+    std::vector<std::string> lines = cpm_DirectoryLines(v, cpm_LongListing);
     EXPECT_EQ(lines.back().substr(0, lines.back().find(' ')), std::to_string(sizes.size()));
 }
 
@@ -285,7 +223,7 @@ TEST_P(Interop, EngineWritesCpmtoolsReads) {
     cpm_Volume v = blankVolume();
     std::vector<size_t> sizes = sizesFor(GetParam());
     for (size_t i = 0; i < sizes.size(); i++) {
-        cpm_SaveFileResult r = cpm_SaveFile(std::move(v), Text(fileName(i)), pattern(sizes[i], unsigned(i)));
+        cpm_SaveFileResult r = cpm_SaveFile(std::move(v), Text(fileName(i)), pattern(sizes[i], int(i)));
         ASSERT_EQ(r.Message, "") << fileName(i);
         v = std::move(r.Volume);
     }
@@ -295,7 +233,7 @@ TEST_P(Interop, EngineWritesCpmtoolsReads) {
     EXPECT_EQ(cpmls("ours.img"), expected);
     for (size_t i = 0; i < sizes.size(); i++) {
         SCOPED_TRACE(fileName(i));
-        EXPECT_EQ(cpmcp("ours.img", fileName(i)), asRecords(pattern(sizes[i], unsigned(i))));
+        EXPECT_EQ(cpmcp("ours.img", fileName(i)), asRecords(pattern(sizes[i], int(i))));
     }
     expectClean("ours.img");
 }
@@ -304,7 +242,7 @@ TEST_P(Interop, EraseSortAndWriteAgain) {
     cpm_Volume v = blankVolume();
     std::vector<size_t> sizes = {40000, 3000, 16384, 700, 20000, 1};
     for (size_t i = 0; i < sizes.size(); i++)
-        v = cpm_SaveFile(std::move(v), Text(fileName(i)), pattern(sizes[i], unsigned(i))).Volume;
+        v = cpm_SaveFile(std::move(v), Text(fileName(i)), pattern(sizes[i], int(i))).Volume;
     v = cpm_SetFileUser(std::move(v), Text(fileName(0)), 0xE5).Volume;
     v = cpm_SetFileUser(std::move(v), Text(fileName(3)), 0xE5).Volume;
     writeForCpmtools(v, "erased.img");
@@ -319,7 +257,7 @@ TEST_P(Interop, EraseSortAndWriteAgain) {
     v = cpm_Alphabetize(std::move(v), false, true);
     writeForCpmtools(v, "sorted.img");
     EXPECT_EQ(cpmls("sorted.img"), (std::set<std::string>{"f1.dat", "f2.dat", "f3.dat", "f4.dat", "f5.dat", "new.dat"}));
-    for (size_t i = 1; i < sizes.size(); i++) EXPECT_EQ(cpmcp("sorted.img", fileName(i)), asRecords(pattern(sizes[i], unsigned(i))));
+    for (size_t i = 1; i < sizes.size(); i++) EXPECT_EQ(cpmcp("sorted.img", fileName(i)), asRecords(pattern(sizes[i], int(i))));
     EXPECT_EQ(cpmcp("sorted.img", "NEW.DAT"), asRecords(pattern(30000, 99)));
     expectClean("sorted.img");
 
@@ -339,9 +277,10 @@ TEST_P(Interop, OtherUsersKeepTheirEntriesAndBlocks) {
     ASSERT_EQ(setbinarytofile(at("boot.sys"), pattern(9000, 31)), 0);
     ASSERT_EQ(sh(tool("cpmcp") + "users.img boot.sys 15:BOOT.SYS"), 0);
     v = readFromCpmtools("users.img");
-    EXPECT_EQ(v.UsedKB, v.DirBlocks * v.BlockSize / 1024);   // the figures count user 0 only
+    // The figures count every user area's files.
+    EXPECT_EQ(v.UsedKB, (v.DirBlocks + (9000 + v.BlockSize - 1) / v.BlockSize) * (v.BlockSize / 1024));
     for (size_t i = 0; i < 3; i++) {
-        cpm_SaveFileResult r = cpm_SaveFile(std::move(v), Text(fileName(i)), pattern(5000 + 7000 * i, unsigned(i)));
+        cpm_SaveFileResult r = cpm_SaveFile(std::move(v), Text(fileName(i)), pattern(5000 + 7000 * i, int(i)));
         ASSERT_EQ(r.Message, "");
         v = std::move(r.Volume);
     }
@@ -351,7 +290,7 @@ TEST_P(Interop, OtherUsersKeepTheirEntriesAndBlocks) {
     fs::remove(at("out.bin"));
     ASSERT_EQ(sh(tool("cpmcp") + "users.img 15:BOOT.SYS out.bin"), 0);
     EXPECT_EQ(gettextfromfile(at("out.bin")), pattern(9000, 31));   // cpmtools keeps its own byte count (S1)
-    for (size_t i = 0; i < 3; i++) EXPECT_EQ(cpmcp("users.img", fileName(i)), asRecords(pattern(5000 + 7000 * i, unsigned(i))));
+    for (size_t i = 0; i < 3; i++) EXPECT_EQ(cpmcp("users.img", fileName(i)), asRecords(pattern(5000 + 7000 * i, int(i))));
 }
 
 TEST_P(Interop, EmptyFileOnEightBitVolumes) {
@@ -365,17 +304,108 @@ TEST_P(Interop, EmptyFileOnEightBitVolumes) {
     // the engine writes the empty file that way on purpose.
 }
 
-TEST_P(Interop, UnchangedImagesSaveByteIdentical) {
-    const Format &f = GetParam();
-    ASSERT_EQ(setbinarytofile(at("cpm.img"), Text(std::vector<uint8_t>(f.ImageBytes + f.Lead, 0xE5))), 0);
-    ASSERT_EQ(sh(tool("mkfs.cpm") + "cpm.img"), 0);
-    ASSERT_EQ(setbinarytofile(at("a.dat"), pattern(12345, 5)), 0);
-    ASSERT_EQ(sh(tool("cpmcp") + "cpm.img a.dat 0:"), 0);
-    Text img = gettextfromfile(at("cpm.img"));
-    std::copy(f.Signature.begin(), f.Signature.end(), img.Elements.begin());
-    Text ours(std::vector<uint8_t>(img.Elements.begin() + long(f.Lead), img.Elements.end()));
-    cpm_Volume v = cpm_OpenImage(ours, "x");
-    EXPECT_EQ(cpm_FileImage(v), ours);
+// --- user areas 0-15 through diskwright-cli --------------------------------------
+// Files cpmcp puts into users 0-15 list, read, erase, unerase and copy out
+// per user; files the tool writes into a user area read back with cpmcp, and
+// fsck.cpm stays clean.  On the plain 256K volume only.
+class Users : public Interop {
+  protected:
+    // The tool in the folder; its standard error in *err.
+    int cli(const std::string &arguments, std::string *out = nullptr, std::string *err = nullptr) {
+        int status = test_Shell("cd '" + Folder.Path + "' && '" DW_CLI_PATH "' " + arguments + " 2>err.txt", out);
+        if (err) *err = hostFile("err.txt");
+        return status;
+    }
+    // Runs a cpmtools command on cpm.img, which is the tool's img.vol with
+    // the leading track only cpmtools sees; changes go back into img.vol.
+    int cpmtools(const std::string &command, std::string *out = nullptr) {
+        const size_t lead = GetParam().Lead;
+        EXPECT_EQ(setbinarytofile(at("cpm.img"), Text(std::vector<uint8_t>(lead, 0xE5)) + gettextfromfile(at("img.vol"))), 0);
+        int status = sh(command, out);
+        Text back = gettextfromfile(at("cpm.img"));
+        back.Elements.erase(back.Elements.begin(), back.Elements.begin() + long(lead));
+        EXPECT_EQ(setbinarytofile(at("img.vol"), back), 0);
+        return status;
+    }
+    std::string hostFile(const std::string &name) { return gettextfromfile(at(name)).bytes(); }
+    void expectCliVolumeClean() {
+        std::string out;
+        EXPECT_EQ(cpmtools(tool("fsck.cpm") + "-n cpm.img", &out), 0) << out;
+        EXPECT_EQ(out.find("Error"), std::string::npos) << out;
+    }
+};
+
+// The bytes of PIP.COM in user u: whole records, so both tools read them alike.
+static std::string pipOf(int u) { return std::string(128 * size_t(1 + u), char('a' + u)); }
+
+TEST_P(Users, OneFilePerUserListsReadsErasesAndUnerasesPerUser) {
+    ASSERT_EQ(cli("new img.vol 256"), 0);
+    for (int u = 0; u < 16; u++) {
+        Folder.write("pip" + std::to_string(u), pipOf(u));
+        ASSERT_EQ(cpmtools(tool("cpmcp") + "cpm.img pip" + std::to_string(u) + " " + std::to_string(u) + ":pip.com"), 0);
+    }
+    std::string out, err;
+    ASSERT_EQ(cli("ls img.vol", &out), 0);
+    EXPECT_EQ(out, "Volume Name: img.vol (256K)\n\nPIP     .COM   2 | \n\n1 files, 36K used, 220K free.\n");
+    ASSERT_EQ(cli("ls --user 15 img.vol", &out), 0);
+    EXPECT_EQ(out.substr(0, out.find('\n')), "Volume Name: img.vol (256K), User 15");
+    ASSERT_EQ(cli("ls --all img.vol", &out), 0);
+    for (int u = 0; u < 16; u++) EXPECT_NE(out.find("User " + std::to_string(u) + ":\n"), std::string::npos) << u;
+
+    for (int u : {0, 1, 5, 15}) {
+        std::string name = std::to_string(u) + ":pip.com";
+        ASSERT_EQ(cli("get --trim img.vol " + name + " ours"), 0);
+        ASSERT_EQ(cpmtools(tool("cpmcp") + "cpm.img " + name + " theirs"), 0);
+        EXPECT_EQ(hostFile("ours"), pipOf(u)) << name;
+        EXPECT_EQ(hostFile("theirs"), hostFile("ours")) << name;
+    }
+    // Erasing user 3's file leaves the same name in user 5 alone; unerasing
+    // puts it back into the user it is named with.
+    ASSERT_EQ(cli("rm img.vol 3:pip.com", &out), 0);
+    EXPECT_EQ(out, "PIP     .COM erased\n");
+    EXPECT_NE(cli("type img.vol 3:pip.com", &out, &err), 0);
+    ASSERT_EQ(cli("get --trim img.vol 5:PIP.COM five"), 0);
+    EXPECT_EQ(hostFile("five"), pipOf(5));
+    ASSERT_EQ(cli("unrm img.vol 14:pip.com", &out, &err), 1);   // beside user 14's live one
+    EXPECT_EQ(err, "diskwright-cli: img.vol: PIP     .COM could not be unerased: File exists.\n");
+    ASSERT_EQ(cli("unrm img.vol 3:pip.com"), 0);
+    ASSERT_EQ(cpmtools(tool("cpmcp") + "cpm.img 3:pip.com theirs"), 0);
+    EXPECT_EQ(hostFile("theirs"), pipOf(3));
+    expectCliVolumeClean();
+    ASSERT_EQ(cli("rm img.vol 3:pip.com 14:pip.com"), 0);
+    EXPECT_EQ(cli("unrm img.vol 3:pip.com", &out, &err), 1);
+    EXPECT_EQ(err, "diskwright-cli: img.vol: PIP     .COM could not be unerased: Erased entries of two files.\n");
+}
+
+TEST_P(Users, WritesIntoUserAreasAndCopiesEveryUserOut) {
+    ASSERT_EQ(cli("new img.vol 256"), 0);
+    Folder.write("data", std::string(3000, 'd'));
+    Folder.write("more", std::string(20000, 'm'));
+    std::string out, err;
+    ASSERT_EQ(cli("put img.vol data --as 0:same.txt"), 0);
+    ASSERT_EQ(cli("put img.vol data --as 5:same.txt"), 0);   // the same name in another user area
+    ASSERT_EQ(cli("put img.vol more --user 7"), 0);
+    EXPECT_EQ(cli("put img.vol more --user 7", &out, &err), 1);
+    EXPECT_EQ(err, "diskwright-cli: img.vol: MORE    .    could not be saved: File exists.\n");
+    EXPECT_EQ(cli("put img.vol more --user 16", &out, &err), 2);
+    ASSERT_EQ(cpmtools(tool("cpmls") + "cpm.img", &out), 0);
+    EXPECT_EQ(out, "0:\nsame.txt\n\n5:\nsame.txt\n\n7:\nmore\n");
+    ASSERT_EQ(cpmtools(tool("cpmcp") + "cpm.img 7:more theirs"), 0);
+    EXPECT_EQ(hostFile("theirs"), std::string(20000, 'm') + std::string(96, '\x1A'));
+    expectCliVolumeClean();
+
+    Folder.folder("flat");
+    ASSERT_EQ(cli("get img.vol '*' flat", &out, &err), 0);
+    EXPECT_EQ(err, "2 files in other user areas not copied (use '*:*').\n");
+    Folder.folder("users");
+    ASSERT_EQ(cli("get --trim img.vol '*:*' users"), 0);
+    EXPECT_EQ(hostFile("users/0/SAME.TXT"), std::string(3072, 'd').replace(3000, 72, 72, '\x1A'));
+    EXPECT_EQ(hostFile("users/5/SAME.TXT"), hostFile("users/0/SAME.TXT"));
+    EXPECT_EQ(hostFile("users/7/MORE."), hostFile("theirs"));
+    Folder.folder("seven");
+    ASSERT_EQ(cli("get img.vol '7:*' seven"), 0);
+    EXPECT_TRUE(fs::exists(at("seven/MORE.")));
+    EXPECT_EQ(cli("get img.vol '16:*' seven"), 2);
 }
 
 static void PrintTo(const Format &f, std::ostream *o) { *o << f.Name; }
@@ -387,117 +417,57 @@ INSTANTIATE_TEST_SUITE_P(Formats, Interop, ::testing::ValuesIn(formats), [](cons
     return n;
 });
 
-// Apple II disks in ProDOS order and in 2IMG, both ways: cpmtools reads
-// what the engine writes (the 2IMG header stripped for it), the engine reads
-// what cpmtools writes, whatever the file is called.
-class AppleContainers : public ::testing::Test {
-  protected:
-    fs::path Folder;
-    void SetUp() override {
-        if (system("command -v cpmls >/dev/null 2>&1 && command -v mkfs.cpm >/dev/null 2>&1") != 0)
-            GTEST_SKIP() << "cpmtools is not installed";
-        char templ[] = "/tmp/dwappleXXXXXX";
-        Folder = mkdtemp(templ);
-        ASSERT_EQ(setbinarytofile((Folder / "diskdefs").string(), Text(diskdefs)), 0);
-        cpm_SetDiagnostics(false);
-    }
-    void TearDown() override {
-        cpm_SetDiagnostics(true);
-        if (!Folder.empty()) fs::remove_all(Folder);
-    }
-    std::string at(const std::string &name) { return (Folder / name).string(); }
-    int sh(const std::string &command, std::string *output = nullptr) {
-        FILE *p = popen(("cd '" + Folder.string() + "' && " + command + " 2>&1").c_str(), "r");
-        std::string out;
-        char buf[4096];
-        size_t n;
-        while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-        int status = pclose(p);
-        if (output) *output = out;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-};
-
-static Text twoImgOf(const Text &data, uint32_t format) {
-    Text t(std::vector<uint8_t>(64, 0));
-    const char *magic = "2IMGDWTS";
-    std::copy(magic, magic + 8, t.data());
-    auto put = [&](size_t at, uint32_t v) {
-        for (int k = 0; k < 4; k++) t[at + size_t(k)] = uint8_t(v >> (8 * k));
-    };
-    put(0x08, 64);
-    put(0x0C, format);
-    put(0x18, 64);
-    put(0x1C, uint32_t(data.size()));
-    t.Elements.resize(64 + data.size());
-    std::copy(data.Elements.begin(), data.Elements.end(), t.Elements.begin() + 64);
-    return t;
-}
-
-static const size_t appleSizes[] = {1, 128, 1000, 1024, 1025, 16384, 16385, 40000, 3000, 700};
-
-TEST_F(AppleContainers, CpmtoolsReadsWhatTheEngineWrites) {
-    struct Case {
+// Patterns with a user prefix: "5:*.COM" matches in user area 5 only,
+// "*:*.COM" in every user area, each copied into its user's subfolder.
+TEST_P(Users, PatternsMatchWithinTheirUserAreas) {
+    ASSERT_EQ(cli("new img.vol 256"), 0);
+    const struct {
+        int User;
         const char *Name;
-        const char *Diskdef;
-        bool TwoImg;
-    };
-    for (const Case &c : {Case{"ours.po", "apple-po", false}, Case{"ours.2mg", "apple-po", true},
-                          Case{"ours.2img", "apple-do", true}}) {
-        SCOPED_TRACE(c.Name);
-        uint32_t format = std::string(c.Diskdef) == "apple-po" ? 1 : 0;
-        Text blank(std::vector<uint8_t>(143360, 0xE5));
-        cpm_Volume v = cpm_OpenImage(c.TwoImg ? twoImgOf(blank, format) : blank, at(c.Name));
-        EXPECT_EQ(v.Order, format == 1 ? cpm_Order::ProDos : cpm_Order::Dos);
-        for (size_t i = 0; i < std::size(appleSizes); i++) {
-            cpm_SaveFileResult r = cpm_SaveFile(std::move(v), Text(fileName(i)), pattern(appleSizes[i], unsigned(i)));
-            ASSERT_EQ(r.Message, "");
-            v = std::move(r.Volume);
-        }
-        Text file = cpm_FileImage(v);
-        if (c.TwoImg) file.Elements.erase(file.Elements.begin(), file.Elements.begin() + 64);
-        ASSERT_EQ(setbinarytofile(at("sectors.img"), file), 0);
-        std::string listing, out, tool = std::string(" -f ") + c.Diskdef + " ";
-        EXPECT_EQ(sh("cpmls" + tool + "sectors.img", &listing), 0) << listing;
-        for (size_t i = 0; i < std::size(appleSizes); i++) {
-            SCOPED_TRACE(fileName(i));
-            EXPECT_NE(listing.find(lower(fileName(i))), std::string::npos) << listing;
-            fs::remove(at("out.bin"));
-            ASSERT_EQ(sh("cpmcp" + tool + "sectors.img 0:" + fileName(i) + " out.bin", &out), 0) << out;
-            Text want = pattern(appleSizes[i], unsigned(i));
-            while (want.size() % 128 != 0) want.push_back(0x1A);
-            EXPECT_EQ(gettextfromfile(at("out.bin")), want);
-        }
-        EXPECT_EQ(sh("fsck.cpm" + tool + "-n sectors.img", &out), 0) << out;
+    } files[] = {{0, "a.com"}, {5, "b.com"}, {5, "c.txt"}, {9, "d.com"}};
+    for (const auto &f : files) {
+        Folder.write("src", std::string(128, f.Name[0]));
+        ASSERT_EQ(cpmtools(tool("cpmcp") + "cpm.img src " + std::to_string(f.User) + ":" + f.Name), 0);
     }
+    std::string out, err;
+    // Each case: arguments, exit status, the headings in order ("" for none).
+    const struct {
+        const char *Arguments;
+        int Status;
+        std::vector<std::string> Headings;
+    } cases[] = {
+        {"type img.vol '5:*.COM'", 0, {"==> 5:B       .COM <=="}},
+        {"blocks img.vol '9:D.*'", 0, {"==> 9:D       .COM <=="}},
+        {"dump img.vol '*:?.COM'", 0, {"==> A       .COM <==", "==> 5:B       .COM <==", "==> 9:D       .COM <=="}},
+        {"type img.vol '5:C.TXT'", 0, {}},
+        {"type img.vol '7:*.COM'", 1, {}},
+        {"type img.vol '16:*.COM'", 2, {}},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(cli(c.Arguments, &out, &err), c.Status) << c.Arguments << ": " << err;
+        std::vector<std::string> headings;
+        for (size_t at = out.find("==> "); at != std::string::npos; at = out.find("==> ", at + 1))
+            headings.push_back(out.substr(at, out.find('\n', at) - at));
+        EXPECT_EQ(headings, c.Headings) << c.Arguments;
+    }
+    EXPECT_EQ(cli("type img.vol '7:*.COM'", &out, &err), 1);
+    EXPECT_EQ(err, "diskwright-cli: img.vol: no file matches 7:*.COM\n");
+
+    fs::create_directory(at("coms"));
+    ASSERT_EQ(cli("get --trim img.vol '*:*.COM' coms", &out, &err), 0) << err;
+    EXPECT_EQ(hostFile("coms/0/A.COM"), std::string(128, 'a'));
+    EXPECT_EQ(hostFile("coms/5/B.COM"), std::string(128, 'b'));
+    EXPECT_EQ(hostFile("coms/9/D.COM"), std::string(128, 'd'));
+    EXPECT_FALSE(fs::exists(at("coms/5/C.TXT")));
+
+    ASSERT_EQ(cli("rm img.vol '5:*.COM'", &out, &err), 0) << err;
+    EXPECT_EQ(out, "B       .COM erased\n");
+    ASSERT_EQ(cli("unrm img.vol '5:B.*'", &out, &err), 0) << err;
+    ASSERT_EQ(cli("attr img.vol '*:*.COM' +R", &out, &err), 0) << err;
+    EXPECT_EQ(out, "A       .COM attributes: R\n5:B       .COM attributes: R\n9:D       .COM attributes: R\n");
+    ASSERT_EQ(cli("ls --json --all img.vol", &out), 0);
+    for (const char *user : {"\"user\": 0,", "\"user\": 5,", "\"user\": 9,"}) EXPECT_NE(out.find(user), std::string::npos) << user;
+    expectCliVolumeClean();
 }
 
-TEST_F(AppleContainers, EngineReadsWhatCpmtoolsWrites) {
-    ASSERT_EQ(setbinarytofile(at("cpm.po"), Text(std::vector<uint8_t>(143360, 0xE5))), 0);
-    ASSERT_EQ(sh("mkfs.cpm -f apple-po cpm.po"), 0);
-    std::string names;
-    for (size_t i = 0; i < std::size(appleSizes); i++) {
-        ASSERT_EQ(setbinarytofile(at(lower(fileName(i))), pattern(appleSizes[i], unsigned(i))), 0);
-        names += " " + lower(fileName(i));
-    }
-    std::string out;
-    ASSERT_EQ(sh("cpmcp -f apple-po cpm.po" + names + " 0:", &out), 0) << out;
-    Text sectors = gettextfromfile(at("cpm.po"));
-    struct Case {
-        const char *Name;
-        Text Bytes;
-    };
-    for (const Case &c : {Case{"cpm.po", sectors}, Case{"cpm.img", sectors}, Case{"cpm.2mg", twoImgOf(sectors, 1)}}) {
-        SCOPED_TRACE(c.Name);
-        cpm_Volume v = cpm_OpenImage(c.Bytes, c.Name);
-        EXPECT_EQ(v.Order, cpm_Order::ProDos) << v.Decision;
-        EXPECT_EQ(v.Refusal, "");
-        for (size_t i = 0; i < std::size(appleSizes); i++) {
-            cpm_FileData f = cpm_LoadFile(v, Text(fileName(i)));
-            ASSERT_TRUE(f.Found) << fileName(i);
-            Text want = pattern(appleSizes[i], unsigned(i));
-            EXPECT_TRUE(std::equal(want.Elements.begin(), want.Elements.end(), f.Data.Elements.begin())) << fileName(i);
-        }
-        EXPECT_EQ(cpm_FileImage(v), c.Bytes);
-    }
-}
+INSTANTIATE_TEST_SUITE_P(Plain256, Users, ::testing::Values(formats[6]), [](const auto &) { return std::string("plain_256K"); });

@@ -4,14 +4,13 @@
 #include <gtest/gtest.h>
 
 #include "child_output.h"
+#include "files.h"
+#include "temp_folder.h"
 
-#include <csignal>
 #include <cstdlib>
 #include <filesystem>
-#include <poll.h>
+#include <memory>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -19,20 +18,22 @@ namespace {
 
 class Installed : public testing::Test {
 protected:
+    static std::unique_ptr<test_TempFolder> folder;
     static fs::path root;
     static std::string installFailure;   // empty when the install worked
     static void SetUpTestSuite() {
-        char pattern[] = "/tmp/dw-install-XXXXXX";
-        root = mkdtemp(pattern);
+        folder = std::make_unique<test_TempFolder>();
+        root = folder->Path;
         std::string command = std::string(DW_CMAKE) + " --install \"" DW_BUILD_DIR "\" --prefix \"" +
                               root.string() + "\" > \"" + (root / "install.log").string() + "\" 2>&1";
         if (std::system(command.c_str()) != 0) installFailure = command;
     }
-    static void TearDownTestSuite() { fs::remove_all(root); }
+    static void TearDownTestSuite() { folder.reset(); }
     // A failed install fails every test (a failure in the suite's set-up
     // would only mark them skipped).
     void SetUp() override { ASSERT_EQ(installFailure, "") << "the install failed"; }
 };
+std::unique_ptr<test_TempFolder> Installed::folder;
 fs::path Installed::root;
 std::string Installed::installFailure;
 
@@ -55,43 +56,18 @@ TEST_F(Installed, EveryFileIsInItsPlace) {
 
 TEST_F(Installed, TheInstalledProgramStartsWithItsFonts) {
     // No build tree next to the copy: it must find share/diskwright/.
-    std::string program = (root / "bin/diskwright").string();
-    test_RuntimeFolder runtime;
-    int fds[2];
-    ASSERT_EQ(pipe(fds), 0);
-    pid_t pid = fork();
-    if (pid == 0) {
-        dup2(fds[1], 1);
-        dup2(fds[1], 2);
-        close(fds[0]);
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        setenv("XDG_RUNTIME_DIR", runtime.Path.c_str(), 1);
-        execl(program.c_str(), program.c_str(), nullptr);
-        _exit(127);
-    }
-    close(fds[1]);
-    std::string log;
-    bool started = test_ReadUntil(fds[0], "t_InitWindow: GraphicWindow #1 End.", log, 20000);
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
-    close(fds[0]);
-    EXPECT_TRUE(started) << log;
+    test_Program program = test_StartProgram((root / "bin/diskwright").string());
+    bool started = test_ReadUntil(program, "t_InitWindow: GraphicWindow #1 End.", 20000);
+    test_StopProgram(program);
+    EXPECT_TRUE(started) << program.Log;
     // 80 x 25 cells of the 16 x 32 font: the font came from share/diskwright/.
-    EXPECT_NE(log.find("t_InitWindow: GraphicWindow #0 = 1280 x 800 pixel"), std::string::npos) << log;
-    EXPECT_NE(log.find("t_MenuItemIndex: Menu not found."), std::string::npos) << log;
+    EXPECT_NE(program.Log.find("t_InitWindow: GraphicWindow #0 = 1280 x 800 pixel"), std::string::npos) << program.Log;
+    EXPECT_NE(program.Log.find("t_MenuItemIndex: Menu not found."), std::string::npos) << program.Log;
 }
 
 TEST_F(Installed, TheLauncherOpensImagesOfTheDiskTypes) {
-    std::string desktop, mime;
-    for (auto [path, text] : {std::pair{"share/applications/diskwright.desktop", &desktop},
-                              std::pair{"share/mime/packages/diskwright.xml", &mime}}) {
-        FILE *f = fopen((root / path).c_str(), "r");
-        ASSERT_NE(f, nullptr) << path;
-        char buf[4096];
-        size_t n;
-        while ((n = fread(buf, 1, sizeof buf, f)) > 0) text->append(buf, n);
-        fclose(f);
-    }
+    std::string desktop = gettextfromfile((root / "share/applications/diskwright.desktop").string()).bytes();
+    std::string mime = gettextfromfile((root / "share/mime/packages/diskwright.xml").string()).bytes();
     EXPECT_NE(desktop.find("Exec=diskwright %F"), std::string::npos);
     EXPECT_NE(desktop.find("Icon=diskwright"), std::string::npos);
     EXPECT_NE(desktop.find("MimeType=application/x-cpm-disk-image;"), std::string::npos);

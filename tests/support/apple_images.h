@@ -3,15 +3,7 @@
 // and disks of other systems.
 #pragma once
 
-#include <string>
-#include <utility>
-#include <vector>
-
 #include "fixtures.h"
-#include "files.h"
-#include "screen_text.h"
-
-#include <filesystem>
 
 using FileList = std::vector<std::pair<std::string, Text>>;
 
@@ -25,34 +17,22 @@ inline FileList tenFiles() {
 
 // A 140K CP/M disk in DOS order holding the files (boot tracks 0xE5, as
 // disk utilities leave them), as file bytes.
-inline Text dosOrderDisk(const FileList &files, const Text &head = Text()) {
-    Text blank(std::vector<uint8_t>(143360, 0xE5));
-    for (size_t i = 0; i < head.size(); i++) blank[i] = head[i];
-    cpm_Volume v = cpm_OpenImage(blank, "blank.do");
-    for (const auto &[name, data] : files) {
-        cpm_SaveFileResult r = cpm_SaveFile(std::move(v), Text(name), data);
-        EXPECT_EQ(r.Message, "") << name;
-        v = std::move(r.Volume);
-    }
+inline Text dosOrderDisk(const FileList &files = tenFiles(), const Text &head = Text()) {
+    cpm_Volume v = cpm_OpenImage(fileBytes(143360, head, 0xE5), "blank.do");
+    for (const auto &[name, data] : files) v = cpm_SaveFile(std::move(v), Text(name), data).Volume;
     return cpm_FileImage(v);
 }
 
-// File sector p of a ProDOS-order track holds DOS-order sector table[p].
-inline const int proDosHolds[16] = {0, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 15};
-
-// The same disk with every track's sectors in ProDOS order, and back.
-inline Text toProDosOrder(const Text &dos) {
-    Text out = dos;
-    for (size_t track = 0; track < dos.size() / 4096; track++)
-        for (size_t p = 0; p < 16; p++)
-            std::copy_n(dos.data() + track * 4096 + size_t(proDosHolds[p]) * 256, 256, out.data() + track * 4096 + p * 256);
-    return out;
-}
-inline Text toDosOrder(const Text &proDos) {
-    Text out = proDos;
-    for (size_t track = 0; track < proDos.size() / 4096; track++)
-        for (size_t p = 0; p < 16; p++)
-            std::copy_n(proDos.data() + track * 4096 + p * 256, 256, out.data() + track * 4096 + size_t(proDosHolds[p]) * 256);
+// The disk with every track's sectors from DOS into ProDOS order (file
+// sector p of a ProDOS-order track holds DOS-order sector holds[p]), or back.
+inline Text reordered(const Text &disk, bool toProDos = true) {
+    const size_t holds[16] = {0, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 15};
+    Text out = disk;
+    for (size_t track = 0; track < disk.size() / 4096; track++)
+        for (size_t p = 0; p < 16; p++) {
+            size_t dos = track * 4096 + holds[p] * 256, proDos = track * 4096 + p * 256;
+            std::copy_n(disk.data() + (toProDos ? dos : proDos), 256, out.data() + (toProDos ? proDos : dos));
+        }
     return out;
 }
 
@@ -64,9 +44,7 @@ inline void putLe(Text &t, size_t at, uint32_t value, int bytes = 4) {
 // Format 0 DOS order, 1 ProDOS order, 2 nibbles; flags bit 31 write-protected.
 inline Text twoImg(const Text &data, uint32_t format, uint32_t flags = 0, const std::string &comment = "made by a test",
                    uint16_t headerLength = 64) {
-    Text t(std::vector<uint8_t>(64, 0));
-    const char *magic = "2IMGDWTS";
-    for (int k = 0; k < 8; k++) t[size_t(k)] = uint8_t(magic[k]);
+    Text t = Text("2IMGDWTS") + fileBytes(56) + data + Text(comment);
     putLe(t, 0x08, headerLength, 2);
     putLe(t, 0x0A, 1, 2);
     putLe(t, 0x0C, format);
@@ -76,18 +54,13 @@ inline Text twoImg(const Text &data, uint32_t format, uint32_t flags = 0, const 
     putLe(t, 0x1C, uint32_t(data.size()));
     putLe(t, 0x20, uint32_t(64 + data.size()));
     putLe(t, 0x24, uint32_t(comment.size()));
-    t.Elements.resize(64 + data.size() + comment.size());
-    std::copy(data.Elements.begin(), data.Elements.end(), t.Elements.begin() + 64);
-    std::copy(comment.begin(), comment.end(), t.Elements.begin() + 64 + long(data.size()));
     return t;
 }
 
 // A DOS 3.3 disk: boot sector, VTOC at track 17 sector 0, one catalog
 // sector naming one file, whose sectors lie on track 18.
 inline Text dos33Disk() {
-    Text t(std::vector<uint8_t>(143360, 0));
-    const uint8_t boot[8] = {0x01, 0xA5, 0x27, 0xC9, 0x09, 0xD0, 0x18, 0xA5};
-    std::copy_n(boot, 8, t.data());
+    Text t = fileBytes(143360, Text(std::vector<uint8_t>{0x01, 0xA5, 0x27, 0xC9, 0x09, 0xD0, 0x18, 0xA5}));
     size_t vtoc = 17 * 4096;
     t[vtoc + 1] = 17;      // catalog track
     t[vtoc + 2] = 15;      // catalog sector
@@ -102,22 +75,18 @@ inline Text dos33Disk() {
     t[catalog + 0x0B] = 18;   // the file's track/sector list
     t[catalog + 0x0C] = 15;
     t[catalog + 0x0D] = 0x02; // Applesoft BASIC
-    std::string name = "HELLO";
-    for (size_t k = 0; k < 30; k++) t[catalog + 0x0E + k] = uint8_t((k < name.size() ? name[k] : ' ') | 0x80);
+    for (size_t k = 0; k < 30; k++) t[catalog + 0x0E + k] = uint8_t((k < 5 ? "HELLO"[k] : ' ') | 0x80);
     for (size_t i = 18 * 4096; i < 19 * 4096; i++) t[i] = uint8_t(i * 7);
     return t;
 }
 
 // A ProDOS disk in ProDOS order: boot blocks, the volume directory key block 2.
 inline Text proDosDisk() {
-    Text t(std::vector<uint8_t>(143360, 0));
-    t[0] = 0x01;
-    t[1] = 0x38;
+    Text t = fileBytes(143360, Text(std::vector<uint8_t>{0x01, 0x38}));
     size_t key = 2 * 512;
     putLe(t, key + 2, 3, 2);       // next directory block
-    std::string name = "WORK";
-    t[key + 4] = uint8_t(0xF0 | name.size());
-    for (size_t k = 0; k < name.size(); k++) t[key + 5 + k] = uint8_t(name[k]);
+    t[key + 4] = 0xF4;             // a volume directory header, four letters
+    std::copy_n("WORK", 4, t.data() + key + 5);
     t[key + 0x23] = 0x27;          // entry length
     t[key + 0x24] = 0x0D;          // entries per block
     putLe(t, key + 0x27, 6, 2);    // bit map pointer
@@ -127,22 +96,13 @@ inline Text proDosDisk() {
 
 // Text of the given length, as a text editor writes it.
 inline Text textFile(size_t length) {
-    std::string line = "The quick brown fox jumps over the lazy dog, again and again.\r\n";
     std::string out;
-    while (out.size() < length) out += line;
-    out.resize(length);
-    return Text(out);
-}
-
-// The listing without its heading, which names the file.
-inline std::vector<std::string> listingBody(const cpm_Volume &v) {
-    std::vector<std::string> lines = cpm_DirectoryLines(v, 2);
-    lines.erase(lines.begin());
-    return lines;
+    while (out.size() < length) out += "The quick brown fox jumps over the lazy dog, again and again.\r\n";
+    return Text(out.substr(0, length));
 }
 
 inline int listedFiles(const cpm_Volume &v) {
     int n = 0;
-    for (size_t i = 0; i < v.Sizes.size(); i++) n += v.Sizes[i] >= 0 ? 1 : 0;
+    for (int s : v.Sizes) n += s >= 0;
     return n;
 }

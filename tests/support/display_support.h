@@ -1,15 +1,16 @@
-// Helpers of the display tests: synthetic fonts, an LZW compressor, log
-// capture and a fresh display for every test.
+// Helpers of the display tests: synthetic fonts and font files, and a fresh
+// display for every test.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "display.h"
+#include "log_capture.h"
+#include "text_window.h"
 
 // A grey font of w x h cells whose pixel (x, y) of glyph code is pixel(code, x, y).
 t_Font makeFont(int w, int h, const std::function<uint8_t(int, int, int)> &pixel, uint8_t start = 0,
@@ -19,27 +20,10 @@ t_Font solidFont(int w, int h);
 // Glyph c: grey c in the top row, a pattern below (each glyph differs).
 t_Font patternFont(int w, int h);
 
-// Classic LZW with fixed code width, no clear or end codes, as the font
-// loader expands it: first byte the width, then the codes MSB first.
-std::vector<uint8_t> lzwCompress(const std::vector<uint8_t> &data, int codeWidth);
 // The bytes of a font file: the 16 header fields, padding up to headerSize,
-// then the glyph data (compressed with codeWidth when format is 100 or 102).
+// then the glyph data (compressed by the font generator with codeWidth when
+// format is 100 or 102).
 std::vector<uint8_t> fontFile(const t_Font &font, int format, int headerSize = 16, int codeWidth = 12);
-
-// Collects every log write while it exists.
-class LogCapture {
-public:
-    LogCapture();
-    ~LogCapture();
-    std::string text() const;
-    std::vector<std::string> lines() const;
-    bool has(const std::string &line) const;
-    int count(const std::string &part) const;
-
-private:
-    mutable std::mutex Lock;
-    std::string Text;
-};
 
 // Gives back every window's blocks, so that each test starts from an empty
 // video memory and fresh window records.
@@ -48,11 +32,10 @@ void resetDisplay();
 // A text window made with the full form (auto-update off).
 void initTextWindow(uint8_t window, int bitDepth, int columns, int lines, const t_Font &font);
 
-// The stored character and colour of a cell.
-uint8_t cellChar(uint8_t window, int column, int line);
-uint8_t cellColor(uint8_t window, int column, int line);
-// The characters of a line of cells as a string.
+// The stored characters of a line of cells as bytes.
 std::string lineText(uint8_t window, int line, int firstColumn = 1, int lastColumn = -1);
+// The bytes of the window's text planes (when it has them) and graphic block.
+std::vector<uint8_t> windowMemory(uint8_t window);
 
 class DisplayTest : public ::testing::Test {
 protected:

@@ -6,20 +6,21 @@
 #include <string>
 #include <vector>
 
-#include "log.h"
+#include "log_capture.h"
+#include "temp_folder.h"
 #include "volume.h"
 
 // The first eight bytes of each Apple II format.
-inline Text signature140(bool cpm22) {
+inline Text signature140(bool cpm22 = true) {
     std::vector<uint8_t> b = {0x01, 0xA5, 0x27, 0xC9, 0x09, 0xD0, 0x13, 0x8A};
     if (!cpm22) b[5] = 0x00;
     return Text(b);
 }
 inline Text signature800() { return Text(std::vector<uint8_t>{0x01, 0x8A, 0x4A, 0x4A, 0, 0, 0, 0}); }
 
-// File bytes of `size` zero bytes starting with `head`.
-inline Text fileBytes(size_t size, const Text &head = Text()) {
-    Text t(std::vector<uint8_t>(size, 0));
+// File bytes of `size` bytes of fill starting with `head`.
+inline Text fileBytes(size_t size, const Text &head = Text(), uint8_t fill = 0) {
+    Text t(std::vector<uint8_t>(size, fill));
     for (size_t i = 0; i < head.size() && i < size; i++) t[i] = head[i];
     return t;
 }
@@ -37,17 +38,16 @@ inline cpm_Volume fresh800() {
 }
 inline cpm_Volume freshPlain(int kb) { return unchanged(cpm_MakeVolume("/tmp/plain.vol", kb)); }
 
-// Writes a raw directory entry: user, 11 name bytes, EX, S2, RC and block numbers.
-inline void putEntry(cpm_Volume &v, int i, uint8_t user, const std::string &name11, int ex, int s2, int rc,
-                     const std::vector<int> &blocks) {
-    uint8_t *e = v.Image.data() + v.DataStart + 32 * i;
-    std::fill(e, e + 32, 0);
+// One raw 32-byte directory entry: user, 11 name bytes, EX, S2, RC and
+// block numbers (8 or 16 bits each).
+inline std::vector<uint8_t> rawEntry(uint8_t user, const std::string &name11, int ex, int s2, int rc,
+                                     const std::vector<int> &blocks, bool wide) {
+    std::vector<uint8_t> e(32, 0);
     e[0] = user;
-    for (int k = 0; k < 11; k++) e[1 + k] = uint8_t(k < int(name11.size()) ? name11[size_t(k)] : ' ');
+    for (size_t k = 0; k < 11; k++) e[1 + k] = uint8_t(k < name11.size() ? name11[k] : ' ');
     e[12] = uint8_t(ex);
     e[14] = uint8_t(s2);
     e[15] = uint8_t(rc);
-    bool wide = cpm_WideBlocks(v);
     for (size_t k = 0; k < blocks.size(); k++) {
         if (wide) {
             e[16 + 2 * k] = uint8_t(blocks[k] & 0xFF);
@@ -56,9 +56,27 @@ inline void putEntry(cpm_Volume &v, int i, uint8_t user, const std::string &name
             e[16 + k] = uint8_t(blocks[k]);
         }
     }
+    return e;
+}
+
+// Writes a raw directory entry into the volume's image.
+inline void putEntry(cpm_Volume &v, int i, uint8_t user, const std::string &name11, int ex, int s2, int rc,
+                     const std::vector<int> &blocks) {
+    std::vector<uint8_t> e = rawEntry(user, name11, ex, s2, rc, blocks, cpm_WideBlocks(v));
+    std::copy(e.begin(), e.end(), v.Image.data() + v.DataStart + 32 * i);
+}
+
+// A plain image (directory at 0, the rest 0xE5) of kb kilobytes holding the
+// entries from entry `first` on.
+inline Text plainImage(int kb, const std::vector<std::vector<uint8_t>> &entries, int first = 0) {
+    Text t = fileBytes(size_t(kb) * 1024, Text(), 0xE5);
+    for (size_t i = 0; i < entries.size(); i++)
+        std::copy(entries[i].begin(), entries[i].end(), t.data() + (size_t(first) + i) * 32);
+    return t;
 }
 
 inline const uint8_t *entryAt(const cpm_Volume &v, int i) { return v.Image.data() + v.DataStart + 32 * i; }
+inline std::string entryName(const cpm_Volume &v, int i) { return std::string((const char *)entryAt(v, i) + 1, 11); }
 
 inline std::vector<int> entryBlocks(const cpm_Volume &v, int i) {
     const uint8_t *e = entryAt(v, i);
@@ -71,7 +89,7 @@ inline std::vector<int> entryBlocks(const cpm_Volume &v, int i) {
     return out;
 }
 
-// Bytes 0..n-1 with a repeating pattern that differs from block to block.
+// Bytes 0..n-1 with a pseudo-random pattern that differs from block to block.
 inline Text pattern(size_t n, int seed = 1) {
     Text t{std::vector<uint8_t>(n)};
     uint32_t x = uint32_t(seed) * 2654435761u + 12345;
@@ -82,22 +100,14 @@ inline Text pattern(size_t n, int seed = 1) {
     return t;
 }
 
-// Collects the diagnostic lines written while it lives.
-struct LogCapture {
-    std::vector<std::string> Lines;
-    std::string Part;
-    LogCapture() {
-        t_SetLogTee([this](std::string_view s) {
-            Part += std::string(s);
-            size_t at;
-            while ((at = Part.find('\n')) != std::string::npos) {
-                Lines.push_back(Part.substr(0, at));
-                Part.erase(0, at + 1);
-            }
-        });
+// The volume with the files written, each of the size in pattern bytes.
+inline cpm_Volume withFiles(cpm_Volume v, const std::vector<std::pair<std::string, size_t>> &files) {
+    for (const auto &[name, size] : files) {
+        cpm_SaveFileResult r = cpm_SaveFile(std::move(v), Text(name), pattern(size));
+        EXPECT_EQ(r.Message, "") << name;
+        v = std::move(r.Volume);
     }
-    ~LogCapture() { t_SetLogTee(nullptr); }
-    bool has(const std::string &line) const { return std::find(Lines.begin(), Lines.end(), line) != Lines.end(); }
-};
+    return v;
+}
 
 inline Text T(const std::string &s) { return Text(s); }

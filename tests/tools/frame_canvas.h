@@ -1,5 +1,5 @@
-// A pixel canvas on which the tests put glyph cells together the way the
-// toolkit's frame helpers place them, and a flood fill to find gaps.
+// A pixel canvas on which the tests put glyph cells together, and a flood
+// fill to find gaps.
 #pragma once
 
 #include <cstdint>
@@ -33,35 +33,6 @@ struct FrameCanvas {
                     inverse ? static_cast<uint8_t>(255 - g) : g;
             }
     }
-    void run(int column, int line, uint8_t code, int count, bool inverse = false) {
-        for (int i = 0; i < count; ++i)
-            put(column + i, line, code, inverse);
-    }
-    // The title bar: rule, left cap, the title in inverse, right cap, rule.
-    void dialogTitle(int column, int line, int titleLength, int width) {
-        const int s = 2 + std::min(titleLength, std::max(0, width - 4));
-        const int pad = width - s, leftRun = (pad - 2) / 2, rightRun = pad - 2 - leftRun;
-        run(column, line, 159, leftRun);
-        column += leftRun;
-        put(column++, line, 18);
-        run(column, line, 'x', s, true);
-        column += s;
-        put(column++, line, 19);
-        run(column, line, 159, rightRun);
-    }
-    // The dialog frame: sides from the top line down to the line above the
-    // bottom, the bottom edge between the sides, bottom corners untouched.
-    void dialog(int titleLength, int left, int top, int right, int bottom) {
-        put(left, top, 139);
-        dialogTitle(left + 1, top, titleLength, right - left - 1);
-        put(right, top, 138);
-        for (int line = top + 1; line < bottom; ++line) {
-            put(left, line, 139);
-            put(right, line, 138);
-        }
-        run(left + 1, bottom, 140, right - left - 1);
-    }
-
     // Paper pixels reachable from (x, y) through paper, four-connected.
     std::vector<bool> flood(int x, int y) {
         std::vector<bool> seen(Grey.size(), false);

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "character_set.h"
+#include "display_support.h"
 #include "frame_canvas.h"
 #include "text.h"
 
@@ -18,10 +19,16 @@ int inkCount(const fg_Cell &c) {
 
 } // namespace
 
+// The dialog frame as the toolkit lays it out (columns 2..11, lines 2..7,
+// inside a margin of one cell), drawn with the generated glyphs.
 TEST(GlyphSet, DialogFrameIsClosed) {
-    // Frame columns 2..11, lines 2..7, inside a margin of one cell.
+    resetDisplay();
+    initTextWindow(0, 8, 13, 9, solidFont(2, 2));
+    t_Dialog(0, "Test", 2, 2, 11, 7);
     FrameCanvas canvas(13, 9, fg_DrawnCell);
-    canvas.dialog(4, 2, 2, 11, 7);
+    for (int line = 1; line <= 9; line++)
+        for (int column = 1; column <= 13; column++)
+            canvas.put(column, line, uint8_t(test_Code(column, line)), test_Colour(column, line) == 0x0C);
     auto [x, y] = FrameCanvas::centre(6, 4);
     const auto inside = canvas.flood(x, y);
     EXPECT_FALSE(canvas.reachesBorder(inside));
@@ -32,31 +39,8 @@ TEST(GlyphSet, DialogFrameIsClosed) {
     }
 }
 
-TEST(GlyphSet, SaveFormNameBoxIsClosedAndSeparate) {
-    // The browser frame ends on the box's top line; the box's sides run over
-    // three lines and its lower edge closes the last.
-    FrameCanvas canvas(13, 12, fg_DrawnCell);
-    const int left = 2, right = 11, top = 2, boxTop = 7;
-    for (int line = boxTop; line <= boxTop + 2; ++line) {
-        canvas.put(left, line, 139);
-        canvas.put(right, line, 138);
-    }
-    canvas.run(left + 1, boxTop + 2, 141, right - left - 1);
-    canvas.run(left + 1, boxTop, 140, right - left - 1);
-    canvas.dialog(4, left, top, right, boxTop);
-    auto [bx, by] = FrameCanvas::centre(6, boxTop + 1);
-    const auto box = canvas.flood(bx, by);
-    EXPECT_FALSE(canvas.reachesBorder(box));
-    auto [lx, ly] = FrameCanvas::centre(6, top + 3);
-    EXPECT_FALSE(box[size_t(ly) * canvas.width() + lx]) << "box and list must be apart";
-    EXPECT_FALSE(canvas.reachesBorder(canvas.flood(lx, ly)));
-}
-
 TEST(GlyphSet, CentredBoxLinesMeetTheirNeighbours) {
-    struct Arms {
-        uint8_t Code;
-        bool Left, Right, Up, Down;
-    };
+    struct Arms { uint8_t Code; bool Left, Right, Up, Down; };
     const Arms table[] = {
         {146, false, true, false, true}, {147, true, false, false, true}, {148, false, true, true, false},
         {149, true, false, true, false}, {150, false, true, true, true},  {151, true, false, true, true},
@@ -74,25 +58,6 @@ TEST(GlyphSet, CentredBoxLinesMeetTheirNeighbours) {
         // Nothing touches an edge outside the line.
         EXPECT_FALSE(ink(c, 0, 0) || ink(c, 15, 0) || ink(c, 0, 31) || ink(c, 15, 31)) << int(a.Code);
     }
-}
-
-TEST(GlyphSet, OuterBoxIsClosed) {
-    FrameCanvas canvas(7, 6, fg_DrawnCell);
-    canvas.put(2, 2, 134);
-    canvas.run(3, 2, 140, 3);
-    canvas.put(6, 2, 135);
-    for (int line = 3; line <= 4; ++line) {
-        canvas.put(2, line, 138);
-        canvas.put(6, line, 139);
-    }
-    canvas.put(2, 5, 136);
-    canvas.run(3, 5, 141, 3);
-    canvas.put(6, 5, 137);
-    auto [x, y] = FrameCanvas::centre(4, 3);
-    EXPECT_FALSE(canvas.reachesBorder(canvas.flood(x, y)));
-    // The corner cells belong to the inside.
-    auto [cx, cy] = FrameCanvas::centre(2, 2);
-    EXPECT_TRUE(canvas.flood(x, y)[size_t(cy) * canvas.width() + cx]);
 }
 
 TEST(GlyphSet, PiecesThatStandSideBySideJoin) {

@@ -5,9 +5,9 @@
 #include <charconv>
 #include <climits>
 #include <cmath>
-#include <mutex>
 
 #include "log.h"
+#include "threads.h"
 
 // --- Text basics ------------------------------------------------------------
 
@@ -97,18 +97,9 @@ int t_Length(std::string_view s) { return int(t_Decode(s).size()); }
 
 // --- Unicode services -------------------------------------------------------
 
-static std::mutex servicesLock;
-static t_UnicodeServices services;
+static t_Shared<t_UnicodeServices> services;
 
-void t_SetUnicodeServices(t_UnicodeServices s) {
-    std::lock_guard<std::mutex> hold(servicesLock);
-    services = std::move(s);
-}
-
-static t_UnicodeServices currentServices() {
-    std::lock_guard<std::mutex> hold(servicesLock);
-    return services;
-}
+void t_SetUnicodeServices(t_UnicodeServices s) { services.Set(std::move(s)); }
 
 // --- host string functions --------------------------------------------------
 
@@ -123,7 +114,7 @@ int t_LowerCode(int code) {
     if (c >= 'A' && c <= 'Z') return int(c + 32);
     if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return int(c + 32);
     if (c < 0x100) return int(c);
-    t_UnicodeServices s = currentServices();
+    t_UnicodeServices s = services.Get();
     return s.Lower ? int(s.Lower(c)) : int(c);
 }
 
@@ -274,6 +265,8 @@ Text t_Hex4Text(long long value) {
     unsigned v = unsigned(value) & 0xFFFF;
     return t_Hex2Text(v >> 8) + t_Hex2Text(v & 0xFF);
 }
+
+std::string t_Hex8(long long value) { return (t_Hex4Text(value >> 16) + t_Hex4Text(value)).bytes(); }
 
 std::string t_FourCharCode(long long value) {
     std::string out;
@@ -432,7 +425,7 @@ static const SymbolText symbolTexts[] = {
 };
 
 t_Converted t_ConvertUniCode(std::string_view s) {
-    t_UnicodeServices svc = currentServices();
+    t_UnicodeServices svc = services.Get();
     std::string normal = svc.NormalizeC ? svc.NormalizeC(s) : std::string(s);
     t_Converted result;
     std::u32string out;

@@ -75,6 +75,8 @@ std::string t_DecimalString(double value);
 std::string t_Hex2(long long value);
 Text t_Hex2Text(long long value);
 Text t_Hex4Text(long long value);
+// Eight upper-case hex digits of the low 32 bits (offsets and addresses).
+std::string t_Hex8(long long value);
 std::string t_FourCharCode(long long value);
 std::string t_FirstLine(std::string_view s);
 std::string t_PathDirectory(std::string_view path);

@@ -106,27 +106,18 @@ void t_RunAsync(std::function<void()> work) {
 
 // --- main-thread hand-over ----------------------------------------------------
 
-static std::mutex runnerLock;
-static t_MainThreadRunner runner;
+static t_Shared<t_MainThreadRunner> runner;
 
-void t_SetMainThreadRunner(t_MainThreadRunner r) {
-    std::lock_guard<std::mutex> hold(runnerLock);
-    runner = std::move(r);
-}
-
-static t_MainThreadRunner currentRunner() {
-    std::lock_guard<std::mutex> hold(runnerLock);
-    return runner;
-}
+void t_SetMainThreadRunner(t_MainThreadRunner r) { runner.Set(std::move(r)); }
 
 void t_OnMainThread(const std::function<void()> &work) {
-    t_MainThreadRunner r = currentRunner();
+    t_MainThreadRunner r = runner.Get();
     if (t_IsMainThread() || !r.Sync) work();
     else r.Sync(work);
 }
 
 void t_OnMainThreadAsync(std::function<void()> work) {
-    t_MainThreadRunner r = currentRunner();
+    t_MainThreadRunner r = runner.Get();
     if (!r.Async) work();
     else r.Async(std::move(work));
 }

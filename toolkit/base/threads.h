@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <mutex>
 #include <string_view>
 
 // Starts the entry on a new thread with a stack of the given size; returns
@@ -36,3 +37,23 @@ void t_SetMainThreadRunner(t_MainThreadRunner runner);
 
 // Sleeps the calling thread.
 void t_SleepMs(int milliseconds);
+
+// A record one thread sets and other threads read, such as the services and
+// handlers the host installs: Set replaces it whole and Get hands out a copy,
+// so no reader ever sees half a record.
+template <typename T> class t_Shared {
+public:
+    explicit t_Shared(T initial = T()) : value(std::move(initial)) {}
+    void Set(T newValue) {
+        std::lock_guard<std::mutex> hold(lock);
+        value = std::move(newValue);
+    }
+    T Get() const {
+        std::lock_guard<std::mutex> hold(lock);
+        return value;
+    }
+
+private:
+    mutable std::mutex lock;
+    T value;
+};

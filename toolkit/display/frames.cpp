@@ -72,15 +72,15 @@ void t_Dialog(uint8_t window, const std::string &title, int left, int top, int r
     if (!w) return;
     const int mode = w->TextDisplayMode;
     t_FullArea(window);
-    // In display mode 2 "j", "k" and "l" draw the right side, the left side
-    // and the bottom edge of a frame.
-    w->TextDisplayMode = 2;
+    // In the mouse-text display mode "j", "k" and "l" draw the right side,
+    // the left side and the bottom edge of a frame.
+    w->TextDisplayMode = t_DisplayMouseText;
     t_Vtab(window, top);
     t_Htab(window, left);
     t_Print(window, "k");
-    w->TextDisplayMode = 0;
+    w->TextDisplayMode = t_DisplayNormal;
     t_DialogTitle(window, title, right - left - 1);
-    w->TextDisplayMode = 2;
+    w->TextDisplayMode = t_DisplayMouseText;
     t_Print(window, "j");
     for (int line = top + 1; line <= bottom - 1; line++) {
         t_Vtab(window, line);
@@ -92,7 +92,7 @@ void t_Dialog(uint8_t window, const std::string &title, int left, int top, int r
     t_Vtab(window, bottom);
     t_Htab(window, left + 1);
     t_Print(window, t_Repeat("l", right - left - 1));
-    w->TextDisplayMode = 0;
+    w->TextDisplayMode = t_DisplayNormal;
     t_Area(window, left + 1, top + 1, right - 1, bottom - 1);
     t_CursorHome(window);
     t_ClearEndOfWindow(window);

@@ -95,66 +95,44 @@ static const uint32_t *blendTable(int bitDepth, uint8_t colour) {
 // --- drawing ----------------------------------------------------------------
 
 
+// Draws the glyph's grey levels blended from paper to ink into the cell's
+// pixels, one pixel row at a time: the row's bytes are read, changed and
+// written back, as pixels of 1 and 4 bits share bytes with their neighbours
+// and 16 and 32-bit pixels keep their other bytes.
 static void drawGlyph(const t_Window &w, const uint8_t *glyph, uint8_t colour, int column, int line) {
-    switch (w.BitDepth) {
+    const int depth = w.BitDepth;
+    switch (depth) {
     case 1: case 4: case 8: case 16: case 24: case 32: break;
     default: return;
     }
     const int fw = w.Font.Width, fh = w.Font.Height;
     const int x0 = fw * (column - 1), y0 = fh * (line - 1);
-    const int rowBytes = t_RowBytes(w);
-    const uint32_t *lut = blendTable(w.BitDepth, colour);
-
-    uint8_t *block = t_VideoMemory.data() + w.MemoryStart;
+    const uint32_t *lut = blendTable(depth, colour);
+    // The byte that holds pixel x of a row, and the bytes of the cell's pixels.
+    auto byteOf = [&](int x) {
+        return depth == 1 ? size_t(x >> 3) : depth == 4 ? size_t(x >> 1) : size_t(x) * size_t(depth / 8);
+    };
+    const size_t first = byteOf(x0), count = byteOf(x0 + fw - 1) + (depth < 8 ? 1 : size_t(depth / 8)) - first;
+    uint8_t span[256 * 4];
+    if (fw < 1 || count > sizeof span) return;
     for (int gy = 0; gy < fh; gy++) {
         const uint8_t *src = glyph + size_t(gy) * size_t(fw);
-        uint8_t *row = block + size_t(y0 + gy) * size_t(rowBytes);
-        switch (w.BitDepth) {
-        case 1:
-            for (int gx = 0; gx < fw; gx++) {
-                int x = x0 + gx;
-                uint8_t bit = uint8_t(0x80 >> (x & 7));
-                if (lut[src[gx]]) row[x >> 3] |= bit;
-                else row[x >> 3] &= uint8_t(~bit);
+        const size_t at = size_t(w.MemoryStart) + size_t(y0 + gy) * size_t(t_RowBytes(w)) + first;
+        t_VideoRead(at, span, count);
+        for (int gx = 0; gx < fw; gx++) {
+            const uint32_t v = lut[src[gx]];
+            const int x = x0 + gx;
+            uint8_t *p = span + byteOf(x) - first;
+            switch (depth) {
+            case 1: *p = v ? uint8_t(*p | (0x80 >> (x & 7))) : uint8_t(*p & ~(0x80 >> (x & 7))); break;
+            case 4: *p = (x & 1) ? uint8_t((*p & 0xF0) | v) : uint8_t((*p & 0x0F) | (v << 4)); break;
+            case 8: *p = uint8_t(v); break;
+            case 16: p[1] = uint8_t(v); break;
+            case 24: memcpy(p, &v, 3); break;
+            case 32: memcpy(p + 1, &v, 3); break;
             }
-            break;
-        case 4:
-            for (int gx = 0; gx < fw; gx++) {
-                int x = x0 + gx;
-                uint8_t index = uint8_t(lut[src[gx]]);
-                uint8_t &b = row[x >> 1];
-                b = (x & 1) ? uint8_t((b & 0xF0) | index) : uint8_t((b & 0x0F) | (index << 4));
-            }
-            break;
-        case 8:
-            for (int gx = 0; gx < fw; gx++) row[x0 + gx] = uint8_t(lut[src[gx]]);
-            break;
-        case 16:
-            for (int gx = 0; gx < fw; gx++) row[(x0 + gx) * 2 + 1] = uint8_t(lut[src[gx]]);
-            break;
-        case 24: {
-            // Four bytes are stored per pixel, the fourth overwritten by the
-            // next pixel; the last pixel of the row stores exactly three.
-            uint8_t *p = row + size_t(x0) * 3;
-            int gx = 0;
-
-            for (; gx + 1 < fw; gx++, p += 3) {
-                uint32_t v = lut[src[gx]];
-                memcpy(p, &v, 4);
-            }
-            if (gx < fw) {
-                uint32_t v = lut[src[gx]];
-                memcpy(p, &v, 3);
-            }
-            break;
         }
-        case 32: {
-            uint8_t *p = row + size_t(x0) * 4;
-            for (int gx = 0; gx < fw; gx++, p += 4) memcpy(p + 1, &lut[src[gx]], 3);
-            break;
-        }
-        default: return;
-        }
+        t_VideoWrite(at, span, count);
     }
 }
 
@@ -184,11 +162,12 @@ static void drawGlyphCached(const t_Window &w, uint8_t code, const uint8_t *glyp
     if (!glyphCache) glyphCache = std::make_unique<CachedGlyph[]>(glyphCacheSlots);
     CachedGlyph &slot = glyphCache[(size_t(code) * 2 + size_t(colour) * 61) % glyphCacheSlots];
     const size_t rowBytes = size_t(t_RowBytes(w)), cellRow = size_t(fw) * 3;
-    uint8_t *cell = t_VideoMemory.data() + w.MemoryStart + size_t(fh) * size_t(line - 1) * rowBytes +
-                    size_t(fw) * size_t(column - 1) * 3;
+    const size_t cell = size_t(w.MemoryStart) + size_t(fh) * size_t(line - 1) * rowBytes +
+                        size_t(fw) * size_t(column - 1) * 3;
     if (slot.Valid && slot.Colour == colour && slot.Width == fw && slot.Height == fh &&
         memcmp(slot.Grey, glyph, glyphBytes) == 0) {
-        for (int y = 0; y < fh; y++) memcpy(cell + size_t(y) * rowBytes, slot.Pixels + size_t(y) * cellRow, cellRow);
+        for (int y = 0; y < fh; y++)
+            t_VideoWrite(cell + size_t(y) * rowBytes, slot.Pixels + size_t(y) * cellRow, cellRow);
         return;
     }
     drawGlyph(w, glyph, colour, column, line);
@@ -197,7 +176,7 @@ static void drawGlyphCached(const t_Window &w, uint8_t code, const uint8_t *glyp
     slot.Width = fw;
     slot.Height = fh;
     memcpy(slot.Grey, glyph, glyphBytes);
-    for (int y = 0; y < fh; y++) memcpy(slot.Pixels + size_t(y) * cellRow, cell + size_t(y) * rowBytes, cellRow);
+    for (int y = 0; y < fh; y++) t_VideoRead(cell + size_t(y) * rowBytes, slot.Pixels + size_t(y) * cellRow, cellRow);
 }
 
 void t_PrintSymbol(uint8_t window, uint8_t code, uint8_t colour, int column, int line) {
@@ -238,8 +217,8 @@ void t_PrintSymbol(uint8_t window, uint8_t code, uint8_t colour, int column, int
             drawGlyphCached(*w, code, font.Data.data() + size_t(code) * glyphSize, effective, column, line);
     }
     size_t cell = size_t(line - 1) * size_t(w->TextWidth) + size_t(column - 1);
-    t_VideoMemory[size_t(w->TextMemoryStart) + cell] = code;
-    t_VideoMemory[size_t(t_ColorPlane(*w)) + cell] = effective;
+    t_VideoWrite(size_t(w->TextMemoryStart) + cell, &code, 1);
+    t_VideoWrite(size_t(t_ColorPlane(*w)) + cell, &effective, 1);
     t_VideoMemoryChanged();
 }
 

@@ -16,7 +16,7 @@
         t_FullArea(window);
         t_CursorEnd(window);
         t_Htab(window, 1);
-        t_DisplayMode(window, 0);
+        t_DisplayMode(window, t_DisplayNormal);
         t_Normal(window);
         t_Color(window, 1);
         t_Print(window, "(Programm Ende)");

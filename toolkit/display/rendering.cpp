@@ -69,21 +69,22 @@ static void colourRow(const uint8_t *s, uint32_t *out, int width, int bytesPerPi
     plainRow(s, out, x, width, bytesPerPixel);
 }
 
-// Converts the graphic block row by row; false at a depth without a pixel
-// format.
 // The part of a window record that one image is built from.
 struct Geometry {
     int Width, Height, BitDepth, MemoryStart;
 };
 
+// Converts the graphic block row by row; false at a depth without a pixel
+// format.
 static bool convert(const Geometry &w, uint32_t *out) {
-    const uint8_t *src = t_VideoMemory.data() + w.MemoryStart;
     const size_t rowBytes = size_t(t_GraphicSize(w.Width, 1, w.BitDepth));
     const int width = w.Width, height = w.Height;
     uint32_t palette[16];
     for (int i = 0; i < 16; i++) palette[i] = argb(t_Palette.Red[i], t_Palette.Green[i], t_Palette.Blue[i]);
-    for (int y = 0; y < height; y++, src += rowBytes, out += width) {
-        const uint8_t *s = src;
+    std::vector<uint8_t> row(rowBytes);
+    for (int y = 0; y < height; y++, out += width) {
+        t_VideoRead(size_t(w.MemoryStart) + size_t(y) * rowBytes, row.data(), rowBytes);
+        const uint8_t *s = row.data();
         switch (w.BitDepth) {
         case 1:
             for (int x = 0; x < width; x++) out[x] = (s[x >> 3] & (0x80 >> (x & 7))) ? palette[15] : palette[0];
@@ -226,6 +227,14 @@ void t_WindowAutoUpdateProcess() {
         if (wait > 0) t_SleepMs(std::min(wait, 10));
     }
     t_AutoUpdateRunning = false;
-    autoUpdateClaimed = false;
     t_Log("t_WindowAutoUpdateProcess: End.");
+    autoUpdateClaimed = false;
+}
+
+void t_StopWindowAutoUpdate() {
+    // A thread still starting sets the running flag itself: ask again until it has ended.
+    while (autoUpdateClaimed) {
+        t_AutoUpdateRunning = false;
+        t_SleepMs(1);
+    }
 }

@@ -19,6 +19,8 @@ void t_WindowUpdate(uint8_t window, bool deferred);
 
 // Starts the refresh thread unless one is running or starting.
 void t_StartWindowAutoUpdate();
+// Ends the refresh thread and waits until it has ended.
+void t_StopWindowAutoUpdate();
 // The refresh thread's body.
 void t_WindowAutoUpdateProcess();
 

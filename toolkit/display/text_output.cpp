@@ -3,11 +3,10 @@
 
 #include "glyphs.h"
 #include "host_hooks.h"
+#include "key_codes.h"
 #include "log.h"
 #include "text_area.h"
 #include "video_memory.h"
-
-enum : int { modeNone = 0, modeHigh = 1, modeMouseText = 2, modeInverseControls = 3, modeRedControls = 4, modeEscape = 99 };
 
 static t_PauseOnKeyHook pauseOnKey;
 
@@ -15,7 +14,7 @@ void t_SetPauseOnKey(t_PauseOnKeyHook hook) { pauseOnKey = std::move(hook); }
 
 static t_PauseResult pauseRule() {
     if (!pauseOnKey) return {};
-    return pauseOnKey(19, true);
+    return pauseOnKey(t_CodeControlS, true);
 }
 
 // --- attributes --------------------------------------------------------------
@@ -64,22 +63,22 @@ static void tabStop(uint8_t window, t_Window &w, int every) {
 // Performs the escape command c; false when c is no command.
 static bool escapeCommand(uint8_t window, t_Window &w, int c) {
     if (c >= 64 && c <= 79) {
-        w.TextDisplayMode = modeNone;
+        w.TextDisplayMode = t_DisplayNormal;
         w.TextColor = uint8_t(((c - 64) << 4) | (w.TextColor & 0x0F));
     } else if (c >= 80 && c <= 95) {
-        w.TextDisplayMode = modeNone;
+        w.TextDisplayMode = t_DisplayNormal;
         w.TextColor = uint8_t((w.TextColor & 0xF0) | (c - 80));
     } else if (c == 'e') {
-        w.TextDisplayMode = modeNone;
+        w.TextDisplayMode = t_DisplayNormal;
         t_CursorEnd(window);
     } else if (c == 'f') {
-        w.TextDisplayMode = modeNone;
+        w.TextDisplayMode = t_DisplayNormal;
         t_Htab(window, w.TextWidth - w.TextFirstColumn + 1);
     } else if (c == 'i' || c == 'j' || c == 'k') {
-        w.TextDisplayMode = modeNone;
+        w.TextDisplayMode = t_DisplayNormal;
         tabStop(window, w, c == 'i' ? 10 : c == 'j' ? 20 : 40);
     } else if (c >= 110 && c <= 127) {
-        w.TextDisplayMode = modeNone;
+        w.TextDisplayMode = t_DisplayNormal;
         t_ColorBorder(window, c - 110);
     } else {
         return false;
@@ -92,26 +91,26 @@ t_DisplayResult t_ApplyDisplayMode(uint8_t window, int c) {
     if (!w) return t_DisplayResult{-2, false, 0xF0};
     t_DisplayResult r{c, w->TextInverse, w->TextColor};
     switch (w->TextDisplayMode) {
-    case modeHigh:
+    case t_DisplayHigh:
         if (c >= 32 && c <= 127) r.Code = c + 128;
         break;
-    case modeMouseText:
+    case t_DisplayMouseText:
         if (c >= 96 && c <= 127) r.Code = c + 32;
         else if (c >= 64 && c <= 95) r.Code = c - 64;
         break;
-    case modeInverseControls:
+    case t_DisplayInverseControls:
         if (c <= 31) {
             t_Inverse(window);
             r.Code = c + 64;
         }
         break;
-    case modeRedControls:
+    case t_DisplayRedControls:
         if (c <= 31) {
             t_Color(window, 1);
             r.Code = c + 64;
         }
         break;
-    case modeEscape:
+    case t_DisplayEscape:
         if (escapeCommand(window, *w, c)) r = t_DisplayResult{-1, w->TextInverse, w->TextColor};
         break;
     default: break;
@@ -147,25 +146,11 @@ void t_PrintSpc(uint8_t window, int count) {
 }
 
 void t_PrintControl(uint8_t window, uint8_t code) {
-    static const char *name = "t_PrintControl";
-    if (window > 7) {
-        t_Log(std::string(name) + ": Window is not a graphic window.");
-        return;
-    }
-    if (!t_MemoryReady) {
-        t_LogNotInitialized(name, window);
-        return;
-    }
-    t_Window &w = t_WindowTable[window];
-    if (w.TextRedirectOutput == 2) {
-        t_LogPart(std::string(1, char(code)));
-        return;
-    }
+    t_Window *found = t_GuardWindow("t_PrintControl", window, t_Need::Text);
+    if (!found) return;
+    t_Window &w = *found;
+    if (w.TextRedirectOutput == 2) t_LogPart(std::string(1, char(code)));
     if (w.TextRedirectOutput != 1) return;
-    if (!t_Load(w.Initialized) || w.TextMemoryStart < 0) {
-        t_LogNotInitialized(name, window);
-        return;
-    }
     switch (code) {
     case 7: t_Host().Bell(); break;
     case 8: t_CursorLeft(window); break;
@@ -180,8 +165,8 @@ void t_PrintControl(uint8_t window, uint8_t code) {
     case 15: t_Inverse(window); break;
     case 17: t_Reverse(window); break;
     case 18: t_Htab(window, 1); break;
-    case 19: w.TextDisplayMode = modeNone; break;
-    case 20: w.TextDisplayMode = modeHigh; break;
+    case 19: w.TextDisplayMode = t_DisplayNormal; break;
+    case 20: w.TextDisplayMode = t_DisplayHigh; break;
     case 22: t_ScrollDown(window); break;
     case 23: t_ScrollUp(window); break;
     case 25: t_CursorHome(window); break;
@@ -189,18 +174,18 @@ void t_PrintControl(uint8_t window, uint8_t code) {
         t_Htab(window, 1);
         t_ClearEndOfLine(window);
         break;
-    case 27: w.TextDisplayMode = modeEscape; break;
+    case 27: w.TextDisplayMode = t_DisplayEscape; break;
     case 28: t_CursorRight(window); break;
     case 29: t_ClearEndOfLine(window); break;
     case 30: t_CursorUp(window); break;
-    case 31: w.TextDisplayMode = modeMouseText; break;
+    case 31: w.TextDisplayMode = t_DisplayMouseText; break;
     default: break;
     }
 }
 
 // One character of t_Print; c is a Unicode value (or a byte).
 static void printOne(uint8_t window, t_Window &w, char32_t c) {
-    if (c < 32 && w.TextDisplayMode < modeInverseControls) {
+    if (c < 32 && w.TextDisplayMode < t_DisplayInverseControls) {
         if (c == 13) pauseRule();
         t_PrintControl(window, uint8_t(c));
         return;
@@ -211,7 +196,7 @@ static void printOne(uint8_t window, t_Window &w, char32_t c) {
     if (r.Code >= 0 && r.Code <= 255) {
         drawAtCursor(window, w, r.Code);
     } else if (r.Code > 255) {
-        if (w.TextDisplayMode == modeRedControls) t_Color(window, 1);
+        if (w.TextDisplayMode == t_DisplayRedControls) t_Color(window, 1);
         drawAtCursor(window, w, '?');
     }
     w.TextInverse = r.Inverse;

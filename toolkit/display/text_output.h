@@ -44,6 +44,16 @@ void t_Inverse(uint8_t window);
 void t_Reverse(uint8_t window);
 // Ink nibble of TextColor = colour's low four bits.
 void t_Color(uint8_t window, int colour);
+// How t_Print shows characters; modes 1 to 4 stay until changed, the escape
+// mode lasts one character.
+enum : int {
+    t_DisplayNormal = 0,            // codes 0-31 act as control codes
+    t_DisplayHigh = 1,              // codes 32-127 drawn as 160-255
+    t_DisplayMouseText = 2,         // 64-95 drawn as 0-31, 96-127 as 128-159
+    t_DisplayInverseControls = 3,   // codes 0-31 drawn inverse as their letters
+    t_DisplayRedControls = 4,       // codes 0-31 drawn red as their letters
+    t_DisplayEscape = 99,           // the next character is an escape command
+};
 void t_DisplayMode(uint8_t window, int mode);
 
 // The output pause of Control-S.  The key-event layer installs the real

@@ -37,6 +37,17 @@ extern const t_PaletteTable t_Palette;
 // Opaque black for an index outside 0 to 15.
 t_RGBColor t_PaletteColor(int index);
 
+// The video memory's bytes are shared without a lock: the program thread
+// writes pixels and cells while the refresh thread and the host read them, so
+// a picture or a screen text may show a moment in the middle of an update,
+// and the next refresh shows the finished one.  Every access that crosses
+// threads goes through these four functions and nothing else does, so the
+// race checker is told to accept them alone (tests/sanitizer/tsan.supp).
+void t_VideoRead(size_t address, uint8_t *to, size_t count);
+void t_VideoWrite(size_t address, const uint8_t *from, size_t count);
+void t_VideoFill(size_t address, uint8_t value, size_t count);
+void t_VideoMove(size_t from, size_t to, size_t count);
+
 // Creates the video memory and the window table once.
 void t_InitMemory();
 // Makes sure the memory exists, waiting for another thread that makes it.
@@ -76,8 +87,6 @@ t_Block t_TakeBlock(int64_t size);
 // them up to close the gap; logPrefix starts each log line.
 void t_ReleaseWindowMemory(uint8_t window, const std::string &logPrefix);
 
-// 8 upper-case hexadecimal digits.
-std::string t_Hex8(int64_t value);
 // Milliseconds and microseconds of the host clock.
 int64_t t_NowMs();
 int64_t t_NowUs();

@@ -11,6 +11,7 @@
 #include "host_hooks.h"
 #include "log.h"
 #include "rendering.h"
+#include "text.h"
 #include "video_memory.h"
 
 void *t_GetView(uint8_t window) { return window > 7 ? nullptr : t_Host().GetView(window); }

@@ -16,7 +16,7 @@ class AppDelegate : public QObject {
 public:
     explicit AppDelegate(std::function<void()> program);
 
-    // Outlets to the interface objects, in the interface file's order.
+    // The host objects of the toolkit views and the auxiliary windows.
     t_View *t_Views[8] = {};
     QMainWindow *t_ViewWindows[8] = {};
     QMainWindow *VirtualPrinterWindow = nullptr;

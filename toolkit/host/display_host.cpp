@@ -78,7 +78,9 @@ static void setTitle(uint8_t window, const std::string &title) { t_WindowTitle(w
 
 static void setTitleVisible(uint8_t window, bool visible) { t_WindowTitleVisible(window, visible); }
 
-static std::pair<int, int> screenSize(uint8_t window) { return {t_WindowPos(window, 15), t_WindowPos(window, 16)}; }
+static std::pair<int, int> screenSize(uint8_t window) {
+    return {t_WindowPos(window, t_PosScreenWidth), t_WindowPos(window, t_PosScreenHeight)};
+}
 
 static std::string applicationName() {
     std::string name;

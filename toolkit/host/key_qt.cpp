@@ -171,6 +171,14 @@ bool t_InputFilter::eventFilter(QObject *watched, QEvent *event) {
     auto *widget = qobject_cast<QWidget *>(watched);
     if (!widget) return false;
     switch (event->type()) {
+    case QEvent::ShortcutOverride: {
+        // Keypad keys are the program's (Ctrl-keypad and Alt-keypad digits):
+        // no menu key written with a main-row digit may take them.
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (!(key->modifiers() & Qt::KeypadModifier)) return false;
+        key->accept();
+        return true;
+    }
     case QEvent::KeyPress: {
         auto *key = static_cast<QKeyEvent *>(event);
         if (key->key() == Qt::Key_Shift || key->key() == Qt::Key_Control || key->key() == Qt::Key_Alt ||

@@ -16,12 +16,13 @@
 #include "app_delegate.h"
 #include "bell_sound.h"
 #include "display_host.h"
+#include "events.h"
 #include "key_qt.h"
-#include "menu_choices.h"
 #include "menus.h"
 #include "quit.h"
 #include "quit_qt.h"
 #include "threads.h"
+#include "user_menu_qt.h"
 #include "video_memory.h"
 #include "window_zoom_qt.h"
 #include "windows_qt.h"
@@ -78,7 +79,10 @@ const char *const t_KeyGuideText =
     "<tr><td><b>Ctrl+Shift+S</b></td><td>show screen 0</td></tr>"
     "<tr><td><b>Ctrl+Shift+W</b></td><td>hide the front window</td></tr>"
     "<tr><td><b>Ctrl+Shift+Q</b></td><td>quit (asks first about unsaved changes)</td></tr>"
-    "</table>";
+    "<tr><td><b>Ctrl+Alt+0</b> to <b>9</b></td><td>user area 0 to 9 (the User menu has 0 to 15)</td></tr>"
+    "</table>"
+    "<p>The User menu chooses the user area that D, L, E, U, B, P, H, M and T work in; it takes"
+    " effect at the prompt. S and the free space count the whole volume.</p>";
 // clang-format on
 
 static std::vector<QMenu *> menus;
@@ -203,17 +207,37 @@ static void deleteMenuItem(const std::string &title, int index) {
     a->deleteLater();
 }
 
-// A menu whose items the program sets: rebuilt whole, the ticked one checked;
-// each choice goes to the program like a key.
-static void showMenuChoices(const std::string &title, const std::vector<std::string> &items, int checked) {
-    QMenu *menu = menuNamed(QString::fromStdString(title));
+bool t_ProgramCheck(const QAction *action) { return action->property("t_ProgramCheck").toBool(); }
+
+void t_SetProgramCheck(QAction *action, bool checked) {
+    action->setProperty("t_ProgramCheck", checked);
+    action->setChecked(checked);
+}
+
+// The item at that position checked, every other item of the menu not.
+static void checkMenuItem(const std::string &title, int position) {
+    QMenu *menu = t_MenuFind(title);
+    if (!menu) return;
+    const QList<QAction *> items = menu->actions();
+    for (int i = 0; i < items.size(); i++)
+        if (items[i]->isCheckable()) t_SetProgramCheck(items[i], i == position);
+}
+
+// The items of a menu the program fills (Format): rebuilt whole.  A choice
+// is only queued; the program takes it at its prompt and the check mark
+// follows what it then shows.
+static void setMenuItems(const std::string &title, const std::vector<std::string> &items, int checked) {
+    QMenu *menu = t_MenuFind(title);
+    if (!menu) return;
     menu->clear();
-    for (size_t i = 0; i < items.size(); i++) {
-        QAction *a = menu->addAction(QString::fromStdString(items[i]));
+    for (int i = 0; i < int(items.size()); i++) {
+        QAction *a = menu->addAction(QString::fromStdString(items[size_t(i)]));
         a->setCheckable(true);
-        a->setChecked(int(i) == checked);
-        std::string item = items[i];
-        QObject::connect(a, &QAction::triggered, a, [title, item] { t_ChooseMenuChoice(title, item); });
+        t_SetProgramCheck(a, i == checked);
+        QObject::connect(a, &QAction::triggered, a, [a, title, i] {
+            t_SetProgramCheck(a, t_ProgramCheck(a));
+            t_PostMenuChoice(title, i);
+        });
     }
     menu->setEnabled(!items.empty());
 }
@@ -239,8 +263,9 @@ static void installMenuHost() {
     h.SavePanel = savePanel;
     h.MenuItems = menuItems;
     h.DeleteMenuItem = deleteMenuItem;
+    h.CheckMenuItem = checkMenuItem;
+    h.SetMenuItems = setMenuItems;
     t_SetMenuHostServices(h);
-    t_SetMenuChoicesHost(showMenuChoices);
 }
 
 // ---------------------------------------------------------------- menus
@@ -254,8 +279,6 @@ void t_BuildMenus(AppDelegate *d) {
     // Quit ends the application; the program asks first about unsaved changes.
     QObject::connect(quit, &QAction::triggered, qApp, t_RequestQuit);
     t_InstallQuitHost();
-    // The program fills Format with the definitions of the open image's size.
-    menuNamed("Format")->setEnabled(false);
 
     for (const t_MenuItemLayout &item : t_MenuLayout) {
         QMenu *menu = menuNamed(item.Menu);
@@ -270,7 +293,13 @@ void t_BuildMenus(AppDelegate *d) {
     }
     // View (window sizes, full screen) stands between Edit and Window.
     auto windowMenu = std::find_if(menus.begin(), menus.end(), [](QMenu *m) { return m->title() == "Window"; });
-    menus.insert(windowMenu, t_BuildViewMenu());
+    windowMenu = menus.insert(windowMenu, t_BuildViewMenu()) + 1;
+    // Format (the program fills it with the definitions of the open image's
+    // size) and User (the user area the volume shows) stand before Window too.
+    auto *format = new QMenu("Format");
+    format->setEnabled(false);
+    windowMenu = menus.insert(windowMenu, format) + 1;
+    menus.insert(windowMenu, t_BuildUserMenu());
     QAction *keys = menuNamed("Help")->addAction("Keys");
     QObject::connect(keys, &QAction::triggered, qApp, showKeyGuide);
     installMenuHost();
@@ -302,7 +331,7 @@ void t_MenuEventHandler(QObject *sender) {
     auto *action = qobject_cast<QAction *>(sender);
     QMenu *menu = action ? menuOf(action) : nullptr;
     if (menu) {
-        event.Kind = 3;
+        event.Kind = t_EventMenu;
         event.MenuTitle = menu->title().toStdString();
         event.ItemTitle = action->text().toStdString();
         QKeySequence key = action->shortcut();

@@ -30,6 +30,9 @@ void t_AttachMenus(QMainWindow *window);
 const std::vector<QMenu *> &t_MenuBarMenus();
 // The menu with that title (asked on the main thread), or nullptr.
 QMenu *t_MenuFind(const std::string &title);
+// The check mark the program set on an item (t_MenuItemCheck), and setting it.
+bool t_ProgramCheck(const QAction *action);
+void t_SetProgramCheck(QAction *action, bool checked);
 // A menu item or button was chosen (main thread).
 void t_MenuEventHandler(QObject *sender);
 // The key guide of the Help menu.

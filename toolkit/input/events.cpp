@@ -16,7 +16,7 @@
 std::atomic<bool> t_KeyDown{false}, t_MouseButtonDown{false}, t_RightMouseButtonDown{false};
 std::atomic<bool> t_CapsLockPressed{false}, t_ShiftPressed{false}, t_ControlPressed{false},
     t_OptionPressed{false}, t_CommandPressed{false}, t_FnPressed{false};
-std::atomic<bool> t_EventAvailable{false}, t_MouseEventAvailable{false};
+std::atomic<bool> t_EventAvailable{false}, t_MouseEventAvailable{false}, t_MenuChoiceAvailable{false};
 std::atomic<int> t_MenuEventCount{0};
 t_Event t_CurrentEvent;
 t_Event t_CurrentMouseEvent;
@@ -25,20 +25,38 @@ static std::mutex queueLock;
 static std::deque<t_Event> keyQueue;
 static std::deque<t_Event> mouseQueue;
 
-static std::mutex handlerLock;
-static std::function<void()> programMouseHandler = [] {};
+static t_Shared<std::function<void()>> programMouseHandler{[] {}};
 
 void t_SetProgramMouseHandler(std::function<void()> handler) {
-    std::lock_guard<std::mutex> hold(handlerLock);
-    programMouseHandler = handler ? std::move(handler) : [] {};
+    programMouseHandler.Set(handler ? std::move(handler) : [] {});
 }
 
 // --- queue primitives -------------------------------------------------------------
 
+// Menu choices for the program's prompt wait in the key queue among the keys.
+static bool isMenuChoice(const t_Event &e) { return e.Kind == t_MenuChoiceKind; }
+
+// Sets both flags from the queue (queueLock held).
+static void refreshKeyFlags() {
+    bool keys = false, choices = false;
+    for (const t_Event &e : keyQueue) (isMenuChoice(e) ? choices : keys) = true;
+    t_EventAvailable = keys;
+    t_MenuChoiceAvailable = choices;
+}
+
 void t_PostKeyEvent(const t_Event &event) {
     std::lock_guard<std::mutex> hold(queueLock);
     keyQueue.push_back(event);
-    t_EventAvailable = true;
+    refreshKeyFlags();
+}
+
+void t_PostMenuChoice(const std::string &menu, int item) {
+    t_Event e;
+    e.Kind = t_MenuChoiceKind;
+    e.Description = menu;
+    e.Index = item;
+    e.Time = t_NowMs();
+    t_PostKeyEvent(e);
 }
 
 static void postMouseEvent(const t_Event &event) {
@@ -47,16 +65,19 @@ static void postMouseEvent(const t_Event &event) {
     t_MouseEventAvailable = true;
 }
 
-// Takes the oldest key event; false when there is none.
-static bool takeKeyEvent(t_Event &out) {
+// Takes the oldest key event, or with menuChoices the oldest key or menu
+// choice; false when there is none.  Menu choices stay queued for the prompt.
+static bool takeKeyEvent(t_Event &out, bool menuChoices = false) {
     std::lock_guard<std::mutex> hold(queueLock);
-    if (keyQueue.empty()) {
-        t_EventAvailable = false;
+    auto at = keyQueue.begin();
+    while (at != keyQueue.end() && !menuChoices && isMenuChoice(*at)) ++at;
+    if (at == keyQueue.end()) {
+        refreshKeyFlags();
         return false;
     }
-    out = std::move(keyQueue.front());
-    keyQueue.pop_front();
-    t_EventAvailable = !keyQueue.empty();
+    out = std::move(*at);
+    keyQueue.erase(at);
+    refreshKeyFlags();
     return true;
 }
 
@@ -75,6 +96,7 @@ void t_ClearEventQueues() {
     keyQueue.clear();
     mouseQueue.clear();
     t_EventAvailable = false;
+    t_MenuChoiceAvailable = false;
     t_MouseEventAvailable = false;
 }
 
@@ -121,7 +143,7 @@ static void translateKey(uint8_t n, int key, const std::string &characters, uint
     }
     if (r.Outcome != t_KeyOutcome::Event) return;
     t_Event e;
-    e.Kind = 1;
+    e.Kind = t_EventKey;
     e.Index = key;
     e.Description = characters;
     e.Value = r.Value;
@@ -160,7 +182,7 @@ static void mouseEventHandler(uint8_t n, double x, double y, int buttons, uint32
         clickX = cx < 0 ? -1 : cx >= w.Width ? -2 : cx;
         clickY = cy < 0 ? -1 : cy >= w.Height ? -2 : cy;
         t_Event e;
-        e.Kind = 2;
+        e.Kind = t_EventMouse;
         e.Index = buttons;
         e.WindowX = windowX;
         e.WindowY = windowY;
@@ -174,12 +196,7 @@ static void mouseEventHandler(uint8_t n, double x, double y, int buttons, uint32
     }
     t_Log("t_MouseEventHandler: " + which + " window, X = " + std::to_string(clickX) +
           ", Y = " + std::to_string(clickY));
-    std::function<void()> handler;
-    {
-        std::lock_guard<std::mutex> hold(handlerLock);
-        handler = programMouseHandler;
-    }
-    t_RunAsync([handler] {
+    t_RunAsync([handler = programMouseHandler.Get()] {
         if (t_ThreadNumber() >= 3) t_NameThread("t_EventMouse");
         handler();
     });
@@ -199,24 +216,37 @@ void viewMouseDown(uint8_t n, double x, double y, int buttons, uint32_t mods, bo
 
 // --- program side -------------------------------------------------------------------
 
-std::string t_GetKey(uint8_t window) {
+// Waits for the next key, or with menuChoices for a key or a menu choice.
+static t_PromptInput getKey(uint8_t window, bool menuChoices) {
+    auto ready = [menuChoices] { return t_EventAvailable || (menuChoices && t_MenuChoiceAvailable); };
     for (;;) {
-        if (!t_EventAvailable) {
+        if (!ready()) {
             t_CursorOn(window);
-            while (!t_EventAvailable) {
+            while (!ready()) {
                 t_ServeQuitRequest();
                 t_SleepMs(10);
             }
             t_CursorOff(window);
         }
         t_Event e;
-        if (!takeKeyEvent(e)) continue;
+        if (!takeKeyEvent(e, menuChoices)) continue;
+        t_PromptInput input;
+        if (isMenuChoice(e)) {
+            input.MenuChoice = true;
+            input.Menu = e.Description;
+            input.Item = e.Index;
+            return input;
+        }
         t_CurrentEvent = e;
         if (e.Value < 0) continue;
-        if (e.Value > 0x10FFFF || (e.Value >= 0xD800 && e.Value <= 0xDFFF)) return "";
-        return t_EncodeChar(char32_t(e.Value));
+        if (e.Value <= 0x10FFFF && (e.Value < 0xD800 || e.Value > 0xDFFF)) input.Key = t_EncodeChar(char32_t(e.Value));
+        return input;
     }
 }
+
+std::string t_GetKey(uint8_t window) { return getKey(window, false).Key; }
+
+t_PromptInput t_GetKeyOrMenuChoice(uint8_t window) { return getKey(window, true); }
 
 int t_GetEvent() {
     t_Event e;
@@ -232,9 +262,9 @@ static t_PauseResult pauseOnKey(int key, bool wait) {
     if (!t_EventAvailable) return result;
     {
         std::lock_guard<std::mutex> hold(queueLock);
-        if (keyQueue.empty() || keyQueue.back().Value != key) return result;
-        keyQueue.clear();
-        t_EventAvailable = false;
+        if (keyQueue.empty() || isMenuChoice(keyQueue.back()) || keyQueue.back().Value != key) return result;
+        std::erase_if(keyQueue, [](const t_Event &e) { return !isMenuChoice(e); });
+        refreshKeyFlags();
     }
     result.Paused = true;
     if (!wait) return result;
@@ -256,26 +286,19 @@ void t_TypeString(const std::string &text) {
     std::lock_guard<std::mutex> hold(queueLock);
     for (char32_t c : t_Decode(text)) {
         t_Event e;
-        e.Kind = 1;
+        e.Kind = t_EventKey;
         e.Description = t_EncodeChar(c);
         e.Value = int(c);
         e.Window = 1;
         e.Time = now;
         keyQueue.push_back(e);
     }
-    t_EventAvailable = !keyQueue.empty();
+    refreshKeyFlags();
 }
 
 t_CellPosition t_GetMouseText(uint8_t window) {
-    if (window > 7) {
-        t_Log("t_GetMouseText: Window is not a graphic window.");
-        return {};
-    }
-    const t_Window &w = t_WindowTable[window];
-    if (!t_MemoryReady || !w.Initialized || w.TextMemoryStart < 0) {
-        t_Log("t_GetMouseText: Window #" + std::to_string(window) + " not initialized.");
-        return {};
-    }
+    const t_Window *w = t_GuardWindow("t_GetMouseText", window, t_Need::Text);
+    if (!w) return {};
     t_Event e;
     {
         std::lock_guard<std::mutex> hold(queueLock);
@@ -287,6 +310,6 @@ t_CellPosition t_GetMouseText(uint8_t window) {
         t_MouseEventAvailable = !mouseQueue.empty();
     }
     t_CurrentMouseEvent = e;
-    int fw = w.Font.Width, fh = w.Font.Height;
+    int fw = w->Font.Width, fh = w->Font.Height;
     return {(fw == 0 ? 0 : e.ClickX / fw) + 1, (fh == 0 ? 0 : e.ClickY / fh) + 1};
 }

@@ -8,8 +8,17 @@
 #include <string>
 #include <vector>
 
+// What an event is: t_Event.Kind, and t_MenuEvent.Kind for the menu events.
+enum : int {
+    t_EventButton = 0,     // a button press (a menu event with every other field empty)
+    t_EventKey = 1,
+    t_EventMouse = 2,
+    t_EventMenu = 3,       // a menu choice
+    t_EventFileOpen = 4,
+};
+
 struct t_Event {
-    int Kind = 0;   // 1 key, 2 mouse, 4 file open
+    int Kind = 0;   // t_EventKey, t_EventMouse, t_EventMenu (a choice for the prompt) or t_EventFileOpen
     int Index = 0;
     std::string Description;
     int Value = 0;
@@ -38,6 +47,8 @@ extern std::atomic<bool> t_KeyDown, t_MouseButtonDown, t_RightMouseButtonDown;
 extern std::atomic<bool> t_CapsLockPressed, t_ShiftPressed, t_ControlPressed, t_OptionPressed,
     t_CommandPressed, t_FnPressed;
 extern std::atomic<bool> t_EventAvailable, t_MouseEventAvailable;
+// A menu choice for the program's prompt is queued among the keys.
+extern std::atomic<bool> t_MenuChoiceAvailable;
 // Pending menu events; a change ends a pause of the output.
 extern std::atomic<int> t_MenuEventCount;
 
@@ -64,7 +75,17 @@ void t_MouseUp();
 void t_InstallEventHooks();
 
 // --- program side ---------------------------------------------------------------
+// Waits for the next key; menu choices stay queued for the prompt.
 std::string t_GetKey(uint8_t window);
+// What the program's prompt waits for: a key, or a menu choice of the
+// program's own menus (the User menu) made meanwhile, in the order they came.
+struct t_PromptInput {
+    std::string Key;          // the key as t_GetKey gives it
+    bool MenuChoice = false;  // a menu choice instead of a key
+    std::string Menu;         // its menu's title
+    int Item = -1;            // its item's position in that menu
+};
+t_PromptInput t_GetKeyOrMenuChoice(uint8_t window);
 int t_GetEvent();
 bool t_PauseOnKey(int key, bool wait);
 void t_TypeString(const std::string &text);
@@ -80,3 +101,9 @@ size_t t_PendingMouseEvents();
 void t_ClearEventQueues();
 // Appends a ready-made key event (the file-event and menu paths use this too).
 void t_PostKeyEvent(const t_Event &event);
+// Any thread: a menu item of the program's own menus was chosen.  It is
+// queued like a key and taken only by t_GetKeyOrMenuChoice, on the program
+// thread at its prompt, so that a choice never changes anything while a
+// command runs.
+constexpr int t_MenuChoiceKind = t_EventMenu;
+void t_PostMenuChoice(const std::string &menu, int item);

@@ -15,28 +15,19 @@ std::atomic<bool> t_FileEventAvailable{false};
 static std::mutex queueLock;
 static std::deque<t_Event> fileQueue;
 
-static std::mutex hookLock;
-static std::function<void()> fileEventHook = [] {};
+static t_Shared<std::function<void()>> fileEventHook{[] {}};
 
-void t_SetFileEventHook(std::function<void()> hook) {
-    std::lock_guard<std::mutex> hold(hookLock);
-    fileEventHook = hook ? std::move(hook) : [] {};
-}
+void t_SetFileEventHook(std::function<void()> hook) { fileEventHook.Set(hook ? std::move(hook) : [] {}); }
 
 // Runs the file-event hook on the thread t_RunAsync gave it.
 static void t_StartEventFile() {
     if (t_ThreadNumber() >= 3) t_NameThread("t_StartEventFile");
-    std::function<void()> hook;
-    {
-        std::lock_guard<std::mutex> hold(hookLock);
-        hook = fileEventHook;
-    }
-    hook();
+    fileEventHook.Get()();
 }
 
 void t_PostFileEvent(const std::string &path, int index) {
     t_Event e;
-    e.Kind = 4;
+    e.Kind = t_EventFileOpen;
     e.Index = index;
     e.Description = path;
     e.Value = t_FileExists(path);

@@ -13,7 +13,7 @@
 // True while the file-event queue holds events.
 extern std::atomic<bool> t_FileEventAvailable;
 
-// Appends a file-open event for the path (Kind 4, Value from t_FileExists,
+// Appends a file-open event for the path (t_EventFileOpen, Value from t_FileExists,
 // Time now) and runs the file-event hook asynchronously.  Any thread.
 void t_PostFileEvent(const std::string &path, int index);
 // Takes the oldest file-open event; false when there is none.

@@ -1,6 +1,8 @@
 // The key table and the general rule of key translation.
 #include "key_table.h"
 
+#include "key_codes.h"
+
 using A = t_KeyAction;
 using K = t_KeyCondition;
 
@@ -39,9 +41,9 @@ const t_KeyRow t_KeyTable[] = {
     {t_KeyTab, K::CharIs, 0x19, A::Control, 0x14, 0},
     {t_KeyGrave, K::CharIs, 0x2264, A::Value, 0xC5, 0},
     {t_KeyGrave, K::CharIs, 0x2265, A::Value, 0xC6, 0},
-    {t_KeyDelete, K::Always, 0, A::Value, 0x7F, 0},
-    {t_KeyPadClear, K::Always, 0, A::Control, 0x1B, 0},
-    {t_KeyPadEnter, K::Always, 0, A::Control, 0x0D, 0},
+    {t_KeyDelete, K::Always, 0, A::Value, t_CodeDelete, 0},
+    {t_KeyPadClear, K::Always, 0, A::Control, t_CodeEscape, 0},
+    {t_KeyPadEnter, K::Always, 0, A::Control, t_CodeReturn, 0},
     {t_KeyPad0, K::Option, 0, A::Value, 0xD8, 0},
     {t_KeyPad1, K::Option, 0, A::Value, 0xB9, 0},
     {t_KeyPad2, K::Option, 0, A::Value, 0xB2, 0},
@@ -55,15 +57,15 @@ const t_KeyRow t_KeyTable[] = {
     {t_KeyPad8, K::ControlWithoutOption, 0, A::Redirect, 2, 0},
     {t_KeyPad9, K::Option, 0, A::ChangeChar, 0xBC, 0},
     {t_KeyPad9, K::ControlWithoutOption, 0, A::Redirect, 1, 0},
-    {t_KeyHome, K::Always, 0, A::CursorControl, 0x02, 0},
-    {t_KeyPageUp, K::Always, 0, A::CursorControl, 0x12, 0},
-    {t_KeyForwardDelete, K::Always, 0, A::Control, 0x07, 0},
-    {t_KeyEnd, K::Always, 0, A::CursorControl, 0x05, 0},
-    {t_KeyPageDown, K::Always, 0, A::CursorControl, 0x03, 0},
-    {t_KeyLeft, K::Always, 0, A::CursorControl, 0x08, 0},
-    {t_KeyRight, K::Always, 0, A::CursorControl, 0x15, 0},
-    {t_KeyDownArrow, K::Always, 0, A::CursorControl, 0x0A, 0},
-    {t_KeyUpArrow, K::Always, 0, A::CursorControl, 0x0B, 0},
+    {t_KeyHome, K::Always, 0, A::CursorControl, t_CodeHome, 0},
+    {t_KeyPageUp, K::Always, 0, A::CursorControl, t_CodePageUp, 0},
+    {t_KeyForwardDelete, K::Always, 0, A::Control, t_CodeForwardDelete, 0},
+    {t_KeyEnd, K::Always, 0, A::CursorControl, t_CodeEnd, 0},
+    {t_KeyPageDown, K::Always, 0, A::CursorControl, t_CodePageDown, 0},
+    {t_KeyLeft, K::Always, 0, A::CursorControl, t_CodeLeft, 0},
+    {t_KeyRight, K::Always, 0, A::CursorControl, t_CodeRight, 0},
+    {t_KeyDownArrow, K::Always, 0, A::CursorControl, t_CodeDown, 0},
+    {t_KeyUpArrow, K::Always, 0, A::CursorControl, t_CodeUp, 0},
 };
 const int t_KeyTableSize = int(sizeof t_KeyTable / sizeof t_KeyTable[0]);
 

@@ -3,56 +3,33 @@
 #include "line_input.h"
 
 #include <algorithm>
-#include <mutex>
 
 #include "display.h"
 #include "events.h"
-#include "log.h"
+#include "key_codes.h"
 #include "text.h"
+#include "threads.h"
 
-static std::mutex clipboardLock;
-static t_ClipboardServices clipboard;
+static t_Shared<t_ClipboardServices> clipboard;
 
-void t_SetClipboardServices(t_ClipboardServices services) {
-    std::lock_guard<std::mutex> hold(clipboardLock);
-    clipboard = std::move(services);
-}
+void t_SetClipboardServices(t_ClipboardServices services) { clipboard.Set(std::move(services)); }
 
-static t_ClipboardServices currentClipboard() {
-    std::lock_guard<std::mutex> hold(clipboardLock);
-    return clipboard;
-}
-
-// The common check: a graphic window that is initialised (and, where the
-// operation draws, has text memory).
-static bool inputWindowOk(const char *name, uint8_t window, bool needsText) {
-    if (window > 7) {
-        t_Log(std::string(name) + ": Window is not a graphic window.");
-        return false;
-    }
-    const t_Window &w = t_WindowTable[window];
-    if (!t_MemoryReady || !w.Initialized || (needsText && w.TextMemoryStart < 0)) {
-        t_Log(std::string(name) + ": Window #" + std::to_string(window) + " not initialized.");
-        return false;
-    }
-    return true;
-}
-
-// Shows the text at the start of the field in display mode 4, so control
-// characters in it are visible.
+// Shows the text at the start of the field, its control characters drawn as
+// red letters so that they are visible.
 static void repaint(uint8_t window, const std::string &text) {
     t_Window &w = t_WindowTable[window];
     w.TextHpos = w.InputHpos;
-    t_DisplayMode(window, 4);
+    t_DisplayMode(window, t_DisplayRedControls);
     t_Print(window, text);
-    t_DisplayMode(window, 0);
+    t_DisplayMode(window, t_DisplayNormal);
 }
 
 static bool isDigit(int c) { return c >= '0' && c <= '9'; }
 
 void t_InputInsert(uint8_t window, int code) {
-    if (!inputWindowOk("t_InputInsert", window, true)) return;
-    t_Window &w = t_WindowTable[window];
+    t_Window *found = t_GuardWindow("t_InputInsert", window, t_Need::Text);
+    if (!found) return;
+    t_Window &w = *found;
     std::u32string s = t_Decode(w.InputString);
     int length = int(s.size());
     int p = std::clamp(w.InputCursorPos, 0, length);
@@ -94,8 +71,9 @@ static int readCharacterNumber(uint8_t window) {
 }
 
 void t_InputEdit(uint8_t window, int key) {
-    if (!inputWindowOk("t_InputEdit", window, true)) return;
-    t_Window &w = t_WindowTable[window];
+    t_Window *found = t_GuardWindow("t_InputEdit", window, t_Need::Text);
+    if (!found) return;
+    t_Window &w = *found;
     std::u32string s = t_Decode(w.InputString);
     int length = int(s.size());
     int p = std::clamp(w.InputCursorPos, 0, length);
@@ -104,37 +82,37 @@ void t_InputEdit(uint8_t window, int key) {
     auto isBlankLeftOf = [&](int pos) { return s[size_t(pos) - 1] == U' '; };
 
     switch (key) {
-    case 0x00:
+    case t_CodeNone:
         repaint(window, w.InputString);
         w.TextHpos = w.InputHpos + w.InputCursorPos;
         break;
-    case 0x01: case 0x02: case 0x0B: case 0x12: w.InputCursorPos = 0; break;
-    case 0x03: case 0x05: case 0x06: case 0x0A: w.InputCursorPos = length; break;
-    case 0x04:
+    case t_CodeControlA: case t_CodeHome: case t_CodeUp: case t_CodePageUp: w.InputCursorPos = 0; break;
+    case t_CodePageDown: case t_CodeEnd: case t_CodeControlF: case t_CodeDown: w.InputCursorPos = length; break;
+    case t_CodeControlD:
         if (p < length) p++;
         while (p < length && !isBlankLeftOf(p)) p++;
         w.InputCursorPos = p;
         break;
-    case 0x07:
+    case t_CodeForwardDelete:
         if (p < length) s.erase(size_t(p), 1);
         w.InputString = t_Encode(s);
         repaint(window, w.InputString + " ");
         break;
-    case 0x08: w.InputCursorPos = p - 1; break;
-    case 0x0C: {
-        t_ClipboardServices cb = currentClipboard();
+    case t_CodeLeft: w.InputCursorPos = p - 1; break;
+    case t_CodeControlL: {
+        t_ClipboardServices cb = clipboard.Get();
         if (cb.SetText) cb.SetText(t_ResolveEscapes(w.InputString));
         break;
     }
-    case 0x0D: w.InputFinished = true; break;
-    case 0x13:
+    case t_CodeReturn: w.InputFinished = true; break;
+    case t_CodeControlS:
         if (p > 0) p--;
         while (p > 0 && !isBlankLeftOf(p)) p--;
         w.InputCursorPos = p;
         break;
-    case 0x15: w.InputCursorPos = p + 1; break;
-    case 0x16: {
-        t_ClipboardServices cb = currentClipboard();
+    case t_CodeRight: w.InputCursorPos = p + 1; break;
+    case t_CodeControlV: {
+        t_ClipboardServices cb = clipboard.Get();
         std::string pasted = cb.GetText ? cb.GetText() : std::string();
         pasted = t_UnicodeEscapes(pasted);
         size_t cr = pasted.find('\r');
@@ -142,7 +120,7 @@ void t_InputEdit(uint8_t window, int key) {
         t_TypeString(pasted);
         break;
     }
-    case 0x18: {
+    case t_CodeControlX: {
         std::u32string rest = s.substr(size_t(p));
         w.InputString = t_Encode(rest);
         w.InputCursorPos = 0;
@@ -150,26 +128,26 @@ void t_InputEdit(uint8_t window, int key) {
         repaint(window, t_Encode(shown.substr(0, size_t(length))));
         break;
     }
-    case 0x1A:
+    case t_CodeControlZ:
         w.InputString.clear();
         w.InputCursorPos = 0;
         w.TextHpos = w.InputHpos;
         t_PrintSpc(window, length);
         break;
-    case 0x1B:
+    case t_CodeEscape:
         w.InputString.clear();
         w.InputFinished = false;
         w.TextHpos = w.InputHpos;
         t_PrintSpc(window, length);
         break;
-    case 0x1E: {
+    case t_CodeControlCaret: {
         int code = readCharacterNumber(window);
         int lowest = w.InputMode == 1 ? 1 : 32;
         if (code >= lowest && code <= 255) t_InputInsert(window, code);
         break;
     }
-    case 0x1F: break;
-    case 0x7F:
+    case t_CodePlaceCursor: break;
+    case t_CodeDelete:
         if (p > 0) {
             s.erase(size_t(p) - 1, 1);
             w.InputCursorPos = p - 1;
@@ -186,11 +164,12 @@ void t_InputEdit(uint8_t window, int key) {
 
 std::string t_InputForm(uint8_t window, const std::string &prompt, const std::string &defaultText, bool noWait,
                         int mode, int maxCharacters) {
-    if (!inputWindowOk("t_InputForm", window, true)) return "";
-    t_Window &w = t_WindowTable[window];
-    t_DisplayMode(window, 4);
+    t_Window *found = t_GuardWindow("t_InputForm", window, t_Need::Text);
+    if (!found) return "";
+    t_Window &w = *found;
+    t_DisplayMode(window, t_DisplayRedControls);
     t_Print(window, prompt);
-    t_DisplayMode(window, 0);
+    t_DisplayMode(window, t_DisplayNormal);
     w.InputHpos = w.TextHpos;
     w.InputVpos = w.TextVpos;
     w.InputMode = mode;
@@ -202,26 +181,25 @@ std::string t_InputForm(uint8_t window, const std::string &prompt, const std::st
     if (noWait) return w.InputString;
     int k;
     do {
-        t_InputEdit(window, 0x1F);
+        t_InputEdit(window, t_CodePlaceCursor);
         std::u32string key = t_Decode(t_GetKey(window));
         k = key.empty() ? 0 : int(key[0]);
         t_InputEdit(window, k);
-    } while (k != 0x0D && k != 0x1B);
+    } while (k != t_CodeReturn && k != t_CodeEscape);
     t_Cr(window);
     return w.InputString;
 }
 
 std::string t_InputGetString(uint8_t window) {
-    if (!inputWindowOk("t_InputGetString", window, false)) return "";
-    return t_WindowTable[window].InputString;
+    t_Window *w = t_GuardWindow("t_InputGetString", window, t_Need::Window);
+    return w ? w->InputString : "";
 }
 
 void t_InputSetString(uint8_t window, const std::string &text) {
-    if (!inputWindowOk("t_InputSetString", window, false)) return;
-    t_WindowTable[window].InputString = text;
+    if (t_Window *w = t_GuardWindow("t_InputSetString", window, t_Need::Window)) w->InputString = text;
 }
 
 int t_InputGetMaxCharacters(uint8_t window) {
-    if (!inputWindowOk("t_InputGetMaxCharacters", window, false)) return 0;
-    return t_WindowTable[window].InputMaxCharacters;
+    t_Window *w = t_GuardWindow("t_InputGetMaxCharacters", window, t_Need::Window);
+    return w ? w->InputMaxCharacters : 0;
 }

@@ -54,11 +54,9 @@ static std::vector<t_MenuAction> actions;
 static std::mutex queueLock;
 static std::vector<t_MenuEvent> queue;
 static std::atomic<bool> eventAvailable{false};
-static std::mutex handlerLock;
-static std::function<void()> programMenuHandler = [] {};
-static std::function<void()> windowActionHandler = t_Beep;
-static std::mutex hostLock;
-static t_MenuHostServices host;
+static t_Shared<std::function<void()>> programMenuHandler{[] {}};
+static t_Shared<std::function<void()>> windowActionHandler{t_Beep};
+static t_Shared<t_MenuHostServices> host;
 
 const t_BuiltInAction *t_FindBuiltInAction(int action) {
     for (const t_BuiltInAction &a : t_BuiltInActions)
@@ -151,33 +149,18 @@ void t_MenuEventQueueClear() {
 }
 
 void t_SetProgramMenuHandler(std::function<void()> handler) {
-    std::lock_guard<std::mutex> hold(handlerLock);
-    programMenuHandler = handler ? std::move(handler) : [] {};
+    programMenuHandler.Set(handler ? std::move(handler) : [] {});
 }
 
 void t_SetWindowActionHandler(std::function<void()> handler) {
-    std::lock_guard<std::mutex> hold(handlerLock);
-    windowActionHandler = handler ? std::move(handler) : t_Beep;
+    windowActionHandler.Set(handler ? std::move(handler) : t_Beep);
 }
 
-static std::function<void()> currentHandler(const std::function<void()> &slot) {
-    std::lock_guard<std::mutex> hold(handlerLock);
-    return slot;
-}
-
-void t_SetMenuHostServices(t_MenuHostServices services) {
-    std::lock_guard<std::mutex> hold(hostLock);
-    host = std::move(services);
-}
-
-static t_MenuHostServices currentHost() {
-    std::lock_guard<std::mutex> hold(hostLock);
-    return host;
-}
+void t_SetMenuHostServices(t_MenuHostServices services) { host.Set(std::move(services)); }
 
 // Runs the program menu handler on a thread of its own.
 static void startProgramMenuHandler() {
-    std::function<void()> handler = currentHandler(programMenuHandler);
+    std::function<void()> handler = programMenuHandler.Get();
     t_RunAsync([handler] {
         if (t_ThreadNumber() >= 3) t_NameThread("t_EventMenu");
         handler();
@@ -186,7 +169,7 @@ static void startProgramMenuHandler() {
 
 void t_MenuEventDispatch(t_MenuEvent event) {
     bool notify = true;
-    if (event.Kind != 0) {
+    if (event.Kind != t_EventButton) {
         int index = t_MenuActionIndex(event.ItemAction);
         if (index >= 0) {
             t_RunMenuAction(index);
@@ -262,7 +245,7 @@ void t_RunMenuAction(int index) {
     t_MenuAction record = t_MenuActionAt(index);
     const t_BuiltInAction *a = t_FindBuiltInAction(record.Action);
     if (!a) return;
-    t_MenuHostServices h = currentHost();
+    t_MenuHostServices h = host.Get();
     switch (a->Kind) {
     case t_ActionKind::OpenPanel:
         storePanelResult(index, t_OpenFileDialog(record.Title, record.Note, record.FileTypes, true, false, false));
@@ -275,7 +258,7 @@ void t_RunMenuAction(int index) {
     case t_ActionKind::ClearPrinter: runClear(h, t_PrinterWindow); break;
     case t_ActionKind::ClearConsole: runClear(h, t_ConsoleWindow); break;
     case t_ActionKind::WindowHandler:
-        if (t_FrontWindow() < 8) currentHandler(windowActionHandler)();
+        if (t_FrontWindow() < 8) windowActionHandler.Get()();
         else t_Beep();
         break;
     case t_ActionKind::HideAll:
@@ -305,12 +288,12 @@ std::string t_ScreenTextToHost(const std::string &screenText) {
 }
 
 void t_Beep() {
-    t_MenuHostServices h = currentHost();
+    t_MenuHostServices h = host.Get();
     if (h.Beep) h.Beep();
 }
 
 uint8_t t_FrontWindow() {
-    t_MenuHostServices h = currentHost();
+    t_MenuHostServices h = host.Get();
     uint8_t front = t_NoWindow;
     if (h.FrontWindow) t_OnMainThread([&] { front = h.FrontWindow(); });
     return front;
@@ -319,7 +302,7 @@ uint8_t t_FrontWindow() {
 // Panels run on the main thread; called from elsewhere they start 10 ms later.
 std::string t_OpenFileDialog(const std::string &title, const std::string &message, const std::string &fileTypes,
                              bool files, bool folders, bool several) {
-    t_MenuHostServices h = currentHost();
+    t_MenuHostServices h = host.Get();
     std::string path;
     if (!h.OpenPanel) return path;
     if (!t_IsMainThread()) t_SleepMs(10);
@@ -329,7 +312,7 @@ std::string t_OpenFileDialog(const std::string &title, const std::string &messag
 
 std::string t_SaveFileDialog(const std::string &name, const std::string &title, const std::string &message,
                              const std::string &fileTypes) {
-    t_MenuHostServices h = currentHost();
+    t_MenuHostServices h = host.Get();
     std::string path;
     if (!h.SavePanel) return path;
     if (!t_IsMainThread()) t_SleepMs(10);
@@ -338,7 +321,7 @@ std::string t_SaveFileDialog(const std::string &name, const std::string &title, 
 }
 
 static std::optional<std::vector<std::string>> menuItems(const std::string &menuTitle) {
-    t_MenuHostServices h = currentHost();
+    t_MenuHostServices h = host.Get();
     std::optional<std::vector<std::string>> items;
     if (h.MenuItems) t_OnMainThread([&] { items = h.MenuItems(menuTitle); });
     return items;
@@ -373,8 +356,18 @@ void t_MenuItemDelete(const std::string &menuTitle, int position) {
         t_Log("t_MenuItemDelete: Item position out of range");
         return;
     }
-    t_MenuHostServices h = currentHost();
+    t_MenuHostServices h = host.Get();
     if (h.DeleteMenuItem) t_OnMainThread([&] { h.DeleteMenuItem(menuTitle, index); });
+}
+
+void t_MenuItemCheck(const std::string &menuTitle, int position) {
+    t_MenuHostServices h = host.Get();
+    if (h.CheckMenuItem) t_OnMainThread([&] { h.CheckMenuItem(menuTitle, position); });
+}
+
+void t_MenuSetItems(const std::string &menuTitle, const std::vector<std::string> &items, int checked) {
+    t_MenuHostServices h = host.Get();
+    if (h.SetMenuItems) t_OnMainThread([&] { h.SetMenuItems(menuTitle, items, checked); });
 }
 
 std::string t_MenuItemTitle(const std::string &menuTitle, int position) {

@@ -10,9 +10,11 @@
 #include <string>
 #include <vector>
 
-// One menu choice (Kind 3) or button press (Kind 0, every other field empty).
+#include "events.h"
+
+// One menu choice or button press.
 struct t_MenuEvent {
-    int Kind = 0;
+    int Kind = t_EventButton;   // or t_EventMenu
     std::string MenuTitle;
     std::string ItemTitle;
     std::string ItemKeyChar;
@@ -95,8 +97,8 @@ void t_SetWindowActionHandler(std::function<void()> handler);
 
 // --- what happens to a menu choice (main thread) ---------------------------------
 // Runs the built-in action of the event's tag, or starts the program menu
-// handler when there is none; the event is queued in every case.  Kind 0
-// (a button) always goes to the program.
+// handler when there is none; the event is queued in every case.  A button
+// press (t_EventButton) always goes to the program.
 void t_MenuEventDispatch(t_MenuEvent event);
 // Carries out one built-in action of the record at that index.
 void t_RunMenuAction(int index);
@@ -138,6 +140,10 @@ struct t_MenuHostServices {
     // the empty title), or nothing when there is no such menu.
     std::function<std::optional<std::vector<std::string>>(const std::string &)> MenuItems;
     std::function<void(const std::string &, int)> DeleteMenuItem;
+    // Checks the item at that position of the menu and clears the others' checks.
+    std::function<void(const std::string &, int)> CheckMenuItem;
+    // Replaces the items of a menu of the program's own (-1: none checked).
+    std::function<void(const std::string &, const std::vector<std::string> &, int)> SetMenuItems;
 };
 void t_SetMenuHostServices(t_MenuHostServices services);
 
@@ -152,6 +158,12 @@ std::string t_SaveFileDialog(const std::string &name, const std::string &title, 
 constexpr int t_LastMenuItem = 65535;
 int t_MenuItemIndex(const std::string &menuTitle, const std::string &itemTitle);
 void t_MenuItemDelete(const std::string &menuTitle, int position);
+// Shows the item at that position as the menu's one checked item.
+void t_MenuItemCheck(const std::string &menuTitle, int position);
+// Replaces the items of one of the program's own menus (the Format menu),
+// the item at `checked` checked; the menu is disabled while it has none.  A
+// choice arrives at the prompt as t_PostMenuChoice(menuTitle, position).
+void t_MenuSetItems(const std::string &menuTitle, const std::vector<std::string> &items, int checked);
 std::string t_MenuItemTitle(const std::string &menuTitle, int position);
 // Removes the items the host adds to the Edit and Window menus on its own.
 void t_MenuCleanUp();

@@ -13,25 +13,16 @@ std::atomic<long long> p_PrinterLastUpdate{0};
 std::atomic<bool> p_PrinterUpdateRunning{false};
 Text t_ConsoleBuffer;
 
-static std::mutex servicesLock;
-static t_PrinterHostServices services;
+static t_Shared<t_PrinterHostServices> services;
 static std::mutex bufferLock;   // p_PrinterBuffer is written and read by two threads
 static std::atomic<bool> updateStarting{false};
 
-void t_SetPrinterHostServices(t_PrinterHostServices s) {
-    std::lock_guard<std::mutex> hold(servicesLock);
-    services = std::move(s);
-}
-
-static t_PrinterHostServices host() {
-    std::lock_guard<std::mutex> hold(servicesLock);
-    return services;
-}
+void t_SetPrinterHostServices(t_PrinterHostServices s) { services.Set(std::move(s)); }
 
 // Runs the work on the main thread when the printer's view exists; logs the
 // operation's line otherwise.
 static bool withPrinter(const char *name, const std::function<void(const t_PrinterHostServices &)> &work) {
-    t_PrinterHostServices h = host();
+    t_PrinterHostServices h = services.Get();
     bool exists = false;
     t_OnMainThread([&] {
         exists = h.Exists && h.Exists();
@@ -95,19 +86,14 @@ void p_PrinterAutoUpdateProcess() {
 }
 
 std::string t_GetScreen(uint8_t window, const std::string &separator) {
-    if (window > 7) {
-        t_Log("t_GetScreen: Window is not a graphic window.");
-        return "";
-    }
-    const t_Window &w = t_WindowTable[window];
-    if (!t_MemoryReady || !w.Initialized || w.TextMemoryStart < 0) {
-        t_Log("t_GetScreen: Window #" + std::to_string(window) + " not initialized.");
-        return "";
-    }
+    const t_Window *w = t_GuardWindow("t_GetScreen", window, t_Need::Text);
+    if (!w) return "";
+    std::vector<uint8_t> cells(size_t(std::max(0, w->TextWidth * w->TextHeight)));
+    t_VideoRead(size_t(w->TextMemoryStart), cells.data(), cells.size());
     std::u32string all;
-    for (int line = 0; line < w.TextHeight; line++) {
-        for (int column = 0; column < w.TextWidth; column++)
-            all.push_back(t_VideoMemory[size_t(w.TextMemoryStart + line * w.TextWidth + column)]);
+    for (int line = 0; line < w->TextHeight; line++) {
+        for (int column = 0; column < w->TextWidth; column++)
+            all.push_back(cells[size_t(line * w->TextWidth + column)]);
         for (char32_t c : t_Decode(separator)) all.push_back(c);
     }
     if (separator.empty()) return t_Encode(all);

@@ -1,25 +1,14 @@
 // Window operations over the window records and the host's windows.
 #include "windows.h"
 
-#include <mutex>
-
 #include "display.h"
 #include "host_state.h"
 #include "log.h"
 #include "threads.h"
 
-static std::mutex servicesLock;
-static t_WindowHostServices services;
+static t_Shared<t_WindowHostServices> services;
 
-void t_SetWindowHostServices(t_WindowHostServices s) {
-    std::lock_guard<std::mutex> hold(servicesLock);
-    services = std::move(s);
-}
-
-static t_WindowHostServices host() {
-    std::lock_guard<std::mutex> hold(servicesLock);
-    return services;
-}
+void t_SetWindowHostServices(t_WindowHostServices s) { services.Set(std::move(s)); }
 
 // Asks the host on the main thread whether window n exists; logs the
 // operation's line when it does not.
@@ -33,11 +22,11 @@ static bool windowExists(const char *name, uint8_t n, const t_WindowHostServices
 static bool isToolkitWindow(uint8_t n) { return n < 8; }
 
 void t_WindowVisible(uint8_t n, bool visible) {
-    t_WindowHostServices h = host();
+    t_WindowHostServices h = services.Get();
     if (!windowExists("t_WindowVisible", n, h)) return;
     if (isToolkitWindow(n)) {
-        t_WindowTable[n].Visible = visible;
-        if (!visible) t_WindowTable[n].UpdateDuration = 0;
+        t_Store(t_WindowTable[n].Visible, visible);
+        if (!visible) t_Store(t_WindowTable[n].UpdateDuration, int64_t(0));
     }
     if (n >= t_PasteboardWindow && n <= t_ConsoleWindow && visible) {
         bool hasText = false;
@@ -56,7 +45,7 @@ void t_WindowVisible(uint8_t n, bool visible) {
 }
 
 void t_WindowFront(uint8_t n) {
-    t_WindowHostServices h = host();
+    t_WindowHostServices h = services.Get();
     if (!windowExists("t_WindowFront", n, h)) return;
     t_WindowVisible(n, true);
     t_OnMainThread([&] {
@@ -65,7 +54,7 @@ void t_WindowFront(uint8_t n) {
 }
 
 void t_WindowCenter(uint8_t n) {
-    t_WindowHostServices h = host();
+    t_WindowHostServices h = services.Get();
     if (!windowExists("t_WindowCenter", n, h)) return;
     t_OnMainThread([&] {
         if (h.Center) h.Center(n);
@@ -73,7 +62,7 @@ void t_WindowCenter(uint8_t n) {
 }
 
 void t_WindowTitle(uint8_t n, const std::string &title) {
-    t_WindowHostServices h = host();
+    t_WindowHostServices h = services.Get();
     if (!windowExists("t_WindowTitle", n, h)) return;
     t_OnMainThreadAsync([h, n, title] {
         if (h.SetTitle) h.SetTitle(n, title);
@@ -81,7 +70,7 @@ void t_WindowTitle(uint8_t n, const std::string &title) {
 }
 
 void t_WindowTitleVisible(uint8_t n, bool visible) {
-    t_WindowHostServices h = host();
+    t_WindowHostServices h = services.Get();
     if (!windowExists("t_WindowTitleVisible", n, h)) return;
     if (isToolkitWindow(n)) t_WindowTable[n].TitleHeight = visible ? t_TitleBarHeight.load() : 0;
     t_OnMainThread([&] {
@@ -90,21 +79,18 @@ void t_WindowTitleVisible(uint8_t n, bool visible) {
 }
 
 void t_WindowSize(uint8_t n, int x, int y, int width, int height) {
-    t_WindowHostServices h = host();
+    t_WindowHostServices h = services.Get();
     if (!windowExists("t_WindowSize", n, h)) return;
-    if (x == -1) x = t_WindowPos(n, 13);
-    if (y == -1) y = t_WindowPos(n, 20);
-    if (width == -1) width = t_WindowPos(n, 8);
-    if (height == -1) height = t_WindowPos(n, 9);
+    if (x == -1) x = t_WindowPos(n, t_PosX);
+    if (y == -1) y = t_WindowPos(n, t_PosY);
+    if (width == -1) width = t_WindowPos(n, t_PosViewWidth);
+    if (height == -1) height = t_WindowPos(n, t_PosViewHeight);
     if (isToolkitWindow(n)) {
-        const t_Window &w = t_WindowTable[n];
-        if (!t_MemoryReady || !w.Initialized) {
-            t_Log("t_WindowSize: Window #" + std::to_string(n) + " not initialized.");
-            return;
-        }
-        t_Frame frame{double(x), double(y), double(width + 2 * w.BorderWidth),
-                      double(height + w.TitleHeight + 2 * w.BorderHeight)};
-        t_Frame view{double(w.BorderWidth), double(w.BorderHeight), double(width), double(height)};
+        const t_Window *w = t_GuardWindow("t_WindowSize", n, t_Need::Window);
+        if (!w) return;
+        t_Frame frame{double(x), double(y), double(width + 2 * w->BorderWidth),
+                      double(height + w->TitleHeight + 2 * w->BorderHeight)};
+        t_Frame view{double(w->BorderWidth), double(w->BorderHeight), double(width), double(height)};
         t_OnMainThread([&] {
             if (h.SetFrame) h.SetFrame(n, frame);
             if (h.SetViewFrame) h.SetViewFrame(n, view);
@@ -129,7 +115,7 @@ void t_WindowSize(uint8_t n, int x, int y, int width, int height) {
 }
 
 int t_WindowPos(uint8_t n, int selector) {
-    t_WindowHostServices h = host();
+    t_WindowHostServices h = services.Get();
     if (!windowExists("t_WindowPos", n, h)) return 0;
     t_Frame frame, screen;
     t_OnMainThread([&] {
@@ -142,44 +128,44 @@ int t_WindowPos(uint8_t n, int selector) {
         int W = w.Width + 2 * w.BorderWidth;
         int H = w.Height + 2 * w.BorderHeight + w.TitleHeight;
         switch (selector) {
-        case 0: return table ? w.TextFirstColumn : 0;
-        case 1: return table ? w.TextFirstLine : 0;
-        case 2: return table ? w.TextLastColumn : 0;
-        case 3: return table ? w.TextLastLine : 0;
-        case 4: return table ? w.TextLastColumn - w.TextFirstColumn + 1 : 0;
-        case 5: return table ? w.TextLastLine - w.TextFirstLine + 1 : 0;
-        case 6: return table ? w.TextWidth : 0;
-        case 7: return table ? w.TextHeight : 0;
-        case 8: return W - 2 * w.BorderWidth;
-        case 9: return H - w.TitleHeight - 2 * w.BorderHeight;
-        case 10: return W;
-        case 11: return H - w.TitleHeight;
-        case 12: return H;
-        case 13: return int(frame.X);
-        case 14: return int(screen.Height - frame.Y - H);
-        case 15: return int(screen.Width);
-        case 16: return int(screen.Height);
-        case 17: return w.TitleHeight;
-        case 18: return w.BorderWidth;
-        case 19: return w.BorderHeight;
-        case 20: return int(frame.Y);
+        case t_PosTextFirstColumn: return table ? w.TextFirstColumn : 0;
+        case t_PosTextFirstLine: return table ? w.TextFirstLine : 0;
+        case t_PosTextLastColumn: return table ? w.TextLastColumn : 0;
+        case t_PosTextLastLine: return table ? w.TextLastLine : 0;
+        case t_PosAreaColumns: return table ? w.TextLastColumn - w.TextFirstColumn + 1 : 0;
+        case t_PosAreaLines: return table ? w.TextLastLine - w.TextFirstLine + 1 : 0;
+        case t_PosTextWidth: return table ? w.TextWidth : 0;
+        case t_PosTextHeight: return table ? w.TextHeight : 0;
+        case t_PosViewWidth: return W - 2 * w.BorderWidth;
+        case t_PosViewHeight: return H - w.TitleHeight - 2 * w.BorderHeight;
+        case t_PosFrameWidth: return W;
+        case t_PosFrameHeightBelowTitle: return H - w.TitleHeight;
+        case t_PosFrameHeight: return H;
+        case t_PosX: return int(frame.X);
+        case t_PosTop: return int(screen.Height - frame.Y - H);
+        case t_PosScreenWidth: return int(screen.Width);
+        case t_PosScreenHeight: return int(screen.Height);
+        case t_PosTitleHeight: return w.TitleHeight;
+        case t_PosBorderWidth: return w.BorderWidth;
+        case t_PosBorderHeight: return w.BorderHeight;
+        case t_PosY: return int(frame.Y);
         default: return 0;
         }
     }
     int W = int(frame.Width), H = int(frame.Height), T = t_TitleBarHeight;
     switch (selector) {
-    case 0: case 1: case 18: case 19: return 0;
-    case 2: return W - 1;
-    case 3: return H - 1;
-    case 4: case 6: case 8: case 10: return W;
-    case 5: case 7: case 12: return H;
-    case 9: case 11: return H - T;
-    case 13: return int(frame.X);
-    case 14: return int(screen.Height - frame.Y - H);
-    case 15: return int(screen.Width);
-    case 16: return int(screen.Height);
-    case 17: return T;
-    case 20: return int(frame.Y);
+    case t_PosTextFirstColumn: case t_PosTextFirstLine: case t_PosBorderWidth: case t_PosBorderHeight: return 0;
+    case t_PosTextLastColumn: return W - 1;
+    case t_PosTextLastLine: return H - 1;
+    case t_PosAreaColumns: case t_PosTextWidth: case t_PosViewWidth: case t_PosFrameWidth: return W;
+    case t_PosAreaLines: case t_PosTextHeight: case t_PosFrameHeight: return H;
+    case t_PosViewHeight: case t_PosFrameHeightBelowTitle: return H - T;
+    case t_PosX: return int(frame.X);
+    case t_PosTop: return int(screen.Height - frame.Y - H);
+    case t_PosScreenWidth: return int(screen.Width);
+    case t_PosScreenHeight: return int(screen.Height);
+    case t_PosTitleHeight: return T;
+    case t_PosY: return int(frame.Y);
     default: return 0;
     }
 }

@@ -48,6 +48,31 @@ void t_WindowCenter(uint8_t n);
 void t_WindowTitle(uint8_t n, const std::string &title);
 void t_WindowTitleVisible(uint8_t n, bool visible);
 void t_WindowSize(uint8_t n, int x, int y, int width, int height);
+// What t_WindowPos gives: text grid values in cells, the rest in pixels;
+// positions in host screen coordinates.
+enum : int {
+    t_PosTextFirstColumn = 0,
+    t_PosTextFirstLine = 1,
+    t_PosTextLastColumn = 2,
+    t_PosTextLastLine = 3,
+    t_PosAreaColumns = 4,            // the text area
+    t_PosAreaLines = 5,
+    t_PosTextWidth = 6,              // the whole text grid
+    t_PosTextHeight = 7,
+    t_PosViewWidth = 8,              // the drawing area
+    t_PosViewHeight = 9,
+    t_PosFrameWidth = 10,            // the window with its borders
+    t_PosFrameHeightBelowTitle = 11,
+    t_PosFrameHeight = 12,           // borders and title bar included
+    t_PosX = 13,                     // left edge
+    t_PosTop = 14,                   // top edge, counted down from the top of the screen
+    t_PosScreenWidth = 15,
+    t_PosScreenHeight = 16,
+    t_PosTitleHeight = 17,
+    t_PosBorderWidth = 18,
+    t_PosBorderHeight = 19,
+    t_PosY = 20,                     // bottom edge, counted up from the bottom of the screen
+};
 int t_WindowPos(uint8_t n, int selector);
 // The close box of window n: hides it.
 void t_MouseEventPostCloseBoxClick(uint8_t n);

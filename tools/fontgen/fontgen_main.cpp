@@ -7,7 +7,6 @@
 // fallback face), graphics characters are drawn; the file is checked by
 // expanding it again before it is written.
 #include <cstdio>
-#include <span>
 #include <string>
 #include <vector>
 
@@ -15,8 +14,8 @@
 #include "contact_sheet.h"
 #include "files.h"
 #include "font_file.h"
+#include "fonts.h"
 #include "ft_render.h"
-#include "lzw.h"
 #include "png_write.h"
 
 namespace {
@@ -91,13 +90,12 @@ int main(int argc, char **argv) {
         return 1;
 
     std::vector<uint8_t> file = fg_FontFileBytes(font);
-    const std::span<const uint8_t> stream(file.begin() + fg_FontHeaderSize, file.end());
-    if (file.empty() || fg_LzwExpand(stream) != font.Grey) {
+    if (file.empty() || t_FontFromBytes(file, options.Out).Data != font.Grey) {
         std::fprintf(stderr, "dw-fontgen: the compressed glyph data does not expand to the glyphs\n");
         return 1;
     }
     std::printf("%s: baseline row %d, %zu bytes (code width %d, %zu bytes of glyphs)\n", options.Out.c_str(),
-                fg_Baseline(*rasteriser), file.size(), int(stream[0]), font.Grey.size());
+                fg_Baseline(*rasteriser), file.size(), int(file[fg_FontHeaderSize]), font.Grey.size());
     bool ok = writeFile(options.Out, std::move(file));
     if (!options.Sheet.empty())
         ok = writeFile(options.Sheet, fg_PngBytes(fg_GlyphSheet(font))) && ok;

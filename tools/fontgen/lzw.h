@@ -23,8 +23,3 @@ std::vector<uint8_t> fg_LzwCompress(std::span<const uint8_t> data, int width);
 // The shortest of the streams for every allowed width (the narrower width
 // wins a tie).
 std::vector<uint8_t> fg_LzwCompressSmallest(std::span<const uint8_t> data);
-
-// Expands a stream made by fg_LzwCompress (used to check the output before a
-// file is written).  A code that is neither defined nor the one being
-// defined makes the whole result empty, as the font loader treats it.
-std::vector<uint8_t> fg_LzwExpand(std::span<const uint8_t> stream);

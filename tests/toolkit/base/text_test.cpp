@@ -5,11 +5,7 @@
 
 namespace {
 
-struct MidCase {
-    const char *Text;
-    int Position, Count;
-    const char *Expected;
-};
+struct MidCase { const char *Text; int Position, Count; const char *Expected; };
 
 TEST(StringFunctions, MidTakesCharactersFromOneBasedPosition) {
     const MidCase cases[] = {
@@ -21,51 +17,38 @@ TEST(StringFunctions, MidTakesCharactersFromOneBasedPosition) {
 }
 
 TEST(StringFunctions, LeftRightMidFromAndCharAt) {
-    EXPECT_EQ(t_Left("ABC", 0), "");
-    EXPECT_EQ(t_Left("ABC", 2), "AB");
-    EXPECT_EQ(t_Left("ABC", 9), "ABC");
-    EXPECT_EQ(t_Right("ABC", 2), "BC");
-    EXPECT_EQ(t_Right("ABC", 9), "ABC");
-    EXPECT_EQ(t_Right("ABC", 0), "");
-    EXPECT_EQ(t_MidFrom("ABC", 0), "ABC");
-    EXPECT_EQ(t_MidFrom("ABC", 3), "C");
-    EXPECT_EQ(t_MidFrom("ABC", 4), "");
-    EXPECT_EQ(t_CharAt("ABC", 2), "B");
-    EXPECT_EQ(t_CharAt("ABC", 0), "");
-    EXPECT_EQ(t_CharAt("ABC", 4), "");
+    const std::tuple<std::string (*)(std::string_view, int), int, const char *> cases[] = {
+        {t_Left, 0, ""},    {t_Left, 2, "AB"},     {t_Left, 9, "ABC"},    {t_Right, 2, "BC"},   {t_Right, 9, "ABC"},
+        {t_Right, 0, ""},   {t_MidFrom, 0, "ABC"}, {t_MidFrom, 3, "C"},   {t_MidFrom, 4, ""},   {t_CharAt, 2, "B"},
+        {t_CharAt, 0, ""},  {t_CharAt, 4, ""},
+    };
+    for (const auto &[function, n, expected] : cases) EXPECT_EQ(function("ABC", n), expected) << n;
     EXPECT_EQ(t_Asc(""), 0);
     EXPECT_EQ(t_Asc("€x"), 0x20AC);
 }
 
-TEST(StringFunctions, PositionCountsInTheWholeText) {
-    EXPECT_EQ(t_Position("A.B.C", ".", 3), 4);
-    EXPECT_EQ(t_Position("A.B.C", ".", 1), 2);
-    EXPECT_EQ(t_Position("A.B.C", "x", 1), 0);
-    EXPECT_EQ(t_Position("A.B.C", ".", 9), 0);
-    EXPECT_EQ(t_Position("ä.b", ".", 0), 2);
+// Results of the string functions against what they must be.
+TEST(StringFunctions, PositionsSpacesRepeatCenterJustify) {
+    const std::pair<int, int> positions[] = {{t_Position("A.B.C", ".", 3), 4}, {t_Position("A.B.C", ".", 1), 2},
+                                             {t_Position("A.B.C", "x", 1), 0}, {t_Position("A.B.C", ".", 9), 0},
+                                             {t_Position("ä.b", ".", 0), 2}};
+    for (auto [got, expected] : positions) EXPECT_EQ(got, expected);
+    const std::pair<std::string, const char *> texts[] = {
+        {t_Spaces(3), "   "},        {t_Spaces(0), ""},         {t_Spaces(32768), ""},          {t_Repeat("ab", 3), "ababab"},
+        {t_Repeat("", 3), ""},       {t_Repeat("ab", 0), ""},   {t_Center("  ab  ", 7), "  ab"}, {t_Center("abcdef", 3), "abcdef"},
+        {t_Justify("ab", "cd", 3), "abc"}, {t_Justify("ab", "cd", 6), "ab  cd"}, {t_Justify("ab", "cd", 0), ""},
+        {t_DecimalString(1.0), "1"}, {t_DecimalString(2.5), "2,5"}, {t_DecimalString(-0.25), "-0,25"},   // a comma, no trailing zero
+        {t_DecimalString(100000.0), "100000"}, {t_Hex2(0x1AB), "AB"}, {t_FourCharCode(0x54455854), "TEXT"},
+        {t_FourCharCode(0), "????"}, {t_FirstLine("ab\ncd\ref"), "ab\ncd"}, {t_FirstLine("ab\ncd"), "ab"},
+        {t_FirstLine("abc"), "abc"}, {t_PathDirectory("/a/b/c.dsk"), "/a/b/"}, {t_PathDirectory("c.dsk"), ""},
+        {t_PathFileName("/a/b/GAMES.DSK"), "GAMES.DSK"},
+    };
+    for (size_t i = 0; i < std::size(texts); i++) EXPECT_EQ(texts[i].first, texts[i].second) << i;
+    EXPECT_EQ(t_Hex2Text(10), Text("0A"));
+    EXPECT_EQ(t_Hex4Text(0x12345), Text("2345"));
 }
 
-TEST(StringFunctions, SpacesRepeatCenterJustify) {
-    EXPECT_EQ(t_Spaces(3), "   ");
-    EXPECT_EQ(t_Spaces(0), "");
-    EXPECT_EQ(t_Spaces(32768), "");
-    EXPECT_EQ(t_Repeat("ab", 3), "ababab");
-    EXPECT_EQ(t_Repeat("", 3), "");
-    EXPECT_EQ(t_Repeat("ab", 0), "");
-    EXPECT_EQ(t_Center("  ab  ", 7), "  ab");
-    EXPECT_EQ(t_Center("abcdef", 3), "abcdef");
-    EXPECT_EQ(t_Justify("ab", "cd", 3), "abc");
-    EXPECT_EQ(t_Justify("ab", "cd", 6), "ab  cd");
-    EXPECT_EQ(t_Justify("ab", "cd", 0), "");
-}
-
-struct NumberCase {
-    long long Value;
-    char32_t Pad;
-    int Width;
-    bool Grouping;
-    const char *Expected;
-};
+struct NumberCase { long long Value; char32_t Pad; int Width; bool Grouping; const char *Expected; };
 
 TEST(StringFunctions, NumberStringPadsAndGroups) {
     const NumberCase cases[] = {
@@ -77,43 +60,16 @@ TEST(StringFunctions, NumberStringPadsAndGroups) {
         EXPECT_EQ(t_NumberString(c.Value, c.Pad, c.Width, c.Grouping), c.Expected) << c.Value;
 }
 
-TEST(StringFunctions, DecimalStringUsesCommaAndDropsTrailingZero) {
-    EXPECT_EQ(t_DecimalString(1.0), "1");
-    EXPECT_EQ(t_DecimalString(2.5), "2,5");
-    EXPECT_EQ(t_DecimalString(-0.25), "-0,25");
-    EXPECT_EQ(t_DecimalString(100000.0), "100000");
-}
-
-TEST(StringFunctions, HexAndFourCharCodes) {
-    EXPECT_EQ(t_Hex2(0x1AB), "AB");
-    EXPECT_EQ(t_Hex2Text(10), Text("0A"));
-    EXPECT_EQ(t_Hex4Text(0x12345), Text("2345"));
-    EXPECT_EQ(t_FourCharCode(0x54455854), "TEXT");
-    EXPECT_EQ(t_FourCharCode(0), "????");
-}
-
-TEST(StringFunctions, LinesAndPaths) {
-    EXPECT_EQ(t_FirstLine("ab\ncd\ref"), "ab\ncd");
-    EXPECT_EQ(t_FirstLine("ab\ncd"), "ab");
-    EXPECT_EQ(t_FirstLine("abc"), "abc");
-    EXPECT_EQ(t_PathDirectory("/a/b/c.dsk"), "/a/b/");
-    EXPECT_EQ(t_PathDirectory("c.dsk"), "");
-    EXPECT_EQ(t_PathFileName("/a/b/GAMES.DSK"), "GAMES.DSK");
-}
-
 TEST(HexTables, OnlyHexDigitsHaveValues) {
     t_BuildHexTables();
-    EXPECT_EQ(t_HexValues[int('0')], 0);
-    EXPECT_EQ(t_HexValues[int('F')], 15);
-    EXPECT_EQ(t_HexValues[int('a')], 10);
-    for (int c : {int('G'), int('g'), int(' ')}) EXPECT_EQ(t_HexValues[c], -1);
+    for (auto [c, value] : {std::pair{'0', 0}, {'9', 9}, {'A', 10}, {'F', 15}, {'a', 10}, {'f', 15}, {'G', -1}, {'g', -1}, {' ', -1}})
+        EXPECT_EQ(t_HexValues[int(c)], value) << c;
     for (int c = 'f' + 1; c < 256; c++) EXPECT_EQ(t_HexValues[c], -1) << c;
 }
 
 TEST(TextBytes, CompareHashSplitJoin) {
-    EXPECT_EQ(t_TextCompare(Text("ab"), Text("abc")), -1);
-    EXPECT_EQ(t_TextCompare(Text("abd"), Text("abc")), 1);
-    EXPECT_EQ(t_TextCompare(Text("abc"), Text("abc")), 0);
+    for (auto [a, b, order] : {std::tuple{"ab", "abc", -1}, {"abd", "abc", 1}, {"abc", "abc", 0}})
+        EXPECT_EQ(t_TextCompare(Text(a), Text(b)), order) << a << " " << b;
     EXPECT_NE(t_TextHash(Text("ab")), t_TextHash(Text("ba")));
     EXPECT_EQ(t_TextHash(Text("ab")), t_TextHash(Text("ab")));
 
@@ -132,10 +88,9 @@ TEST(TextBytes, UpperCaseAndValue) {
     Text out(std::vector<uint8_t>{0x53, 0x54, 0x52, 0x41, 0x53, 0x53, 0x45});
     EXPECT_EQ(t_TextUpperCase(in), out);
     EXPECT_EQ(t_TextUpperCase(Text(std::vector<uint8_t>{0xE5, 0xF7, 0xFF})), Text(std::vector<uint8_t>{0xE5, 0xF7, 0xFF}));
-    EXPECT_EQ(t_TextValue(Text("  42x")), 42);
-    EXPECT_EQ(t_TextValue(Text(" -  7")), -7);
-    EXPECT_EQ(t_TextValue(Text("   ")), 0);
-    EXPECT_EQ(t_TextValue(Text("99999999999999999999999")), 999999999999999999LL);
+    for (auto [text, value] : {std::pair<const char *, long long>{"  42x", 42}, {" -  7", -7}, {"   ", 0},
+                               {"99999999999999999999999", 999999999999999999LL}})
+        EXPECT_EQ(t_TextValue(Text(text)), value) << text;
 }
 
 TEST(Conversions, TextToStringReadsEscapes) {

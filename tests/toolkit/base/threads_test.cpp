@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <thread>
 
 #include "threads.h"
@@ -10,7 +9,7 @@
 namespace {
 
 bool waitFor(const std::atomic<bool> &flag) {
-    for (int i = 0; i < 500 && !flag; i++) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    for (int i = 0; i < 500 && !flag; i++) t_SleepMs(10);
     return flag;
 }
 
@@ -19,12 +18,11 @@ TEST(ProgramThread, TwoQuickStartsRunBothEntries) {
     std::thread other([&] { startprocess([&] { first = true; }, 0x80000); });
     startprocess([&] { second = true; }, 0x80000);
     other.join();
-    EXPECT_TRUE(waitFor(first));
-    EXPECT_TRUE(waitFor(second));
+    EXPECT_TRUE(waitFor(first) && waitFor(second));
 }
 
-TEST(ProgramThread, GetsTheRequestedStackAndANumber) {
-    std::atomic<bool> done{false};
+TEST(ProgramThread, GetsTheRequestedStackAndANumberAndEndsAlone) {
+    std::atomic<bool> done{false}, after{false};
     std::atomic<int> number{0};
     startprocess(
         [&] {
@@ -33,23 +31,13 @@ TEST(ProgramThread, GetsTheRequestedStackAndANumber) {
             big[sizeof big - 1] = big[0];
             number = t_ThreadNumber();
             done = true;
+            t_ExitThread();   // ends only this thread
+            after = true;
         },
         0x40000000);
     ASSERT_TRUE(waitFor(done));
     EXPECT_GE(number.load(), 2);
-}
-
-TEST(ProgramThread, ExitThreadEndsOnlyThatThread) {
-    std::atomic<bool> reached{false}, after{false};
-    startprocess(
-        [&] {
-            reached = true;
-            t_ExitThread();
-            after = true;
-        },
-        0x80000);
-    ASSERT_TRUE(waitFor(reached));
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    t_SleepMs(50);
     EXPECT_FALSE(after);
 }
 
@@ -57,25 +45,14 @@ TEST(ThreadNumbers, MainIsOneAndEveryOtherThreadDiffers) {
     t_MarkMainThread();
     EXPECT_EQ(t_ThreadNumber(), 1);
     EXPECT_TRUE(t_IsMainThread());
-    std::atomic<int> a{0}, b{0};
-    std::atomic<bool> doneA{false}, doneB{false};
-    t_RunAsync([&] {
-        a = t_ThreadNumber();
-        doneA = true;
-    });
-    t_RunAsync([&] {
-        b = t_ThreadNumber();
-        doneB = true;
-    });
-    ASSERT_TRUE(waitFor(doneA) && waitFor(doneB));
-    EXPECT_GE(a.load(), 2);
-    EXPECT_GE(b.load(), 2);
-    EXPECT_NE(a.load(), b.load());
-}
-
-TEST(MainThreadRunner, RunsDirectlyWithoutAHost) {
+    std::atomic<int> numbers[2] = {0, 0};
+    for (std::atomic<int> &n : numbers) t_RunAsync([&n] { n = t_ThreadNumber(); });
+    for (int i = 0; i < 500 && (!numbers[0] || !numbers[1]); i++) t_SleepMs(10);
+    EXPECT_GE(numbers[0].load(), 2);
+    EXPECT_GE(numbers[1].load(), 2);
+    EXPECT_NE(numbers[0].load(), numbers[1].load());
     int ran = 0;
-    t_OnMainThread([&] { ran++; });
+    t_OnMainThread([&] { ran++; });   // without a host it runs directly
     EXPECT_EQ(ran, 1);
 }
 

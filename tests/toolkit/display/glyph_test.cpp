@@ -1,4 +1,5 @@
-// Glyph drawing: colour blending at every depth, the text block, inversion.
+// Fonts and glyph drawing: font files and their expansion, colour blending at
+// every depth, the text block, inversion.
 #include "display_support.h"
 
 using GlyphTest = DisplayTest;
@@ -19,11 +20,7 @@ static uint32_t firstPixel(uint8_t window) {
 }
 
 TEST_F(GlyphTest, BlendingAtEveryDepth) {
-    struct Case {
-        int Depth;
-        uint8_t Colour, Grey;
-        uint32_t Pixel;
-    } cases[] = {
+    struct Case { int Depth; uint8_t Colour, Grey; uint32_t Pixel; } cases[] = {
         {24, 0xC0, 255, 0x00FF00}, {24, 0xC0, 0, 0x000000},   {24, 0xC0, 128, 0x008000},
         {24, 0x1F, 100, 0xFF9B9B},   // red over white: 100 + 155 each for green and blue
         {32, 0xC0, 128, 0x008000}, {32, 0x75, 0, 0x545454},
@@ -65,27 +62,25 @@ TEST_F(GlyphTest, TextBlockAndInverse) {
     initTextWindow(0, 24, 10, 4, solidFont(8, 8));
     t_ClearRect(0, 1, 1, 10, 4);   // every cell drawn from the text block
     t_PrintSymbol(0, 'A', 0xC0, 3, 2);
-    EXPECT_EQ(cellChar(0, 3, 2), 'A');
-    EXPECT_EQ(cellColor(0, 3, 2), 0xC0);
     t_Inverse(0);
     t_PrintSymbol(0, 'B', 0xC0, 4, 2);
-    EXPECT_EQ(cellColor(0, 4, 2), 0x0C);
     t_Normal(0);
+    EXPECT_EQ(lineText(0, 2, 3, 4), "AB");
+    EXPECT_EQ(std::make_pair(test_Colour(3, 2), test_Colour(4, 2)), std::make_pair(0xC0, 0x0C));
 
     // Inverting twice restores pixels and colours.
     const t_Window &w = t_WindowTable[0];
-    std::vector<uint8_t> before(t_VideoMemory.begin() + w.TextMemoryStart, t_VideoMemory.begin() + w.MemoryEnd + 1);
+    std::vector<uint8_t> before = windowMemory(0);
     t_InvertRect(0, 2, 1, 5, 3);
-    EXPECT_EQ(cellColor(0, 3, 2), 0x0C);
-    EXPECT_EQ(cellColor(0, 4, 2), 0xC0);
-    EXPECT_EQ(cellChar(0, 3, 2), 'A');
+    EXPECT_EQ(std::make_pair(test_Colour(3, 2), test_Colour(4, 2)), std::make_pair(0x0C, 0xC0));
+    EXPECT_EQ(test_Code(3, 2), 'A');
     t_InvertRect(0, 2, 1, 5, 3);
-    EXPECT_EQ(std::vector<uint8_t>(t_VideoMemory.begin() + w.TextMemoryStart, t_VideoMemory.begin() + w.MemoryEnd + 1), before);
+    EXPECT_EQ(windowMemory(0), before);
     EXPECT_FALSE(w.TextInverse);
     // Out-of-grid rectangles are ignored.
     t_InvertRect(0, 0, 1, 5, 3);
     t_ClearRect(0, 1, 1, 11, 1);
-    EXPECT_EQ(std::vector<uint8_t>(t_VideoMemory.begin() + w.TextMemoryStart, t_VideoMemory.begin() + w.MemoryEnd + 1), before);
+    EXPECT_EQ(windowMemory(0), before);
     t_ClearRect(0, 3, 2, 4, 2);
     EXPECT_EQ(lineText(0, 2, 3, 4), "  ");
 }
@@ -97,11 +92,10 @@ TEST_F(GlyphTest, IllegalCoordinatesAreRefused) {
     const size_t from = size_t(std::max(0, w.TextMemoryStart - 64));
     const size_t to = std::min(t_VideoMemory.size(), size_t(w.MemoryEnd) + 65);
     std::vector<uint8_t> before(t_VideoMemory.begin() + long(from), t_VideoMemory.begin() + long(to));
-    struct Case {
-        int Column, Line;
-    } cases[] = {{11, 1}, {0, 1}, {1, 0}, {-5, -5}, {1, 5}, {1000000, 1}};
+    struct Case { int Column, Line; } cases[] = {{11, 1}, {0, 1}, {1, 0}, {-5, -5}, {1, 5}, {1000000, 1}, {20, 1}};
     for (const Case &c : cases) {
-        LogCapture log;
+        test_LogCapture log;
+        if (c.Column == 20) t_WindowFont(0, solidFont(4, 4));   // a smaller cell: the grid stays 10 x 4
         t_PrintSymbol(0, 'X', 0xC0, c.Column, c.Line);
         EXPECT_TRUE(log.has("t_PrintSymbol: Window #0 illegal coordinates (x = " + std::to_string(c.Column) +
                             ", y = " + std::to_string(c.Line) + ")."))
@@ -113,18 +107,16 @@ TEST_F(GlyphTest, IllegalCoordinatesAreRefused) {
 TEST_F(GlyphTest, UndrawableGlyphsStillReachTheTextBlock) {
     t_Font narrow = makeFont(8, 8, [](int, int, int) { return uint8_t(255); }, 32, 126);
     initTextWindow(0, 24, 10, 4, narrow);
-    const t_Window &w = t_WindowTable[0];
-    std::vector<uint8_t> graphic(t_VideoMemory.begin() + w.MemoryStart, t_VideoMemory.begin() + w.MemoryEnd + 1);
+    std::vector<uint8_t> before = windowMemory(0);
     t_PrintSymbol(0, 200, 0xC0, 1, 1);   // outside Start..End
-    EXPECT_EQ(cellChar(0, 1, 1), 200);
+    EXPECT_EQ(test_Code(1, 1), 200);
     // Glyph data shorter than the font says: nothing is read beyond it.
     t_Font cut = narrow;
     cut.End = 255;
     cut.Data.resize(64 * 100);
     t_WindowFont(0, cut);
     t_PrintSymbol(0, 250, 0xC0, 2, 1);
-    EXPECT_EQ(cellChar(0, 2, 1), 250);
-    EXPECT_EQ(std::vector<uint8_t>(t_VideoMemory.begin() + w.MemoryStart, t_VideoMemory.begin() + w.MemoryEnd + 1), graphic);
+    EXPECT_EQ(test_Code(2, 1), 250);
 
     struct Case {
         int Format;
@@ -136,21 +128,16 @@ TEST_F(GlyphTest, UndrawableGlyphsStillReachTheTextBlock) {
         t_Font f = narrow;
         f.Format = c.Format;
         t_WindowFont(0, f);
-        LogCapture log;
+        test_LogCapture log;
         t_PrintSymbol(0, 'Q', 0x10, 3, 1);
         EXPECT_TRUE(log.has(c.Line)) << c.Format;
-        EXPECT_EQ(cellChar(0, 3, 1), 'Q');
-        EXPECT_EQ(cellColor(0, 3, 1), 0x10);
+        EXPECT_EQ(std::make_pair(test_Code(3, 1), test_Colour(3, 1)), std::make_pair(int('Q'), 0x10));
     }
-    EXPECT_EQ(std::vector<uint8_t>(t_VideoMemory.begin() + w.MemoryStart, t_VideoMemory.begin() + w.MemoryEnd + 1), graphic);
-}
-
-TEST_F(GlyphTest, SmallerFontCannotWriteOutsideTheGrid) {
-    initTextWindow(0, 24, 10, 4, solidFont(8, 8));
-    t_WindowFont(0, solidFont(4, 4));   // a wrong cell size: the grid stays 10 x 4
-    LogCapture log;
-    t_PrintSymbol(0, 'X', 0xC0, 20, 1);
-    EXPECT_TRUE(log.has("t_PrintSymbol: Window #0 illegal coordinates (x = 20, y = 1)."));
+    // Only the text block changed: three characters and their colours.
+    std::vector<uint8_t> after = windowMemory(0);
+    int changed = 0;
+    for (size_t i = 0; i < after.size(); i++) changed += after[i] != before[i];
+    EXPECT_LE(changed, 6);
 }
 
 TEST_F(GlyphTest, BorderColour) {
@@ -164,4 +151,107 @@ TEST_F(GlyphTest, BorderColour) {
     t_ColorBorder(1, 17);
     EXPECT_EQ(t_WindowTable[1].RGBColorBorder, t_PaletteColor(1));
     EXPECT_EQ(seen.back().second, t_PaletteColor(1));
+}
+
+// --- font files ---------------------------------------------------------------
+
+static std::vector<uint8_t> bytesOf(const std::string &s) { return std::vector<uint8_t>(s.begin(), s.end()); }
+
+TEST(FontTest, MissingFileLogsItsName) {
+    test_LogCapture log;
+    t_Font f = t_LoadFontResource("Missing 16x32.font");
+    EXPECT_TRUE(f.Data.empty());
+    EXPECT_TRUE(log.has("t_LoadFontResource: Could not load file \u201EMissing 16x32.font\u201C")) << log.text();
+}
+
+TEST(FontTest, BrokenHeaders) {
+    struct Case { std::vector<uint8_t> File; const char *Line; std::vector<uint8_t> Identifier; } cases[] = {
+        {bytesOf(std::string("\x10vxfn\x02\0\0\0\0\0", 12)), "t_LoadFontResource: Invalid header size", bytesOf("vxfn")},
+        {bytesOf(std::string("\x10" "ABCD\x02\0\0\0\0\0\0\0\0\0\0", 16)), "t_LoadFontResource: Invalid file type", bytesOf("ABCD")},
+        // Too short to hold the identifier: the bytes there are.
+        {bytesOf(std::string("\x02vx", 3)), "t_LoadFontResource: Invalid file type", bytesOf("vx")},
+        {bytesOf(std::string("\x00", 1)), "t_LoadFontResource: Invalid file type", {}},
+    };
+    for (const Case &c : cases) {
+        test_LogCapture log;
+        t_Font f = t_FontFromBytes(c.File, "x.font");
+        EXPECT_TRUE(log.has(c.Line)) << log.text();
+        EXPECT_TRUE(f.Data.empty());
+        EXPECT_EQ(std::make_tuple(f.HeaderSize, f.Identifier, f.Width), std::make_tuple(int(c.File[0]), c.Identifier, 0));
+    }
+}
+
+TEST(FontTest, HeaderFieldsAtFixedOffsets) {
+    t_Font source = solidFont(2, 3);
+    std::vector<uint8_t> file = fontFile(source, 2);
+    t_Font f = t_FontFromBytes(file, "x.font");
+    EXPECT_EQ(std::make_tuple(f.Format, f.Size, f.Start, f.End, f.Width, f.Height, f.Reserved),
+              std::make_tuple(2, int64_t(source.Data.size()), uint8_t(0), uint8_t(255), 2, 3, 0x1234));
+    EXPECT_EQ(f.Data, source.Data);
+
+    // A 15-byte header: bytes 14 and 15 are read although byte 15 is glyph data.
+    std::vector<uint8_t> short15 = fontFile(source, 2, 15);
+    t_Font g = t_FontFromBytes(short15, "x.font");
+    EXPECT_EQ(g.HeaderSize, 15);
+    EXPECT_EQ(g.Reserved, 0x12 << 8 | source.Data[0]);
+    EXPECT_EQ(g.Data, source.Data);
+    // ... and as 0 when the whole file is shorter than 16 bytes.
+    std::vector<uint8_t> tiny(short15.begin(), short15.begin() + 15);
+    EXPECT_EQ(t_FontFromBytes(tiny, "x.font").Reserved, 0);
+    // Header fields beyond the end of a short file read as 0 instead of
+    // reading past the file.
+    std::vector<uint8_t> twelve(short15.begin(), short15.begin() + 12);
+    twelve[0] = 12;
+    t_Font h = t_FontFromBytes(twelve, "x.font");
+    EXPECT_EQ(std::make_pair(h.Width, h.Height), std::make_pair(0, 0));
+    EXPECT_EQ(h.End, 255);
+}
+
+// Whole font files of formats 102 and 100, compressed by the font generator.
+TEST(FontTest, CompressedFontsExpand) {
+    t_Font source = patternFont(16, 32);
+    for (int width : {9, 12, 16}) {
+        t_Font f = t_FontFromBytes(fontFile(source, 102, 16, width), "x.font");
+        EXPECT_EQ(f.Format, 2);
+        EXPECT_EQ(f.Data, source.Data) << width;
+    }
+    EXPECT_EQ(t_FontFromBytes(fontFile(source, 100, 16, 12), "x.font").Format, 0);
+}
+
+TEST(FontTest, InvalidStreamsGiveNoFont) {
+    // 9-bit codes: 'a', then 257 while 256 is the code being defined.
+    std::vector<uint8_t> undefined = {9, 0x30, 0xC0, 0x40};
+    EXPECT_TRUE(t_ExpandLZW(undefined).empty());
+    std::vector<uint8_t> defined = {9, 0x30, 0xC0, 0x00};   // 'a', 256
+    EXPECT_EQ(t_ExpandLZW(defined), bytesOf("aaa"));
+    EXPECT_TRUE(t_ExpandLZW({0, 1, 2, 3}).empty());   // zero-width codes
+    EXPECT_TRUE(t_ExpandLZW({40, 1, 2, 3, 4, 5, 6}).empty());
+    EXPECT_TRUE(t_ExpandLZW({9, 0x80, 0x00}).empty());   // first code above 255
+    EXPECT_TRUE(t_ExpandLZW({9}).empty());
+    // A stream whose every code is the entry being defined grows
+    // quadratically; it is cut off instead of exhausting memory.
+    std::vector<uint32_t> codes{'a'};
+    for (uint32_t k = 0; k < 20000; k++) codes.push_back(256 + k);
+    std::vector<uint8_t> hostile{16};
+    for (uint32_t c : codes) {
+        hostile.push_back(uint8_t(c >> 8));
+        hostile.push_back(uint8_t(c));
+    }
+    EXPECT_TRUE(t_ExpandLZW(hostile).empty());
+    // A font whose stream is invalid counts as missing.
+    std::vector<uint8_t> file = fontFile(solidFont(2, 2), 102);
+    file.resize(16);
+    file.insert(file.end(), undefined.begin(), undefined.end());
+    EXPECT_TRUE(t_FontFromBytes(file, "x.font").Data.empty());
+}
+
+TEST_F(DisplayTest, WindowFontKeepsTheTextGrid) {
+    initTextWindow(0, 24, 10, 4, solidFont(8, 8));
+    t_Font regular = patternFont(8, 8);
+    t_WindowFont(0, regular);
+    EXPECT_EQ(t_WindowTable[0].Font.Data, regular.Data);
+    EXPECT_EQ(t_WindowTable[0].TextWidth, 10);
+    test_LogCapture log;
+    t_WindowFont(6, regular);
+    EXPECT_TRUE(log.has("t_WindowFont: Window #6 not initialized."));
 }

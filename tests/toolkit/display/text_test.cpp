@@ -2,8 +2,6 @@
 // frames and the cursor.
 #include "display_support.h"
 
-#include <pthread.h>
-
 class TextTest : public DisplayTest {
 protected:
     void SetUp() override {
@@ -12,14 +10,17 @@ protected:
     }
     t_Window &w = t_WindowTable[0];
     std::string esc(char c) { return std::string("\x1B") + c; }
+    std::pair<int, int> pos() const { return {w.TextHpos, w.TextVpos}; }
+    std::vector<int> area() const { return {w.TextFirstColumn, w.TextFirstLine, w.TextLastColumn, w.TextLastLine}; }
 };
 
 TEST_F(TextTest, PrintWrapsAtTheLastColumn) {
     t_Print(0, std::string(20, 'a') + "b");
     EXPECT_EQ(lineText(0, 1), std::string(20, 'a'));
-    EXPECT_EQ(cellChar(0, 1, 2), 'b');
-    EXPECT_EQ(w.TextHpos, 2);
-    EXPECT_EQ(w.TextVpos, 2);
+    EXPECT_EQ(pos(), std::make_pair(2, 2));
+    t_Print(0, Text(std::vector<uint8_t>{'a', 0xE9, 13, 'b'}));   // the byte form prints bytes
+    EXPECT_EQ(lineText(0, 2, 1, 3), "ba\xE9");
+    EXPECT_EQ(test_Code(1, 3), 'b');
 }
 
 TEST_F(TextTest, NewLineOnTheLastLineScrolls) {
@@ -32,8 +33,7 @@ TEST_F(TextTest, NewLineOnTheLastLineScrolls) {
     EXPECT_EQ(lineText(0, 1, 1, 5), "line2");
     EXPECT_EQ(lineText(0, 5, 1, 7), "line6AB");
     EXPECT_EQ(lineText(0, 6), std::string(20, ' '));
-    EXPECT_EQ(w.TextHpos, 1);
-    EXPECT_EQ(w.TextVpos, 6);
+    EXPECT_EQ(pos(), std::make_pair(1, 6));
     t_Print(0, "\n");
     EXPECT_EQ(lineText(0, 4, 1, 7), "line6AB");
     EXPECT_EQ(w.TextVpos, 6);
@@ -48,31 +48,30 @@ TEST_F(TextTest, ControlCodes) {
     struct Case {
         std::string Text;
         int Hpos, Vpos;
-        std::string Line1;   // first 6 cells of line 1
+        std::string Line1, Line2;   // the first 6 cells of lines 1 and 2
     } cases[] = {
-        {"abc\b\bX", 3, 1, "aXc   "},
-        {"abc\x0C" "d", 2, 1, "d     "},          // Control-L: home and clear
-        {"abcd\x12" "X", 2, 1, "Xbcd  "},          // Control-R: column 1
-        {"abcd\x12\x1D", 1, 1, "      "},          // Control-]: clear to end of line
-        {"abcd\x1A" "e", 2, 1, "e     "},          // Control-Z
-        {"ab\x1C\x1C" "c", 6, 1, "ab  c "},        // Control-\: cursor right
-        {"ab\n\x1E" "c", 4, 1, "abc   "},          // line feed, then Control-^: up
-        {"ab\x01\x02\x03\x09\x10\x15\x18" "c", 4, 1, "abc   "},   // codes without effect
-        {"\x19xy", 3, 1, "xy    "},
+        {"abc\b\bX", 3, 1, "aXc   ", "      "},
+        {"abc\rdef\x0C" "g", 2, 1, "g     ", "      "},       // Control-L: home and clear the window
+        {"abcd\x12" "X", 2, 1, "Xbcd  ", "      "},            // Control-R: column 1
+        {"abcd\rdef\x12\x1D", 1, 2, "abcd  ", "      "},      // Control-]: clear to the end of the line
+        {"abcd\rdef\x1E\x0B", 4, 1, "abc   ", "      "},      // Control-K: clear to the end of the window
+        {"abcd\rdef\x1Ag", 2, 2, "abcd  ", "g     "},         // Control-Z: column 1, clear the line
+        {"ab\x1C\x1C" "c", 6, 1, "ab  c ", "      "},          // Control-\: cursor right
+        {"ab\n\x1E" "c", 4, 1, "abc   ", "      "},            // line feed, then Control-^: up
+        {"ab\x01\x02\x03\x09\x10\x15\x18" "c", 4, 1, "abc   ", "      "},   // codes without effect
+        {"x\ry\x19z", 2, 1, "z     ", "y     "},              // Control-Y: home
     };
     for (const Case &c : cases) {
         t_Print(0, "\x0C");
         t_Print(0, c.Text);
         EXPECT_EQ(lineText(0, 1, 1, 6), c.Line1) << c.Text;
-        EXPECT_EQ(w.TextHpos, c.Hpos) << c.Text;
-        EXPECT_EQ(w.TextVpos, c.Vpos) << c.Text;
+        EXPECT_EQ(lineText(0, 2, 1, 6), c.Line2) << c.Text;
+        EXPECT_EQ(pos(), std::make_pair(c.Hpos, c.Vpos)) << c.Text;
     }
     // Attributes: Control-O inverse, Control-Q reverse, Control-N normal.
     t_Print(0, "\x0C\x0Fi\x11n\x11r\x0En");
-    EXPECT_EQ(cellColor(0, 1, 1), 0x0C);
-    EXPECT_EQ(cellColor(0, 2, 1), 0xC0);
-    EXPECT_EQ(cellColor(0, 3, 1), 0x0C);
-    EXPECT_EQ(cellColor(0, 4, 1), 0xC0);
+    EXPECT_EQ(std::vector<int>({test_Colour(1, 1), test_Colour(2, 1), test_Colour(3, 1), test_Colour(4, 1)}),
+              std::vector<int>({0x0C, 0xC0, 0x0C, 0xC0}));
     // The bell goes to the host.
     int bells = 0;
     t_DisplayHost host;
@@ -93,33 +92,24 @@ TEST_F(TextTest, EscapeSequences) {
     // "g" is no command: it is drawn and the next character is still read
     // as a command.
     t_Print(0, esc('g') + "A");
-    EXPECT_EQ(cellChar(0, 1, 1), 'g');
+    EXPECT_EQ(test_Code(1, 1), 'g');
     EXPECT_EQ(w.TextColor, 0x10);
     EXPECT_EQ(w.TextDisplayMode, 0);
     t_Print(0, esc('L'));
 
-    struct Tab {
-        int Hpos;
-        char Command;
-        int ExpectedHpos, ExpectedVpos, Spaces;
-    } tabs[] = {
+    struct Tab { int Hpos; char Command; int ExpectedHpos, ExpectedVpos, Spaces; } tabs[] = {
         {9, 'i', 11, 1, 2}, {10, 'i', 21 - 20, 2, 0},   // target 21 is past the 20 columns: new line
         {1, 'i', 11, 1, 10}, {5, 'j', 1, 2, 0}, {1, 'k', 1, 2, 0},
     };
     for (const Tab &t : tabs) {
-        t_Print(0, "\x0C");
-        t_Print(0, std::string(size_t(t.Hpos - 1), '-'));
-        t_Print(0, esc(t.Command));
+        t_Print(0, "\x0C" + std::string(size_t(t.Hpos - 1), '-') + esc(t.Command));
         EXPECT_EQ(w.TextHpos, t.ExpectedHpos) << t.Hpos << t.Command;
         EXPECT_EQ(w.TextVpos, t.ExpectedVpos) << t.Hpos << t.Command;
         EXPECT_EQ(w.TextDisplayMode, 0);
     }
-    t_Print(0, "\x0C");
-    t_Print(0, esc('e'));
-    EXPECT_EQ(w.TextHpos, 20);
-    EXPECT_EQ(w.TextVpos, 6);
-    t_Print(0, "\x0C");
-    t_Print(0, esc('f'));
+    t_Print(0, "\x0C" + esc('e'));
+    EXPECT_EQ(pos(), std::make_pair(20, 6));
+    t_Print(0, "\x0C" + esc('f'));
     EXPECT_EQ(w.TextHpos, 20);
     t_Print(0, esc('p'));
     EXPECT_EQ(w.RGBColorBorder, t_PaletteColor(2));
@@ -127,23 +117,8 @@ TEST_F(TextTest, EscapeSequences) {
     EXPECT_EQ(w.RGBColorBorder, t_PaletteColor(1));
 }
 
-TEST_F(TextTest, EscapeTabOnAWiderWindow) {
-    initTextWindow(0, 24, 40, 3, patternFont(8, 8));
-    t_Print(0, std::string(8, '-') + esc('i'));   // column 9: two spaces
-    EXPECT_EQ(w.TextHpos, 11);
-    EXPECT_EQ(lineText(0, 1, 9, 10), "  ");
-    t_Print(0, "\x0C");
-    t_Print(0, std::string(9, '-') + esc('i'));
-    EXPECT_EQ(w.TextHpos, 21);   // eleven spaces, not one
-}
-
 TEST_F(TextTest, DisplayModes) {
-    struct Case {
-        int Mode;
-        std::string Text;
-        std::vector<uint8_t> Glyphs;
-        uint8_t FirstColor;
-    } cases[] = {
+    struct Case { int Mode; std::string Text; std::vector<uint8_t> Glyphs; uint8_t FirstColor; } cases[] = {
         {1, "A~ ", {'A' + 128, '~' + 128, ' ' + 128}, 0xC0},
         {2, "A`j\xC3\xA9", {1, 128, 138, 233}, 0xC0},
         {3, "\a", {'G'}, 0x0C},
@@ -161,56 +136,41 @@ TEST_F(TextTest, DisplayModes) {
         t_DisplayMode(0, c.Mode);
         t_Print(0, c.Text + "B");
         t_DisplayMode(0, 0);
-        for (size_t i = 0; i < c.Glyphs.size(); i++) EXPECT_EQ(cellChar(0, int(i) + 1, 1), c.Glyphs[i]) << c.Mode << c.Text;
+        for (size_t i = 0; i < c.Glyphs.size(); i++) EXPECT_EQ(test_Code(int(i) + 1, 1), c.Glyphs[i]) << c.Mode << c.Text;
         int next = int(c.Glyphs.size()) + 1;
-        EXPECT_EQ(cellColor(0, next, 1), 0xC0) << "the next character is drawn normally";
+        EXPECT_EQ(test_Colour(next, 1), 0xC0) << "the next character is drawn normally";
         EXPECT_EQ(w.TextColor, 0xC0);
         EXPECT_FALSE(w.TextInverse);
-        EXPECT_EQ(cellColor(0, 1, 1), c.FirstColor) << c.Mode << c.Text;
+        EXPECT_EQ(test_Colour(1, 1), c.FirstColor) << c.Mode << c.Text;
     }
     EXPECT_EQ(bells, 0);
     // Control-T and Control-_ enter modes 1 and 2, Control-S leaves them.
-    t_Print(0, "\x14");
-    EXPECT_EQ(w.TextDisplayMode, 1);
-    t_Print(0, "\x1F");
-    EXPECT_EQ(w.TextDisplayMode, 2);
-    t_Print(0, "\x13");
-    EXPECT_EQ(w.TextDisplayMode, 0);
+    for (auto [code, mode] : {std::pair{"\x14", 1}, {"\x1F", 2}, {"\x13", 0}}) {
+        t_Print(0, code);
+        EXPECT_EQ(w.TextDisplayMode, mode);
+    }
 }
 
 TEST_F(TextTest, Redirection) {
-    const t_Window before = w;
-    std::vector<uint8_t> memory(t_VideoMemory.begin() + w.TextMemoryStart, t_VideoMemory.begin() + w.MemoryEnd + 1);
-    {
-        LogCapture log;
-        t_RedirectOutput(0, 2);
-        t_Print(0, "Hi\a");
-        EXPECT_EQ(log.text(), "Hi\a");
-        EXPECT_EQ(w.TextHpos, 3);
-    }
-    {
-        LogCapture log;
-        t_RedirectOutput(0, 0);
-        t_Print(0, "Ho\x0C");
-        EXPECT_EQ(log.text(), "");
-        EXPECT_EQ(w.TextHpos, 5);
+    // Mode 2 writes to the console, mode 0 nowhere; the cursor moves, the window stays.
+    std::vector<uint8_t> memory = windowMemory(0);
+    for (auto [mode, text, logged, hpos] : {std::tuple{2, "Hi\a", "Hi\a", 3}, {0, "Ho\x0C", "", 5}}) {
+        test_LogCapture log;
+        t_RedirectOutput(0, mode);
+        t_Print(0, text);
+        EXPECT_EQ(log.text(), logged);
+        EXPECT_EQ(pos(), std::make_pair(hpos, 1));
     }
     t_RedirectOutput(0, 1);
-    EXPECT_EQ(std::vector<uint8_t>(t_VideoMemory.begin() + w.TextMemoryStart, t_VideoMemory.begin() + w.MemoryEnd + 1), memory);
-    EXPECT_EQ(before.TextVpos, w.TextVpos);
+    EXPECT_EQ(windowMemory(0), memory);
 }
 
 TEST_F(TextTest, AreaTabsAndCursorMoves) {
     t_Area(0, 5, 3, 4, 10);   // columns refused, lines too (10 > 6)
-    EXPECT_EQ(w.TextFirstColumn, 1);
-    EXPECT_EQ(w.TextFirstLine, 1);
+    EXPECT_EQ(area(), (std::vector<int>{1, 1, 20, 6}));
     t_Area(0, 5, 3, 4, 5);   // columns refused, lines taken
-    EXPECT_EQ(w.TextFirstColumn, 1);
-    EXPECT_EQ(w.TextLastColumn, 20);
-    EXPECT_EQ(w.TextFirstLine, 3);
-    EXPECT_EQ(w.TextLastLine, 5);
-    EXPECT_EQ(w.TextHpos, 1);
-    EXPECT_EQ(w.TextVpos, 3);
+    EXPECT_EQ(area(), (std::vector<int>{1, 3, 20, 5}));
+    EXPECT_EQ(pos(), std::make_pair(1, 3));
     t_Area(0, 5, 3, 12, 5);
     t_Htab(0, 1);
     EXPECT_EQ(w.TextHpos, 5);
@@ -221,12 +181,10 @@ TEST_F(TextTest, AreaTabsAndCursorMoves) {
     EXPECT_EQ(w.TextVpos, 1);
     t_CursorHome(0);
     t_CursorLeft(0);   // before the area: last column of the line above, scrolling down
-    EXPECT_EQ(w.TextHpos, 12);
-    EXPECT_EQ(w.TextVpos, 3);
+    EXPECT_EQ(pos(), std::make_pair(12, 3));
     t_CursorEnd(0);
     t_CursorRight(0);
-    EXPECT_EQ(w.TextHpos, 5);
-    EXPECT_EQ(w.TextVpos, 5);
+    EXPECT_EQ(pos(), std::make_pair(5, 5));
     t_PrintTab(0, 9, '.');
     EXPECT_EQ(lineText(0, 5, 5, 9), ".... ");
     t_PrintTab(0, 3, '.');
@@ -246,14 +204,12 @@ TEST_F(TextTest, ScrollFullAndPartialWidth) {
     t_Vtab(0, 3);
     t_Print(0, "\x12inv");   // inverse cells must keep their look
     t_Normal(0);
-    const std::vector<uint8_t> start(t_VideoMemory.begin() + w.TextMemoryStart, t_VideoMemory.begin() + w.MemoryEnd + 1);
-    auto memory = [&] { return std::vector<uint8_t>(t_VideoMemory.begin() + w.TextMemoryStart, t_VideoMemory.begin() + w.MemoryEnd + 1); };
-
+    const std::vector<uint8_t> start = windowMemory(0);
     t_Area(0, 1, 2, 20, 5);
     t_ScrollUp(0);
-    std::vector<uint8_t> fast = memory();
+    std::vector<uint8_t> fast = windowMemory(0);
     EXPECT_EQ(lineText(0, 2, 1, 4), "invD");
-    EXPECT_EQ(cellColor(0, 1, 2), 0x0C);
+    EXPECT_EQ(test_Colour(1, 2), 0x0C);
     EXPECT_EQ(lineText(0, 5), std::string(20, ' '));
     EXPECT_EQ(lineText(0, 6), std::string(20, 'G'));
     EXPECT_EQ(lineText(0, 1), std::string(20, 'B'));
@@ -264,32 +220,31 @@ TEST_F(TextTest, ScrollFullAndPartialWidth) {
     t_ScrollUp(0);
     t_Area(0, 11, 2, 20, 5);
     t_ScrollUp(0);
-    EXPECT_EQ(memory(), fast);
+    EXPECT_EQ(windowMemory(0), fast);
 
     t_Area(0, 1, 2, 20, 5);
     t_ScrollDown(0);
-    std::vector<uint8_t> fastDown = memory();
+    std::vector<uint8_t> fastDown = windowMemory(0);
     EXPECT_EQ(lineText(0, 2), std::string(20, ' '));
     EXPECT_EQ(lineText(0, 3, 1, 4), "invD");
-    EXPECT_EQ(cellColor(0, 1, 3), 0x0C);
+    EXPECT_EQ(test_Colour(1, 3), 0x0C);
     EXPECT_EQ(lineText(0, 4, 4, 6), "EEE");
     std::copy(fast.begin(), fast.end(), t_VideoMemory.begin() + w.TextMemoryStart);
     t_Area(0, 1, 2, 7, 5);
     t_ScrollDown(0);
     t_Area(0, 8, 2, 20, 5);
     t_ScrollDown(0);
-    EXPECT_EQ(memory(), fastDown);
+    EXPECT_EQ(windowMemory(0), fastDown);
 
     w.ScrollLock = true;
     t_ScrollUp(0);
-    EXPECT_EQ(memory(), fastDown);
+    EXPECT_EQ(windowMemory(0), fastDown);
 }
 
 TEST_F(TextTest, HeaderFillsTheAreaWidth) {
     t_Header(0, "Diskwright 1.4", "notice");
     EXPECT_EQ(lineText(0, 1), "Diskwright 1.4notice");
-    EXPECT_EQ(w.TextVpos, 2);
-    EXPECT_EQ(w.TextHpos, 1);
+    EXPECT_EQ(pos(), std::make_pair(1, 2));
     t_Header(0, "left", "right");
     EXPECT_EQ(lineText(0, 2), "left" + std::string(11, ' ') + "right");
     // On the last line of a one-line area the header does not scroll.
@@ -306,26 +261,18 @@ TEST_F(TextTest, DialogTitleAndFrame) {
     t_DialogTitle(0, "Select", 40);
     std::string expected = std::string(15, char(159)) + char(18) + " Select " + char(19) + std::string(15, char(159));
     EXPECT_EQ(lineText(0, 1, 2, 41), expected);
-    EXPECT_EQ(cellColor(0, 18, 1), 0x0C);   // the title is inverse
-    EXPECT_EQ(cellColor(0, 17, 1), 0xC0);
+    EXPECT_EQ(test_Colour(18, 1), 0x0C);   // the title is inverse
+    EXPECT_EQ(test_Colour(17, 1), 0xC0);
     EXPECT_EQ(w.TextHpos, 42);
 
     t_DisplayMode(0, 1);
     t_Dialog(0, "Files", 10, 5, 50, 15);
-    EXPECT_EQ(w.TextFirstColumn, 11);
-    EXPECT_EQ(w.TextLastColumn, 49);
-    EXPECT_EQ(w.TextFirstLine, 6);
-    EXPECT_EQ(w.TextLastLine, 14);
-    EXPECT_EQ(w.TextHpos, 11);
-    EXPECT_EQ(w.TextVpos, 6);
+    EXPECT_EQ(area(), (std::vector<int>{11, 6, 49, 14}));
+    EXPECT_EQ(pos(), std::make_pair(11, 6));
     EXPECT_EQ(w.TextDisplayMode, 1);
-    EXPECT_EQ(cellChar(0, 10, 5), 139);
-    EXPECT_EQ(cellChar(0, 50, 5), 138);
-    EXPECT_EQ(cellChar(0, 10, 9), 139);
-    EXPECT_EQ(cellChar(0, 50, 9), 138);
+    for (int line : {5, 9}) EXPECT_EQ(std::make_pair(test_Code(10, line), test_Code(50, line)), std::make_pair(139, 138));
     EXPECT_EQ(lineText(0, 15, 11, 49), std::string(39, char(140)));
-    EXPECT_EQ(cellChar(0, 10, 15), ' ');   // bottom corners are not drawn
-    EXPECT_EQ(cellChar(0, 50, 15), ' ');
+    EXPECT_EQ(test_Code(10, 15) + test_Code(50, 15), ' ' + ' ');   // bottom corners are not drawn
     EXPECT_EQ(lineText(0, 10, 11, 49), std::string(39, ' '));
     // Title bar of 39 cells: 15 + cap + " Files " + cap + 15.
     EXPECT_EQ(lineText(0, 5, 27, 33), " Files ");
@@ -340,21 +287,17 @@ TEST_F(TextTest, TextLine) {
     EXPECT_EQ(lineText(0, 3), std::string(20, ' '));
 }
 
+// The cursor shows (inverse) from level 1 on; levels count on and off.
 TEST_F(TextTest, CursorLevels) {
     t_Print(0, "A");
     t_Htab(0, 1);
-    t_CursorOn(0);
-    EXPECT_EQ(cellColor(0, 1, 1), 0x0C);
-    t_CursorOn(0);
-    t_CursorOff(0);
-    EXPECT_EQ(cellColor(0, 1, 1), 0x0C);
-    t_CursorOff(0);
-    EXPECT_EQ(cellColor(0, 1, 1), 0xC0);
-    EXPECT_EQ(cellChar(0, 1, 1), 'A');
-    t_CursorOff(0);   // level -1
-    EXPECT_EQ(cellColor(0, 1, 1), 0xC0);
-    t_CursorOn(0);    // back to 0: still hidden
-    EXPECT_EQ(cellColor(0, 1, 1), 0xC0);
+    const std::pair<void (*)(uint8_t), int> steps[] = {{t_CursorOn, 0x0C}, {t_CursorOn, 0x0C}, {t_CursorOff, 0x0C},
+                                                       {t_CursorOff, 0xC0}, {t_CursorOff, 0xC0}, {t_CursorOn, 0xC0}};
+    for (auto [step, colour] : steps) {
+        step(0);
+        EXPECT_EQ(test_Colour(1, 1), colour);
+    }
+    EXPECT_EQ(test_Code(1, 1), 'A');
     EXPECT_EQ(w.TextCursorLevel, 0);
 }
 
@@ -377,31 +320,12 @@ TEST_F(TextTest, PauseRuleRunsAtNewLinesAndAtTheEnd) {
     EXPECT_EQ(r.Key, 'x');
 }
 
-TEST_F(TextTest, ByteFormPrintsBytes) {
-    Text bytes;
-    bytes.Elements = {'a', 0xE9, 13, 'b'};
-    t_Print(0, bytes);
-    EXPECT_EQ(cellChar(0, 2, 1), 0xE9);
-    EXPECT_EQ(cellChar(0, 1, 2), 'b');
-}
-
 TEST_F(TextTest, NoTextFont) {
     t_InitWindow(1, 8, false, 64, 64, 0, 0, t_EmptyFont(), true);
-    LogCapture log;
+    test_LogCapture log;
     t_Print(1, "x");
     EXPECT_TRUE(log.has("t_Print: Window #1 not initialized."));
     t_WindowFont(0, t_EmptyFont());
     t_Print(0, "x");
     EXPECT_TRUE(log.has("t_Print: Window #0 has no text font."));
-}
-
-TEST_F(TextTest, QuitProgramMessage) {
-    // t_QuitProgram ends its thread, so it runs on one of its own.
-    LogCapture log;
-    pthread_t thread;
-    pthread_create(&thread, nullptr, [](void *) -> void * { t_QuitProgram(0); }, nullptr);
-    pthread_join(thread, nullptr);
-    EXPECT_EQ(lineText(0, 6, 1, 15), "(Programm Ende)");
-    EXPECT_EQ(cellColor(0, 1, 6), 0x10);
-    EXPECT_EQ(log.text(), "t_QuitProgram: Quitting current thread with message in window #0.\n");
 }

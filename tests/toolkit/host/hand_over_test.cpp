@@ -14,6 +14,7 @@
 #include <QWidget>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <thread>
@@ -43,10 +44,7 @@ std::vector<t_Event> takeFileEvents() {
     return events;
 }
 
-struct LaunchCase {
-    QStringList Arguments;
-    QStringList Paths;
-};
+struct LaunchCase { QStringList Arguments; QStringList Paths; };
 
 TEST(LaunchPaths, BecomeAbsoluteCleanPaths) {
     const LaunchCase cases[] = {
@@ -67,6 +65,15 @@ protected:
         t_ClearFileEvents();
     }
     void TearDown() override { t_ClearFileEvents(); }
+    // A second launch hands the paths over, blocking, beside the running
+    // program's event loop, as a second process would; true when it worked.
+    bool handOver(const QStringList &paths) {
+        std::atomic<int> handed{-1};
+        std::thread second([&] { handed = t_HandOverPaths(Name, paths, 3000) ? 1 : 0; });
+        EXPECT_TRUE(processUntil([&] { return handed >= 0; }, 5000));
+        second.join();
+        return handed == 1;
+    }
     QTemporaryDir Folder;
     QString Name;
 };
@@ -74,47 +81,16 @@ protected:
 TEST_F(HandOver, SecondLaunchHandsItsPathsToTheRunningProgram) {
     QString image = Folder.path() + "/image.dsk";
     QFile(image).open(QIODevice::WriteOnly);
-    QLocalServer *server = t_ListenForHandOver(Name, nullptr, t_ReceiveHandedPaths);
+    std::unique_ptr<QLocalServer> server(t_ListenForHandOver(Name, nullptr, t_ReceiveHandedPaths));
     ASSERT_NE(server, nullptr);
-    // The second launch runs its blocking hand-over beside the running
-    // program's event loop, as a second process would.
-    std::atomic<int> handed{-1};
-    std::thread second([&] { handed = t_HandOverPaths(Name, {image, Folder.path()}, 3000) ? 1 : 0; });
-    EXPECT_TRUE(processUntil([&] { return handed >= 0; }, 5000));
-    second.join();
-    EXPECT_EQ(handed.load(), 1);
+    EXPECT_TRUE(handOver({image, Folder.path()}));
     std::vector<t_Event> events = takeFileEvents();
     ASSERT_EQ(events.size(), 2u);
-    EXPECT_EQ(events[0].Kind, 4);
-    EXPECT_EQ(events[0].Description, image.toStdString());
-    EXPECT_EQ(events[0].Value, 1);
-    EXPECT_EQ(events[1].Description, Folder.path().toStdString());
-    EXPECT_EQ(events[1].Value, 2);
-    delete server;
+    EXPECT_EQ(std::tie(events[0].Kind, events[0].Description, events[0].Value), std::make_tuple(int(t_EventFileOpen), image.toStdString(), 1));
+    EXPECT_EQ(std::tie(events[1].Description, events[1].Value), std::make_tuple(Folder.path().toStdString(), 2));
 }
 
-TEST_F(HandOver, PathsWithAnyCharactersArriveWhole) {
-    QStringList sent = {"/tmp/line\nbreak.dsk", "/tmp/ümlaut ÿ.dsk", QString(3000, 'x')};
-    QStringList received;
-    QLocalServer *server = t_ListenForHandOver(Name, nullptr, [&](const QStringList &p) { received = p; });
-    ASSERT_NE(server, nullptr);
-    std::atomic<int> handed{-1};
-    std::thread second([&] { handed = t_HandOverPaths(Name, sent, 3000) ? 1 : 0; });
-    EXPECT_TRUE(processUntil([&] { return handed >= 0; }, 5000));
-    second.join();
-    EXPECT_EQ(handed.load(), 1);
-    EXPECT_EQ(received, sent);
-    delete server;
-}
-
-TEST_F(HandOver, NobodyListeningIsAFailedHandOver) {
-    QElapsedTimer clock;
-    clock.start();
-    EXPECT_FALSE(t_HandOverPaths(Name, {"/tmp/a.dsk"}, 300));
-    EXPECT_LT(clock.elapsed(), 2000);
-}
-
-TEST_F(HandOver, SocketLeftBehindByAnEndedProgramIsReplaced) {
+TEST_F(HandOver, PathsArriveWholeAndALeftBehindSocketIsReplaced) {
     // A socket file nobody listens on, as a crashed program leaves it.
     int fd = socket(AF_UNIX, SOCK_STREAM, 0);
     sockaddr_un address{};
@@ -125,15 +101,18 @@ TEST_F(HandOver, SocketLeftBehindByAnEndedProgramIsReplaced) {
     ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
     close(fd);
     QStringList received;
-    QLocalServer *server = t_ListenForHandOver(Name, nullptr, [&](const QStringList &p) { received = p; });
+    std::unique_ptr<QLocalServer> server(t_ListenForHandOver(Name, nullptr, [&](const QStringList &p) { received = p; }));
     ASSERT_NE(server, nullptr);
-    std::atomic<int> handed{-1};
-    std::thread second([&] { handed = t_HandOverPaths(Name, {"/tmp/x.dsk"}, 3000) ? 1 : 0; });
-    EXPECT_TRUE(processUntil([&] { return handed >= 0; }, 5000));
-    second.join();
-    EXPECT_EQ(handed.load(), 1);
-    EXPECT_EQ(received, QStringList{"/tmp/x.dsk"});
-    delete server;
+    const QStringList sent = {"/tmp/line\nbreak.dsk", "/tmp/ümlaut ÿ.dsk", QString(3000, 'x')};
+    EXPECT_TRUE(handOver(sent));
+    EXPECT_EQ(received, sent);
+}
+
+TEST_F(HandOver, NobodyListeningIsAFailedHandOver) {
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_FALSE(t_HandOverPaths(Name, {"/tmp/a.dsk"}, 300));
+    EXPECT_LT(clock.elapsed(), 2000);
 }
 
 TEST_F(HandOver, UnfinishedOrEndlessMessagesPostNothing) {

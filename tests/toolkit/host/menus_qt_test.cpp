@@ -15,13 +15,12 @@
 #include <QTimer>
 #include <atomic>
 #include <cstdlib>
-#include <mutex>
 #include <set>
 
 #include "app_delegate.h"
 #include "display.h"
 #include "key_table.h"
-#include "log.h"
+#include "log_capture.h"
 #include "menus.h"
 #include "menus_qt.h"
 #include "printer.h"
@@ -32,19 +31,11 @@
 
 namespace {
 
-std::mutex logLock;
-std::vector<std::string> logLines;
-std::vector<std::string> startUpLog;
+std::string startUpLog;
 
-void record(std::string_view line) {
-    std::lock_guard<std::mutex> hold(logLock);
-    if (!line.empty() && line != "\n") logLines.emplace_back(line);
-}
-
-int logCount(const std::vector<std::string> &lines, const std::string &text) {
+int logCount(const std::string &log, const std::string &text) {
     int n = 0;
-    for (const std::string &l : lines)
-        if (l.find(text) != std::string::npos) n++;
+    for (size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1)) n++;
     return n;
 }
 
@@ -74,38 +65,18 @@ protected:
     void SetUp() override {
         t_MenuEventQueueClear();
         t_SetProgramMenuHandler(nullptr);
-        std::lock_guard<std::mutex> hold(logLock);
-        logLines.clear();
     }
 };
 
-TEST_F(QtMenus, EveryWindowShowsTheSameSixMenus) {
+TEST_F(QtMenus, EveryWindowShowsTheSameMenus) {
     std::vector<QString> titles;
     for (QMenu *m : t_MenuBarMenus()) titles.push_back(m->title());
-    EXPECT_EQ(titles, (std::vector<QString>{"File", "Format", "Edit", "View", "Window", "Help"}));
+    EXPECT_EQ(titles, (std::vector<QString>{"File", "Edit", "View", "Format", "User", "Window", "Help"}));
     for (uint8_t n : {0, 1, 7, 8, 9, 10, 12}) {
         QList<QAction *> bar = t_HostWindow(n)->menuBar()->actions();
-        ASSERT_EQ(bar.size(), 6) << int(n);
-        for (int i = 0; i < 6; i++) EXPECT_EQ(bar[i]->menu(), t_MenuBarMenus()[size_t(i)]) << int(n);
+        ASSERT_EQ(bar.size(), 7) << int(n);
+        for (int i = 0; i < 7; i++) EXPECT_EQ(bar[i]->menu(), t_MenuBarMenus()[size_t(i)]) << int(n);
     }
-}
-
-TEST_F(QtMenus, EveryWindowHasAShowAndAHideItemWithTheTableTags) {
-    std::set<int> layoutTags;
-    for (const t_MenuItemLayout &item : t_MenuLayout) {
-        if (item.Tag == 0) continue;
-        EXPECT_TRUE(layoutTags.insert(item.Tag).second) << item.Title;
-        EXPECT_GE(t_MenuActionIndex(item.Tag), 0) << item.Title;
-        EXPECT_NE(t_FindBuiltInAction(item.Tag), nullptr) << item.Title;
-    }
-    std::set<std::pair<int, bool>> windows;
-    for (const t_BuiltInAction &a : t_BuiltInActions)
-        if (a.Kind == t_ActionKind::ShowWindow || a.Kind == t_ActionKind::HideWindow) {
-            EXPECT_TRUE(layoutTags.count(a.Action)) << a.Action;
-            windows.insert({a.Window, a.Kind == t_ActionKind::ShowWindow});
-        }
-    EXPECT_EQ(windows.size(), 26u);   // 13 windows, show and hide
-    for (int tag : {110, 111, 112, 114, 200, 201}) EXPECT_TRUE(layoutTags.count(tag)) << tag;
 }
 
 TEST_F(QtMenus, KeyEquivalentsAreControlShiftLetters) {
@@ -119,6 +90,11 @@ TEST_F(QtMenus, KeyEquivalentsAreControlShiftLetters) {
         for (QAction *a : m->actions()) {
             if (a->shortcut().isEmpty()) continue;
             QKeyCombination k = a->shortcut()[0];
+            if (m->title() == "User") {   // user areas 0-9: Ctrl+Alt+digit
+                EXPECT_EQ(k.keyboardModifiers(), Qt::ControlModifier | Qt::AltModifier) << a->text().toStdString();
+                EXPECT_EQ(k.key(), Qt::Key_0 + a->text().toInt()) << a->text().toStdString();
+                continue;
+            }
             EXPECT_EQ(k.keyboardModifiers(), Qt::ControlModifier | Qt::ShiftModifier) << a->text().toStdString();
             EXPECT_TRUE(k.key() >= Qt::Key_A && k.key() <= Qt::Key_Z) << a->text().toStdString();
         }
@@ -130,17 +106,6 @@ TEST_F(QtMenus, StartUpCleanUpRanAndLoggedTheMissingGermanMenus) {
     EXPECT_EQ(logCount(startUpLog, "t_MenuItemTitle: Menu not found."), 1);
     EXPECT_EQ(logCount(startUpLog, "*** Found"), 0);
     EXPECT_EQ(t_MenuItemTitle("Edit", t_LastMenuItem), "Clear Console");   // our own items stay
-}
-
-TEST_F(QtMenus, ItemIndexOnTheRealMenus) {
-    t_SetLogTee(record);
-    EXPECT_EQ(t_MenuItemIndex("Edit", "Copy Text"), 1);
-    EXPECT_EQ(t_MenuItemIndex("Edit", "Paste"), -1);
-    EXPECT_EQ(t_MenuItemIndex("Extras", "Copy Text"), -2);
-    t_SetLogTee(nullptr);
-    EXPECT_EQ(logCount(logLines, "t_MenuItemIndex: Menu not found."), 1);
-    EXPECT_EQ(t_MenuFind("Window"), t_MenuBarMenus()[4]);
-    EXPECT_EQ(t_MenuFind("Fenster"), nullptr);
 }
 
 TEST_F(QtMenus, ShowAndHideWindowOneWithoutTheProgramHandler) {
@@ -157,21 +122,10 @@ TEST_F(QtMenus, ShowAndHideWindowOneWithoutTheProgramHandler) {
     EXPECT_FALSE(ran);
     std::vector<t_MenuEvent> queue = t_MenuEventQueue();
     ASSERT_EQ(queue.size(), 2u);
-    EXPECT_EQ(queue[0].Kind, 3);
-    EXPECT_EQ(queue[0].MenuTitle, "Window");
-    EXPECT_EQ(queue[0].ItemTitle, "Show Screen 1");
-    EXPECT_EQ(queue[0].ItemAction, 215);
+    EXPECT_EQ(std::tie(queue[0].Kind, queue[0].MenuTitle, queue[0].ItemTitle, queue[0].ItemAction),
+              std::make_tuple(int(t_EventMenu), "Window", "Show Screen 1", 215));
     EXPECT_GT(queue[0].Time, 0);
     EXPECT_EQ(queue[1].ItemAction, 216);
-}
-
-TEST_F(QtMenus, ShowingAWindowThatWasNeverMadeLogsIt) {
-    t_SetLogTee(record);
-    actionWithTag(227)->trigger();
-    t_SetLogTee(nullptr);
-    EXPECT_EQ(logCount(logLines, "t_MenuEventHandler: Window #7 not initialized."), 1);
-    EXPECT_FALSE(t_HostWindow(7)->isVisible());
-    EXPECT_EQ(t_MenuEventQueueSize(), 1u);
 }
 
 TEST_F(QtMenus, AnItemWithTagZeroQueuesAndStartsTheProgramHandler) {
@@ -186,57 +140,30 @@ TEST_F(QtMenus, AnItemWithTagZeroQueuesAndStartsTheProgramHandler) {
     EXPECT_TRUE(settle([&] { return ran.load(); }));
     ASSERT_EQ(t_MenuEventQueueSize(), 1u);
     t_MenuEvent e = t_MenuEventQueue()[0];
-    EXPECT_EQ(e.Kind, 3);
-    EXPECT_EQ(e.MenuTitle, "Program");
-    EXPECT_EQ(e.ItemTitle, "Run");
-    EXPECT_EQ(e.ItemAction, 0);
-    EXPECT_EQ(e.ItemKeyChar, "r");
-    EXPECT_EQ(e.ItemKeyAsc, 'r');
+    EXPECT_EQ(std::tie(e.Kind, e.MenuTitle, e.ItemTitle, e.ItemAction, e.ItemKeyChar, e.ItemKeyAsc),
+              std::make_tuple(int(t_EventMenu), "Program", "Run", 0, "r", int('r')));
     EXPECT_EQ(e.ItemKeyMods, uint32_t(t_ModShift | t_ModControl));
 }
 
-TEST_F(QtMenus, AButtonMakesAnEmptyEventForTheProgram) {
-    std::atomic<bool> ran{false};
-    t_SetProgramMenuHandler([&] { ran = true; });
-    QPushButton button("OK");
-    t_MenuEventHandler(&button);
-    EXPECT_TRUE(settle([&] { return ran.load(); }));
-    t_MenuEvent e = t_MenuEventQueue().at(0);
-    EXPECT_EQ(e.Kind, 0);
-    EXPECT_TRUE(e.MenuTitle.empty() && e.ItemTitle.empty() && e.ItemKeyChar.empty());
-    EXPECT_EQ(e.Time, 0);
-}
-
-TEST_F(QtMenus, HideAllHidesEveryWindow) {
+TEST_F(QtMenus, HideFrontWindowAndHideAll) {
+    makeFront(1);
+    ASSERT_EQ(t_FrontWindow(), 1);
+    actionWithTag(201)->trigger();
+    EXPECT_FALSE(t_HostWindow(1)->isVisible());
     for (uint8_t n : {0, 1, 8, 9, 10, 11, 12}) t_WindowVisible(n, true);
     actionWithTag(200)->trigger();
     for (uint8_t n = 0; n <= 12; n++) EXPECT_FALSE(t_HostWindow(n)->isVisible()) << int(n);
 }
 
-TEST_F(QtMenus, HideFrontWindowHidesTheActiveOne) {
-    makeFront(1);
-    ASSERT_EQ(t_FrontWindow(), 1);
-    actionWithTag(201)->trigger();
-    EXPECT_FALSE(t_HostWindow(1)->isVisible());
-}
-
-TEST_F(QtMenus, CopyTextTurnsLineDrawingIntoAscii) {
+TEST_F(QtMenus, CopyTextAndPictureOfTheFrontWindow) {
     makeFront(0);
     ASSERT_EQ(t_FrontWindow(), 0);
-    actionWithTag(111)->trigger();
+    actionWithTag(111)->trigger();   // line drawing becomes ASCII
     EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), "+--+  +\n|Hi|  \xC3\xA4\n+--+  #");
-}
-
-TEST_F(QtMenus, CopyPicturePutsTheWindowImageOnTheClipboard) {
-    makeFront(0);
     QGuiApplication::clipboard()->clear();
     actionWithTag(110)->trigger();
     QImage image = QGuiApplication::clipboard()->image();
-    ASSERT_FALSE(image.isNull());
     EXPECT_EQ(image.size(), QSize(t_WindowTable[0].Width, t_WindowTable[0].Height));
-}
-
-TEST_F(QtMenus, CopyTextOfTheVirtualPrinter) {
     p_SetPrinter("printed line\nsecond line");
     makeFront(9);
     ASSERT_EQ(t_FrontWindow(), 9);
@@ -244,26 +171,9 @@ TEST_F(QtMenus, CopyTextOfTheVirtualPrinter) {
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "printed line\nsecond line");
 }
 
-TEST_F(QtMenus, ClearPrinterAndClearConsole) {
-    p_SetPrinter("something printed");
-    p_PrinterBuffer = t_StringToText("pending");
-    t_WindowTextView(10)->setPlainText("console output");
-    t_ConsoleBuffer = t_StringToText("pending");
-    actionWithTag(112)->trigger();
-    EXPECT_EQ(p_GetPrinter(), "");
-    EXPECT_TRUE(p_PrinterBuffer.Elements.empty());
-    EXPECT_EQ(t_WindowTextView(10)->toPlainText(), "console output");
-    actionWithTag(114)->trigger();
-    EXPECT_TRUE(t_WindowTextView(10)->toPlainText().isEmpty());
-    EXPECT_TRUE(t_ConsoleBuffer.Elements.empty());
-}
-
 // Answers the next modal file panel: checks its texts, then accepts the
 // given file or cancels.
-struct PanelAnswer {
-    QString AcceptLabel, NameLabel, Title;
-    bool Seen = false;
-};
+struct PanelAnswer { QString AcceptLabel, NameLabel, Title; bool Seen = false; };
 void answerPanel(PanelAnswer *seen, QString file) {
     QTimer::singleShot(50, [seen, file] {
         auto *panel = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
@@ -292,9 +202,7 @@ TEST_F(QtMenus, SavePanelChoosesAndACancelEmptiesPathAndName) {
     answerPanel(&seen, target);
     t_RunMenuAction(index);
     ASSERT_TRUE(seen.Seen);
-    EXPECT_EQ(seen.AcceptLabel, "Sichern");
-    EXPECT_EQ(seen.NameLabel, "Sichern unter:");
-    EXPECT_EQ(seen.Title, "Volume sichern");
+    EXPECT_EQ(std::tie(seen.AcceptLabel, seen.NameLabel, seen.Title), std::make_tuple("Sichern", "Sichern unter:", "Volume sichern"));
     EXPECT_EQ(t_MenuActionAt(index).FilePath, target.toStdString());
     EXPECT_EQ(t_MenuActionAt(index).FileName, "dw-menus-save-test.dsk");
 
@@ -302,51 +210,32 @@ TEST_F(QtMenus, SavePanelChoosesAndACancelEmptiesPathAndName) {
     answerPanel(&cancelled, "");
     t_RunMenuAction(index);
     ASSERT_TRUE(cancelled.Seen);
-    EXPECT_EQ(t_MenuActionAt(index).FilePath, "");
-    EXPECT_EQ(t_MenuActionAt(index).FileName, "");
+    EXPECT_EQ(t_MenuActionAt(index).FilePath + t_MenuActionAt(index).FileName, "");
 }
 
-TEST_F(QtMenus, OpenPanelSaysOeffnenOrWaehlen) {
-    PanelAnswer files, folders;
-    answerPanel(&files, "");
-    EXPECT_EQ(t_OpenFileDialog("CP/M Volume öffnen", "", "dsk", true, false, false), "");
+// The open panel says "Öffnen" for files and "Wählen" for folders, and
+// returns the chosen file to the program thread.
+TEST_F(QtMenus, OpenPanelsForFilesAndFolders) {
+    PanelAnswer folders;
     answerPanel(&folders, "");
     EXPECT_EQ(t_OpenFileDialog("Ordner", "", "", false, true, false), "");
-    ASSERT_TRUE(files.Seen && folders.Seen);
-    EXPECT_EQ(files.AcceptLabel, "Öffnen");
-    EXPECT_EQ(files.Title, "CP/M Volume öffnen");
+    ASSERT_TRUE(folders.Seen);
     EXPECT_EQ(folders.AcceptLabel, "Wählen");
-}
 
-TEST_F(QtMenus, OpenPanelFromTheProgramThreadReturnsTheChosenFile) {
     QString file = QDir::tempPath() + "/dw-menus-open-test.dsk";
-    QFile f(file);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.close();
-    PanelAnswer seen;
-    answerPanel(&seen, file);
+    QFile(file).open(QIODevice::WriteOnly);
+    PanelAnswer files;
+    answerPanel(&files, file);
     std::string chosen;
     std::atomic<bool> done{false};
     t_RunAsync([&] {
-        chosen = t_OpenFileDialog("Open", "", "", true, false, false);
+        chosen = t_OpenFileDialog("CP/M Volume öffnen", "", "dsk", true, false, false);
         done = true;
     });
     EXPECT_TRUE(settle([&] { return done.load(); }));
+    EXPECT_EQ(std::tie(files.AcceptLabel, files.Title), std::make_tuple("Öffnen", "CP/M Volume öffnen"));
     EXPECT_EQ(chosen, file.toStdString());
     QFile::remove(file);
-}
-
-TEST_F(QtMenus, FrontWindowOfAForeignWindowIsNone) {
-    QMainWindow other;
-    other.show();
-    other.activateWindow();
-    settle([&] { return QApplication::activeWindow() == &other; });
-    ASSERT_EQ(QApplication::activeWindow(), &other);
-    EXPECT_EQ(t_FrontWindow(), 255);
-    t_SetLogTee(record);
-    actionWithTag(111)->trigger();   // copy text beeps, nothing else
-    t_SetLogTee(nullptr);
-    EXPECT_EQ(t_MenuEventQueueSize(), 1u);
 }
 
 // The windows of the tests: window 0 with a framed text, window 1 empty.
@@ -375,10 +264,11 @@ int main(int argc, char **argv) {
     runner.Async = [](std::function<void()> work) { QMetaObject::invokeMethod(qApp, std::move(work)); };
     t_SetMainThreadRunner(runner);
     AppDelegate delegate([] {});
-    t_SetLogTee(record);
-    t_InitMemory();
-    t_SetLogTee(nullptr);
-    startUpLog = logLines;
+    {
+        test_LogCapture log;
+        t_InitMemory();
+        startUpLog = log.text();
+    }
     makeWindows();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 
 #include "view_scale.h"
 
@@ -29,10 +30,8 @@ TEST(FitPicture, LargestCentredPictureWithTheAspectKept) {
     for (const Case &c : cases) {
         t_PictureRect r = t_FitPicture(mainPicture, c.AreaWidth, c.AreaHeight, c.Dpr, c.WithBorder);
         SCOPED_TRACE(std::to_string(c.AreaWidth) + "x" + std::to_string(c.AreaHeight));
-        EXPECT_EQ(r.X, c.Expected.X);
-        EXPECT_EQ(r.Y, c.Expected.Y);
-        EXPECT_EQ(r.Width, c.Expected.Width);
-        EXPECT_EQ(r.Height, c.Expected.Height);
+        EXPECT_EQ(std::tie(r.X, r.Y, r.Width, r.Height),
+                  std::tie(c.Expected.X, c.Expected.Y, c.Expected.Width, c.Expected.Height));
         EXPECT_NEAR(double(r.Width) / r.Height, 1.6, 0.005);
     }
 }
@@ -66,8 +65,7 @@ TEST(PixelAt, BackToPictureCoordinates) {
     };
     for (const Case &c : cases) {
         t_PicturePixel p = t_PixelAt(at137, mainPicture, c.X, c.Y);
-        EXPECT_EQ(p.X, c.PictureX) << c.X;
-        EXPECT_EQ(p.Y, c.PictureY) << c.Y;
+        EXPECT_EQ(std::make_pair(p.X, p.Y), std::make_pair(c.PictureX, c.PictureY)) << c.X << "," << c.Y;
     }
 }
 

@@ -9,38 +9,17 @@
 #include <QGuiApplication>
 #include <array>
 #include <cstdlib>
-#include <mutex>
 #include <unistd.h>
 
 #include "application.h"
 #include "display.h"
 #include "host_state.h"
-#include "log.h"
+#include "display_support.h"
 #include "threads.h"
 #include "windows.h"
 #include "windows_qt.h"
 
 namespace {
-
-// Log lines written while the capture exists.
-class LogLines {
-public:
-    LogLines() {
-        t_SetLogTee([this](std::string_view s) {
-            std::lock_guard<std::mutex> hold(Lock);
-            Text += s;
-        });
-    }
-    ~LogLines() { t_SetLogTee(nullptr); }
-    bool has(const std::string &line) {
-        std::lock_guard<std::mutex> hold(Lock);
-        return Text.find(line + "\n") != std::string::npos;
-    }
-
-private:
-    std::mutex Lock;
-    std::string Text;
-};
 
 // Runs the application with the checks as its program; quits when they end.
 void runWithApplication(const std::function<void()> &checks) {
@@ -58,68 +37,14 @@ void runWithApplication(const std::function<void()> &checks) {
 
 // Window 1: 640 x 400 pixels of 8 x 16 cells, borders 10 and 12, title shown.
 void makeWindow() {
-    t_Font font;
-    font.Format = t_FontFormatGrey;
-    font.End = 255;
-    font.Width = 8;
-    font.Height = 16;
-    font.Data.assign(256 * 8 * 16, 0);
-    t_InitWindow(1, 24, false, 640, 400, 10, 12, font, true);
+    t_InitWindow(1, 24, false, 640, 400, 10, 12, solidFont(8, 16), true);
     ASSERT_TRUE(t_WindowTable[1].Initialized);
 }
 
-TEST(WindowPos, SelectorsOfAToolkitWindow) {
-    runWithApplication([] {
-        makeWindow();
-        const t_Window &w = t_WindowTable[1];
-        int T = t_TitleBarHeight;
-        ASSERT_GT(T, 0);
-        ASSERT_EQ(w.TitleHeight, T);
-        int x = t_WindowPos(1, 13), y = t_WindowPos(1, 20), screenHeight = t_WindowPos(1, 16);
-        const int expected[][2] = {
-            {0, w.TextFirstColumn}, {1, w.TextFirstLine}, {2, w.TextLastColumn}, {3, w.TextLastLine},
-            {4, 80}, {5, 25}, {6, w.TextWidth}, {7, w.TextHeight},
-            {8, 640}, {9, 400}, {10, 660}, {11, 424}, {12, 424 + T},
-            {14, screenHeight - y - (424 + T)}, {17, T}, {18, 10}, {19, 12}, {21, 0}, {-1, 0},
-        };
-        for (auto [selector, value] : expected) EXPECT_EQ(t_WindowPos(1, selector), value) << "selector " << selector;
-        EXPECT_GT(t_WindowPos(1, 15), 0);
-        EXPECT_GT(screenHeight, 0);
-        // Selector 14 is the distance of the window's top from the screen's top.
-        int top = 0;
-        t_OnMainThread([&] { top = t_HostWindow(1)->frameGeometry().top(); });
-        EXPECT_EQ(t_WindowPos(1, 14), top);
-        EXPECT_EQ(x, [] {
-            int left = 0;
-            t_OnMainThread([&] { left = t_HostWindow(1)->frameGeometry().left(); });
-            return left;
-        }());
-    });
-}
-
-TEST(WindowPos, HiddenTitleBarShrinksOnlyTheWholeHeight) {
-    runWithApplication([] {
-        makeWindow();
-        int T = t_TitleBarHeight;
-        int whole = t_WindowPos(1, 12), width = t_WindowPos(1, 8), height = t_WindowPos(1, 9);
-        t_WindowTitleVisible(1, false);
-        EXPECT_EQ(t_WindowPos(1, 12), whole - T);
-        EXPECT_EQ(t_WindowPos(1, 8), width);
-        EXPECT_EQ(t_WindowPos(1, 9), height);
-        EXPECT_EQ(t_WindowPos(1, 17), 0);
-        t_WindowTitleVisible(1, true);
-        EXPECT_EQ(t_WindowPos(1, 12), whole);
-    });
-}
-
-TEST(WindowPos, WindowsThatDoNotExist) {
-    runWithApplication([] {
-        for (uint8_t n : {uint8_t(13), uint8_t(100), uint8_t(255)}) {
-            LogLines log;
-            EXPECT_EQ(t_WindowPos(n, 8), 0) << int(n);
-            EXPECT_TRUE(log.has("t_WindowPos: Window does not exist.")) << int(n);
-        }
-    });
+bool hostVisible(uint8_t n) {
+    bool visible = false;
+    t_OnMainThread([&] { visible = t_HostWindow(n)->isVisible(); });
+    return visible;
 }
 
 // The host window's frame: left, top, width, height.
@@ -129,12 +54,48 @@ std::array<int, 4> hostFrame(uint8_t n) {
     return {r.left(), r.top(), r.width(), r.height()};
 }
 
+TEST(WindowPos, SelectorsOfAToolkitWindow) {
+    runWithApplication([] {
+        makeWindow();
+        const t_Window &w = t_WindowTable[1];
+        int T = t_TitleBarHeight;
+        ASSERT_GT(T, 0);
+        ASSERT_EQ(w.TitleHeight, T);
+        int x = t_WindowPos(1, t_PosX), y = t_WindowPos(1, t_PosY);
+        int screenHeight = t_WindowPos(1, t_PosScreenHeight);
+        const int expected[][2] = {
+            {t_PosTextFirstColumn, w.TextFirstColumn}, {t_PosTextFirstLine, w.TextFirstLine},
+            {t_PosTextLastColumn, w.TextLastColumn}, {t_PosTextLastLine, w.TextLastLine},
+            {t_PosAreaColumns, 80}, {t_PosAreaLines, 25},
+            {t_PosTextWidth, w.TextWidth}, {t_PosTextHeight, w.TextHeight},
+            {t_PosViewWidth, 640}, {t_PosViewHeight, 400}, {t_PosFrameWidth, 660}, {t_PosFrameHeightBelowTitle, 424},
+            {t_PosFrameHeight, 424 + T}, {t_PosTop, screenHeight - y - (424 + T)}, {t_PosTitleHeight, T},
+            {t_PosBorderWidth, 10}, {t_PosBorderHeight, 12}, {21, 0}, {-1, 0},   // unknown selectors give 0
+        };
+        for (auto [selector, value] : expected) EXPECT_EQ(t_WindowPos(1, selector), value) << "selector " << selector;
+        EXPECT_GT(t_WindowPos(1, t_PosScreenWidth), 0);
+        EXPECT_GT(screenHeight, 0);
+        // The window's left, and its top from the screen's top.
+        std::array<int, 4> frame = hostFrame(1);
+        EXPECT_EQ(std::make_pair(x, t_WindowPos(1, t_PosTop)), std::make_pair(frame[0], frame[1]));
+    });
+}
+
+TEST(WindowPos, WindowsThatDoNotExist) {
+    runWithApplication([] {
+        test_LogCapture log;
+        for (uint8_t n : {uint8_t(13), uint8_t(100), uint8_t(255)}) EXPECT_EQ(t_WindowPos(n, t_PosViewWidth), 0) << int(n);
+        EXPECT_EQ(log.count("t_WindowPos: Window does not exist.\n"), 3);
+    });
+}
+
 TEST(WindowSize, AllArgumentsKeptKeepTheFrame) {
     runWithApplication([] {
         makeWindow();
         t_WindowSize(1, 100, 200, -1, -1);
         std::array<int, 4> before = hostFrame(1);
-        int selectors[] = {8, 9, 10, 12, 13, 14, 20};
+        int selectors[] = {t_PosViewWidth, t_PosViewHeight, t_PosFrameWidth, t_PosFrameHeight,
+                           t_PosX,         t_PosTop,        t_PosY};
         std::vector<int> values;
         for (int s : selectors) values.push_back(t_WindowPos(1, s));
         for (int round = 0; round < 3; round++) {
@@ -143,8 +104,8 @@ TEST(WindowSize, AllArgumentsKeptKeepTheFrame) {
             for (size_t k = 0; k < values.size(); k++)
                 EXPECT_EQ(t_WindowPos(1, selectors[k]), values[k]) << "selector " << selectors[k];
         }
-        EXPECT_EQ(t_WindowPos(1, 13), 100);
-        EXPECT_EQ(t_WindowPos(1, 20), 200);
+        EXPECT_EQ(t_WindowPos(1, t_PosX), 100);
+        EXPECT_EQ(t_WindowPos(1, t_PosY), 200);
         // The text windows too.
         t_WindowSize(t_PrinterWindow, 50, 60, 500, 300);
         std::array<int, 4> printer = hostFrame(t_PrinterWindow);
@@ -159,20 +120,15 @@ TEST(CloseBox, HidesTheWindowAndKeepsItsContents) {
         t_WindowVisible(1, true);
         const t_Window &w = t_WindowTable[1];
         t_VideoMemory[size_t(w.TextMemoryStart)] = 'Q';
-        bool visible = false;
-        t_OnMainThread([&] { visible = t_HostWindow(1)->isVisible(); });
-        ASSERT_TRUE(visible);
-        LogLines log;
+        ASSERT_TRUE(hostVisible(1));
+        test_LogCapture log;
         bool closed = true;
         t_OnMainThread([&] { closed = t_HostWindow(1)->close(); });
         EXPECT_FALSE(closed);   // the close is refused; the window is only hidden
-        t_OnMainThread([&] { visible = t_HostWindow(1)->isVisible(); });
-        EXPECT_FALSE(visible);
-        EXPECT_FALSE(t_WindowTable[1].Visible);
+        EXPECT_FALSE(hostVisible(1) || t_WindowTable[1].Visible);
         EXPECT_TRUE(log.has("t_MouseEventPostCloseBoxClick: Window = 1"));
         t_WindowVisible(1, true);
-        t_OnMainThread([&] { visible = t_HostWindow(1)->isVisible(); });
-        EXPECT_TRUE(visible);
+        EXPECT_TRUE(hostVisible(1));
         EXPECT_TRUE(t_WindowTable[1].Initialized);
         EXPECT_EQ(t_VideoMemory[size_t(w.TextMemoryStart)], 'Q');
     });
@@ -180,20 +136,13 @@ TEST(CloseBox, HidesTheWindowAndKeepsItsContents) {
 
 TEST(Pasteboard, ShowingItShowsTheClipboardText) {
     runWithApplication([] {
-        struct {
-            QString Clipboard;
-        } cases[] = {{"copied elsewhere"}, {"two\nlines"}, {""}};
-        for (auto c : cases) {
-            t_OnMainThread([&] { QGuiApplication::clipboard()->setText(c.Clipboard); });
+        for (QString clipboard : {"copied elsewhere", "two\nlines", ""}) {
+            t_OnMainThread([&] { QGuiApplication::clipboard()->setText(clipboard); });
             t_WindowVisible(t_PasteboardWindow, true);
             QString shown;
-            bool visible = false;
-            t_OnMainThread([&] {
-                shown = t_WindowTextView(t_PasteboardWindow)->toPlainText();
-                visible = t_HostWindow(t_PasteboardWindow)->isVisible();
-            });
-            EXPECT_EQ(shown.toStdString(), c.Clipboard.toStdString());
-            EXPECT_TRUE(visible);
+            t_OnMainThread([&] { shown = t_WindowTextView(t_PasteboardWindow)->toPlainText(); });
+            EXPECT_EQ(shown.toStdString(), clipboard.toStdString());
+            EXPECT_TRUE(hostVisible(t_PasteboardWindow));
             t_WindowVisible(t_PasteboardWindow, false);
         }
     });

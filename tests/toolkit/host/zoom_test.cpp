@@ -1,7 +1,8 @@
 // Window sizes on real Qt windows, each case in a child process of its own
 // with an offscreen screen of the size it needs: the first size of the main
-// window, the picture scaled to any window size, clicks at every scale, full
-// screen, the remembered size and the other windows on small screens.
+// window, the picture scaled to any window size and clicks mapped at every
+// scale, full screen, the remembered size and the other windows on small
+// screens.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -11,9 +12,7 @@
 #include <QTest>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
+#include <cstring>
 #include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -21,6 +20,7 @@
 #include "application.h"
 #include "display.h"
 #include "events.h"
+#include "temp_folder.h"
 #include "threads.h"
 #include "window_zoom_qt.h"
 #include "windows.h"
@@ -33,27 +33,23 @@ struct Screen {
     int ScaleFactor = 1;   // QT_SCALE_FACTOR: device pixels per logical pixel
 };
 
-std::string tempFolder() {
-    char pattern[] = "/tmp/dw_zoom_XXXXXX";
-    return mkdtemp(pattern);
-}
-
 // Runs the application in a child process on an offscreen screen; the
-// program is body, whose text comes back as the result.
+// program is body, whose text comes back as the result.  With a config
+// folder, the window sizes are remembered there.
 std::string inChild(Screen screen, const std::function<std::string()> &body, const std::string &configHome = "") {
     int fds[2];
     if (pipe(fds) != 0) return "pipe failed";
     fflush(stdout);
-    std::string folder = tempFolder();
+    test_TempFolder folder;
     pid_t pid = fork();
     if (pid == 0) {
         close(fds[0]);
-        std::ofstream(folder + "/screen.json")
-            << "{\"screens\":[{\"name\":\"test\",\"x\":0,\"y\":0,\"width\":" << screen.Width * screen.ScaleFactor
-            << ",\"height\":" << screen.Height * screen.ScaleFactor << ",\"logicalDpi\":96}]}";
-        setenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + folder + "/screen.json").c_str(), 1);
+        folder.write("screen.json", "{\"screens\":[{\"name\":\"test\",\"x\":0,\"y\":0,\"width\":" +
+                                        std::to_string(screen.Width * screen.ScaleFactor) + ",\"height\":" +
+                                        std::to_string(screen.Height * screen.ScaleFactor) + ",\"logicalDpi\":96}]}");
+        setenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + folder.at("screen.json")).c_str(), 1);
         if (screen.ScaleFactor != 1) setenv("QT_SCALE_FACTOR", std::to_string(screen.ScaleFactor).c_str(), 1);
-        setenv("XDG_CONFIG_HOME", configHome.empty() ? folder.c_str() : configHome.c_str(), 1);
+        setenv("XDG_CONFIG_HOME", configHome.empty() ? folder.Path.c_str() : configHome.c_str(), 1);
         // The toolkit's log goes nowhere; the result goes through the pipe.
         freopen("/dev/null", "w", stdout);
         static char name[] = "zoom_test";
@@ -67,8 +63,7 @@ std::string inChild(Screen screen, const std::function<std::string()> &body, con
             result = body();
             t_OnMainThreadAsync([] { QApplication::quit(); });
         }, options);
-        if (write(fds[1], result.data(), result.size()) < 0) _exit(2);
-        _exit(0);
+        _exit(write(fds[1], result.data(), result.size()) < 0 ? 2 : 0);
     }
     close(fds[1]);
     std::string out;
@@ -77,7 +72,6 @@ std::string inChild(Screen screen, const std::function<std::string()> &body, con
     close(fds[0]);
     int status = 0;
     waitpid(pid, &status, 0);
-    std::filesystem::remove_all(folder);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child status " << status;
     return out;
 }
@@ -114,40 +108,29 @@ void settle() {
     }
 }
 
-// The geometry of window 0 as words: outer frame, available area, content,
-// picture (in the content), zoom.
-std::string geometry() {
-    std::ostringstream out;
-    t_OnMainThread([&] {
-        settle();
-        QMainWindow *w = mainWindow();
-        QRect frame = w->frameGeometry(), area = w->screen()->availableGeometry();
-        QRect view = t_HostView(0)->geometry();
-        QWidget *content = w->centralWidget();
-        out << frame.x() << ' ' << frame.y() << ' ' << frame.width() << ' ' << frame.height() << ' ' << area.x() << ' '
-            << area.y() << ' ' << area.width() << ' ' << area.height() << ' ' << content->width() << ' '
-            << content->height() << ' ' << view.x() << ' ' << view.y() << ' ' << view.width() << ' ' << view.height()
-            << ' ' << t_WindowZoom(0);
-    });
-    return out.str();
-}
-
+// The geometry of window 0: outer frame, available area, content, picture
+// (in the content) and zoom; the child's result holds the record's bytes.
 struct Geometry {
     QRect Frame, Area;
     QSize Content;
     QRect View;
     double Zoom = 0;
 };
-Geometry parse(const std::string &text) {
-    std::istringstream in(text);
-    int v[14] = {};
+
+std::string geometry() {
     Geometry g;
-    for (int &x : v) in >> x;
-    in >> g.Zoom;
-    g.Frame = QRect(v[0], v[1], v[2], v[3]);
-    g.Area = QRect(v[4], v[5], v[6], v[7]);
-    g.Content = QSize(v[8], v[9]);
-    g.View = QRect(v[10], v[11], v[12], v[13]);
+    t_OnMainThread([&] {
+        settle();
+        QMainWindow *w = mainWindow();
+        g = {w->frameGeometry(), w->screen()->availableGeometry(), w->centralWidget()->size(), t_HostView(0)->geometry(),
+             t_WindowZoom(0)};
+    });
+    return std::string(reinterpret_cast<const char *>(&g), sizeof g);
+}
+
+Geometry parse(const std::string &bytes) {
+    Geometry g;
+    if (bytes.size() == sizeof g) std::memcpy(static_cast<void *>(&g), bytes.data(), sizeof g);
     return g;
 }
 
@@ -190,9 +173,14 @@ QImage shownPicture() {
     return shot;
 }
 
-TEST(Resizing, ThePictureIsScaledNotCut) {
-    // Content sizes: 1x, 2x, 1.37x, and two that are too wide or too tall.
+// Content sizes: 1x, 2x, 1.37x, and two that are too wide or too tall.  The
+// picture is scaled, not cut; clicks in cells and in the margin land where
+// they land at 1x: on the same cell, or in the border.
+TEST(Scaling, ThePictureIsScaledNotCutAndClicksMapToIt) {
     const QSize sizes[] = {{1312, 832}, {2624, 1664}, {1797, 1140}, {1400, 560}, {700, 900}};
+    // Picture pixels clicked (the middle of each): cells, the left and right
+    // border, above and below the picture.
+    const QPoint clicks[] = {{8, 16}, {1272, 784}, {644, 408}, {-8, 336}, {1288, 336}, {632, -10}, {632, 810}};
     std::string result = inChild({3000, 2000}, [&] {
         openMainWindow();
         paintLines();
@@ -206,15 +194,15 @@ TEST(Resizing, ThePictureIsScaledNotCut) {
             // Drawn into an image the picture is scaled straight into it; it
             // must look the same.
             QImage direct;
+            QRect view;
             t_OnMainThread([&] {
                 QWidget *content = mainWindow()->centralWidget();
                 direct = QImage(content->size(), QImage::Format_RGB32);
                 content->render(&direct);
+                view = t_HostView(0)->geometry();
             });
-            if (direct != shot.convertToFormat(QImage::Format_RGB32)) out << "drawn directly differs; ";
-            QRect view;
-            t_OnMainThread([&] { view = t_HostView(0)->geometry(); });
             out << size.width() << 'x' << size.height() << ": ";
+            if (direct != shot.convertToFormat(QImage::Format_RGB32)) out << "drawn directly differs; ";
             // Aspect kept, picture inside, every line's colour at its middle.
             double aspect = double(view.width()) / view.height();
             if (std::fabs(aspect - 1.6) > 0.01) out << "aspect " << aspect << "; ";
@@ -225,76 +213,46 @@ TEST(Resizing, ThePictureIsScaledNotCut) {
             }
             // Whole factors are sharp: the last device row of a line has its
             // colour, the next one the next line's.
-            int k = view.height() / 800;
-            if (view.height() == 800 * k && k >= 1) {
-                for (int line = 1; line < 25; line++) {
-                    int edge = view.y() + line * 32 * k;
-                    if (shot.pixelColor(view.x() + 5, edge - 1) != lineColour(line) ||
-                        shot.pixelColor(view.x() + 5, edge) != lineColour(line + 1))
-                        out << "edge " << line << " not sharp; ";
-                }
+            for (int k = view.height() / 800, line = 1; view.height() == 800 * k && line < 25; line++) {
+                int edge = view.y() + line * 32 * k;
+                if (shot.pixelColor(view.x() + 5, edge - 1) != lineColour(line) ||
+                    shot.pixelColor(view.x() + 5, edge) != lineColour(line + 1))
+                    out << "edge " << line << " not sharp; ";
             }
-            out << "\n";
-        }
-        return out.str();
-    });
-    EXPECT_EQ(result, "1312x832: \n2624x1664: \n1797x1140: \n1400x560: \n700x900: \n");
-}
-
-// Clicks at scales 1, 2 and 1.37, in cells and in the margin, land where
-// they land at 1x: on the same cell, or in the border.
-TEST(Mouse, ClicksMapToThePicture) {
-    struct Click {
-        int X, Y;   // picture pixel clicked (the middle of it)
-    } clicks[] = {
-        {8, 16}, {1272, 784}, {644, 408},
-        {-8, 336},      // in the left border
-        {1288, 336},    // in the right one
-        {632, -10},     // above the picture
-        {632, 810},     // below it
-    };
-    for (double scale : {1.0, 2.0, 1.37}) {
-        SCOPED_TRACE("scale " + std::to_string(scale));
-        std::string result = inChild({3000, 2000}, [&] {
-            openMainWindow();
-            std::ostringstream out;
-            t_OnMainThread([&] {
-                QMainWindow *w = mainWindow();
-                w->resize(int(std::lround(1312 * scale)),
-                          int(std::lround(832 * scale)) + (w->height() - w->centralWidget()->height()));
-                settle();
-            });
-            for (const Click &c : clicks) {
+            for (QPoint c : clicks) {
                 t_OnMainThread([&] {
                     QWidget *content = mainWindow()->centralWidget();
-                    QRect view = t_HostView(0)->geometry();
-                    QPointF at(view.x() + (c.X + 0.5) * view.width() / 1280.0,
-                               view.y() + (c.Y + 0.5) * view.height() / 800.0);
+                    QPointF at(view.x() + (c.x() + 0.5) * view.width() / 1280.0,
+                               view.y() + (c.y() + 0.5) * view.height() / 800.0);
                     // Inside the picture the view gets the click, else the
                     // border around it.
                     bool inView = view.contains(at.toPoint());
                     QWidget *target = inView ? static_cast<QWidget *>(t_HostView(0)) : content;
                     QPointF local = inView ? at - view.topLeft() : at;
-                    QMouseEvent press(QEvent::MouseButtonPress, local, content->mapToGlobal(at), Qt::LeftButton,
-                                      Qt::LeftButton, Qt::NoModifier);
-                    QApplication::sendEvent(target, &press);
-                    QMouseEvent release(QEvent::MouseButtonRelease, local, content->mapToGlobal(at), Qt::LeftButton,
-                                        Qt::NoButton, Qt::NoModifier);
-                    QApplication::sendEvent(target, &release);
+                    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+                        QMouseEvent e(type, local, content->mapToGlobal(at), Qt::LeftButton,
+                                      type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+                        QApplication::sendEvent(target, &e);
+                    }
                 });
                 t_CellPosition cell = t_GetMouseText(0);
                 out << t_CurrentMouseEvent.ClickX << ',' << t_CurrentMouseEvent.ClickY << ',' << cell.Column << ','
                     << cell.Line << ' ';
             }
-            return out.str();
-        });
-        std::ostringstream expected;
-        for (const Click &c : clicks) {
-            int x = c.X < 0 ? -1 : c.X >= 1280 ? -2 : c.X, y = c.Y < 0 ? -1 : c.Y >= 800 ? -2 : c.Y;
+            out << "\n";
+        }
+        return out.str();
+    });
+    std::ostringstream expected;
+    for (QSize size : sizes) {
+        expected << size.width() << 'x' << size.height() << ": ";
+        for (QPoint c : clicks) {
+            int x = c.x() < 0 ? -1 : c.x() >= 1280 ? -2 : c.x(), y = c.y() < 0 ? -1 : c.y() >= 800 ? -2 : c.y();
             expected << x << ',' << y << ',' << (x < 0 ? 1 : x / 16 + 1) << ',' << (y < 0 ? 1 : y / 32 + 1) << ' ';
         }
-        EXPECT_EQ(result, expected.str());
+        expected << "\n";
     }
+    EXPECT_EQ(result, expected.str());
 }
 
 TEST(FullScreen, ControlShiftFTogglesItAndLeavesEscapeAndFunctionKeysToTheProgram) {
@@ -355,7 +313,8 @@ TEST(ViewMenu, ZoomStepsThroughWholeFactorsThatFit) {
 }
 
 TEST(RememberedSize, ComesBackWhileItFits) {
-    std::string config = tempFolder();
+    test_TempFolder configFolder;
+    const std::string &config = configFolder.Path;
     inChild({1920, 1080}, [] {
         openMainWindow();
         t_OnMainThread([] {
@@ -378,7 +337,6 @@ TEST(RememberedSize, ComesBackWhileItFits) {
     }, config));
     EXPECT_TRUE(small.Area.contains(small.Frame));
     EXPECT_LT(small.Content.width(), 1000);
-    std::filesystem::remove_all(config);
 }
 
 TEST(OtherWindows, FitASmallScreenOnFirstShow) {
@@ -401,8 +359,3 @@ TEST(OtherWindows, FitASmallScreenOnFirstShow) {
 }
 
 }  // namespace
-
-int main(int argc, char **argv) {
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

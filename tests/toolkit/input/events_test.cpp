@@ -12,7 +12,7 @@ namespace {
 
 t_Event keyEvent(int value) {
     t_Event e;
-    e.Kind = 1;
+    e.Kind = t_EventKey;
     e.Value = value;
     return e;
 }
@@ -35,15 +35,11 @@ TEST(EventQueues, TwoThreadsLoseAndDuplicateNothing) {
     EXPECT_FALSE(t_EventAvailable);
 }
 
-TEST(EventQueues, GetEventReturnsMinusOneWhenEmpty) {
+TEST(EventQueues, GetEventGivesMinusOneWhenEmptyAndGetKeySkipsNegativeValues) {
     t_ClearEventQueues();
     EXPECT_EQ(t_GetEvent(), -1);
     t_PostKeyEvent(keyEvent(-5));
     EXPECT_EQ(t_GetEvent(), -5);   // negative values come back as they are
-}
-
-TEST(EventQueues, GetKeySkipsNegativeValuesAndGivesOneCharacter) {
-    t_ClearEventQueues();
     t_PostKeyEvent(keyEvent(-1));
     t_PostKeyEvent(keyEvent(0xE9));
     EXPECT_EQ(t_GetKey(0), "é");
@@ -78,9 +74,7 @@ TEST(TypedStrings, OneEventPerCharacter) {
     t_ClearEventQueues();
     t_TypeString("aé€");
     ASSERT_EQ(t_PendingKeyEvents(), 3u);
-    EXPECT_EQ(t_GetEvent(), 'a');
-    EXPECT_EQ(t_GetEvent(), 0xE9);
-    EXPECT_EQ(t_GetEvent(), 0x20AC);
+    for (int value : {int('a'), 0xE9, 0x20AC}) EXPECT_EQ(t_GetEvent(), value);
     EXPECT_EQ(t_CurrentEvent.Description, "€");
     EXPECT_EQ(t_CurrentEvent.Window, 1);
     t_TypeString("");

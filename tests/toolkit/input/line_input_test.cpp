@@ -5,6 +5,7 @@
 #include "display.h"
 #include "events.h"
 #include "line_input.h"
+#include "log_capture.h"
 #include "text.h"
 #include "text_window.h"
 
@@ -20,15 +21,6 @@ protected:
         t_Htab(0, 1);
     }
 
-    // The characters shown on a line of the window, columns first..last.
-    std::string screen(int line, int first, int last) {
-        const t_Window &w = t_WindowTable[0];
-        std::u32string out;
-        for (int c = first; c <= last; c++)
-            out.push_back(t_VideoMemory[size_t(w.TextMemoryStart + (line - 1) * w.TextWidth + (c - 1))]);
-        return t_Encode(out);
-    }
-
     // Starts a field without waiting, then applies the keys.
     void edit(const char *prompt, const char *start, int mode, int max, std::initializer_list<int> keys) {
         t_InputForm(0, prompt, start, true, mode, max);
@@ -36,22 +28,20 @@ protected:
     }
 };
 
-TEST_F(LineInput, DefaultIsCutToTheMaximum) {
+TEST_F(LineInput, DefaultAndTypingAreCutToTheMaximum) {
     EXPECT_EQ(t_InputForm(0, "Name: ", "LONGFILENAME.TXT", true, 0, 8), "LONGFILE");
     EXPECT_EQ(t_InputGetMaxCharacters(0), 8);
-    EXPECT_EQ(screen(5, 1, 14), "Name: LONGFILE");
+    EXPECT_EQ(test_Screen(5, 1, 14), "Name: LONGFILE");
     EXPECT_EQ(t_InputForm(0, "", "abc", true, 0, 0), "");
+    t_Vtab(0, 6);
+    t_Htab(0, 1);
+    edit("", "ab", 0, 5, {'c', 'd', 'e', 'f', 'g'});
+    EXPECT_EQ(t_InputGetString(0), "abcde");
+    EXPECT_EQ(test_Screen(6, 1, 6), "abcde ");
 }
 
-struct ModeCase {
-    const char *Name;
-    int Mode;
-    std::vector<int> Keys;
-    const char *Expected;
-};
-
 TEST_F(LineInput, ModesFilterCharacters) {
-    const ModeCase cases[] = {
+    const struct { const char *Name; int Mode; std::vector<int> Keys; const char *Expected; } cases[] = {
         {"integer refuses a late dash", 2, {'1', '-', '2'}, "12"},
         {"integer takes a leading dash", 2, {'-', '4', 'x'}, "-4"},
         {"decimal turns a point into a comma", 3, {'1', '.', '5', ',', '.'}, "1,5"},
@@ -60,7 +50,7 @@ TEST_F(LineInput, ModesFilterCharacters) {
         {"range refuses a first dash", 4, {'-', '1', '-', '2', '-'}, "1-2"},
         {"free text takes anything but 0", 0, {'a', 0x80, 129, ' '}, "a\u0080\u0081 "},
     };
-    for (const ModeCase &c : cases) {
+    for (const auto &c : cases) {
         t_InputForm(0, "", "", true, c.Mode, 20);
         for (int k : c.Keys) t_InputEdit(0, k);
         EXPECT_EQ(t_InputGetString(0), c.Expected) << c.Name;
@@ -94,12 +84,12 @@ TEST_F(LineInput, EditingKeys) {
     EXPECT_EQ(t_InputGetString(0), "bc def");
     t_InputEdit(0, 0x7F);
     EXPECT_EQ(t_InputGetString(0), "bc de");
-    EXPECT_EQ(screen(5, 1, 6), "bc de ");
+    EXPECT_EQ(test_Screen(5, 1, 6), "bc de ");
     t_InputEdit(0, 0x08);
     t_InputEdit(0, 0x08);
     t_InputEdit(0, 0x18);   // delete left of the cursor
     EXPECT_EQ(t_InputGetString(0), "de");
-    EXPECT_EQ(screen(5, 1, 5), "de   ");
+    EXPECT_EQ(test_Screen(5, 1, 5), "de   ");
     t_InputEdit(0, 0x01);
     t_InputEdit(0, 0x7F);   // delete at the start: nothing
     EXPECT_EQ(t_InputGetString(0), "de");
@@ -110,7 +100,7 @@ TEST_F(LineInput, EditingKeys) {
 TEST_F(LineInput, EscapeClearsTheFieldAndFormReturnsEmpty) {
     t_TypeString("ab\x1B");
     EXPECT_EQ(t_InputForm(0, "File: ", "x", false, 0, 13), "");
-    EXPECT_EQ(screen(5, 1, 9), "File:    ");
+    EXPECT_EQ(test_Screen(5, 1, 9), "File:    ");
     EXPECT_FALSE(t_WindowTable[0].InputFinished);
 }
 
@@ -146,12 +136,11 @@ TEST_F(LineInput, PasteTypesOnlyTheFirstLine) {
 }
 
 TEST(LineInputGuard, BadWindowsAreRefused) {
-    testing::internal::CaptureStdout();
+    test_LogCapture log;
     EXPECT_EQ(t_InputForm(9, "", "", true, 0, 5), "");
     EXPECT_EQ(t_InputGetMaxCharacters(6), 0);
-    std::string log = testing::internal::GetCapturedStdout();
-    EXPECT_NE(log.find("t_InputForm: Window is not a graphic window."), std::string::npos);
-    EXPECT_NE(log.find("t_InputGetMaxCharacters: Window #6 not initialized."), std::string::npos);
+    EXPECT_EQ(log.lines(), (std::vector<std::string>{"t_InputForm: Window is not a graphic window.",
+                                                     "t_InputGetMaxCharacters: Window #6 not initialized."}));
 }
 
 }  // namespace

@@ -2,27 +2,21 @@
 #include <gtest/gtest.h>
 
 #include <map>
-#include <string>
-#include <vector>
 
-#include "log.h"
+#include "log_capture.h"
 #include "menus.h"
 
 namespace {
 
-std::map<std::string, std::vector<std::string>> *fakeMenus = nullptr;
-std::vector<std::string> *logLines = nullptr;
+using Menus = std::map<std::string, std::vector<std::string>>;
+Menus *fakeMenus = nullptr;
 
 class MenuItems : public testing::Test {
 protected:
-    std::map<std::string, std::vector<std::string>> menus;
-    std::vector<std::string> log;
+    Menus menus;
+    test_LogCapture log;
     void SetUp() override {
         fakeMenus = &menus;
-        logLines = &log;
-        t_SetLogTee([](std::string_view line) {
-            if (!line.empty() && line != "\n") logLines->emplace_back(line);
-        });
         t_MenuHostServices h;
         h.MenuItems = [](const std::string &title) -> std::optional<std::vector<std::string>> {
             auto found = fakeMenus->find(title);
@@ -35,42 +29,25 @@ protected:
         };
         t_SetMenuHostServices(h);
     }
-    void TearDown() override {
-        t_SetLogTee(nullptr);
-        t_SetMenuHostServices({});
-    }
-    int count(const std::string &line) const {
-        int n = 0;
-        for (const std::string &l : log)
-            if (l.find(line) != std::string::npos) n++;
-        return n;
-    }
+    void TearDown() override { t_SetMenuHostServices({}); }
 };
 
-TEST_F(MenuItems, IndexOfItems) {
+TEST_F(MenuItems, IndexAndTitleOfItems) {
     menus["Edit"] = {"Copy Picture", "Copy Text", "", "Clear Printer"};
-    struct Case {
-        const char *Menu, *Item;
-        int Index;
-    } cases[] = {
+    const std::tuple<const char *, const char *, int> cases[] = {
         {"Edit", "Copy Picture", 0}, {"Edit", "Clear Printer", 3}, {"Edit", "", 2},
         {"Edit", "copy text", -1},   {"Edit", "Paste", -1},        {"Bearbeiten", "Copy Text", -2},
     };
-    for (const Case &c : cases) EXPECT_EQ(t_MenuItemIndex(c.Menu, c.Item), c.Index) << c.Menu << "/" << c.Item;
-    EXPECT_EQ(count("t_MenuItemIndex: Menu not found."), 1);
-}
+    for (const auto &[menu, item, index] : cases) EXPECT_EQ(t_MenuItemIndex(menu, item), index) << menu << "/" << item;
+    EXPECT_EQ(log.lines(), std::vector<std::string>{"t_MenuItemIndex: Menu not found."});
 
-TEST_F(MenuItems, TitleAtAPositionAndTheLast) {
-    menus["Window"] = {"Show Screen 0", "Hide Screen 0", ""};
-    EXPECT_EQ(t_MenuItemTitle("Window", 0), "Show Screen 0");
-    EXPECT_EQ(t_MenuItemTitle("Window", 1), "Hide Screen 0");
-    EXPECT_EQ(t_MenuItemTitle("Window", t_LastMenuItem), "");
-    EXPECT_TRUE(log.empty());
-    EXPECT_EQ(t_MenuItemTitle("Window", 3), "");
-    EXPECT_EQ(t_MenuItemTitle("Window", -1), "");
-    EXPECT_EQ(count("t_MenuItemTitle: Item position out of range"), 2);
-    EXPECT_EQ(t_MenuItemTitle("Fenster", 0), "");
-    EXPECT_EQ(count("t_MenuItemTitle: Menu not found."), 1);
+    log.clear();
+    EXPECT_EQ(t_MenuItemTitle("Edit", 1), "Copy Text");
+    EXPECT_EQ(t_MenuItemTitle("Edit", t_LastMenuItem), "Clear Printer");
+    EXPECT_TRUE(log.lines().empty());
+    EXPECT_EQ(t_MenuItemTitle("Edit", 4) + t_MenuItemTitle("Edit", -1) + t_MenuItemTitle("Fenster", 0), "");
+    EXPECT_EQ(log.count("t_MenuItemTitle: Item position out of range"), 2);
+    EXPECT_EQ(log.count("t_MenuItemTitle: Menu not found."), 1);
 }
 
 TEST_F(MenuItems, DeleteAtAPositionAndTheLast) {
@@ -80,13 +57,12 @@ TEST_F(MenuItems, DeleteAtAPositionAndTheLast) {
     t_MenuItemDelete("Edit", t_LastMenuItem);
     EXPECT_EQ(menus["Edit"], (std::vector<std::string>{"A"}));
     t_MenuItemDelete("Edit", 1);
-    EXPECT_EQ(count("t_MenuItemDelete: Item position out of range"), 1);
     t_MenuItemDelete("Edit", 0);
     t_MenuItemDelete("Edit", t_LastMenuItem);   // now empty
-    EXPECT_EQ(count("t_MenuItemDelete: Item position out of range"), 2);
     t_MenuItemDelete("Nowhere", 0);
-    EXPECT_EQ(count("t_MenuItemDelete: Menu not found."), 1);
     EXPECT_TRUE(menus["Edit"].empty());
+    EXPECT_EQ(log.count("t_MenuItemDelete: Item position out of range"), 2);
+    EXPECT_EQ(log.count("t_MenuItemDelete: Menu not found."), 1);
 }
 
 TEST_F(MenuItems, CleanUpRemovesTheDesktopsExtras) {
@@ -95,37 +71,20 @@ TEST_F(MenuItems, CleanUpRemovesTheDesktopsExtras) {
     menus["Window"] = {"Show Screen 0", "Tile Window to Left of Screen", "Vollbildmodus"};
     menus["Fenster"] = {"Tile Window to Right of Screen", "Zeigen"};
     t_MenuCleanUp();
-    EXPECT_EQ(menus["Edit"], (std::vector<std::string>{"Copy Text", "Clear Console"}));
-    EXPECT_EQ(menus["Bearbeiten"], (std::vector<std::string>{"Kopieren"}));
-    EXPECT_EQ(menus["Window"], (std::vector<std::string>{"Show Screen 0"}));
-    EXPECT_EQ(menus["Fenster"], (std::vector<std::string>{"Zeigen"}));
-    EXPECT_EQ(count("*** Found Window Menu Item Tile Window to Left of Screen"), 1);
-    EXPECT_EQ(count("*** Found Window Menu Item Vollbildmodus"), 1);
-    EXPECT_EQ(count("*** Found Fenster Menu Item Tile Window to Right of Screen"), 1);
-    EXPECT_EQ(count("Menu not found."), 0);
+    EXPECT_EQ(menus, (Menus{{"Edit", {"Copy Text", "Clear Console"}}, {"Bearbeiten", {"Kopieren"}},
+                            {"Window", {"Show Screen 0"}}, {"Fenster", {"Zeigen"}}}));
+    EXPECT_EQ(log.count("*** Found Window Menu Item Tile Window to Left of Screen"), 1);
+    EXPECT_EQ(log.count("*** Found Window Menu Item Vollbildmodus"), 1);
+    EXPECT_EQ(log.count("*** Found Fenster Menu Item Tile Window to Right of Screen"), 1);
+    EXPECT_EQ(log.count("Menu not found."), 0);
 }
 
-// Only the English menus exist: the German ones log their lines, which is
-// harmless, and the English menus keep their own items.
-TEST_F(MenuItems, CleanUpWithOnlyTheEnglishMenus) {
-    menus["Edit"] = {"Copy Picture", "Copy Text", "", "Clear Printer", "Clear Console"};
-    menus["Window"] = {"Show Screen 0", "Hide All"};
-    auto before = menus;
-    t_MenuCleanUp();
-    EXPECT_EQ(menus, before);
-    EXPECT_EQ(count("t_MenuItemIndex: Menu not found."), 5 + 3);
-    EXPECT_EQ(count("t_MenuItemTitle: Menu not found."), 1);
-    EXPECT_EQ(count("t_MenuItemDelete: Menu not found."), 1);
-    EXPECT_EQ(count("*** Found"), 0);
-}
-
-TEST_F(MenuItems, WithoutAHostEveryMenuIsMissing) {
+// Without a host every menu is missing: the clean-up logs and changes nothing.
+TEST_F(MenuItems, CleanUpWithoutAHost) {
     t_SetMenuHostServices({});
-    EXPECT_EQ(t_MenuItemIndex("Edit", "Copy Text"), -2);
-    EXPECT_EQ(t_MenuItemTitle("Edit", 0), "");
-    t_MenuItemDelete("Edit", 0);
     t_MenuCleanUp();
-    EXPECT_EQ(count("t_MenuItemIndex: Menu not found."), 1 + 10 + 6);
+    EXPECT_EQ(log.count("t_MenuItemIndex: Menu not found."), 10 + 6);
+    EXPECT_EQ(log.count("*** Found"), 0);
 }
 
-}   // namespace
+}  // namespace

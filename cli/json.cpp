@@ -1,0 +1,114 @@
+// The JSON documents of info, ls and check --json: one object each, keys in
+// a fixed order, numbers as integers, names as the listing shows them.
+#include <algorithm>
+#include <cstdio>
+
+#include "check.h"
+#include "cli.h"
+#include "screen_text.h"
+
+std::string cli_JsonString(const std::string &text) {
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += char(c);
+        } else if (c < 0x20 || c == 0x7F) {
+            char esc[8];
+            snprintf(esc, sizeof esc, "\\u%04X", c);
+            out += esc;
+        } else {
+            out += char(c);   // UTF-8 passes as it is
+        }
+    }
+    return out + "\"";
+}
+
+namespace {
+
+// One object's members, written in the order they are added.
+struct Members {
+    std::string Text;
+    Members &add(const char *key, const std::string &raw) {
+        Text += (Text.empty() ? "" : ", ") + cli_JsonString(key) + ": " + raw;
+        return *this;
+    }
+    Members &str(const char *key, const std::string &value) { return add(key, cli_JsonString(value)); }
+    Members &num(const char *key, long long value) { return add(key, std::to_string(value)); }
+    Members &flag(const char *key, bool value) { return add(key, value ? "true" : "false"); }
+    std::string object() const { return "{" + Text + "}"; }
+};
+
+template <typename T, typename F> std::string array(const std::vector<T> &items, F each, const char *separator = ", ") {
+    std::string out = "[";
+    for (size_t i = 0; i < items.size(); i++) out += (i ? separator : "") + each(items[i]);
+    return out + "]";
+}
+
+std::string numbers(const std::vector<int> &values) {
+    return array(values, [](int n) { return std::to_string(n); });
+}
+
+// The facts of the volume every document starts with.
+Members volumeFacts(const cpm_Volume &v) {
+    Members m;
+    m.str("image", v.Path).str("format", v.Geometry.Name).str("definition", v.Definition);
+    m.num("volumeKB", v.VolumeKB).num("usedKB", v.UsedKB).num("freeKB", (long long)v.VolumeKB - v.UsedKB);
+    return m;
+}
+
+bool hasLetter(const Text &letters, char c) {
+    return std::find(letters.Elements.begin(), letters.Elements.end(), uint8_t(c)) != letters.Elements.end();
+}
+
+}  // namespace
+
+std::string cli_InfoJson(const cpm_Volume &v) {
+    Members m = volumeFacts(v);
+    m.str("container", cpm_ContainerName(v.Container)).str("order", cpm_SectorOrderOf(v.Order).Name);
+    m.str("decidedBy", v.Decision).str("refused", v.Refusal);
+    m.num("dataStart", v.DataStart).num("blockSize", v.BlockSize).num("dirBlocks", v.DirBlocks);
+    m.num("dirEntries", v.DirEntries).num("blocks", cpm_BlockCount(v)).num("blockNumberBits", cpm_WideBlocks(v) ? 16 : 8);
+    return m.object();
+}
+
+std::string cli_ListingJson(const cpm_Volume &volume, const std::vector<int> &users) {
+    std::vector<std::string> files;
+    for (int user : users) {
+        cpm_Volume v = user == volume.User ? volume : cpm_SelectUser(volume, user);
+        for (const cpm_FileMatch &f : cpm_MatchFiles(v, Text("*"))) {
+            int main = f.Entries[0];
+            long long size = v.Sizes[size_t(main)];
+            const Text &letters = v.Attributes[size_t(main)];
+            std::vector<int> blocks;
+            for (int e : f.Entries)
+                for (int b : cpm_EntryBlocks(v, e)) blocks.push_back(b);
+            Members m;
+            m.num("user", cpm_EntryUser(v, main)).str("name", cpm_DisplayString(f.Name));
+            m.str("hostName", cpm_HostName(f.Name)).num("size", size).num("sizeK", cpm_SizeK(v, size));
+            m.num("records", (size + cpm_RecordSize - 1) / cpm_RecordSize).num("extents", (long long)f.Entries.size());
+            m.add("entries", numbers(f.Entries)).str("attributes", letters.bytes());
+            m.flag("readOnly", hasLetter(letters, 'R')).flag("system", hasLetter(letters, 'S'));
+            m.flag("archived", hasLetter(letters, 'A')).add("blocks", numbers(blocks));
+            files.push_back(m.object());
+        }
+    }
+    std::string list = array(files, [](const std::string &f) { return f; }, ",\n  ");
+    Members m = volumeFacts(volume);
+    m.add("files", files.empty() ? "[]" : "[\n  " + list.substr(1, list.size() - 2) + "\n]");
+    return m.object();
+}
+
+std::string cli_CheckJson(const cpm_Volume &v, const cpm_CheckReport &report) {
+    std::string findings = array(report.Findings, [&](const cpm_Finding &f) {
+        Members m;
+        m.num("entry", f.Entry).str("name", cpm_DisplayString(cpm_EntryName(v, f.Entry)));
+        m.str("kind", cpm_FindingName(f.Kind)).str("message", f.Message).add("blocks", numbers(f.Blocks));
+        if (f.Other >= 0) m.num("other", f.Other);
+        return m.object();
+    });
+    Members m = volumeFacts(v);
+    m.num("entries", report.Entries).num("files", report.Files).num("problems", (long long)report.Findings.size());
+    m.add("findings", findings);
+    return m.object();
+}

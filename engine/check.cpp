@@ -1,0 +1,159 @@
+// The consistency check: every entry that holds blocks is looked at for its
+// blocks, every file for its extents, every entry for its kind.
+#include "check.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+
+#include "entries.h"
+#include "patterns.h"
+
+namespace {
+
+constexpr uint8_t labelUser = 0x20;
+constexpr uint8_t stampUser = 0x21;
+constexpr uint8_t reservationUser = 31;
+
+const char *const findingNames[] = {"shared-block",   "outside-block", "directory-block", "extent-gap",
+                                    "extent-twice",   "records-beyond", "control-name",   "unknown-user"};
+
+std::string numberList(const std::vector<int> &numbers) {
+    std::string out;
+    for (int n : numbers) out += (out.empty() ? "" : ", ") + std::to_string(n);
+    return out;
+}
+
+std::string blockWord(const std::vector<int> &blocks) { return blocks.size() == 1 ? "block " : "blocks "; }
+
+// Extents first..last of a file as text: entry numbers k times the logical
+// extents each entry holds.
+std::string extentText(int first, int last, int per) {
+    int from = first * per, to = last * per + per - 1;
+    return from == to ? "extent " + std::to_string(from) : "extents " + std::to_string(from) + "-" + std::to_string(to);
+}
+
+bool hasControl(const uint8_t *e) {
+    for (int k = 1; k <= 11; k++)
+        if ((e[k] & 0x7F) < 0x20 || (e[k] & 0x7F) == 0x7F) return true;
+    return false;
+}
+
+// A user-31 entry beside a label may be a password entry: it counts as a
+// reservation only when it reads as one (a name, blocks in reach).
+bool readsAsReservation(const uint8_t *e, bool wide, int limit, int dirBlocks) {
+    if (hasControl(e)) return false;
+    for (int k = 0; k < cpm_SlotCount(wide); k++) {
+        int b = cpm_SlotBlock(e, wide, k);
+        if (b != 0 && (b < dirBlocks || b >= limit)) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+const char *cpm_FindingName(cpm_FindingKind kind) { return findingNames[int(kind)]; }
+
+cpm_CheckReport cpm_CheckVolume(const cpm_Volume &v) {
+    cpm_CheckReport report;
+    int present = cpm_PresentEntries(v);
+    report.Entries = present;
+    int n = cpm_BlockCount(v);
+    int wrap = cpm_GeometryOf(v.Format).WrapBlocks;
+    bool wide = cpm_WideBlocks(v);
+    int perEntry = std::max(1, cpm_SlotCount(wide) * v.BlockSize / cpm_ExtentBytes);
+    bool label = false;
+    for (int i = 0; i < present; i++) label = label || cpm_EntryBytes(v, i)[0] == labelUser;
+
+    std::vector<cpm_Finding> found;
+    auto add = [&](int entry, cpm_FindingKind kind, std::string message, std::vector<int> blocks = {}, int other = -1) {
+        found.push_back({entry, kind, std::move(message), std::move(blocks), other});
+    };
+    std::vector<int> owner(size_t(std::max(n + wrap, 0)), -1);
+    // Per file (user and name, bit 7 cleared): the entries holding each extent.
+    std::map<Text, std::map<int, std::vector<int>>> files;
+
+    for (int i = 0; i < present; i++) {
+        const uint8_t *e = cpm_EntryBytes(v, i);
+        uint8_t user = e[0];
+        if (user == cpm_ErasedUser || user == labelUser || user == stampUser) continue;
+        bool reservation = user == reservationUser && (!label || readsAsReservation(e, wide, n + wrap, v.DirBlocks));
+        if (user >= 16 && user <= 31 && !reservation) continue;   // password entries
+        if (user > 31) {
+            char hex[8];
+            snprintf(hex, sizeof hex, "0x%02X", user);
+            add(i, cpm_FindingKind::UnknownUser, std::string("user byte ") + hex + " of no kind of entry");
+            continue;
+        }
+        // The blocks: inside the volume, outside the directory, named once.
+        std::vector<int> outside, directory;
+        std::map<int, std::vector<int>> shared;   // other entry -> blocks
+        int limit = reservation ? n + wrap : n;
+        for (int b : cpm_EntryBlocks(v, i)) {
+            if (b < v.DirBlocks) directory.push_back(b);
+            else if (b >= limit) outside.push_back(b);
+            else if (owner[size_t(b)] >= 0) shared[owner[size_t(b)]].push_back(b);
+            else owner[size_t(b)] = i;
+        }
+        if (!directory.empty())
+            add(i, cpm_FindingKind::DirectoryBlock,
+                blockWord(directory) + numberList(directory) + " of the directory named as data", directory);
+        if (!outside.empty())
+            add(i, cpm_FindingKind::OutsideBlock,
+                blockWord(outside) + numberList(outside) + " outside the volume (blocks " + std::to_string(v.DirBlocks) +
+                    "-" + std::to_string(n - 1) + ")",
+                outside);
+        for (auto &[other, blocks] : shared)
+            add(i, cpm_FindingKind::SharedBlock,
+                blockWord(blocks) + numberList(blocks) +
+                    (other == i ? " named twice in this entry" : " also used by #" + std::to_string(other)),
+                blocks, other);
+        if (reservation) continue;
+
+        if (hasControl(e)) add(i, cpm_FindingKind::ControlName, "name with control characters");
+        int records = e[15];
+        int extent = e[12] + 32 * e[14];
+        if (records > 128) {
+            add(i, cpm_FindingKind::RecordsBeyond, "record count " + std::to_string(records) + " beyond 128");
+        } else {
+            // The bytes the entry counts must lie in blocks it names.
+            long long counted = (long long)(extent % perEntry) * cpm_ExtentBytes + (long long)records * cpm_RecordSize;
+            int last = 0;
+            for (int k = 0; k < cpm_SlotCount(wide); k++)
+                if (cpm_SlotBlock(e, wide, k)) last = k + 1;
+            if (counted > (long long)last * v.BlockSize)
+                add(i, cpm_FindingKind::RecordsBeyond,
+                    "record count " + std::to_string(records) + " beyond the entry's blocks");
+        }
+        Text key = Text(std::vector<uint8_t>{user}) + cpm_RawName(e, false);
+        files[key][extent / perEntry].push_back(i);
+    }
+
+    report.Files = int(files.size());
+    for (auto &[key, extents] : files) {
+        int lastExtent = extents.rbegin()->first;
+        int mainEntry = extents.begin()->second.front();
+        for (auto &[k, entries] : extents) mainEntry = std::min(mainEntry, entries.front());
+        // Each run of entries that no entry holds, as one range.
+        std::vector<std::string> missing;
+        for (int k = 0; k < lastExtent; k++) {
+            if (extents.count(k)) continue;
+            int end = k;
+            while (end + 1 < lastExtent && !extents.count(end + 1)) end++;
+            missing.push_back(extentText(k, end, perEntry));
+            k = end;
+        }
+        if (!missing.empty()) {
+            std::string list;
+            for (const std::string &m : missing) list += (list.empty() ? "" : ", ") + m;
+            add(mainEntry, cpm_FindingKind::ExtentGap, list + " missing");
+        }
+        for (auto &[k, entries] : extents)
+            for (size_t j = 1; j < entries.size(); j++)
+                add(entries[j], cpm_FindingKind::ExtentTwice,
+                    extentText(k, k, perEntry) + " given twice (also #" + std::to_string(entries[0]) + ")", {}, entries[0]);
+    }
+    std::stable_sort(found.begin(), found.end(), [](const cpm_Finding &a, const cpm_Finding &b) { return a.Entry < b.Entry; });
+    report.Findings = std::move(found);
+    return report;
+}
