@@ -22,8 +22,9 @@ cpm_SectorMap cpm_LoadSectorMap(const cpm_Volume &volume) {
             int b = cpm_SlotBlock(e, wide, k);
             if (b == 0) continue;
             if (b >= volume.DirBlocks && b < n) {
+                // A block two entries claim (a damaged directory) is used once.
+                if (!map.BlockMap[size_t(b)]) map.UsedKB += blockKB;
                 map.BlockMap[size_t(b)] = 1;
-                map.UsedKB += blockKB;
             } else {
                 cpm_Diag("cpm_LoadSectorMap: Illegal block number for file #" + std::to_string(i) + ": Blk " +
                          std::to_string(b));

@@ -126,11 +126,11 @@ TEST(SectorMap, WhichEntriesCountAndIllegalBlocks) {
     putEntry(v, 2, 3, "USER3   TXT", 0, 0, 1, {12});
     putEntry(v, 3, 0, "\x85HIGH   TXT", 0, 0, 1, {13});
     putEntry(v, 4, 0, "!MARK   TXT", 0, 0, 1, {14, 1, 128});
-    putEntry(v, 5, 0, "SHARE   TXT", 0, 0, 1, {14});   // marked once, counted twice
+    putEntry(v, 5, 0, "SHARE   TXT", 0, 0, 1, {14});   // claimed twice, used once
     test_LogCapture log;
     cpm_SectorMap m = cpm_LoadSectorMap(v);
     EXPECT_EQ(std::vector<uint8_t>(m.BlockMap.begin() + 10, m.BlockMap.begin() + 15), (std::vector<uint8_t>{0, 0, 1, 1, 1}));   // files of every user area 0-15
-    EXPECT_EQ(m.UsedKB, 2 + 4);
+    EXPECT_EQ(m.UsedKB, 2 + 3);   // never more than the volume holds
     EXPECT_EQ(log.lines(), (Lines{"cpm_LoadSectorMap: Illegal block number for file #4: Blk 1",
                                   "cpm_LoadSectorMap: Illegal block number for file #4: Blk 128"}));
     cpm_Volume w = fresh800();
