@@ -2,36 +2,17 @@
 // --diskdefs, formats, info, new --format, and an unclear image refused
 // for changes until a format is chosen.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
-#include <filesystem>
-
+#include "child_output.h"
 #include "files.h"
-
-namespace fs = std::filesystem;
+#include "temp_folder.h"
 
 namespace {
 
 // Two definitions that differ only in skew: a small directory reads the same.
-const char *twins = R"(diskdef s1
-  seclen 256
-  tracks 41
-  sectrk 16
-  blocksize 1024
-  maxdir 128
-  boottrk 1
-end
-diskdef s2
-  seclen 256
-  tracks 41
-  sectrk 16
-  blocksize 1024
-  maxdir 128
-  boottrk 1
-  skew 3
-end
-)";
+const char *twins = "diskdef s1\n seclen 256\n tracks 41\n sectrk 16\n blocksize 1024\n maxdir 128\n boottrk 1\nend\n"
+                    "diskdef s2\n seclen 256\n tracks 41\n sectrk 16\n blocksize 1024\n maxdir 128\n boottrk 1\n"
+                    " skew 3\nend\n";
 
 struct ToolRun {
     int Status = -1;
@@ -40,27 +21,18 @@ struct ToolRun {
 
 class CliFormats : public ::testing::Test {
   protected:
-    fs::path Folder;
+    test_TempFolder Folder;
     void SetUp() override {
-        char templ[] = "/tmp/dwclifXXXXXX";
-        Folder = mkdtemp(templ);
-        ASSERT_EQ(setbinarytofile(at("defs"), Text(twins)), 0);
-        ASSERT_EQ(setbinarytofile(at("a.txt"), Text(std::string(5000, 'a'))), 0);
+        Folder.write("defs", twins);
+        Folder.write("a.txt", std::string(5000, 'a'));
     }
-    void TearDown() override { fs::remove_all(Folder); }
-    std::string at(const std::string &name) { return (Folder / name).string(); }
+    std::string at(const std::string &name) { return Folder.at(name); }
     // Runs the tool with its own configuration folder.
     ToolRun run(const std::vector<std::string> &args) {
-        std::string cmd = "XDG_CONFIG_HOME='" + Folder.string() + "' '" DW_CLI_PATH "'";
+        std::string cmd = "XDG_CONFIG_HOME='" + Folder.Path + "' '" DW_CLI_PATH "'";
         for (const std::string &a : args) cmd += " '" + a + "'";
-        cmd += " 2>'" + at("err.txt") + "'";
         ToolRun r;
-        FILE *p = popen(cmd.c_str(), "r");
-        char buf[4096];
-        size_t n;
-        while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.Out.append(buf, n);
-        int status = pclose(p);
-        r.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        r.Status = test_Shell(cmd + " 2>'" + at("err.txt") + "'", &r.Out);
         r.Err = gettextfromfile(at("err.txt")).bytes();
         return r;
     }

@@ -13,163 +13,53 @@
 //   ("Bad access date hour ... hour=e5"), so the check is that our writes
 //   add no error to what fsck.cpm says of the disk before them.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <set>
 
+#include "child_output.h"
 #include "files.h"
+#include "fixtures.h"
 #include "screen_text.h"
+#include "temp_folder.h"
 #include "volume.h"
-
-namespace fs = std::filesystem;
 
 // Modelled on real machines: 128- to 1024-byte sectors, skew and skewtab,
 // 1K to 4K blocks, reserved tracks and sectors, an offset, logicalextents.
 // Two pairs share a size with different reserved areas and blocks (kpii and
 // dd200, kpiv and mordsdd): their files tell them apart.
-static const char *diskdefs = R"(# test definitions
-diskdef ibm-3740
-  seclen 128
-  tracks 77
-  sectrk 26
-  blocksize 1024
-  maxdir 64
-  skew 6
-  boottrk 2
-  os 2.2
-end
-diskdef osb1
-  seclen 256
-  tracks 40
-  sectrk 10
-  blocksize 1024
-  maxdir 64
-  skew 2
-  boottrk 3
-  os 2.2
-end
-diskdef kpii
-  seclen 512
-  tracks 40
-  sectrk 10
-  blocksize 1024
-  maxdir 64
-  dirblks 4
-  boottrk 1
-  os 2.2
-end
-diskdef dd200
-  seclen 512
-  tracks 40
-  sectrk 10
-  blocksize 2048
-  maxdir 128
-  boottrk 2
-  os 2.2
-end
-diskdef kpiv
-  seclen 512
-  tracks 80
-  sectrk 10
-  blocksize 2048
-  maxdir 64
-  dirblks 2
-  boottrk 1
-  os 2.2
-end
-diskdef mordsdd
-  seclen 1024
-  tracks 80
-  sectrk 5
-  blocksize 2048
-  maxdir 128
-  skew 3
-  boottrk 2
-  os 2.2
-end
-diskdef attwp
-  seclen 256
-  tracks 80
-  sectrk 32
-  blocksize 2048
-  maxdir 128
-  boottrk 1
-  logicalextents 1
-  skewtab 0,2,4,6,8,10,12,14,1,3,5,7,9,11,13,15,16,18,20,22,24,26,28,30,17,19,21,23,25,27,29,31
-  os 2.2
-end
-diskdef hd4k
-  seclen 512
-  tracks 160
-  sectrk 32
-  blocksize 4096
-  maxdir 512
-  boottrk 2
-  os 3
-end
-diskdef offhd
-  seclen 512
-  tracks 64
-  sectrk 32
-  blocksize 2048
-  maxdir 256
-  boottrk 1
-  offset 4K
-  os 2.2
-end
-diskdef bsec
-  seclen 512
-  tracks 40
-  sectrk 18
-  blocksize 2048
-  maxdir 128
-  boottrk 0
-  bootsec 9
-  os 2.2
-end
-diskdef sk1024
-  seclen 1024
-  tracks 77
-  sectrk 8
-  blocksize 2048
-  maxdir 192
-  skewtab 0,3,6,1,4,7,2,5
-  boottrk 2
-  os 2.2
-end
-diskdef p2hd
-  seclen 128
-  tracks 256
-  sectrk 32
-  blocksize 2048
-  maxdir 256
-  skew 1
-  boottrk 2
-  os p2dos
-end
-)";
-
 struct Definition {
     const char *Name;
     size_t Bytes;
+    int SecLen, Tracks, SecTrk, BlockSize, MaxDir;
+    const char *More;   // the definition's other lines
 };
 
 static const Definition definitions[] = {
-    {"ibm-3740", 256256}, {"osb1", 102400},   {"kpii", 204800}, {"dd200", 204800},
-    {"kpiv", 409600},     {"mordsdd", 409600}, {"attwp", 655360}, {"hd4k", 2621440},
-    {"offhd", 1052672},   {"bsec", 368640},   {"sk1024", 630784}, {"p2hd", 1048576},
+    {"ibm-3740", 256256, 128, 77, 26, 1024, 64, "skew 6\nboottrk 2"},
+    {"osb1", 102400, 256, 40, 10, 1024, 64, "skew 2\nboottrk 3"},
+    {"kpii", 204800, 512, 40, 10, 1024, 64, "dirblks 4\nboottrk 1"},
+    {"dd200", 204800, 512, 40, 10, 2048, 128, "boottrk 2"},
+    {"kpiv", 409600, 512, 80, 10, 2048, 64, "dirblks 2\nboottrk 1"},
+    {"mordsdd", 409600, 1024, 80, 5, 2048, 128, "skew 3\nboottrk 2"},
+    {"attwp", 655360, 256, 80, 32, 2048, 128,
+     "boottrk 1\nlogicalextents 1\n"
+     "skewtab 0,2,4,6,8,10,12,14,1,3,5,7,9,11,13,15,16,18,20,22,24,26,28,30,17,19,21,23,25,27,29,31"},
+    {"hd4k", 2621440, 512, 160, 32, 4096, 512, "boottrk 2\nos 3"},
+    {"offhd", 1052672, 512, 64, 32, 2048, 256, "boottrk 1\noffset 4K"},
+    {"bsec", 368640, 512, 40, 18, 2048, 128, "boottrk 0\nbootsec 9"},
+    {"sk1024", 630784, 1024, 77, 8, 2048, 192, "skewtab 0,3,6,1,4,7,2,5\nboottrk 2"},
+    {"p2hd", 1048576, 128, 256, 32, 2048, 256, "skew 1\nboottrk 2\nos p2dos"},
 };
 
-static Text pattern(size_t n, unsigned seed) {
-    Text t{std::vector<uint8_t>(n)};
-    uint32_t x = seed * 2654435761u + 7;
-    for (size_t i = 0; i < n; i++) {
-        x = x * 1103515245u + 12345u;
-        t[i] = uint8_t(x >> 16);
-    }
-    return t;
+// The definitions as a diskdefs file, one keyword a line.
+static std::string diskdefsText() {
+    std::string text = "# test definitions\n";
+    for (const Definition &d : definitions)
+        text += "diskdef " + std::string(d.Name) + "\n  seclen " + std::to_string(d.SecLen) + "\n  tracks " +
+                std::to_string(d.Tracks) + "\n  sectrk " + std::to_string(d.SecTrk) + "\n  blocksize " +
+                std::to_string(d.BlockSize) + "\n  maxdir " + std::to_string(d.MaxDir) + "\n  " + d.More + "\nend\n";
+    return text;
 }
 
 static Text asRecords(Text t) {
@@ -184,32 +74,21 @@ static std::string name(size_t i) { return "f" + std::to_string(i) + ".dat"; }
 
 class Geometry : public ::testing::TestWithParam<Definition> {
   protected:
-    fs::path Folder;
+    test_TempFolder Folder;
     void SetUp() override {
         if (system("command -v cpmls >/dev/null 2>&1 && command -v mkfs.cpm >/dev/null 2>&1") != 0)
             GTEST_SKIP() << "cpmtools is not installed";
-        char templ[] = "/tmp/dwgeometryXXXXXX";
-        Folder = mkdtemp(templ);
-        ASSERT_EQ(setbinarytofile(at("diskdefs"), Text(diskdefs)), 0);
+        Folder.write("diskdefs", diskdefsText());
         ASSERT_EQ(cpm_LoadLibrary("", "", at("diskdefs")), "");
         cpm_SetDiagnostics(false);
     }
     void TearDown() override {
         cpm_SetDiagnostics(true);
         cpm_LoadLibrary("", "", "");
-        if (!Folder.empty()) fs::remove_all(Folder);
     }
-    std::string at(const std::string &file) { return (Folder / file).string(); }
+    std::string at(const std::string &file) { return Folder.at(file); }
     int sh(const std::string &command, std::string *output = nullptr) {
-        std::string full = "cd '" + Folder.string() + "' && " + command + " 2>&1";
-        FILE *p = popen(full.c_str(), "r");
-        std::string out;
-        char buf[4096];
-        size_t n;
-        while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-        int status = pclose(p);
-        if (output) *output = out;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return test_Shell("cd '" + Folder.Path + "' && " + command + " 2>&1", output);
     }
     std::string tool(const char *program) { return std::string(program) + " -f " + GetParam().Name + " "; }
     std::set<std::string> cpmls(const std::string &user) {
@@ -222,7 +101,7 @@ class Geometry : public ::testing::TestWithParam<Definition> {
         return names;
     }
     Text cpmcp(const std::string &from) {
-        fs::remove(at("out.bin"));
+        std::filesystem::remove(at("out.bin"));
         std::string out;
         EXPECT_EQ(sh(tool("cpmcp") + "cpm.img " + from + " out.bin", &out), 0) << out;
         return gettextfromfile(at("out.bin"));
@@ -233,7 +112,7 @@ class Geometry : public ::testing::TestWithParam<Definition> {
         std::string out, names;
         ASSERT_EQ(sh(tool("mkfs.cpm") + "cpm.img", &out), 0) << out;
         for (size_t i = 0; i < std::size(sizes); i++) {
-            ASSERT_EQ(setbinarytofile(at(name(i)), pattern(sizes[i], unsigned(i))), 0);
+            ASSERT_EQ(setbinarytofile(at(name(i)), pattern(sizes[i], int(i))), 0);
             names += " " + name(i);
         }
         ASSERT_EQ(sh(tool("cpmcp") + "cpm.img" + names + " 0:", &out), 0) << out;
@@ -276,7 +155,7 @@ TEST_P(Geometry, EngineWritesCpmtoolsReads) {
     ASSERT_EQ(v.Refusal, "") << v.Decision;
     v = cpm_SetFileUser(std::move(v), Text("F2.DAT"), cpm_ErasedUser).Volume;
     for (unsigned k = 0; k < 2; k++) {
-        cpm_SaveFileResult r = cpm_SaveFile(std::move(v), Text("NEW" + std::to_string(k) + ".DAT"), pattern(20000 - 11000 * k, 90 + k));
+        cpm_SaveFileResult r = cpm_SaveFile(std::move(v), Text("NEW" + std::to_string(k) + ".DAT"), pattern(20000 - 11000 * k, int(90 + k)));
         ASSERT_EQ(r.Message, "");
         v = std::move(r.Volume);
     }
@@ -285,9 +164,9 @@ TEST_P(Geometry, EngineWritesCpmtoolsReads) {
     EXPECT_EQ(out, before);
     EXPECT_EQ(sh(tool("fsck.cpm") + "-n cpm.img", &out), 0) << out;
     EXPECT_EQ(cpmls("0:"), (std::set<std::string>{"f0.dat", "f1.dat", "f3.dat", "f4.dat", "f5.dat", "new0.dat", "new1.dat"}));
-    for (unsigned k = 0; k < 2; k++) EXPECT_EQ(cpmcp("0:new" + std::to_string(k) + ".dat"), asRecords(pattern(20000 - 11000 * k, 90 + k)));
+    for (unsigned k = 0; k < 2; k++) EXPECT_EQ(cpmcp("0:new" + std::to_string(k) + ".dat"), asRecords(pattern(20000 - 11000 * k, int(90 + k))));
     // The files cpmtools wrote are intact, the other user's too (cpmtools keeps its byte count).
-    for (size_t i : {0, 1, 3, 4, 5}) EXPECT_EQ(cpmcp("0:" + name(i)), pattern(sizes[i], unsigned(i))) << name(i);
+    for (size_t i : {0, 1, 3, 4, 5}) EXPECT_EQ(cpmcp("0:" + name(i)), pattern(sizes[i], int(i))) << name(i);
     EXPECT_EQ(cpmcp("3:other.dat"), pattern(sizes[1], 1));
 
     // Sorted and initialised by the engine, the disk stays one cpmtools reads.
