@@ -102,13 +102,17 @@ static cpm_Volume openAs(Text fileBytes, cpm_Container container, const std::str
     return cpm_Rebuild(std::move(v));
 }
 
+// Why a recognised reading may not be changed: unclear, or not CP/M at all.
+static std::string recognisedRefusal(const cpm_Recognition &r) {
+    return !r.Unclear.empty() ? cpm_UnclearMessage(r.Unclear) : r.Cpm ? "" : cpm_NotCpmMessage;
+}
+
 cpm_Volume cpm_OpenImage(Text fileBytes, const std::string &path) {
     cpm_Container container = cpm_OpenContainer(fileBytes);   // fileBytes: the sector data from here on
     cpm_Recognition r;
     if (container.Nibbles) r.How = "nibble image";
     else r = cpm_Recognise(fileBytes, container, path);
-    std::string refusal = !r.Unclear.empty() ? cpm_UnclearMessage(r.Unclear) : r.Cpm ? "" : cpm_NotCpmMessage;
-    return openAs(std::move(fileBytes), std::move(container), path, r, refusal);
+    return openAs(std::move(fileBytes), std::move(container), path, r, recognisedRefusal(r));
 }
 
 // The volume read with a definition the user chose; `how` says how it was chosen.
@@ -119,6 +123,11 @@ static cpm_Volume openChosen(Text fileBytes, const std::string &path, const cpm_
     cpm_Container container = cpm_OpenContainer(fileBytes);
     cpm_Recognition r;
     if (!container.Nibbles) r = cpm_Recognise(fileBytes, container, path);   // the scores, for info
+    long long bytes = cpm_GeometryBytes(definition.Geometry);
+    bool otherSize = bytes > 0 && bytes != (long long)fileBytes.size();
+    // A choice remembered for a file whose size has changed since no longer applies.
+    if (otherSize && how == "remembered" && !container.Nibbles)
+        return openAs(std::move(fileBytes), std::move(container), path, r, recognisedRefusal(r));
     r.Geometry = definition.Geometry;
     r.Format = definition.Geometry.Format;
     r.Order = definition.Geometry.Order;
@@ -133,9 +142,8 @@ static cpm_Volume openChosen(Text fileBytes, const std::string &path, const cpm_
     r.How = how + ": " + chosen.Name + (builtIn ? " (read as " + builtIn->Name + ")" : "") + scores;
     // A definition of another size would read only part of the image, or
     // past its end: such a reading may be looked at, never written.
-    long long bytes = cpm_GeometryBytes(definition.Geometry);
     std::string refusal;
-    if (bytes > 0 && bytes != (long long)fileBytes.size())
+    if (otherSize)
         refusal = chosen.Name + " is for images of " + std::to_string(bytes) + " bytes: opened read-only.";
     return openAs(std::move(fileBytes), std::move(container), path, r, refusal);
 }

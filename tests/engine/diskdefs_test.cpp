@@ -183,6 +183,13 @@ TEST_F(Library, DifferentReadingsThatTieOpenReadOnlyUntilAFormatIsChosen) {
     EXPECT_EQ(cpm_LoadVolume(at("x.img")).Definition, "s2");
     EXPECT_EQ(cpm_LoadVolume(at("x.img"), "s3").Definition, "s3");   // -f wins and changes nothing
     EXPECT_EQ(cpm_RememberedFormat(at("x.img")), "s2");
+    EXPECT_EQ(cpm_LoadVolume(at("x.img"), "a").Refusal, "a is for images of 204800 bytes: opened read-only.");
+    // A file that has since changed its size is recognised again.
+    Text longer = image;
+    longer.Elements.resize(image.size() + 256, 0xE5);
+    ASSERT_EQ(setbinarytofile(at("x.img"), longer), 0);
+    EXPECT_NE(cpm_LoadVolume(at("x.img")).Definition, "s2");
+    ASSERT_EQ(setbinarytofile(at("x.img"), image), 0);
     ASSERT_EQ(cpm_RememberFormat(at("x.img"), ""), "");
     EXPECT_EQ(cpm_LoadVolume(at("x.img")).Refusal.substr(0, 14), "Format unclear");
 }
