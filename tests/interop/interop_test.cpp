@@ -24,7 +24,7 @@
 
 #include "files.h"
 #include "apple_images.h"
-#include "child_output.h"
+#include "cli_run.h"
 #include "screen_text.h"
 #include "volume.h"
 
@@ -96,21 +96,19 @@ static std::string lower(std::string s) {
     return s;
 }
 
-class Interop : public ::testing::TestWithParam<Format> {
+class Interop : public test_CliTest, public ::testing::WithParamInterface<Format> {
   protected:
-    test_TempFolder Folder;
     void SetUp() override {
         if (system("command -v cpmls >/dev/null 2>&1 && command -v mkfs.cpm >/dev/null 2>&1") != 0)
             GTEST_SKIP() << "cpmtools is not installed";
         Folder.write("diskdefs", diskdefs());
-        cpm_SetDiagnostics(false);
+        test_CliTest::SetUp();
     }
-    void TearDown() override { cpm_SetDiagnostics(true); }
-    std::string at(const std::string &name) { return Folder.at(name); }
-
     // Runs a shell command in the folder (where cpmtools finds ./diskdefs).
     int sh(const std::string &command, std::string *output = nullptr) {
-        return test_Shell("cd '" + Folder.Path + "' && " + command + " 2>&1", output);
+        test_CliRun r = test_CliTest::sh(command + " 2>&1");
+        if (output) *output = r.Out;
+        return r.Status;
     }
     std::string tool(const char *program) { return std::string(program) + " -f " + GetParam().Diskdef + " "; }
 
@@ -312,9 +310,10 @@ class Users : public Interop {
   protected:
     // The tool in the folder; its standard error in *err.
     int cli(const std::string &arguments, std::string *out = nullptr, std::string *err = nullptr) {
-        int status = test_Shell("cd '" + Folder.Path + "' && '" DW_CLI_PATH "' " + arguments + " 2>err.txt", out);
-        if (err) *err = hostFile("err.txt");
-        return status;
+        test_CliRun r = test_CliTest::sh("$CLI " + arguments);
+        if (out) *out = r.Out;
+        if (err) *err = r.Err;
+        return r.Status;
     }
     // Runs a cpmtools command on cpm.img, which is the tool's img.vol with
     // the leading track only cpmtools sees; changes go back into img.vol.
@@ -327,7 +326,6 @@ class Users : public Interop {
         EXPECT_EQ(setbinarytofile(at("img.vol"), back), 0);
         return status;
     }
-    std::string hostFile(const std::string &name) { return gettextfromfile(at(name)).bytes(); }
     void expectCliVolumeClean() {
         std::string out;
         EXPECT_EQ(cpmtools(tool("fsck.cpm") + "-n cpm.img", &out), 0) << out;
@@ -356,8 +354,8 @@ TEST_P(Users, OneFilePerUserListsReadsErasesAndUnerasesPerUser) {
         std::string name = std::to_string(u) + ":pip.com";
         ASSERT_EQ(cli("get --trim img.vol " + name + " ours"), 0);
         ASSERT_EQ(cpmtools(tool("cpmcp") + "cpm.img " + name + " theirs"), 0);
-        EXPECT_EQ(hostFile("ours"), pipOf(u)) << name;
-        EXPECT_EQ(hostFile("theirs"), hostFile("ours")) << name;
+        EXPECT_EQ(file("ours"), pipOf(u)) << name;
+        EXPECT_EQ(file("theirs"), file("ours")) << name;
     }
     // Erasing user 3's file leaves the same name in user 5 alone; unerasing
     // puts it back into the user it is named with.
@@ -365,12 +363,12 @@ TEST_P(Users, OneFilePerUserListsReadsErasesAndUnerasesPerUser) {
     EXPECT_EQ(out, "PIP     .COM erased\n");
     EXPECT_NE(cli("type img.vol 3:pip.com", &out, &err), 0);
     ASSERT_EQ(cli("get --trim img.vol 5:PIP.COM five"), 0);
-    EXPECT_EQ(hostFile("five"), pipOf(5));
+    EXPECT_EQ(file("five"), pipOf(5));
     ASSERT_EQ(cli("unrm img.vol 14:pip.com", &out, &err), 1);   // beside user 14's live one
     EXPECT_EQ(err, "diskwright-cli: img.vol: PIP     .COM could not be unerased: File exists.\n");
     ASSERT_EQ(cli("unrm img.vol 3:pip.com"), 0);
     ASSERT_EQ(cpmtools(tool("cpmcp") + "cpm.img 3:pip.com theirs"), 0);
-    EXPECT_EQ(hostFile("theirs"), pipOf(3));
+    EXPECT_EQ(file("theirs"), pipOf(3));
     expectCliVolumeClean();
     ASSERT_EQ(cli("rm img.vol 3:pip.com 14:pip.com"), 0);
     EXPECT_EQ(cli("unrm img.vol 3:pip.com", &out, &err), 1);
@@ -391,7 +389,7 @@ TEST_P(Users, WritesIntoUserAreasAndCopiesEveryUserOut) {
     ASSERT_EQ(cpmtools(tool("cpmls") + "cpm.img", &out), 0);
     EXPECT_EQ(out, "0:\nsame.txt\n\n5:\nsame.txt\n\n7:\nmore\n");
     ASSERT_EQ(cpmtools(tool("cpmcp") + "cpm.img 7:more theirs"), 0);
-    EXPECT_EQ(hostFile("theirs"), std::string(20000, 'm') + std::string(96, '\x1A'));
+    EXPECT_EQ(file("theirs"), std::string(20000, 'm') + std::string(96, '\x1A'));
     expectCliVolumeClean();
 
     Folder.folder("flat");
@@ -399,9 +397,9 @@ TEST_P(Users, WritesIntoUserAreasAndCopiesEveryUserOut) {
     EXPECT_EQ(err, "2 files in other user areas not copied (use '*:*').\n");
     Folder.folder("users");
     ASSERT_EQ(cli("get --trim img.vol '*:*' users"), 0);
-    EXPECT_EQ(hostFile("users/0/SAME.TXT"), std::string(3072, 'd').replace(3000, 72, 72, '\x1A'));
-    EXPECT_EQ(hostFile("users/5/SAME.TXT"), hostFile("users/0/SAME.TXT"));
-    EXPECT_EQ(hostFile("users/7/MORE."), hostFile("theirs"));
+    EXPECT_EQ(file("users/0/SAME.TXT"), std::string(3072, 'd').replace(3000, 72, 72, '\x1A'));
+    EXPECT_EQ(file("users/5/SAME.TXT"), file("users/0/SAME.TXT"));
+    EXPECT_EQ(file("users/7/MORE."), file("theirs"));
     Folder.folder("seven");
     ASSERT_EQ(cli("get img.vol '7:*' seven"), 0);
     EXPECT_TRUE(fs::exists(at("seven/MORE.")));
@@ -455,9 +453,9 @@ TEST_P(Users, PatternsMatchWithinTheirUserAreas) {
 
     fs::create_directory(at("coms"));
     ASSERT_EQ(cli("get --trim img.vol '*:*.COM' coms", &out, &err), 0) << err;
-    EXPECT_EQ(hostFile("coms/0/A.COM"), std::string(128, 'a'));
-    EXPECT_EQ(hostFile("coms/5/B.COM"), std::string(128, 'b'));
-    EXPECT_EQ(hostFile("coms/9/D.COM"), std::string(128, 'd'));
+    EXPECT_EQ(file("coms/0/A.COM"), std::string(128, 'a'));
+    EXPECT_EQ(file("coms/5/B.COM"), std::string(128, 'b'));
+    EXPECT_EQ(file("coms/9/D.COM"), std::string(128, 'd'));
     EXPECT_FALSE(fs::exists(at("coms/5/C.TXT")));
 
     ASSERT_EQ(cli("rm img.vol '5:*.COM'", &out, &err), 0) << err;
