@@ -11,18 +11,6 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-TEST(Directory, FreshDirectoryHasNoFilesAndNoLines) {
-    test_LogCapture log;
-    cpm_Volume v = fresh140();
-    for (int i = 0; i < v.DirEntries; i++) {
-        EXPECT_EQ(v.Names[size_t(i)], Text(std::vector<uint8_t>{0xE5}));
-        EXPECT_EQ(v.Sizes[size_t(i)], cpm_UnusedSize);
-        EXPECT_EQ(v.Extents[size_t(i)], 0);
-        EXPECT_TRUE(v.Attributes[size_t(i)].empty());
-    }
-    for (const std::string &line : log.lines()) EXPECT_EQ(line.rfind("cpm_LoadDirectory", 0), std::string::npos) << line;
-}
-
 // Which entries are files, and the sizes of joined extents.
 TEST(Directory, SizesOfEntries) {
     const int any = 1 << 30;

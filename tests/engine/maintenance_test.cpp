@@ -1,14 +1,8 @@
 // Erase and unerase, sorting, initialising; CP/M 3 label and date stamps
 // through them.
-#include "fixtures.h"
+#include "apple_images.h"
 
 namespace {
-
-int listedCount(const cpm_Volume &v) {
-    int n = 0;
-    for (int s : v.Sizes) n += s >= 0;
-    return n;
-}
 
 TEST(SetFileUser, EraseAndUneraseAllEntriesOfAFile) {
     cpm_Volume v = withFiles(fresh140(), {{"TEST.COM", 40000}});
@@ -18,7 +12,7 @@ TEST(SetFileUser, EraseAndUneraseAllEntriesOfAFile) {
     EXPECT_EQ(r.Name, T("TEST    .COM"));
     EXPECT_TRUE(r.Volume.Changed);
     for (int i = 0; i < 3; i++) EXPECT_EQ(entryAt(r.Volume, i)[0], 0xE5);
-    EXPECT_EQ(listedCount(r.Volume), 0);
+    EXPECT_EQ(listedFiles(r.Volume), 0);
     EXPECT_EQ(r.Volume.UsedKB, v.UsedKB - 40);
     EXPECT_EQ(entryName(r.Volume, 0), "TEST    COM");   // name and blocks kept
 
@@ -83,7 +77,7 @@ TEST(SetFileUser, UneraseOntoBlocksInUseIsRefused) {
     v = cpm_SetFileUser(std::move(v), T("NEW.TXT"), 0xE5).Volume;
     cpm_SetUserResult r = cpm_SetFileUser(v, T("OLD.TXT"), 0);
     EXPECT_EQ(r.Message, "");
-    EXPECT_EQ(listedCount(r.Volume), 1);
+    EXPECT_EQ(listedFiles(r.Volume), 1);
 }
 
 // Names of the listed files in directory order.
@@ -211,7 +205,7 @@ TEST(InitVolume, KeepsSystemTracksAndBytesPastTheLastWholeKB) {
     for (size_t i = 0; i < 143360; i++)
         ASSERT_EQ(v.Image[i], i < 12288 ? loaded.Image[i] : i < 12288 + 2048 ? 0xE5 : 0x00) << i;
     EXPECT_EQ(v.UsedKB, 2);
-    EXPECT_EQ(listedCount(v), 0);
+    EXPECT_EQ(listedFiles(v), 0);
 
     Text odd = pattern(65536 + 700, 4);
     v = cpm_InitVolume(cpm_OpenImage(odd, "odd.vol"));

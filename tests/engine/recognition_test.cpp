@@ -276,15 +276,4 @@ TEST(Orders, TwoImgFlagsNibblesAndBrokenHeaders) {
     EXPECT_EQ(v.Refusal, cpm_NotCpmMessage);
 }
 
-TEST(Orders, LoadsFromTheFileAndSavesItBack) {
-    test_TempFolder folder;
-    Text file = twoImg(reordered(dosOrderDisk()), 1);
-    std::string path = folder.write("disk.2mg", file.bytes());
-    cpm_Volume v = cpm_LoadVolume(path);
-    EXPECT_EQ(v.Order, cpm_Order::ProDos);
-    v.Changed = true;
-    ASSERT_EQ(cpm_SaveVolume(v).Message, "");
-    EXPECT_EQ(gettextfromfile(path), file);
-}
-
 }  // namespace
