@@ -2,8 +2,6 @@
 // the standard folders.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "catalog_fixture.h"
 
 namespace {

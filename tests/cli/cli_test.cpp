@@ -1,16 +1,13 @@
 // diskwright-cli run as a program: commands, output streams and exit
 // statuses; against lost data: locked saves, host files written safely,
 // refused inputs, names typing cannot reproduce, names shown on a terminal.
-#include <fcntl.h>
 #include <pty.h>
 #include <sys/mount.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
-#include <cstdio>
 #include <filesystem>
 #include <map>
 

@@ -5,7 +5,6 @@
 
 #include <sys/stat.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <map>

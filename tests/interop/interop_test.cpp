@@ -17,7 +17,6 @@
 // - fsck.cpm reports the empty file this engine writes (one block of 0x1A, record
 //   count 0) as a bad record count, so fsck runs on images without one.
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <set>
 #include <sstream>

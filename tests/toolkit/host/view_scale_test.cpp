@@ -1,7 +1,6 @@
 // The picture's place in its window, the zoom steps, and the pixel scaling.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <tuple>
 
 #include "view_scale.h"
