@@ -20,8 +20,7 @@ namespace {
 
 void runCommand(const std::string &key, const std::string &name) {
     e2e_OpenLaunchImage("WORK.DSK");
-    e2e_Type(key);
-    ASSERT_TRUE(e2e_WaitFor("Please enter filename: "));
+    e2e_Command(key, "Please enter filename: ");
     e2e_Type(name + "\r");
 }
 

@@ -33,19 +33,14 @@ std::map<std::string, std::string> snapshot(const std::string &folder, const std
 
 // Starts M and chooses the host file whose name begins with `firstLetters`.
 void chooseHostFile(const std::string &firstLetters) {
-    e2e_Type("m");
-    ASSERT_TRUE(e2e_WaitFor("Load CP/M file"));
-    e2e_Settle();
-    e2e_Type(firstLetters + "\r");
-    ASSERT_TRUE(e2e_WaitFor("Please enter filename (* = all files of selected directory): "));
+    e2e_Command("m", "Load CP/M file");
+    e2e_Command(firstLetters + "\r", "Please enter filename (* = all files of selected directory): ");
 }
 
 // T "*" into the Desktop folder, accepting the form's default name.
 void transferAll() {
-    e2e_Type("t");
-    ASSERT_TRUE(e2e_WaitFor("Please enter filename (* = all files): "));
-    e2e_Type("*\r");
-    ASSERT_TRUE(e2e_WaitFor("Save multiple CP/M files"));
+    e2e_Command("t", "Please enter filename (* = all files): ");
+    e2e_Command("*\r", "Save multiple CP/M files");
     ASSERT_TRUE(e2e_WaitFor("(original names)"));
     e2e_Type("\r");
 }
@@ -58,26 +53,18 @@ TEST(MacToCpm, ProposesTheDisplayNameThenTransferBackThroughTheSaveForm) {
         e2e_OpenLaunchImage("WORK.DSK");
         chooseHostFile("re");
         EXPECT_EQ(e2e_Line(3), "Please enter filename (* = all files of selected directory): README  .TXT");
-        e2e_Type("\r");
-        ASSERT_TRUE(e2e_WaitFor("README  .TXT saved on CP/M volume."));
+        e2e_Command("\r", "README  .TXT saved on CP/M volume.");
         EXPECT_EQ(e2e_Line(5), "README  .TXT saved on CP/M volume.");
-        e2e_Type("d");
-        EXPECT_TRUE(e2e_WaitFor("README  .TXT   2"));
+        e2e_Command("d", "README  .TXT   2");
         EXPECT_TRUE(e2e_WaitFor("2 files, "));
         // A missing name opens no browser; the loop reads keys again.
-        e2e_Type("t");
-        ASSERT_TRUE(e2e_WaitFor("Please enter filename (* = all files): "));
-        e2e_Type("nothere.txt\r");
-        ASSERT_TRUE(e2e_WaitFor("NOTHERE .TXT not found."));
-        e2e_Settle();
+        e2e_Command("t", "Please enter filename (* = all files): ");
+        e2e_Command("nothere.txt\r", "NOTHERE .TXT not found.");
         EXPECT_FALSE(e2e_OnScreen("Save CP/M file"));
-        e2e_Type("t");
-        ASSERT_TRUE(e2e_WaitFor("Please enter filename (* = all files): "));
-        e2e_Type("alpha.txt\r");
-        ASSERT_TRUE(e2e_WaitFor("Save CP/M file"));
+        e2e_Command("t", "Please enter filename (* = all files): ");
+        e2e_Command("alpha.txt\r", "Save CP/M file");
         ASSERT_TRUE(e2e_WaitFor("ALPHA.TXT"));   // the typed name in capitals
-        e2e_Type("\r");
-        ASSERT_TRUE(e2e_WaitFor("ALPHA   .TXT saved on Mac volume."));
+        e2e_Command("\r", "ALPHA   .TXT saved on Mac volume.");
     });
     EXPECT_EQ(readHostFile(desktop + "ALPHA.TXT").substr(0, 5), "alpha");
 }
@@ -93,17 +80,14 @@ TEST(MacToCpm, AllItemsOfAFolderOneLineEachFoldersAndPipesRefused) {
     e2e_RunProgram({e2e_MakeImage(folder.at("WORK.DSK"), 128, {{"ALPHA.TXT", "old alpha"}})}, [] {
         e2e_OpenLaunchImage("WORK.DSK");
         chooseHostFile("b");
-        e2e_Type(std::string(13, '\b') + "*\r");
-        ASSERT_TRUE(e2e_WaitFor("BETA    .DAT saved on CP/M volume."));
-        e2e_Settle();
+        e2e_Command(std::string(13, '\b') + "*\r", "BETA    .DAT saved on CP/M volume.");
         EXPECT_TRUE(e2e_OnScreen("ALPHA   .TXT could not be saved: File exists."));
         // A pipe is refused at once, never opened (that would wait for a writer).
         EXPECT_TRUE(e2e_WaitFor("PIPE    .    could not be read: not a regular file."));
         // A folder is no file: it is reported, not stored as an empty file.
         EXPECT_TRUE(e2e_OnScreen("SUB     .    skipped: a folder.")) << e2e_Screen();
         EXPECT_FALSE(e2e_OnScreen("SUB     .    saved") || e2e_OnScreen("INNER"));
-        e2e_Type("\rd");
-        EXPECT_TRUE(e2e_WaitFor("2 files, "));
+        e2e_Command("\rd", "2 files, ");
         EXPECT_FALSE(e2e_OnScreen("SUB"));
     });
 }
@@ -124,8 +108,7 @@ TEST(MacToCpm, HostFileThatCannotBeReadIsNotStoredEmpty) {
         EXPECT_EQ(e2e_Line(5).rfind(refusal, 0), 0u);
         EXPECT_GT(e2e_Line(5).size(), refusal.size());   // a reason follows
         EXPECT_FALSE(e2e_OnScreen("saved on CP/M volume."));
-        e2e_Type("\rd");
-        EXPECT_TRUE(e2e_WaitFor("0 files, "));
+        e2e_Command("\rd", "0 files, ");
     });
 }
 
@@ -141,9 +124,7 @@ TEST(CpmToMac, AllFilesOneHostFileEachAndAFailedWrite) {
         e2e_OpenLaunchImage("WORK.DSK");
         transferAll();
         ASSERT_TRUE(e2e_WaitFor("1 file exists. R(eplace  S(kip  C(ancel ? "));
-        e2e_Type("r");
-        ASSERT_TRUE(e2e_WaitFor("KEEP    .COM could not be saved: "));
-        e2e_Settle();
+        e2e_Command("r", "KEEP    .COM could not be saved: ");
         EXPECT_EQ(e2e_Line(6), "README  .    saved on Mac volume.");
         EXPECT_EQ(e2e_Line(7), "BIG     .DAT saved on Mac volume.");
         EXPECT_EQ(e2e_Line(8).rfind("KEEP    .COM could not be saved: ", 0), 0u);
