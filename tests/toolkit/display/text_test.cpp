@@ -7,8 +7,12 @@ protected:
     void SetUp() override {
         DisplayTest::SetUp();
         initTextWindow(0, 24, 20, 6, patternFont(8, 8));
+        t_DisplayHost host;
+        host.Bell = [this] { bells++; };
+        t_SetDisplayHost(host);
     }
     t_Window &w = t_WindowTable[0];
+    int bells = 0;   // the bells the host was asked for
     std::string esc(char c) { return std::string("\x1B") + c; }
     std::pair<int, int> pos() const { return {w.TextHpos, w.TextVpos}; }
     std::vector<int> area() const { return {w.TextFirstColumn, w.TextFirstLine, w.TextLastColumn, w.TextLastLine}; }
@@ -73,10 +77,6 @@ TEST_F(TextTest, ControlCodes) {
     EXPECT_EQ(std::vector<int>({test_Colour(1, 1), test_Colour(2, 1), test_Colour(3, 1), test_Colour(4, 1)}),
               std::vector<int>({0x0C, 0xC0, 0x0C, 0xC0}));
     // The bell goes to the host.
-    int bells = 0;
-    t_DisplayHost host;
-    host.Bell = [&] { bells++; };
-    t_SetDisplayHost(host);
     t_Print(0, "\a");
     EXPECT_EQ(bells, 1);
 }
@@ -127,10 +127,6 @@ TEST_F(TextTest, DisplayModes) {
         {4, "\xE2\x82\xAC", {'?'}, 0x10},
         {0, "\xE2\x82\xAC", {'?'}, 0xC0},
     };
-    int bells = 0;
-    t_DisplayHost host;
-    host.Bell = [&] { bells++; };
-    t_SetDisplayHost(host);
     for (const Case &c : cases) {
         t_Print(0, "\x0C");
         t_DisplayMode(0, c.Mode);
