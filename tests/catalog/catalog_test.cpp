@@ -1,4 +1,4 @@
-// Type codes, the type filter, invisible names, sizes, name order, dates and
+// Type codes, the type filter, sizes, name order, dates and
 // the standard folders.
 #include <gtest/gtest.h>
 
@@ -30,14 +30,6 @@ TEST(TypeFilter, CodesAreComparedLowerCasedAndAsSubstrings) {
     };
     for (const Case &c : cases)
         EXPECT_EQ(f_TypeMatches(c.Type, c.Filter), c.Matches) << "'" << c.Type << "' / '" << c.Filter << "'";
-}
-
-TEST(InvisibleNames, SystemNamesAndDotNamesAreHidden) {
-    for (const char *name : {".hidden", "..x", "Thumbs.db", "THUMBS.DB", "Icon\r", "mach_kernel",
-                             "Synchronize! Volume ID"})
-        EXPECT_TRUE(f_IsInvisible(name)) << name;
-    for (const char *name : {"", "b.txt", "Icon", "Icon\n", "icon\r", "Mach_kernel", "x.hidden", " .hidden"})
-        EXPECT_FALSE(f_IsInvisible(name)) << name;
 }
 
 TEST(SizeText, UnitChangesAtEachPowerOf1024) {

@@ -264,9 +264,7 @@ TEST_F(Cli, PutRefusesPipesDevicesAndOversizedFilesAtOnce) {
     ASSERT_EQ(sh("$CLI new img.vol 64").Status, 0);
     ASSERT_EQ(mkfifo(at("pipe").c_str(), 0644), 0);
     ASSERT_EQ(truncate((setbinarytofile(at("huge.bin"), Text()), at("huge.bin")).c_str(), 3 << 20), 0);
-    struct {
-        std::string Args, Err;
-    } cases[] = {
+    struct { std::string Args, Err; } cases[] = {
         {"pipe", "diskwright-cli: img.vol: pipe could not be read: not a regular file.\n"},
         {"/dev/null", "diskwright-cli: img.vol: /dev/null could not be read: not a regular file.\n"},
         {"huge.bin", "diskwright-cli: img.vol: HUGE    .BIN could not be saved: Not enough free space on volume.\n"},

@@ -46,15 +46,6 @@ TEST(Print, CrLfTextWithControlLettersInColourOne) {
     });
 }
 
-TEST(Print, MissingFileLeavesThePrinterAlone) {
-    test_TempFolder folder;
-    e2e_RunProgram({e2e_MakeImage(folder.at("WORK.DSK"), 128, {{"NOTE.TXT", "x"}})}, [] {
-        runCommand("p", "other.txt");
-        ASSERT_TRUE(e2e_WaitFor("OTHER   .TXT not found"));
-        EXPECT_EQ(settledPrinter(), "");
-    });
-}
-
 // The screen and the printer show the engine's dump lines.
 TEST(Hexdump, OneBlockGivesALinePerSixteenBytes) {
     std::string data;

@@ -15,10 +15,7 @@ std::vector<std::string> matchedNames(const std::vector<cpm_FileMatch> &matches)
 }  // namespace
 
 TEST(Patterns, MatchCpmNamesAsCpmDoes) {
-    struct {
-        const char *Pattern, *Name;
-        bool Matches;
-    } cases[] = {
+    struct { const char *Pattern, *Name; bool Matches; } cases[] = {
         {"*.COM", "PIP     .COM", true},    {"*.COM", "PIP     .CMD", false},  {"PIP.*", "PIP     .COM", true},
         {"PIP.*", "PIPE    .COM", false},   {"???.TXT", "ABC     .TXT", true}, {"???.TXT", "ABCD    .TXT", false},
         {"???.TXT", "AB      .TXT", true},  {"*", "README  .   ", true},    {"*", "PIP     .COM", true},

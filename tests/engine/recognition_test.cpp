@@ -61,12 +61,7 @@ TEST(Recognition, PlausibleDirectories) {
 // Blank disks (all 0xE5) fit every reading: the extension decides.  A 140K
 // Apple disk takes files behind its boot tracks, and reads back the same way.
 TEST(Recognition, BlankDisksByExtension) {
-    const struct {
-        const char *Name;
-        size_t Size;
-        cpm_Format Format;
-        cpm_Order Order;
-    } cases[] = {
+    const struct { const char *Name; size_t Size; cpm_Format Format; cpm_Order Order; } cases[] = {
         {"x.do", 143360, cpm_Format::Apple140K, cpm_Order::Dos},
         {"x.po", 143360, cpm_Format::Apple140K, cpm_Order::ProDos},
         {"x.dsk", 143360, cpm_Format::Apple140K, cpm_Order::Dos},
@@ -120,10 +115,7 @@ TEST(Recognition, WhatIsNotCpmOpensReadOnly) {
     Text random = pattern(143360, 77), dosUnbooted = dos33Disk(), randomBooting = random;
     std::fill_n(dosUnbooted.data(), 8, uint8_t(0));
     std::copy_n(signature140(true).data(), 8, randomBooting.data());
-    const struct {
-        const char *What, *Name;
-        Text Bytes;
-    } cases[] = {
+    const struct { const char *What, *Name; Text Bytes; } cases[] = {
         {"DOS 3.3 disk", "dos.dsk", dos33Disk()},
         {"DOS 3.3 disk without the boot signature", "dos.do", dosUnbooted},
         {"ProDOS disk", "prodos.po", proDosDisk()},
@@ -181,12 +173,7 @@ TEST(Recognition, DamagedDirectories) {
 // ties only.
 TEST(Orders, EveryFormReadsTheSameAndSavesInItsOwnOrderAndContainer) {
     Text dos = dosOrderDisk(tenFiles(), signature140(true)), proDos = reordered(dos);
-    const struct {
-        const char *Name;
-        Text Bytes;
-        cpm_Order Order;
-        bool TwoImg;
-    } forms[] = {
+    const struct { const char *Name; Text Bytes; cpm_Order Order; bool TwoImg; } forms[] = {
         {"disk.do", dos, cpm_Order::Dos, false},
         {"disk.dsk", dos, cpm_Order::Dos, false},
         {"disk.img", dos, cpm_Order::Dos, false},

@@ -56,11 +56,7 @@ TEST(UserAreas, EachUserReadsListsAndErasesItsOwnFile) {
 
 TEST(UserAreas, WritingTakesTheUserAreaAndKeepsNamesUnambiguous) {
     cpm_Volume v = sameNameInFourUsers();
-    struct Case {
-        const char *Name;
-        int User;
-        const char *Message;
-    } cases[] = {
+    struct Case { const char *Name; int User; const char *Message; } cases[] = {
         {"PIP.COM", 3, ""},                  // other user areas have the name: a file of its own
         {"PIP.COM", 5, "File exists."},      // the user area has it
         {"BYTES.TXT", 0, ""},

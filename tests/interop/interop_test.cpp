@@ -415,21 +415,14 @@ INSTANTIATE_TEST_SUITE_P(Formats, Interop, ::testing::ValuesIn(formats), [](cons
 // "*:*.COM" in every user area, each copied into its user's subfolder.
 TEST_P(Users, PatternsMatchWithinTheirUserAreas) {
     ASSERT_EQ(cli("new img.vol 256"), 0);
-    const struct {
-        int User;
-        const char *Name;
-    } files[] = {{0, "a.com"}, {5, "b.com"}, {5, "c.txt"}, {9, "d.com"}};
+    const struct { int User; const char *Name; } files[] = {{0, "a.com"}, {5, "b.com"}, {5, "c.txt"}, {9, "d.com"}};
     for (const auto &f : files) {
         Folder.write("src", std::string(128, f.Name[0]));
         ASSERT_EQ(cpmtools(tool("cpmcp") + "cpm.img src " + std::to_string(f.User) + ":" + f.Name), 0);
     }
     std::string out, err;
     // Each case: arguments, exit status, the headings in order ("" for none).
-    const struct {
-        const char *Arguments;
-        int Status;
-        std::vector<std::string> Headings;
-    } cases[] = {
+    const struct { const char *Arguments; int Status; std::vector<std::string> Headings; } cases[] = {
         {"type img.vol '5:*.COM'", 0, {"==> 5:B       .COM <=="}},
         {"blocks img.vol '9:D.*'", 0, {"==> 9:D       .COM <=="}},
         {"dump img.vol '*:?.COM'", 0, {"==> A       .COM <==", "==> 5:B       .COM <==", "==> 9:D       .COM <=="}},

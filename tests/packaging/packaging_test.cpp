@@ -125,9 +125,7 @@ TEST_F(Installed, CompletionCompletesCommandsOptionsAndImages) {
     fs::path folder = root / "images";
     fs::create_directories(folder / "sub");
     for (const char *f : {"games.dsk", "work.VOL", "notes.txt", "disk.2mg"}) std::ofstream(folder / f) << "x";
-    struct {
-        const char *Words, *Expected;
-    } cases[] = {
+    struct { const char *Words, *Expected; } cases[] = {
         {"diskwright-cli ''", "attr blocks check dump get help info init ls map new put rm sort type unrm"},
         {"diskwright-cli ch", "check"},
         {"diskwright-cli -v l", "ls"},

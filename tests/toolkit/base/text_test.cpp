@@ -60,13 +60,6 @@ TEST(StringFunctions, NumberStringPadsAndGroups) {
         EXPECT_EQ(t_NumberString(c.Value, c.Pad, c.Width, c.Grouping), c.Expected) << c.Value;
 }
 
-TEST(HexTables, OnlyHexDigitsHaveValues) {
-    t_BuildHexTables();
-    for (auto [c, value] : {std::pair{'0', 0}, {'9', 9}, {'A', 10}, {'F', 15}, {'a', 10}, {'f', 15}, {'G', -1}, {'g', -1}, {' ', -1}})
-        EXPECT_EQ(t_HexValues[int(c)], value) << c;
-    for (int c = 'f' + 1; c < 256; c++) EXPECT_EQ(t_HexValues[c], -1) << c;
-}
-
 TEST(TextBytes, CompareHashSplitJoin) {
     for (auto [a, b, order] : {std::tuple{"ab", "abc", -1}, {"abd", "abc", 1}, {"abc", "abc", 0}})
         EXPECT_EQ(t_TextCompare(Text(a), Text(b)), order) << a << " " << b;
@@ -100,9 +93,7 @@ TEST(Conversions, TextToStringReadsEscapes) {
     EXPECT_EQ(t_Decode(t_TextToString(open)), (std::u32string{0x1B, 0x30, 0x30, 0x45, 0x39}));
     EXPECT_EQ(t_Decode(t_TextToString(Text(std::vector<uint8_t>{0xE9}))), std::u32string{0xE9});
     EXPECT_EQ(t_StringToText("é"), Text(std::vector<uint8_t>{0xC3, 0xA9}));
-}
-
-TEST(Conversions, BytesAreUtf8WhenTheyCanBe) {
+    // Bytes are UTF-8 when they can be, Latin-1 where they cannot.
     EXPECT_EQ(t_BytesToString(Text("caf\xC3\xA9")), "café");
     EXPECT_EQ(t_Decode(t_BytesToString(Text("caf\xE9"))), std::u32string(U"caf\u00E9"));
     EXPECT_EQ(t_BytesToString(Text("")), "");
@@ -116,19 +107,11 @@ TEST(Conversions, ConvertUniCodeMapsToToolkitCodes) {
     t_Converted d = t_ConvertUniCode("Œ–“x”\nØæÆ…");
     EXPECT_EQ(t_Decode(d.Converted), std::u32string(U"OE-\"x\"\r0aeAE\u00BF"));
     EXPECT_FALSE(d.Missing);
-}
-
-TEST(Conversions, EscapesRoundTripForPasteAndCopy) {
+    // Escapes for paste and copy.
     std::string pasted = t_UnicodeEscapes("a€\nb");
     EXPECT_EQ(pasted, std::string("a\x1B" "20AC\x1D\rb"));
     EXPECT_EQ(t_ResolveEscapes(pasted), "a€\rb");
     EXPECT_EQ(t_ResolveEscapes("\x1B" "12"), "\x1B" "12");
-}
-
-TEST(Utf8, StrayBytesAreKeptAsLatin1) {
-    std::string bad = "a\xFF\xC3";
-    EXPECT_EQ(t_Decode(bad), (std::u32string{'a', 0xFF, 0xC3}));
-    EXPECT_EQ(t_Length(bad), 3);
 }
 
 }  // namespace

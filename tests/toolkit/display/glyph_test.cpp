@@ -140,19 +140,6 @@ TEST_F(GlyphTest, UndrawableGlyphsStillReachTheTextBlock) {
     EXPECT_LE(changed, 6);
 }
 
-TEST_F(GlyphTest, BorderColour) {
-    std::vector<std::pair<int, t_RGBColor>> seen;
-    t_DisplayHost host;
-    host.SetBorderColor = [&](uint8_t n, t_RGBColor c) { seen.push_back({n, c}); };
-    t_SetDisplayHost(host);
-    initTextWindow(1, 24, 10, 4, solidFont(8, 8));
-    ASSERT_EQ(seen.size(), 1u);
-    EXPECT_EQ(seen[0].second, t_PaletteColor(5));
-    t_ColorBorder(1, 17);
-    EXPECT_EQ(t_WindowTable[1].RGBColorBorder, t_PaletteColor(1));
-    EXPECT_EQ(seen.back().second, t_PaletteColor(1));
-}
-
 // --- font files ---------------------------------------------------------------
 
 static std::vector<uint8_t> bytesOf(const std::string &s) { return std::vector<uint8_t>(s.begin(), s.end()); }
@@ -235,15 +222,4 @@ TEST(FontTest, InvalidStreamsGiveNoFont) {
     file.resize(16);
     file.insert(file.end(), undefined.begin(), undefined.end());
     EXPECT_TRUE(t_FontFromBytes(file, "x.font").Data.empty());
-}
-
-TEST_F(DisplayTest, WindowFontKeepsTheTextGrid) {
-    initTextWindow(0, 24, 10, 4, solidFont(8, 8));
-    t_Font regular = patternFont(8, 8);
-    t_WindowFont(0, regular);
-    EXPECT_EQ(t_WindowTable[0].Font.Data, regular.Data);
-    EXPECT_EQ(t_WindowTable[0].TextWidth, 10);
-    test_LogCapture log;
-    t_WindowFont(6, regular);
-    EXPECT_TRUE(log.has("t_WindowFont: Window #6 not initialized."));
 }

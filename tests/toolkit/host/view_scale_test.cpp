@@ -10,12 +10,7 @@ namespace {
 const t_PictureGeometry mainPicture{1280, 800, 16, 16};
 
 TEST(FitPicture, LargestCentredPictureWithTheAspectKept) {
-    struct Case {
-        int AreaWidth, AreaHeight;
-        double Dpr;
-        bool WithBorder;
-        t_PictureRect Expected;
-    } cases[] = {
+    struct Case { int AreaWidth, AreaHeight; double Dpr; bool WithBorder; t_PictureRect Expected; } cases[] = {
         {1312, 832, 1, true, {16, 16, 1280, 800}},     // 1x: as without scaling
         {2624, 1664, 1, true, {32, 32, 2560, 1600}},   // 2x
         {1340, 845, 1, true, {30, 22, 1280, 800}},     // a little above 1x stays sharp
@@ -41,9 +36,7 @@ TEST(Zoom, FirstSizeAndWholeSteps) {
     EXPECT_NEAR(small, 713.0 / 832, 1e-9);
     EXPECT_EQ(t_FirstZoom(small), small);
     EXPECT_EQ(t_FirstZoom(t_LargestZoom(1312, 832, 8, 55, 1920, 1080)), 1);
-    struct Step {
-        double Zoom, Largest, Dpr, In, Out;
-    } steps[] = {
+    struct Step { double Zoom, Largest, Dpr, In, Out; } steps[] = {
         {1, 2.2, 1, 2, 0},   {2, 2.2, 1, 0, 1},   {0.86, 0.86, 1, 0, 0}, {1.37, 3.5, 1, 2, 1},
         {3, 3.5, 1, 0, 2},   {1, 1.6, 2, 1.5, 0.5}, {0.5, 1.6, 2, 1, 0},
     };
@@ -55,10 +48,7 @@ TEST(Zoom, FirstSizeAndWholeSteps) {
 
 TEST(PixelAt, BackToPictureCoordinates) {
     t_PictureRect at137{22, 22, 1754, 1096};
-    struct Case {
-        double X, Y;
-        int PictureX, PictureY;
-    } cases[] = {
+    struct Case { double X, Y; int PictureX, PictureY; } cases[] = {
         {22, 22, 0, 0}, {22 + 1754 - 0.01, 22 + 1096 - 0.01, 1279, 799}, {21.9, 500, -1, 348},
         {22 + 1754, 30, 1280, 5}, {5, 5, -13, -13},
     };

@@ -28,9 +28,7 @@
 
 namespace {
 
-struct Screen {
-    int Width, Height;
-};
+struct Screen { int Width, Height; };
 
 // Runs the application in a child process on an offscreen screen; the
 // program is body, whose text comes back as the result.  With a config

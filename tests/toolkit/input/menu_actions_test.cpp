@@ -79,22 +79,18 @@ protected:
     }
 };
 
-TEST(MenuActionTable, StartRecordsIndexAndAdd) {
+// Added records go to the end, and the first of two with a tag wins.
+TEST(MenuActionTable, AddedRecordsGoToTheEndAndTheFirstOfATagWins) {
     t_InitMenuActions();
-    std::vector<t_MenuAction> table = t_MenuActions();
-    ASSERT_EQ(table.size(), 37u);
-    for (const t_MenuAction &a : table) EXPECT_TRUE(a.Tag == a.Action && a.Title.empty() && a.FilePath.empty());
-    const std::pair<int, int> indexes[] = {{200, 0}, {215, 15}, {231, 31}, {110, 32}, {114, 36},
-                                           {0, -1}, {100, -1}, {232, -1}, {-5, -1}};
-    for (auto [tag, index] : indexes) EXPECT_EQ(t_MenuActionIndex(tag), index) << tag;
-    // Added records go to the end, and the first of two with a tag wins.
+    const int size = int(t_MenuActions().size()), first = t_MenuActionIndex(215);
+    ASSERT_GE(first, 0);
     t_MenuActionAdd(101);
     t_MenuActionAdd(215);
     t_MenuActionAdd(0);
-    EXPECT_EQ(t_MenuActionIndex(101), 37);
-    EXPECT_EQ(t_MenuActionIndex(215), 15);
+    EXPECT_EQ(t_MenuActionIndex(101), size);
+    EXPECT_EQ(t_MenuActionIndex(215), first);
     EXPECT_EQ(t_MenuActionIndex(0), -1);   // tag 0 never has an action
-    EXPECT_EQ(t_MenuActionAt(37).Action, 101);
+    EXPECT_EQ(t_MenuActionAt(size).Action, 101);
     EXPECT_EQ(t_MenuActionAt(99).Tag, 0);
     EXPECT_EQ(t_MenuActionAt(-1).Tag, 0);
 }
