@@ -88,9 +88,7 @@ TEST_P(Quit, WithChangesAsksFirst) {
     });
     std::vector<std::string> left = {"ALPHA   .TXT", "BETA    .TXT"};
     if (a.Saved) left.erase(left.begin());
-    if (!a.FolderGone) {
-        EXPECT_EQ(e2e_Files(image), left);
-    }
+    if (!a.FolderGone) { EXPECT_EQ(e2e_Files(image), left); }
 }
 
 INSTANTIATE_TEST_SUITE_P(Answers, Quit, ::testing::ValuesIn(quitAnswers),

@@ -71,9 +71,7 @@ TEST(FileHelpers, ImageSavesKeepLinksOwnerModeAclAndAttributes) {
     auto expectKept = [&] {
         ASSERT_EQ(stat(real.c_str(), &after), 0);
         EXPECT_EQ(after.st_mode & 07777, before.st_mode & 07777);
-        if (root) {
-            EXPECT_EQ(std::make_pair(after.st_uid, after.st_gid), std::make_pair(uid_t(1234), gid_t(4321)));
-        }
+        if (root) { EXPECT_EQ(std::make_pair(after.st_uid, after.st_gid), std::make_pair(uid_t(1234), gid_t(4321))); }
     };
 
     ASSERT_EQ(setbinarytofile(link, Text("new bytes")), 0);

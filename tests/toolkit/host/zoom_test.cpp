@@ -104,12 +104,11 @@ void settle() {
     }
 }
 
-// The geometry of window 0: outer frame, available area, content, picture
-// (in the content) and zoom; the child's result holds the record's bytes.
+// The geometry of window 0: outer frame, available area, content and zoom;
+// the child's result holds the record's bytes.
 struct Geometry {
     QRect Frame, Area;
     QSize Content;
-    QRect View;
     double Zoom = 0;
 };
 
@@ -118,8 +117,7 @@ std::string geometry() {
     t_OnMainThread([&] {
         settle();
         QMainWindow *w = mainWindow();
-        g = {w->frameGeometry(), w->screen()->availableGeometry(), w->centralWidget()->size(), t_HostView(0)->geometry(),
-             t_WindowZoom(0)};
+        g = {w->frameGeometry(), w->screen()->availableGeometry(), w->centralWidget()->size(), t_WindowZoom(0)};
     });
     return std::string(reinterpret_cast<const char *>(&g), sizeof g);
 }
