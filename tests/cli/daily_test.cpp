@@ -1,6 +1,7 @@
 // diskwright-cli for daily work: its conventions (options anywhere, "--",
-// unknown options, help, version), wildcards, text files, attributes, the
-// consistency check and the JSON documents.
+// unknown options, help, version), wildcards, attributes, the consistency
+// check and the JSON documents (text files: against cpmtools in the interop
+// tests).
 #include <filesystem>
 
 #include "cli_run.h"
@@ -112,20 +113,6 @@ TEST_F(CliDaily, WildcardsForEveryCommandThatTakesNames) {
     EXPECT_EQ(r.Status, 1);
     EXPECT_EQ(r.Err, "diskwright-cli: img.vol: BIG     .DAT could not be unerased: Blocks used by another file.\n");
     EXPECT_EQ(sh("$CLI check img.vol").Status, 0);
-}
-
-TEST_F(CliDaily, TextFilesRoundTrip) {
-    setbinarytofile(at("mixed.txt"), Text("one\ntwo\r\nthree\rfour\x1A" "five\n"));
-    ASSERT_EQ(sh("$CLI put img.vol mixed.txt --text").Status, 0);
-    test_CliRun raw = sh("$CLI get img.vol mixed.txt --trim");
-    EXPECT_EQ(raw.Out.substr(0, 28), "one\r\ntwo\r\nthree\r\nfour\x1A" "five\r\n");
-    EXPECT_EQ(raw.Out.substr(28), std::string(128 - 28, '\x1A'));
-    EXPECT_EQ(sh("$CLI get --text img.vol mixed.txt").Out, "one\ntwo\nthree\nfour");
-    ASSERT_EQ(sh("$CLI get --text img.vol mixed.txt back.txt").Status, 0);
-    EXPECT_EQ(file("back.txt"), "one\ntwo\nthree\nfour");
-    // Without --text nothing changes.
-    ASSERT_EQ(sh("$CLI put img.vol mixed.txt --as plain.txt && $CLI get img.vol plain.txt --trim > plain.out").Status, 0);
-    EXPECT_EQ(file("plain.out").substr(0, 25), "one\ntwo\r\nthree\rfour\x1A" "five\n");
 }
 
 TEST_F(CliDaily, AttributesSetAndClear) {

@@ -17,9 +17,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void writeHostFile(const std::string &path, const std::string &contents) {
-    ASSERT_EQ(setbinarytofile(path, Text(contents)), 0) << path;
-}
 std::string readHostFile(const std::string &path) { return gettextfromfile(path).bytes(); }
 
 // Every path under the folder but outside `except`, with its contents.
@@ -48,7 +45,7 @@ void transferAll() {
 TEST(MacToCpm, ProposesTheDisplayNameThenTransferBackThroughTheSaveForm) {
     test_TempFolder folder;
     std::string desktop = e2e_UseOwnDesktop(folder);
-    writeHostFile(desktop + "readme.txt", "Hello\r\n");
+    folder.write("home/Desktop/readme.txt", "Hello\r\n");
     e2e_RunProgram({e2e_MakeImage(folder.at("WORK.DSK"), 128, {{"ALPHA.TXT", "alpha"}})}, [] {
         e2e_OpenLaunchImage("WORK.DSK");
         chooseHostFile("re");
@@ -72,10 +69,10 @@ TEST(MacToCpm, ProposesTheDisplayNameThenTransferBackThroughTheSaveForm) {
 TEST(MacToCpm, AllItemsOfAFolderOneLineEachFoldersAndPipesRefused) {
     test_TempFolder folder;
     std::string desktop = e2e_UseOwnDesktop(folder);
-    writeHostFile(desktop + "alpha.txt", "new alpha");
-    writeHostFile(desktop + "beta.dat", std::string(3000, 'b'));
+    folder.write("home/Desktop/alpha.txt", "new alpha");
+    folder.write("home/Desktop/beta.dat", std::string(3000, 'b'));
     fs::create_directories(desktop + "sub");
-    writeHostFile(desktop + "sub/inner.txt", "inside");
+    folder.write("home/Desktop/sub/inner.txt", "inside");
     ASSERT_EQ(mkfifo((desktop + "pipe").c_str(), 0644), 0);
     e2e_RunProgram({e2e_MakeImage(folder.at("WORK.DSK"), 128, {{"ALPHA.TXT", "old alpha"}})}, [] {
         e2e_OpenLaunchImage("WORK.DSK");
@@ -96,7 +93,7 @@ TEST(MacToCpm, AllItemsOfAFolderOneLineEachFoldersAndPipesRefused) {
 TEST(MacToCpm, HostFileThatCannotBeReadIsNotStoredEmpty) {
     test_TempFolder folder;
     std::string desktop = e2e_UseOwnDesktop(folder);
-    writeHostFile(desktop + "new.txt", "soon gone");
+    folder.write("home/Desktop/new.txt", "soon gone");
     e2e_RunProgram({e2e_MakeImage(folder.at("WORK.DSK"), 128, {})}, [&] {
         e2e_OpenLaunchImage("WORK.DSK");
         chooseHostFile("n");
@@ -192,7 +189,7 @@ TEST(CpmToMac, RealDiskNamesAreCopiedAndTypedNamesReachThem) {
 TEST(CpmToMac, ExistingHostFilesAreReplacedOnlyWhenTheAnswerSaysSo) {
     test_TempFolder folder;
     std::string desktop = e2e_UseOwnDesktop(folder);
-    writeHostFile(desktop + "ALPHA.TXT", "old");
+    folder.write("home/Desktop/ALPHA.TXT", "old");
     e2e_RunProgram({e2e_MakeImage(folder.at("WORK.DSK"), 128, {{"ALPHA.TXT", "new alpha"}, {"BETA.TXT", "beta"}})},
                    [desktop] {
         e2e_OpenLaunchImage("WORK.DSK");

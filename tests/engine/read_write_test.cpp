@@ -165,11 +165,6 @@ TEST(LoadFile, FindsByNameWholeBlocks) {
     cpm_FileData empty = cpm_LoadFile(v, Text());
     EXPECT_FALSE(empty.Found);
     EXPECT_TRUE(empty.Name.empty());
-
-    Text data = pattern(40960);   // twenty blocks, three entries on 800K
-    v = cpm_SaveFile(fresh800(), T("BIG.DAT"), data).Volume;
-    EXPECT_EQ(shapes(v, "BIG     DAT").size(), 3u);
-    EXPECT_EQ(cpm_LoadFile(v, T("BIG.DAT")).Data, data);
 }
 
 TEST(LoadFile, OddEntries) {
