@@ -1,6 +1,6 @@
 // diskwright-cli run as a program: commands, output streams and exit
 // statuses; against lost data: locked saves, host files written safely,
-// refused inputs, names typing cannot reproduce, names shown on a terminal.
+// refused inputs, names shown on a terminal.
 #include <pty.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -70,19 +70,9 @@ TEST_F(Cli, NewPutListGet) {
     EXPECT_EQ(gettextfromfile(at("out.bin")).size(), 40960u);
     run({"get", img, "data.bin", at("trim.bin"), "--trim"});
     EXPECT_EQ(gettextfromfile(at("trim.bin")).size(), 40064u);
-    r = run({"get", img, "hello.txt"});
-    EXPECT_EQ(r.Out.size(), 2048u);
-    EXPECT_EQ(r.Out.substr(0, 14), "Hello\r\nWorld\r\n");
     r = run({"get", img, "nope.txt"});
     EXPECT_EQ(r.Status, 1);
     EXPECT_EQ(r.Err, "diskwright-cli: " + img + ": NOPE    .TXT not found.\n");
-
-    fs::create_directory(at("out"));
-    r = run({"get", img, "*", at("out"), "--trim"});
-    EXPECT_EQ(r.Status, 0);
-    EXPECT_EQ(gettextfromfile(at("out/HELLO.TXT")).size(), 128u);
-    EXPECT_EQ(gettextfromfile(at("out/DATA.BIN")).size(), 40064u);
-    EXPECT_EQ(t_FileExists(at("out/OTHER.DOC")), 1);
 }
 
 TEST_F(Cli, EraseUneraseSortInit) {
@@ -95,10 +85,6 @@ TEST_F(Cli, EraseUneraseSortInit) {
     EXPECT_EQ(r.Status, 1);
     EXPECT_EQ(r.Out, "Z       .COM erased\n");
     EXPECT_EQ(r.Err, "diskwright-cli: " + img + ": NOTHERE .    not found\n");
-    EXPECT_EQ(run({"ls", img}).Out.find("Z       .COM"), std::string::npos);
-    r = run({"unrm", img, "Z.COM"});
-    EXPECT_EQ(r.Status, 0);
-    EXPECT_EQ(r.Out, "Z       .COM unerased\n");
     EXPECT_EQ(run({"rm", img, "#1"}).Out, "A       .TXT erased\n");
     EXPECT_EQ(run({"sort", img, "names", "asc"}).Out, "Volume alphabetized.\n");
     EXPECT_EQ(run({"unrm", img, "A.TXT"}).Status, 1);
@@ -285,22 +271,6 @@ TEST_F(Cli, PutRefusesPipesDevicesAndOversizedFilesAtOnce) {
     test_CliRun r = sh("$CLI ls disk.img");
     EXPECT_EQ(r.Status, 1);
     EXPECT_EQ(r.Err, "diskwright-cli: disk.img: Image file too large.\n");
-}
-
-TEST_F(Cli, NamesTypingCannotReproduceStayReachable) {
-    // A real disk's names: lower case, a date with slashes, and two names that
-    // both become A_B.TXT on the host.
-    makeImage("img.vol", 128, {{"L.TXT", "lower"}, {"D.R21", "dated"}, {"S.TXT", "slash"}, {"A_B.TXT", "under"}},
-              {{0, "readme  txt"}, {1, "-10/7/87R21"}, {2, "A/B     TXT"}});
-    fs::create_directory(at("out"));
-    test_CliRun r = sh("$CLI get img.vol '*' out --trim");
-    EXPECT_EQ(r.Status, 0) << r.Err;
-    EXPECT_EQ(r.Out, "readme  .txt saved as out/readme.txt\n-10/7/87.R21 saved as out/-10_7_87.R21\n"
-                     "A/B     .TXT saved as out/A_B.TXT\nA_B     .TXT saved as out/A_B~1.TXT\n");
-    EXPECT_EQ(gettextfromfile(at("out/A_B~1.TXT")).bytes().substr(0, 5), "under");
-    EXPECT_EQ(sh("$CLI type img.vol -- -10/7/87.R21").Out, "dated\n");
-    EXPECT_EQ(sh("$CLI type img.vol readme.txt").Out, "lower\n");
-    EXPECT_EQ(sh("$CLI rm img.vol -- readme.txt '-10/7/87.R21'").Out, "readme  .txt erased\n-10/7/87.R21 erased\n");
 }
 
 TEST_F(Cli, ControlCharactersInCaretNotationOnATerminal) {

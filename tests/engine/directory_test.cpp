@@ -78,7 +78,7 @@ TEST(Directory, DiagnosticLines) {
         "cpm_LoadDirectory: #3 = X       .Y  , Len =    128, Blk 300, 301, 0, 0, 0, 0, 0, 0,"}));
 }
 
-TEST(Names, MakeNameAndFilterName) {
+TEST(Names, MakeNameFilterNameAndUniqueHostName) {
     const std::pair<const char *, const char *> cases[] = {
         {"hello.txt", "HELLO   .TXT"}, {"a b[1].c", "AB1     .C  "},       {"noext", "NOEXT   .   "},
         {".profile", "        .PRO"}, {"verylongname.text", "VERYLONG.TEX"}, {"READ.ME.TXT", "READ    .MET"},
@@ -89,6 +89,10 @@ TEST(Names, MakeNameAndFilterName) {
     EXPECT_EQ(cpm_MakeName(Text(std::vector<uint8_t>{'s', 0xDF, '.', 0xE9})), T("SSS     .I  "));
     EXPECT_EQ(cpm_FilterName(T("ab.c d")), T("ABCD"));
     EXPECT_EQ(cpm_FilterName(T("[*]")), T(""));
+    // Host names within one copy: the second "A_B.TXT" is "A_B~1.TXT", before the last point.
+    std::vector<std::string> used;
+    for (const char *name : {"A_B.TXT", "README.", "A_B.TXT", "A_B.TXT", "X"}) cpm_UniqueHostName(name, used);
+    EXPECT_EQ(used, (std::vector<std::string>{"A_B.TXT", "README.", "A_B~1.TXT", "A_B~2.TXT", "X"}));
 }
 
 TEST(SectorMap, FreshVolumes) {
