@@ -186,13 +186,4 @@ TEST(LoadFile, OddEntries) {
     EXPECT_EQ(cpm_LoadFile(w, T("FAR.TXT")).Data.size(), 2048u);
 }
 
-TEST(LoadFile, DiagnosticLinePerBlock) {
-    cpm_Volume v = fresh140();
-    putEntry(v, 0, 0, "A       TXT", 0, 0, 8, {3, 10});
-    test_LogCapture log;
-    cpm_LoadFile(v, T("A.TXT"));
-    EXPECT_EQ(log.lines(), (std::vector<std::string>{"cpm_LoadFile: Block = 3, Start = $00003C00, Ende = $00003FFF",
-                                                     "cpm_LoadFile: Block = 10, Start = $00005800, Ende = $00005BFF"}));
-}
-
 }  // namespace

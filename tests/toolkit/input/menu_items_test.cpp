@@ -79,12 +79,4 @@ TEST_F(MenuItems, CleanUpRemovesTheDesktopsExtras) {
     EXPECT_EQ(log.count("Menu not found."), 0);
 }
 
-// Without a host every menu is missing: the clean-up logs and changes nothing.
-TEST_F(MenuItems, CleanUpWithoutAHost) {
-    t_SetMenuHostServices({});
-    t_MenuCleanUp();
-    EXPECT_EQ(log.count("t_MenuItemIndex: Menu not found."), 10 + 6);
-    EXPECT_EQ(log.count("*** Found"), 0);
-}
-
 }  // namespace
