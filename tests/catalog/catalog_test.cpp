@@ -91,15 +91,13 @@ TEST_F(StandardFolders, HostPathsWinAndMissingFoldersFallBackToHome) {
     EXPECT_EQ(t_FileExists(f_StandardFolder(f_Folder::Application) + "catalog_tests"), 1);
 }
 
-TEST_F(StandardFolders, MountFolderIsTheHostsOrAFixedDefault) {
+TEST_F(StandardFolders, MountFolderAndTheBrowsersHomeFolder) {
     f_SetStandardFolder(f_Folder::Mount, Temp.Path);
     EXPECT_EQ(f_StandardFolder(f_Folder::Mount), Temp.Path);
     f_SetStandardFolder(f_Folder::Mount, Temp.Path + "absent");
     std::string fallback = f_StandardFolder(f_Folder::Mount);
     EXPECT_TRUE(fallback == "/mnt/" || fallback.starts_with("/media/") || fallback.starts_with("/run/media/"));
-}
-
-TEST_F(StandardFolders, HomePathHoldsDownloadsOrIsHomeWithoutThem) {
+    // The browser's home folder holds the downloads folder, or is home without it.
     Temp.folder("user");
     f_SetStandardFolder(f_Folder::Downloads, Temp.folder("user/Downloads"));
     EXPECT_EQ(f_HomePath(), Temp.Path + "user/");

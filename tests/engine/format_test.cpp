@@ -130,17 +130,15 @@ TEST_F(VolumeFiles, SaveWritesFileOrderAndClearsChanged) {
     EXPECT_EQ(Folder.names(), std::set<std::string>{"games.dsk"});   // no temporary file left
 }
 
-TEST_F(VolumeFiles, ReadOnlyVolumeIsNeverWritten) {
-    cpm_Volume v = freshPlain(64);
-    v.Path = Folder.write("ro.vol", "old image");
-    v.ReadOnly = v.Changed = true;
-    cpm_SaveVolumeResult r = cpm_SaveVolume(v);
+// A read-only volume is never written; an image the user may not write opens read-only.
+TEST_F(VolumeFiles, ReadOnlyVolumesAreNeverWritten) {
+    cpm_Volume ro = freshPlain(64);
+    ro.Path = Folder.write("ro.vol", "old image");
+    ro.ReadOnly = ro.Changed = true;
+    cpm_SaveVolumeResult r = cpm_SaveVolume(ro);
     EXPECT_EQ(r.Message, "Image file is read-only.");
     EXPECT_TRUE(r.Volume.Changed);
-    EXPECT_EQ(gettextfromfile(v.Path), T("old image"));
-}
-
-TEST_F(VolumeFiles, ImageTheUserMayNotWriteOpensReadOnly) {
+    EXPECT_EQ(gettextfromfile(ro.Path), T("old image"));
     cpm_Volume v = freshPlain(64);
     v.Path = Folder.at("locked.vol");
     ASSERT_EQ(cpm_SaveVolume(v).Message, "");

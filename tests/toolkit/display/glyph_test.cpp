@@ -144,14 +144,10 @@ TEST_F(GlyphTest, UndrawableGlyphsStillReachTheTextBlock) {
 
 static std::vector<uint8_t> bytesOf(const std::string &s) { return std::vector<uint8_t>(s.begin(), s.end()); }
 
-TEST(FontTest, MissingFileLogsItsName) {
-    test_LogCapture log;
-    t_Font f = t_LoadFontResource("Missing 16x32.font");
-    EXPECT_TRUE(f.Data.empty());
-    EXPECT_TRUE(log.has("t_LoadFontResource: Could not load file \u201EMissing 16x32.font\u201C")) << log.text();
-}
-
-TEST(FontTest, BrokenHeaders) {
+TEST(FontTest, MissingFilesAndBrokenHeaders) {
+    test_LogCapture missing;
+    EXPECT_TRUE(t_LoadFontResource("Missing 16x32.font").Data.empty());
+    EXPECT_TRUE(missing.has("t_LoadFontResource: Could not load file \u201EMissing 16x32.font\u201C")) << missing.text();
     struct Case { std::vector<uint8_t> File; const char *Line; std::vector<uint8_t> Identifier; } cases[] = {
         {bytesOf(std::string("\x10vxfn\x02\0\0\0\0\0", 12)), "t_LoadFontResource: Invalid header size", bytesOf("vxfn")},
         {bytesOf(std::string("\x10" "ABCD\x02\0\0\0\0\0\0\0\0\0\0", 16)), "t_LoadFontResource: Invalid file type", bytesOf("ABCD")},

@@ -46,7 +46,7 @@ TEST(EventQueues, GetEventGivesMinusOneWhenEmptyAndGetKeySkipsNegativeValues) {
     EXPECT_EQ(t_CurrentEvent.Value, 0xE9);
 }
 
-TEST(OutputPause, OnlyTheNewestKeyCounts) {
+TEST(OutputPause, OnlyTheNewestKeyCountsAndTheNextEndsTheWait) {
     t_ClearEventQueues();
     t_PostKeyEvent(keyEvent(19));
     t_PostKeyEvent(keyEvent('a'));
@@ -56,10 +56,7 @@ TEST(OutputPause, OnlyTheNewestKeyCounts) {
     t_PostKeyEvent(keyEvent(19));
     EXPECT_TRUE(t_PauseOnKey(19, false));
     EXPECT_EQ(t_PendingKeyEvents(), 0u);   // typed-ahead keys go too
-}
-
-TEST(OutputPause, WaitsForTheNextKeyAndTakesIt) {
-    t_ClearEventQueues();
+    // Waiting, the next key ends the pause and is taken.
     t_PostKeyEvent(keyEvent(19));
     std::thread resume([] {
         t_SleepMs(50);
