@@ -66,7 +66,7 @@ TEST_F(SaveForm, KeysEndTheForm) {
     }
 }
 
-TEST_F(SaveForm, AltKeysEnterFoldersAndTheNameGoesThere) {
+TEST_F(SaveForm, AltKeysEnterFoldersAndNamesAreCutToTheField) {
     t_PostKeyEvent(Alt(End));
     t_PostKeyEvent(Alt(Right));
     for (char c : std::string("x.dsk")) t_PostKeyEvent(Typed(c));
@@ -77,9 +77,7 @@ TEST_F(SaveForm, AltKeysEnterFoldersAndTheNameGoesThere) {
     t_PostKeyEvent(Alt(ForwardDelete));
     t_PostKeyEvent(Typed(Return));
     EXPECT_EQ(Save(), Folder.Path + "alpha.dsk");
-}
-
-TEST_F(SaveForm, NamesAreCutToTheField) {
+    // Names are cut to the field.
     std::string longName(70, 'n');
     Folder.file(longName);
     t_PostKeyEvent(Alt(End));

@@ -62,20 +62,18 @@ TEST(SaveFile, EntriesAtTheEdgesOfRecordsBlocksAndExtents) {
     }
 }
 
-TEST(SaveFile, EmptyNameWritesNothing) {
+TEST(SaveFile, EmptyNameWritesNothingAndExistingNamesAreRefused) {
     cpm_Volume v = fresh140();
     cpm_SaveFileResult r = cpm_SaveFile(v, Text(), T("abc"));
     EXPECT_EQ(r.Message, "");
     EXPECT_TRUE(r.Name.empty());
     EXPECT_EQ(r.Volume.Image, v.Image);
     EXPECT_FALSE(r.Volume.Changed);
-}
-
-TEST(SaveFile, FileExistsEvenErasedOrWithAttributes) {
-    cpm_Volume v = withFiles(fresh140(), {{"HELLO.TXT", 3}});
+    // A file exists even erased or with attributes.
+    v = withFiles(fresh140(), {{"HELLO.TXT", 3}});
     EXPECT_EQ(cpm_SaveFile(v, T("hello.txt"), T("two")).Message, "File exists.");
     v = cpm_SetFileUser(std::move(v), T("HELLO.TXT"), 0xE5).Volume;
-    cpm_SaveFileResult r = cpm_SaveFile(v, T("HELLO.TXT"), T("two"));
+    r = cpm_SaveFile(v, T("HELLO.TXT"), T("two"));
     EXPECT_EQ(r.Message, "File exists.");
     EXPECT_EQ(r.Volume.Image, v.Image);
     v = cpm_Alphabetize(std::move(v), true, true);   // sorting drops erased entries
@@ -149,7 +147,7 @@ TEST(SaveFile, FirstFitReusesErasedEntriesAndBlocks) {
     EXPECT_EQ(entryBlocks(v, 0), (std::vector<int>{2, 3, 4, 6, 7}));
 }
 
-TEST(LoadFile, FindsByNameWholeBlocks) {
+TEST(LoadFile, FindsByNameWholeBlocksAndOddEntries) {
     cpm_Volume v = withFiles(fresh140(), {{"TEXT.TXT", 1000}});
     cpm_FileData f = cpm_LoadFile(v, T("text.txt"));
     EXPECT_TRUE(f.Found);
@@ -165,10 +163,8 @@ TEST(LoadFile, FindsByNameWholeBlocks) {
     cpm_FileData empty = cpm_LoadFile(v, Text());
     EXPECT_FALSE(empty.Found);
     EXPECT_TRUE(empty.Name.empty());
-}
-
-TEST(LoadFile, OddEntries) {
-    cpm_Volume v = fresh140();
+    // Odd entries.
+    v = fresh140();
     putEntry(v, 0, 0, "WS      \xC3OM", 0, 0, 8, {7});       // found by its plain name
     putEntry(v, 1, 0, "NONE    TXT", 0, 0, 0, {});          // no blocks
     putEntry(v, 2, 0xE5, "GONE    TXT", 0, 0, 8, {9});      // only live entries of the user area are read

@@ -113,7 +113,7 @@ TEST(FontResources, DrawnGlyphsMatchTheGenerator) {
             }
 }
 
-TEST(FontResources, EveryPrintableCodeHasInkAndTheBlankHasNone) {
+TEST(FontResources, PrintableCodesHaveInkOnOneBaselineAndBoldIsHeavier) {
     for (const char *name : kFonts) {
         const t_Font &f = font(name);
         EXPECT_EQ(inkCount(glyph(f, ' ')), 0) << name;
@@ -122,9 +122,6 @@ TEST(FontResources, EveryPrintableCodeHasInkAndTheBlankHasNone) {
                 EXPECT_GT(inkCount(glyph(f, static_cast<uint8_t>(code))), 2) << name << " code " << code;
             }
     }
-}
-
-TEST(FontResources, TextSharesOneBaselineAndBoldIsHeavier) {
     const t_Font &bold = font(kFonts[0]), &regular = font(kFonts[1]);
     const int baseline = lowestInkRow(glyph(regular, 'H'));
     ASSERT_GT(baseline, 16);

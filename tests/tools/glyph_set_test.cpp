@@ -97,7 +97,7 @@ TEST(GlyphSet, BlocksCoverWhatTheyClaim) {
     EXPECT_TRUE(ink(fg_DrawnCell(4), 15, 0) && !ink(fg_DrawnCell(4), 0, 0));
 }
 
-TEST(GlyphSet, GraphicsRangesHaveNoHoles) {
+TEST(GlyphSet, GraphicsRangesHaveNoHolesAndSymbolsSitWhereTheHostPutsThem) {
     for (int code = 0; code < 32; ++code)
         EXPECT_NE(fg_SourceFor(static_cast<uint8_t>(code)).Kind, fg_GlyphKind::Blank) << code;
     for (int code = 127; code <= 160; ++code) {
@@ -109,9 +109,7 @@ TEST(GlyphSet, GraphicsRangesHaveNoHoles) {
     }
     EXPECT_EQ(fg_SourceFor(' ').Char, U' ');
     EXPECT_EQ(fg_SourceFor(0xE9).Char, U'\u00E9');
-}
-
-TEST(GlyphSet, ToolkitSymbolsAreWhereTheHostConversionPutsThem) {
+    // The toolkit symbols are where the host conversion puts them.
     ASSERT_EQ(fg_ToolkitSymbols().size(), 27u);
     for (const fg_ToolkitSymbol &s : fg_ToolkitSymbols()) {
         const t_Converted converted = t_ConvertUniCode(t_EncodeChar(s.Char));
