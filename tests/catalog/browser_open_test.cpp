@@ -102,14 +102,11 @@ TEST_F(LongList, KeysMoveSelectionAndScroll) {
     }
 }
 
-TEST_F(SmallFolder, EscapeReturnsNothingAndClearsTheFrame) {
+TEST_F(SmallFolder, EscapeReturnsNothingFoldersAreEnteredLeftAndChosen) {
     PostKeys({Down, Down, Escape});
     EXPECT_EQ(Open(Small.Path), "");
     EXPECT_EQ(f_Browser.Selected, -1);
     for (int line = 5; line <= 23; line++) EXPECT_EQ(test_Screen(line, 11, 70), t_Spaces(60)) << line;
-}
-
-TEST_F(SmallFolder, FoldersAreEnteredLeftAndChosen) {
     // sub is the fifth item: Return enters it, or chooses it where folders are asked for.
     PostKeys({'s', Return, Return});
     EXPECT_EQ(Open(Small.Path), Small.Path + "sub/inner.dsk");

@@ -88,14 +88,12 @@ TEST_F(SaveForm, AltKeysEnterFoldersAndNamesAreCutToTheField) {
     EXPECT_EQ(Save(longName), Folder.Path + std::string(47, 'n'));
 }
 
-TEST_F(SaveForm, EndingClearsFrameAndBox) {
+TEST_F(SaveForm, EndingClearsFrameAndBoxAndClicksSelect) {
     t_PostKeyEvent(Typed(Escape));
     Save("NEW.DSK");
     for (int line = 5; line <= 22; line++) EXPECT_EQ(test_Screen(line, 11, 70), t_Spaces(60)) << line;
     EXPECT_EQ(t_WindowTable[0].TextCursorLevel, 0);
-}
-
-TEST_F(SaveForm, ClicksSelectWhileTheFieldKeepsTheCursor) {
+    // Clicks select while the field keeps the cursor.
     Click(30, 9);   // beta.dsk
     t_PostKeyEvent(Alt(ForwardDelete));
     t_PostKeyEvent(Typed(Return));

@@ -41,7 +41,7 @@ TEST(SizeText, UnitChangesAtEachPowerOf1024) {
     for (const auto &[bytes, text] : cases) EXPECT_EQ(f_SizeStr(bytes), text) << bytes;
 }
 
-TEST(NameOrder, AscendingByLowerCasedNameWithAFixedOrderForCaseTwins) {
+TEST(NameOrderAndDates, NamesAscendingLowerCasedAndDatesDayMonthYearInLocalTime) {
     Names names = {"b.txt", "A.dsk", ".hidden", "Zeta", "alpha", "_x", "10", "9", "\xc3\x84rger", "zz", "\xff"};
     f_SortNames(names);
     EXPECT_EQ(names, (Names{".hidden", "10", "9", "_x", "A.dsk", "alpha", "b.txt", "Zeta", "zz", "\xc3\x84rger", "\xff"}));
@@ -49,9 +49,6 @@ TEST(NameOrder, AscendingByLowerCasedNameWithAFixedOrderForCaseTwins) {
     f_SortNames(a);
     f_SortNames(b);
     EXPECT_EQ(a, b);
-}
-
-TEST(Dates, DayMonthYearInLocalTime) {
     // Fractions of a second are cut towards the past, also before 1970.
     const std::chrono::milliseconds fraction(999);
     EXPECT_EQ(f_DateStr(std::chrono::system_clock::from_time_t(LocalTime(2021, 3, 4, 5, 6, 7)) + fraction),

@@ -5,18 +5,12 @@
 
 namespace {
 
-struct MidCase { const char *Text; int Position, Count; const char *Expected; };
-
-TEST(StringFunctions, MidTakesCharactersFromOneBasedPosition) {
-    const MidCase cases[] = {
+TEST(StringFunctions, MidLeftRightMidFromAndCharAtFromOneBasedPositions) {
+    const struct { const char *Text; int Position, Count; const char *Expected; } mids[] = {
         {"ABCDEF", 5, 10, "EF"}, {"ABC", 4, 1, ""},     {"ABC", 0, 2, "AB"},   {"ABC", 2, 0, ""},
         {"ABC", 1, 3, "ABC"},    {"äöü", 2, 1, "ö"},    {"", 1, 1, ""},        {"ABC", -5, 9, "ABC"},
     };
-    for (const MidCase &c : cases)
-        EXPECT_EQ(t_Mid(c.Text, c.Position, c.Count), c.Expected) << c.Text << " " << c.Position;
-}
-
-TEST(StringFunctions, LeftRightMidFromAndCharAt) {
+    for (const auto &c : mids) EXPECT_EQ(t_Mid(c.Text, c.Position, c.Count), c.Expected) << c.Text << " " << c.Position;
     const std::tuple<std::string (*)(std::string_view, int), int, const char *> cases[] = {
         {t_Left, 0, ""},    {t_Left, 2, "AB"},     {t_Left, 9, "ABC"},    {t_Right, 2, "BC"},   {t_Right, 9, "ABC"},
         {t_Right, 0, ""},   {t_MidFrom, 0, "ABC"}, {t_MidFrom, 3, "C"},   {t_MidFrom, 4, ""},   {t_CharAt, 2, "B"},
@@ -28,7 +22,7 @@ TEST(StringFunctions, LeftRightMidFromAndCharAt) {
 }
 
 // Results of the string functions against what they must be.
-TEST(StringFunctions, PositionsSpacesRepeatCenterJustify) {
+TEST(StringFunctions, PositionsSpacesRepeatCenterJustifyNumbers) {
     const std::pair<int, int> positions[] = {{t_Position("A.B.C", ".", 3), 4}, {t_Position("A.B.C", ".", 1), 2},
                                              {t_Position("A.B.C", "x", 1), 0}, {t_Position("A.B.C", ".", 9), 0},
                                              {t_Position("ä.b", ".", 0), 2}};
@@ -46,17 +40,13 @@ TEST(StringFunctions, PositionsSpacesRepeatCenterJustify) {
     for (size_t i = 0; i < std::size(texts); i++) EXPECT_EQ(texts[i].first, texts[i].second) << i;
     EXPECT_EQ(t_Hex2Text(10), Text("0A"));
     EXPECT_EQ(t_Hex4Text(0x12345), Text("2345"));
-}
-
-struct NumberCase { long long Value; char32_t Pad; int Width; bool Grouping; const char *Expected; };
-
-TEST(StringFunctions, NumberStringPadsAndGroups) {
-    const NumberCase cases[] = {
+    // Numbers padded and grouped.
+    const struct { long long Value; char32_t Pad; int Width; bool Grouping; const char *Expected; } numbers[] = {
         {1234567, ' ', 12, true, "   1.234.567"}, {-5, '0', 3, false, "0-5"},   {1024, ' ', 0, true, "1.024"},
         {999, ' ', 0, true, "999"},                {-1234, ' ', 0, true, "-1.234"}, {0, ' ', 3, false, "  0"},
         {12, '0', 4, false, "0012"},
     };
-    for (const NumberCase &c : cases)
+    for (const auto &c : numbers)
         EXPECT_EQ(t_NumberString(c.Value, c.Pad, c.Width, c.Grouping), c.Expected) << c.Value;
 }
 

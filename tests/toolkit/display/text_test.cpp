@@ -297,7 +297,7 @@ TEST_F(TextTest, CursorLevels) {
     EXPECT_EQ(w.TextCursorLevel, 0);
 }
 
-TEST_F(TextTest, PauseRuleRunsAtNewLinesAndAtTheEnd) {
+TEST_F(TextTest, PauseRuleRunsAtNewLinesAndAtTheEndAndNoTextFontPrintsNothing) {
     std::vector<int> checks;
     t_SetPauseOnKey([&](int key, bool wait) {
         EXPECT_TRUE(wait);
@@ -314,9 +314,7 @@ TEST_F(TextTest, PauseRuleRunsAtNewLinesAndAtTheEnd) {
     r = t_Print(0, Text("\r"));
     EXPECT_TRUE(r.Paused);
     EXPECT_EQ(r.Key, 'x');
-}
-
-TEST_F(TextTest, NoTextFont) {
+    // Windows without a text font print nothing.
     t_InitWindow(1, 8, false, 64, 64, 0, 0, t_EmptyFont(), true);
     test_LogCapture log;
     t_Print(1, "x");

@@ -17,7 +17,7 @@ t_Event keyEvent(int value) {
     return e;
 }
 
-TEST(EventQueues, TwoThreadsLoseAndDuplicateNothing) {
+TEST(EventQueues, TwoThreadsLoseAndDuplicateNothingAndEmptyGivesMinusOne) {
     t_ClearEventQueues();
     const int count = 100000;
     std::thread producer([] {
@@ -33,9 +33,7 @@ TEST(EventQueues, TwoThreadsLoseAndDuplicateNothing) {
     for (int i = 0; i < count; i++) ASSERT_EQ(taken[size_t(i)], i);
     EXPECT_EQ(t_GetEvent(), -1);
     EXPECT_FALSE(t_EventAvailable);
-}
-
-TEST(EventQueues, GetEventGivesMinusOneWhenEmptyAndGetKeySkipsNegativeValues) {
+    // Empty: -1; negative values come back from t_GetEvent, t_GetKey skips them.
     t_ClearEventQueues();
     EXPECT_EQ(t_GetEvent(), -1);
     t_PostKeyEvent(keyEvent(-5));

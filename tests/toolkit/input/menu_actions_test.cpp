@@ -130,7 +130,7 @@ TEST_F(MenuDispatch, EventsForTheProgramAndForTheToolkit) {
     }
 }
 
-TEST_F(MenuDispatch, CopyClearAndMissingViews) {
+TEST_F(MenuDispatch, CopyClearMissingViewsAndTheWindowAction) {
     struct Case {
         int Tag;
         uint8_t Front;
@@ -172,9 +172,7 @@ TEST_F(MenuDispatch, CopyClearAndMissingViews) {
     dispatch(114, 0);
     EXPECT_TRUE(t_ConsoleBuffer.Elements.empty());
     EXPECT_EQ(host.Cleared, (std::vector<uint8_t>{9, 10}));
-}
-
-TEST_F(MenuDispatch, TheWindowActionRunsOnlyForAToolkitWindow) {
+    // The window action runs only for a toolkit window.
     int calls = 0;
     t_SetWindowActionHandler([&] { calls++; });
     dispatch(113, 3);
@@ -255,7 +253,7 @@ TEST_F(QuitRequest, AProgramMayRefuse) {
     EXPECT_EQ(ended, 0);
 }
 
-TEST_F(QuitRequest, WithoutAnsweringProgramItEndsAtOnce) {
+TEST_F(QuitRequest, WithoutAnsweringProgramItEndsAtOnceAndWithoutAHostDialogsCancel) {
     // The program ends (Q) between the menu's request and its next wait.
     t_SetQuitHandler([] { FAIL() << "the program was asked after it stopped answering"; });
     t_RequestQuit();
@@ -266,9 +264,7 @@ TEST_F(QuitRequest, WithoutAnsweringProgramItEndsAtOnce) {
     EXPECT_EQ(ended, 1);
     t_RequestQuit();   // without a program to ask it ends at once
     EXPECT_EQ(ended, 2);
-}
-
-TEST_F(QuitRequest, DialogsWithoutAHostCancel) {
+    // Dialogs without a host cancel.
     t_SetQuitHostServices({});
     EXPECT_EQ(t_AskSaveChanges("WORK.DSK"), t_SaveChangesAnswer::Cancel);
     t_Alert("nobody sees this");   // and nothing breaks
