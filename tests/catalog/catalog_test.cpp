@@ -8,7 +8,7 @@ namespace {
 
 using namespace cattest;
 
-TEST(TypeCodes, ExtensionsGiveTheirCodesInAnyCase) {
+TEST(TypeCodes, ExtensionsGiveTheirCodesInAnyCaseAndTheFilterMatchesThem) {
     const std::pair<const char *, const char *> cases[] = {
         {"dsk", "VOLU"}, {"DSK", "VOLU"}, {"vol", "VOLU"}, {"hdv", "VOLU"}, {"2mg", "VOLU"}, {"2IMG", "VOLU"},
         {"Txt", "TEXT"}, {"html", "TEXT"}, {"a65", "A65 "}, {"jpeg", "JPEG"}, {"aif", "AIFC"}, {"ttf", "sfnt"},
@@ -17,18 +17,16 @@ TEST(TypeCodes, ExtensionsGiveTheirCodesInAnyCase) {
         {"t\xffxt", "????"}, {"\x01", "????"},
     };
     for (const auto &[ext, type] : cases) EXPECT_EQ(f_TypeForExtension(ext), type) << ext;
-}
-
-TEST(TypeFilter, CodesAreComparedLowerCasedAndAsSubstrings) {
+    // The type filter compares codes lower-cased and as substrings.
     struct Case { const char *Type, *Filter; bool Matches; };
-    const Case cases[] = {
+    const Case filters[] = {
         {"TEXT", "", true},          {"", "", true},              {"", "text", false},
         {"TEXT", "text,volu", true}, {"VOLU", "text,volu", true}, {"PDF ", "text,volu", false},
         {"VOLU", "vol", true},       {"VOLU", "volume", false},   {"TEXT", " text", false},
         {"SYM ", "DIR ,SYM ", true}, {"TEXT", ",", false},        {"TEXT", "volu,", false},
         {"TEXT", ",,text", true},    {"A65 ", "a65 ", true},
     };
-    for (const Case &c : cases)
+    for (const Case &c : filters)
         EXPECT_EQ(f_TypeMatches(c.Type, c.Filter), c.Matches) << "'" << c.Type << "' / '" << c.Filter << "'";
 }
 

@@ -12,16 +12,13 @@
 
 namespace {
 
-TEST(FileHelpers, FileExistsTellsKinds) {
+TEST(FileHelpers, FileExistsTellsKindsAndWholeFilesAreRead) {
     test_TempFolder folder;
     EXPECT_EQ(t_FileExists(""), -1);
     EXPECT_EQ(t_FileExists(folder.at("missing")), 0);
     EXPECT_EQ(t_FileExists(folder.file("f")), 1);
     EXPECT_EQ(t_FileExists(folder.Path), 2);
-}
-
-TEST(FileHelpers, ReadsWholeFilesAndFailsWithALogLine) {
-    test_TempFolder folder;
+    // Whole files are read; a failure gives nothing and a log line.
     EXPECT_EQ(gettextfromfile(folder.write("f", std::string("a\0b", 3))), Text(std::string_view("a\0b", 3)));
     EXPECT_TRUE(gettextfromfile(folder.file("empty")).empty());
     test_LogCapture log;
