@@ -82,9 +82,8 @@ TEST_F(Cli, EraseUneraseSortInit) {
     write("a.txt", pattern(100));
     ASSERT_EQ(run({"put", img, at("z.com"), at("a.txt")}).Status, 0);
     test_CliRun r = run({"rm", img, "z.com", "nothere"});
-    EXPECT_EQ(r.Status, 1);
-    EXPECT_EQ(r.Out, "Z       .COM erased\n");
-    EXPECT_EQ(r.Err, "diskwright-cli: " + img + ": NOTHERE .    not found\n");
+    EXPECT_EQ(std::tie(r.Status, r.Out, r.Err),
+              std::make_tuple(1, "Z       .COM erased\n", "diskwright-cli: " + img + ": NOTHERE .    not found\n"));
     EXPECT_EQ(run({"rm", img, "#1"}).Out, "A       .TXT erased\n");
     EXPECT_EQ(run({"sort", img, "names", "asc"}).Out, "Volume alphabetized.\n");
     EXPECT_EQ(run({"unrm", img, "A.TXT"}).Status, 1);
@@ -145,9 +144,7 @@ TEST_F(Cli, RefusesToChangeWhatIsNotCpm) {
             {"put", img, at("a.txt")}, {"rm", img, "#0"}, {"unrm", img, "#0"}, {"sort", img, "names", "asc"}, {"init", img}};
         for (const auto &args : changing) {
             test_CliRun r = run(args);
-            EXPECT_EQ(r.Status, 1) << args[0];
-            EXPECT_EQ(r.Err, refusal) << args[0];
-            EXPECT_EQ(r.Out, "") << args[0];
+            EXPECT_EQ(std::tie(r.Status, r.Err, r.Out), std::make_tuple(1, refusal, "")) << args[0];
         }
         EXPECT_EQ(gettextfromfile(img), bytes) << "the image was written";
         test_CliRun ls = run({"ls", img});
@@ -258,9 +255,7 @@ TEST_F(Cli, PutRefusesPipesDevicesAndOversizedFilesAtOnce) {
     };
     for (const auto &c : cases) {
         test_CliRun r = sh("timeout 10 $CLI put img.vol " + c.Args);
-        EXPECT_EQ(r.Status, 1) << c.Args;
-        EXPECT_EQ(r.Err, c.Err) << c.Args;
-        EXPECT_EQ(r.Out, "") << c.Args;
+        EXPECT_EQ(std::tie(r.Status, r.Err, r.Out), std::make_tuple(1, c.Err, "")) << c.Args;
     }
     write("ok.txt", Text("fine"));
     EXPECT_EQ(sh("$CLI put img.vol ok.txt --as '*.*'").Err, "diskwright-cli: img.vol: *.*: not a valid CP/M name.\n");

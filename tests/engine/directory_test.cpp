@@ -321,9 +321,7 @@ TEST(DamagedImages, SharedBlocksAreNeverHandedOutTwice) {
                                                   raw("TWO     TXT", 0, 0, 64, {3, 4, 5})}),
                                  "shared.dsk");
     cpm_SetUserResult u = cpm_SetFileUser(v, T("OLD.TXT"), 0);
-    EXPECT_TRUE(u.Found);
-    EXPECT_FALSE(u.Message.empty());
-    EXPECT_EQ(u.Volume.Image, v.Image);
+    EXPECT_EQ(std::make_tuple(u.Found, u.Message.empty(), u.Volume.Image), std::make_tuple(true, false, v.Image));
     cpm_SaveFileResult w = cpm_SaveFile(v, T("NEW.TXT"), fileBytes(6 * 2048, Text(), 7));
     ASSERT_EQ(w.Message, "");
     EXPECT_EQ(entryName(w.Volume, 1), "NEW     TXT");   // the erased entry is the first free one

@@ -42,9 +42,7 @@ TEST(SetFileUser, ByEntryNumberAndNotFound) {
     // Names are not filtered: attribute bits are only reached by number.
     for (const char *name : {"", "NOPE.TXT", "WS.COM", "#64", "#-1", "#99999999999"}) {
         r = cpm_SetFileUser(v, T(name), 0xE5);
-        EXPECT_FALSE(r.Found) << name;
-        EXPECT_FALSE(r.Volume.Changed) << name;
-        EXPECT_EQ(r.Volume.Image, v.Image) << name;
+        EXPECT_EQ(std::make_tuple(r.Found, r.Volume.Changed, r.Volume.Image), std::make_tuple(false, false, v.Image)) << name;
     }
     EXPECT_EQ(cpm_SetFileUser(v, T("NOPE.TXT"), 0xE5).Name, T("NOPE    .TXT"));
     EXPECT_TRUE(cpm_SetFileUser(v, T("#0"), 0xE5).Found);
@@ -61,10 +59,8 @@ TEST(SetFileUser, UneraseOntoBlocksInUseIsRefused) {
     v = cpm_Rebuild(std::move(v));
     for (const char *name : {"OLD.TXT", "#1", "GONE.TXT"}) {
         cpm_SetUserResult r = cpm_SetFileUser(v, T(name), 0);
-        EXPECT_TRUE(r.Found) << name;
-        EXPECT_EQ(r.Message, "Blocks used by another file.") << name;
-        EXPECT_EQ(r.Volume.Image, v.Image) << name;
-        EXPECT_FALSE(r.Volume.Changed) << name;
+        EXPECT_EQ(std::make_tuple(r.Found, r.Message, r.Volume.Image, r.Volume.Changed),
+                  std::make_tuple(true, "Blocks used by another file.", v.Image, false)) << name;
     }
     // Erasing the other file first makes room again.
     v = cpm_SetFileUser(std::move(v), T("NEW.TXT"), 0xE5).Volume;

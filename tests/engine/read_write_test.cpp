@@ -65,10 +65,7 @@ TEST(SaveFile, EntriesAtTheEdgesOfRecordsBlocksAndExtents) {
 TEST(SaveFile, EmptyNameWritesNothingAndExistingNamesAreRefused) {
     cpm_Volume v = fresh140();
     cpm_SaveFileResult r = cpm_SaveFile(v, Text(), T("abc"));
-    EXPECT_EQ(r.Message, "");
-    EXPECT_TRUE(r.Name.empty());
-    EXPECT_EQ(r.Volume.Image, v.Image);
-    EXPECT_FALSE(r.Volume.Changed);
+    EXPECT_EQ(std::make_tuple(r.Message, r.Name, r.Volume.Image, r.Volume.Changed), std::make_tuple("", Text(), v.Image, false));
     // A file exists even erased or with attributes.
     v = withFiles(fresh140(), {{"HELLO.TXT", 3}});
     EXPECT_EQ(cpm_SaveFile(v, T("hello.txt"), T("two")).Message, "File exists.");
@@ -150,16 +147,12 @@ TEST(SaveFile, FirstFitReusesErasedEntriesAndBlocks) {
 TEST(LoadFile, FindsByNameWholeBlocksAndOddEntries) {
     cpm_Volume v = withFiles(fresh140(), {{"TEXT.TXT", 1000}});
     cpm_FileData f = cpm_LoadFile(v, T("text.txt"));
-    EXPECT_TRUE(f.Found);
-    EXPECT_EQ(f.Name, T("TEXT    .TXT"));
-    EXPECT_EQ(f.Data.size(), 1024u);
+    EXPECT_EQ(std::make_tuple(f.Found, f.Name, f.Data.size()), std::make_tuple(true, T("TEXT    .TXT"), 1024u));
     EXPECT_EQ(cpm_RecordedSize(v, T("TEXT    .TXT")), 1024);
     EXPECT_EQ(cpm_RecordedSize(v, T("B       .TXT")), -1);
 
     cpm_FileData none = cpm_LoadFile(v, T("OTHER.TXT"));
-    EXPECT_FALSE(none.Found);
-    EXPECT_TRUE(none.Data.empty());
-    EXPECT_EQ(none.Name, T("OTHER   .TXT"));
+    EXPECT_EQ(std::make_tuple(none.Found, none.Data.size(), none.Name), std::make_tuple(false, 0u, T("OTHER   .TXT")));
     cpm_FileData empty = cpm_LoadFile(v, Text());
     EXPECT_FALSE(empty.Found);
     EXPECT_TRUE(empty.Name.empty());

@@ -73,9 +73,7 @@ TEST(Recognition, BlankDisksByExtension) {
     for (const auto &c : cases) {
         SCOPED_TRACE(std::string(c.Name) + " " + std::to_string(c.Size));
         cpm_Volume v = cpm_OpenImage(fileBytes(c.Size, Text(), 0xE5), c.Name);
-        EXPECT_EQ(v.Format, c.Format) << v.Decision;
-        EXPECT_EQ(v.Order, c.Order) << v.Decision;
-        EXPECT_EQ(v.Refusal, "");
+        EXPECT_EQ(std::make_tuple(v.Format, v.Order, v.Refusal), std::make_tuple(c.Format, c.Order, "")) << v.Decision;
         if (c.Format != cpm_Format::Apple140K) continue;
         v = cpm_SaveFile(std::move(v), Text("A.TXT"), pattern(5000, 1)).Volume;
         Text saved = cpm_FileImage(v);
@@ -189,9 +187,8 @@ TEST(Orders, EveryFormReadsTheSameAndSavesInItsOwnOrderAndContainer) {
     for (const auto &f : forms) {
         SCOPED_TRACE(f.Name);
         cpm_Volume v = cpm_OpenImage(f.Bytes, f.Name);
-        EXPECT_EQ(v.Order, f.Order) << v.Decision;
-        EXPECT_EQ(v.Container.Kind, f.TwoImg ? cpm_ContainerKind::TwoImg : cpm_ContainerKind::None);
-        EXPECT_EQ(v.Refusal, "");
+        EXPECT_EQ(std::make_tuple(v.Order, v.Container.Kind, v.Refusal),
+                  std::make_tuple(f.Order, f.TwoImg ? cpm_ContainerKind::TwoImg : cpm_ContainerKind::None, "")) << v.Decision;
         EXPECT_EQ(v.Image, reference.Image);
         for (const auto &[name, data] : tenFiles()) {
             cpm_FileData read = cpm_LoadFile(v, Text(name));

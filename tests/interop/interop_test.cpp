@@ -191,9 +191,7 @@ TEST_P(Interop, CpmtoolsWritesEngineReads) {
     ASSERT_EQ(sh(tool("cpmcp") + "cpm.img" + names + " 0:", &out), 0) << out;
 
     cpm_Volume v = readFromCpmtools("cpm.img");
-    EXPECT_EQ(v.Format, f.Kind);
-    EXPECT_EQ(v.Order, f.Order) << v.Decision;
-    EXPECT_EQ(v.Refusal, "");
+    EXPECT_EQ(std::make_tuple(v.Format, v.Order, v.Refusal), std::make_tuple(f.Kind, f.Order, "")) << v.Decision;
     // The files decide, whatever the name says.
     EXPECT_EQ(cpm_OpenImage(cpm_FileImage(v), "cpm.img").Order, f.Order);
     std::set<std::string> listed;
