@@ -310,6 +310,10 @@ class Users : public Interop {
         if (err) *err = r.Err;
         return r.Status;
     }
+    // The tool's exit status with its standard output, and with its standard error.
+    std::pair<int, std::string> outOf(const std::string &arguments) { return {cli(arguments, &Out), Out}; }
+    std::pair<int, std::string> errOf(const std::string &arguments) { return {cli(arguments, nullptr, &Err), Err}; }
+    std::string Out, Err;
     // Runs a cpmtools command on cpm.img, which is the tool's img.vol with
     // the leading track only cpmtools sees; changes go back into img.vol.
     int cpmtools(const std::string &command, std::string *out = nullptr) {
@@ -337,8 +341,7 @@ TEST_P(Users, OneFilePerUserListsReadsErasesAndUnerasesPerUser) {
         ASSERT_EQ(cpmtools(tool("cpmcp") + "cpm.img pip" + std::to_string(u) + " " + std::to_string(u) + ":pip.com"), 0);
     }
     std::string out, err;
-    ASSERT_EQ(cli("ls img.vol", &out), 0);
-    EXPECT_EQ(out, "Volume Name: img.vol (256K)\n\nPIP     .COM   2 | \n\n1 files, 36K used, 220K free.\n");
+    EXPECT_EQ(outOf("ls img.vol"), std::make_pair(0, std::string("Volume Name: img.vol (256K)\n\nPIP     .COM   2 | \n\n1 files, 36K used, 220K free.\n")));
     ASSERT_EQ(cli("ls --user 15 img.vol", &out), 0);
     EXPECT_EQ(out.substr(0, out.find('\n')), "Volume Name: img.vol (256K), User 15");
     ASSERT_EQ(cli("ls --all img.vol", &out), 0);
@@ -353,8 +356,7 @@ TEST_P(Users, OneFilePerUserListsReadsErasesAndUnerasesPerUser) {
     }
     // Erasing user 3's file leaves the same name in user 5 alone; unerasing
     // puts it back into the user it is named with.
-    ASSERT_EQ(cli("rm img.vol 3:pip.com", &out), 0);
-    EXPECT_EQ(out, "PIP     .COM erased\n");
+    EXPECT_EQ(outOf("rm img.vol 3:pip.com"), std::make_pair(0, std::string("PIP     .COM erased\n")));
     EXPECT_NE(cli("type img.vol 3:pip.com", &out, &err), 0);
     ASSERT_EQ(cli("get --trim img.vol 5:PIP.COM five"), 0);
     EXPECT_EQ(file("five"), pipOf(5));
@@ -365,8 +367,7 @@ TEST_P(Users, OneFilePerUserListsReadsErasesAndUnerasesPerUser) {
     EXPECT_EQ(file("theirs"), pipOf(3));
     expectCliVolumeClean();
     ASSERT_EQ(cli("rm img.vol 3:pip.com 14:pip.com"), 0);
-    EXPECT_EQ(cli("unrm img.vol 3:pip.com", &out, &err), 1);
-    EXPECT_EQ(err, "diskwright-cli: img.vol: PIP     .COM could not be unerased: Erased entries of two files.\n");
+    EXPECT_EQ(errOf("unrm img.vol 3:pip.com"), std::make_pair(1, std::string("diskwright-cli: img.vol: PIP     .COM could not be unerased: Erased entries of two files.\n")));
 }
 
 TEST_P(Users, WritesIntoUserAreasAndCopiesEveryUserOut) {
@@ -377,8 +378,7 @@ TEST_P(Users, WritesIntoUserAreasAndCopiesEveryUserOut) {
     ASSERT_EQ(cli("put img.vol data --as 0:same.txt"), 0);
     ASSERT_EQ(cli("put img.vol data --as 5:same.txt"), 0);   // the same name in another user area
     ASSERT_EQ(cli("put img.vol more --user 7"), 0);
-    EXPECT_EQ(cli("put img.vol more --user 7", &out, &err), 1);
-    EXPECT_EQ(err, "diskwright-cli: img.vol: MORE    .    could not be saved: File exists.\n");
+    EXPECT_EQ(errOf("put img.vol more --user 7"), std::make_pair(1, std::string("diskwright-cli: img.vol: MORE    .    could not be saved: File exists.\n")));
     EXPECT_EQ(cli("put img.vol more --user 16", &out, &err), 2);
     ASSERT_EQ(cpmtools(tool("cpmls") + "cpm.img", &out), 0);
     EXPECT_EQ(out, "0:\nsame.txt\n\n5:\nsame.txt\n\n7:\nmore\n");
@@ -387,8 +387,7 @@ TEST_P(Users, WritesIntoUserAreasAndCopiesEveryUserOut) {
     expectCliVolumeClean();
 
     Folder.folder("flat");
-    ASSERT_EQ(cli("get img.vol '*' flat", &out, &err), 0);
-    EXPECT_EQ(err, "2 files in other user areas not copied (use '*:*').\n");
+    EXPECT_EQ(errOf("get img.vol '*' flat"), std::make_pair(0, std::string("2 files in other user areas not copied (use '*:*').\n")));
     Folder.folder("users");
     ASSERT_EQ(cli("get --trim img.vol '*:*' users"), 0);
     EXPECT_EQ(file("users/0/SAME.TXT"), std::string(3072, 'd').replace(3000, 72, 72, '\x1A'));
@@ -435,8 +434,7 @@ TEST_P(Users, PatternsMatchWithinTheirUserAreas) {
             headings.push_back(out.substr(at, out.find('\n', at) - at));
         EXPECT_EQ(headings, c.Headings) << c.Arguments;
     }
-    EXPECT_EQ(cli("type img.vol '7:*.COM'", &out, &err), 1);
-    EXPECT_EQ(err, "diskwright-cli: img.vol: no file matches 7:*.COM\n");
+    EXPECT_EQ(errOf("type img.vol '7:*.COM'"), std::make_pair(1, std::string("diskwright-cli: img.vol: no file matches 7:*.COM\n")));
 
     fs::create_directory(at("coms"));
     ASSERT_EQ(cli("get --trim img.vol '*:*.COM' coms", &out, &err), 0) << err;
@@ -445,11 +443,9 @@ TEST_P(Users, PatternsMatchWithinTheirUserAreas) {
     EXPECT_EQ(file("coms/9/D.COM"), std::string(128, 'd'));
     EXPECT_FALSE(fs::exists(at("coms/5/C.TXT")));
 
-    ASSERT_EQ(cli("rm img.vol '5:*.COM'", &out, &err), 0) << err;
-    EXPECT_EQ(out, "B       .COM erased\n");
+    EXPECT_EQ(outOf("rm img.vol '5:*.COM'"), std::make_pair(0, std::string("B       .COM erased\n")));
     ASSERT_EQ(cli("unrm img.vol '5:B.*'", &out, &err), 0) << err;
-    ASSERT_EQ(cli("attr img.vol '*:*.COM' +R", &out, &err), 0) << err;
-    EXPECT_EQ(out, "A       .COM attributes: R\n5:B       .COM attributes: R\n9:D       .COM attributes: R\n");
+    EXPECT_EQ(outOf("attr img.vol '*:*.COM' +R"), std::make_pair(0, std::string("A       .COM attributes: R\n5:B       .COM attributes: R\n9:D       .COM attributes: R\n")));
     ASSERT_EQ(cli("ls --json --all img.vol", &out), 0);
     for (const char *user : {"\"user\": 0,", "\"user\": 5,", "\"user\": 9,"}) EXPECT_NE(out.find(user), std::string::npos) << user;
     expectCliVolumeClean();
