@@ -109,8 +109,7 @@ TEST_F(MemoryTest, ReinitialisingMovesLaterWindowsWithContents) {
     EXPECT_EQ(windowMemory(1), memory1);
     EXPECT_EQ(windowMemory(2), memory2);
     EXPECT_EQ(lineText(1, 1, 1, 10), "window one");
-    EXPECT_EQ(log.count(" moving graphic block for win #"), 2);
-    EXPECT_EQ(log.count(" moving text block for win #"), 1);
+    EXPECT_EQ(std::make_pair(log.count(" moving graphic block for win #"), log.count(" moving text block for win #")), std::make_pair(2, 1));
     EXPECT_TRUE(log.has(P0 + " high memory = $00FFFFFF, graphic block size to delete = $" + t_Hex8(before0.MemoryEnd - before0.MemoryStart + 1) + "."));
     EXPECT_TRUE(log.has(P0 + " moving graphic block for win #1$" + t_Hex8(before1.MemoryStart) + "..." + t_Hex8(before1.MemoryEnd) +
                         " to$" + t_Hex8(before1.MemoryStart + size) + "..." + t_Hex8(before1.MemoryEnd + size)));
