@@ -134,27 +134,23 @@ TEST(Recognition, WhatIsNotCpmOpensReadOnly) {
 
 // A DOS 3.3 disk that also holds CP/M: its CP/M directory is plausible and
 // reserves the DOS half under user 31, which stays untouched.
-TEST(Recognition, HybridDiskStaysWritableWithTheDosHalfKept) {
+TEST(Recognition, HybridAndDamagedDisksStayCpm) {
     cpm_Volume v = cpm_OpenImage(dosOrderDisk({{"A.TXT", pattern(2000, 1)}}), "hybrid.dsk");
     std::vector<int> dosHalf;
     for (int b = 64; b < 80; b++) dosHalf.push_back(b);
     putEntry(v, 1, 31, "DOS     SYS", 0, 0, 128, dosHalf);
     putEntry(v, 2, 31, "CP/M    SYS", 0, 0, 96, {128, 129, 130, 131, 132, 133, 134, 135, 136, 137, 138, 139});
     cpm_Volume hybrid = cpm_OpenImage(cpm_FileImage(v), "hybrid.dsk");
-    EXPECT_EQ(hybrid.Refusal, "") << hybrid.Decision;
-    EXPECT_EQ(hybrid.Order, cpm_Order::Dos);
+    EXPECT_EQ(std::make_pair(hybrid.Refusal, hybrid.Order), std::make_pair(std::string(), cpm_Order::Dos)) << hybrid.Decision;
     cpm_SaveFileResult r = cpm_SaveFile(hybrid, Text("BIG.DAT"), pattern(100 * 1024, 2));
     ASSERT_EQ(r.Message, "");
     for (int i = 0; i < 64; i++)
         for (int b : i == 1 || i == 2 ? std::vector<int>() : entryBlocks(r.Volume, i))
             EXPECT_TRUE(b < 64 || b >= 80) << "block " << b << " of the DOS half";
-}
-
-// A damaged disk: one bad entry per eight good ones is still CP/M.
-TEST(Recognition, DamagedDirectories) {
+    // A damaged disk: one bad entry per eight good ones is still CP/M.
     FileList files;
     for (int i = 0; i < 16; i++) files.push_back({"F" + std::to_string(i) + ".DAT", pattern(1000, i)});
-    cpm_Volume v = cpm_OpenImage(dosOrderDisk(files), "damaged.dsk");
+    v = cpm_OpenImage(dosOrderDisk(files), "damaged.dsk");
     putEntry(v, 20, 0x7F, "JUNK    JNK", 99, 0, 200, {250});
     putEntry(v, 21, 0x7E, "JUNK    JNK", 99, 0, 200, {250});
     EXPECT_EQ(cpm_OpenImage(cpm_FileImage(v), "damaged.dsk").Refusal, "");

@@ -28,7 +28,7 @@ fg_FontImage sampleFont(uint8_t start, uint8_t end) {
 
 } // namespace
 
-TEST(FontFile, TheLoaderExpandsTheGlyphsFromCodeZero) {
+TEST(FontFile, TheLoaderExpandsTheGlyphsAndMismatchedImagesAreRefused) {
     for (auto [start, end] : {std::pair<uint8_t, uint8_t>{0, 255}, {32, 126}, {65, 65}}) {
         const fg_FontImage font = sampleFont(start, end);
         const t_Font loaded = t_FontFromBytes(fg_FontFileBytes(font), "sample.font");
@@ -37,9 +37,7 @@ TEST(FontFile, TheLoaderExpandsTheGlyphsFromCodeZero) {
         EXPECT_EQ(loaded.Size, int64_t(font.Grey.size()));
         EXPECT_EQ(loaded.Data, font.Grey);
     }
-}
-
-TEST(FontFile, RefusesImagesThatDoNotMatchTheirHeader) {
+    // Images that do not match their header are refused.
     const std::function<void(fg_FontImage &)> breaks[] = {
         [](fg_FontImage &f) { f.Grey.pop_back(); }, [](fg_FontImage &f) { f.Start = 20; },
         [](fg_FontImage &f) { f.Width = 256; }, [](fg_FontImage &f) { f.Height = 0; }};
