@@ -14,7 +14,7 @@ std::vector<std::string> matchedNames(const std::vector<cpm_FileMatch> &matches)
 
 }  // namespace
 
-TEST(Patterns, MatchCpmNamesAsCpmDoes) {
+TEST(Patterns, MatchCpmNamesAsCpmDoesAndFindTheirFiles) {
     struct { const char *Pattern, *Name; bool Matches; } cases[] = {
         {"*.COM", "PIP     .COM", true},    {"*.COM", "PIP     .CMD", false},  {"PIP.*", "PIP     .COM", true},
         {"PIP.*", "PIPE    .COM", false},   {"???.TXT", "ABC     .TXT", true}, {"???.TXT", "ABCD    .TXT", false},
@@ -29,9 +29,7 @@ TEST(Patterns, MatchCpmNamesAsCpmDoes) {
     EXPECT_EQ(cpm_MakePattern(Text("*.c*")), Text("????????.C??"));
     EXPECT_TRUE(cpm_IsPattern(Text("A?.COM")));
     EXPECT_FALSE(cpm_IsPattern(Text("A.COM")));
-}
-
-TEST(Patterns, FilesOfANameOrPattern) {
+    // The files a name or pattern stands for.
     cpm_Volume v = withFiles(freshPlain(256), {{"PIP.COM", 100}, {"BIG.DAT", 40000}, {"README", 10}, {"STAT.COM", 10}});
     EXPECT_EQ(matchedNames(cpm_MatchFiles(v, Text("*.COM"))), (std::vector<std::string>{"PIP     .COM", "STAT    .COM"}));
     EXPECT_EQ(matchedNames(cpm_MatchFiles(v, Text("*"))).size(), 4u);

@@ -178,9 +178,7 @@ TEST(FontTest, HeaderFieldsAtFixedOffsets) {
     // A 15-byte header: bytes 14 and 15 are read although byte 15 is glyph data.
     std::vector<uint8_t> short15 = fontFile(source, 2, 15);
     t_Font g = t_FontFromBytes(short15, "x.font");
-    EXPECT_EQ(g.HeaderSize, 15);
-    EXPECT_EQ(g.Reserved, 0x12 << 8 | source.Data[0]);
-    EXPECT_EQ(g.Data, source.Data);
+    EXPECT_EQ(std::make_tuple(g.HeaderSize, g.Reserved, g.Data), std::make_tuple(15, 0x12 << 8 | source.Data[0], source.Data));
     // ... and as 0 when the whole file is shorter than 16 bytes.
     std::vector<uint8_t> tiny(short15.begin(), short15.begin() + 15);
     EXPECT_EQ(t_FontFromBytes(tiny, "x.font").Reserved, 0);
@@ -189,8 +187,7 @@ TEST(FontTest, HeaderFieldsAtFixedOffsets) {
     std::vector<uint8_t> twelve(short15.begin(), short15.begin() + 12);
     twelve[0] = 12;
     t_Font h = t_FontFromBytes(twelve, "x.font");
-    EXPECT_EQ(std::make_pair(h.Width, h.Height), std::make_pair(0, 0));
-    EXPECT_EQ(h.End, 255);
+    EXPECT_EQ(std::make_tuple(h.Width, h.Height, h.End), std::make_tuple(0, 0, uint8_t(255)));
 }
 
 TEST(FontTest, InvalidStreamsGiveNoFont) {
