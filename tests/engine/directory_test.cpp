@@ -56,8 +56,7 @@ TEST(Directory, NamesAndAttributesFromTypeBits) {
     putEntry(v, 1, 0, "SYS     \xC3\xCF\xCD", 0, 0, 1, {3});
     putEntry(v, 2, 0, "ARC     TX\xD4", 0, 0, 1, {4});
     cpm_DirectoryLists d = cpm_LoadDirectory(v);
-    EXPECT_EQ(d.Names[0], T("WS      .COM"));
-    EXPECT_EQ(d.Names[1], T("SYS     .COM"));
+    EXPECT_EQ(std::vector<Text>(d.Names.begin(), d.Names.begin() + 2), (std::vector<Text>{T("WS      .COM"), T("SYS     .COM")}));
     EXPECT_EQ(std::vector<Text>(d.Attributes.begin(), d.Attributes.begin() + 3), (std::vector<Text>{T("R"), T("RSA"), T("A")}));
 }
 

@@ -83,8 +83,7 @@ TEST_F(TextTest, ControlCodes) {
 
 TEST_F(TextTest, EscapeSequences) {
     t_Print(0, esc('A'));
-    EXPECT_EQ(w.TextColor, 0x10);
-    EXPECT_EQ(w.TextHpos, 1);
+    EXPECT_EQ(std::make_pair(int(w.TextColor), w.TextHpos), std::make_pair(0x10, 1));
     t_Print(0, esc('Q'));
     EXPECT_EQ(w.TextColor, 0x11);
     t_Print(0, esc('L') + esc('P'));
@@ -93,18 +92,16 @@ TEST_F(TextTest, EscapeSequences) {
     // as a command.
     t_Print(0, esc('g') + "A");
     EXPECT_EQ(test_Code(1, 1), 'g');
-    EXPECT_EQ(w.TextColor, 0x10);
-    EXPECT_EQ(w.TextDisplayMode, 0);
+    EXPECT_EQ(std::make_pair(int(w.TextColor), w.TextDisplayMode), std::make_pair(0x10, 0));
     t_Print(0, esc('L'));
 
-    struct Tab { int Hpos; char Command; int ExpectedHpos, ExpectedVpos, Spaces; } tabs[] = {
-        {9, 'i', 11, 1, 2}, {10, 'i', 21 - 20, 2, 0},   // target 21 is past the 20 columns: new line
-        {1, 'i', 11, 1, 10}, {5, 'j', 1, 2, 0}, {1, 'k', 1, 2, 0},
+    struct Tab { int Hpos; char Command; int ExpectedHpos, ExpectedVpos; } tabs[] = {
+        {9, 'i', 11, 1}, {10, 'i', 21 - 20, 2},   // target 21 is past the 20 columns: new line
+        {1, 'i', 11, 1}, {5, 'j', 1, 2}, {1, 'k', 1, 2},
     };
     for (const Tab &t : tabs) {
         t_Print(0, "\x0C" + std::string(size_t(t.Hpos - 1), '-') + esc(t.Command));
-        EXPECT_EQ(w.TextHpos, t.ExpectedHpos) << t.Hpos << t.Command;
-        EXPECT_EQ(w.TextVpos, t.ExpectedVpos) << t.Hpos << t.Command;
+        EXPECT_EQ(pos(), std::make_pair(t.ExpectedHpos, t.ExpectedVpos)) << t.Hpos << t.Command;
         EXPECT_EQ(w.TextDisplayMode, 0);
     }
     t_Print(0, "\x0C" + esc('e'));
