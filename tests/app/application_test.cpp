@@ -2,14 +2,11 @@
 // thread, and quitting.
 #include <gtest/gtest.h>
 
-#include "child_output.h"
-
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
 #include <atomic>
 #include <string>
-#include <unistd.h>
 
 #include "app_delegate.h"
 #include "application.h"
@@ -54,15 +51,6 @@ TEST(Application, LaunchesRunsTheProgramAndQuitsFromTheMenu) {
     expectInOrder(log, {"applicationWillFinishLaunching: Called.", "applicationDidFinishLaunching: Start.",
                         "initvxtools: Start.", "initvxtools: End.", "Program: Start.",
                         "applicationDidFinishLaunching: End.", "applicationWillTerminate: Called."});
-}
-
-TEST(Application, TheRealProgramStartsItsWindowsAndKeepsRunning) {
-    test_Program program = test_StartProgram(DW_PROGRAM);
-    // The program thread makes its windows and waits in the browser for a choice.
-    EXPECT_TRUE(test_ReadUntil(program, "t_InitWindow: GraphicWindow #1 End.", 20000)) << program.Log;
-    usleep(300 * 1000);
-    EXPECT_TRUE(test_StillRunning(program)) << "the application ended by itself";
-    test_StopProgram(program);
 }
 
 }  // namespace

@@ -71,9 +71,8 @@ TEST(Screens, TheMainWindowFitsAtStart) {
         // On the picture of the screen: the border colour just above the
         // window's bottom edge (below line 25) and at its left and right.
         ASSERT_FALSE(screen.isNull());
-        EXPECT_EQ(screen.pixelColor(w[2] + w[0] / 2, w[3] + w[1] - 3), border);
-        EXPECT_EQ(screen.pixelColor(w[2] + 2, w[3] + w[1] / 2), border);
-        EXPECT_EQ(screen.pixelColor(w[2] + w[0] - 3, w[3] + w[1] / 2), border);
+        for (auto [x, y] : {std::pair{w[2] + w[0] / 2, w[3] + w[1] - 3}, {w[2] + 2, w[3] + w[1] / 2}, {w[2] + w[0] - 3, w[3] + w[1] / 2}})
+            EXPECT_EQ(screen.pixelColor(x, y), border) << x << "," << y;
     }
 }
 

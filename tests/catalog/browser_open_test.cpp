@@ -5,37 +5,37 @@
 namespace browsertest {
 namespace {
 
-// A folder of 40 files "f00.dsk" ... "f39.dsk": more items than list lines.
-class LongList : public BrowserTest {
+// A small folder (files, one folder, names for type-select) and a long one
+// of 40 files "f00.dsk" ... "f39.dsk": more items than list lines.
+class Folders : public BrowserTest {
 protected:
     void SetUp() override {
         BrowserTest::SetUp();
-        for (int i = 0; i < 40; i++) Folder.file(Numbered("f", i));
+        for (const char *name : {"Apple.dsk", "banana.txt", "Mango.dsk", "melon.dsk", "zebra.dsk"}) Small.file(name);
+        Small.folder("sub");
+        Small.file("sub/inner.dsk");
+        for (int i = 0; i < 40; i++) Long.file(Numbered("f", i));
     }
-    test_TempFolder Folder;
-};
-
-// A small folder: files, one folder, names for type-select.
-class SmallFolder : public BrowserTest {
-protected:
-    void SetUp() override {
-        BrowserTest::SetUp();
-        for (const char *name : {"Apple.dsk", "banana.txt", "Mango.dsk", "melon.dsk", "zebra.dsk"}) Folder.file(name);
-        Folder.folder("sub");
-        Folder.file("sub/inner.dsk");
+    test_TempFolder Small;   // Apple.dsk banana.txt Mango.dsk melon.dsk sub zebra.dsk
+    test_TempFolder Long;
+    // A click in the cell and the mouse handler's answer to it.
+    static int ClickAt(int column, int line) {
+        Click(column, line);
+        return f_CatMouseHandler();
     }
-    test_TempFolder Folder;   // Apple.dsk banana.txt Mango.dsk melon.dsk sub zebra.dsk
 };
+using SmallFolder = Folders;
+using LongList = Folders;
 
 TEST_F(SmallFolder, FrameOfTheVolumeManager) {
-    Show(Folder.Path);
+    Show(Small.Path);
     EXPECT_EQ(std::make_pair(f_Browser.PageLines, f_Browser.BottomLine), std::make_pair(15, 23));
     // Frame columns 11 to 70, lines 5 to 23.
     for (int line : {5, 22}) EXPECT_EQ(std::make_pair(test_Code(11, line), test_Code(70, line)), std::make_pair(139, 138));
     EXPECT_EQ(std::make_pair(test_Code(12, 23), test_Code(69, 23)), std::make_pair(140, 140));
     EXPECT_EQ(std::make_pair(test_Code(10, 12), test_Code(71, 12)), std::make_pair(int(' '), int(' ')));
     // Path line, in inverse, centred in the 58 inner columns.
-    std::string centred = t_Center(t_ConvertUniCode(Folder.Path).Converted, 58);
+    std::string centred = t_Center(t_ConvertUniCode(Small.Path).Converted, 58);
     EXPECT_EQ(test_Screen(6, 12, 69), centred + t_Spaces(58 - t_Length(centred)));
     EXPECT_TRUE(Inverse(12, 6) && Inverse(69, 6));
     EXPECT_NE(test_Screen(7, 12, 69).find(" 6 Objekte "), std::string::npos);   // the rule with the count
@@ -51,15 +51,15 @@ TEST_F(SmallFolder, FrameOfTheVolumeManager) {
     for (auto [requested, frame, first] : widths) {
         t_FullArea(0);
         t_ClearRect(0, 1, 1, 80, 25);
-        Show(Folder.Path, requested);
+        Show(Small.Path, requested);
         EXPECT_EQ(f_Browser.Width, frame) << requested;
         EXPECT_EQ(std::make_pair(test_Code(first, 5), test_Code(first + frame - 1, 5)), std::make_pair(139, 138)) << requested;
         EXPECT_EQ(test_Screen(8, first + 1, first + frame - 3), f_CatStr(f_CatList[0], frame)) << requested;
     }
 
     // A long path is cut with the mark after W - 3 characters.
-    std::string deep = Folder.Path;
-    for (int i = 0; i < 6; i++) deep = Folder.folder(deep.substr(Folder.Path.size()) + "level-with-a-long-name");
+    std::string deep = Small.Path;
+    for (int i = 0; i < 6; i++) deep = Small.folder(deep.substr(Small.Path.size()) + "level-with-a-long-name");
     Show(deep);
     EXPECT_EQ(t_Length(test_Screen(6, 12, 69)), 58);
     EXPECT_EQ(test_Code(69, 6), 191);
@@ -84,7 +84,7 @@ TEST_F(LongList, KeysMoveSelectionAndScroll) {
         {"page up at the top", {PageUp}, 0, 0},
     };
     for (const MoveCase &c : cases) {
-        Show(Folder.Path);
+        Show(Long.Path);
         for (int k : c.Keys) EXPECT_EQ(f_CatKeyHandler(k), f_BrowserGoOn) << c.Name;
         EXPECT_EQ(std::make_pair(f_Browser.Selected, f_Browser.Scroll), std::make_pair(c.Selected, c.Scroll)) << c.Name;
         // The first list line shows the scroll item; the selection is in
@@ -97,36 +97,33 @@ TEST_F(LongList, KeysMoveSelectionAndScroll) {
                                {"page down, up", {PageDown, Up, Return}, 14, 0}};
     for (const MoveCase &c : chosen) {
         PostKeys(c.Keys);
-        EXPECT_EQ(Open(Folder.Path), Folder.Path + Name(c.Selected)) << c.Name;
+        EXPECT_EQ(Open(Long.Path), Long.Path + Name(c.Selected)) << c.Name;
         t_ClearEventQueues();
     }
 }
 
-TEST_F(SmallFolder, EscapeReturnsNothingAndClearsTheFrame) {
+TEST_F(SmallFolder, EscapeReturnsNothingFoldersAreEnteredLeftAndChosen) {
     PostKeys({Down, Down, Escape});
-    EXPECT_EQ(Open(Folder.Path), "");
+    EXPECT_EQ(Open(Small.Path), "");
     EXPECT_EQ(f_Browser.Selected, -1);
     for (int line = 5; line <= 23; line++) EXPECT_EQ(test_Screen(line, 11, 70), t_Spaces(60)) << line;
-}
-
-TEST_F(SmallFolder, FoldersAreEnteredLeftAndChosen) {
     // sub is the fifth item: Return enters it, or chooses it where folders are asked for.
     PostKeys({'s', Return, Return});
-    EXPECT_EQ(Open(Folder.Path), Folder.Path + "sub/inner.dsk");
+    EXPECT_EQ(Open(Small.Path), Small.Path + "sub/inner.dsk");
     PostKeys({'s', Return});
-    EXPECT_EQ(Open(Folder.Path, f_CatFolderChoice), Folder.Path + "sub/");
-    EXPECT_EQ(f_CatPath, Folder.Path);
+    EXPECT_EQ(Open(Small.Path, f_CatFolderChoice), Small.Path + "sub/");
+    EXPECT_EQ(f_CatPath, Small.Path);
 
-    Show(Folder.Path);
+    Show(Small.Path);
     f_CatKeyHandler(Right);   // a file: nothing
-    EXPECT_EQ(f_CatPath, Folder.Path);
+    EXPECT_EQ(f_CatPath, Small.Path);
     f_CatKeyHandler('s');
     f_CatKeyHandler(Right);
-    EXPECT_EQ(f_CatPath, Folder.Path + "sub/");
+    EXPECT_EQ(f_CatPath, Small.Path + "sub/");
     EXPECT_EQ(std::make_pair(f_BrowserCount(), f_Browser.Selected), std::make_pair(1, 0));
     EXPECT_NE(test_Screen(7, 12, 69).find(" 1 Objekte "), std::string::npos);
     f_CatKeyHandler(Left);
-    EXPECT_EQ(f_CatPath, Folder.Path);
+    EXPECT_EQ(f_CatPath, Small.Path);
     EXPECT_EQ(f_Browser.Selected, 0);
     Show("/");
     size_t count = f_CatList.size();
@@ -142,7 +139,7 @@ TEST_F(SmallFolder, TypeSelect) {
         {"a letter after all names", 'z', "zebra.dsk"},
     };
     for (const auto &[what, key, selected] : cases) {
-        Show(Folder.Path);
+        Show(Small.Path);
         f_CatKeyHandler(Down);
         f_CatKeyHandler(key);
         EXPECT_EQ(Name(f_Browser.Selected), selected) << what;
@@ -157,14 +154,14 @@ TEST_F(SmallFolder, TypeSelect) {
 }
 
 TEST_F(LongList, TypeSelectShowsTheItemInTheFirstLine) {
-    for (const char *name : {"m1.dsk", "m2.dsk", "x.dsk"}) Folder.file(name);
-    Show(Folder.Path);
+    for (const char *name : {"m1.dsk", "m2.dsk", "x.dsk"}) Long.file(name);
+    Show(Long.Path);
     f_CatKeyHandler('m');
     EXPECT_EQ(Name(f_Browser.Selected), "m1.dsk");
     EXPECT_EQ(f_Browser.Scroll, 28);   // 43 items, 15 lines: the scroll cannot pass 28
     f_CatKeyHandler('f');
     EXPECT_EQ(std::make_pair(f_Browser.Selected, f_Browser.Scroll), std::make_pair(0, 0));
-    Show(Folder.Path);
+    Show(Long.Path);
     f_CatKeyHandler(PageDown);
     f_CatKeyHandler('f');
     EXPECT_EQ(f_Browser.Scroll, 0);
@@ -188,18 +185,18 @@ TEST_F(BrowserTest, EmptyOrMissingFolderLeavesOnlyEscape) {
 }
 
 TEST_F(SmallFolder, StartFoldersStandardFoldersAndTheFilter) {
-    Show(Folder.Path + "nothing-here/");   // a missing start folder: the desktop
+    Show(Small.Path + "nothing-here/");   // a missing start folder: the desktop
     EXPECT_EQ(f_CatPath, f_StandardFolder(f_Folder::Desktop));
     Show("");
     EXPECT_EQ(f_CatPath, f_StandardFolder(f_Folder::Desktop));
-    Show(Folder.Path + "sub");   // no final "/"
-    EXPECT_EQ(f_CatPath, Folder.Path + "sub/");
+    Show(Small.Path + "sub");   // no final "/"
+    EXPECT_EQ(f_CatPath, Small.Path + "sub/");
     EXPECT_EQ(Name(0), "inner.dsk");
 
     test_TempFolder docs;
     f_SetStandardFolder(f_Folder::Documents, docs.Path);
     f_SetStandardFolder(f_Folder::Downloads, docs.Path + "gone");
-    Show(Folder.Path);
+    Show(Small.Path);
     const std::pair<int, std::string> keys[] = {{6, docs.Path},                                   // Control-F
                                                 {12, f_StandardFolder(f_Folder::Home)},          // Control-L: missing
                                                 {9, f_StandardFolder(f_Folder::Mount)}};          // Tab
@@ -211,65 +208,56 @@ TEST_F(SmallFolder, StartFoldersStandardFoldersAndTheFilter) {
     f_SetStandardFolder(f_Folder::Downloads, "");
 
     PostKeys({End, Return});
-    EXPECT_EQ(Open(Folder.Path, 0, 60, "TEXT"), Folder.Path + "banana.txt");
+    EXPECT_EQ(Open(Small.Path, 0, 60, "TEXT"), Small.Path + "banana.txt");
     EXPECT_EQ(f_BrowserCount(), 1);
 }
 
 // --- the mouse ---------------------------------------------------------------
 
 TEST_F(SmallFolder, ClicksSelectAndDoubleClicksEnterOrChoose) {
-    Show(Folder.Path);
-    Click(30, 14);   // below the last item: nothing
-    EXPECT_EQ(f_CatMouseHandler(), f_BrowserGoOn);
+    Show(Small.Path);
+    EXPECT_EQ(ClickAt(30, 14), f_BrowserGoOn);   // below the last item: nothing
     EXPECT_EQ(f_Browser.Selected, 0);
-    Click(30, 9);   // second list line
-    EXPECT_EQ(f_CatMouseHandler(), f_BrowserGoOn);
+    EXPECT_EQ(ClickAt(30, 9), f_BrowserGoOn);   // second list line
     EXPECT_EQ(f_Browser.Selected, 1);
     EXPECT_TRUE(Inverse(12, 9));
     EXPECT_FALSE(Inverse(12, 8));
     // A slow second click, and a click on another item right after, are single clicks.
     f_Browser.LastClickTime -= 300;
-    Click(30, 9);
-    EXPECT_EQ(f_CatMouseHandler(), f_BrowserGoOn);
-    Click(30, 10);
-    EXPECT_EQ(f_CatMouseHandler(), f_BrowserGoOn);
+    EXPECT_EQ(ClickAt(30, 9), f_BrowserGoOn);
+    EXPECT_EQ(ClickAt(30, 10), f_BrowserGoOn);
     EXPECT_EQ(f_Browser.Selected, 2);
     Click(30, 12);   // sub, twice
     Click(30, 12);
     EXPECT_EQ(f_CatMouseHandler(), f_BrowserGoOn);
     EXPECT_EQ(f_CatMouseHandler(), f_BrowserGoOn);
-    EXPECT_EQ(f_CatPath, Folder.Path + "sub/");
+    EXPECT_EQ(f_CatPath, Small.Path + "sub/");
     EXPECT_EQ(f_CatMouseHandler(), -1);   // no more clicks
     // The path line goes up, and from the root to the volumes.
-    Click(40, 6);
-    f_CatMouseHandler();
-    EXPECT_EQ(f_CatPath, Folder.Path);
+    ClickAt(40, 6);
+    EXPECT_EQ(f_CatPath, Small.Path);
     Show("/");
-    Click(40, 6);
-    f_CatMouseHandler();
+    ClickAt(40, 6);
     EXPECT_EQ(f_CatPath, f_StandardFolder(f_Folder::Mount));
     // A double click on a file chooses it.
     Click(30, 9);
     Click(30, 9);
-    EXPECT_EQ(Open(Folder.Path), Folder.Path + "banana.txt");
+    EXPECT_EQ(Open(Small.Path), Small.Path + "banana.txt");
 }
 
 // Clicks on the frame, the title, the rule, beside or below the list select
 // nothing, and no hidden item.
 TEST_F(LongList, ClicksOutsideTheListSelectNothing) {
-    Show(Folder.Path);
+    Show(Long.Path);
     f_CatKeyHandler(Down);
     for (auto [column, line] : {std::pair{30, 5}, {30, 7}, {11, 9}, {70, 9}, {5, 9}, {30, 23}, {30, 24}, {30, 1}}) {
-        Click(column, line);
-        f_CatMouseHandler();
-        EXPECT_EQ(std::make_pair(f_Browser.Selected, f_CatPath), std::make_pair(1, Folder.Path)) << column << "," << line;
+        ClickAt(column, line);
+        EXPECT_EQ(std::make_pair(f_Browser.Selected, f_CatPath), std::make_pair(1, Long.Path)) << column << "," << line;
     }
-    Click(30, 22);   // the last list line
-    f_CatMouseHandler();
+    ClickAt(30, 22);   // the last list line
     EXPECT_EQ(f_Browser.Selected, 14);
     f_CatKeyHandler(PageDown);
-    Click(30, 8);
-    f_CatMouseHandler();
+    ClickAt(30, 8);
     EXPECT_EQ(f_Browser.Selected, f_Browser.Scroll);
 }
 
@@ -277,14 +265,14 @@ TEST_F(LongList, ClicksOutsideTheListSelectNothing) {
 
 TEST_F(SmallFolder, OddWindowsAndGeometry) {
     for (uint8_t window : {uint8_t(3), uint8_t(9), uint8_t(200)}) {
-        EXPECT_EQ(f_CatOpen(window, Folder.Path, "t", "", 5, 15, 60, 0), "");
-        EXPECT_EQ(f_CatSave(window, Folder.Path, "t", "Save as:", "x", 5, 15, 60, 0), "");
+        EXPECT_EQ(f_CatOpen(window, Small.Path, "t", "", 5, 15, 60, 0), "");
+        EXPECT_EQ(f_CatSave(window, Small.Path, "t", "Save as:", "x", 5, 15, 60, 0), "");
     }
     const std::pair<int, int> geometries[] = {{0, 15}, {-5, 100}, {30, 15}, {5, -3}, {24, 0}, {1, 1000000}};
     for (auto [top, height] : geometries) {
         PostKeys({Down, Return});
-        std::string chosen = Run([&] { return f_CatOpen(0, Folder.Path, "t", "", top, height, 60, 0); });
-        EXPECT_EQ(chosen, Folder.Path + "banana.txt") << top << "," << height;
+        std::string chosen = Run([&] { return f_CatOpen(0, Small.Path, "t", "", top, height, 60, 0); });
+        EXPECT_EQ(chosen, Small.Path + "banana.txt") << top << "," << height;
         EXPECT_TRUE(f_Browser.TopLine >= 1 && f_Browser.BottomLine <= 25 && f_Browser.PageLines >= 1);
     }
 }

@@ -66,7 +66,7 @@ TEST_F(SaveForm, KeysEndTheForm) {
     }
 }
 
-TEST_F(SaveForm, AltKeysEnterFoldersAndTheNameGoesThere) {
+TEST_F(SaveForm, AltKeysEnterFoldersAndNamesAreCutToTheField) {
     t_PostKeyEvent(Alt(End));
     t_PostKeyEvent(Alt(Right));
     for (char c : std::string("x.dsk")) t_PostKeyEvent(Typed(c));
@@ -77,9 +77,7 @@ TEST_F(SaveForm, AltKeysEnterFoldersAndTheNameGoesThere) {
     t_PostKeyEvent(Alt(ForwardDelete));
     t_PostKeyEvent(Typed(Return));
     EXPECT_EQ(Save(), Folder.Path + "alpha.dsk");
-}
-
-TEST_F(SaveForm, NamesAreCutToTheField) {
+    // Names are cut to the field.
     std::string longName(70, 'n');
     Folder.file(longName);
     t_PostKeyEvent(Alt(End));
@@ -90,14 +88,12 @@ TEST_F(SaveForm, NamesAreCutToTheField) {
     EXPECT_EQ(Save(longName), Folder.Path + std::string(47, 'n'));
 }
 
-TEST_F(SaveForm, EndingClearsFrameAndBox) {
+TEST_F(SaveForm, EndingClearsFrameAndBoxAndClicksSelect) {
     t_PostKeyEvent(Typed(Escape));
     Save("NEW.DSK");
     for (int line = 5; line <= 22; line++) EXPECT_EQ(test_Screen(line, 11, 70), t_Spaces(60)) << line;
     EXPECT_EQ(t_WindowTable[0].TextCursorLevel, 0);
-}
-
-TEST_F(SaveForm, ClicksSelectWhileTheFieldKeepsTheCursor) {
+    // Clicks select while the field keeps the cursor.
     Click(30, 9);   // beta.dsk
     t_PostKeyEvent(Alt(ForwardDelete));
     t_PostKeyEvent(Typed(Return));

@@ -1,8 +1,6 @@
-// Type codes, the type filter, invisible names, sizes, name order, dates and
+// Type codes, the type filter, sizes, name order, dates and
 // the standard folders.
 #include <gtest/gtest.h>
-
-#include <algorithm>
 
 #include "catalog_fixture.h"
 
@@ -10,7 +8,7 @@ namespace {
 
 using namespace cattest;
 
-TEST(TypeCodes, ExtensionsGiveTheirCodesInAnyCase) {
+TEST(TypeCodes, ExtensionsGiveTheirCodesInAnyCaseAndTheFilterMatchesThem) {
     const std::pair<const char *, const char *> cases[] = {
         {"dsk", "VOLU"}, {"DSK", "VOLU"}, {"vol", "VOLU"}, {"hdv", "VOLU"}, {"2mg", "VOLU"}, {"2IMG", "VOLU"},
         {"Txt", "TEXT"}, {"html", "TEXT"}, {"a65", "A65 "}, {"jpeg", "JPEG"}, {"aif", "AIFC"}, {"ttf", "sfnt"},
@@ -19,27 +17,17 @@ TEST(TypeCodes, ExtensionsGiveTheirCodesInAnyCase) {
         {"t\xffxt", "????"}, {"\x01", "????"},
     };
     for (const auto &[ext, type] : cases) EXPECT_EQ(f_TypeForExtension(ext), type) << ext;
-}
-
-TEST(TypeFilter, CodesAreComparedLowerCasedAndAsSubstrings) {
+    // The type filter compares codes lower-cased and as substrings.
     struct Case { const char *Type, *Filter; bool Matches; };
-    const Case cases[] = {
+    const Case filters[] = {
         {"TEXT", "", true},          {"", "", true},              {"", "text", false},
         {"TEXT", "text,volu", true}, {"VOLU", "text,volu", true}, {"PDF ", "text,volu", false},
         {"VOLU", "vol", true},       {"VOLU", "volume", false},   {"TEXT", " text", false},
         {"SYM ", "DIR ,SYM ", true}, {"TEXT", ",", false},        {"TEXT", "volu,", false},
         {"TEXT", ",,text", true},    {"A65 ", "a65 ", true},
     };
-    for (const Case &c : cases)
+    for (const Case &c : filters)
         EXPECT_EQ(f_TypeMatches(c.Type, c.Filter), c.Matches) << "'" << c.Type << "' / '" << c.Filter << "'";
-}
-
-TEST(InvisibleNames, SystemNamesAndDotNamesAreHidden) {
-    for (const char *name : {".hidden", "..x", "Thumbs.db", "THUMBS.DB", "Icon\r", "mach_kernel",
-                             "Synchronize! Volume ID"})
-        EXPECT_TRUE(f_IsInvisible(name)) << name;
-    for (const char *name : {"", "b.txt", "Icon", "Icon\n", "icon\r", "Mach_kernel", "x.hidden", " .hidden"})
-        EXPECT_FALSE(f_IsInvisible(name)) << name;
 }
 
 TEST(SizeText, UnitChangesAtEachPowerOf1024) {
@@ -51,7 +39,7 @@ TEST(SizeText, UnitChangesAtEachPowerOf1024) {
     for (const auto &[bytes, text] : cases) EXPECT_EQ(f_SizeStr(bytes), text) << bytes;
 }
 
-TEST(NameOrder, AscendingByLowerCasedNameWithAFixedOrderForCaseTwins) {
+TEST(NameOrderAndDates, NamesAscendingLowerCasedAndDatesDayMonthYearInLocalTime) {
     Names names = {"b.txt", "A.dsk", ".hidden", "Zeta", "alpha", "_x", "10", "9", "\xc3\x84rger", "zz", "\xff"};
     f_SortNames(names);
     EXPECT_EQ(names, (Names{".hidden", "10", "9", "_x", "A.dsk", "alpha", "b.txt", "Zeta", "zz", "\xc3\x84rger", "\xff"}));
@@ -59,9 +47,6 @@ TEST(NameOrder, AscendingByLowerCasedNameWithAFixedOrderForCaseTwins) {
     f_SortNames(a);
     f_SortNames(b);
     EXPECT_EQ(a, b);
-}
-
-TEST(Dates, DayMonthYearInLocalTime) {
     // Fractions of a second are cut towards the past, also before 1970.
     const std::chrono::milliseconds fraction(999);
     EXPECT_EQ(f_DateStr(std::chrono::system_clock::from_time_t(LocalTime(2021, 3, 4, 5, 6, 7)) + fraction),
@@ -101,15 +86,13 @@ TEST_F(StandardFolders, HostPathsWinAndMissingFoldersFallBackToHome) {
     EXPECT_EQ(t_FileExists(f_StandardFolder(f_Folder::Application) + "catalog_tests"), 1);
 }
 
-TEST_F(StandardFolders, MountFolderIsTheHostsOrAFixedDefault) {
+TEST_F(StandardFolders, MountFolderAndTheBrowsersHomeFolder) {
     f_SetStandardFolder(f_Folder::Mount, Temp.Path);
     EXPECT_EQ(f_StandardFolder(f_Folder::Mount), Temp.Path);
     f_SetStandardFolder(f_Folder::Mount, Temp.Path + "absent");
     std::string fallback = f_StandardFolder(f_Folder::Mount);
     EXPECT_TRUE(fallback == "/mnt/" || fallback.starts_with("/media/") || fallback.starts_with("/run/media/"));
-}
-
-TEST_F(StandardFolders, HomePathHoldsDownloadsOrIsHomeWithoutThem) {
+    // The browser's home folder holds the downloads folder, or is home without it.
     Temp.folder("user");
     f_SetStandardFolder(f_Folder::Downloads, Temp.folder("user/Downloads"));
     EXPECT_EQ(f_HomePath(), Temp.Path + "user/");

@@ -1,30 +1,9 @@
-// File-open events: the queue, and the browser taking them.
+// File-open events taken by the browser, before the forms and while they wait.
 #include "browser_fixture.h"
 #include "threads.h"
 
 namespace browsertest {
 namespace {
-
-using FileEvents = BrowserTest;
-
-TEST_F(FileEvents, PostedEventsCarryPathKindAndExistence) {
-    test_TempFolder f;
-    const std::tuple<std::string, int, int> cases[] = {{f.file("disk.dsk"), 0, 1}, {f.Path, 3, 2}, {f.at("nothing"), 0, 0}};
-    long long before = t_NowMs();
-    for (const auto &[path, index, value] : cases) t_PostFileEvent(path, index);
-    EXPECT_EQ(t_PendingFileEvents(), 3u);
-    EXPECT_TRUE(t_FileEventAvailable);
-    for (const auto &[path, index, value] : cases) {
-        t_Event e;
-        ASSERT_TRUE(t_TakeFileEvent(e));
-        EXPECT_EQ(std::tie(e.Kind, e.Description, e.Index, e.Value, e.Window, e.OptionPressed),
-                  std::make_tuple(int(t_EventFileOpen), path, index, value, 0, false));
-        EXPECT_TRUE(e.Time >= before && e.Time <= t_NowMs());
-    }
-    t_Event none;
-    EXPECT_FALSE(t_TakeFileEvent(none));
-    EXPECT_FALSE(t_FileEventAvailable);
-}
 
 // A folder with more files than list lines, and another folder.
 class BrowserFileEvents : public BrowserTest {

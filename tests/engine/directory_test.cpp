@@ -11,18 +11,6 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-TEST(Directory, FreshDirectoryHasNoFilesAndNoLines) {
-    test_LogCapture log;
-    cpm_Volume v = fresh140();
-    for (int i = 0; i < v.DirEntries; i++) {
-        EXPECT_EQ(v.Names[size_t(i)], Text(std::vector<uint8_t>{0xE5}));
-        EXPECT_EQ(v.Sizes[size_t(i)], cpm_UnusedSize);
-        EXPECT_EQ(v.Extents[size_t(i)], 0);
-        EXPECT_TRUE(v.Attributes[size_t(i)].empty());
-    }
-    for (const std::string &line : log.lines()) EXPECT_EQ(line.rfind("cpm_LoadDirectory", 0), std::string::npos) << line;
-}
-
 // Which entries are files, and the sizes of joined extents.
 TEST(Directory, SizesOfEntries) {
     const int any = 1 << 30;
@@ -68,8 +56,7 @@ TEST(Directory, NamesAndAttributesFromTypeBits) {
     putEntry(v, 1, 0, "SYS     \xC3\xCF\xCD", 0, 0, 1, {3});
     putEntry(v, 2, 0, "ARC     TX\xD4", 0, 0, 1, {4});
     cpm_DirectoryLists d = cpm_LoadDirectory(v);
-    EXPECT_EQ(d.Names[0], T("WS      .COM"));
-    EXPECT_EQ(d.Names[1], T("SYS     .COM"));
+    EXPECT_EQ(std::vector<Text>(d.Names.begin(), d.Names.begin() + 2), (std::vector<Text>{T("WS      .COM"), T("SYS     .COM")}));
     EXPECT_EQ(std::vector<Text>(d.Attributes.begin(), d.Attributes.begin() + 3), (std::vector<Text>{T("R"), T("RSA"), T("A")}));
 }
 
@@ -90,7 +77,7 @@ TEST(Directory, DiagnosticLines) {
         "cpm_LoadDirectory: #3 = X       .Y  , Len =    128, Blk 300, 301, 0, 0, 0, 0, 0, 0,"}));
 }
 
-TEST(Names, MakeNameAndFilterName) {
+TEST(Names, MakeNameFilterNameAndUniqueHostName) {
     const std::pair<const char *, const char *> cases[] = {
         {"hello.txt", "HELLO   .TXT"}, {"a b[1].c", "AB1     .C  "},       {"noext", "NOEXT   .   "},
         {".profile", "        .PRO"}, {"verylongname.text", "VERYLONG.TEX"}, {"READ.ME.TXT", "READ    .MET"},
@@ -101,6 +88,10 @@ TEST(Names, MakeNameAndFilterName) {
     EXPECT_EQ(cpm_MakeName(Text(std::vector<uint8_t>{'s', 0xDF, '.', 0xE9})), T("SSS     .I  "));
     EXPECT_EQ(cpm_FilterName(T("ab.c d")), T("ABCD"));
     EXPECT_EQ(cpm_FilterName(T("[*]")), T(""));
+    // Host names within one copy: the second "A_B.TXT" is "A_B~1.TXT", before the last point.
+    std::vector<std::string> used;
+    for (const char *name : {"A_B.TXT", "README.", "A_B.TXT", "A_B.TXT", "X"}) cpm_UniqueHostName(name, used);
+    EXPECT_EQ(used, (std::vector<std::string>{"A_B.TXT", "README.", "A_B~1.TXT", "A_B~2.TXT", "X"}));
 }
 
 TEST(SectorMap, FreshVolumes) {
@@ -329,9 +320,7 @@ TEST(DamagedImages, SharedBlocksAreNeverHandedOutTwice) {
                                                   raw("TWO     TXT", 0, 0, 64, {3, 4, 5})}),
                                  "shared.dsk");
     cpm_SetUserResult u = cpm_SetFileUser(v, T("OLD.TXT"), 0);
-    EXPECT_TRUE(u.Found);
-    EXPECT_FALSE(u.Message.empty());
-    EXPECT_EQ(u.Volume.Image, v.Image);
+    EXPECT_EQ(std::make_tuple(u.Found, u.Message.empty(), u.Volume.Image), std::make_tuple(true, false, v.Image));
     cpm_SaveFileResult w = cpm_SaveFile(v, T("NEW.TXT"), fileBytes(6 * 2048, Text(), 7));
     ASSERT_EQ(w.Message, "");
     EXPECT_EQ(entryName(w.Volume, 1), "NEW     TXT");   // the erased entry is the first free one

@@ -1,35 +1,24 @@
 // Erase and unerase, sorting, initialising; CP/M 3 label and date stamps
 // through them.
-#include "fixtures.h"
+#include "apple_images.h"
 
 namespace {
-
-int listedCount(const cpm_Volume &v) {
-    int n = 0;
-    for (int s : v.Sizes) n += s >= 0;
-    return n;
-}
 
 TEST(SetFileUser, EraseAndUneraseAllEntriesOfAFile) {
     cpm_Volume v = withFiles(fresh140(), {{"TEST.COM", 40000}});
     cpm_SetUserResult r = cpm_SetFileUser(v, T("TEST.COM"), 0xE5);
-    EXPECT_TRUE(r.Found);
-    EXPECT_EQ(r.Message, "");
-    EXPECT_EQ(r.Name, T("TEST    .COM"));
-    EXPECT_TRUE(r.Volume.Changed);
+    EXPECT_EQ(std::tie(r.Found, r.Message, r.Name, r.Volume.Changed), std::make_tuple(true, "", T("TEST    .COM"), true));
     for (int i = 0; i < 3; i++) EXPECT_EQ(entryAt(r.Volume, i)[0], 0xE5);
-    EXPECT_EQ(listedCount(r.Volume), 0);
+    EXPECT_EQ(listedFiles(r.Volume), 0);
     EXPECT_EQ(r.Volume.UsedKB, v.UsedKB - 40);
     EXPECT_EQ(entryName(r.Volume, 0), "TEST    COM");   // name and blocks kept
 
     cpm_SetUserResult back = cpm_SetFileUser(r.Volume, T("TEST.COM"), 0);
-    EXPECT_TRUE(back.Found);
-    EXPECT_EQ(back.Volume.Image, v.Image);
-    EXPECT_EQ(back.Volume.Sizes, v.Sizes);
-    EXPECT_EQ(back.Volume.UsedKB, v.UsedKB);
+    EXPECT_EQ(std::tie(back.Found, back.Volume.Image, back.Volume.Sizes, back.Volume.UsedKB),
+              std::make_tuple(true, v.Image, v.Sizes, v.UsedKB));
 }
 
-TEST(SetFileUser, ByEntryNumber) {
+TEST(SetFileUser, ByEntryNumberAndNotFound) {
     cpm_Volume v = fresh140();
     for (int i = 0; i < 7; i++) v = cpm_SaveFile(std::move(v), T("F" + std::to_string(i)), T("x")).Volume;
     v.Changed = false;
@@ -45,19 +34,15 @@ TEST(SetFileUser, ByEntryNumber) {
     EXPECT_TRUE(blank.Found);
     EXPECT_EQ(blank.Name, Text(std::vector<uint8_t>{0xE5}));
     EXPECT_TRUE(cpm_SetFileUser(v, T("#x"), 0xE5).Found);   // nothing readable: entry 0
-}
-
-TEST(SetFileUser, NotFoundChangesNothing) {
-    cpm_Volume v = fresh140();
+    // A name or number not found changes nothing.
+    v = fresh140();
     putEntry(v, 0, 0, "WS      \xC3OM", 0, 0, 1, {2});
     putEntry(v, 1, 0, "LOWER   txt", 0, 0, 1, {3});
     v = cpm_Rebuild(std::move(v));
     // Names are not filtered: attribute bits are only reached by number.
     for (const char *name : {"", "NOPE.TXT", "WS.COM", "#64", "#-1", "#99999999999"}) {
-        cpm_SetUserResult r = cpm_SetFileUser(v, T(name), 0xE5);
-        EXPECT_FALSE(r.Found) << name;
-        EXPECT_FALSE(r.Volume.Changed) << name;
-        EXPECT_EQ(r.Volume.Image, v.Image) << name;
+        r = cpm_SetFileUser(v, T(name), 0xE5);
+        EXPECT_EQ(std::make_tuple(r.Found, r.Volume.Changed, r.Volume.Image), std::make_tuple(false, false, v.Image)) << name;
     }
     EXPECT_EQ(cpm_SetFileUser(v, T("NOPE.TXT"), 0xE5).Name, T("NOPE    .TXT"));
     EXPECT_TRUE(cpm_SetFileUser(v, T("#0"), 0xE5).Found);
@@ -74,16 +59,14 @@ TEST(SetFileUser, UneraseOntoBlocksInUseIsRefused) {
     v = cpm_Rebuild(std::move(v));
     for (const char *name : {"OLD.TXT", "#1", "GONE.TXT"}) {
         cpm_SetUserResult r = cpm_SetFileUser(v, T(name), 0);
-        EXPECT_TRUE(r.Found) << name;
-        EXPECT_EQ(r.Message, "Blocks used by another file.") << name;
-        EXPECT_EQ(r.Volume.Image, v.Image) << name;
-        EXPECT_FALSE(r.Volume.Changed) << name;
+        EXPECT_EQ(std::make_tuple(r.Found, r.Message, r.Volume.Image, r.Volume.Changed),
+                  std::make_tuple(true, "Blocks used by another file.", v.Image, false)) << name;
     }
     // Erasing the other file first makes room again.
     v = cpm_SetFileUser(std::move(v), T("NEW.TXT"), 0xE5).Volume;
     cpm_SetUserResult r = cpm_SetFileUser(v, T("OLD.TXT"), 0);
     EXPECT_EQ(r.Message, "");
-    EXPECT_EQ(listedCount(r.Volume), 1);
+    EXPECT_EQ(listedFiles(r.Volume), 1);
 }
 
 // Names of the listed files in directory order.
@@ -211,7 +194,7 @@ TEST(InitVolume, KeepsSystemTracksAndBytesPastTheLastWholeKB) {
     for (size_t i = 0; i < 143360; i++)
         ASSERT_EQ(v.Image[i], i < 12288 ? loaded.Image[i] : i < 12288 + 2048 ? 0xE5 : 0x00) << i;
     EXPECT_EQ(v.UsedKB, 2);
-    EXPECT_EQ(listedCount(v), 0);
+    EXPECT_EQ(listedFiles(v), 0);
 
     Text odd = pattern(65536 + 700, 4);
     v = cpm_InitVolume(cpm_OpenImage(odd, "odd.vol"));

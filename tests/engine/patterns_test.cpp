@@ -12,23 +12,10 @@ std::vector<std::string> matchedNames(const std::vector<cpm_FileMatch> &matches)
     return out;
 }
 
-cpm_Volume withFiles(const std::vector<std::pair<std::string, size_t>> &files) {
-    cpm_Volume v = freshPlain(256);
-    for (const auto &[name, size] : files) {
-        cpm_SaveFileResult r = cpm_SaveFile(std::move(v), Text(name), pattern(size));
-        EXPECT_EQ(r.Message, "") << name;
-        v = std::move(r.Volume);
-    }
-    return v;
-}
-
 }  // namespace
 
-TEST(Patterns, MatchCpmNamesAsCpmDoes) {
-    struct {
-        const char *Pattern, *Name;
-        bool Matches;
-    } cases[] = {
+TEST(Patterns, MatchCpmNamesAsCpmDoesAndFindTheirFiles) {
+    struct { const char *Pattern, *Name; bool Matches; } cases[] = {
         {"*.COM", "PIP     .COM", true},    {"*.COM", "PIP     .CMD", false},  {"PIP.*", "PIP     .COM", true},
         {"PIP.*", "PIPE    .COM", false},   {"???.TXT", "ABC     .TXT", true}, {"???.TXT", "ABCD    .TXT", false},
         {"???.TXT", "AB      .TXT", true},  {"*", "README  .   ", true},    {"*", "PIP     .COM", true},
@@ -42,10 +29,8 @@ TEST(Patterns, MatchCpmNamesAsCpmDoes) {
     EXPECT_EQ(cpm_MakePattern(Text("*.c*")), Text("????????.C??"));
     EXPECT_TRUE(cpm_IsPattern(Text("A?.COM")));
     EXPECT_FALSE(cpm_IsPattern(Text("A.COM")));
-}
-
-TEST(Patterns, FilesOfANameOrPattern) {
-    cpm_Volume v = withFiles({{"PIP.COM", 100}, {"BIG.DAT", 40000}, {"README", 10}, {"STAT.COM", 10}});
+    // The files a name or pattern stands for.
+    cpm_Volume v = withFiles(freshPlain(256), {{"PIP.COM", 100}, {"BIG.DAT", 40000}, {"README", 10}, {"STAT.COM", 10}});
     EXPECT_EQ(matchedNames(cpm_MatchFiles(v, Text("*.COM"))), (std::vector<std::string>{"PIP     .COM", "STAT    .COM"}));
     EXPECT_EQ(matchedNames(cpm_MatchFiles(v, Text("*"))).size(), 4u);
     EXPECT_EQ(matchedNames(cpm_MatchFiles(v, Text("*.*"))).size(), 4u);
@@ -71,7 +56,7 @@ TEST(Patterns, FilesOfANameOrPattern) {
 }
 
 TEST(Attributes, SetAndClearOnEveryEntry) {
-    cpm_Volume v = withFiles({{"BIG.DAT", 40000}});
+    cpm_Volume v = withFiles(freshPlain(256), {{"BIG.DAT", 40000}});
     std::vector<int> entries = cpm_MatchFiles(v, Text("BIG.DAT"))[0].Entries;
     v = cpm_SetAttributes(std::move(v), entries, cpm_ReadOnlyBit | cpm_ArchivedBit, 0).Volume;
     EXPECT_EQ(v.Attributes[0], Text("RA"));

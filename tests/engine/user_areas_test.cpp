@@ -56,11 +56,7 @@ TEST(UserAreas, EachUserReadsListsAndErasesItsOwnFile) {
 
 TEST(UserAreas, WritingTakesTheUserAreaAndKeepsNamesUnambiguous) {
     cpm_Volume v = sameNameInFourUsers();
-    struct Case {
-        const char *Name;
-        int User;
-        const char *Message;
-    } cases[] = {
+    struct Case { const char *Name; int User; const char *Message; } cases[] = {
         {"PIP.COM", 3, ""},                  // other user areas have the name: a file of its own
         {"PIP.COM", 5, "File exists."},      // the user area has it
         {"BYTES.TXT", 0, ""},
@@ -78,7 +74,7 @@ TEST(UserAreas, WritingTakesTheUserAreaAndKeepsNamesUnambiguous) {
     EXPECT_EQ(cpm_SaveFile(v, T("BYTES.TXT"), pattern(10), 9).Message, "File exists.");
 }
 
-TEST(UserAreas, FilesSavedAgainUnderTheirNameReadOnlyTheLiveEntries) {
+TEST(UserAreas, FilesSavedAgainReadOnlyTheLiveEntriesAndOtherUserAreasSort) {
     // CP/M erases a file and saves the name again: the erased entry stays
     // beside the live one, here before it and with the same extent numbers.
     cpm_Volume v = fresh140();
@@ -95,10 +91,8 @@ TEST(UserAreas, FilesSavedAgainUnderTheirNameReadOnlyTheLiveEntries) {
     cpm_SetUserResult e = cpm_SetFileUser(v, T("DATA.TXT"), cpm_ErasedUser);
     EXPECT_EQ(cpm_BlocksLines(e.Volume, T("DATA.TXT"))[0], "Blocks for DATA    .TXT");
     EXPECT_EQ(cpm_SetFileUser(e.Volume, T("DATA.TXT"), 0).Message, "Erased entries of two files.");
-}
-
-TEST(UserAreas, HeadingAndSortingInAnotherUserArea) {
-    cpm_Volume v = sameNameInFourUsers();
+    // The heading and sorting in another user area.
+    v = sameNameInFourUsers();
     EXPECT_EQ(cpm_VolumeHeading(v), "Volume Name: test140.dsk (128K)");
     cpm_Volume five = cpm_SelectUser(v, 5);
     EXPECT_EQ(cpm_VolumeHeading(five), "Volume Name: test140.dsk (128K), User 5");

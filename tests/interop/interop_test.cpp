@@ -17,14 +17,13 @@
 // - fsck.cpm reports the empty file this engine writes (one block of 0x1A, record
 //   count 0) as a bad record count, so fsck runs on images without one.
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <set>
 #include <sstream>
 
 #include "files.h"
 #include "apple_images.h"
-#include "child_output.h"
+#include "cli_run.h"
 #include "screen_text.h"
 #include "volume.h"
 
@@ -96,21 +95,19 @@ static std::string lower(std::string s) {
     return s;
 }
 
-class Interop : public ::testing::TestWithParam<Format> {
+class Interop : public test_CliTest, public ::testing::WithParamInterface<Format> {
   protected:
-    test_TempFolder Folder;
     void SetUp() override {
         if (system("command -v cpmls >/dev/null 2>&1 && command -v mkfs.cpm >/dev/null 2>&1") != 0)
             GTEST_SKIP() << "cpmtools is not installed";
         Folder.write("diskdefs", diskdefs());
-        cpm_SetDiagnostics(false);
+        test_CliTest::SetUp();
     }
-    void TearDown() override { cpm_SetDiagnostics(true); }
-    std::string at(const std::string &name) { return Folder.at(name); }
-
     // Runs a shell command in the folder (where cpmtools finds ./diskdefs).
     int sh(const std::string &command, std::string *output = nullptr) {
-        return test_Shell("cd '" + Folder.Path + "' && " + command + " 2>&1", output);
+        test_CliRun r = test_CliTest::sh(command + " 2>&1");
+        if (output) *output = r.Out;
+        return r.Status;
     }
     std::string tool(const char *program) { return std::string(program) + " -f " + GetParam().Diskdef + " "; }
 
@@ -159,10 +156,10 @@ class Interop : public ::testing::TestWithParam<Format> {
         EXPECT_EQ(out.find("Error"), std::string::npos) << out;
     }
     // Reads a file with cpmcp; what cpmcp gives is the file's whole records.
-    Text cpmcp(const std::string &image, const std::string &name) {
+    Text cpmcp(const std::string &image, const std::string &name, const std::string &user = "0:") {
         fs::remove(at("out.bin"));
         std::string out;
-        EXPECT_EQ(sh(tool("cpmcp") + image + " 0:" + name + " out.bin", &out), 0) << out;
+        EXPECT_EQ(sh(tool("cpmcp") + image + " " + user + name + " out.bin", &out), 0) << out;
         return gettextfromfile(at("out.bin"));
     }
 };
@@ -194,9 +191,7 @@ TEST_P(Interop, CpmtoolsWritesEngineReads) {
     ASSERT_EQ(sh(tool("cpmcp") + "cpm.img" + names + " 0:", &out), 0) << out;
 
     cpm_Volume v = readFromCpmtools("cpm.img");
-    EXPECT_EQ(v.Format, f.Kind);
-    EXPECT_EQ(v.Order, f.Order) << v.Decision;
-    EXPECT_EQ(v.Refusal, "");
+    EXPECT_EQ(std::make_tuple(v.Format, v.Order, v.Refusal), std::make_tuple(f.Kind, f.Order, "")) << v.Decision;
     // The files decide, whatever the name says.
     EXPECT_EQ(cpm_OpenImage(cpm_FileImage(v), "cpm.img").Order, f.Order);
     std::set<std::string> listed;
@@ -287,9 +282,7 @@ TEST_P(Interop, OtherUsersKeepTheirEntriesAndBlocks) {
     writeForCpmtools(v, "users.img");
     expectClean("users.img");
     EXPECT_EQ(cpmls("users.img", "15:"), (std::set<std::string>{"boot.sys"}));
-    fs::remove(at("out.bin"));
-    ASSERT_EQ(sh(tool("cpmcp") + "users.img 15:BOOT.SYS out.bin"), 0);
-    EXPECT_EQ(gettextfromfile(at("out.bin")), pattern(9000, 31));   // cpmtools keeps its own byte count (S1)
+    EXPECT_EQ(cpmcp("users.img", "BOOT.SYS", "15:"), pattern(9000, 31));   // cpmtools keeps its own byte count (S1)
     for (size_t i = 0; i < 3; i++) EXPECT_EQ(cpmcp("users.img", fileName(i)), asRecords(pattern(5000 + 7000 * i, int(i))));
 }
 
@@ -312,10 +305,15 @@ class Users : public Interop {
   protected:
     // The tool in the folder; its standard error in *err.
     int cli(const std::string &arguments, std::string *out = nullptr, std::string *err = nullptr) {
-        int status = test_Shell("cd '" + Folder.Path + "' && '" DW_CLI_PATH "' " + arguments + " 2>err.txt", out);
-        if (err) *err = hostFile("err.txt");
-        return status;
+        test_CliRun r = test_CliTest::sh("$CLI " + arguments);
+        if (out) *out = r.Out;
+        if (err) *err = r.Err;
+        return r.Status;
     }
+    // The tool's exit status with its standard output, and with its standard error.
+    std::pair<int, std::string> outOf(const std::string &arguments) { return {cli(arguments, &Out), Out}; }
+    std::pair<int, std::string> errOf(const std::string &arguments) { return {cli(arguments, nullptr, &Err), Err}; }
+    std::string Out, Err;
     // Runs a cpmtools command on cpm.img, which is the tool's img.vol with
     // the leading track only cpmtools sees; changes go back into img.vol.
     int cpmtools(const std::string &command, std::string *out = nullptr) {
@@ -327,11 +325,9 @@ class Users : public Interop {
         EXPECT_EQ(setbinarytofile(at("img.vol"), back), 0);
         return status;
     }
-    std::string hostFile(const std::string &name) { return gettextfromfile(at(name)).bytes(); }
     void expectCliVolumeClean() {
-        std::string out;
-        EXPECT_EQ(cpmtools(tool("fsck.cpm") + "-n cpm.img", &out), 0) << out;
-        EXPECT_EQ(out.find("Error"), std::string::npos) << out;
+        cpmtools("true");   // cpm.img as img.vol is now
+        expectClean("cpm.img");
     }
 };
 
@@ -345,8 +341,7 @@ TEST_P(Users, OneFilePerUserListsReadsErasesAndUnerasesPerUser) {
         ASSERT_EQ(cpmtools(tool("cpmcp") + "cpm.img pip" + std::to_string(u) + " " + std::to_string(u) + ":pip.com"), 0);
     }
     std::string out, err;
-    ASSERT_EQ(cli("ls img.vol", &out), 0);
-    EXPECT_EQ(out, "Volume Name: img.vol (256K)\n\nPIP     .COM   2 | \n\n1 files, 36K used, 220K free.\n");
+    EXPECT_EQ(outOf("ls img.vol"), std::make_pair(0, std::string("Volume Name: img.vol (256K)\n\nPIP     .COM   2 | \n\n1 files, 36K used, 220K free.\n")));
     ASSERT_EQ(cli("ls --user 15 img.vol", &out), 0);
     EXPECT_EQ(out.substr(0, out.find('\n')), "Volume Name: img.vol (256K), User 15");
     ASSERT_EQ(cli("ls --all img.vol", &out), 0);
@@ -356,25 +351,23 @@ TEST_P(Users, OneFilePerUserListsReadsErasesAndUnerasesPerUser) {
         std::string name = std::to_string(u) + ":pip.com";
         ASSERT_EQ(cli("get --trim img.vol " + name + " ours"), 0);
         ASSERT_EQ(cpmtools(tool("cpmcp") + "cpm.img " + name + " theirs"), 0);
-        EXPECT_EQ(hostFile("ours"), pipOf(u)) << name;
-        EXPECT_EQ(hostFile("theirs"), hostFile("ours")) << name;
+        EXPECT_EQ(file("ours"), pipOf(u)) << name;
+        EXPECT_EQ(file("theirs"), file("ours")) << name;
     }
     // Erasing user 3's file leaves the same name in user 5 alone; unerasing
     // puts it back into the user it is named with.
-    ASSERT_EQ(cli("rm img.vol 3:pip.com", &out), 0);
-    EXPECT_EQ(out, "PIP     .COM erased\n");
+    EXPECT_EQ(outOf("rm img.vol 3:pip.com"), std::make_pair(0, std::string("PIP     .COM erased\n")));
     EXPECT_NE(cli("type img.vol 3:pip.com", &out, &err), 0);
     ASSERT_EQ(cli("get --trim img.vol 5:PIP.COM five"), 0);
-    EXPECT_EQ(hostFile("five"), pipOf(5));
+    EXPECT_EQ(file("five"), pipOf(5));
     ASSERT_EQ(cli("unrm img.vol 14:pip.com", &out, &err), 1);   // beside user 14's live one
     EXPECT_EQ(err, "diskwright-cli: img.vol: PIP     .COM could not be unerased: File exists.\n");
     ASSERT_EQ(cli("unrm img.vol 3:pip.com"), 0);
     ASSERT_EQ(cpmtools(tool("cpmcp") + "cpm.img 3:pip.com theirs"), 0);
-    EXPECT_EQ(hostFile("theirs"), pipOf(3));
+    EXPECT_EQ(file("theirs"), pipOf(3));
     expectCliVolumeClean();
     ASSERT_EQ(cli("rm img.vol 3:pip.com 14:pip.com"), 0);
-    EXPECT_EQ(cli("unrm img.vol 3:pip.com", &out, &err), 1);
-    EXPECT_EQ(err, "diskwright-cli: img.vol: PIP     .COM could not be unerased: Erased entries of two files.\n");
+    EXPECT_EQ(errOf("unrm img.vol 3:pip.com"), std::make_pair(1, std::string("diskwright-cli: img.vol: PIP     .COM could not be unerased: Erased entries of two files.\n")));
 }
 
 TEST_P(Users, WritesIntoUserAreasAndCopiesEveryUserOut) {
@@ -385,23 +378,21 @@ TEST_P(Users, WritesIntoUserAreasAndCopiesEveryUserOut) {
     ASSERT_EQ(cli("put img.vol data --as 0:same.txt"), 0);
     ASSERT_EQ(cli("put img.vol data --as 5:same.txt"), 0);   // the same name in another user area
     ASSERT_EQ(cli("put img.vol more --user 7"), 0);
-    EXPECT_EQ(cli("put img.vol more --user 7", &out, &err), 1);
-    EXPECT_EQ(err, "diskwright-cli: img.vol: MORE    .    could not be saved: File exists.\n");
+    EXPECT_EQ(errOf("put img.vol more --user 7"), std::make_pair(1, std::string("diskwright-cli: img.vol: MORE    .    could not be saved: File exists.\n")));
     EXPECT_EQ(cli("put img.vol more --user 16", &out, &err), 2);
     ASSERT_EQ(cpmtools(tool("cpmls") + "cpm.img", &out), 0);
     EXPECT_EQ(out, "0:\nsame.txt\n\n5:\nsame.txt\n\n7:\nmore\n");
     ASSERT_EQ(cpmtools(tool("cpmcp") + "cpm.img 7:more theirs"), 0);
-    EXPECT_EQ(hostFile("theirs"), std::string(20000, 'm') + std::string(96, '\x1A'));
+    EXPECT_EQ(file("theirs"), std::string(20000, 'm') + std::string(96, '\x1A'));
     expectCliVolumeClean();
 
     Folder.folder("flat");
-    ASSERT_EQ(cli("get img.vol '*' flat", &out, &err), 0);
-    EXPECT_EQ(err, "2 files in other user areas not copied (use '*:*').\n");
+    EXPECT_EQ(errOf("get img.vol '*' flat"), std::make_pair(0, std::string("2 files in other user areas not copied (use '*:*').\n")));
     Folder.folder("users");
     ASSERT_EQ(cli("get --trim img.vol '*:*' users"), 0);
-    EXPECT_EQ(hostFile("users/0/SAME.TXT"), std::string(3072, 'd').replace(3000, 72, 72, '\x1A'));
-    EXPECT_EQ(hostFile("users/5/SAME.TXT"), hostFile("users/0/SAME.TXT"));
-    EXPECT_EQ(hostFile("users/7/MORE."), hostFile("theirs"));
+    EXPECT_EQ(file("users/0/SAME.TXT"), std::string(3072, 'd').replace(3000, 72, 72, '\x1A'));
+    EXPECT_EQ(file("users/5/SAME.TXT"), file("users/0/SAME.TXT"));
+    EXPECT_EQ(file("users/7/MORE."), file("theirs"));
     Folder.folder("seven");
     ASSERT_EQ(cli("get img.vol '7:*' seven"), 0);
     EXPECT_TRUE(fs::exists(at("seven/MORE.")));
@@ -421,21 +412,14 @@ INSTANTIATE_TEST_SUITE_P(Formats, Interop, ::testing::ValuesIn(formats), [](cons
 // "*:*.COM" in every user area, each copied into its user's subfolder.
 TEST_P(Users, PatternsMatchWithinTheirUserAreas) {
     ASSERT_EQ(cli("new img.vol 256"), 0);
-    const struct {
-        int User;
-        const char *Name;
-    } files[] = {{0, "a.com"}, {5, "b.com"}, {5, "c.txt"}, {9, "d.com"}};
+    const struct { int User; const char *Name; } files[] = {{0, "a.com"}, {5, "b.com"}, {5, "c.txt"}, {9, "d.com"}};
     for (const auto &f : files) {
         Folder.write("src", std::string(128, f.Name[0]));
         ASSERT_EQ(cpmtools(tool("cpmcp") + "cpm.img src " + std::to_string(f.User) + ":" + f.Name), 0);
     }
     std::string out, err;
     // Each case: arguments, exit status, the headings in order ("" for none).
-    const struct {
-        const char *Arguments;
-        int Status;
-        std::vector<std::string> Headings;
-    } cases[] = {
+    const struct { const char *Arguments; int Status; std::vector<std::string> Headings; } cases[] = {
         {"type img.vol '5:*.COM'", 0, {"==> 5:B       .COM <=="}},
         {"blocks img.vol '9:D.*'", 0, {"==> 9:D       .COM <=="}},
         {"dump img.vol '*:?.COM'", 0, {"==> A       .COM <==", "==> 5:B       .COM <==", "==> 9:D       .COM <=="}},
@@ -450,21 +434,18 @@ TEST_P(Users, PatternsMatchWithinTheirUserAreas) {
             headings.push_back(out.substr(at, out.find('\n', at) - at));
         EXPECT_EQ(headings, c.Headings) << c.Arguments;
     }
-    EXPECT_EQ(cli("type img.vol '7:*.COM'", &out, &err), 1);
-    EXPECT_EQ(err, "diskwright-cli: img.vol: no file matches 7:*.COM\n");
+    EXPECT_EQ(errOf("type img.vol '7:*.COM'"), std::make_pair(1, std::string("diskwright-cli: img.vol: no file matches 7:*.COM\n")));
 
     fs::create_directory(at("coms"));
     ASSERT_EQ(cli("get --trim img.vol '*:*.COM' coms", &out, &err), 0) << err;
-    EXPECT_EQ(hostFile("coms/0/A.COM"), std::string(128, 'a'));
-    EXPECT_EQ(hostFile("coms/5/B.COM"), std::string(128, 'b'));
-    EXPECT_EQ(hostFile("coms/9/D.COM"), std::string(128, 'd'));
+    EXPECT_EQ(file("coms/0/A.COM"), std::string(128, 'a'));
+    EXPECT_EQ(file("coms/5/B.COM"), std::string(128, 'b'));
+    EXPECT_EQ(file("coms/9/D.COM"), std::string(128, 'd'));
     EXPECT_FALSE(fs::exists(at("coms/5/C.TXT")));
 
-    ASSERT_EQ(cli("rm img.vol '5:*.COM'", &out, &err), 0) << err;
-    EXPECT_EQ(out, "B       .COM erased\n");
+    EXPECT_EQ(outOf("rm img.vol '5:*.COM'"), std::make_pair(0, std::string("B       .COM erased\n")));
     ASSERT_EQ(cli("unrm img.vol '5:B.*'", &out, &err), 0) << err;
-    ASSERT_EQ(cli("attr img.vol '*:*.COM' +R", &out, &err), 0) << err;
-    EXPECT_EQ(out, "A       .COM attributes: R\n5:B       .COM attributes: R\n9:D       .COM attributes: R\n");
+    EXPECT_EQ(outOf("attr img.vol '*:*.COM' +R"), std::make_pair(0, std::string("A       .COM attributes: R\n5:B       .COM attributes: R\n9:D       .COM attributes: R\n")));
     ASSERT_EQ(cli("ls --json --all img.vol", &out), 0);
     for (const char *user : {"\"user\": 0,", "\"user\": 5,", "\"user\": 9,"}) EXPECT_NE(out.find(user), std::string::npos) << user;
     expectCliVolumeClean();

@@ -55,6 +55,12 @@ void resetDisplay() {
     while (!t_AutoUpdateRunning) t_SleepMs(1);
 }
 
+void test_InitTextWindow0() {
+    testing::internal::CaptureStdout();
+    t_InitWindow(0, 8, false, 160, 50, 0, 0, solidFont(2, 2), true);
+    testing::internal::GetCapturedStdout();
+}
+
 void initTextWindow(uint8_t window, int bitDepth, int columns, int lines, const t_Font &font) {
     t_InitWindow(window, bitDepth, false, columns * font.Width, lines * font.Height, 16, 16, font, true);
 }

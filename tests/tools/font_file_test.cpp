@@ -28,19 +28,7 @@ fg_FontImage sampleFont(uint8_t start, uint8_t end) {
 
 } // namespace
 
-TEST(FontFile, HeaderFieldsSitAtTheirOffsets) {
-    const fg_FontImage font = sampleFont(0, 255);
-    const std::vector<uint8_t> file = fg_FontFileBytes(font);
-    ASSERT_GT(file.size(), 17u);
-    const std::vector<uint8_t> header(file.begin(), file.begin() + 16);
-    const std::vector<uint8_t> expected = {16, 'v', 'x', 'f', 'n', 102, 0x00, 0x02, 0x00, 0x00,
-                                           0, 255, 16, 32, 0, 0};
-    EXPECT_EQ(header, expected);
-    EXPECT_GE(file[16], 9);
-    EXPECT_LE(file[16], 16);
-}
-
-TEST(FontFile, TheLoaderExpandsTheGlyphsFromCodeZero) {
+TEST(FontFile, TheLoaderExpandsTheGlyphsAndMismatchedImagesAreRefused) {
     for (auto [start, end] : {std::pair<uint8_t, uint8_t>{0, 255}, {32, 126}, {65, 65}}) {
         const fg_FontImage font = sampleFont(start, end);
         const t_Font loaded = t_FontFromBytes(fg_FontFileBytes(font), "sample.font");
@@ -49,9 +37,7 @@ TEST(FontFile, TheLoaderExpandsTheGlyphsFromCodeZero) {
         EXPECT_EQ(loaded.Size, int64_t(font.Grey.size()));
         EXPECT_EQ(loaded.Data, font.Grey);
     }
-}
-
-TEST(FontFile, RefusesImagesThatDoNotMatchTheirHeader) {
+    // Images that do not match their header are refused.
     const std::function<void(fg_FontImage &)> breaks[] = {
         [](fg_FontImage &f) { f.Grey.pop_back(); }, [](fg_FontImage &f) { f.Start = 20; },
         [](fg_FontImage &f) { f.Width = 256; }, [](fg_FontImage &f) { f.Height = 0; }};
@@ -125,7 +111,7 @@ TEST(FontResources, DrawnGlyphsMatchTheGenerator) {
             }
 }
 
-TEST(FontResources, EveryPrintableCodeHasInkAndTheBlankHasNone) {
+TEST(FontResources, PrintableCodesHaveInkOnOneBaselineAndBoldIsHeavier) {
     for (const char *name : kFonts) {
         const t_Font &f = font(name);
         EXPECT_EQ(inkCount(glyph(f, ' ')), 0) << name;
@@ -134,9 +120,6 @@ TEST(FontResources, EveryPrintableCodeHasInkAndTheBlankHasNone) {
                 EXPECT_GT(inkCount(glyph(f, static_cast<uint8_t>(code))), 2) << name << " code " << code;
             }
     }
-}
-
-TEST(FontResources, TextSharesOneBaselineAndBoldIsHeavier) {
     const t_Font &bold = font(kFonts[0]), &regular = font(kFonts[1]);
     const int baseline = lowestInkRow(glyph(regular, 'H'));
     ASSERT_GT(baseline, 16);

@@ -60,7 +60,7 @@ TEST(GlyphSet, CentredBoxLinesMeetTheirNeighbours) {
     }
 }
 
-TEST(GlyphSet, PiecesThatStandSideBySideJoin) {
+TEST(GlyphSet, PiecesSideBySideJoinAndBlocksCoverWhatTheyClaim) {
     // Left piece, right piece: the columns where they touch carry the same ink.
     const std::pair<uint8_t, uint8_t> neighbours[] = {
         {129, 131}, {130, 131}, {131, 131}, {131, 132}, {159, 159}, {159, 18}, {19, 159},
@@ -84,9 +84,7 @@ TEST(GlyphSet, PiecesThatStandSideBySideJoin) {
         EXPECT_TRUE(ink(fg_DrawnCell(18), 15, y)) << y;
         EXPECT_TRUE(ink(fg_DrawnCell(19), 0, y)) << y;
     }
-}
-
-TEST(GlyphSet, BlocksCoverWhatTheyClaim) {
+    // Blocks cover what they claim.
     const std::pair<uint8_t, double> table[] = {
         {0, 1.0},   {1, 0.5},   {2, 0.5},   {3, 0.5},  {4, 0.5},  {5, 0.25}, {6, 0.5},
         {7, 0.75},  {8, 0.25},  {9, 0.25},  {10, 0.25}, {11, 0.25}, {12, 0.5}, {13, 0.5},
@@ -97,7 +95,7 @@ TEST(GlyphSet, BlocksCoverWhatTheyClaim) {
     EXPECT_TRUE(ink(fg_DrawnCell(4), 15, 0) && !ink(fg_DrawnCell(4), 0, 0));
 }
 
-TEST(GlyphSet, GraphicsRangesHaveNoHoles) {
+TEST(GlyphSet, GraphicsRangesHaveNoHolesAndSymbolsSitWhereTheHostPutsThem) {
     for (int code = 0; code < 32; ++code)
         EXPECT_NE(fg_SourceFor(static_cast<uint8_t>(code)).Kind, fg_GlyphKind::Blank) << code;
     for (int code = 127; code <= 160; ++code) {
@@ -109,9 +107,7 @@ TEST(GlyphSet, GraphicsRangesHaveNoHoles) {
     }
     EXPECT_EQ(fg_SourceFor(' ').Char, U' ');
     EXPECT_EQ(fg_SourceFor(0xE9).Char, U'\u00E9');
-}
-
-TEST(GlyphSet, ToolkitSymbolsAreWhereTheHostConversionPutsThem) {
+    // The toolkit symbols are where the host conversion puts them.
     ASSERT_EQ(fg_ToolkitSymbols().size(), 27u);
     for (const fg_ToolkitSymbol &s : fg_ToolkitSymbols()) {
         const t_Converted converted = t_ConvertUniCode(t_EncodeChar(s.Char));

@@ -12,16 +12,13 @@
 
 namespace {
 
-TEST(FileHelpers, FileExistsTellsKinds) {
+TEST(FileHelpers, FileExistsTellsKindsAndWholeFilesAreRead) {
     test_TempFolder folder;
     EXPECT_EQ(t_FileExists(""), -1);
     EXPECT_EQ(t_FileExists(folder.at("missing")), 0);
     EXPECT_EQ(t_FileExists(folder.file("f")), 1);
     EXPECT_EQ(t_FileExists(folder.Path), 2);
-}
-
-TEST(FileHelpers, ReadsWholeFilesAndFailsWithALogLine) {
-    test_TempFolder folder;
+    // Whole files are read; a failure gives nothing and a log line.
     EXPECT_EQ(gettextfromfile(folder.write("f", std::string("a\0b", 3))), Text(std::string_view("a\0b", 3)));
     EXPECT_TRUE(gettextfromfile(folder.file("empty")).empty());
     test_LogCapture log;
@@ -71,9 +68,7 @@ TEST(FileHelpers, ImageSavesKeepLinksOwnerModeAclAndAttributes) {
     auto expectKept = [&] {
         ASSERT_EQ(stat(real.c_str(), &after), 0);
         EXPECT_EQ(after.st_mode & 07777, before.st_mode & 07777);
-        if (root) {
-            EXPECT_EQ(std::make_pair(after.st_uid, after.st_gid), std::make_pair(uid_t(1234), gid_t(4321)));
-        }
+        if (root) { EXPECT_EQ(std::make_pair(after.st_uid, after.st_gid), std::make_pair(uid_t(1234), gid_t(4321))); }
     };
 
     ASSERT_EQ(setbinarytofile(link, Text("new bytes")), 0);

@@ -5,18 +5,12 @@
 
 namespace {
 
-struct MidCase { const char *Text; int Position, Count; const char *Expected; };
-
-TEST(StringFunctions, MidTakesCharactersFromOneBasedPosition) {
-    const MidCase cases[] = {
+TEST(StringFunctions, MidLeftRightMidFromAndCharAtFromOneBasedPositions) {
+    const struct { const char *Text; int Position, Count; const char *Expected; } mids[] = {
         {"ABCDEF", 5, 10, "EF"}, {"ABC", 4, 1, ""},     {"ABC", 0, 2, "AB"},   {"ABC", 2, 0, ""},
         {"ABC", 1, 3, "ABC"},    {"äöü", 2, 1, "ö"},    {"", 1, 1, ""},        {"ABC", -5, 9, "ABC"},
     };
-    for (const MidCase &c : cases)
-        EXPECT_EQ(t_Mid(c.Text, c.Position, c.Count), c.Expected) << c.Text << " " << c.Position;
-}
-
-TEST(StringFunctions, LeftRightMidFromAndCharAt) {
+    for (const auto &c : mids) EXPECT_EQ(t_Mid(c.Text, c.Position, c.Count), c.Expected) << c.Text << " " << c.Position;
     const std::tuple<std::string (*)(std::string_view, int), int, const char *> cases[] = {
         {t_Left, 0, ""},    {t_Left, 2, "AB"},     {t_Left, 9, "ABC"},    {t_Right, 2, "BC"},   {t_Right, 9, "ABC"},
         {t_Right, 0, ""},   {t_MidFrom, 0, "ABC"}, {t_MidFrom, 3, "C"},   {t_MidFrom, 4, ""},   {t_CharAt, 2, "B"},
@@ -28,7 +22,7 @@ TEST(StringFunctions, LeftRightMidFromAndCharAt) {
 }
 
 // Results of the string functions against what they must be.
-TEST(StringFunctions, PositionsSpacesRepeatCenterJustify) {
+TEST(StringFunctions, PositionsSpacesRepeatCenterJustifyNumbers) {
     const std::pair<int, int> positions[] = {{t_Position("A.B.C", ".", 3), 4}, {t_Position("A.B.C", ".", 1), 2},
                                              {t_Position("A.B.C", "x", 1), 0}, {t_Position("A.B.C", ".", 9), 0},
                                              {t_Position("ä.b", ".", 0), 2}};
@@ -46,25 +40,14 @@ TEST(StringFunctions, PositionsSpacesRepeatCenterJustify) {
     for (size_t i = 0; i < std::size(texts); i++) EXPECT_EQ(texts[i].first, texts[i].second) << i;
     EXPECT_EQ(t_Hex2Text(10), Text("0A"));
     EXPECT_EQ(t_Hex4Text(0x12345), Text("2345"));
-}
-
-struct NumberCase { long long Value; char32_t Pad; int Width; bool Grouping; const char *Expected; };
-
-TEST(StringFunctions, NumberStringPadsAndGroups) {
-    const NumberCase cases[] = {
+    // Numbers padded and grouped.
+    const struct { long long Value; char32_t Pad; int Width; bool Grouping; const char *Expected; } numbers[] = {
         {1234567, ' ', 12, true, "   1.234.567"}, {-5, '0', 3, false, "0-5"},   {1024, ' ', 0, true, "1.024"},
         {999, ' ', 0, true, "999"},                {-1234, ' ', 0, true, "-1.234"}, {0, ' ', 3, false, "  0"},
         {12, '0', 4, false, "0012"},
     };
-    for (const NumberCase &c : cases)
+    for (const auto &c : numbers)
         EXPECT_EQ(t_NumberString(c.Value, c.Pad, c.Width, c.Grouping), c.Expected) << c.Value;
-}
-
-TEST(HexTables, OnlyHexDigitsHaveValues) {
-    t_BuildHexTables();
-    for (auto [c, value] : {std::pair{'0', 0}, {'9', 9}, {'A', 10}, {'F', 15}, {'a', 10}, {'f', 15}, {'G', -1}, {'g', -1}, {' ', -1}})
-        EXPECT_EQ(t_HexValues[int(c)], value) << c;
-    for (int c = 'f' + 1; c < 256; c++) EXPECT_EQ(t_HexValues[c], -1) << c;
 }
 
 TEST(TextBytes, CompareHashSplitJoin) {
@@ -100,9 +83,7 @@ TEST(Conversions, TextToStringReadsEscapes) {
     EXPECT_EQ(t_Decode(t_TextToString(open)), (std::u32string{0x1B, 0x30, 0x30, 0x45, 0x39}));
     EXPECT_EQ(t_Decode(t_TextToString(Text(std::vector<uint8_t>{0xE9}))), std::u32string{0xE9});
     EXPECT_EQ(t_StringToText("é"), Text(std::vector<uint8_t>{0xC3, 0xA9}));
-}
-
-TEST(Conversions, BytesAreUtf8WhenTheyCanBe) {
+    // Bytes are UTF-8 when they can be, Latin-1 where they cannot.
     EXPECT_EQ(t_BytesToString(Text("caf\xC3\xA9")), "café");
     EXPECT_EQ(t_Decode(t_BytesToString(Text("caf\xE9"))), std::u32string(U"caf\u00E9"));
     EXPECT_EQ(t_BytesToString(Text("")), "");
@@ -116,19 +97,11 @@ TEST(Conversions, ConvertUniCodeMapsToToolkitCodes) {
     t_Converted d = t_ConvertUniCode("Œ–“x”\nØæÆ…");
     EXPECT_EQ(t_Decode(d.Converted), std::u32string(U"OE-\"x\"\r0aeAE\u00BF"));
     EXPECT_FALSE(d.Missing);
-}
-
-TEST(Conversions, EscapesRoundTripForPasteAndCopy) {
+    // Escapes for paste and copy.
     std::string pasted = t_UnicodeEscapes("a€\nb");
     EXPECT_EQ(pasted, std::string("a\x1B" "20AC\x1D\rb"));
     EXPECT_EQ(t_ResolveEscapes(pasted), "a€\rb");
     EXPECT_EQ(t_ResolveEscapes("\x1B" "12"), "\x1B" "12");
-}
-
-TEST(Utf8, StrayBytesAreKeptAsLatin1) {
-    std::string bad = "a\xFF\xC3";
-    EXPECT_EQ(t_Decode(bad), (std::u32string{'a', 0xFF, 0xC3}));
-    EXPECT_EQ(t_Length(bad), 3);
 }
 
 }  // namespace

@@ -13,15 +13,13 @@ bool waitFor(const std::atomic<bool> &flag) {
     return flag;
 }
 
-TEST(ProgramThread, TwoQuickStartsRunBothEntries) {
+TEST(ProgramThread, QuickStartsStacksNumbersAndEnding) {
     std::atomic<bool> first{false}, second{false};
     std::thread other([&] { startprocess([&] { first = true; }, 0x80000); });
     startprocess([&] { second = true; }, 0x80000);
     other.join();
     EXPECT_TRUE(waitFor(first) && waitFor(second));
-}
-
-TEST(ProgramThread, GetsTheRequestedStackAndANumberAndEndsAlone) {
+    // A program thread gets the requested stack and a number, and ends alone.
     std::atomic<bool> done{false}, after{false};
     std::atomic<int> number{0};
     startprocess(

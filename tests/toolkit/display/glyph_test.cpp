@@ -140,31 +140,14 @@ TEST_F(GlyphTest, UndrawableGlyphsStillReachTheTextBlock) {
     EXPECT_LE(changed, 6);
 }
 
-TEST_F(GlyphTest, BorderColour) {
-    std::vector<std::pair<int, t_RGBColor>> seen;
-    t_DisplayHost host;
-    host.SetBorderColor = [&](uint8_t n, t_RGBColor c) { seen.push_back({n, c}); };
-    t_SetDisplayHost(host);
-    initTextWindow(1, 24, 10, 4, solidFont(8, 8));
-    ASSERT_EQ(seen.size(), 1u);
-    EXPECT_EQ(seen[0].second, t_PaletteColor(5));
-    t_ColorBorder(1, 17);
-    EXPECT_EQ(t_WindowTable[1].RGBColorBorder, t_PaletteColor(1));
-    EXPECT_EQ(seen.back().second, t_PaletteColor(1));
-}
-
 // --- font files ---------------------------------------------------------------
 
 static std::vector<uint8_t> bytesOf(const std::string &s) { return std::vector<uint8_t>(s.begin(), s.end()); }
 
-TEST(FontTest, MissingFileLogsItsName) {
-    test_LogCapture log;
-    t_Font f = t_LoadFontResource("Missing 16x32.font");
-    EXPECT_TRUE(f.Data.empty());
-    EXPECT_TRUE(log.has("t_LoadFontResource: Could not load file \u201EMissing 16x32.font\u201C")) << log.text();
-}
-
-TEST(FontTest, BrokenHeaders) {
+TEST(FontTest, MissingFilesAndBrokenHeaders) {
+    test_LogCapture missing;
+    EXPECT_TRUE(t_LoadFontResource("Missing 16x32.font").Data.empty());
+    EXPECT_TRUE(missing.has("t_LoadFontResource: Could not load file \u201EMissing 16x32.font\u201C")) << missing.text();
     struct Case { std::vector<uint8_t> File; const char *Line; std::vector<uint8_t> Identifier; } cases[] = {
         {bytesOf(std::string("\x10vxfn\x02\0\0\0\0\0", 12)), "t_LoadFontResource: Invalid header size", bytesOf("vxfn")},
         {bytesOf(std::string("\x10" "ABCD\x02\0\0\0\0\0\0\0\0\0\0", 16)), "t_LoadFontResource: Invalid file type", bytesOf("ABCD")},
@@ -188,13 +171,14 @@ TEST(FontTest, HeaderFieldsAtFixedOffsets) {
     EXPECT_EQ(std::make_tuple(f.Format, f.Size, f.Start, f.End, f.Width, f.Height, f.Reserved),
               std::make_tuple(2, int64_t(source.Data.size()), uint8_t(0), uint8_t(255), 2, 3, 0x1234));
     EXPECT_EQ(f.Data, source.Data);
+    // Compressed by the font generator: format 102 expands to 2, 100 to 0.
+    EXPECT_EQ(t_FontFromBytes(fontFile(source, 102, 16, 9), "x.font").Data, source.Data);
+    EXPECT_EQ(t_FontFromBytes(fontFile(source, 100), "x.font").Format, 0);
 
     // A 15-byte header: bytes 14 and 15 are read although byte 15 is glyph data.
     std::vector<uint8_t> short15 = fontFile(source, 2, 15);
     t_Font g = t_FontFromBytes(short15, "x.font");
-    EXPECT_EQ(g.HeaderSize, 15);
-    EXPECT_EQ(g.Reserved, 0x12 << 8 | source.Data[0]);
-    EXPECT_EQ(g.Data, source.Data);
+    EXPECT_EQ(std::make_tuple(g.HeaderSize, g.Reserved, g.Data), std::make_tuple(15, 0x12 << 8 | source.Data[0], source.Data));
     // ... and as 0 when the whole file is shorter than 16 bytes.
     std::vector<uint8_t> tiny(short15.begin(), short15.begin() + 15);
     EXPECT_EQ(t_FontFromBytes(tiny, "x.font").Reserved, 0);
@@ -203,19 +187,7 @@ TEST(FontTest, HeaderFieldsAtFixedOffsets) {
     std::vector<uint8_t> twelve(short15.begin(), short15.begin() + 12);
     twelve[0] = 12;
     t_Font h = t_FontFromBytes(twelve, "x.font");
-    EXPECT_EQ(std::make_pair(h.Width, h.Height), std::make_pair(0, 0));
-    EXPECT_EQ(h.End, 255);
-}
-
-// Whole font files of formats 102 and 100, compressed by the font generator.
-TEST(FontTest, CompressedFontsExpand) {
-    t_Font source = patternFont(16, 32);
-    for (int width : {9, 12, 16}) {
-        t_Font f = t_FontFromBytes(fontFile(source, 102, 16, width), "x.font");
-        EXPECT_EQ(f.Format, 2);
-        EXPECT_EQ(f.Data, source.Data) << width;
-    }
-    EXPECT_EQ(t_FontFromBytes(fontFile(source, 100, 16, 12), "x.font").Format, 0);
+    EXPECT_EQ(std::make_tuple(h.Width, h.Height, h.End), std::make_tuple(0, 0, uint8_t(255)));
 }
 
 TEST(FontTest, InvalidStreamsGiveNoFont) {
@@ -243,15 +215,4 @@ TEST(FontTest, InvalidStreamsGiveNoFont) {
     file.resize(16);
     file.insert(file.end(), undefined.begin(), undefined.end());
     EXPECT_TRUE(t_FontFromBytes(file, "x.font").Data.empty());
-}
-
-TEST_F(DisplayTest, WindowFontKeepsTheTextGrid) {
-    initTextWindow(0, 24, 10, 4, solidFont(8, 8));
-    t_Font regular = patternFont(8, 8);
-    t_WindowFont(0, regular);
-    EXPECT_EQ(t_WindowTable[0].Font.Data, regular.Data);
-    EXPECT_EQ(t_WindowTable[0].TextWidth, 10);
-    test_LogCapture log;
-    t_WindowFont(6, regular);
-    EXPECT_TRUE(log.has("t_WindowFont: Window #6 not initialized."));
 }

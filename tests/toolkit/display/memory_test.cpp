@@ -49,46 +49,30 @@ TEST_F(MemoryTest, WidthAndHeightCorrections) {
     }
 }
 
-TEST_F(MemoryTest, RefusedWindowsStayUninitialised) {
+TEST_F(MemoryTest, RefusedWindowsStayUninitialisedAndGiveTheirBlocksBack) {
     test_LogCapture log;
     t_InitWindow(8, 24, false, 640, 400, 0, 0, t_EmptyFont(), true);
     EXPECT_TRUE(log.has("t_InitWindow: Window is not a graphic window."));
     t_InitWindow(2, 12, false, 640, 400, 0, 0, t_EmptyFont(), true);
     EXPECT_TRUE(log.has("t_InitWindow: GraphicWindow #2 unsupported 12 bit depth."));
     EXPECT_FALSE(t_WindowTable[2].Initialized);
-    const int high = t_HighMemory;
     // 8192 x 8192 at 32 bits is 256 MB: more than the whole memory.
     t_InitWindow(2, 32, false, 8192, 8192, 0, 0, t_EmptyFont(), true);
     EXPECT_TRUE(log.has("t_InitWindow: GraphicWindow #2 has not enough graphic-video-memory (16319K available)."));
     EXPECT_TRUE(log.has("t_InitWindow: Displaying 8192 x 8192 pixel x 32 bit needs 262144.0K video-memory."));
     EXPECT_FALSE(t_WindowTable[2].Initialized);
-    EXPECT_EQ(t_HighMemory, high);
+    // The graphic block fits (15.6 MB of 16.3 MB), and so would the text
+    // block of a 4x4 font on its own (2 MB), but not both together.
+    t_InitWindow(1, 8, false, 4000, 4000, 0, 0, solidFont(4, 4), true);
+    EXPECT_FALSE(t_WindowTable[1].Initialized);
+    EXPECT_EQ(log.count("has not enough text-video-memory"), 1);
+    EXPECT_TRUE(log.has("t_InitWindow: Displaying 1000 x 1000 characters needs 1953.125K text-video-memory."));
     // The text-window form with a missing font.
     t_InitWindow(2, 24, 80, 25, 16, "No Such Font.font");
     EXPECT_TRUE(log.has("t_InitWindow: Font 'No Such Font.font' not found."));
     EXPECT_FALSE(t_WindowTable[2].Initialized);
-    // A font without width: a window without text block.
-    t_Font f = solidFont(16, 32);
-    f.Width = 0;
-    t_InitWindow(1, 8, false, 640, 400, 0, 0, f, true);
-    EXPECT_TRUE(t_WindowTable[1].Initialized);
-    EXPECT_EQ(std::make_pair(t_WindowTable[1].TextWidth, t_WindowTable[1].TextMemoryStart), std::make_pair(0, -1));
-}
-
-TEST_F(MemoryTest, GraphicAndTextTogetherMustFit) {
-    test_LogCapture log;
-    // The graphic block fits (15.6 MB of 16.3 MB), and so would the text
-    // block of a 4x4 font on its own (2 MB), but not both together.
-    t_Font tiny = solidFont(4, 4);
-    t_InitWindow(1, 8, false, 4000, 4000, 0, 0, tiny, true);
-    EXPECT_FALSE(t_WindowTable[1].Initialized);
-    EXPECT_EQ(log.count("has not enough text-video-memory"), 1);
-    EXPECT_TRUE(log.has("t_InitWindow: Displaying 1000 x 1000 characters needs 1953.125K text-video-memory."));
     EXPECT_EQ(t_HighMemory, 0xFFFFFF);
-}
-
-TEST_F(MemoryTest, MissingViewGivesTheBlocksBack) {
-    test_LogCapture log;
+    // A host without the view.
     t_DisplayHost host;
     host.GetView = [](uint8_t) -> void * { return nullptr; };
     t_SetDisplayHost(host);
@@ -96,6 +80,13 @@ TEST_F(MemoryTest, MissingViewGivesTheBlocksBack) {
     EXPECT_FALSE(t_WindowTable[4].Initialized);
     EXPECT_TRUE(log.has("t_InitWindow: GraphicWindow #4 could not be initialized, resource undefined."));
     EXPECT_EQ(t_HighMemory, 0xFFFFFF);
+    // A font without width: a window without text block.
+    t_SetDisplayHost(t_DisplayHost{});
+    t_Font f = solidFont(16, 32);
+    f.Width = 0;
+    t_InitWindow(1, 8, false, 640, 400, 0, 0, f, true);
+    EXPECT_TRUE(t_WindowTable[1].Initialized);
+    EXPECT_EQ(std::make_pair(t_WindowTable[1].TextWidth, t_WindowTable[1].TextMemoryStart), std::make_pair(0, -1));
 }
 
 TEST_F(MemoryTest, ReinitialisingMovesLaterWindowsWithContents) {
@@ -118,8 +109,7 @@ TEST_F(MemoryTest, ReinitialisingMovesLaterWindowsWithContents) {
     EXPECT_EQ(windowMemory(1), memory1);
     EXPECT_EQ(windowMemory(2), memory2);
     EXPECT_EQ(lineText(1, 1, 1, 10), "window one");
-    EXPECT_EQ(log.count(" moving graphic block for win #"), 2);
-    EXPECT_EQ(log.count(" moving text block for win #"), 1);
+    EXPECT_EQ(std::make_pair(log.count(" moving graphic block for win #"), log.count(" moving text block for win #")), std::make_pair(2, 1));
     EXPECT_TRUE(log.has(P0 + " high memory = $00FFFFFF, graphic block size to delete = $" + t_Hex8(before0.MemoryEnd - before0.MemoryStart + 1) + "."));
     EXPECT_TRUE(log.has(P0 + " moving graphic block for win #1$" + t_Hex8(before1.MemoryStart) + "..." + t_Hex8(before1.MemoryEnd) +
                         " to$" + t_Hex8(before1.MemoryStart + size) + "..." + t_Hex8(before1.MemoryEnd + size)));

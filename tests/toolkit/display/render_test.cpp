@@ -46,16 +46,6 @@ TEST_F(RenderTest, ConversionAtEveryDepth) {
     }
 }
 
-TEST_F(RenderTest, InvisibleAndUninitialisedWindows) {
-    t_InitWindow(3, 24, false, 64, 32, 0, 0, t_EmptyFont(), true);
-    test_LogCapture log;
-    EXPECT_FALSE(t_WindowImage(3));
-    EXPECT_EQ(log.text(), "");
-    EXPECT_FALSE(t_WindowImage(4));
-    EXPECT_TRUE(log.has("t_WindowImage: Graphic window #4 not initialized."));
-    EXPECT_FALSE(t_WindowImage(200));
-}
-
 // FNV-1a over the image pixels.
 static uint64_t checksum(const t_Image &image) {
     uint64_t h = 1469598103934665603ull;
@@ -83,13 +73,19 @@ TEST_F(RenderTest, KnownScreenChecksum) {
     }
 }
 
-TEST_F(RenderTest, WindowUpdateGoesToTheView) {
+TEST_F(RenderTest, InvisibleAndUninitialisedWindowsAndUpdatesToTheView) {
+    t_InitWindow(3, 24, false, 64, 32, 0, 0, t_EmptyFont(), true);
+    test_LogCapture log;
+    EXPECT_FALSE(t_WindowImage(3));
+    EXPECT_EQ(log.text(), "");
+    EXPECT_FALSE(t_WindowImage(4));
+    EXPECT_TRUE(log.has("t_WindowImage: Graphic window #4 not initialized."));
+    EXPECT_FALSE(t_WindowImage(200));
     std::vector<std::pair<int, bool>> requests;
     t_DisplayHost host;
     host.RedrawView = [&](uint8_t n, bool deferred) { requests.push_back({n, deferred}); };
     host.GetView = [](uint8_t n) -> void * { return n == 2 ? nullptr : reinterpret_cast<void *>(1); };
     t_SetDisplayHost(host);
-    test_LogCapture log;
     t_WindowUpdate(1, false);
     t_WindowUpdate(1, true);
     t_WindowUpdate(2, true);

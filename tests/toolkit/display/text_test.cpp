@@ -7,8 +7,12 @@ protected:
     void SetUp() override {
         DisplayTest::SetUp();
         initTextWindow(0, 24, 20, 6, patternFont(8, 8));
+        t_DisplayHost host;
+        host.Bell = [this] { bells++; };
+        t_SetDisplayHost(host);
     }
     t_Window &w = t_WindowTable[0];
+    int bells = 0;   // the bells the host was asked for
     std::string esc(char c) { return std::string("\x1B") + c; }
     std::pair<int, int> pos() const { return {w.TextHpos, w.TextVpos}; }
     std::vector<int> area() const { return {w.TextFirstColumn, w.TextFirstLine, w.TextLastColumn, w.TextLastLine}; }
@@ -73,18 +77,13 @@ TEST_F(TextTest, ControlCodes) {
     EXPECT_EQ(std::vector<int>({test_Colour(1, 1), test_Colour(2, 1), test_Colour(3, 1), test_Colour(4, 1)}),
               std::vector<int>({0x0C, 0xC0, 0x0C, 0xC0}));
     // The bell goes to the host.
-    int bells = 0;
-    t_DisplayHost host;
-    host.Bell = [&] { bells++; };
-    t_SetDisplayHost(host);
     t_Print(0, "\a");
     EXPECT_EQ(bells, 1);
 }
 
 TEST_F(TextTest, EscapeSequences) {
     t_Print(0, esc('A'));
-    EXPECT_EQ(w.TextColor, 0x10);
-    EXPECT_EQ(w.TextHpos, 1);
+    EXPECT_EQ(std::make_pair(int(w.TextColor), w.TextHpos), std::make_pair(0x10, 1));
     t_Print(0, esc('Q'));
     EXPECT_EQ(w.TextColor, 0x11);
     t_Print(0, esc('L') + esc('P'));
@@ -93,18 +92,16 @@ TEST_F(TextTest, EscapeSequences) {
     // as a command.
     t_Print(0, esc('g') + "A");
     EXPECT_EQ(test_Code(1, 1), 'g');
-    EXPECT_EQ(w.TextColor, 0x10);
-    EXPECT_EQ(w.TextDisplayMode, 0);
+    EXPECT_EQ(std::make_pair(int(w.TextColor), w.TextDisplayMode), std::make_pair(0x10, 0));
     t_Print(0, esc('L'));
 
-    struct Tab { int Hpos; char Command; int ExpectedHpos, ExpectedVpos, Spaces; } tabs[] = {
-        {9, 'i', 11, 1, 2}, {10, 'i', 21 - 20, 2, 0},   // target 21 is past the 20 columns: new line
-        {1, 'i', 11, 1, 10}, {5, 'j', 1, 2, 0}, {1, 'k', 1, 2, 0},
+    struct Tab { int Hpos; char Command; int ExpectedHpos, ExpectedVpos; } tabs[] = {
+        {9, 'i', 11, 1}, {10, 'i', 21 - 20, 2},   // target 21 is past the 20 columns: new line
+        {1, 'i', 11, 1}, {5, 'j', 1, 2}, {1, 'k', 1, 2},
     };
     for (const Tab &t : tabs) {
         t_Print(0, "\x0C" + std::string(size_t(t.Hpos - 1), '-') + esc(t.Command));
-        EXPECT_EQ(w.TextHpos, t.ExpectedHpos) << t.Hpos << t.Command;
-        EXPECT_EQ(w.TextVpos, t.ExpectedVpos) << t.Hpos << t.Command;
+        EXPECT_EQ(pos(), std::make_pair(t.ExpectedHpos, t.ExpectedVpos)) << t.Hpos << t.Command;
         EXPECT_EQ(w.TextDisplayMode, 0);
     }
     t_Print(0, "\x0C" + esc('e'));
@@ -127,10 +124,6 @@ TEST_F(TextTest, DisplayModes) {
         {4, "\xE2\x82\xAC", {'?'}, 0x10},
         {0, "\xE2\x82\xAC", {'?'}, 0xC0},
     };
-    int bells = 0;
-    t_DisplayHost host;
-    host.Bell = [&] { bells++; };
-    t_SetDisplayHost(host);
     for (const Case &c : cases) {
         t_Print(0, "\x0C");
         t_DisplayMode(0, c.Mode);
@@ -301,7 +294,7 @@ TEST_F(TextTest, CursorLevels) {
     EXPECT_EQ(w.TextCursorLevel, 0);
 }
 
-TEST_F(TextTest, PauseRuleRunsAtNewLinesAndAtTheEnd) {
+TEST_F(TextTest, PauseRuleRunsAtNewLinesAndAtTheEndAndNoTextFontPrintsNothing) {
     std::vector<int> checks;
     t_SetPauseOnKey([&](int key, bool wait) {
         EXPECT_TRUE(wait);
@@ -318,9 +311,7 @@ TEST_F(TextTest, PauseRuleRunsAtNewLinesAndAtTheEnd) {
     r = t_Print(0, Text("\r"));
     EXPECT_TRUE(r.Paused);
     EXPECT_EQ(r.Key, 'x');
-}
-
-TEST_F(TextTest, NoTextFont) {
+    // Windows without a text font print nothing.
     t_InitWindow(1, 8, false, 64, 64, 0, 0, t_EmptyFont(), true);
     test_LogCapture log;
     t_Print(1, "x");

@@ -74,17 +74,14 @@ TEST(KeyTranslation, UsLayoutKeysGiveTheTableValues) {
     }
 }
 
-TEST(KeyTranslation, OptionCharactersKeepTheirDescriptionAndFunctionKeysAreMarked) {
+TEST(KeyTranslation, OptionCharactersFunctionKeysAndCharactersWithoutARow) {
     EXPECT_EQ(type(Qt::Key_A, Alt, "a").Description, "å");
     EXPECT_TRUE(type(Qt::Key_F1, None).FunctionKey);
     EXPECT_FALSE(type(Qt::Key_Left, None).FunctionKey);
-}
-
-// Characters above Latin-1 without a row make no event: Alt-Shift-V gives a
-// lozenge, Alt-Shift-2 the euro sign on a key whose row wants another
-// character, and a plain character between 0x100 and 0xF703 comes from
-// another layout.  A dead key without a row gives Control-@.
-TEST(KeyTranslation, CharactersWithoutARow) {
+    // Characters above Latin-1 without a row make no event: Alt-Shift-V gives
+    // a lozenge, Alt-Shift-2 the euro sign on a key whose row wants another
+    // character, and a plain character between 0x100 and 0xF703 comes from
+    // another layout.  A dead key without a row gives Control-@.
     EXPECT_FALSE(type(Qt::Key_V, Alt | Shift, "V").Made);
     EXPECT_FALSE(type(Qt::Key_At, Alt | Shift, "@").Made);
     EXPECT_FALSE(type(Qt::Key_unknown, None, QString(QChar(0x0416))).Made);

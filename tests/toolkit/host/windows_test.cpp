@@ -78,11 +78,7 @@ TEST(WindowPos, SelectorsOfAToolkitWindow) {
         // The window's left, and its top from the screen's top.
         std::array<int, 4> frame = hostFrame(1);
         EXPECT_EQ(std::make_pair(x, t_WindowPos(1, t_PosTop)), std::make_pair(frame[0], frame[1]));
-    });
-}
-
-TEST(WindowPos, WindowsThatDoNotExist) {
-    runWithApplication([] {
+        // Windows that do not exist.
         test_LogCapture log;
         for (uint8_t n : {uint8_t(13), uint8_t(100), uint8_t(255)}) EXPECT_EQ(t_WindowPos(n, t_PosViewWidth), 0) << int(n);
         EXPECT_EQ(log.count("t_WindowPos: Window does not exist.\n"), 3);

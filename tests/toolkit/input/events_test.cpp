@@ -17,7 +17,7 @@ t_Event keyEvent(int value) {
     return e;
 }
 
-TEST(EventQueues, TwoThreadsLoseAndDuplicateNothing) {
+TEST(EventQueues, TwoThreadsLoseAndDuplicateNothingAndEmptyGivesMinusOne) {
     t_ClearEventQueues();
     const int count = 100000;
     std::thread producer([] {
@@ -33,9 +33,7 @@ TEST(EventQueues, TwoThreadsLoseAndDuplicateNothing) {
     for (int i = 0; i < count; i++) ASSERT_EQ(taken[size_t(i)], i);
     EXPECT_EQ(t_GetEvent(), -1);
     EXPECT_FALSE(t_EventAvailable);
-}
-
-TEST(EventQueues, GetEventGivesMinusOneWhenEmptyAndGetKeySkipsNegativeValues) {
+    // Empty: -1; negative values come back from t_GetEvent, t_GetKey skips them.
     t_ClearEventQueues();
     EXPECT_EQ(t_GetEvent(), -1);
     t_PostKeyEvent(keyEvent(-5));
@@ -46,7 +44,7 @@ TEST(EventQueues, GetEventGivesMinusOneWhenEmptyAndGetKeySkipsNegativeValues) {
     EXPECT_EQ(t_CurrentEvent.Value, 0xE9);
 }
 
-TEST(OutputPause, OnlyTheNewestKeyCounts) {
+TEST(OutputPause, OnlyTheNewestKeyCountsAndTheNextEndsTheWait) {
     t_ClearEventQueues();
     t_PostKeyEvent(keyEvent(19));
     t_PostKeyEvent(keyEvent('a'));
@@ -56,10 +54,7 @@ TEST(OutputPause, OnlyTheNewestKeyCounts) {
     t_PostKeyEvent(keyEvent(19));
     EXPECT_TRUE(t_PauseOnKey(19, false));
     EXPECT_EQ(t_PendingKeyEvents(), 0u);   // typed-ahead keys go too
-}
-
-TEST(OutputPause, WaitsForTheNextKeyAndTakesIt) {
-    t_ClearEventQueues();
+    // Waiting, the next key ends the pause and is taken.
     t_PostKeyEvent(keyEvent(19));
     std::thread resume([] {
         t_SleepMs(50);

@@ -111,7 +111,7 @@ TEST_F(LineInput, ReturnEndsTheFormWithTheText) {
     EXPECT_EQ(t_WindowTable[0].TextVpos, 6);   // a new line after the field
 }
 
-TEST_F(LineInput, CharacterByNumber) {
+TEST_F(LineInput, CharacterByNumberAndPaste) {
     t_TypeString("65x");
     edit("", "", 0, 10, {0x1E});
     EXPECT_EQ(t_InputGetString(0), "A");
@@ -119,9 +119,7 @@ TEST_F(LineInput, CharacterByNumber) {
     t_TypeString("z");
     t_InputEdit(0, 0x1E);
     EXPECT_EQ(t_InputGetString(0), "A");
-}
-
-TEST_F(LineInput, PasteTypesOnlyTheFirstLine) {
+    // Paste types only the first line.
     std::string clip;
     t_SetClipboardServices({[&] { return clip; }, [&](const std::string &s) { clip = s; }});
     clip = "one\ntwo";

@@ -32,7 +32,7 @@ protected:
     void TearDown() override { t_SetMenuHostServices({}); }
 };
 
-TEST_F(MenuItems, IndexAndTitleOfItems) {
+TEST_F(MenuItems, IndexTitleAndDeletionOfItems) {
     menus["Edit"] = {"Copy Picture", "Copy Text", "", "Clear Printer"};
     const std::tuple<const char *, const char *, int> cases[] = {
         {"Edit", "Copy Picture", 0}, {"Edit", "Clear Printer", 3}, {"Edit", "", 2},
@@ -48,9 +48,7 @@ TEST_F(MenuItems, IndexAndTitleOfItems) {
     EXPECT_EQ(t_MenuItemTitle("Edit", 4) + t_MenuItemTitle("Edit", -1) + t_MenuItemTitle("Fenster", 0), "");
     EXPECT_EQ(log.count("t_MenuItemTitle: Item position out of range"), 2);
     EXPECT_EQ(log.count("t_MenuItemTitle: Menu not found."), 1);
-}
-
-TEST_F(MenuItems, DeleteAtAPositionAndTheLast) {
+    // Deleting at a position and the last item.
     menus["Edit"] = {"A", "B", "C"};
     t_MenuItemDelete("Edit", 1);
     EXPECT_EQ(menus["Edit"], (std::vector<std::string>{"A", "C"}));
@@ -77,14 +75,6 @@ TEST_F(MenuItems, CleanUpRemovesTheDesktopsExtras) {
     EXPECT_EQ(log.count("*** Found Window Menu Item Vollbildmodus"), 1);
     EXPECT_EQ(log.count("*** Found Fenster Menu Item Tile Window to Right of Screen"), 1);
     EXPECT_EQ(log.count("Menu not found."), 0);
-}
-
-// Without a host every menu is missing: the clean-up logs and changes nothing.
-TEST_F(MenuItems, CleanUpWithoutAHost) {
-    t_SetMenuHostServices({});
-    t_MenuCleanUp();
-    EXPECT_EQ(log.count("t_MenuItemIndex: Menu not found."), 10 + 6);
-    EXPECT_EQ(log.count("*** Found"), 0);
 }
 
 }  // namespace
