@@ -53,7 +53,7 @@ bool cli_LoadFormats(const cli_Command &command, const cli_Args &operands) {
 }
 
 void cli_ErrCandidates(const cpm_Volume &volume) {
-    if (volume.Refusal.rfind("Format unclear", 0) != 0) return;
+    if (!cpm_FormatUnclear(volume)) return;
     cli_Err("diskwright-cli: candidates (choose one with -f NAME):");
     for (const std::string &reading : volume.Readings) cli_Err("  " + reading);
 }

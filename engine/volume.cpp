@@ -71,6 +71,8 @@ std::string cpm_UnclearMessage(const std::vector<std::string> &names) {
     return "Format unclear (" + list + "): opened read-only.";
 }
 
+bool cpm_FormatUnclear(const cpm_Volume &volume) { return volume.Refusal.rfind("Format unclear (", 0) == 0; }
+
 // The volume of the sector data read as the recognition (or the choice) says.
 static cpm_Volume openAs(Text fileBytes, cpm_Container container, const std::string &path, const cpm_Recognition &r,
                          std::string refusal) {

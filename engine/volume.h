@@ -249,6 +249,8 @@ cpm_Volume cpm_OpenImage(Text fileBytes, const std::string &path);
 cpm_Volume cpm_OpenImageAs(Text fileBytes, const std::string &path, const cpm_Definition &definition);
 // "Format unclear (A, B, C…): opened read-only." for the names of the best readings.
 std::string cpm_UnclearMessage(const std::vector<std::string> &names);
+// The volume shows only the first of readings that tie: no format is chosen.
+bool cpm_FormatUnclear(const cpm_Volume &volume);
 // The format that the first bytes of the sector data announce.
 cpm_Format cpm_DetectFormat(const Text &fileBytes);
 // 16-bit block numbers (8 per entry) from 513 KB on, else 8-bit (16 per

@@ -18,9 +18,10 @@ const char *const cpm_FormatMenu = "Format";
 static std::vector<std::string> shownItems;
 static std::string shownFor = "-";
 
-// The image a list of definitions belongs to: its path, its definition and its size.
+// The image a list of definitions belongs to: its path, size and definition,
+// and whether that was chosen (an unclear reading shows no check).
 static std::string listKey(const cpm_Volume &v) {
-    return v.Path + "\t" + v.Definition + "\t" + std::to_string(v.Image.size());
+    return v.Path + "\t" + std::to_string(v.Image.size()) + "\t" + v.Definition + "\t" + v.Refusal;
 }
 
 void cpm_UpdateFormatMenu() {
@@ -31,7 +32,8 @@ void cpm_UpdateFormatMenu() {
     int checked = -1;
     if (!v.Path.empty())
         for (const cpm_Definition *d : cpm_DefinitionsForSize(v.Image.size())) {
-            if (d->Name == v.Definition) checked = int(shownItems.size());
+            // While the readings tie, the menu checks none of them.
+            if (d->Name == v.Definition && !cpm_FormatUnclear(v)) checked = int(shownItems.size());
             shownItems.push_back(d->Name);
         }
     t_MenuSetItems(cpm_FormatMenu, shownItems, checked);

@@ -238,6 +238,16 @@ void e2e_PatchEntry(const std::string &image, int entry, uint8_t user, const std
     ASSERT_EQ(setbinarytofile(image, bytes), 0);
 }
 
+std::string e2e_CheckedItem(const std::string &menu) {
+    std::string checked;
+    t_OnMainThread([&] {
+        if (QMenu *m = t_MenuFind(menu))
+            for (QAction *a : m->actions())
+                if (a->isChecked()) checked = a->text().toStdString();
+    });
+    return checked;
+}
+
 std::vector<std::string> e2e_Files(const std::string &image) {
     cpm_SetDiagnostics(false);
     cpm_Volume v = cpm_LoadVolume(image);

@@ -60,6 +60,8 @@ std::string e2e_MakeImage(const std::string &path, int sizeKB,
 // Rewrites the user byte and the eleven name bytes of an entry of a plain
 // image file, as a real disk may hold them.
 void e2e_PatchEntry(const std::string &image, int entry, uint8_t user, const std::string &nameAndType);
+// The title of the checked item of a menu ("" when none is).
+std::string e2e_CheckedItem(const std::string &menu);
 // The names of the files an image file lists, in directory order.
 std::vector<std::string> e2e_Files(const std::string &image);
 // A home folder in the folder whose Desktop folder, which it gives, is where

@@ -37,6 +37,7 @@ TEST(FormatMenu, UnclearImageOpensReadOnlyUntilAFormatIsChosen) {
         e2e_OpenLaunchImage("TWIN.IMG");
         ASSERT_TRUE(e2e_WaitFor("Volume Name: TWIN.IMG (160K)"));
         EXPECT_EQ(e2e_Line(4), "Format unclear (s1, s2): opened read-only.");
+        EXPECT_EQ(e2e_CheckedItem("Format"), "");   // no reading is chosen yet
         e2e_Type("e");
         EXPECT_TRUE(e2e_WaitFor("Format unclear (s1, s2): opened read-only.\r"));
         e2e_ChooseMenu("Format", "s2");
@@ -45,6 +46,7 @@ TEST(FormatMenu, UnclearImageOpensReadOnlyUntilAFormatIsChosen) {
         EXPECT_EQ(e2e_Line(4), "");
         e2e_Type("d");
         EXPECT_TRUE(e2e_WaitFor("NOTES   .TXT   5 |")) << e2e_Screen();
+        EXPECT_EQ(e2e_CheckedItem("Format"), "s2");   // set at the prompt before D
     });
     std::string remembered = gettextfromfile(config + "diskwright/formats").bytes();
     EXPECT_EQ(remembered, std::filesystem::absolute(image).string() + "\ts2\n");

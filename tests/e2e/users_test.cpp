@@ -2,13 +2,8 @@
 // commands working in the user area it chose.
 #include <gtest/gtest.h>
 
-#include <QAction>
-#include <QMenu>
-
 #include "e2e.h"
 #include "files.h"
-#include "menus_qt.h"
-#include "threads.h"
 #include "volume.h"
 
 namespace {
@@ -25,18 +20,6 @@ std::string userImage(const test_TempFolder &folder) {
     return image;
 }
 
-// The title of the User menu's checked item ("" when none is).
-std::string checkedUser() {
-    std::string checked;
-    t_OnMainThread([&] {
-        for (QMenu *m : t_MenuBarMenus())
-            if (m->title() == "User")
-                for (QAction *a : m->actions())
-                    if (a->isChecked()) checked = a->text().toStdString();
-    });
-    return checked;
-}
-
 }   // namespace
 
 TEST(UserMenu, CommandsWorkInTheChosenUserArea) {
@@ -45,7 +28,7 @@ TEST(UserMenu, CommandsWorkInTheChosenUserArea) {
     folder.write("home/Desktop/new.txt", "new in five");
     e2e_RunProgram({userImage(folder)}, [&] {
         e2e_OpenLaunchImage("WORK.DSK");
-        EXPECT_EQ(checkedUser(), "0");
+        EXPECT_EQ(e2e_CheckedItem("User"), "0");
         e2e_Command("d", "1 files, 10K used, 118K free.");
 
         // Chosen while E asks for a name: taken only back at the prompt.
@@ -55,7 +38,7 @@ TEST(UserMenu, CommandsWorkInTheChosenUserArea) {
         EXPECT_FALSE(e2e_OnScreen("User 5"));
         e2e_Command("nothere\r", "Volume Name: WORK.DSK (128K), User 5");
         EXPECT_EQ(e2e_Line(3), "Volume Name: WORK.DSK (128K), User 5");
-        EXPECT_EQ(checkedUser(), "5");
+        EXPECT_EQ(e2e_CheckedItem("User"), "5");
 
         e2e_Command("d", "2 files, 10K used, 118K free.");
         EXPECT_EQ(e2e_Line(3), "Volume Name: WORK.DSK (128K), User 5");
@@ -73,7 +56,7 @@ TEST(UserMenu, CommandsWorkInTheChosenUserArea) {
         // Back in user 0, the screens are as before.
         e2e_ChooseMenu("User", "0");
         ASSERT_TRUE(e2e_WaitForScreen(std::string(e2e_Prompt1) + "\r\rVolume Name: WORK.DSK (128K)"));
-        EXPECT_EQ(checkedUser(), "0");
+        EXPECT_EQ(e2e_CheckedItem("User"), "0");
         e2e_Command("d", "1 files, 10K used, 118K free.");
         EXPECT_EQ(e2e_Line(3), "Volume Name: WORK.DSK (128K)");
         EXPECT_EQ(e2e_Line(5), "ALPHA   .TXT   2 |");
