@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "definitions.h"
 #include "files.h"
 #include "recognition.h"
 

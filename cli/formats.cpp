@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "cli.h"
+#include "definitions.h"
 #include "files.h"
 #include "screen_text.h"
 #include "volume.h"

@@ -8,6 +8,7 @@
 
 #include "attributes.h"
 #include "cli.h"
+#include "definitions.h"
 #include "files.h"
 #include "screen_text.h"
 #include "volume.h"

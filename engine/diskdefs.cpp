@@ -9,6 +9,7 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "definitions.h"
 #include "entries.h"
 
 const char *const cpm_SystemDiskdefs = "/etc/cpmtools/diskdefs";

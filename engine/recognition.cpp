@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "definitions.h"
 #include "entries.h"
 #include "recognition.h"
 

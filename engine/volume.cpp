@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <unistd.h>
 
+#include "definitions.h"
 #include "entries.h"
 #include "files.h"
 #include "log.h"

@@ -177,52 +177,6 @@ struct cpm_Volume {
     int User = 0;                            // the user area (0-15) whose files the lists describe
 };
 
-// --- disk definitions ------------------------------------------------------
-
-extern const char *const cpm_SystemDiskdefs;    // "/etc/cpmtools/diskdefs"
-// Definitions read from diskdefs text.  Strict (the user's own files): the
-// first fault stops, Error names the file and line, and no definition is
-// returned.  Tolerant (the system file): extra keywords of other tools are
-// ignored, a faulty definition is skipped with one line in Skipped.
-struct cpm_DiskdefsReading {
-    std::vector<cpm_Definition> Definitions;
-    std::string Error;
-    std::vector<std::string> Skipped;
-};
-// What to read in full: the definitions of an image of Bytes bytes and the
-// one named Name; the others are passed over unchecked.  By default all.
-struct cpm_DiskdefsFilter {
-    bool All = true;
-    long long Bytes = 0;
-    std::string Name;
-};
-cpm_DiskdefsReading cpm_ParseDiskdefs(const std::string &text, const std::string &source, bool strict,
-                                      const cpm_DiskdefsFilter &filter = {});
-// The built-in definitions: the formats above, and a few well-known disks.
-std::vector<cpm_Definition> cpm_BuiltInDefinitions();
-// The library: the built-in definitions, then the system file (when it
-// exists), the user's file and the extra file (when given); a later
-// definition of a name replaces an earlier one.  "" or the error of a
-// user's file, which leaves the library as it was.
-// A filter keeps only what one command needs of the system file.
-std::string cpm_LoadLibrary(const std::string &systemFile, const std::string &userFile, const std::string &extraFile,
-                            const cpm_DiskdefsFilter &systemFilter = {});
-// "~/.config/diskwright/diskdefs" (under XDG_CONFIG_HOME when set).
-std::string cpm_UserDiskdefs();
-// The definitions every image is recognised against (the built-in ones
-// until cpm_LoadLibrary).
-const std::vector<cpm_Definition> &cpm_Library();
-// The definition of that name, or nullptr.
-const cpm_Definition *cpm_FindDefinition(const std::string &name);
-// The definitions an image of that many bytes may be read with.
-std::vector<const cpm_Definition *> cpm_DefinitionsForSize(size_t imageBytes);
-
-// The choice of definition remembered per image file, in
-// ~/.config/diskwright/formats (absolute path, tab, name): "" when none.
-std::string cpm_RememberedFormat(const std::string &path);
-// Remembers (or with "" forgets) the choice; "" or the host error text.
-std::string cpm_RememberFormat(const std::string &path, const std::string &name);
-
 // --- diagnostics ------------------------------------------------------------------
 
 // Diagnostic lines on (the program's behaviour) or off (quiet command-line use).

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "definitions.h"
 #include "screen_text.h"
 #include "volume.h"
 

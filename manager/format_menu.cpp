@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "definitions.h"
 #include "display.h"
 #include "menus.h"
 #include "screen_text.h"

@@ -3,6 +3,7 @@
 #include "main_program.h"
 
 #include "command_loop.h"
+#include "definitions.h"
 #include "display.h"
 #include "identity.h"
 #include "printer.h"

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "definitions.h"
 #include "e2e.h"
 #include "files.h"
 #include "volume.h"

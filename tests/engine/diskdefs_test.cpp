@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "definitions.h"
 #include "files.h"
 #include "volume.h"
 

@@ -18,6 +18,7 @@
 #include <set>
 
 #include "child_output.h"
+#include "definitions.h"
 #include "files.h"
 #include "fixtures.h"
 #include "screen_text.h"
