@@ -92,7 +92,7 @@ bool cli_TakeOption(cli_Args &args, const char *option, std::string &value, bool
 // Takes -f, --format and --diskdefs of the command line (cli_FormatName)
 // and loads the library of definitions the command needs; false (and a line
 // on standard error) when a user's diskdefs file is faulty or the format unknown.
-bool cli_LoadFormats(const cli_Command &command, const cli_Args &operands);
+bool cli_LoadFormats(const cli_Parsed &parsed);
 
 // The candidate readings of an image whose format is unclear, on standard error.
 void cli_ErrCandidates(const cpm_Volume &volume);

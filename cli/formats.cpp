@@ -29,19 +29,15 @@ static cpm_DiskdefsFilter systemFilter(const cli_Command &command, const cli_Arg
     return filter;
 }
 
-bool cli_LoadFormats(const cli_Command &command, const cli_Args &operands) {
+bool cli_LoadFormats(const cli_Parsed &parsed) {
     std::string diskdefs;
-    bool hasDiskdefs = false;
-    cli_Args unused;   // the parser has taken the options out of the operands
-    for (const char *option : {"-f", "--format"}) {
-        std::string value;
-        bool present = false;
-        cli_TakeOption(unused, option, value, present);
-        if (present) cli_FormatName = value;
+    for (const auto &[option, value] : parsed.Options) {   // the last one given counts
+        if (option == "-f" || option == "--format") cli_FormatName = value;
+        if (option == "--diskdefs") diskdefs = value;
     }
-    cli_TakeOption(unused, "--diskdefs", diskdefs, hasDiskdefs);
-    if (command.Run == cli_Help) return true;
-    std::string error = cpm_LoadLibrary(cpm_SystemDiskdefs, cpm_UserDiskdefs(), diskdefs, systemFilter(command, operands));
+    if (parsed.Command->Run == cli_Help) return true;
+    std::string error = cpm_LoadLibrary(cpm_SystemDiskdefs, cpm_UserDiskdefs(), diskdefs,
+                                        systemFilter(*parsed.Command, parsed.Operands));
     if (!error.empty()) {
         cli_Err("diskwright-cli: " + error);
         return false;

@@ -144,7 +144,7 @@ int main(int argc, char **argv) {
     }
     cpm_SetDiagnostics(hasOption(parsed, "-v", "--verbose"));
     cli_SetGiven(parsed.Options);
-    if (!cli_LoadFormats(*parsed.Command, parsed.Operands)) return cli_Usage;
+    if (!cli_LoadFormats(parsed)) return cli_Usage;
     cli_Changing = parsed.Command->Changes;
     int status = parsed.Command->Run(parsed.Operands);
     fflush(stdout);

@@ -27,8 +27,9 @@ static std::string listKey(const cpm_Volume &v) {
 
 void cpm_UpdateFormatMenu() {
     const cpm_Volume &v = cpm_CurrentVolume;
-    if (listKey(v) == shownFor) return;
-    shownFor = listKey(v);
+    std::string key = listKey(v);
+    if (key == shownFor) return;
+    shownFor = std::move(key);
     shownItems.clear();
     int checked = -1;
     if (!v.Path.empty())
