@@ -139,6 +139,10 @@ cli_Name cli_ParseName(const std::string &argument);
 int cli_ParseUser(const std::string &value);
 // The line refusing an argument that names no user area's files.
 void cli_BadName(const std::string &argument);
+// A typed name (not a pattern, not "#N", not a stored name as it stands)
+// that is no CP/M file name: refused with "IMAGE: NAME: not a CP/M file
+// name" instead of being cut to another file's name.  True when refused.
+bool cli_RefuseNonCpmName(const std::string &image, const cpm_Volume &volume, const cli_Name &name);
 
 // One file a name argument stands for, with its user area.
 struct cli_Match {

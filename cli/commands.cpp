@@ -22,8 +22,9 @@ const cli_Command cli_Commands[] = {
     {"put", "IMAGE HOSTFILE... [--user N] [--as [N:]NAME] [--text]", true, cli_Put, "--user=N --as=NAME --text",
      "Copies host files into the image (user area 0, or N) under their names in CP/M form, or one under NAME.",
      "diskwright-cli put --text games.dsk notes.txt"},
-    {"rm", "IMAGE [N:]NAME|PATTERN|#N...", true, cli_Rm, nullptr,
-     "Erases files: every entry of the file gets the user byte 0xE5; #N erases directory entry N.",
+    {"rm", "IMAGE [N:]NAME|PATTERN|#N... [--force]", true, cli_Rm, "--force",
+     "Erases files: every entry of the file gets the user byte 0xE5; #N erases directory entry N. A file "
+     "marked read-only (R) is erased only with --force.",
      "diskwright-cli rm games.dsk '*.BAK'"},
     {"unrm", "IMAGE [N:]NAME|PATTERN|#N...", true, cli_Unrm, nullptr,
      "Unerases erased files whose blocks no other file has taken since, into user area N (0 when not given).", "diskwright-cli unrm games.dsk 'ZORK?.DAT'"},
@@ -67,7 +68,7 @@ const cli_OptionHelp cli_OptionHelps[] = {
     {"--as NAME", "store the one host file under NAME (N:NAME: in user area N)"},
     {"--user N", "the user area (0 to 15): ls lists it, put writes into it"},
     {"--all", "list every user area that holds files"},
-    {"--force", "replace an existing file"},
+    {"--force", "new: replace an existing file; rm: erase read-only files too"},
 };
 const int cli_OptionHelpCount = int(sizeof cli_OptionHelps / sizeof cli_OptionHelps[0]);
 bool cli_Changing = false;
@@ -179,6 +180,7 @@ bool cli_Open(const std::string &path, cpm_Volume &volume) {
     }
     if (volume.Refusal.empty()) return true;
     cli_Fail(path, volume.Refusal);
+    if (volume.Refusal == cpm_TooShortMessage) return false;   // nothing in it to read
     cli_ErrCandidates(volume);
     return !cli_Changing;
 }

@@ -35,6 +35,15 @@ static std::vector<int> usersOf(const cpm_Volume &volume, const cli_Name &name) 
     return name.User == cli_EveryUser ? cpm_UsersWithFiles(volume) : std::vector<int>{name.User};
 }
 
+bool cli_RefuseNonCpmName(const std::string &image, const cpm_Volume &volume, const cli_Name &name) {
+    Text typed(name.Name);
+    if (typed.empty() || typed[0] == '#' || cpm_IsPattern(typed) || cpm_IsCpmName(typed)) return false;
+    int user = name.User == cli_EveryUser ? cpm_ListedUser : name.User;
+    if (name.User != cli_EveryUser && !cpm_StoredName(volume, typed, user).empty()) return false;
+    cli_Fail(image, name.Name + ": not a CP/M file name");
+    return true;
+}
+
 bool cli_IsPattern(const cpm_Volume &volume, const cli_Name &name) {
     if (name.User == cli_EveryUser) return true;
     return cpm_StoredName(volume, Text(name.Name), name.User).empty() && cpm_IsPattern(Text(name.Name));
@@ -42,6 +51,7 @@ bool cli_IsPattern(const cpm_Volume &volume, const cli_Name &name) {
 
 std::vector<cli_Match> cli_Matches(const std::string &image, const cpm_Volume &volume, const cli_Name &name) {
     std::vector<cli_Match> matches;
+    if (cli_RefuseNonCpmName(image, volume, name)) return matches;
     for (int user : usersOf(volume, name))
         for (cpm_FileMatch &m : cpm_MatchFiles(volume, Text(name.Name), user)) matches.push_back({user, std::move(m)});
     if (!matches.empty()) return matches;

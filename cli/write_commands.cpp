@@ -59,6 +59,11 @@ int cli_Put(const cli_Args &given) {
     if (!cli_TakeOption(args, "--as", as, hasAs) || !cli_TakeOption(args, "--user", userText, hasUser) ||
         args.size() < 2 || (hasAs && args.size() != 2))
         return cli_UsageOf("put");
+    // A name typed for the disk is stored as typed or refused, never cut to another.
+    if (hasAs && !cpm_IsPattern(Text(cli_ParseName(as).Name)) && !cpm_IsCpmName(Text(cli_ParseName(as).Name))) {
+        cli_Fail(args[0], cli_ParseName(as).Name + ": not a CP/M file name");
+        return cli_Refused;
+    }
     // The user area: --user N, or the N: of --as N:NAME (the two must agree).
     int user = hasUser ? cli_ParseUser(userText) : 0;
     if (hasAs) {
@@ -91,7 +96,10 @@ int cli_Put(const cli_Args &given) {
 // the erased entries of the name brought back into user area N.  A pattern
 // names every file it matches (erased files for unrm); a file of several
 // entries changes whole or not at all.
-static int setUser(const cli_Args &args, bool erase, const char *command, const char *what) {
+static int setUser(const cli_Args &given, bool erase, const char *command, const char *what) {
+    cli_Args args = given;
+    // A file marked read-only is erased only when the user insists.
+    bool force = erase && cli_TakeFlag(args, "--force");
     if (args.size() < 2) return cli_UsageOf(command);
     std::vector<cli_Name> names;
     for (size_t i = 1; i < args.size(); i++) {
@@ -112,10 +120,15 @@ static int setUser(const cli_Args &args, bool erase, const char *command, const 
         cli_Fail(image, reason);
         status = cli_Refused;
     };
+    auto readOnly = [&](int entry) { return erase && !force && (cpm_EntryAttributes(v, entry) & cpm_ReadOnlyBit); };
     for (size_t i = 0; i < names.size(); i++) {
         const cli_Name &given = names[i];
         Text typed(given.Name);
         bool byNumber = given.Name[0] == '#';
+        if (cli_RefuseNonCpmName(image, v, given)) {
+            status = cli_Refused;
+            continue;
+        }
         bool pattern = !byNumber && cli_IsPattern(v, given);
         // The files named: live ones of each user area for rm, erased ones for unrm.
         std::vector<cli_Match> matches;
@@ -130,6 +143,11 @@ static int setUser(const cli_Args &args, bool erase, const char *command, const 
         if (matches.empty() && !pattern) {
             // An entry number, or a name no file carries: as the volume manager takes it.
             Text name = cpm_TypedFileName(v, typed, given.User);
+            if (long long n = byNumber ? t_TextValue(Text(given.Name.substr(1))) : -1;
+                n >= 0 && n < v.DirEntries && readOnly(int(n)) && cpm_EntryUser(v, int(n)) == given.User) {
+                refuse(shown(cpm_EntryName(v, int(n))) + " is read-only; use --force");
+                continue;
+            }
             cpm_SetUserResult r =
                 cpm_SetFileUser(std::move(v), name, erase ? cpm_ErasedUser : uint8_t(given.User), given.User);
             v = std::move(r.Volume);
@@ -140,6 +158,10 @@ static int setUser(const cli_Args &args, bool erase, const char *command, const 
         }
         for (const cli_Match &m : matches) {
             std::string name = given.User == cli_EveryUser ? cli_ShownName(m.User, m.File.Name) : shown(m.File.Name);
+            if (readOnly(m.File.Entries.front())) {
+                refuse(name + " is read-only; use --force");
+                continue;
+            }
             cpm_Volume before = v;
             std::string message;
             if (erase) {

@@ -12,6 +12,12 @@ uint8_t cpm_AttributeBit(char letter) {
     }
 }
 
+uint8_t cpm_EntryAttributes(const cpm_Volume &volume, int entry) {
+    if (entry < 0 || entry >= cpm_PresentEntries(volume)) return 0;
+    const uint8_t *e = cpm_EntryBytes(volume, entry);
+    return uint8_t((e[9] >> 7) | (e[10] >> 7) << 1 | (e[11] >> 7) << 2);
+}
+
 cpm_SetAttributesResult cpm_SetAttributes(cpm_Volume volume, const std::vector<int> &entries, uint8_t set, uint8_t clear) {
     int present = cpm_PresentEntries(volume);
     for (int i : entries)

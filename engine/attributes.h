@@ -12,6 +12,8 @@ constexpr uint8_t cpm_SystemBit = 2;      // S, byte 10
 constexpr uint8_t cpm_ArchivedBit = 4;    // A, byte 11
 // The bit of an attribute letter (R, S, A in either case), 0 for any other.
 uint8_t cpm_AttributeBit(char letter);
+// The attribute bits (cpm_ReadOnlyBit, ...) of directory entry i; 0 beyond the image.
+uint8_t cpm_EntryAttributes(const cpm_Volume &volume, int entry);
 
 struct cpm_SetAttributesResult {
     cpm_Volume Volume;       // unchanged unless Message is ""

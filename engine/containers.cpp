@@ -12,6 +12,7 @@
 #include "volume.h"
 
 const char *const cpm_NotCpmMessage = "Not a CP/M volume: opened read-only.";
+const char *const cpm_TooShortMessage = "too short to be a CP/M volume";
 const char *const cpm_NibblesMessage = "Nibble images are not supported.";
 
 static uint32_t le32(const Text &bytes, size_t at) {

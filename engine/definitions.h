@@ -17,8 +17,9 @@ struct cpm_DiskdefsReading {
     std::string Error;
     std::vector<std::string> Skipped;
 };
-// What to read in full: the definitions of an image of Bytes bytes and the
-// one named Name; the others are passed over unchecked.  By default all.
+// What to read in full: the definitions that may read an image of Bytes
+// bytes (of its size, or larger: a short image) and the one named Name; the
+// others are passed over unchecked.  By default all.
 struct cpm_DiskdefsFilter {
     bool All = true;
     long long Bytes = 0;

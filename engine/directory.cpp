@@ -151,6 +151,15 @@ Text cpm_FilterName(const Text &part) {
     return out;
 }
 
+bool cpm_IsCpmName(const Text &typed) {
+    auto dot = std::find(typed.Elements.begin(), typed.Elements.end(), uint8_t('.'));
+    Text base(std::vector<uint8_t>(typed.Elements.begin(), dot));
+    Text type;
+    if (dot != typed.Elements.end()) type = Text(std::vector<uint8_t>(dot + 1, typed.Elements.end()));
+    auto kept = [](const Text &part) { return cpm_FilterName(part).size() == part.size(); };
+    return !base.empty() && base.size() <= 8 && type.size() <= 3 && kept(base) && kept(type);
+}
+
 // The part padded with blanks and cut to n bytes.
 static Text padCut(Text part, size_t n) {
     part.Elements.resize(n, ' ');

@@ -309,7 +309,8 @@ cpm_DiskdefsReading cpm_ParseDiskdefs(const std::string &text, const std::string
             // A definition the filter leaves out is passed over.
             if (!filter.All && p.Def.Name != filter.Name) {
                 Extent e = extentOf(text, at);
-                if (e.Bytes >= 0 && e.Bytes != filter.Bytes) {
+                // Larger ones may read the image as a short one.
+                if (e.Bytes >= 0 && e.Bytes < filter.Bytes) {
                     at = e.End;
                     number += e.Lines;
                     open = false;

@@ -36,15 +36,22 @@ const ExtensionRow appleExtensions[] = {
 };
 
 struct Candidate {
-    cpm_Format Format;
-    cpm_Order Order;
+    cpm_Format Format = cpm_Format::Plain;
+    cpm_Order Order = cpm_Order::AsStored;
     bool Announced = false;  // the reading the first bytes announce
     cpm_Score Score;
     bool Fits = false;       // the whole directory lies inside the image
     Text Directory;          // the entries present, in logical order
     cpm_Geometry Geometry;   // what it is read with
     std::string Name;        // the definition's name
+    size_t Bytes = 0;        // the image it reads: the file's size, or the definition's for a short image
+    bool Short = false;      // a definition longer than the file
+    Text Padded;             // a short image's bytes up to its directory's end, the rest 0xE5
+    bool Excluded = false;   // ruled out before the decision (a plain reading of a signed Apple disk)
 };
+
+// The bytes a candidate reads: the file's, or a short image's padded copy.
+const Text &bytesOf(const Candidate &c, const Text &data) { return c.Short ? c.Padded : data; }
 
 bool isDefined(const Candidate &c) { return c.Format == cpm_Format::Defined; }
 bool isApple(const Candidate &c) { return c.Format != cpm_Format::Plain && !isDefined(c); }
@@ -97,9 +104,10 @@ uint64_t hashBytes(const uint8_t *p, size_t n, uint64_t h) {
 // The files a reading gives, each entry as user, name, extent fields and
 // (withBytes) a hash of the bytes of its blocks, sorted: equal lists are
 // the same files.
-std::vector<Text> filesOf(const Candidate &c, const Text &data, bool withBytes) {
+std::vector<Text> filesOf(const Candidate &c, const Text &fileData, bool withBytes) {
     const cpm_Geometry &g = c.Geometry;
-    cpm_DirectoryShape shape = shapeOf(g, data.size());
+    const Text &data = bytesOf(c, fileData);
+    cpm_DirectoryShape shape = shapeOf(g, c.Bytes);
     bool direct = g.SkewTable.empty() && !cpm_SectorOrderOf(g.Order).Table;
     // The extents an entry holds decide the sizes its EX and RC give.
     int slotBytes = cpm_SlotCount(shape.Wide) * g.BlockSize;
@@ -137,20 +145,20 @@ std::vector<Text> filesOf(const Candidate &c, const Text &data, bool withBytes) 
 }
 
 // Both readings put every block at the same place in the file.
-bool sameBlocks(const Candidate &a, const Candidate &b, size_t imageBytes) {
+bool sameBlocks(const Candidate &a, const Candidate &b) {
     const cpm_Geometry &x = a.Geometry, &y = b.Geometry;
     bool skewed = !x.SkewTable.empty();
     auto firstSkewed = [](const cpm_Geometry &g) { return g.SectorsPerTrack ? g.ReservedSectors / g.SectorsPerTrack : 0; };
     return x.DataStart == y.DataStart && x.BlockSize == y.BlockSize && x.Order == y.Order && x.SkewTable == y.SkewTable &&
            (!skewed || (x.Offset == y.Offset && x.SectorBytes == y.SectorBytes &&
                         x.SectorsPerTrack == y.SectorsPerTrack && firstSkewed(x) == firstSkewed(y))) &&
-           shapeOf(x, imageBytes).Wide == shapeOf(y, imageBytes).Wide;
+           shapeOf(x, a.Bytes).Wide == shapeOf(y, b.Bytes).Wide;
 }
 
 // The two readings give the same files (user, name, size and bytes).  When
 // they place blocks alike, equal entries are enough.
 bool sameFiles(const Candidate &a, const Candidate &b, const Text &data) {
-    bool alike = sameBlocks(a, b, data.size());
+    bool alike = sameBlocks(a, b);
     return filesOf(a, data, !alike) == filesOf(b, data, !alike);
 }
 
@@ -184,13 +192,19 @@ std::string labelOf(const Candidate &c) {
 
 std::string scoreText(const Candidate &c) {
     std::string out = std::to_string(c.Score.Good) + " good " + std::to_string(c.Score.Bad) + " bad";
+    if (c.Score.Crossed > 0) out += " (" + std::to_string(c.Score.Crossed) + " cross-linked)";
     if (!c.Fits) out += " (no room for the directory)";
+    if (c.Short) out += " (short image)";
     return out;
 }
+
+// Short readings that found nothing are left out: there are many of them.
+bool shown(const Candidate &c) { return !c.Short || c.Score.Good > 0 || c.Score.Crossed > 0; }
 
 std::string scoresOf(const std::vector<Candidate> &pool) {
     std::string out;
     for (const Candidate &c : pool) {
+        if (!shown(c)) continue;
         if (!out.empty()) out += ", ";
         out += labelOf(c) + " " + scoreText(c);
     }
@@ -209,8 +223,36 @@ std::string builtInName(cpm_Format format, cpm_Order order) {
 }
 
 Candidate builtIn(cpm_Format format, cpm_Order order, bool announced) {
-    Candidate c{format, order, announced, {}, false, Text(), cpm_GeometryOf(format), builtInName(format, order)};
+    Candidate c;
+    c.Format = format;
+    c.Order = order;
+    c.Announced = announced;
+    c.Geometry = cpm_GeometryOf(format);
     c.Geometry.Order = order;
+    c.Name = builtInName(format, order);
+    return c;
+}
+
+// A definition's reading of the file: at its own size, or as a short image
+// whose directory lies inside the file.
+Candidate defined(const cpm_Definition &d, const Text &data) {
+    Candidate c;
+    c.Format = cpm_Format::Defined;
+    c.Geometry = d.Geometry;
+    c.Name = d.Name;
+    c.Bytes = data.size();
+    long long bytes = cpm_GeometryBytes(d.Geometry);
+    if (bytes > (long long)data.size()) {
+        c.Short = true;
+        c.Bytes = size_t(bytes);
+        // The directory's tracks whole, so that the skew moves them as in the full image.
+        const cpm_Geometry &g = d.Geometry;
+        long long track = (long long)g.SectorsPerTrack * g.SectorBytes;
+        long long end = g.DataStart + (long long)g.DirBlocks * g.BlockSize - g.Offset;
+        end = g.Offset + (track > 0 ? (end + track - 1) / track * track : end);
+        c.Padded = data;
+        c.Padded.Elements.resize(size_t(std::min(bytes, std::max<long long>(end, (long long)data.size()))), cpm_ErasedUser);
+    }
     return c;
 }
 
@@ -224,41 +266,72 @@ Candidate announcedReading(const Text &data, const cpm_Container &container) {
     return builtIn(f, order, true);
 }
 
-std::vector<Candidate> candidatesFor(const Text &data, const cpm_Container &container) {
+// Every reading of the file; with shortImages also those of formats longer
+// than the file (asked for only when no reading of its own size finds files).
+std::vector<Candidate> candidatesFor(const Text &data, const cpm_Container &container, bool shortImages) {
     cpm_Format signature = cpm_DetectFormat(data);
     bool signed800 = signature == cpm_Format::Apple800K;
     bool signed140 = signature == cpm_Format::Apple140K22 || signature == cpm_Format::Apple140K30;
     cpm_Format format140 = signed140 ? signature : cpm_Format::Apple140K;
     std::vector<Candidate> pool;
+    auto add = [&](Candidate c) {
+        if (!c.Bytes) c.Bytes = data.size();
+        pool.push_back(std::move(c));
+    };
     for (const ReadingRow &row : readingRows) {
-        if (data.size() != row.DataBytes) continue;
         if ((row.Signature800 == 1 && !signed800) || (row.Signature800 == -1 && signed800)) continue;
         bool by140 = row.Geometry == cpm_Format::Apple140K;
         if (by140 && container.Order != cpm_Order::AsStored && container.Order != row.Order) continue;
-        pool.push_back(builtIn(by140 ? format140 : row.Geometry, row.Order, false));
+        Candidate c = builtIn(by140 ? format140 : row.Geometry, row.Order, false);
+        if (data.size() == row.DataBytes) {
+            add(std::move(c));
+        } else if (shortImages && container.Kind == cpm_ContainerKind::None &&
+                   cpm_ShortImageFits(c.Geometry, data.size())) {
+            // A short image of an Apple II disk, as disk utilities leave it.
+            c.Short = true;
+            c.Bytes = row.DataBytes;
+            c.Padded = data;
+            c.Padded.Elements.resize(row.DataBytes, cpm_ErasedUser);
+            add(std::move(c));
+        }
     }
-    // The definitions of the library whose size is the file's size.
+    // The definitions of the library whose size is the file's size, and
+    // those longer whose directory lies inside it (short images).
     for (const cpm_Definition &d : cpm_Library()) {
         // One that reads like a built-in format is that format's reading.
-        if (d.Geometry.Format != cpm_Format::Defined || !d.SameAs.empty() ||
-            cpm_GeometryBytes(d.Geometry) != (long long)data.size())
-            continue;
-        pool.push_back({cpm_Format::Defined, cpm_Order::AsStored, false, {}, false, Text(), d.Geometry, d.Name});
+        if (d.Geometry.Format != cpm_Format::Defined || !d.SameAs.empty()) continue;
+        long long bytes = cpm_GeometryBytes(d.Geometry);
+        if (bytes == (long long)data.size() || (shortImages && cpm_ShortImageFits(d.Geometry, data.size())))
+            add(defined(d, data));
     }
-    pool.push_back(builtIn(cpm_Format::Plain, cpm_Order::AsStored, false));
+    add(builtIn(cpm_Format::Plain, cpm_Order::AsStored, false));
     Candidate announced = announcedReading(data, container);
     auto same = std::find_if(pool.begin(), pool.end(), [&](const Candidate &c) {
         return c.Format == announced.Format && c.Order == announced.Order;
     });
-    if (same != pool.end()) same->Announced = true;
-    else pool.insert(pool.end() - 1, announced);
+    if (same != pool.end()) {
+        same->Announced = true;
+    } else {
+        announced.Bytes = data.size();
+        pool.insert(pool.end() - 1, announced);
+    }
     for (Candidate &c : pool) {
         const cpm_Geometry &g = c.Geometry;
-        cpm_DirectoryShape shape = shapeOf(g, data.size());
-        c.Directory = cpm_ReadingBytes(data, g, size_t(g.DataStart), size_t(shape.Entries) * cpm_EntrySize);
+        cpm_DirectoryShape shape = shapeOf(g, c.Bytes);
+        c.Directory = cpm_ReadingBytes(bytesOf(c, data), g, size_t(g.DataStart), size_t(shape.Entries) * cpm_EntrySize);
         c.Score = cpm_ScoreDirectory(c.Directory.data(), shape);
-        c.Fits = (long long)data.size() >= g.DataStart + (long long)g.DirBlocks * g.BlockSize;
+        c.Fits = (long long)bytesOf(c, data).size() >= g.DataStart + (long long)g.DirBlocks * g.BlockSize;
     }
+    // A disk with an Apple II boot signature is read as another machine's
+    // disk only when no Apple reading of it is plausible: an empty Apple
+    // reading (a bootable disk just initialised) is plausible, whatever the
+    // boot code looks like as a directory.
+    bool signedApple = signature != cpm_Format::Plain;
+    bool applePlausible = std::any_of(pool.begin(), pool.end(), [](const Candidate &c) {
+        return isApple(c) && c.Fits && cpm_Plausible(c.Score);
+    });
+    if (signedApple && applePlausible)
+        for (Candidate &c : pool) c.Excluded = !isApple(c);
     return pool;
 }
 
@@ -379,38 +452,134 @@ cpm_Score cpm_ScoreDirectory(const uint8_t *dir, const cpm_DirectoryShape &shape
             for (int k = 0; k < cpm_SlotCount(shape.Wide); k++)
                 if (int b = cpm_SlotBlock(e, shape.Wide, k); b && claims[size_t(b)] > 1) ok = false;
         (ok ? score.Good : score.Bad)++;
+        if (!ok && good[size_t(i)] == 2 && e[0] <= 15) score.Crossed++;
     }
     return score;
 }
 
 bool cpm_Plausible(cpm_Score s) { return s.Bad == 0 || (s.Good >= 4 && s.Bad * 8 <= s.Good); }
 
-cpm_Recognition cpm_Recognise(const Text &data, const cpm_Container &container, const std::string &path) {
-    std::vector<Candidate> pool = candidatesFor(data, container);
-    std::string scores = " (" + scoresOf(pool) + ")";
-    cpm_Recognition r;
-    for (const Candidate &c : pool) r.Readings.push_back(c.Name + ": " + scoreText(c));
+bool cpm_CrossLinked(cpm_Score s) {
+    return s.Crossed > 0 && cpm_Plausible({s.Good + s.Crossed, s.Bad - s.Crossed, 0});
+}
+
+bool cpm_ShortImageFits(const cpm_Geometry &g, size_t fileBytes) {
+    long long whole = cpm_GeometryBytes(g);
+    if (whole <= 0 || (long long)fileBytes >= whole || g.BlockSize <= 0) return false;
+    long long end = g.DataStart + (long long)g.DirBlocks * g.BlockSize;
+    // Re-sectored formats move whole tracks: the directory's tracks must be in the file.
+    long long group = cpm_SectorOrderOf(g.Order).GroupBytes;
+    if (group > 0) end = (end + group - 1) / group * group;
+    return (long long)fileBytes >= end;
+}
+
+namespace {
+
+// The readings that may win: plausible, the directory inside the image,
+// not ruled out; the best of them by good entries (short images apart,
+// and of those the ones `wanted` picks).
+template <typename Pred>
+std::vector<const Candidate *> bestReadings(const std::vector<Candidate> &pool, bool shortImages, Pred wanted) {
     std::vector<const Candidate *> tied;
     int best = -1;
     for (const Candidate &c : pool) {
-        if (!c.Fits || !cpm_Plausible(c.Score) || c.Score.Good < best) continue;
+        if (c.Short != shortImages || c.Excluded || !c.Fits || !cpm_Plausible(c.Score) || c.Score.Good < best) continue;
+        if (!wanted(c)) continue;
         if (c.Score.Good > best) tied.clear();
         best = c.Score.Good;
         tied.push_back(&c);
     }
+    return tied;
+}
+
+// Entries never used (0xE5 throughout) before the reading's last entry in use.
+int neverUsedBefore(const Candidate &c) {
+    int count = 0, pending = 0;
+    for (size_t at = 0; at + cpm_EntrySize <= c.Directory.size(); at += cpm_EntrySize) {
+        const uint8_t *e = c.Directory.data() + at;
+        if (std::all_of(e, e + cpm_EntrySize, [](uint8_t b) { return b == cpm_ErasedUser; })) {
+            pending++;
+        } else if (e[0] != cpm_ErasedUser) {
+            count += pending;
+            pending = 0;
+        }
+    }
+    return count;
+}
+
+// A file entry of the reading names a block that starts past the end of the file.
+bool blocksBeyond(const Candidate &c, size_t fileBytes) {
+    const cpm_Geometry &g = c.Geometry;
+    cpm_DirectoryShape shape = shapeOf(g, c.Bytes);
+    for (int i = 0; i < shape.Entries; i++) {
+        const uint8_t *e = c.Directory.data() + i * cpm_EntrySize;
+        if (e[0] > 15 || !possibleFile(e, shape)) continue;
+        for (int k = 0; k < cpm_SlotCount(shape.Wide); k++) {
+            int b = cpm_SlotBlock(e, shape.Wide, k);
+            size_t start = size_t(g.DataStart) + size_t(b) * size_t(g.BlockSize);
+            if (b != 0 && cpm_FileOffset(g, c.Bytes, start) >= fileBytes) return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+cpm_Recognition cpm_Recognise(const Text &data, const cpm_Container &container, const std::string &path) {
+    std::vector<Candidate> pool = candidatesFor(data, container, false);
+    auto any = [](const Candidate &) { return true; };
+    std::vector<const Candidate *> exact = bestReadings(pool, false, any);
+    if (exact.empty() || exact.front()->Score.Good == 0) pool = candidatesFor(data, container, true);
+    std::string scores = " (" + scoresOf(pool) + ")";
+    cpm_Recognition r;
+    for (const Candidate &c : pool)
+        if (shown(c)) r.Readings.push_back(c.Name + ": " + scoreText(c));
+    r.NoRoom = std::none_of(pool.begin(), pool.end(), [](const Candidate &c) { return c.Fits; });
+    std::vector<const Candidate *> tied = bestReadings(pool, false, any);
+    int best = tied.empty() ? -1 : tied.front()->Score.Good;
     // An empty reading is no blank disk while another reading finds files:
     // that disk is damaged (or not CP/M), and writing would destroy them.
-    bool filesElsewhere = std::any_of(pool.begin(), pool.end(), [](const Candidate &c) { return c.Fits && c.Score.Good > 0; });
+    bool filesElsewhere = std::any_of(pool.begin(), pool.end(), [](const Candidate &c) {
+        return !c.Short && !c.Excluded && c.Fits && c.Score.Good > 0;
+    });
     if (best == 0 && filesElsewhere) tied.clear();
+    // A short image ranks below every reading of the file's own size: it
+    // wins only when it finds files and none of those does.
+    // A short image holds every sector written to it: a reading that puts
+    // a file's blocks past the end of the file is read with the wrong blocks.
+    if (best <= 0) {
+        auto inside = [&](const Candidate &c) { return c.Score.Good > 0 && !blocksBeyond(c, data.size()); };
+        std::vector<const Candidate *> shortTied = bestReadings(pool, true, inside);
+        if (shortTied.empty()) shortTied = bestReadings(pool, true, [](const Candidate &c) { return c.Score.Good > 0; });
+        // CP/M takes the first free entry: a reading that finds its entries
+        // after entries never used reads the directory from the wrong place.
+        if (!shortTied.empty()) {
+            int fewest = neverUsedBefore(*shortTied.front());
+            for (const Candidate *c : shortTied) fewest = std::min(fewest, neverUsedBefore(*c));
+            prefer(shortTied, [&](const Candidate &c) { return neverUsedBefore(c) == fewest; });
+            tied = std::move(shortTied);
+        }
+    }
     auto take = [&](const Candidate &c, bool cpm, const std::string &how) {
         r.Format = c.Format;
         r.Order = c.Order;
         r.Geometry = c.Geometry;
         r.Definition = c.Name;
         r.Cpm = cpm;
+        r.Short = c.Short;
         r.How = how + scores;
         return r;
     };
+    // Files damaged by cross-linking are files: no empty reading wins over
+    // them, writable.  The disk stays read-only until a format is chosen.
+    std::vector<const Candidate *> crossed;
+    for (const Candidate &c : pool)
+        if (!c.Excluded && !c.Short && c.Fits && cpm_CrossLinked(c.Score)) crossed.push_back(&c);
+    if (!crossed.empty() && (tied.empty() || tied.front()->Score.Good == 0)) {
+        for (const Candidate *c : crossed) r.Unclear.push_back(c->Name);
+        for (const Candidate *c : tied) r.Unclear.push_back(c->Name);
+        return take(*crossed.front(), true, "files cross-linked, no reading without damage");
+    }
     if (tied.empty())
         return take(*std::find_if(pool.begin(), pool.end(), [](const Candidate &c) { return c.Announced; }), false,
                     "no plausible directory");
@@ -420,7 +589,7 @@ cpm_Recognition cpm_Recognise(const Text &data, const cpm_Container &container, 
     // over another plausible reading of a definition that finds other files.
     if (!d.Unclear && chosen.Score.Bad > 0) {
         for (const Candidate &c : pool) {
-            if (&c == &chosen || !c.Fits || !cpm_Plausible(c.Score) || c.Score.Good == 0) continue;
+            if (&c == &chosen || c.Excluded || c.Short || !c.Fits || !cpm_Plausible(c.Score) || c.Score.Good == 0) continue;
             if (!isDefined(c) && !isDefined(chosen)) continue;
             if (sameFiles(chosen, c, data)) continue;
             tied.push_back(&c);
@@ -429,5 +598,5 @@ cpm_Recognition cpm_Recognise(const Text &data, const cpm_Container &container, 
     }
     if (d.Unclear)
         for (const Candidate *c : tied) r.Unclear.push_back(c->Name);
-    return take(chosen, true, d.Why);
+    return take(chosen, true, (chosen.Short ? "short image, " : "") + d.Why);
 }

@@ -11,6 +11,7 @@
 struct cpm_Score {
     int Good = 0;
     int Bad = 0;
+    int Crossed = 0;         // of the bad: well-formed files bad only for a block they share
 };
 
 // What a directory is read with: entries present, directory blocks, the
@@ -25,6 +26,10 @@ struct cpm_DirectoryShape {
 cpm_Score cpm_ScoreDirectory(const uint8_t *directory, const cpm_DirectoryShape &shape);
 // No bad entries, or at least 4 good ones and no more than one bad per 8 good (damage).
 bool cpm_Plausible(cpm_Score score);
+// Files damaged only by cross-linking: some entries share blocks, and with
+// them counted as files the directory is plausible.  Boot code or data read
+// as a directory is malformed in other ways and never reads as this.
+bool cpm_CrossLinked(cpm_Score score);
 
 // The reading chosen for the sector data of a file.
 struct cpm_Recognition {
@@ -36,5 +41,11 @@ struct cpm_Recognition {
     std::string Definition;  // its name
     std::vector<std::string> Unclear;    // the best readings' names when they tie and differ
     std::vector<std::string> Readings;   // every candidate: "NAME: 12 good, 0 bad"
+    bool Short = false;      // a definition longer than the file: its missing tail reads as 0xE5
+    bool NoRoom = false;     // no reading has its directory inside the file
 };
+// A definition may read a file shorter than its image (as disk tools leave
+// them, written only up to the last sector they touched) when its reserved
+// area and directory lie inside the file.
+bool cpm_ShortImageFits(const cpm_Geometry &g, size_t fileBytes);
 cpm_Recognition cpm_Recognise(const Text &data, const cpm_Container &container, const std::string &path);

@@ -94,6 +94,13 @@ static cpm_Volume openAs(Text fileBytes, cpm_Container container, const std::str
     v.Refusal = container.Nibbles ? cpm_NibblesMessage : refusal;
     v.ReadOnly = container.WriteProtected;
     logSignedFormat(v, fileBytes.size());
+    // A short image is read whole: its missing tail as 0xE5, as disk tools read it.
+    long long whole = cpm_GeometryBytes(g);
+    if (r.Short && whole > (long long)fileBytes.size() && container.Kind == cpm_ContainerKind::None) {
+        v.ShortFileBytes = (long long)fileBytes.size();
+        fileBytes.Elements.resize(size_t(whole), cpm_ErasedUser);
+        v.Decision += " (short image: " + std::to_string(v.ShortFileBytes) + " of " + std::to_string(whole) + " bytes)";
+    }
     if (cpm_Diagnostics())
         cpm_Diag("cpm_LoadVolume: " + cpm_ContainerName(container) + ", " + cpm_SectorOrderOf(v.Order).Name + ", " +
                  (v.Format == cpm_Format::Defined ? v.Definition + ", " : "") + r.How);
@@ -115,7 +122,9 @@ cpm_Volume cpm_OpenImage(Text fileBytes, const std::string &path) {
     cpm_Recognition r;
     if (container.Nibbles) r.How = "nibble image";
     else r = cpm_Recognise(fileBytes, container, path);
-    return openAs(std::move(fileBytes), std::move(container), path, r, recognisedRefusal(r));
+    cpm_Volume v = openAs(std::move(fileBytes), std::move(container), path, r, recognisedRefusal(r));
+    if (r.NoRoom && !v.Container.Nibbles) v.Refusal = cpm_TooShortMessage;
+    return v;
 }
 
 // The volume read with a definition the user chose; `how` says how it was chosen.
@@ -127,7 +136,10 @@ static cpm_Volume openChosen(Text fileBytes, const std::string &path, const cpm_
     cpm_Recognition r;
     if (!container.Nibbles) r = cpm_Recognise(fileBytes, container, path);   // the scores, for info
     long long bytes = cpm_GeometryBytes(definition.Geometry);
-    bool otherSize = bytes > 0 && bytes != (long long)fileBytes.size();
+    // A file shorter than the definition whose directory lies inside it is
+    // a short image of that definition, read and written as one.
+    bool shortImage = container.Kind == cpm_ContainerKind::None && cpm_ShortImageFits(definition.Geometry, fileBytes.size());
+    bool otherSize = bytes > 0 && bytes != (long long)fileBytes.size() && !shortImage;
     // A choice remembered for a file whose size has changed since no longer applies.
     if (otherSize && how == "remembered" && !container.Nibbles)
         return openAs(std::move(fileBytes), std::move(container), path, r, recognisedRefusal(r));
@@ -135,6 +147,8 @@ static cpm_Volume openChosen(Text fileBytes, const std::string &path, const cpm_
     r.Format = definition.Geometry.Format;
     r.Order = definition.Geometry.Order;
     r.Definition = chosen.Name;
+    r.Short = shortImage;
+    r.Unclear.clear();
     // An Apple II 140K disk is named by its boot sector, whatever the order.
     if (r.Format == cpm_Format::Apple140K) {
         cpm_Format signed140 = cpm_DetectFormat(fileBytes);
@@ -181,19 +195,42 @@ cpm_Volume cpm_LoadVolume(const std::string &path, const std::string &format) {
     return volume;
 }
 
+// A short image grows only as far as the last sector that holds more than
+// the 0xE5 its missing tail reads as: what disk tools leave after writing.
+static void trimShortImage(Text &bytes, const cpm_Volume &volume) {
+    if (volume.ShortFileBytes <= 0 || (long long)bytes.size() <= volume.ShortFileBytes) return;
+    const cpm_Geometry &g = volume.Geometry;
+    const int ordered = cpm_SectorOrderOf(volume.Order).SectorBytes;
+    const size_t sector = size_t(g.SectorBytes > 0 ? g.SectorBytes : ordered > 0 ? ordered : cpm_RecordSize);
+    const size_t offset = size_t(std::max<long long>(g.Offset, 0)), keep = size_t(volume.ShortFileBytes);
+    size_t end = bytes.size();
+    while (end > keep && end > offset) {
+        // The start of the sector that holds the byte before `end` (sectors count from the offset).
+        size_t from = std::max(keep, offset + (end - 1 - offset) / sector * sector);
+        if (!std::all_of(bytes.data() + from, bytes.data() + end, [](uint8_t b) { return b == cpm_ErasedUser; })) break;
+        end = from;
+    }
+    bytes.Elements.resize(std::max(end, keep));
+}
+
 Text cpm_FileImage(const cpm_Volume &volume) {
     Text bytes = volume.Image;
     cpm_ApplySkew(bytes, volume.Geometry, false);
-    return cpm_CloseContainer(volume.Container, cpm_ToFileOrder(std::move(bytes), volume.Order));
+    bytes = cpm_ToFileOrder(std::move(bytes), volume.Order);
+    trimShortImage(bytes, volume);
+    return cpm_CloseContainer(volume.Container, std::move(bytes));
 }
 
 cpm_SaveVolumeResult cpm_SaveVolume(cpm_Volume volume) {
     if (volume.ReadOnly) return {std::move(volume), "Image file is read-only."};
     // An image stored as it is, without a container, is written without a copy.
     bool asIs = !cpm_SectorOrderOf(volume.Order).Table && volume.Container.Kind == cpm_ContainerKind::None &&
-                volume.Geometry.SkewTable.empty();
-    int err = asIs ? setbinarytofile(volume.Path, volume.Image) : setbinarytofile(volume.Path, cpm_FileImage(volume));
+                volume.Geometry.SkewTable.empty() && volume.ShortFileBytes == 0;
+    Text file = asIs ? Text() : cpm_FileImage(volume);
+    int err = asIs ? setbinarytofile(volume.Path, volume.Image) : setbinarytofile(volume.Path, file);
     if (err != 0) return {std::move(volume), t_ErrorText(err)};
+    if (volume.ShortFileBytes > 0)
+        volume.ShortFileBytes = (long long)file.size() < (long long)volume.Image.size() ? (long long)file.size() : 0;
     volume.Changed = false;
     return {std::move(volume), ""};
 }

@@ -175,6 +175,10 @@ struct cpm_Volume {
     std::string Definition;                  // the name of that definition ("plain", "ibm-3740", ...)
     std::vector<std::string> Readings;       // every candidate reading: "NAME: 12 good, 0 bad"
     int User = 0;                            // the user area (0-15) whose files the lists describe
+    // A short image: the file's length when it is shorter than the image its
+    // definition describes (Image then holds the whole image, the missing
+    // tail 0xE5); 0 otherwise.  Saving writes no further than needed.
+    long long ShortFileBytes = 0;
 };
 
 // --- diagnostics ------------------------------------------------------------------
@@ -197,6 +201,8 @@ cpm_Volume cpm_LoadVolume(const std::string &path, const std::string &format = "
 constexpr long long cpm_MaxImageBytes = 1LL << 30;
 // "" when the file may be read as an image, else "Image file too large.".
 std::string cpm_ImageFileRefusal(const std::string &path);
+// The refusal of a file too short to hold the directory of any reading.
+extern const char *const cpm_TooShortMessage;   // "too short to be a CP/M volume";
 // The same from bytes already in memory (the file's bytes, in file order),
 // by recognition, or read with the definition given.
 cpm_Volume cpm_OpenImage(Text fileBytes, const std::string &path);
@@ -264,6 +270,10 @@ cpm_DirectoryLists cpm_LoadDirectory(const cpm_Volume &volume, int user = cpm_Li
 Text cpm_MakeName(const Text &name);
 // Upper-cases a name part and drops the characters CP/M names cannot hold.
 Text cpm_FilterName(const Text &part);
+// The typed text is a CP/M file name as it stands: at most 8 characters
+// before one point and 3 after it, none that CP/M names cannot hold (letters
+// of either case).  A longer name would be cut to another file's name.
+bool cpm_IsCpmName(const Text &typed);
 // Entry i's display name: bytes 1-8 as stored, ".", bytes 9-11 without bit 7.
 Text cpm_EntryName(const cpm_Volume &volume, int entry);
 

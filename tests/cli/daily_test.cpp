@@ -126,8 +126,9 @@ TEST_F(CliDaily, AttributesSetAndClear) {
     EXPECT_EQ(sh("$CLI attr img.vol pip.com").Status, 2);   // no change named
     EXPECT_EQ(sh("$CLI attr img.vol +R").Status, 2);        // no file named
     EXPECT_EQ(sh("$CLI attr img.vol nope.com +R").Status, 1);
-    // A read-only file is still found by its plain name.
-    EXPECT_EQ(sh("$CLI rm img.vol stat.com").Out, "STAT    .COM erased\n");
+    // A read-only file is still found by its plain name, and erased only when forced.
+    EXPECT_EQ(sh("$CLI rm img.vol stat.com").Status, 1);
+    EXPECT_EQ(sh("$CLI rm --force img.vol stat.com").Out, "STAT    .COM erased\n");
 }
 
 TEST_F(CliDaily, CheckReportsDamageAndExitsOne) {

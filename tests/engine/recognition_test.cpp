@@ -126,7 +126,8 @@ TEST(Recognition, WhatIsNotCpmOpensReadOnly) {
     for (const auto &c : cases) {
         SCOPED_TRACE(c.What);
         cpm_Volume v = cpm_OpenImage(c.Bytes, c.Name);
-        EXPECT_EQ(v.Refusal, "Not a CP/M volume: opened read-only.");
+        // Too short for the directory of any reading, or not CP/M.
+        EXPECT_EQ(v.Refusal, c.Bytes.size() < 4096 ? cpm_TooShortMessage : cpm_NotCpmMessage);
         EXPECT_EQ(v.Decision.rfind("no plausible directory", 0), 0u) << v.Decision;
         EXPECT_EQ(cpm_FileImage(v), c.Bytes);
     }
