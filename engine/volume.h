@@ -195,7 +195,8 @@ cpm_Volume cpm_LoadVolume(const std::string &path, const std::string &format = "
 // Image files above 1 GiB are refused before anything is read: CP/M volumes
 // are a few hundred MB at most, even hard-disk images of many slices.
 constexpr long long cpm_MaxImageBytes = 1LL << 30;
-// "" when the file may be read as an image, else "Image file too large.".
+// "" when the file may be read as an image, else why not, in words that
+// follow its path: "is a folder", "is empty", "Image file too large.".
 std::string cpm_ImageFileRefusal(const std::string &path);
 // The same from bytes already in memory (the file's bytes, in file order),
 // by recognition, or read with the definition given.
