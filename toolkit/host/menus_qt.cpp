@@ -5,11 +5,15 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QLabel>
 #include <QMenuBar>
-#include <QMessageBox>
+#include <QScreen>
+#include <QTextBrowser>
+#include <QVBoxLayout>
 #include <algorithm>
 #include <chrono>
 
@@ -120,12 +124,27 @@ static QMenu *menuNamed(const QString &title) {
     return m;
 }
 
+// The guide in a window of its own, as tall as its text where the screen
+// allows, scrolling where it does not.
 static void showKeyGuide() {
-    auto *box = new QMessageBox(QMessageBox::Information, "Keys", t_KeyGuideText, QMessageBox::Close);
-    box->setTextFormat(Qt::RichText);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setModal(false);
-    box->show();
+    auto *dialog = new QDialog();
+    dialog->setWindowTitle("Keys");
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    auto *layout = new QVBoxLayout(dialog);
+    auto *text = new QTextBrowser(dialog);
+    text->setFrameShape(QFrame::NoFrame);
+    text->setHtml(t_KeyGuideText);
+    layout->addWidget(text);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, dialog);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::close);
+    layout->addWidget(buttons);
+    const int textWidth = 600;
+    text->document()->setTextWidth(textWidth);
+    QSize wanted(textWidth + 60, int(text->document()->size().height()) + buttons->sizeHint().height() + 60);
+    QScreen *screen = QGuiApplication::primaryScreen();
+    QRect area = screen ? screen->availableGeometry() : QRect(0, 0, wanted.width(), wanted.height());
+    dialog->resize(std::min(wanted.width(), area.width() - 40), std::min(wanted.height(), area.height() - 80));
+    dialog->show();
 }
 
 static QKeySequence menuKey(char key) {
