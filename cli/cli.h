@@ -137,6 +137,9 @@ struct cli_Name {
 cli_Name cli_ParseName(const std::string &argument);
 // Reads a user area option value "0".."15"; -1 when it is none.
 int cli_ParseUser(const std::string &value);
+// The value of --user as cli_ParseUser reads it; when it is none, the line
+// saying so is written to standard error first.
+int cli_UserOption(const std::string &value);
 // The line refusing an argument that names no user area's files.
 void cli_BadName(const std::string &argument);
 // A typed name (not a pattern, not "#N", not a stored name as it stands)

@@ -52,6 +52,7 @@ static void usage(FILE *to) {
             "get '*' copies user 0's files, 'N:*' user N's, '*:*' every user's into folders 0, 1, ...\n"
             "-v writes the engine's diagnostic lines to standard output.\n"
             "get replaces host files as cp does; -n (--no-clobber) skips those that exist.\n"
+            "A HOSTFILE of - is standard output for get, standard input for put (with --as NAME).\n"
             "new refuses an existing file unless --force is given.\n"
             "-f (--format) reads the image with that disk definition (see formats) instead of\n"
             "recognising it; --diskdefs adds the definitions of a file in cpmtools' diskdefs format.\n"

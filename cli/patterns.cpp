@@ -9,6 +9,12 @@ int cli_ParseUser(const std::string &value) {
     return user < cpm_UserAreas ? user : -1;
 }
 
+int cli_UserOption(const std::string &value) {
+    int user = cli_ParseUser(value);
+    if (user < 0) cli_Err("diskwright-cli: --user: " + value + " is not a user area (0-15)");
+    return user;
+}
+
 cli_Name cli_ParseName(const std::string &argument) {
     cli_Name name;
     size_t colon = argument.find(':');

@@ -61,7 +61,7 @@ int cli_Ls(const cli_Args &given) {
     bool hasUser = false;
     if (!cli_TakeOption(args, "--user", userText, hasUser) || args.size() != 1 || (all && hasUser))
         return cli_UsageOf("ls");
-    int user = hasUser ? cli_ParseUser(userText) : 0;
+    int user = hasUser ? cli_UserOption(userText) : 0;
     if (user < 0) return cli_UsageOf("ls");
     cpm_Volume v;
     if (!cli_OpenToRead(args[0], v)) return cli_Refused;
@@ -281,6 +281,7 @@ int cli_Get(const cli_Args &given) {
     o.Trim = cli_TakeFlag(args, "--trim");
     o.Text = cli_TakeFlag(args, "--text");
     o.NoClobber = cli_TakeFlag(args, "-n") || cli_TakeFlag(args, "--no-clobber");
+    if (args.size() == 3 && args[2] == "-") args.pop_back();   // "-" is standard output
     if (args.size() != 2 && args.size() != 3) return cli_UsageOf("get");
     const std::string &image = args[0];
     bool intoFolder = args.size() == 3 && t_FileExists(args[2]) == 2;

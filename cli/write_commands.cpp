@@ -2,6 +2,7 @@
 // The image is locked from reading to saving; a changed image is saved once,
 // at the end, atomically, and the lines that report changes are printed only
 // once it is saved (a failed save prints its refusal instead).
+#include <algorithm>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,21 +28,24 @@ static std::string refusalLine(const std::string &given, const Text &cpmName, co
 }
 
 // Stores one host file: only a regular file, refused before reading when the
-// volume cannot take it.  "" or the refusal line.
+// volume cannot take it; "-" is standard input, whose size is known only
+// once it is read.  "" or the refusal line.
 static std::string putOne(cpm_Volume &v, const std::string &host, const std::string &given, int user, bool text,
                           std::string &done) {
+    bool fromInput = host == "-";
     int fd = -1;
     long long size = 0;
-    int err = t_OpenRegularFile(host, fd, size);
-    if (err != 0) return host + " could not be read: " + t_ErrorText(err) + ".";
+    Text data;
+    int err = fromInput ? t_ReadOpenFile(STDIN_FILENO, 0, data) : t_OpenRegularFile(host, fd, size);
+    if (err != 0) return (fromInput ? "standard input" : host) + " could not be read: " + t_ErrorText(err) + ".";
+    if (fromInput) size = (long long)data.size();
     Text name(given);
     std::string refusal = cpm_SaveFileRefusal(v, name, size, user);
     if (!refusal.empty()) {
-        close(fd);
+        if (fd >= 0) close(fd);
         return refusalLine(given, cpm_MakeName(name), refusal);
     }
-    Text data;
-    err = t_ReadOpenFile(fd, size, data);
+    if (!fromInput) err = t_ReadOpenFile(fd, size, data);
     if (err != 0) return host + " could not be read: " + t_ErrorText(err) + ".";
     if (text) data = cpm_CpmText(data);
     cpm_SaveFileResult r = cpm_SaveFile(std::move(v), name, data, user);
@@ -65,7 +69,7 @@ int cli_Put(const cli_Args &given) {
         return cli_Refused;
     }
     // The user area: --user N, or the N: of --as N:NAME (the two must agree).
-    int user = hasUser ? cli_ParseUser(userText) : 0;
+    int user = hasUser ? cli_UserOption(userText) : 0;
     if (hasAs) {
         cli_Name name = cli_ParseName(as);
         if (!name.Valid || name.User == cli_EveryUser || (hasUser && name.Prefixed && name.User != user))
@@ -74,6 +78,10 @@ int cli_Put(const cli_Args &given) {
         as = name.Name;
     }
     if (user < 0) return cli_UsageOf("put");
+    if (!hasAs && std::find(args.begin() + 1, args.end(), "-") != args.end()) {
+        cli_Err("diskwright-cli: put: standard input needs --as NAME");
+        return cli_UsageOf("put");
+    }
     cpm_Volume v;
     if (!cli_OpenToChange(args[0], v)) return cli_Refused;
     int status = cli_Ok;
@@ -214,6 +222,7 @@ int cli_Attr(const cli_Args &args) {
     std::vector<std::string> names;
     for (size_t i = 1; i < args.size(); i++)
         if (!attributeChange(args[i], set, clear)) names.push_back(args[i]);
+    if (args.size() >= 2 && !names.empty() && set == 0 && clear == 0) cli_Err("diskwright-cli: attr: no attribute given");
     if (args.empty() || names.empty() || (set == 0 && clear == 0)) return cli_UsageOf("attr");
     const std::string &image = args[0];
     cpm_Volume v;

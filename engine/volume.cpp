@@ -171,7 +171,9 @@ cpm_Volume cpm_OpenImageAs(Text fileBytes, const std::string &path, const cpm_De
 
 std::string cpm_ImageFileRefusal(const std::string &path) {
     std::error_code error;
+    if (std::filesystem::is_directory(path, error)) return "is a folder";
     auto size = std::filesystem::file_size(path, error);
+    if (!error && size == 0) return "is empty";
     if (!error && (long long)size > cpm_MaxImageBytes) return "Image file too large.";
     return "";
 }

@@ -199,7 +199,8 @@ cpm_Volume cpm_LoadVolume(const std::string &path, const std::string &format = "
 // Image files above 1 GiB are refused before anything is read: CP/M volumes
 // are a few hundred MB at most, even hard-disk images of many slices.
 constexpr long long cpm_MaxImageBytes = 1LL << 30;
-// "" when the file may be read as an image, else "Image file too large.".
+// "" when the file may be read as an image, else why not, in words that
+// follow its path: "is a folder", "is empty", "Image file too large.".
 std::string cpm_ImageFileRefusal(const std::string &path);
 // The refusal of a file too short to hold the directory of any reading.
 extern const char *const cpm_TooShortMessage;   // "too short to be a CP/M volume";

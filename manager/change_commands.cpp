@@ -24,10 +24,7 @@ void cpm_CommandChanges() {
         cpm_SaveAndReport();
         t_Cr(w);
     } else if (answer == 'U') {
-        std::string refusal;
-        int user = cpm_CurrentVolume.User;   // the same volume again: the same user area
-        cpm_CurrentVolume = cpm_LoadImageFile(cpm_CurrentVolume.Path, refusal);
-        if (user != 0 && !cpm_CurrentVolume.Path.empty()) cpm_CurrentVolume = cpm_SelectUser(std::move(cpm_CurrentVolume), user);
+        cpm_RevertCurrentVolume();
         t_ClearEndOfWindow(w);
         t_Cr(w);
         t_Print(w, "Changes undone.");
@@ -95,7 +92,7 @@ void cpm_CommandNew() {
             cpm_SaveAndReport();
             t_Cr(w);
         } else if (answer == 'D') {
-            cpm_CurrentVolume.Changed = false;
+            cpm_RevertCurrentVolume();
         }
         t_Cr(w);
         if (cpm_CurrentVolume.Changed) return;

@@ -162,6 +162,6 @@ void cpm_CommandVolume() {
         cpm_SaveAndReport();
         t_Cr(w);
     } else if (answer == 'D') {
-        cpm_CurrentVolume.Changed = false;
+        cpm_RevertCurrentVolume();
     }
 }

@@ -60,7 +60,7 @@ static void reopenWith(const std::string &name) {
     std::string path = cpm_CurrentVolume.Path, refusal;
     cpm_Volume v = cpm_LoadImageFile(path, refusal, name);
     if (v.Path.empty()) {
-        t_Print(w, refusal.empty() ? "Image file could not be read." : refusal);
+        t_Print(w, refusal.empty() ? "Image file could not be read." : t_PathFileName(path) + ": " + refusal);
         t_Cr(w);
         return;
     }

@@ -43,9 +43,6 @@ void cpm_MainProgram() {
     if (!diskdefsError.empty()) cpm_LoadLibrary(cpm_SystemDiskdefs, "", "");
 
     cpm_CurrentVolume = cpm_OpenVolume("");
-    t_Vtab(w, 2);
-    t_Htab(w, 1);
-    t_ClearEndOfWindow(w);
     if (!cpm_CurrentVolume.Path.empty()) {
         t_Cr(w);
         cpm_PrintVolumeName(cpm_CurrentVolume);

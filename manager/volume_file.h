@@ -9,7 +9,7 @@
 
 // Loads the image under a shared lock and remembers the file as it was read.
 // The empty volume when it cannot be opened; `refusal` then says why when
-// the file was refused before reading ("Image file too large.").
+// the file was refused before reading ("is empty", "Image file too large.").
 // A format named reads it with that definition (cpm_LoadVolume).
 cpm_Volume cpm_LoadImageFile(const std::string &path, std::string &refusal, const std::string &format = "");
 // Remembers the file at the current volume's path as it is now (after a save

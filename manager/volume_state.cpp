@@ -18,14 +18,16 @@ cpm_Volume cpm_OpenVolume(const std::string &startFolder) {
     uint8_t w = cpm_Window();
     const int listHeight = t_WindowPos(w, t_PosTextHeight) - 10;
     std::string path = f_CatOpen(w, startFolder, "CP/M Volume öffnen", "", 5, listHeight, 60, 0);
+    // Below the prompt the screen is empty again; a refusal stands on line 3.
+    t_Vtab(w, 2);
+    t_Htab(w, 1);
+    t_ClearEndOfWindow(w);
     if (path.empty()) return cpm_EmptyVolume();
     std::string refusal;
     cpm_Volume volume = cpm_LoadImageFile(path, refusal);
     if (!refusal.empty()) {
-        t_Vtab(w, 3);
-        t_Htab(w, 1);
-        t_ClearEndOfWindow(w);
-        t_Print(w, refusal);
+        t_Cr(w);
+        t_Print(w, t_PathFileName(path) + ": " + refusal);
         t_Cr(w);
     }
     return volume;
@@ -86,6 +88,13 @@ bool cpm_SaveAndReport() {
     std::string refusal = cpm_SaveCurrentVolume();
     t_Print(cpm_Window(), refusal.empty() ? "Changes saved." : refusal);
     return refusal.empty();
+}
+
+void cpm_RevertCurrentVolume() {
+    std::string refusal;
+    int user = cpm_CurrentVolume.User;   // the same volume again: the same user area
+    cpm_CurrentVolume = cpm_LoadImageFile(cpm_CurrentVolume.Path, refusal);
+    if (user != 0 && !cpm_CurrentVolume.Path.empty()) cpm_CurrentVolume = cpm_SelectUser(std::move(cpm_CurrentVolume), user);
 }
 
 void cpm_PrintVolumeName(const cpm_Volume &volume) {

@@ -11,7 +11,9 @@ extern cpm_Volume cpm_CurrentVolume;
 
 // The window every screen of the volume manager is drawn in.
 uint8_t cpm_Window();
-// Shows the browser and loads the chosen image; the empty volume on cancel.
+// Shows the browser and loads the chosen image; the empty volume on cancel
+// or refusal.  Leaves the screen below the prompt empty but for the refusal
+// ("NAME: is empty") on line 3.
 cpm_Volume cpm_OpenVolume(const std::string &startFolder);
 // Asks a single-key question: prints it, reads keys until one of the letters
 // comes (in capitals), echoes it and starts a new line.  With onEscape,
@@ -27,6 +29,10 @@ Text cpm_TypedName(const std::string &answer);
 std::string cpm_SaveCurrentVolume();
 // Saves the current volume and prints the outcome; true when it was saved.
 bool cpm_SaveAndReport();
+// Drops the changes: reads the image again as it was last saved, in the same
+// user area.  U(ndo and every D(iscard answer take this one path, so nothing
+// dropped can be saved later.
+void cpm_RevertCurrentVolume();
 // "Volume Name: NAME (128K)" and a new line; on the line after it, why the
 // volume must not be changed, when it must not.
 void cpm_PrintVolumeName(const cpm_Volume &volume);

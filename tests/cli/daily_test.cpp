@@ -2,6 +2,7 @@
 // unknown options, help, version), wildcards, attributes, the consistency
 // check and the JSON documents (text files: against cpmtools in the interop
 // tests).
+#include <cstring>
 #include <filesystem>
 
 #include "cli_run.h"
@@ -169,4 +170,45 @@ print(info["format"], info["blockSize"], info["volumeKB"] - info["usedKB"] == ls
     std::string rebuilt = r.Out.substr(0, r.Out.rfind("Plain"));
     EXPECT_TRUE(has(listing, "\n\n" + rebuilt + "\n")) << listing << "\n---\n" << rebuilt;
     EXPECT_EQ(r.Out.substr(r.Out.rfind("Plain")), "Plain CP/M volume 2048 True 0 5\n");
+}
+
+// A refused command line says what is wrong before the usage line; an image
+// path that names no image says why.
+TEST_F(CliDaily, RefusalsSayWhatIsWrong) {
+    fs::create_directory(at("folder.vol"));
+    ASSERT_EQ(setbinarytofile(at("empty.vol"), Text()), 0);
+    struct {
+        const char *Line;
+        int Status;
+        const char *Err;   // what standard error starts with
+    } cases[] = {
+        {"$CLI ls --user 16 img.vol", 2, "diskwright-cli: --user: 16 is not a user area (0-15)\nusage: diskwright-cli ls "},
+        {"$CLI put --user abc img.vol x", 2,
+         "diskwright-cli: --user: abc is not a user area (0-15)\nusage: diskwright-cli put "},
+        {"$CLI attr img.vol NOTES.TXT", 2, "diskwright-cli: attr: no attribute given\nusage: diskwright-cli attr "},
+        {"$CLI put img.vol -", 2, "diskwright-cli: put: standard input needs --as NAME\nusage: diskwright-cli put "},
+        {"$CLI ls folder.vol", 1, "diskwright-cli: folder.vol: is a folder\n"},
+        {"$CLI put folder.vol img.vol", 1, "diskwright-cli: folder.vol: is a folder\n"},
+        {"$CLI info empty.vol", 1, "diskwright-cli: empty.vol: is empty\n"},
+        {"$CLI rm empty.vol X", 1, "diskwright-cli: empty.vol: is empty\n"},
+    };
+    for (const auto &c : cases) {
+        test_CliRun r = sh(c.Line);
+        EXPECT_EQ(r.Status, c.Status) << c.Line;
+        EXPECT_EQ(r.Err.substr(0, strlen(c.Err)), c.Err) << c.Line;
+        EXPECT_EQ(r.Out, "") << c.Line;
+    }
+    EXPECT_EQ(fs::file_size(at("empty.vol")), 0u);   // nothing was written into it
+}
+
+// "-" as the host file: standard output for get, standard input for put.
+TEST_F(CliDaily, DashIsStandardOutputAndInput) {
+    test_CliRun out = sh("$CLI get img.vol PIP.COM -");
+    EXPECT_EQ(out.Status, 0) << out.Err;
+    EXPECT_EQ(out.Out, sh("$CLI get img.vol PIP.COM").Out);
+    EXPECT_FALSE(fs::exists(at("-")));
+    ASSERT_EQ(setbinarytofile(at("in.bin"), pattern(1280)), 0);
+    test_CliRun in = sh("$CLI put img.vol - --as 3:IN.BIN < in.bin");
+    EXPECT_EQ(std::tie(in.Status, in.Out, in.Err), std::make_tuple(0, "IN      .BIN saved on CP/M volume.\n", ""));
+    EXPECT_EQ(sh("$CLI get --trim img.vol 3:IN.BIN -").Out, pattern(1280).bytes());
 }

@@ -42,6 +42,20 @@ TEST(StartUp, CancelledBrowserLeavesNoVolume) {
     printf("start-up: browser shown after %.0f ms; prompt %.0f ms after Escape\n", browser, prompt);
 }
 
+// A file that holds no image is refused in words, and no volume is open.
+TEST(StartUp, AnEmptyFileIsRefusedWithTheReason) {
+    test_TempFolder folder;
+    std::string empty = folder.write("EMPTY.DSK", "");
+    e2e_RunProgram({empty}, [] {
+        ASSERT_TRUE(e2e_WaitFor("CP/M Volume öffnen"));
+        ASSERT_TRUE(e2e_WaitFor("EMPTY.DSK"));
+        e2e_Type("\r");
+        ASSERT_TRUE(e2e_WaitFor("EMPTY.DSK: is empty"));
+        EXPECT_EQ(e2e_Line(3), "EMPTY.DSK: is empty");
+        e2e_Command("d", "Select a V(olume first.");
+    });
+}
+
 TEST(CommandLoop, QuestionMarkCyclesThePromptLinesAndReturnClearsTheWorkArea) {
     test_TempFolder folder;
     e2e_RunProgram({fourFiles(folder)}, [] {
@@ -187,6 +201,44 @@ TEST(Changes, ImageChangedOnDiskIsNotSavedOver) {
         e2e_Command("cs", "Changes saved.");
     });
     EXPECT_EQ(e2e_Files(image), (std::vector<std::string>{"BETA    .TXT", "TOOL    .TXT"}));
+}
+
+// D(iscard takes the volume back to the image as last saved, also when the
+// command then stops: the screen shows the image, Q has nothing to ask, and
+// a later save writes only what was changed after the answer.
+TEST(Changes, DiscardedChangesStayDiscarded) {
+    struct Case {
+        const char *Command, *AfterDiscard, *Shows;
+        bool SaveLater;
+    };
+    const Case cases[] = {
+        {"n", "63\r", "Size too small.", false},
+        {"n", "63\r", "Size too small.", true},
+        {"n", "\r", e2e_Prompt1, true},   // no size given
+        {"v", "", e2e_Prompt1, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.Command) + " " + c.AfterDiscard + (c.SaveLater ? " save" : ""));
+        test_TempFolder folder;
+        std::string image = fourFiles(folder);
+        e2e_RunProgram({image}, [&c] {
+            e2e_OpenLaunchImage("GAMES.DSK");
+            e2e_Command("ebeta.com\r", "BETA    .COM erased");
+            e2e_Command(c.Command, "Save changes: S(ave  D(iscard  Q(uit ? ");
+            e2e_Type("d");
+            e2e_Command(c.AfterDiscard, c.Shows);
+            e2e_Command("\rd", "4 files, ");
+            if (c.SaveLater) {
+                e2e_Command("\regamma.dat\r", "GAMMA   .DAT erased");
+                e2e_Command("cs", "Changes saved.");
+            }
+            e2e_Command("\rq", "(Programm Ende)");
+            EXPECT_FALSE(e2e_OnScreen("Save changes"));
+        });
+        std::vector<std::string> left = {"ALPHA   .TXT", "BETA    .COM", "GAMMA   .DAT", "DELTA   .   "};
+        if (c.SaveLater) left.erase(left.begin() + 2);
+        EXPECT_EQ(e2e_Files(image), left);
+    }
 }
 
 TEST(NewVolume, AnExistingFileIsReplacedOnlyWhenTheAnswerIsYes) {

@@ -156,7 +156,6 @@ std::vector<uint8_t> raw(const std::string &name11, int ex, int s2, int rc, cons
 }
 
 const std::vector<std::pair<const char *, std::function<Text()>>> hostileImages = {
-    {"empty file", [] { return Text(); }},
     {"shorter than a signature", [] { return fileBytes(5, signature140()); }},
     {"140K signature, file ends inside the directory", [] { return fileBytes(12288 + 700, signature140()); }},
     {"140K signature, file ends right after the directory",
@@ -310,6 +309,22 @@ TEST(DamagedImages, EveryOperationSurvivesEveryImage) {
         EXPECT_EQ(folder.names(), (std::set<std::string>{"image.dsk", "saved.dsk"}));
     }
     cpm_SetDiagnostics(true);
+}
+
+// A folder or an empty file is no image: refused with the reason before
+// anything is read.
+TEST(DamagedImages, AFolderOrAnEmptyFileIsRefusedWithTheReason) {
+    test_TempFolder folder;
+    ASSERT_EQ(setbinarytofile(folder.at("empty.dsk"), Text()), 0);
+    const std::pair<std::string, const char *> cases[] = {
+        {folder.at("empty.dsk"), "is empty"},
+        {folder.folder("folder.dsk"), "is a folder"},
+        {folder.at("missing.dsk"), ""},   // left to the caller's "no such image file"
+    };
+    for (const auto &[path, reason] : cases) {
+        EXPECT_EQ(cpm_ImageFileRefusal(path), reason) << path;
+        EXPECT_EQ(cpm_LoadVolume(path).Path, "") << path;
+    }
 }
 
 // Unerasing a file onto blocks another file now holds is refused, and a new

@@ -75,7 +75,7 @@ TEST_F(Installed, TheInstalledProgramStartsWithItsFonts) {
     EXPECT_TRUE(running) << "the program ended by itself";
     // 80 x 25 cells of the 16 x 32 font: the font came from share/diskwright/.
     EXPECT_NE(program.Log.find("t_InitWindow: GraphicWindow #0 = 1280 x 800 pixel"), std::string::npos) << program.Log;
-    EXPECT_NE(program.Log.find("t_MenuItemIndex: Menu not found."), std::string::npos) << program.Log;
+    EXPECT_EQ(program.Log.find("Menu not found."), std::string::npos) << program.Log;
 }
 
 TEST_F(Installed, TheLauncherOpensImagesOfTheDiskTypes) {

@@ -5,11 +5,15 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QLabel>
 #include <QMenuBar>
-#include <QMessageBox>
+#include <QScreen>
+#include <QTextBrowser>
+#include <QVBoxLayout>
 #include <algorithm>
 #include <chrono>
 
@@ -68,10 +72,33 @@ const char *const t_KeyGuideText =
     "<tr><td><b>P</b></td><td>print a file</td><td></td><td><b>M</b></td><td>copy host files into the volume</td></tr>"
     "<tr><td><b>H</b></td><td>hexdump a file</td><td></td><td><b>T</b></td><td>copy volume files to the host</td></tr>"
     "</table>"
-    "<p>P and H show the file on the screen and in the virtual printer. Q asks first when the volume"
-    " holds unsaved changes.</p>"
-    "<p>The Format menu lists the disk definitions of the open image's size; choosing one reopens the"
-    " image with it and remembers it for that file.</p>"
+    "<p>P and H show the file on the screen and in the virtual printer.</p>"
+    "<p>E, U, A, I and M change the volume in memory at once: E and U without asking, A after the order,"
+    " I after Y(es. The image file is written only by C, S(ave; C, U(ndo drops every change since."
+    " V, N, Q and a Format menu choice ask first when the volume holds unsaved changes; D(iscard drops"
+    " them as U(ndo does. N writes a new image file and T host files at once (asking before"
+    " replacing one).</p>"
+    "<p>In the file browser:</p>"
+    "<table cellspacing='0' cellpadding='2'>"
+    "<tr><td><b>Up</b>, <b>Down</b>, <b>Page Up</b>, <b>Page Down</b>, <b>Home</b>, <b>End</b></td>"
+    "<td>move the selection</td></tr>"
+    "<tr><td><b>a letter</b></td><td>the first name that starts with it or a later letter</td></tr>"
+    "<tr><td><b>Return</b></td><td>open the file, or go into the folder</td></tr>"
+    "<tr><td><b>Right</b> / <b>Left</b></td><td>into the selected folder / up to the parent folder</td></tr>"
+    "<tr><td><b>Backspace</b> (Delete)</td><td>the home folder</td></tr>"
+    "<tr><td><b>Tab</b></td><td>the folder of mounted disks (/media/USER, /run/media/USER or /mnt)</td></tr>"
+    "<tr><td><b>Ctrl+D</b> or <b>Ctrl+N</b>, <b>Ctrl+F</b>, <b>Ctrl+L</b></td>"
+    "<td>Desktop, Documents, Downloads</td></tr>"
+    "<tr><td><b>Ctrl+P</b>, <b>Ctrl+S</b>, <b>Ctrl+V</b>, <b>Ctrl+A</b></td>"
+    "<td>Pictures, Music, Videos, the folder that holds the program</td></tr>"
+    "<tr><td><b>Escape</b></td><td>cancel</td></tr>"
+    "</table>"
+    "<p>A click selects, a double click opens; a click on the folder line goes up. In the browsers of N"
+    " and T the keys go to the name field; with Alt held they work the list.</p>"
+    "<p>The Format menu lists the disk definitions of the open image's size, the one in use checked;"
+    " choosing one reopens the image with it and remembers it for that file in"
+    " ~/.config/diskwright/formats. The definitions come from the program, /etc/cpmtools/diskdefs"
+    " (cpmtools) and ~/.config/diskwright/diskdefs.</p>"
     "<p>Menu keys are Ctrl+Shift+letter:</p>"
     "<table cellspacing='0' cellpadding='2'>"
     "<tr><td><b>Ctrl+Shift+C</b></td><td>copy the screen text (lines end in line feeds)</td></tr>"
@@ -97,12 +124,27 @@ static QMenu *menuNamed(const QString &title) {
     return m;
 }
 
+// The guide in a window of its own, as tall as its text where the screen
+// allows, scrolling where it does not.
 static void showKeyGuide() {
-    auto *box = new QMessageBox(QMessageBox::Information, "Keys", t_KeyGuideText, QMessageBox::Close);
-    box->setTextFormat(Qt::RichText);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setModal(false);
-    box->show();
+    auto *dialog = new QDialog();
+    dialog->setWindowTitle("Keys");
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    auto *layout = new QVBoxLayout(dialog);
+    auto *text = new QTextBrowser(dialog);
+    text->setFrameShape(QFrame::NoFrame);
+    text->setHtml(t_KeyGuideText);
+    layout->addWidget(text);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, dialog);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::close);
+    layout->addWidget(buttons);
+    const int textWidth = 600;
+    text->document()->setTextWidth(textWidth);
+    QSize wanted(textWidth + 60, int(text->document()->size().height()) + buttons->sizeHint().height() + 60);
+    QScreen *screen = QGuiApplication::primaryScreen();
+    QRect area = screen ? screen->availableGeometry() : QRect(0, 0, wanted.width(), wanted.height());
+    dialog->resize(std::min(wanted.width(), area.width() - 40), std::min(wanted.height(), area.height() - 80));
+    dialog->show();
 }
 
 static QKeySequence menuKey(char key) {

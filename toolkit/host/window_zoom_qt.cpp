@@ -7,6 +7,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QSettings>
+#include <QTimer>
 #include <algorithm>
 #include <cmath>
 
@@ -24,6 +25,9 @@ struct ZoomState {
     // Set when the size and position came from the last run: the program's
     // centring at start leaves that position alone.
     bool KeepPosition = false;
+    // Set once the size has been checked against the frame the window
+    // system really drew (which may be larger than the estimate).
+    bool FrameChecked = false;
 };
 static ZoomState zoomStates[8];
 // Off until the application switches it on: code that builds the windows
@@ -56,12 +60,18 @@ static int menuHeight(QMainWindow *w) {
     return menu && !menu->isHidden() ? menu->sizeHint().height() : 0;
 }
 
+// The frame the window system drew around the window, once it has framed it.
+static bool frameMeasured(QMainWindow *w, QSize &known) {
+    known = w->frameGeometry().size() - w->geometry().size();
+    return known.height() > known.width();
+}
+
 // The window system's frame around a window's content.  Once the window is
 // shown and framed it is measured; before that it is taken as the title bar
 // the toolkit counts with and a few pixels of frame.
 static QSize decoration(QMainWindow *w, uint8_t n) {
-    QSize known = w->frameGeometry().size() - w->geometry().size();
-    if (known.height() > known.width()) return known;
+    QSize known;
+    if (frameMeasured(w, known)) return known;
     int title = n < 8 ? t_WindowTable[n].TitleHeight : int(t_TitleBarHeight);
     return {std::max(known.width(), 8), title + std::max(known.height(), 8)};
 }
@@ -114,9 +124,28 @@ QPointF t_MousePoint(uint8_t n, QPointF p) {
     return {double(r.BorderWidth + pixel.X), double(r.BorderHeight + r.Height - pixel.Y)};
 }
 
+static void keepOnScreen(uint8_t n);
+static void applyZoom(uint8_t n, QSize unit, double zoom);
+
+// The first size was chosen with an estimate of the frame.  Once the window
+// system has framed the shown window, a window whose real frame does not fit
+// the available area is made smaller and moved onto it; checked once.
+static void fitMeasuredFrame(uint8_t n) {
+    ZoomState &s = zoomStates[n];
+    QMainWindow *w = t_HostWindow(n);
+    QSize known;
+    if (s.FrameChecked || !w || !w->isVisible() || w->isFullScreen() || !isInitialized(n) || !frameMeasured(w, known))
+        return;
+    s.FrameChecked = true;
+    QSize unit = unitOf(n);
+    double largest = largestZoom(n, unit);
+    if (largest < t_WindowZoom(n)) applyZoom(n, unit, t_FirstZoom(largest));
+    keepOnScreen(n);
+}
+
 namespace {
 // Lays the picture out again when the content is resized or the window
-// enters or leaves full screen.
+// enters or leaves full screen; checks the first frame the window gets.
 class ViewLayoutFilter : public QObject {
 public:
     ViewLayoutFilter(uint8_t n, QObject *parent) : QObject(parent), Window(n) {}
@@ -126,6 +155,10 @@ protected:
     bool eventFilter(QObject *, QEvent *event) override {
         if (event->type() == QEvent::Resize || event->type() == QEvent::WindowStateChange)
             t_LayoutView(Window);
+        if ((event->type() == QEvent::Move || event->type() == QEvent::Resize) && !zoomStates[Window].FrameChecked) {
+            uint8_t n = Window;
+            QTimer::singleShot(0, parent(), [n] { fitMeasuredFrame(n); });
+        }
         return false;
     }
 };

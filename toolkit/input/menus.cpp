@@ -390,17 +390,28 @@ static const char *const editExtras[] = {"Special Characters…", "Emoji & Symbo
 static const char *const windowExtras[] = {"Tile Window to Left of Screen", "Tile Window to Right of Screen",
                                            "Vollbildmodus"};
 
+// The menus of these titles that the menu bar has: the other language's
+// title is not asked for, so a normal start logs no "Menu not found.".
+static std::vector<const char *> existingMenus(std::initializer_list<const char *> titles) {
+    std::vector<const char *> found;
+    for (const char *title : titles)
+        if (menuItems(title)) found.push_back(title);
+    return found;
+}
+
 void t_MenuCleanUp() {
+    const std::vector<const char *> edit = existingMenus({"Bearbeiten", "Edit"});
+    const std::vector<const char *> window = existingMenus({"Fenster", "Window"});
     for (const char *title : editExtras) {
-        for (const char *menu : {"Bearbeiten", "Edit"}) {
+        for (const char *menu : edit) {
             int index = t_MenuItemIndex(menu, title);
             if (index >= 0) t_MenuItemDelete(menu, index);
         }
     }
-    for (const char *menu : {"Bearbeiten", "Edit"})
+    for (const char *menu : edit)
         if (t_MenuItemTitle(menu, t_LastMenuItem).empty()) t_MenuItemDelete(menu, t_LastMenuItem);
     for (const char *title : windowExtras) {
-        for (const char *menu : {"Fenster", "Window"}) {
+        for (const char *menu : window) {
             int index = t_MenuItemIndex(menu, title);
             if (index < 0) continue;
             t_Log(std::string("*** Found ") + menu + " Menu Item " + title);

@@ -100,10 +100,9 @@ TEST_F(QtMenus, KeyEquivalentsAreControlShiftLetters) {
         }
 }
 
-TEST_F(QtMenus, StartUpCleanUpRanAndLoggedTheMissingGermanMenus) {
+TEST_F(QtMenus, StartUpCleanUpRanWithoutAskingForMenusThatDoNotExist) {
     EXPECT_EQ(t_MenuActions().size() >= 37, true);
-    EXPECT_EQ(logCount(startUpLog, "t_MenuItemIndex: Menu not found."), 8);
-    EXPECT_EQ(logCount(startUpLog, "t_MenuItemTitle: Menu not found."), 1);
+    EXPECT_EQ(logCount(startUpLog, "Menu not found."), 0);
     EXPECT_EQ(logCount(startUpLog, "*** Found"), 0);
     EXPECT_EQ(t_MenuItemTitle("Edit", t_LastMenuItem), "Clear Console");   // our own items stay
 }
