@@ -105,22 +105,24 @@ cpm_CheckReport cpm_CheckVolume(const cpm_Volume &v) {
             add(i, cpm_FindingKind::RecordsBeyond, "record count " + std::to_string(records) + " beyond 128");
         } else {
             // The bytes the entry counts must lie in blocks it names, and
-            // the blocks of its last logical extent hold records: as many
-            // as the record count needs (fsck.cpm's "Bad record count").
+            // its last logical extent names as many blocks as its record
+            // count needs, neither fewer nor more (fsck.cpm's "Bad record
+            // count" counts the blocks named, whatever slots they are in).
             long long counted = cpm_EntryRecordBytes(e, perEntry);
+            std::vector<int> held = cpm_EntryBlocks(v, i);
             int last = 0;
             for (int k = 0; k < cpm_SlotCount(wide); k++)
                 if (cpm_SlotBlock(e, wide, k)) last = k + 1;
             int first = e[12] % perEntry * blocksPerExtent;
-            int inExtent = std::min(last - first, blocksPerExtent);
+            int inExtent = std::min(int(held.size()) - first, blocksPerExtent);
             int needed = int(((long long)records * cpm_RecordSize + v.BlockSize - 1) / v.BlockSize);
-            std::vector<int> beyond;
-            for (int k = first + needed; k < first + inExtent; k++)
-                if (int b = cpm_SlotBlock(e, wide, k)) beyond.push_back(b);
-            if (counted > (long long)last * v.BlockSize)
+            int from = std::clamp(first + needed, 0, int(held.size()));
+            int to = std::clamp(first + inExtent, from, int(held.size()));
+            std::vector<int> beyond(held.begin() + from, held.begin() + to);
+            if (counted > (long long)last * v.BlockSize || (!held.empty() && inExtent < needed))
                 add(i, cpm_FindingKind::RecordsBeyond,
                     "record count " + std::to_string(records) + " beyond the entry's blocks");
-            else if (last > 0 && !beyond.empty())
+            else if (!beyond.empty())
                 add(i, cpm_FindingKind::RecordsShort,
                     "record count " + std::to_string(records) + " too small for its blocks (" + blockWord(beyond) +
                         numberList(beyond) + " beyond the records)",
