@@ -21,6 +21,7 @@
 
 #include "files.h"
 #include "apple_images.h"
+#include "check.h"
 #include "cli_run.h"
 #include "screen_text.h"
 #include "volume.h"
@@ -288,6 +289,46 @@ TEST_P(Interop, EmptyFileAsCpmtoolsMakesIt) {
     EXPECT_EQ(cpmls("empty.img"), (std::set<std::string>{"empty.txt"}));
     EXPECT_TRUE(cpmcp("empty.img", "EMPTY.TXT").empty());
     expectClean("empty.img");
+}
+
+// Record counts that do not fit an entry's blocks, on every format (one or
+// two logical extents per entry, 8- and 16-bit block numbers): the check
+// reports what fsck.cpm reports as a bad record count, and nothing else.
+TEST_P(Interop, CheckJudgesRecordCountsAsFsckDoes) {
+    struct Case {
+        const char *What;
+        int Ex, Rc, Blocks;      // Blocks: in units of the blocks of one extent (B), plus `More`
+        int More;
+        bool Bad;
+    } cases[] = {
+        {"no records, one block", 0, 0, 0, 1, true},
+        {"one record, one block", 0, 1, 0, 1, false},
+        {"one record, two blocks", 0, 1, 0, 2, true},
+        {"a full extent", 0, 128, 1, 0, false},
+        {"a full extent, one block short", 0, 128, 1, -1, true},
+        {"second extent: none of its blocks, no records", 1, 0, 1, 0, false},
+        {"second extent: one block, no records", 1, 0, 1, 1, true},
+        {"second extent: one block, one record", 1, 1, 1, 1, false},
+        {"second extent: one record, none of its blocks", 1, 1, 1, 0, true},
+    };
+    for (const Case &c : cases) {
+        cpm_Volume v = blankVolume();
+        const int perExtent = cpm_ExtentBytes / v.BlockSize;
+        if (c.Ex >= cpm_ExtentsPerEntry(v)) continue;   // one logical extent per entry
+        SCOPED_TRACE(c.What);
+        std::vector<int> blocks;
+        for (int k = 0; k < c.Blocks * perExtent + c.More; k++) blocks.push_back(v.DirBlocks + 3 + k);
+        putEntry(v, 0, 0, "A       DAT", c.Ex, 0, c.Rc, blocks);
+        v = cpm_Rebuild(std::move(v));
+        writeForCpmtools(v, "rc.img");
+        std::string out;
+        sh(tool("fsck.cpm") + "-n rc.img", &out);
+        EXPECT_EQ(out.find("Bad record count") != std::string::npos, c.Bad) << out;
+        std::vector<std::string> kinds;
+        for (const cpm_Finding &f : cpm_CheckVolume(v).Findings) kinds.push_back(cpm_FindingName(f.Kind));
+        EXPECT_EQ(kinds.size(), c.Bad ? 1u : 0u);
+        if (!kinds.empty()) EXPECT_EQ(kinds[0].rfind("records-", 0), 0u) << kinds[0];
+    }
 }
 
 // --- user areas 0-15 through diskwright-cli --------------------------------------
