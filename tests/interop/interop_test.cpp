@@ -327,7 +327,9 @@ TEST_P(Interop, CheckJudgesRecordCountsAsFsckDoes) {
         std::vector<std::string> kinds;
         for (const cpm_Finding &f : cpm_CheckVolume(v).Findings) kinds.push_back(cpm_FindingName(f.Kind));
         EXPECT_EQ(kinds.size(), c.Bad ? 1u : 0u);
-        if (!kinds.empty()) EXPECT_EQ(kinds[0].rfind("records-", 0), 0u) << kinds[0];
+        if (!kinds.empty()) {
+            EXPECT_EQ(kinds[0].rfind("records-", 0), 0u) << kinds[0];
+        }
     }
 }
 
