@@ -3,6 +3,7 @@
 // a time instead of building the whole output first.
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 
@@ -149,12 +150,12 @@ int cli_Dump(const cli_Args &args) {
     });
 }
 
-// The text of the data up to the first Control-Z, shown a piece at a time:
-// each piece ends after a line end (never between CR and LF), so that the
-// engine's text lines come out as they would for the whole.
-static void typePieces(const Text &data) {
-    size_t end = 0;
-    while (end < data.size() && data[end] != 0x1A) end++;
+// The text of the data up to the file's size or the first Control-Z, shown
+// a piece at a time: each piece ends after a line end (never between CR and
+// LF), so that the engine's text lines come out as they would for the whole.
+static void typePieces(const Text &data, long long size) {
+    size_t end = 0, length = size_t(std::clamp<long long>(size, 0, (long long)data.size()));
+    while (end < length && data[end] != 0x1A) end++;
     auto lineEnd = [&](size_t k) {
         uint8_t b = data[k] & 0x7F;
         return b == 0x0A || (b == 0x0D && k + 1 < end && (data[k + 1] & 0x7F) != 0x0A);
@@ -177,7 +178,8 @@ static void typePieces(const Text &data) {
 
 int cli_Type(const cli_Args &args) {
     return eachFile(args, "type", [](const cpm_Volume &v, const Text &name, int user) {
-        typePieces(cpm_LoadFile(v, name, user).Data);
+        cpm_FileData file = cpm_LoadFile(v, name, user);
+        typePieces(file.Data, file.Size);
     });
 }
 

@@ -70,6 +70,9 @@ TEST_F(CliInterop, TextFilesWithCpmcp) {
     ASSERT_EQ(run("cpmcp -f apple-do -t disk.dsk host.txt 0:theirs.txt && $CLI put --text disk.dsk host.txt --as ours.txt"),
               "OURS    .TXT saved on CP/M volume.\n");
     EXPECT_EQ(run("$CLI get --text disk.dsk theirs.txt"), text);
+    // Text put without -t has no Control-Z: the file's size ends it.
+    ASSERT_EQ(run("cpmcp -f apple-do disk.dsk host.txt 0:binary.txt"), "");
+    EXPECT_EQ(run("$CLI type disk.dsk binary.txt && $CLI get --text disk.dsk binary.txt"), text + text);
     ASSERT_EQ(run("cpmcp -f apple-do -t disk.dsk 0:ours.txt back.txt"), "");
     EXPECT_EQ(file("back.txt"), text);
 }
