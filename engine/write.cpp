@@ -2,8 +2,8 @@
 //
 // Two deliberate choices: free entries are looked for in the
 // whole directory (not only its first 120 entries), and only entries whose
-// user byte is 0xE5 count as free; blocks named by any entry of user 0-31
-// are never handed out.  The entries and blocks a file needs are counted
+// user byte is 0xE5 count as free; blocks named by any entry of users 0-15
+// or by a reservation are never handed out (cpm_TakenBlocks).  The entries and blocks a file needs are counted
 // before anything is written, so a refused file leaves the volume unchanged.
 #include <algorithm>
 
