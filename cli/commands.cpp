@@ -14,13 +14,15 @@ const cli_Command cli_Commands[] = {
      "diskwright-cli ls -l --user 3 games.dsk"},
     {"formats", "", false, cli_Formats, nullptr,
      "Lists every known disk definition with its size and where it comes from.", "diskwright-cli formats"},
-    {"get", "IMAGE [N:|*:]NAME|PATTERN [HOSTFILE|FOLDER] [--text] [--trim] [-n]", false, cli_Get,
-     "--text --trim -n --no-clobber",
-     "Copies files out of the image: one file to HOSTFILE or standard output, every match of a pattern into "
-     "FOLDER; '*:PATTERN' into one subfolder per user area.",
+    {"get", "IMAGE [N:|*:]NAME|PATTERN [HOSTFILE|FOLDER] [--text] [--blocks] [-n]", false, cli_Get,
+     "--text --blocks --trim -n --no-clobber",
+     "Copies files out of the image, each as long as the directory says it is: one file to HOSTFILE or standard "
+     "output, every match of a pattern into FOLDER; '*:PATTERN' into one subfolder per user area.",
      "diskwright-cli get games.dsk '*.BAS' basic/"},
-    {"put", "IMAGE HOSTFILE... [--user N] [--as [N:]NAME] [--text]", true, cli_Put, "--user=N --as=NAME --text",
-     "Copies host files into the image (user area 0, or N) under their names in CP/M form, or one under NAME.",
+    {"put", "IMAGE HOSTFILE... [--user N] [--as [N:]NAME] [--text] [--force]", true, cli_Put,
+     "--user=N --as=NAME --text --force",
+     "Copies host files into the image (user area 0, or N) under their names in CP/M form, or one under NAME; "
+     "with --force a file of the name is replaced, and erased files of the name can no longer be unerased.",
      "diskwright-cli put --text games.dsk notes.txt"},
     {"rm", "IMAGE [N:]NAME|PATTERN|#N... [--force]", true, cli_Rm, "--force",
      "Erases files: every entry of the file gets the user byte 0xE5; #N erases directory entry N. A file "
@@ -63,12 +65,13 @@ const cli_OptionHelp cli_OptionHelps[] = {
     {"-l", "long listing: size, bytes, entry, attributes, extensions"},
     {"--json", "one JSON document for scripts instead of the text"},
     {"--text", "text file: CR LF to LF up to the first Control-Z (get), LF to CR LF (put)"},
-    {"--trim", "cut the copy to the size the directory records"},
+    {"--blocks", "copy the file's whole blocks, as T(ransfer does, instead of its size"},
+    {"--trim", "copy the file's size (the default; kept for scripts)"},
     {"-n, --no-clobber", "skip host files that exist"},
     {"--as NAME", "store the one host file under NAME (N:NAME: in user area N)"},
     {"--user N", "the user area (0 to 15): ls lists it, put writes into it"},
     {"--all", "list every user area that holds files"},
-    {"--force", "new: replace an existing file; rm: erase read-only files too"},
+    {"--force", "new, put: replace an existing file (put: also beside an erased file of the name); rm: erase read-only files too"},
 };
 const int cli_OptionHelpCount = int(sizeof cli_OptionHelps / sizeof cli_OptionHelps[0]);
 bool cli_Changing = false;

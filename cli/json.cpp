@@ -78,15 +78,15 @@ std::string cli_ListingJson(const cpm_Volume &volume, const std::vector<int> &us
         cpm_Volume v = user == volume.User ? volume : cpm_SelectUser(volume, user);
         for (const cpm_FileMatch &f : cpm_MatchFiles(v, Text("*"))) {
             int main = f.Entries[0];
-            long long size = v.Sizes[size_t(main)];
+            long long recorded = v.Sizes[size_t(main)], size = cpm_FileSize(v, main);
             const Text &letters = v.Attributes[size_t(main)];
             std::vector<int> blocks;
             for (int e : f.Entries)
                 for (int b : cpm_EntryBlocks(v, e)) blocks.push_back(b);
             Members m;
             m.num("user", cpm_EntryUser(v, main)).str("name", cpm_DisplayString(f.Name));
-            m.str("hostName", cpm_HostName(f.Name)).num("size", size).num("sizeK", cpm_SizeK(v, size));
-            m.num("records", (size + cpm_RecordSize - 1) / cpm_RecordSize).num("extents", (long long)f.Entries.size());
+            m.str("hostName", cpm_HostName(f.Name)).num("size", size).num("sizeK", cpm_BlocksK(v, size));
+            m.num("records", (recorded + cpm_RecordSize - 1) / cpm_RecordSize).num("extents", (long long)f.Entries.size());
             m.add("entries", numbers(f.Entries)).str("attributes", letters.bytes());
             m.flag("readOnly", hasLetter(letters, 'R')).flag("system", hasLetter(letters, 'S'));
             m.flag("archived", hasLetter(letters, 'A')).add("blocks", numbers(blocks));

@@ -3,6 +3,7 @@
 // a time instead of building the whole output first.
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 
@@ -77,7 +78,7 @@ int cli_Ls(const cli_Args &given) {
             if (k > 0) cli_Out("");
             cli_Out("User " + std::to_string(users[k]) + ":");
         }
-        printLines(cpm_DirectoryLines(v, longList ? cpm_LongListing : cpm_ShortListing));
+        printLines(cpm_DirectoryLines(v, longList ? cpm_ExactLongListing : cpm_ShortListing));
     }
     return cli_Ok;
 }
@@ -149,12 +150,12 @@ int cli_Dump(const cli_Args &args) {
     });
 }
 
-// The text of the data up to the first Control-Z, shown a piece at a time:
-// each piece ends after a line end (never between CR and LF), so that the
-// engine's text lines come out as they would for the whole.
-static void typePieces(const Text &data) {
-    size_t end = 0;
-    while (end < data.size() && data[end] != 0x1A) end++;
+// The text of the data up to the file's size or the first Control-Z, shown
+// a piece at a time: each piece ends after a line end (never between CR and
+// LF), so that the engine's text lines come out as they would for the whole.
+static void typePieces(const Text &data, long long size) {
+    size_t end = 0, length = size_t(std::clamp<long long>(size, 0, (long long)data.size()));
+    while (end < length && data[end] != 0x1A) end++;
     auto lineEnd = [&](size_t k) {
         uint8_t b = data[k] & 0x7F;
         return b == 0x0A || (b == 0x0D && k + 1 < end && (data[k + 1] & 0x7F) != 0x0A);
@@ -177,20 +178,21 @@ static void typePieces(const Text &data) {
 
 int cli_Type(const cli_Args &args) {
     return eachFile(args, "type", [](const cpm_Volume &v, const Text &name, int user) {
-        typePieces(cpm_LoadFile(v, name, user).Data);
+        cpm_FileData file = cpm_LoadFile(v, name, user);
+        typePieces(file.Data, file.Size);
     });
 }
 
-// The data cut to the size the directory records, when asked for.
-static Text trimmed(const cpm_Volume &v, const cpm_FileData &file, int user, bool trim) {
-    long long size = trim ? cpm_RecordedSize(v, file.Name, user) : -1;
-    if (size < 0 || size >= (long long)file.Data.size()) return file.Data;
-    return slice(file.Data, 0, size_t(size));
+// The file's data cut to its size, or its whole blocks.
+static Text trimmed(const cpm_FileData &file, bool wholeBlocks) {
+    if (wholeBlocks || file.Size >= (long long)file.Data.size()) return file.Data;
+    return slice(file.Data, 0, size_t(file.Size));
 }
 
-// The host form of a file's data: trimmed when asked, and as host text with --text.
-static Text hostData(const cpm_Volume &v, const cpm_FileData &file, int user, bool trim, bool text) {
-    Text data = trimmed(v, file, user, trim || text);
+// The host form of a file's data: its size (or whole blocks), and as host
+// text with --text, which always stops at the size.
+static Text hostData(const cpm_FileData &file, bool wholeBlocks, bool text) {
+    Text data = trimmed(file, wholeBlocks && !text);
     if (!text) return data;
     cpm_TextReading reading;
     return cpm_HostText(reading, data.data(), data.size(), true);
@@ -214,7 +216,7 @@ static bool writeHost(const std::string &image, const std::string &path, const T
 }
 
 struct GetOptions {
-    bool Trim = false, NoClobber = false, Text = false;
+    bool Blocks = false, NoClobber = false, Text = false;
 };
 
 // Every match into the folder, as T(ransfer "*" does: names that meet on the
@@ -245,7 +247,7 @@ static int getInto(const std::string &image, const cpm_Volume &v, const std::vec
         }
         cpm_FileData file = cpm_LoadFile(v, m.File.Name, m.User);
         std::string host = cpm_UniqueHostName(cpm_HostName(file.Name), used);
-        if (!writeHost(image, into + host, hostData(v, file, m.User, o.Trim, o.Text), file.Name, o.NoClobber))
+        if (!writeHost(image, into + host, hostData(file, o.Blocks, o.Text), file.Name, o.NoClobber))
             status = cli_Refused;
     }
     return status;
@@ -261,8 +263,8 @@ static int filesBeyondUserZero(const cpm_Volume &v) {
 }
 
 // One file to standard output, a block at a time.
-static void getToOutput(const cpm_Volume &v, const cpm_FileData &file, int user, GetOptions o) {
-    Text data = trimmed(v, file, user, o.Trim || o.Text);
+static void getToOutput(const cpm_FileData &file, GetOptions o) {
+    Text data = trimmed(file, o.Blocks && !o.Text);
     cpm_TextReading reading;
     for (size_t at = 0; at < data.size() && !reading.Ended; at += pieceBytes) {
         size_t n = std::min(pieceBytes, data.size() - at);
@@ -278,11 +280,13 @@ static void getToOutput(const cpm_Volume &v, const cpm_FileData &file, int user,
 int cli_Get(const cli_Args &given) {
     cli_Args args = given;
     GetOptions o;
-    o.Trim = cli_TakeFlag(args, "--trim");
+    // --trim asks for the file's size, which is what get copies anyway.
+    bool trim = cli_TakeFlag(args, "--trim");
+    o.Blocks = cli_TakeFlag(args, "--blocks");
     o.Text = cli_TakeFlag(args, "--text");
     o.NoClobber = cli_TakeFlag(args, "-n") || cli_TakeFlag(args, "--no-clobber");
     if (args.size() == 3 && args[2] == "-") args.pop_back();   // "-" is standard output
-    if (args.size() != 2 && args.size() != 3) return cli_UsageOf("get");
+    if ((args.size() != 2 && args.size() != 3) || (trim && o.Blocks)) return cli_UsageOf("get");
     const std::string &image = args[0];
     bool intoFolder = args.size() == 3 && t_FileExists(args[2]) == 2;
     cli_Name name = cli_ParseName(args[1]);
@@ -312,9 +316,9 @@ int cli_Get(const cli_Args &given) {
     }
     cpm_FileData file = cpm_LoadFile(v, matches[0].File.Name, matches[0].User);
     if (args.size() == 3)
-        return writeHost(image, args[2], hostData(v, file, matches[0].User, o.Trim, o.Text), file.Name, o.NoClobber)
+        return writeHost(image, args[2], hostData(file, o.Blocks, o.Text), file.Name, o.NoClobber)
                    ? cli_Ok
                    : cli_Refused;
-    getToOutput(v, file, matches[0].User, o);
+    getToOutput(file, o);
     return cli_Ok;
 }

@@ -29,9 +29,11 @@ static std::string refusalLine(const std::string &given, const Text &cpmName, co
 
 // Stores one host file: only a regular file, refused before reading when the
 // volume cannot take it; "-" is standard input, whose size is known only
-// once it is read.  "" or the refusal line.
+// once it is read.  With force, the file of the name and the erased entries
+// of the name give way, in the same change as the new file: a refused file
+// leaves them as they were.  "" or the refusal line.
 static std::string putOne(cpm_Volume &v, const std::string &host, const std::string &given, int user, bool text,
-                          std::string &done) {
+                          bool force, std::string &done) {
     bool fromInput = host == "-";
     int fd = -1;
     long long size = 0;
@@ -40,15 +42,22 @@ static std::string putOne(cpm_Volume &v, const std::string &host, const std::str
     if (err != 0) return (fromInput ? "standard input" : host) + " could not be read: " + t_ErrorText(err) + ".";
     if (fromInput) size = (long long)data.size();
     Text name(given);
-    std::string refusal = cpm_SaveFileRefusal(v, name, size, user);
+    cpm_Volume target = force ? cpm_FreeName(v, name, user) : cpm_Volume();
+    cpm_Volume &into = force ? target : v;
+    std::string refusal = cpm_SaveFileRefusal(into, name, size, user);
     if (!refusal.empty()) {
         if (fd >= 0) close(fd);
+        if (refusal == cpm_FileExistsMessage && cpm_NameOnlyErased(into, name, user))
+            return shown(cpm_MakeName(name)) +
+                   ": an erased file of this name is still in the directory (unrm it, or sort to drop erased "
+                   "entries, or use --force)";
         return refusalLine(given, cpm_MakeName(name), refusal);
     }
     if (!fromInput) err = t_ReadOpenFile(fd, size, data);
     if (err != 0) return host + " could not be read: " + t_ErrorText(err) + ".";
     if (text) data = cpm_CpmText(data);
-    cpm_SaveFileResult r = cpm_SaveFile(std::move(v), name, data, user);
+    cpm_SaveFileResult r = cpm_SaveFile(std::move(into), name, data, user);
+    if (!r.Message.empty() && force) return refusalLine(given, r.Name, r.Message);   // v as it was
     v = std::move(r.Volume);
     if (!r.Message.empty()) return refusalLine(given, r.Name, r.Message);
     done = shown(r.Name) + " saved on CP/M volume.";
@@ -60,6 +69,7 @@ int cli_Put(const cli_Args &given) {
     std::string as, userText;
     bool hasAs = false, hasUser = false;
     bool text = cli_TakeFlag(args, "--text");
+    bool force = cli_TakeFlag(args, "--force");
     if (!cli_TakeOption(args, "--as", as, hasAs) || !cli_TakeOption(args, "--user", userText, hasUser) ||
         args.size() < 2 || (hasAs && args.size() != 2))
         return cli_UsageOf("put");
@@ -88,7 +98,7 @@ int cli_Put(const cli_Args &given) {
     std::vector<std::string> done;
     for (size_t i = 1; i < args.size(); i++) {
         std::string line;
-        std::string refusal = putOne(v, args[i], hasAs ? as : t_PathFileName(args[i]), user, text, line);
+        std::string refusal = putOne(v, args[i], hasAs ? as : t_PathFileName(args[i]), user, text, force, line);
         if (!refusal.empty()) {
             cli_Fail(args[0], refusal);
             status = cli_Refused;

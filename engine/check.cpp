@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <map>
 
+#include "allocation.h"
 #include "entries.h"
 #include "patterns.h"
 
@@ -13,10 +14,9 @@ namespace {
 
 constexpr uint8_t labelUser = 0x20;
 constexpr uint8_t stampUser = 0x21;
-constexpr uint8_t reservationUser = 31;
 
-const char *const findingNames[] = {"shared-block",   "outside-block", "directory-block", "extent-gap",
-                                    "extent-twice",   "records-beyond", "control-name",   "unknown-user"};
+const char *const findingNames[] = {"shared-block",   "outside-block",  "directory-block", "extent-gap",   "extent-twice",
+                                    "records-beyond", "records-short", "control-name",    "unknown-user"};
 
 std::string numberList(const std::vector<int> &numbers) {
     std::string out;
@@ -39,17 +39,6 @@ bool hasControl(const uint8_t *e) {
     return false;
 }
 
-// A user-31 entry beside a label may be a password entry: it counts as a
-// reservation only when it reads as one (a name, blocks in reach).
-bool readsAsReservation(const uint8_t *e, bool wide, int limit, int dirBlocks) {
-    if (hasControl(e)) return false;
-    for (int k = 0; k < cpm_SlotCount(wide); k++) {
-        int b = cpm_SlotBlock(e, wide, k);
-        if (b != 0 && (b < dirBlocks || b >= limit)) return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 const char *cpm_FindingName(cpm_FindingKind kind) { return findingNames[int(kind)]; }
@@ -59,17 +48,16 @@ cpm_CheckReport cpm_CheckVolume(const cpm_Volume &v) {
     int present = cpm_PresentEntries(v);
     report.Entries = present;
     int n = cpm_BlockCount(v);
-    int wrap = cpm_GeometryOf(v.Format).WrapBlocks;
     bool wide = cpm_WideBlocks(v);
-    int perEntry = std::max(1, cpm_SlotCount(wide) * v.BlockSize / cpm_ExtentBytes);
-    bool label = false;
-    for (int i = 0; i < present; i++) label = label || cpm_EntryBytes(v, i)[0] == labelUser;
+    int perEntry = cpm_ExtentsPerEntry(v);
+    int blocksPerExtent = std::max(1, cpm_ExtentBytes / std::max(1, v.BlockSize));
+    bool passwords = cpm_PasswordsOn(v);
 
     std::vector<cpm_Finding> found;
     auto add = [&](int entry, cpm_FindingKind kind, std::string message, std::vector<int> blocks = {}, int other = -1) {
         found.push_back({entry, kind, std::move(message), std::move(blocks), other});
     };
-    std::vector<int> owner(size_t(std::max(n + wrap, 0)), -1);
+    std::vector<int> owner(size_t(std::max(cpm_ReservationLimit(v), 0)), -1);
     // Per file (user and name, bit 7 cleared): the entries holding each extent.
     std::map<Text, std::map<int, std::vector<int>>> files;
 
@@ -77,7 +65,7 @@ cpm_CheckReport cpm_CheckVolume(const cpm_Volume &v) {
         const uint8_t *e = cpm_EntryBytes(v, i);
         uint8_t user = e[0];
         if (user == cpm_ErasedUser || user == labelUser || user == stampUser) continue;
-        bool reservation = user == reservationUser && (!label || readsAsReservation(e, wide, n + wrap, v.DirBlocks));
+        bool reservation = cpm_IsReservation(v, i, passwords);
         if (user >= 16 && user <= 31 && !reservation) continue;   // password entries
         if (user > 31) {
             char hex[8];
@@ -88,7 +76,7 @@ cpm_CheckReport cpm_CheckVolume(const cpm_Volume &v) {
         // The blocks: inside the volume, outside the directory, named once.
         std::vector<int> outside, directory;
         std::map<int, std::vector<int>> shared;   // other entry -> blocks
-        int limit = reservation ? n + wrap : n;
+        int limit = reservation ? cpm_ReservationLimit(v) : n;
         for (int b : cpm_EntryBlocks(v, i)) {
             if (b < v.DirBlocks) directory.push_back(b);
             else if (b >= limit) outside.push_back(b);
@@ -116,14 +104,29 @@ cpm_CheckReport cpm_CheckVolume(const cpm_Volume &v) {
         if (records > 128) {
             add(i, cpm_FindingKind::RecordsBeyond, "record count " + std::to_string(records) + " beyond 128");
         } else {
-            // The bytes the entry counts must lie in blocks it names.
-            long long counted = (long long)(extent % perEntry) * cpm_ExtentBytes + (long long)records * cpm_RecordSize;
+            // The bytes the entry counts must lie in blocks it names, and
+            // its last logical extent names as many blocks as its record
+            // count needs, neither fewer nor more (fsck.cpm's "Bad record
+            // count" counts the blocks named, whatever slots they are in).
+            long long counted = cpm_EntryRecordBytes(e, perEntry);
+            std::vector<int> held = cpm_EntryBlocks(v, i);
             int last = 0;
             for (int k = 0; k < cpm_SlotCount(wide); k++)
                 if (cpm_SlotBlock(e, wide, k)) last = k + 1;
-            if (counted > (long long)last * v.BlockSize)
+            int first = e[12] % perEntry * blocksPerExtent;
+            int inExtent = std::min(int(held.size()) - first, blocksPerExtent);
+            int needed = int(((long long)records * cpm_RecordSize + v.BlockSize - 1) / v.BlockSize);
+            int from = std::clamp(first + needed, 0, int(held.size()));
+            int to = std::clamp(first + inExtent, from, int(held.size()));
+            std::vector<int> beyond(held.begin() + from, held.begin() + to);
+            if (counted > (long long)last * v.BlockSize || (!held.empty() && inExtent < needed))
                 add(i, cpm_FindingKind::RecordsBeyond,
                     "record count " + std::to_string(records) + " beyond the entry's blocks");
+            else if (!beyond.empty())
+                add(i, cpm_FindingKind::RecordsShort,
+                    "record count " + std::to_string(records) + " too small for its blocks (" + blockWord(beyond) +
+                        numberList(beyond) + " beyond the records)",
+                    beyond);
         }
         Text key = Text(std::vector<uint8_t>{user}) + cpm_RawName(e, false);
         files[key][extent / perEntry].push_back(i);

@@ -2,10 +2,10 @@
 // entry, before anyone trusts it.  It reads only.
 //
 // Healthy disks carry entries that are no files and raise no finding: a
-// user-31 entry that reserves blocks (the boot tracks of a 140K disk through
+// user-16-31 entry that reserves blocks (the boot tracks of a 140K disk through
 // block numbers that wrap round past the data area, or the DOS half of a
 // disk that holds both), CP/M 3 labels (user 0x20), date stamps (0x21) and
-// password entries (users 16-31 beside a label).  The order of a file's
+// password entries (users 16-31 beside a label that turns passwords on).  The order of a file's
 // entries in the directory is no finding either: disks store them in any order.
 #pragma once
 
@@ -21,6 +21,7 @@ enum class cpm_FindingKind : uint8_t {
     ExtentGap,        // extents of a file before its last one that no entry holds
     ExtentTwice,      // an extent that an earlier entry of the file holds too
     RecordsBeyond,    // a record count past 128, or past the entry's blocks
+    RecordsShort,     // blocks of the entry's last logical extent that its record count leaves without records
     ControlName,      // a name with control characters
     UnknownUser,      // a user byte that no kind of entry has
 };
@@ -40,6 +41,7 @@ struct cpm_CheckReport {
 };
 
 // "shared-block", "outside-block", "directory-block", "extent-gap",
-// "extent-twice", "records-beyond", "control-name", "unknown-user".
+// "extent-twice", "records-beyond", "records-short", "control-name",
+// "unknown-user".
 const char *cpm_FindingName(cpm_FindingKind kind);
 cpm_CheckReport cpm_CheckVolume(const cpm_Volume &volume);

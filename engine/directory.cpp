@@ -101,8 +101,7 @@ static void fillDirectory(const cpm_Volume &volume, cpm_DirectoryLists &lists, i
         if (e[10] & 0x80) attributes.push_back('S');
         if (e[11] & 0x80) attributes.push_back('A');
         int ex = e[12], s2 = e[14], rc = e[15];
-        int own = rc * cpm_RecordSize;
-        own += (ex % extentsPerEntry) * cpm_ExtentBytes;
+        int own = int(cpm_EntryRecordBytes(e, extentsPerEntry));
         Text &name = lists.Names[size_t(i)];
         name.Elements.assign(cpm_BlankName.Elements.begin(), cpm_BlankName.Elements.end());
         for (int k = 1; k <= 8; k++) name[size_t(k - 1)] = e[k];

@@ -39,6 +39,15 @@ inline long long cpm_BlockOffset(const cpm_Volume &volume, long long b) {
 // 0x20 (CP/M 3 label) and 0x21 (time stamps) hold none.
 inline bool cpm_HoldsBlocks(uint8_t user) { return user <= 31; }
 
+// Bytes a raw entry's record count covers: the full logical extents before
+// its last one (EX modulo the extents an entry holds), then its records.
+inline long long cpm_EntryRecordBytes(const uint8_t *entry, int extentsPerEntry) {
+    return (long long)(entry[12] % extentsPerEntry) * cpm_ExtentBytes + (long long)entry[15] * cpm_RecordSize;
+}
+
+// The extent number of a raw entry: S2, then EX.
+inline int cpm_RawExtent(const uint8_t *entry) { return (entry[14] % 64) * 32 + entry[12] % 32; }
+
 // Entry display name from raw bytes; keepBits leaves bit 7 of the type bytes.
 Text cpm_RawName(const uint8_t *entry, bool keepBits);
 

@@ -35,13 +35,15 @@ static std::string shortEntryText(const cpm_Volume &volume, int i) {
     return cpm_DisplayString(volume.Names[size_t(i)]) + grouped(cpm_SizeK(volume, volume.Sizes[size_t(i)]), 4);
 }
 
-std::string cpm_LongEntryText(const cpm_Volume &volume, int i) {
-    long long size = volume.Sizes[size_t(i)];
+long long cpm_BlocksK(const cpm_Volume &volume, long long bytes) { return bytes <= 0 ? 0 : cpm_SizeK(volume, bytes); }
+
+// The L line of entry i with the size and K given.
+static std::string longEntryText(const cpm_Volume &volume, int i, long long size, long long sizeK) {
     const Text &attributes = volume.Attributes[size_t(i)];
     auto has = [&](char letter) {
         return std::find(attributes.Elements.begin(), attributes.Elements.end(), uint8_t(letter)) != attributes.Elements.end();
     };
-    std::string line = cpm_DisplayString(volume.Names[size_t(i)]) + grouped(cpm_SizeK(volume, size), 4) + "K " +
+    std::string line = cpm_DisplayString(volume.Names[size_t(i)]) + grouped(sizeK, 4) + "K " +
                        grouped(size, 7) + " Bytes" + "  #" + grouped(i, 3);
     line += has('R') ? "  R/O" : "  R/W";
     if (has('S')) line += "  SYS";
@@ -49,6 +51,11 @@ std::string cpm_LongEntryText(const cpm_Volume &volume, int i) {
     int extents = size_t(i) < volume.Extents.size() ? volume.Extents[size_t(i)] : 0;
     if (extents >= 1) line += "  (" + std::to_string(extents) + " Extension" + (extents >= 2 ? "s" : "") + ")";
     return line;
+}
+
+std::string cpm_LongEntryText(const cpm_Volume &volume, int i) {
+    long long size = volume.Sizes[size_t(i)];
+    return longEntryText(volume, i, size, cpm_SizeK(volume, size));
 }
 
 std::string cpm_ListingSummary(const cpm_Volume &volume, int files) {
@@ -70,6 +77,11 @@ std::vector<cpm_ListingLine> cpm_DirectoryListing(const cpm_Volume &volume, cpm_
         files++;
         if (mode == cpm_LongListing) {
             addEntry(lines.emplace_back(), volume, i, cpm_LongEntryText(volume, i));
+            continue;
+        }
+        if (mode == cpm_ExactLongListing) {
+            long long size = cpm_FileSize(volume, i);
+            addEntry(lines.emplace_back(), volume, i, longEntryText(volume, i, size, cpm_BlocksK(volume, size)));
             continue;
         }
         if (isSystemFile(volume, i)) continue;

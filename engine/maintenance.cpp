@@ -80,9 +80,6 @@ static bool wouldShareBlocks(const cpm_Volume &volume, const std::vector<int> &c
     return false;
 }
 
-// Extent number of a raw entry: S2, then EX.
-static int extentOf(const uint8_t *e) { return (e[14] % 64) * 32 + e[12] % 32; }
-
 cpm_SetUserResult cpm_SetFileUser(cpm_Volume volume, const Text &name, uint8_t value, int user) {
     if (name.empty()) return {std::move(volume), Text(), false, ""};
     // Erasing takes the entries of the user area; unerasing, the erased
@@ -122,7 +119,7 @@ cpm_SetUserResult cpm_SetFileUser(cpm_Volume volume, const Text &name, uint8_t v
         for (int i : chosen) {
             const uint8_t *e = cpm_EntryBytes(volume, i);
             (e[0] == cpm_ErasedUser ? erased : live) = true;
-            if (e[0] == cpm_ErasedUser) extents.push_back(extentOf(e));
+            if (e[0] == cpm_ErasedUser) extents.push_back(cpm_RawExtent(e));
         }
         std::sort(extents.begin(), extents.end());
         if (live && erased) return {std::move(volume), shown, true, fileExists};

@@ -47,12 +47,29 @@ static std::vector<int> fileEntries(const cpm_Volume &volume, const Text &name, 
         const uint8_t *e = cpm_EntryBytes(volume, i);
         if (e[0] == user && cpm_NameIs(e, name, false)) entries.push_back(i);
     }
-    auto extent = [&](int i) {
-        const uint8_t *e = cpm_EntryBytes(volume, i);
-        return (e[14] % 64) * 32 + e[12] % 32;
-    };
+    auto extent = [&](int i) { return cpm_RawExtent(cpm_EntryBytes(volume, i)); };
     std::stable_sort(entries.begin(), entries.end(), [&](int a, int b) { return extent(a) < extent(b); });
     return entries;
+}
+
+// The size of the file of these entries (in extent order): the bytes their
+// record counts cover, less what the file's last record leaves unused when
+// the last extent records its byte count (byte 13, 1-127; 0 is a whole
+// record).  cpmtools and CP/M 3 write that count.
+static long long sizeOf(const cpm_Volume &volume, const std::vector<int> &entries) {
+    if (entries.empty()) return -1;
+    int perEntry = cpm_ExtentsPerEntry(volume);
+    long long size = 0;
+    for (int i : entries) size += cpm_EntryRecordBytes(cpm_EntryBytes(volume, i), perEntry);
+    int lastBytes = cpm_EntryBytes(volume, entries.back())[13];
+    if (lastBytes >= 1 && lastBytes < cpm_RecordSize && size >= cpm_RecordSize) size -= cpm_RecordSize - lastBytes;
+    return size;
+}
+
+long long cpm_FileSize(const cpm_Volume &volume, int entry) {
+    if (entry < 0 || entry >= cpm_PresentEntries(volume)) return -1;
+    const uint8_t *e = cpm_EntryBytes(volume, entry);
+    return sizeOf(volume, fileEntries(volume, cpm_RawName(e, false), e[0]));
 }
 
 cpm_FileData cpm_LoadFile(const cpm_Volume &volume, const Text &name, int user) {
@@ -62,7 +79,9 @@ cpm_FileData cpm_LoadFile(const cpm_Volume &volume, const Text &name, int user) 
     file.Name = cpm_StoredName(volume, name, user);
     if (file.Name.empty()) file.Name = cpm_MakeName(name);
     bool wide = cpm_WideBlocks(volume);
-    for (int i : fileEntries(volume, file.Name, user)) {
+    std::vector<int> entries = fileEntries(volume, file.Name, user);
+    file.Size = std::max(0LL, sizeOf(volume, entries));
+    for (int i : entries) {
         const uint8_t *e = cpm_EntryBytes(volume, i);
         file.Found = true;
         for (int k = 0; k < cpm_SlotCount(wide); k++) {

@@ -24,13 +24,17 @@ std::string cpm_VolumeHeading(const cpm_Volume &volume);
 bool cpm_IsListed(const cpm_Volume &volume, int entry);
 // A byte size rounded up to whole blocks, in KB (size 0 shows one block).
 long long cpm_SizeK(const cpm_Volume &volume, long long size);
+// The whole blocks `bytes` fill, in KB: 0 for an empty file.
+long long cpm_BlocksK(const cpm_Volume &volume, long long bytes);
 // L line: name (first 12 characters), "  24K  24.320 Bytes  #  5  R/W  (1 Extension)".
 std::string cpm_LongEntryText(const cpm_Volume &volume, int entry);
 // "12 files, 96K used, 32K free."
 std::string cpm_ListingSummary(const cpm_Volume &volume, int files);
 // D(irectory shows four files a line and hides system files; L(ong Dir one
-// file a line, system files included.
-enum cpm_ListingMode : int { cpm_ShortListing = 1, cpm_LongListing = 2 };
+// file a line, system files included.  The exact long listing is L's with
+// each file's size in bytes (cpm_FileSize) and the blocks that size fills,
+// where L shows the whole records the directory counts.
+enum cpm_ListingMode : int { cpm_ShortListing = 1, cpm_LongListing = 2, cpm_ExactLongListing = 3 };
 // A file name inside a listing line: where it starts and how many characters
 // it takes (both counted in characters of Text), and its directory entry.  A
 // screen draws the name's own bytes there, control characters made visible.

@@ -292,6 +292,7 @@ struct cpm_FileData {
     Text Data;               // whole blocks, in extent and slot order
     Text Name;               // the 12-byte display name of the request
     bool Found = false;
+    long long Size = 0;      // the file's size in bytes (cpm_FileSize)
 };
 // The file of that name in the user area: the blocks of its live entries in
 // extent order (EX and S2), whatever order the directory holds them in.
@@ -304,6 +305,11 @@ Text cpm_StoredName(const cpm_Volume &volume, const Text &typed, int user = cpm_
 // A typed name as the commands take it: the stored name it names exactly,
 // else the text in capitals.
 Text cpm_TypedFileName(const cpm_Volume &volume, const Text &typed, int user = cpm_ListedUser);
+// The size in bytes of the file that directory entry `entry` belongs to:
+// the records its entries count, less the bytes its last record leaves
+// unused when the last extent records how many it uses (byte 13, 1-127).
+// The lists' Sizes keep whole records.  -1 for an entry beyond the image.
+long long cpm_FileSize(const cpm_Volume &volume, int entry);
 // The size the directory records for the file of the user area (its main
 // entry's Sizes element), or -1 when no listed file has that display name.
 long long cpm_RecordedSize(const cpm_Volume &volume, const Text &displayName, int user = cpm_ListedUser);
@@ -319,6 +325,18 @@ struct cpm_SaveFileResult {
 // an entry of that user area, an erased entry, or a password entry of that
 // user area carries it; files of other user areas may have the same name.
 cpm_SaveFileResult cpm_SaveFile(cpm_Volume volume, const Text &name, const Text &data, int user = cpm_ListedUser);
+// The name (converted as cpm_SaveFile converts it) is refused only because
+// erased entries carry it: neither a file of the user area nor its
+// password entry does.
+bool cpm_NameOnlyErased(const cpm_Volume &volume, const Text &name, int user = cpm_ListedUser);
+// The volume with the name free for a new file of the user area: its file
+// of that name and every erased entry of the name made unused (0xE5
+// throughout, as sorting leaves erased entries), so that nothing of them
+// can be unerased into or beside the new file.  Unchanged when nothing
+// carries the name.
+cpm_Volume cpm_FreeName(cpm_Volume volume, const Text &name, int user = cpm_ListedUser);
+// "File exists.": the refusal of a name that an entry carries.
+extern const char *const cpm_FileExistsMessage;
 // Refused names: no name characters left after conversion ("*.*").
 extern const char *const cpm_InvalidNameMessage;   // "not a valid CP/M name."
 // What cpm_SaveFile would answer for data of that length, without the data:

@@ -2,15 +2,16 @@
 //
 // Two deliberate choices: free entries are looked for in the
 // whole directory (not only its first 120 entries), and only entries whose
-// user byte is 0xE5 count as free; blocks named by any entry of user 0-31
-// are never handed out.  The entries and blocks a file needs are counted
+// user byte is 0xE5 count as free; blocks named by any entry of users 0-15
+// or by a reservation are never handed out (cpm_TakenBlocks).  The entries and blocks a file needs are counted
 // before anything is written, so a refused file leaves the volume unchanged.
 #include <algorithm>
 
 #include "allocation.h"
 #include "entries.h"
 
-static const std::string fileExists = "File exists.";
+const char *const cpm_FileExistsMessage = "File exists.";
+static const std::string fileExists = cpm_FileExistsMessage;
 static const std::string directoryFull = "Directory full.";
 static const std::string noSpace = "Not enough free space on volume.";
 static const std::string noUserArea = "No such user area.";
@@ -46,6 +47,38 @@ static std::vector<int> freeBlocks(const cpm_Volume &volume, size_t needed) {
     return found;
 }
 
+bool cpm_NameOnlyErased(const cpm_Volume &volume, const Text &name, int user) {
+    if (name.empty()) return false;
+    user = cpm_UserOf(volume, user);
+    Text cpmName = cpm_MakeName(name);
+    bool erased = false;
+    int present = cpm_PresentEntries(volume);
+    for (int i = 0; i < present; i++) {
+        const uint8_t *e = cpm_EntryBytes(volume, i);
+        if (!cpm_NameIs(e, cpmName, false)) continue;
+        if (e[0] == user || e[0] == user + cpm_UserAreas) return false;
+        erased = erased || e[0] == cpm_ErasedUser;
+    }
+    return erased;
+}
+
+cpm_Volume cpm_FreeName(cpm_Volume volume, const Text &name, int user) {
+    if (name.empty()) return volume;
+    user = cpm_UserOf(volume, user);
+    Text cpmName = cpm_MakeName(name);
+    bool changed = false;
+    int present = cpm_PresentEntries(volume);
+    for (int i = 0; i < present; i++) {
+        uint8_t *e = cpm_EntryBytes(volume, i);
+        if ((e[0] != user && e[0] != cpm_ErasedUser) || !cpm_NameIs(e, cpmName, false)) continue;
+        std::fill(e, e + cpm_EntrySize, cpm_ErasedUser);
+        changed = true;
+    }
+    if (!changed) return volume;
+    volume.Changed = true;
+    return cpm_Rebuild(std::move(volume));
+}
+
 const char *const cpm_InvalidNameMessage = "not a valid CP/M name.";
 
 // A name whose eight name characters are all blank ("*.*", "...") names no file.
@@ -59,7 +92,7 @@ struct Needs {
 };
 static Needs needsOf(const cpm_Volume &volume, long long length) {
     const long long bs = volume.BlockSize, perEntry = cpm_BlocksPerEntry(volume);
-    return {length / bs / perEntry + 1, length == 0 ? 1 : (length + bs - 1) / bs};
+    return {length / bs / perEntry + 1, (length + bs - 1) / bs};
 }
 
 // The refusal for a converted name and a length, in the order the checks come.
@@ -91,7 +124,8 @@ cpm_SaveFileResult cpm_SaveFile(cpm_Volume volume, const Text &name, const Text 
     const bool wide = cpm_WideBlocks(volume);
     // A directory entry names up to blocksPerEntry blocks and covers one or
     // more logical extents of 16K; a file takes one entry more than its full
-    // blocks fill, and at least one block even when it is empty (needsOf).
+    // blocks fill; an empty file is one entry without blocks, as cpmtools
+    // makes it (needsOf).
     const long long blocksPerEntry = cpm_BlocksPerEntry(volume);
     const long long blocksPerExtent = std::max(1LL, cpm_ExtentBytes / bs);
     const long long extentsPerEntry = cpm_ExtentsPerEntry(volume);
@@ -115,6 +149,8 @@ cpm_SaveFileResult cpm_SaveFile(cpm_Volume volume, const Text &name, const Text 
     // entry's extent number is that of the last logical extent it uses (low
     // five bits in byte 12, the next three in byte 14); its record count is
     // 128 when that extent is full, else the records of the file's last one.
+    // The last entry counts the bytes of the file's last record (byte 13,
+    // 0 for a whole record), so that cpmtools copies out exactly the data.
     for (long long k = 0, firstBlock = 0; k < entriesNeeded; k++, firstBlock += blocksPerEntry) {
         uint8_t *e = cpm_EntryBytes(volume, entries[size_t(k)]);
         std::fill(e, e + cpm_EntrySize, uint8_t(0));
@@ -127,6 +163,7 @@ cpm_SaveFileResult cpm_SaveFile(cpm_Volume volume, const Text &name, const Text 
         e[12] = uint8_t(extent % 32);
         e[14] = uint8_t((extent / 32) % 8);
         e[15] = uint8_t(fullBlocksLeft >= blocksPerExtent * (lastExtent + 1) ? 128 : lastRC);
+        if (k == entriesNeeded - 1) e[13] = uint8_t(length % cpm_RecordSize);
         for (long long s = 0; s < blocksPerEntry && firstBlock + s < (long long)blocks.size(); s++) {
             int b = blocks[size_t(firstBlock + s)];
             if (wide) {

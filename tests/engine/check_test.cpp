@@ -27,11 +27,11 @@ TEST(Check, FindsEachKindOfDamage) {
         void (*Damage)(cpm_Volume &v);
         std::vector<std::string> Expected;
     } cases[] = {
-        {"shared blocks", [](cpm_Volume &v) { putEntry(v, 5, 0, "COPY    DAT", 0, 0, 16, {3, 4, 60}); },
+        {"shared blocks", [](cpm_Volume &v) { putEntry(v, 5, 0, "COPY    DAT", 0, 0, 40, {3, 4, 60}); },
          {"#5 shared-block: blocks 3, 4 also used by #0"}},
         {"block outside", [](cpm_Volume &v) { putEntry(v, 5, 3, "FAR     DAT", 0, 0, 16, {200}); },
          {"#5 outside-block: block 200 outside the volume (blocks 2-127)"}},
-        {"directory block", [](cpm_Volume &v) { putEntry(v, 5, 0, "DIR     DAT", 0, 0, 16, {1, 60}); },
+        {"directory block", [](cpm_Volume &v) { putEntry(v, 5, 0, "DIR     DAT", 0, 0, 24, {1, 60}); },
          {"#5 directory-block: block 1 of the directory named as data"}},
         {"extent gap", [](cpm_Volume &v) { putEntry(v, 5, 0, "GAP     DAT", 4, 0, 8, {60}); },
          {"#5 extent-gap: extents 0-3 missing"}},
@@ -41,6 +41,14 @@ TEST(Check, FindsEachKindOfDamage) {
          {"#5 records-beyond: record count 200 beyond 128"}},
         {"records past the blocks", [](cpm_Volume &v) { putEntry(v, 5, 0, "RC      DAT", 0, 0, 40, {60}); },
          {"#5 records-beyond: record count 40 beyond the entry's blocks"}},
+        // Blocks the record count leaves without records, as fsck.cpm's "Bad record count".
+        {"blocks with record count 0", [](cpm_Volume &v) { putEntry(v, 5, 0, "EMPTY   DAT", 0, 0, 0, {60}); },
+         {"#5 records-short: record count 0 too small for its blocks (block 60 beyond the records)"}},
+        {"records short of the blocks", [](cpm_Volume &v) { putEntry(v, 5, 0, "RC      DAT", 0, 0, 16, {60, 61, 62}); },
+         {"#5 records-short: record count 16 too small for its blocks (blocks 61, 62 beyond the records)"}},
+        {"a block in the second extent, record count 0",
+         [](cpm_Volume &v) { putEntry(v, 5, 0, "RC      DAT", 1, 0, 0, {60, 61, 62, 63, 64, 65, 66, 67, 68}); },
+         {"#5 records-short: record count 0 too small for its blocks (block 68 beyond the records)"}},
         {"control characters", [](cpm_Volume &v) { putEntry(v, 5, 0, "BAD\x01    DAT", 0, 0, 1, {60}); },
          {"#5 control-name: name with control characters"}},
         {"unknown user byte", [](cpm_Volume &v) { putEntry(v, 5, 0x47, "ODD     DAT", 0, 0, 1, {60}); },

@@ -31,8 +31,8 @@ TEST(SaveFile, EntriesAtTheEdgesOfRecordsBlocksAndExtents) {
         {"16384 bytes, 2K blocks, 8-bit", freshPlain(256), 16384, {{1, 0, 0, 8}}, 16384},
         {"32768 bytes, 2K blocks, 8-bit", freshPlain(256), 32768, {{1, 0, 128, 16}, {2, 0, 0, 0}}, 32768},
         {"20000 bytes, 800K", fresh800(), 20000, {{0, 0, 128, 8}, {1, 0, 29, 2}}, 20096},
-        {"empty file, 140K", fresh140(), 0, {{0, 0, 0, 1}}, 0},
-        {"empty file, 800K", fresh800(), 0, {{0, 0, 0, 1}}, 0},
+        {"empty file, 140K", fresh140(), 0, {{0, 0, 0, 0}}, 0},
+        {"empty file, 800K", fresh800(), 0, {{0, 0, 0, 0}}, 0},
         {"16385 bytes, 2K blocks, 16-bit", freshPlain(1024), 16385, {{0, 0, 128, 8}, {1, 0, 1, 1}}, 16512},
         {"1023 bytes, 140K", fresh140(), 1023, {{0, 0, 8, 1}}, 1024},
         {"1025 bytes, 140K", fresh140(), 1025, {{0, 0, 9, 2}}, 1152},
@@ -53,9 +53,13 @@ TEST(SaveFile, EntriesAtTheEdgesOfRecordsBlocksAndExtents) {
         ASSERT_GE(first, 0);
         EXPECT_EQ(r.Volume.Sizes[size_t(first)], c.ListedSize);
         EXPECT_EQ(r.Volume.Extents[size_t(first)], int(c.Entries.size()) - 1);
+        // The last entry counts the bytes of the last record, and the size is exact.
+        EXPECT_EQ(entryAt(r.Volume, first + int(c.Entries.size()) - 1)[13], c.Length % 128);
+        EXPECT_EQ(cpm_FileSize(r.Volume, first), (long long)c.Length);
         cpm_FileData f = cpm_LoadFile(r.Volume, T("FILE.DAT"));
         ASSERT_TRUE(f.Found);
-        size_t blocks = c.Length == 0 ? 1 : (c.Length + size_t(c.Volume.BlockSize) - 1) / size_t(c.Volume.BlockSize);
+        EXPECT_EQ(f.Size, (long long)c.Length);
+        size_t blocks = (c.Length + size_t(c.Volume.BlockSize) - 1) / size_t(c.Volume.BlockSize);
         ASSERT_EQ(f.Data.size(), blocks * size_t(c.Volume.BlockSize));
         for (size_t i = 0; i < f.Data.size(); i++) ASSERT_EQ(f.Data[i], i < c.Length ? data[i] : 0x1A) << i;
         EXPECT_EQ(r.Volume.UsedKB - c.Volume.UsedKB, int(blocks) * c.Volume.BlockSize / 1024);
@@ -97,7 +101,8 @@ TEST(SaveFile, RefusedWhenDirectoryOrSpaceRunsOut) {
         {"128 entries used", numbered(freshPlain(2048), 128), 1, "Directory full."},
         {"1 byte more than the free 126K", fresh140(), 126 * 1024 + 1, "Not enough free space on volume."},
         {"the free 126K", fresh140(), 126 * 1024, ""},
-        {"an empty file on a full volume", withFiles(fresh140(), {{"ALL", 126 * 1024}}), 0, "Not enough free space on volume."},
+        {"an empty file on a full volume takes no block", withFiles(fresh140(), {{"ALL", 126 * 1024}}), 0, ""},
+        {"one byte on a full volume", withFiles(fresh140(), {{"ALL", 126 * 1024}}), 1, "Not enough free space on volume."},
     };
     for (const Case &c : cases) {
         cpm_SaveFileResult r = cpm_SaveFile(c.Volume, T("NEW.DAT"), pattern(c.Length));
@@ -106,21 +111,50 @@ TEST(SaveFile, RefusedWhenDirectoryOrSpaceRunsOut) {
     }
 }
 
-TEST(SaveFile, BlocksOfOtherUsersAreNeverHandedOut) {
-    // A user-31 entry reserving the boot area (SoftCard and CP/AM disks,
-    // hybrid DOS 3.3 disks) is neither a free entry nor free space.
-    cpm_Volume v = fresh140();
-    putEntry(v, 0, 31, "BOOT    SYS", 0, 0, 128, {2, 3, 4, 5});
-    putEntry(v, 2, 0, " HIDDEN TXT", 0, 0, 8, {6});
-    v = cpm_Rebuild(std::move(v));
-    EXPECT_EQ(v.BlockMap[2], 0);   // the map shows files (users 0-15), not reservations
-    cpm_SaveFileResult r = cpm_SaveFile(v, T("NEW.TXT"), pattern(3000));
-    ASSERT_EQ(r.Message, "");
-    EXPECT_EQ(entryAt(r.Volume, 0)[0], 31);
-    EXPECT_EQ(entryBlocks(r.Volume, 1), (std::vector<int>{7, 8, 9}));
-    EXPECT_EQ(entryName(r.Volume, 2), " HIDDEN TXT");
+TEST(SaveFile, ReservedBlocksAreUsedAndPasswordEntriesHoldNone) {
+    // Entries of users 16-31 on a 140K disk (blocks 2-127, 128-139 wrap
+    // round onto the boot tracks): a reservation (SoftCard and CP/AM boot
+    // areas, the DOS half of a hybrid disk) holds its blocks; beside a
+    // label that turns passwords on they are password entries, whose bytes
+    // 16-31 are no block numbers.
+    const uint8_t passwordsOn = 0x81, labelOnly = 0x01;
+    struct Case {
+        const char *What;
+        int Label;               // byte 12 of a label entry, -1: no label
+        uint8_t User;
+        std::string Name;
+        std::vector<int> Blocks;
+        bool Reserved;
+    } cases[] = {
+        {"user 31 reserves", -1, 31, "DOS     HLF", {2, 3, 4, 5}, true},
+        {"user 16 reserves", -1, 16, "DOS     HLF", {2, 3, 4, 5}, true},
+        {"a label without passwords", labelOnly, 31, "DOS     HLF", {2, 3, 4, 5}, true},
+        {"the wrap-round blocks are no part of the map", -1, 31, "CP/M    SYS", {128, 129, 2, 3, 4, 5}, true},
+        {"passwords on", passwordsOn, 31, "DOS     HLF", {2, 3, 4, 5}, false},
+        {"passwords on, user 16", passwordsOn, 16, "SECRET  COM", {2, 3, 4, 5}, false},
+        {"a control character in the name", -1, 20, "PASS\x01   COM", {2, 3, 4, 5}, false},
+        {"a number outside the volume", -1, 31, "SECRET  COM", {2, 3, 4, 5, 200}, false},
+        {"a directory block", -1, 31, "SECRET  COM", {1, 2, 3, 4, 5}, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.What);
+        cpm_Volume v = fresh140();
+        putEntry(v, 0, c.User, c.Name, 0, 0, 32, c.Blocks);
+        if (c.Label >= 0) putEntry(v, 1, 0x20, "DISK       ", c.Label, 0, 0, {});
+        putEntry(v, 2, 0, " HIDDEN TXT", 0, 0, 8, {6});   // a blank first name: off the map, never handed out
+        v = cpm_Rebuild(std::move(v));
+        EXPECT_EQ(v.UsedKB, c.Reserved ? 6 : 2);
+        EXPECT_EQ(v.BlockMap[2], c.Reserved ? 1 : 0);
+        cpm_SaveFileResult r = cpm_SaveFile(v, T("NEW.TXT"), pattern(3000));
+        ASSERT_EQ(r.Message, "");
+        EXPECT_EQ(entryAt(r.Volume, 0)[0], c.User);
+        int added = c.Label >= 0 ? 3 : 1;   // the first free entry
+        EXPECT_EQ(entryName(r.Volume, added), "NEW     TXT");
+        EXPECT_EQ(entryBlocks(r.Volume, added), c.Reserved ? (std::vector<int>{7, 8, 9}) : (std::vector<int>{2, 3, 4}));
+        EXPECT_EQ(entryName(r.Volume, 2), " HIDDEN TXT");
+    }
 
-    // The KB test passes, but only the reserved blocks are left: refused.
+    // Only the reserved blocks are left: no free space, and refused.
     cpm_Volume w = fresh140();
     for (int k = 0; k < 8; k++) {
         std::vector<int> part;
@@ -128,7 +162,7 @@ TEST(SaveFile, BlocksOfOtherUsersAreNeverHandedOut) {
         putEntry(w, k, 31, "RESERVE" + std::to_string(k) + "SYS", k, 0, 128, part);
     }
     w = cpm_Rebuild(std::move(w));
-    EXPECT_EQ(w.VolumeKB - w.UsedKB, 126);
+    EXPECT_EQ(w.VolumeKB - w.UsedKB, 0);
     cpm_SaveFileResult s = cpm_SaveFile(w, T("X"), T("x"));
     EXPECT_EQ(s.Message, "Not enough free space on volume.");
     EXPECT_EQ(s.Volume.Image, w.Image);

@@ -17,9 +17,10 @@ TEST(Listing, ShortListingFourToALineWithoutSystemFiles) {
     EXPECT_EQ(cpm_DirectoryLines(fresh140(), cpm_ShortListing), (Lines{title, "", "0 files, 2K used, 126K free."}));
     EXPECT_EQ(cpm_DirectoryLines(fresh140(), cpm_LongListing), (Lines{title, "", "0 files, 2K used, 126K free."}));
     // Hidden system files are counted, not shown.
+    // An empty file holds no block; D shows it as one block, as it always has.
     cpm_Volume v = withSystemBit(withFiles(fresh140(), {{"A.COM", 100}, {"B.SYS", 2000}, {"C.TXT", 0}}), 1);
     EXPECT_EQ(cpm_DirectoryLines(v, cpm_ShortListing),
-              (Lines{title, "", "A       .COM   1 | C       .TXT   1 | ", "", "3 files, 6K used, 122K free."}));
+              (Lines{title, "", "A       .COM   1 | C       .TXT   1 | ", "", "3 files, 5K used, 123K free."}));
     // Four shown files end their own line.
     v = withSystemBit(withFiles(fresh140(), {{"A", 1}, {"B", 1025}, {"C", 3000}, {"D", 1}, {"E", 1}}), 4);
     EXPECT_EQ(cpm_DirectoryLines(v, cpm_ShortListing),

@@ -4,7 +4,7 @@
 // and 2IMG among them): files that cpmtools writes list and read back
 // identically through the engine, whatever the file is called; files the
 // engine writes, erases, sorts or initialises read back identically with
-// cpmcp and pass fsck.cpm.
+// cpmcp, byte for byte, and pass fsck.cpm.
 // Each test is skipped where cpmtools is not installed.
 //
 // Known faults of cpmtools 2.23 that the tests go around (our format rules hold):
@@ -12,10 +12,8 @@
 //   wrong offset (16-bit volumes; here also the second directory block of
 //   8-bit ones), so plain volumes are described with one extra leading
 //   track, added and stripped around each cpmtools call;
-// - cpmcp aborts on a 16-bit volume that holds an empty file, so empty files
-//   are only exchanged on 8-bit volumes;
-// - fsck.cpm reports the empty file this engine writes (one block of 0x1A, record
-//   count 0) as a bad record count, so fsck runs on images without one.
+// - cpmcp aborts on a 16-bit volume that holds an empty file, so cpmtools
+//   writes empty files only on 8-bit volumes.
 #include <algorithm>
 #include <filesystem>
 #include <set>
@@ -23,6 +21,7 @@
 
 #include "files.h"
 #include "apple_images.h"
+#include "check.h"
 #include "cli_run.h"
 #include "screen_text.h"
 #include "volume.h"
@@ -164,13 +163,6 @@ class Interop : public test_CliTest, public ::testing::WithParamInterface<Format
     }
 };
 
-// The data padded with 0x1A to whole records, as a file the engine wrote reads with cpmcp.
-static Text asRecords(const Text &data) {
-    Text t = data;
-    while (t.size() % 128 != 0) t.push_back(0x1A);
-    return t;
-}
-
 TEST_P(Interop, CpmtoolsWritesEngineReads) {
     const Format &f = GetParam();
     ASSERT_EQ(setbinarytofile(at("cpm.img"), Text(std::vector<uint8_t>(f.ImageBytes + f.Lead, 0xE5))), 0);
@@ -204,6 +196,7 @@ TEST_P(Interop, CpmtoolsWritesEngineReads) {
         cpm_FileData file = cpm_LoadFile(v, Text(fileName(i)));
         ASSERT_TRUE(file.Found);
         EXPECT_EQ(cpm_RecordedSize(v, file.Name), (long long)((sizes[i] + 127) / 128 * 128));
+        EXPECT_EQ(file.Size, (long long)sizes[i]);   // the byte count of the last record
         size_t blocks = (sizes[i] + size_t(v.BlockSize) - 1) / size_t(v.BlockSize);
         EXPECT_EQ(file.Data.size(), blocks * size_t(v.BlockSize));
         ASSERT_GE(file.Data.size(), want.size());
@@ -217,6 +210,7 @@ TEST_P(Interop, CpmtoolsWritesEngineReads) {
 TEST_P(Interop, EngineWritesCpmtoolsReads) {
     cpm_Volume v = blankVolume();
     std::vector<size_t> sizes = sizesFor(GetParam());
+    sizes.push_back(0);
     for (size_t i = 0; i < sizes.size(); i++) {
         cpm_SaveFileResult r = cpm_SaveFile(std::move(v), Text(fileName(i)), pattern(sizes[i], int(i)));
         ASSERT_EQ(r.Message, "") << fileName(i);
@@ -228,7 +222,7 @@ TEST_P(Interop, EngineWritesCpmtoolsReads) {
     EXPECT_EQ(cpmls("ours.img"), expected);
     for (size_t i = 0; i < sizes.size(); i++) {
         SCOPED_TRACE(fileName(i));
-        EXPECT_EQ(cpmcp("ours.img", fileName(i)), asRecords(pattern(sizes[i], int(i))));
+        EXPECT_EQ(cpmcp("ours.img", fileName(i)), pattern(sizes[i], int(i)));
     }
     expectClean("ours.img");
 }
@@ -252,8 +246,8 @@ TEST_P(Interop, EraseSortAndWriteAgain) {
     v = cpm_Alphabetize(std::move(v), false, true);
     writeForCpmtools(v, "sorted.img");
     EXPECT_EQ(cpmls("sorted.img"), (std::set<std::string>{"f1.dat", "f2.dat", "f3.dat", "f4.dat", "f5.dat", "new.dat"}));
-    for (size_t i = 1; i < sizes.size(); i++) EXPECT_EQ(cpmcp("sorted.img", fileName(i)), asRecords(pattern(sizes[i], int(i))));
-    EXPECT_EQ(cpmcp("sorted.img", "NEW.DAT"), asRecords(pattern(30000, 99)));
+    for (size_t i = 1; i < sizes.size(); i++) EXPECT_EQ(cpmcp("sorted.img", fileName(i)), pattern(sizes[i], int(i)));
+    EXPECT_EQ(cpmcp("sorted.img", "NEW.DAT"), pattern(30000, 99));
     expectClean("sorted.img");
 
     v = cpm_InitVolume(std::move(v));
@@ -283,18 +277,60 @@ TEST_P(Interop, OtherUsersKeepTheirEntriesAndBlocks) {
     expectClean("users.img");
     EXPECT_EQ(cpmls("users.img", "15:"), (std::set<std::string>{"boot.sys"}));
     EXPECT_EQ(cpmcp("users.img", "BOOT.SYS", "15:"), pattern(9000, 31));   // cpmtools keeps its own byte count (S1)
-    for (size_t i = 0; i < 3; i++) EXPECT_EQ(cpmcp("users.img", fileName(i)), asRecords(pattern(5000 + 7000 * i, int(i))));
+    for (size_t i = 0; i < 3; i++) EXPECT_EQ(cpmcp("users.img", fileName(i)), pattern(5000 + 7000 * i, int(i)));
 }
 
-TEST_P(Interop, EmptyFileOnEightBitVolumes) {
-    if (GetParam().Wide) GTEST_SKIP() << "cpmcp aborts on an empty file on a 16-bit volume";
+TEST_P(Interop, EmptyFileAsCpmtoolsMakesIt) {
+    // One entry without blocks, record count 0: cpmls lists it, fsck.cpm is clean.
     cpm_Volume v = blankVolume();
     v = cpm_SaveFile(std::move(v), Text("EMPTY.TXT"), Text()).Volume;
+    EXPECT_EQ(v.UsedKB, v.DirBlocks * v.BlockSize / 1024);
     writeForCpmtools(v, "empty.img");
     EXPECT_EQ(cpmls("empty.img"), (std::set<std::string>{"empty.txt"}));
     EXPECT_TRUE(cpmcp("empty.img", "EMPTY.TXT").empty());
-    // fsck.cpm calls record count 0 with a block allocated a bad record count;
-    // the engine writes the empty file that way on purpose.
+    expectClean("empty.img");
+}
+
+// Record counts that do not fit an entry's blocks, on every format (one or
+// two logical extents per entry, 8- and 16-bit block numbers): the check
+// reports what fsck.cpm reports as a bad record count, and nothing else.
+TEST_P(Interop, CheckJudgesRecordCountsAsFsckDoes) {
+    struct Case {
+        const char *What;
+        int Ex, Rc, Blocks;      // Blocks: in units of the blocks of one extent (B), plus `More`
+        int More;
+        bool Bad;
+    } cases[] = {
+        {"no records, one block", 0, 0, 0, 1, true},
+        {"one record, one block", 0, 1, 0, 1, false},
+        {"one record, two blocks", 0, 1, 0, 2, true},
+        {"a full extent", 0, 128, 1, 0, false},
+        {"a full extent, one block short", 0, 128, 1, -1, true},
+        {"second extent: none of its blocks, no records", 1, 0, 1, 0, false},
+        {"second extent: one block, no records", 1, 0, 1, 1, true},
+        {"second extent: one block, one record", 1, 1, 1, 1, false},
+        {"second extent: one record, none of its blocks", 1, 1, 1, 0, true},
+    };
+    for (const Case &c : cases) {
+        cpm_Volume v = blankVolume();
+        const int perExtent = cpm_ExtentBytes / v.BlockSize;
+        if (c.Ex >= cpm_ExtentsPerEntry(v)) continue;   // one logical extent per entry
+        SCOPED_TRACE(c.What);
+        std::vector<int> blocks;
+        for (int k = 0; k < c.Blocks * perExtent + c.More; k++) blocks.push_back(v.DirBlocks + 3 + k);
+        putEntry(v, 0, 0, "A       DAT", c.Ex, 0, c.Rc, blocks);
+        v = cpm_Rebuild(std::move(v));
+        writeForCpmtools(v, "rc.img");
+        std::string out;
+        sh(tool("fsck.cpm") + "-n rc.img", &out);
+        EXPECT_EQ(out.find("Bad record count") != std::string::npos, c.Bad) << out;
+        std::vector<std::string> kinds;
+        for (const cpm_Finding &f : cpm_CheckVolume(v).Findings) kinds.push_back(cpm_FindingName(f.Kind));
+        EXPECT_EQ(kinds.size(), c.Bad ? 1u : 0u);
+        if (!kinds.empty()) {
+            EXPECT_EQ(kinds[0].rfind("records-", 0), 0u) << kinds[0];
+        }
+    }
 }
 
 // --- user areas 0-15 through diskwright-cli --------------------------------------
@@ -383,14 +419,14 @@ TEST_P(Users, WritesIntoUserAreasAndCopiesEveryUserOut) {
     ASSERT_EQ(cpmtools(tool("cpmls") + "cpm.img", &out), 0);
     EXPECT_EQ(out, "0:\nsame.txt\n\n5:\nsame.txt\n\n7:\nmore\n");
     ASSERT_EQ(cpmtools(tool("cpmcp") + "cpm.img 7:more theirs"), 0);
-    EXPECT_EQ(file("theirs"), std::string(20000, 'm') + std::string(96, '\x1A'));
+    EXPECT_EQ(file("theirs"), std::string(20000, 'm'));
     expectCliVolumeClean();
 
     Folder.folder("flat");
     EXPECT_EQ(errOf("get img.vol '*' flat"), std::make_pair(0, std::string("2 files in other user areas not copied (use '*:*').\n")));
     Folder.folder("users");
     ASSERT_EQ(cli("get --trim img.vol '*:*' users"), 0);
-    EXPECT_EQ(file("users/0/SAME.TXT"), std::string(3072, 'd').replace(3000, 72, 72, '\x1A'));
+    EXPECT_EQ(file("users/0/SAME.TXT"), std::string(3000, 'd'));
     EXPECT_EQ(file("users/5/SAME.TXT"), file("users/0/SAME.TXT"));
     EXPECT_EQ(file("users/7/MORE."), file("theirs"));
     Folder.folder("seven");

@@ -48,7 +48,7 @@ inline std::vector<uint8_t> rawEntry(uint8_t user, const std::string &name11, in
     e[12] = uint8_t(ex);
     e[14] = uint8_t(s2);
     e[15] = uint8_t(rc);
-    for (size_t k = 0; k < blocks.size(); k++) {
+    for (size_t k = 0; k < blocks.size() && k < (wide ? 8u : 16u); k++) {
         if (wide) {
             e[16 + 2 * k] = uint8_t(blocks[k] & 0xFF);
             e[17 + 2 * k] = uint8_t(blocks[k] >> 8);
