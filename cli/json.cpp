@@ -65,7 +65,7 @@ bool hasLetter(const Text &letters, char c) {
 
 std::string cli_InfoJson(const cpm_Volume &v) {
     Members m = volumeFacts(v);
-    m.str("container", cpm_ContainerName(v.Container)).str("order", cpm_SectorOrderOf(v.Order).Name);
+    m.str("container", cpm_ContainerName(v.Medium)).str("order", cpm_SectorOrderOf(v.Order).Name);
     m.str("decidedBy", v.Decision).str("refused", v.Refusal);
     m.num("dataStart", v.DataStart).num("blockSize", v.BlockSize).num("dirBlocks", v.DirBlocks);
     m.num("dirEntries", v.DirEntries).num("blocks", cpm_BlockCount(v)).num("blockNumberBits", cpm_WideBlocks(v) ? 16 : 8);

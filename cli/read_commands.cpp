@@ -36,7 +36,7 @@ int cli_Info(const cli_Args &given) {
     cli_Out("Format:       " + v.Geometry.Name);
     const cpm_Definition *definition = cpm_FindDefinition(v.Definition);
     cli_Out("Definition:   " + v.Definition + (definition ? " (" + definition->Source + ")" : ""));
-    cli_Out("Container:    " + cpm_ContainerName(v.Container));
+    cli_Out("Container:    " + cpm_ContainerName(v.Medium));
     cli_Out(std::string("Order:        ") + cpm_SectorOrderOf(v.Order).Name);
     cli_Out("Decided by:   " + v.Decision);
     if (!v.Refusal.empty()) cli_Out("Refused:      " + v.Refusal);

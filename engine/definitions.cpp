@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "definitions.h"
+#include "layout.h"
 #include "entries.h"
 #include "files.h"
 
@@ -113,8 +114,9 @@ static bool sameLayout(const cpm_Geometry &a, const cpm_Geometry &b) {
     if (bytes != cpm_GeometryBytes(b) || a.DataStart != b.DataStart || a.BlockSize != b.BlockSize ||
         a.DirBlocks != b.DirBlocks || a.DirEntries != b.DirEntries || cpm_DataKB(a, size_t(bytes)) != cpm_DataKB(b, size_t(bytes)))
         return false;
+    cpm_Layout la = cpm_LayoutOf(a), lb = cpm_LayoutOf(b);
     for (size_t x = size_t(a.DataStart); x < size_t(bytes); x += cpm_RecordSize)
-        if (cpm_FileOffset(a, size_t(bytes), x) != cpm_FileOffset(b, size_t(bytes), x)) return false;
+        if (cpm_RawOffset(la, size_t(bytes), x) != cpm_RawOffset(lb, size_t(bytes), x)) return false;
     return true;
 }
 

@@ -17,7 +17,14 @@ const char *const cpm_SystemDiskdefs = "/etc/cpmtools/diskdefs";
 namespace {
 
 // The keywords of other tools that say nothing about the file system.
-const char *const ignoredKeywords[] = {"libdsk:format", "sides", "datarate", "fm"};
+const char *const ignoredKeywords[] = {"datarate", "fm"};
+
+// The orders of a two-sided disk's tracks (libdsk's "sides").
+struct SidesRow {
+    const char *Word;
+    cpm_Sides Sides;
+};
+const SidesRow sidesRows[] = {{"alt", cpm_Sides::Alt}, {"outback", cpm_Sides::OutBack}, {"outout", cpm_Sides::OutOut}};
 
 struct OsRow {
     const char *Word;
@@ -95,7 +102,7 @@ std::string takeLine(Pending &p, const std::string &keyword, const std::string_v
         {"blocksize", &Pending::BlockSize}, {"maxdir", &Pending::MaxDir}, {"dirblks", &Pending::DirBlks},
         {"boottrk", &Pending::BootTrk}, {"bootsec", &Pending::BootSec}, {"skew", &Pending::Skew},
         {"logicalextents", &Pending::LogicalExtents}, {"skewtab", nullptr}, {"os", nullptr},
-        {"offset", nullptr}, {"extentsize", nullptr},
+        {"offset", nullptr}, {"extentsize", nullptr}, {"sides", nullptr}, {"libdsk:format", nullptr},
     };
     for (const char *ignored : ignoredKeywords)
         if (keyword[0] == ignored[0] && keyword == ignored) return "";
@@ -127,6 +134,19 @@ std::string takeLine(Pending &p, const std::string &keyword, const std::string_v
             if (!number(item, sector) || sector > 65535) return "bad value for skewtab: " + value;
             else p.SkewTab.push_back(int(sector));
         return "";
+    }
+    if (keyword == "libdsk:format") {
+        p.Def.Geometry.LibdskFormat = value;
+        return "";
+    }
+    if (keyword == "sides") {
+        for (const SidesRow &row : sidesRows)
+            if (lowered(value) == row.Word) {
+                p.Def.Geometry.Heads = 2;
+                p.Def.Geometry.Sides = row.Sides;
+                return "";
+            }
+        return "unknown sides " + value + " (alt, outback or outout)";
     }
     if (keyword == "os") {
         std::string os = lowered(value);

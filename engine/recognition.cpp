@@ -7,6 +7,7 @@
 
 #include "definitions.h"
 #include "entries.h"
+#include "layout.h"
 #include "recognition.h"
 
 namespace {
@@ -46,12 +47,27 @@ struct Candidate {
     std::string Name;        // the definition's name
     size_t Bytes = 0;        // the image it reads: the file's size, or the definition's for a short image
     bool Short = false;      // a definition longer than the file
-    Text Padded;             // a short image's bytes up to its directory's end, the rest 0xE5
+    cpm_Medium Padded;       // a short image's medium up to its directory's end, the rest 0xE5
     bool Excluded = false;   // ruled out before the decision (a plain reading of a signed Apple disk)
 };
 
-// The bytes a candidate reads: the file's, or a short image's padded copy.
-const Text &bytesOf(const Candidate &c, const Text &data) { return c.Short ? c.Padded : data; }
+// The medium a candidate reads: the file's, or a short image's padded copy.
+const cpm_Medium &mediumOf(const Candidate &c, const cpm_Medium &medium) { return c.Short ? c.Padded : medium; }
+
+// The 140K order a container names, if any.
+cpm_Order namedOrder(const cpm_Medium &m) {
+    if (!m.OrderNamed) return cpm_Order::AsStored;
+    return m.Order == cpm_RawOrder::ProDos ? cpm_Order::ProDos : cpm_Order::Dos;
+}
+
+// A short image's medium: the file's bytes with the missing tail as 0xE5.
+cpm_Medium padded(const cpm_Medium &m, size_t bytes) {
+    cpm_Medium out;
+    out.Codec = m.Codec;
+    out.Bytes = m.Bytes;
+    out.Bytes.Elements.resize(std::max(bytes, m.Bytes.size()), cpm_ErasedUser);
+    return out;
+}
 
 bool isDefined(const Candidate &c) { return c.Format == cpm_Format::Defined; }
 bool isApple(const Candidate &c) { return c.Format != cpm_Format::Plain && !isDefined(c); }
@@ -104,11 +120,13 @@ uint64_t hashBytes(const uint8_t *p, size_t n, uint64_t h) {
 // The files a reading gives, each entry as user, name, extent fields and
 // (withBytes) a hash of the bytes of its blocks, sorted: equal lists are
 // the same files.
-std::vector<Text> filesOf(const Candidate &c, const Text &fileData, bool withBytes) {
+std::vector<Text> filesOf(const Candidate &c, const cpm_Medium &fileMedium, bool withBytes) {
     const cpm_Geometry &g = c.Geometry;
-    const Text &data = bytesOf(c, fileData);
+    const cpm_Medium &medium = mediumOf(c, fileMedium);
+    const Text &data = medium.Bytes;
     cpm_DirectoryShape shape = shapeOf(g, c.Bytes);
-    bool direct = g.SkewTable.empty() && !cpm_SectorOrderOf(g.Order).Table;
+    cpm_Layout layout = cpm_LayoutOf(g);
+    bool direct = layout.SectorBytes == 0 && medium.Sectors.empty();
     // The extents an entry holds decide the sizes its EX and RC give.
     int slotBytes = cpm_SlotCount(shape.Wide) * g.BlockSize;
     uint8_t extents = uint8_t(g.LogicalExtents > 0 ? g.LogicalExtents : std::max(1, slotBytes / cpm_ExtentBytes));
@@ -132,7 +150,7 @@ std::vector<Text> filesOf(const Candidate &c, const Text &fileData, bool withByt
             }
             size_t at = size_t(g.DataStart) + size_t(b) * size_t(g.BlockSize);
             Text copy;
-            if (!direct) copy = cpm_ReadingBytes(data, g, at, size_t(g.BlockSize));
+            if (!direct) copy = cpm_Gather(medium, layout, at, size_t(g.BlockSize));
             const uint8_t *from = direct ? data.data() + std::min(at, data.size()) : copy.data();
             size_t n = direct ? std::min(data.size() - std::min(at, data.size()), size_t(g.BlockSize)) : copy.size();
             h = hashBytes(from, n, h);
@@ -157,12 +175,12 @@ bool sameBlocks(const Candidate &a, const Candidate &b) {
 
 // The two readings give the same files (user, name, size and bytes).  When
 // they place blocks alike, equal entries are enough.
-bool sameFiles(const Candidate &a, const Candidate &b, const Text &data) {
+bool sameFiles(const Candidate &a, const Candidate &b, const cpm_Medium &data) {
     bool alike = sameBlocks(a, b);
     return filesOf(a, data, !alike) == filesOf(b, data, !alike);
 }
 
-bool allSameFiles(const std::vector<const Candidate *> &tied, const Text &data) {
+bool allSameFiles(const std::vector<const Candidate *> &tied, const cpm_Medium &data) {
     return std::all_of(tied.begin() + 1, tied.end(), [&](const Candidate *c) { return sameFiles(*tied[0], *c, data); });
 }
 
@@ -235,7 +253,8 @@ Candidate builtIn(cpm_Format format, cpm_Order order, bool announced) {
 
 // A definition's reading of the file: at its own size, or as a short image
 // whose directory lies inside the file.
-Candidate defined(const cpm_Definition &d, const Text &data) {
+Candidate defined(const cpm_Definition &d, const cpm_Medium &medium) {
+    const Text &data = medium.Bytes;
     Candidate c;
     c.Format = cpm_Format::Defined;
     c.Geometry = d.Geometry;
@@ -250,25 +269,26 @@ Candidate defined(const cpm_Definition &d, const Text &data) {
         long long track = (long long)g.SectorsPerTrack * g.SectorBytes;
         long long end = g.DataStart + (long long)g.DirBlocks * g.BlockSize - g.Offset;
         end = g.Offset + (track > 0 ? (end + track - 1) / track * track : end);
-        c.Padded = data;
-        c.Padded.Elements.resize(size_t(std::min(bytes, std::max<long long>(end, (long long)data.size()))), cpm_ErasedUser);
+        c.Padded = padded(medium, size_t(std::min(bytes, std::max<long long>(end, (long long)data.size()))));
     }
     return c;
 }
 
 // The reading the first bytes announce (in the container's order for a 140K disk).
-Candidate announcedReading(const Text &data, const cpm_Container &container) {
-    cpm_Format f = cpm_DetectFormat(data);
+Candidate announcedReading(const cpm_Medium &medium) {
+    cpm_Format f = cpm_DetectFormat(medium.Bytes);
     cpm_Order order = f == cpm_Format::Apple800K ? cpm_Order::Interleave800
                       : f == cpm_Format::Plain   ? cpm_Order::AsStored
-                      : container.Order == cpm_Order::ProDos ? cpm_Order::ProDos
-                                                             : cpm_Order::Dos;
+                      : namedOrder(medium) == cpm_Order::ProDos ? cpm_Order::ProDos
+                                                                : cpm_Order::Dos;
     return builtIn(f, order, true);
 }
 
 // Every reading of the file; with shortImages also those of formats longer
 // than the file (asked for only when no reading of its own size finds files).
-std::vector<Candidate> candidatesFor(const Text &data, const cpm_Container &container, bool shortImages) {
+std::vector<Candidate> candidatesFor(const cpm_Medium &medium, bool shortImages) {
+    const Text &data = medium.Bytes;
+    const bool raw = medium.Codec == "raw";
     cpm_Format signature = cpm_DetectFormat(data);
     bool signed800 = signature == cpm_Format::Apple800K;
     bool signed140 = signature == cpm_Format::Apple140K22 || signature == cpm_Format::Apple140K30;
@@ -281,17 +301,16 @@ std::vector<Candidate> candidatesFor(const Text &data, const cpm_Container &cont
     for (const ReadingRow &row : readingRows) {
         if ((row.Signature800 == 1 && !signed800) || (row.Signature800 == -1 && signed800)) continue;
         bool by140 = row.Geometry == cpm_Format::Apple140K;
-        if (by140 && container.Order != cpm_Order::AsStored && container.Order != row.Order) continue;
+        if (by140 && namedOrder(medium) != cpm_Order::AsStored && namedOrder(medium) != row.Order) continue;
         Candidate c = builtIn(by140 ? format140 : row.Geometry, row.Order, false);
         if (data.size() == row.DataBytes) {
             add(std::move(c));
-        } else if (shortImages && container.Kind == cpm_ContainerKind::None &&
+        } else if (shortImages && raw &&
                    cpm_ShortImageFits(c.Geometry, data.size())) {
             // A short image of an Apple II disk, as disk utilities leave it.
             c.Short = true;
             c.Bytes = row.DataBytes;
-            c.Padded = data;
-            c.Padded.Elements.resize(row.DataBytes, cpm_ErasedUser);
+            c.Padded = padded(medium, row.DataBytes);
             add(std::move(c));
         }
     }
@@ -302,10 +321,10 @@ std::vector<Candidate> candidatesFor(const Text &data, const cpm_Container &cont
         if (d.Geometry.Format != cpm_Format::Defined || !d.SameAs.empty()) continue;
         long long bytes = cpm_GeometryBytes(d.Geometry);
         if (bytes == (long long)data.size() || (shortImages && cpm_ShortImageFits(d.Geometry, data.size())))
-            add(defined(d, data));
+            add(defined(d, medium));
     }
     add(builtIn(cpm_Format::Plain, cpm_Order::AsStored, false));
-    Candidate announced = announcedReading(data, container);
+    Candidate announced = announcedReading(medium);
     auto same = std::find_if(pool.begin(), pool.end(), [&](const Candidate &c) {
         return c.Format == announced.Format && c.Order == announced.Order;
     });
@@ -318,9 +337,9 @@ std::vector<Candidate> candidatesFor(const Text &data, const cpm_Container &cont
     for (Candidate &c : pool) {
         const cpm_Geometry &g = c.Geometry;
         cpm_DirectoryShape shape = shapeOf(g, c.Bytes);
-        c.Directory = cpm_ReadingBytes(bytesOf(c, data), g, size_t(g.DataStart), size_t(shape.Entries) * cpm_EntrySize);
+        c.Directory = cpm_Gather(mediumOf(c, medium), cpm_LayoutOf(g), size_t(g.DataStart), size_t(shape.Entries) * cpm_EntrySize);
         c.Score = cpm_ScoreDirectory(c.Directory.data(), shape);
-        c.Fits = (long long)bytesOf(c, data).size() >= g.DataStart + (long long)g.DirBlocks * g.BlockSize;
+        c.Fits = (long long)mediumOf(c, medium).Bytes.size() >= g.DataStart + (long long)g.DirBlocks * g.BlockSize;
     }
     // A disk with an Apple II boot signature is read as another machine's
     // disk only when no Apple reading of it is plausible: an empty Apple
@@ -348,12 +367,12 @@ template <typename Pred> bool prefer(std::vector<const Candidate *> &tied, Pred 
 
 // The tie rules that read the file's name and container: the 2IMG format
 // field, the extension, the signature.  Returns why they narrowed.
-std::string appleRules(std::vector<const Candidate *> &tied, const cpm_Container &container, const std::string &path) {
+std::string appleRules(std::vector<const Candidate *> &tied, const cpm_Medium &medium, const std::string &path) {
     std::string ext = extensionOf(path);
     const ExtensionRow *apple = appleExtension(ext);
     bool blank = std::all_of(tied.begin(), tied.end(), [](const Candidate *c) { return c->Score.Good == 0; });
     std::string why;
-    if (container.Order != cpm_Order::AsStored && prefer(tied, isApple)) why = "2IMG format field";
+    if (medium.OrderNamed && prefer(tied, isApple)) why = "2IMG format field";
     if (tied.size() > 1 && apple && prefer(tied, [&](const Candidate &c) {
             return isApple(c) && (!is140K(c) || apple->Order == cpm_Order::AsStored || c.Order == apple->Order);
         }))
@@ -364,10 +383,10 @@ std::string appleRules(std::vector<const Candidate *> &tied, const cpm_Container
 }
 
 // The tie rules, in order; returns why the first of `tied` was taken.
-std::string breakTie(std::vector<const Candidate *> &tied, const cpm_Container &container, const std::string &path) {
+std::string breakTie(std::vector<const Candidate *> &tied, const cpm_Medium &medium, const std::string &path) {
     std::string ext = extensionOf(path);
     bool blank = std::all_of(tied.begin(), tied.end(), [](const Candidate *c) { return c->Score.Good == 0; });
-    std::string why = appleRules(tied, container, path);
+    std::string why = appleRules(tied, medium, path);
     if (tied.size() > 1 && !appleExtension(ext) && blank && prefer(tied, [](const Candidate &c) { return !isApple(c); }))
         why = "blank disk, extension " + (ext.empty() ? std::string("none") : "." + ext);
     if (tied.size() > 1 && prefer(tied, [](const Candidate &c) { return c.Announced; })) why = "no signature";
@@ -393,32 +412,32 @@ struct Decision {
 
 // Best readings that give the same files are one: the built-in formats'
 // rules choose among them first.
-std::string oneReading(std::vector<const Candidate *> &tied, const cpm_Container &container, const std::string &path) {
+std::string oneReading(std::vector<const Candidate *> &tied, const cpm_Medium &medium, const std::string &path) {
     prefer(tied, [](const Candidate &c) { return !isDefined(c); });
-    return tied.size() > 1 ? breakTie(tied, container, path) : "built-in format";
+    return tied.size() > 1 ? breakTie(tied, medium, path) : "built-in format";
 }
 
-Decision decide(std::vector<const Candidate *> &tied, const Text &data, const cpm_Container &container,
-                const std::string &path) {
+Decision decide(std::vector<const Candidate *> &tied, const cpm_Medium &medium, const std::string &path) {
+    const cpm_Medium &data = medium;
     if (tied.size() == 1) return {"most good entries"};
     bool blank = tied.front()->Score.Good == 0;
     if (!anyDefined(tied)) {
-        return {(allSameFiles(tied, data) ? "same files, " : "tie, ") + breakTie(tied, container, path)};
+        return {(allSameFiles(tied, data) ? "same files, " : "tie, ") + breakTie(tied, medium, path)};
     }
     if (blank) {
-        std::string why = appleRules(tied, container, path);
-        if (tied.size() > 1 && newVolumeSize(data.size()) &&
+        std::string why = appleRules(tied, medium, path);
+        if (tied.size() > 1 && newVolumeSize(medium.Bytes.size()) &&
             prefer(tied, [](const Candidate &c) { return c.Format == cpm_Format::Plain; }))
             why = "blank disk, size of a new volume";
-        if (tied.size() > 1 && !anyDefined(tied)) why = breakTie(tied, container, path);
+        if (tied.size() > 1 && !anyDefined(tied)) why = breakTie(tied, medium, path);
         if (tied.size() > 1) return {"blank disk, " + std::to_string(tied.size()) + " formats", true};
         return {why};
     }
-    if (allSameFiles(tied, data)) return {"same files, " + oneReading(tied, container, path)};
-    std::string why = appleRules(tied, container, path);
+    if (allSameFiles(tied, data)) return {"same files, " + oneReading(tied, medium, path)};
+    std::string why = appleRules(tied, medium, path);
     if (tied.size() == 1) return {"tie, " + why};
-    if (allSameFiles(tied, data)) return {"tie, " + why + ", same files, " + oneReading(tied, container, path)};
-    if (!anyDefined(tied)) return {"tie, " + breakTie(tied, container, path)};
+    if (allSameFiles(tied, data)) return {"tie, " + why + ", same files, " + oneReading(tied, medium, path)};
+    if (!anyDefined(tied)) return {"tie, " + breakTie(tied, medium, path)};
     return {"tie of different readings", true};
 }
 
@@ -468,7 +487,8 @@ bool cpm_ShortImageFits(const cpm_Geometry &g, size_t fileBytes) {
     if (whole <= 0 || (long long)fileBytes >= whole || g.BlockSize <= 0) return false;
     long long end = g.DataStart + (long long)g.DirBlocks * g.BlockSize;
     // Re-sectored formats move whole tracks: the directory's tracks must be in the file.
-    long long group = cpm_SectorOrderOf(g.Order).GroupBytes;
+    cpm_Layout layout = cpm_LayoutOf(g);
+    long long group = layout.Skew.empty() || g.SectorBytes > 0 ? 0 : (long long)layout.SectorsPerTrack * layout.SectorBytes;
     if (group > 0) end = (end + group - 1) / group * group;
     return (long long)fileBytes >= end;
 }
@@ -508,8 +528,9 @@ int neverUsedBefore(const Candidate &c) {
 }
 
 // A file entry of the reading names a block that starts past the end of the file.
-bool blocksBeyond(const Candidate &c, size_t fileBytes) {
+bool blocksBeyond(const Candidate &c, const cpm_Medium &medium, size_t fileBytes) {
     const cpm_Geometry &g = c.Geometry;
+    cpm_Layout layout = cpm_LayoutOf(g);
     cpm_DirectoryShape shape = shapeOf(g, c.Bytes);
     for (int i = 0; i < shape.Entries; i++) {
         const uint8_t *e = c.Directory.data() + i * cpm_EntrySize;
@@ -517,7 +538,7 @@ bool blocksBeyond(const Candidate &c, size_t fileBytes) {
         for (int k = 0; k < cpm_SlotCount(shape.Wide); k++) {
             int b = cpm_SlotBlock(e, shape.Wide, k);
             size_t start = size_t(g.DataStart) + size_t(b) * size_t(g.BlockSize);
-            if (b != 0 && cpm_FileOffset(g, c.Bytes, start) >= fileBytes) return true;
+            if (b != 0 && (unsigned long long)cpm_MediumOffset(mediumOf(c, medium), layout, start) >= fileBytes) return true;
         }
     }
     return false;
@@ -525,11 +546,12 @@ bool blocksBeyond(const Candidate &c, size_t fileBytes) {
 
 }  // namespace
 
-cpm_Recognition cpm_Recognise(const Text &data, const cpm_Container &container, const std::string &path) {
-    std::vector<Candidate> pool = candidatesFor(data, container, false);
+cpm_Recognition cpm_Recognise(const cpm_Medium &medium, const std::string &path) {
+    const Text &data = medium.Bytes;
+    std::vector<Candidate> pool = candidatesFor(medium, false);
     auto any = [](const Candidate &) { return true; };
     std::vector<const Candidate *> exact = bestReadings(pool, false, any);
-    if (exact.empty() || exact.front()->Score.Good == 0) pool = candidatesFor(data, container, true);
+    if (exact.empty() || exact.front()->Score.Good == 0) pool = candidatesFor(medium, true);
     std::string scores = " (" + scoresOf(pool) + ")";
     cpm_Recognition r;
     for (const Candidate &c : pool)
@@ -548,7 +570,7 @@ cpm_Recognition cpm_Recognise(const Text &data, const cpm_Container &container, 
     // A short image holds every sector written to it: a reading that puts
     // a file's blocks past the end of the file is read with the wrong blocks.
     if (best <= 0) {
-        auto inside = [&](const Candidate &c) { return c.Score.Good > 0 && !blocksBeyond(c, data.size()); };
+        auto inside = [&](const Candidate &c) { return c.Score.Good > 0 && !blocksBeyond(c, medium, data.size()); };
         std::vector<const Candidate *> shortTied = bestReadings(pool, true, inside);
         if (shortTied.empty()) shortTied = bestReadings(pool, true, [](const Candidate &c) { return c.Score.Good > 0; });
         // CP/M takes the first free entry: a reading that finds its entries
@@ -583,7 +605,7 @@ cpm_Recognition cpm_Recognise(const Text &data, const cpm_Container &container, 
     if (tied.empty())
         return take(*std::find_if(pool.begin(), pool.end(), [](const Candidate &c) { return c.Announced; }), false,
                     "no plausible directory");
-    Decision d = decide(tied, data, container, path);
+    Decision d = decide(tied, medium, path);
     const Candidate &chosen = *tied[0];
     // A winner that is plausible only as a damaged disk is no clear winner
     // over another plausible reading of a definition that finds other files.
@@ -591,7 +613,7 @@ cpm_Recognition cpm_Recognise(const Text &data, const cpm_Container &container, 
         for (const Candidate &c : pool) {
             if (&c == &chosen || c.Excluded || c.Short || !c.Fits || !cpm_Plausible(c.Score) || c.Score.Good == 0) continue;
             if (!isDefined(c) && !isDefined(chosen)) continue;
-            if (sameFiles(chosen, c, data)) continue;
+            if (sameFiles(chosen, c, medium)) continue;
             tied.push_back(&c);
             d = {"best reading damaged, another plausible", true};
         }

@@ -48,4 +48,5 @@ struct cpm_Recognition {
 // them, written only up to the last sector they touched) when its reserved
 // area and directory lie inside the file.
 bool cpm_ShortImageFits(const cpm_Geometry &g, size_t fileBytes);
-cpm_Recognition cpm_Recognise(const Text &data, const cpm_Container &container, const std::string &path);
+// Recognises what the medium's bytes hold.
+cpm_Recognition cpm_Recognise(const cpm_Medium &medium, const std::string &path);

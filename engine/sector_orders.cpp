@@ -1,28 +1,19 @@
-// Sector orders: how the sectors of an image file map to CP/M logical order.
-#include <algorithm>
+// The readings of the built-in Apple II formats: how each lays its sectors.
+// The file's own order of a track's sectors (DOS, ProDOS) is the raw
+// container's business; the CP/M skew on top of it is the layout's.
+#include "layout.h"
 
-#include "volume.h"
-
-constexpr int cpm_SkewTable140[16] = {0, 15, 9, 3, 13, 7, 1, 11, 10, 4, 14, 8, 2, 12, 6, 5};
-constexpr int cpm_ProDosToDos[16] = {0, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 15};
-constexpr int cpm_SkewTable800[16] = {0, 8, 1, 9, 2, 10, 3, 11, 4, 12, 5, 13, 6, 14, 7, 15};
-
-// Memory position of ProDOS-order file sector p: through the DOS-order sector it holds.
-static constexpr int proDosPosition(int p) { return cpm_SkewTable140[cpm_ProDosToDos[p]]; }
-
-const int cpm_SkewTableProDos140[16] = {
-    proDosPosition(0),  proDosPosition(1),  proDosPosition(2),  proDosPosition(3),
-    proDosPosition(4),  proDosPosition(5),  proDosPosition(6),  proDosPosition(7),
-    proDosPosition(8),  proDosPosition(9),  proDosPosition(10), proDosPosition(11),
-    proDosPosition(12), proDosPosition(13), proDosPosition(14), proDosPosition(15),
-};
+// CP/M logical sector i of an Apple II 140K track is physical sector
+// cpm_Skew140[i]; 800K disks interleave the 512-byte blocks of each 8K group.
+static constexpr int cpm_Skew140[16] = {0, 3, 6, 9, 12, 15, 2, 5, 8, 11, 14, 1, 4, 7, 10, 13};
+static constexpr int cpm_Skew800[16] = {0, 2, 4, 6, 8, 10, 12, 14, 1, 3, 5, 7, 9, 11, 13, 15};
 
 const cpm_SectorOrder cpm_SectorOrders[5] = {
-    {cpm_Order::AsStored, "as stored", 0, 0, nullptr},
-    {cpm_Order::Dos, "DOS order", 4096, 256, cpm_SkewTable140},
-    {cpm_Order::ProDos, "ProDOS order", 4096, 256, cpm_SkewTableProDos140},
-    {cpm_Order::Interleave800, "800K interleave", 8192, 512, cpm_SkewTable800},
-    {cpm_Order::ProDosBlocks, "ProDOS block order", 0, 0, nullptr},
+    {cpm_Order::AsStored, "as stored", cpm_RawOrder::AsStored, 0, nullptr},
+    {cpm_Order::Dos, "DOS order", cpm_RawOrder::Dos, 256, cpm_Skew140},
+    {cpm_Order::ProDos, "ProDOS order", cpm_RawOrder::ProDos, 256, cpm_Skew140},
+    {cpm_Order::Interleave800, "800K interleave", cpm_RawOrder::AsStored, 512, cpm_Skew800},
+    {cpm_Order::ProDosBlocks, "ProDOS block order", cpm_RawOrder::AsStored, 0, nullptr},
 };
 
 const cpm_SectorOrder &cpm_SectorOrderOf(cpm_Order order) {
@@ -31,49 +22,26 @@ const cpm_SectorOrder &cpm_SectorOrderOf(cpm_Order order) {
     return cpm_SectorOrders[0];
 }
 
-// Moves every piece of each whole group in place, through one group's copy:
-// file piece s <-> memory position Table[s].  Bytes after the last whole
-// group stay where they are.
-static void resector(Text &bytes, const cpm_SectorOrder &o, bool toMemory) {
-    if (!o.Table) return;
-    std::vector<uint8_t> group(size_t(o.GroupBytes));
-    size_t groups = bytes.size() / size_t(o.GroupBytes);
-    for (size_t g = 0; g < groups; g++) {
-        uint8_t *base = bytes.data() + g * size_t(o.GroupBytes);
-        std::copy_n(base, o.GroupBytes, group.data());
-        for (int s = 0; s < 16; s++) {
-            size_t fileAt = size_t(s) * size_t(o.SectorBytes), memAt = size_t(o.Table[s]) * size_t(o.SectorBytes);
-            std::copy_n(group.data() + (toMemory ? fileAt : memAt), o.SectorBytes, base + (toMemory ? memAt : fileAt));
-        }
+cpm_Layout cpm_LayoutOf(const cpm_Geometry &g) {
+    cpm_Layout l;
+    if (g.SectorBytes > 0) {
+        // A definition: its tracks after the offset, the skew on its data tracks.
+        l.Offset = g.Offset;
+        l.SectorBytes = g.SectorBytes;
+        l.SectorsPerTrack = g.SectorsPerTrack;
+        l.Tracks = g.Tracks;
+        l.Heads = g.Heads;
+        l.Sides = g.Sides;
+        l.FirstId = 1;
+        l.Skew = g.SkewTable;
+        l.FirstSkewedTrack = g.SectorsPerTrack > 0 ? g.ReservedSectors / g.SectorsPerTrack : 0;   // a track partly reserved moves whole
+        return l;
     }
-}
-
-Text cpm_ToLogicalOrder(Text fileData, cpm_Order order) {
-    resector(fileData, cpm_SectorOrderOf(order), true);
-    return fileData;
-}
-
-Text cpm_ToFileOrder(Text logical, cpm_Order order) {
-    resector(logical, cpm_SectorOrderOf(order), false);
-    return logical;
-}
-
-Text cpm_LogicalBytes(const Text &fileData, cpm_Order order, size_t from, size_t length) {
-    const cpm_SectorOrder &o = cpm_SectorOrderOf(order);
-    size_t end = std::min(fileData.size(), from + length);
-    size_t wholeGroups = o.Table ? fileData.size() / size_t(o.GroupBytes) : 0;
-    Text out;
-    out.Elements.reserve(end > from ? end - from : 0);
-    for (size_t x = from; x < end;) {
-        size_t at = x, run = end - x;
-        if (x / size_t(o.GroupBytes ? o.GroupBytes : 1) < wholeGroups) {
-            size_t g = x / size_t(o.GroupBytes), w = x % size_t(o.GroupBytes);
-            size_t position = w / size_t(o.SectorBytes), piece = size_t(std::find(o.Table, o.Table + 16, int(position)) - o.Table);
-            at = g * size_t(o.GroupBytes) + piece * size_t(o.SectorBytes) + w % size_t(o.SectorBytes);
-            run = std::min(run, size_t(o.SectorBytes) - w % size_t(o.SectorBytes));
-        }
-        out.Elements.insert(out.Elements.end(), fileData.data() + at, fileData.data() + at + run);
-        x += run;
-    }
-    return out;
+    const cpm_SectorOrder &o = cpm_SectorOrderOf(g.Order);
+    if (!o.Skew) return l;   // the bytes as they lie
+    l.SectorBytes = o.SectorBytes;
+    l.SectorsPerTrack = 16;
+    l.Skew.assign(o.Skew, o.Skew + 16);
+    l.RawOrder = o.Raw;
+    return l;
 }

@@ -7,10 +7,13 @@
 #include "definitions.h"
 #include "entries.h"
 #include "files.h"
+#include "layout.h"
 #include "log.h"
 #include "recognition.h"
 
 const Text cpm_BlankName("        .   ");
+const char *const cpm_NotCpmMessage = "Not a CP/M volume: opened read-only.";
+const char *const cpm_TooShortMessage = "too short to be a CP/M volume";
 
 static std::atomic<bool> diagnostics{true};
 
@@ -25,6 +28,7 @@ cpm_Volume cpm_EmptyVolume() {
     cpm_Volume v;
     v.Geometry = cpm_GeometryOf(cpm_Format::Plain);
     v.Definition = "plain";
+    v.Medium.Codec = "raw";
     return v;
 }
 
@@ -75,8 +79,7 @@ std::string cpm_UnclearMessage(const std::vector<std::string> &names) {
 bool cpm_FormatUnclear(const cpm_Volume &volume) { return volume.Refusal.rfind("Format unclear (", 0) == 0; }
 
 // The volume of the sector data read as the recognition (or the choice) says.
-static cpm_Volume openAs(Text fileBytes, cpm_Container container, const std::string &path, const cpm_Recognition &r,
-                         std::string refusal) {
+static cpm_Volume openAs(cpm_Medium medium, const std::string &path, const cpm_Recognition &r, std::string refusal) {
     cpm_Volume v;
     v.Path = path;
     v.Format = r.Format;
@@ -91,22 +94,24 @@ static cpm_Volume openAs(Text fileBytes, cpm_Container container, const std::str
     v.DirBlocks = g.DirBlocks;
     v.DirEntries = g.DirEntries;
     v.Decision = r.How;
-    v.Refusal = container.Nibbles ? cpm_NibblesMessage : refusal;
-    v.ReadOnly = container.WriteProtected;
-    logSignedFormat(v, fileBytes.size());
+    v.Refusal = !medium.Unsaveable.empty() ? medium.Unsaveable : refusal;
+    v.ReadOnly = medium.WriteProtected;
+    logSignedFormat(v, medium.Bytes.size());
     // A short image is read whole: its missing tail as 0xE5, as disk tools read it.
     long long whole = cpm_GeometryBytes(g);
-    if (r.Short && whole > (long long)fileBytes.size() && container.Kind == cpm_ContainerKind::None) {
-        v.ShortFileBytes = (long long)fileBytes.size();
-        fileBytes.Elements.resize(size_t(whole), cpm_ErasedUser);
+    if (r.Short && whole > (long long)medium.Bytes.size() && medium.Codec == "raw") {
+        v.ShortFileBytes = (long long)medium.Bytes.size();
+        medium.Bytes.Elements.resize(size_t(whole), cpm_ErasedUser);
         v.Decision += " (short image: " + std::to_string(v.ShortFileBytes) + " of " + std::to_string(whole) + " bytes)";
     }
     if (cpm_Diagnostics())
-        cpm_Diag("cpm_LoadVolume: " + cpm_ContainerName(container) + ", " + cpm_SectorOrderOf(v.Order).Name + ", " +
+        cpm_Diag("cpm_LoadVolume: " + cpm_ContainerName(medium) + ", " + cpm_SectorOrderOf(v.Order).Name + ", " +
                  (v.Format == cpm_Format::Defined ? v.Definition + ", " : "") + r.How);
-    v.Image = cpm_ToLogicalOrder(std::move(fileBytes), v.Order);
-    cpm_ApplySkew(v.Image, g, true);
-    v.Container = std::move(container);
+    cpm_Layout layout = cpm_LayoutOf(g);
+    v.Image = layout.SectorBytes == 0 && medium.Sectors.empty() ? std::move(medium.Bytes)
+                                                               : cpm_Gather(medium, layout, 0, cpm_ImageBytes(medium, layout));
+    medium.Bytes = Text();
+    v.Medium = std::move(medium);
     // A file shorter than its reserved tracks has no data area at all.
     v.VolumeKB = cpm_DataKB(g, v.Image.size());
     return cpm_Rebuild(std::move(v));
@@ -118,12 +123,13 @@ static std::string recognisedRefusal(const cpm_Recognition &r) {
 }
 
 cpm_Volume cpm_OpenImage(Text fileBytes, const std::string &path) {
-    cpm_Container container = cpm_OpenContainer(fileBytes);   // fileBytes: the sector data from here on
+    cpm_Medium medium = cpm_DecodeFile(std::move(fileBytes));
     cpm_Recognition r;
-    if (container.Nibbles) r.How = "nibble image";
-    else r = cpm_Recognise(fileBytes, container, path);
-    cpm_Volume v = openAs(std::move(fileBytes), std::move(container), path, r, recognisedRefusal(r));
-    if (r.NoRoom && !v.Container.Nibbles) v.Refusal = cpm_TooShortMessage;
+    bool sectors = medium.Unsaveable.empty();   // a nibble image holds none
+    if (!sectors) r.How = "nibble image";
+    else r = cpm_Recognise(medium, path);
+    cpm_Volume v = openAs(std::move(medium), path, r, recognisedRefusal(r));
+    if (r.NoRoom && sectors) v.Refusal = cpm_TooShortMessage;
     return v;
 }
 
@@ -132,17 +138,18 @@ static cpm_Volume openChosen(Text fileBytes, const std::string &path, const cpm_
     // A definition that reads exactly like a built-in format is read as that format, with its rules.
     const cpm_Definition *builtIn = chosen.SameAs.empty() ? nullptr : cpm_FindDefinition(chosen.SameAs);
     const cpm_Definition &definition = builtIn ? *builtIn : chosen;
-    cpm_Container container = cpm_OpenContainer(fileBytes);
+    cpm_Medium medium = cpm_DecodeFile(std::move(fileBytes));
+    bool sectors = medium.Unsaveable.empty();
     cpm_Recognition r;
-    if (!container.Nibbles) r = cpm_Recognise(fileBytes, container, path);   // the scores, for info
+    if (sectors) r = cpm_Recognise(medium, path);   // the scores, for info
     long long bytes = cpm_GeometryBytes(definition.Geometry);
+    size_t size = medium.Bytes.size();
     // A file shorter than the definition whose directory lies inside it is
     // a short image of that definition, read and written as one.
-    bool shortImage = container.Kind == cpm_ContainerKind::None && cpm_ShortImageFits(definition.Geometry, fileBytes.size());
-    bool otherSize = bytes > 0 && bytes != (long long)fileBytes.size() && !shortImage;
+    bool shortImage = medium.Codec == "raw" && cpm_ShortImageFits(definition.Geometry, size);
+    bool otherSize = bytes > 0 && bytes != (long long)size && !shortImage;
     // A choice remembered for a file whose size has changed since no longer applies.
-    if (otherSize && how == "remembered" && !container.Nibbles)
-        return openAs(std::move(fileBytes), std::move(container), path, r, recognisedRefusal(r));
+    if (otherSize && how == "remembered" && sectors) return openAs(std::move(medium), path, r, recognisedRefusal(r));
     r.Geometry = definition.Geometry;
     r.Format = definition.Geometry.Format;
     r.Order = definition.Geometry.Order;
@@ -151,7 +158,7 @@ static cpm_Volume openChosen(Text fileBytes, const std::string &path, const cpm_
     r.Unclear.clear();
     // An Apple II 140K disk is named by its boot sector, whatever the order.
     if (r.Format == cpm_Format::Apple140K) {
-        cpm_Format signed140 = cpm_DetectFormat(fileBytes);
+        cpm_Format signed140 = cpm_DetectFormat(medium.Bytes);
         if (signed140 == cpm_Format::Apple140K22 || signed140 == cpm_Format::Apple140K30) r.Format = signed140;
         r.Geometry = cpm_GeometryOf(r.Format);
     }
@@ -162,7 +169,7 @@ static cpm_Volume openChosen(Text fileBytes, const std::string &path, const cpm_
     std::string refusal;
     if (otherSize)
         refusal = chosen.Name + " is for images of " + std::to_string(bytes) + " bytes: opened read-only.";
-    return openAs(std::move(fileBytes), std::move(container), path, r, refusal);
+    return openAs(std::move(medium), path, r, refusal);
 }
 
 cpm_Volume cpm_OpenImageAs(Text fileBytes, const std::string &path, const cpm_Definition &definition) {
@@ -201,10 +208,9 @@ cpm_Volume cpm_LoadVolume(const std::string &path, const std::string &format) {
 // the 0xE5 its missing tail reads as: what disk tools leave after writing.
 static void trimShortImage(Text &bytes, const cpm_Volume &volume) {
     if (volume.ShortFileBytes <= 0 || (long long)bytes.size() <= volume.ShortFileBytes) return;
-    const cpm_Geometry &g = volume.Geometry;
-    const int ordered = cpm_SectorOrderOf(volume.Order).SectorBytes;
-    const size_t sector = size_t(g.SectorBytes > 0 ? g.SectorBytes : ordered > 0 ? ordered : cpm_RecordSize);
-    const size_t offset = size_t(std::max<long long>(g.Offset, 0)), keep = size_t(volume.ShortFileBytes);
+    const cpm_Layout layout = cpm_LayoutOf(volume.Geometry);
+    const size_t sector = size_t(layout.SectorBytes > 0 ? layout.SectorBytes : cpm_RecordSize);
+    const size_t offset = size_t(std::max<long long>(layout.Offset, 0)), keep = size_t(volume.ShortFileBytes);
     size_t end = bytes.size();
     while (end > keep && end > offset) {
         // The start of the sector that holds the byte before `end` (sectors count from the offset).
@@ -216,18 +222,17 @@ static void trimShortImage(Text &bytes, const cpm_Volume &volume) {
 }
 
 Text cpm_FileImage(const cpm_Volume &volume) {
-    Text bytes = volume.Image;
-    cpm_ApplySkew(bytes, volume.Geometry, false);
-    bytes = cpm_ToFileOrder(std::move(bytes), volume.Order);
-    trimShortImage(bytes, volume);
-    return cpm_CloseContainer(volume.Container, std::move(bytes));
+    cpm_Medium medium = volume.Medium;
+    cpm_Scatter(medium, cpm_LayoutOf(volume.Geometry), volume.Image);
+    trimShortImage(medium.Bytes, volume);
+    return cpm_EncodeFile(medium);
 }
 
 cpm_SaveVolumeResult cpm_SaveVolume(cpm_Volume volume) {
     if (volume.ReadOnly) return {std::move(volume), "Image file is read-only."};
     // An image stored as it is, without a container, is written without a copy.
-    bool asIs = !cpm_SectorOrderOf(volume.Order).Table && volume.Container.Kind == cpm_ContainerKind::None &&
-                volume.Geometry.SkewTable.empty() && volume.ShortFileBytes == 0;
+    bool asIs = cpm_LayoutOf(volume.Geometry).SectorBytes == 0 && volume.Medium.Codec == "raw" &&
+                volume.ShortFileBytes == 0;
     Text file = asIs ? Text() : cpm_FileImage(volume);
     int err = asIs ? setbinarytofile(volume.Path, volume.Image) : setbinarytofile(volume.Path, file);
     if (err != 0) return {std::move(volume), t_ErrorText(err)};

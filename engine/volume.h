@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "medium.h"
 #include "text.h"
 
 // --- constants ----------------------------------------------------------------
@@ -28,15 +29,6 @@ constexpr int cpm_ExtentBytes = 16384;     // one logical extent: 128 records
 constexpr int cpm_MinNewKB = 64;
 constexpr int cpm_MaxNewKB = 2048;
 
-// File sector s of a 4096-byte DOS-order track goes to memory position table[s] (256 bytes each).
-extern const int cpm_SkewTable140[16];
-// File sector p of a ProDOS-order track holds DOS-order sector table[p].
-extern const int cpm_ProDosToDos[16];
-// File sector p of a 4096-byte ProDOS-order track goes to memory position
-// table[p]: cpm_SkewTable140 of cpm_ProDosToDos[p].
-extern const int cpm_SkewTableProDos140[16];
-// File block s of an 8192-byte group goes to memory position table[s] (512 bytes each).
-extern const int cpm_SkewTable800[16];
 // "        .   ": the template of every display name.
 extern const Text cpm_BlankName;
 
@@ -72,6 +64,9 @@ struct cpm_Geometry {
     long long Offset = 0;            // bytes before track 0
     cpm_Os Os = cpm_Os::Cpm22;
     int LogicalExtents = 0;          // 16K extents one entry holds; 0: as many as its slots hold
+    int Heads = 1;                   // 2 when the definition says how its sides follow each other
+    cpm_Sides Sides = cpm_Sides::Alt;
+    std::string LibdskFormat;        // the container format a definition names (libdsk:format), if any
 };
 extern const cpm_Geometry cpm_Geometries[5];
 const cpm_Geometry &cpm_GeometryOf(cpm_Format format);
@@ -84,15 +79,6 @@ int cpm_DefinedBlocks(const cpm_Geometry &g);
 // file's bytes after DataStart for the built-in formats, the definition's
 // whole blocks (those inside the file) for a definition.
 int cpm_DataKB(const cpm_Geometry &g, size_t imageBytes);
-// Moves the sectors of every data track from the file's order into logical
-// order (toLogical) or back; a definition without skew leaves them.
-void cpm_ApplySkew(Text &bytes, const cpm_Geometry &g, bool toLogical);
-// Bytes from..from+length-1 in logical order, read from the file's order
-// (Apple re-sectoring, then the skew) without moving the whole image.
-Text cpm_ReadingBytes(const Text &fileData, const cpm_Geometry &g, size_t from, size_t length);
-// Where logical byte x of an image of imageBytes lies in the file.
-size_t cpm_FileOffset(const cpm_Geometry &g, size_t imageBytes, size_t x);
-
 // One known disk definition: the name -f takes, where it came from.
 struct cpm_Definition {
     std::string Name;
@@ -102,43 +88,17 @@ struct cpm_Definition {
     std::string SameAs;      // the built-in format it reads exactly like ("apple2-do"), if any
 };
 
-// One row of the sector order table: file piece s of each whole group goes
-// to memory position Table[s]; no table keeps the file's order.
+// One reading of the built-in formats: how a raw file orders each track's
+// sectors, and the CP/M skew over them; no skew keeps the file's order.
 struct cpm_SectorOrder {
     cpm_Order Order;
     const char *Name;        // "DOS order", "ProDOS order", ...
-    int GroupBytes;          // 4096 (track), 8192 (group), 0 (none)
-    int SectorBytes;         // 256, 512, 0
-    const int *Table;        // nullptr: as stored
+    cpm_RawOrder Raw;        // the file's order of a track's physical sectors
+    int SectorBytes;         // 256, 512; 0: no sectors of its own
+    const int *Skew;         // CP/M logical sector i is physical sector Skew[i] (16 a track); nullptr: none
 };
 extern const cpm_SectorOrder cpm_SectorOrders[5];
 const cpm_SectorOrder &cpm_SectorOrderOf(cpm_Order order);
-// The sector data in CP/M logical order, and back into the file's order.
-Text cpm_ToLogicalOrder(Text fileData, cpm_Order order);
-Text cpm_ToFileOrder(Text logical, cpm_Order order);
-// Bytes from..from+length-1 of the CP/M logical order, read from the file's
-// order without re-sectoring the whole image (cut short at its end).
-Text cpm_LogicalBytes(const Text &fileData, cpm_Order order, size_t from, size_t length);
-
-// What holds the sector data in the file.
-enum class cpm_ContainerKind : uint8_t { None, TwoImg };
-
-// The container of the sector data: whatever lies before and after the data
-// is kept verbatim and written back on saving.
-struct cpm_Container {
-    cpm_ContainerKind Kind = cpm_ContainerKind::None;
-    Text Header;                          // bytes before the sector data
-    Text Trailer;                         // bytes after it (comment and creator chunks)
-    cpm_Order Order = cpm_Order::AsStored; // the order the 2IMG format field names, if any
-    bool Nibbles = false;                 // 2IMG of nibbles: not sectors at all
-    bool WriteProtected = false;          // 2IMG flag bit 31
-};
-// "2IMG" or "none".
-std::string cpm_ContainerName(const cpm_Container &container);
-// Takes the container off the file's bytes: the sector data stay in fileBytes.
-cpm_Container cpm_OpenContainer(Text &fileBytes);
-// The file's bytes: header, sector data, trailer.
-Text cpm_CloseContainer(const cpm_Container &container, Text data);
 
 // The refusals of a volume that must not be changed.
 extern const char *const cpm_NotCpmMessage;     // "Not a CP/M volume: opened read-only."
@@ -168,7 +128,7 @@ struct cpm_Volume {
     std::vector<Text> Attributes;      // per entry: "R", "S", "A" letters
     cpm_Format Format = cpm_Format::Plain;
     cpm_Order Order = cpm_Order::AsStored;   // sector order of the file
-    cpm_Container Container;                 // the container around the sector data
+    cpm_Medium Medium;                       // the container's medium, without its bytes (they are in Image)
     std::string Decision;                    // how the reading was chosen, for info and the log
     std::string Refusal;                     // "" or why no changing command may run
     cpm_Geometry Geometry;                   // the geometry it is read with

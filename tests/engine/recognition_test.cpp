@@ -184,8 +184,8 @@ TEST(Orders, EveryFormReadsTheSameAndSavesInItsOwnOrderAndContainer) {
     for (const auto &f : forms) {
         SCOPED_TRACE(f.Name);
         cpm_Volume v = cpm_OpenImage(f.Bytes, f.Name);
-        EXPECT_EQ(std::make_tuple(v.Order, v.Container.Kind, v.Refusal),
-                  std::make_tuple(f.Order, f.TwoImg ? cpm_ContainerKind::TwoImg : cpm_ContainerKind::None, "")) << v.Decision;
+        EXPECT_EQ(std::make_tuple(v.Order, v.Medium.Codec, v.Refusal), std::make_tuple(f.Order, f.TwoImg ? "2IMG" : "raw", ""))
+            << v.Decision;
         EXPECT_EQ(v.Image, reference.Image);
         for (const auto &[name, data] : tenFiles()) {
             cpm_FileData read = cpm_LoadFile(v, Text(name));
@@ -249,7 +249,7 @@ TEST(Orders, TwoImgFlagsNibblesAndBrokenHeaders) {
     Text broken = twoImg(dos, 0);
     putLe(broken, 0x1C, 0x7FFFFFF0u);
     cpm_Volume v = cpm_OpenImage(broken, "broken.2mg");
-    EXPECT_EQ(v.Container.Kind, cpm_ContainerKind::None);
+    EXPECT_EQ(v.Medium.Codec, "raw");
     EXPECT_EQ(v.Refusal, cpm_NotCpmMessage);
 }
 

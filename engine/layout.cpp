@@ -1,0 +1,168 @@
+// The layout: logical sectors to places on the medium, and the moves of
+// bytes between the medium and the image in CP/M logical order.
+#include "layout.h"
+
+#include <algorithm>
+#include <map>
+#include <tuple>
+
+namespace {
+
+using Key = std::tuple<int, int, int>;   // cylinder, head, id
+
+// The physical sector index a raw file keeps at track position p: the
+// Apple II orders put a 16-sector track's sectors in an order of their own.
+// physical -> DOS 3.3 sector, and DOS sector -> ProDOS-order file position.
+constexpr int dosSectorOf[16] = {0, 7, 14, 6, 13, 5, 12, 4, 11, 3, 10, 2, 9, 1, 8, 15};
+constexpr int proDosPositionOf[16] = {0, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 15};
+
+// The position in a raw file's track of physical sector index j.
+int rawPosition(cpm_RawOrder order, int j) {
+    if (j < 0 || j >= 16) return j;
+    if (order == cpm_RawOrder::Dos) return dosSectorOf[j];
+    if (order == cpm_RawOrder::ProDos) return proDosPositionOf[dosSectorOf[j]];
+    return j;
+}
+
+// The logical track of a cylinder and head: the inverse of the sides order.
+long long trackOf(const cpm_Layout &l, int cylinder, int head) {
+    if (l.Heads <= 1) return cylinder;
+    int cylinders = l.Tracks > 0 ? l.Tracks / l.Heads : 0;
+    switch (l.Sides) {
+    case cpm_Sides::OutBack: return head == 0 ? cylinder : 2LL * cylinders - 1 - cylinder;
+    case cpm_Sides::OutOut: return (long long)head * cylinders + cylinder;
+    default: return (long long)cylinder * l.Heads + head;
+    }
+}
+
+long long trackBytes(const cpm_Layout &l) { return (long long)l.SectorsPerTrack * l.SectorBytes; }
+
+// Logical tracks whose sectors the layout maps: whole tracks of the image.
+long long mappedTracks(const cpm_Layout &l, size_t imageBytes) {
+    if (l.SectorBytes <= 0 || l.SectorsPerTrack <= 0 || (long long)imageBytes <= l.Offset) return 0;
+    long long whole = ((long long)imageBytes - l.Offset) / trackBytes(l);
+    return l.Tracks > 0 ? std::min<long long>(whole, l.Tracks) : whole;
+}
+
+// The sectors a container records, found by place.
+struct SectorIndex {
+    std::map<Key, const cpm_Sector *> Places;
+    explicit SectorIndex(const cpm_Medium &m) {
+        for (const cpm_Sector &s : m.Sectors) Places.emplace(Key{s.Cylinder, s.Head, s.Id}, &s);
+    }
+};
+
+// Where logical sector n lies in the medium's bytes, -1 when nowhere readable.
+long long sectorAt(const cpm_Medium &m, const cpm_Layout &l, long long n, const SectorIndex *index) {
+    cpm_Place p = cpm_LogicalPlace(l, n);
+    if (m.Sectors.empty()) {
+        long long track = trackOf(l, p.Cylinder, p.Head);
+        long long position = rawPosition(l.RawOrder, p.Id - l.FirstId);
+        return l.Offset + (track * l.SectorsPerTrack + position) * l.SectorBytes;
+    }
+    auto found = index->Places.find(Key{p.Cylinder, p.Head, p.Id});
+    if (found == index->Places.end()) return -1;
+    const cpm_Sector &s = *found->second;
+    if (s.State == cpm_SectorState::Missing || s.State == cpm_SectorState::DataError || s.Size < l.SectorBytes) return -1;
+    return (long long)s.At;
+}
+
+}  // namespace
+
+cpm_Place cpm_LogicalPlace(const cpm_Layout &l, long long n) {
+    long long spt = std::max(l.SectorsPerTrack, 1);
+    long long track = n / spt;
+    int i = int(n % spt);
+    int physical = track >= l.FirstSkewedTrack && size_t(i) < l.Skew.size() ? l.Skew[size_t(i)] : i;
+    cpm_Place p;
+    p.Id = l.FirstId + physical;
+    if (l.Heads <= 1) {
+        p.Cylinder = int(track);
+        return p;
+    }
+    int cylinders = l.Tracks > 0 ? l.Tracks / l.Heads : int(track / l.Heads + 1);
+    switch (l.Sides) {
+    case cpm_Sides::OutBack:
+        p.Head = track < cylinders ? 0 : 1;
+        p.Cylinder = int(track < cylinders ? track : 2LL * cylinders - 1 - track);
+        break;
+    case cpm_Sides::OutOut:
+        p.Head = int(track / cylinders);
+        p.Cylinder = int(track % cylinders);
+        break;
+    default:
+        p.Head = int(track % l.Heads);
+        p.Cylinder = int(track / l.Heads);
+    }
+    return p;
+}
+
+size_t cpm_ImageBytes(const cpm_Medium &m, const cpm_Layout &l) {
+    if (m.Sectors.empty() || l.SectorBytes <= 0) return m.Bytes.size();
+    return size_t(l.Offset + (long long)l.Tracks * trackBytes(l));
+}
+
+size_t cpm_RawOffset(const cpm_Layout &l, size_t imageBytes, size_t x) {
+    long long at = (long long)x - l.Offset;
+    if (at < 0 || at >= mappedTracks(l, imageBytes) * trackBytes(l)) return x;
+    return size_t(sectorAt(cpm_Medium(), l, at / l.SectorBytes, nullptr) + at % l.SectorBytes);
+}
+
+long long cpm_MediumOffset(const cpm_Medium &m, const cpm_Layout &l, size_t x) {
+    size_t size = cpm_ImageBytes(m, l);
+    long long mapped = mappedTracks(l, size);
+    long long at = (long long)x - l.Offset;
+    if (x >= size) return -1;
+    if (at < 0 || at >= mapped * trackBytes(l)) return m.Sectors.empty() ? (long long)x : -1;
+    SectorIndex index(m);
+    long long start = sectorAt(m, l, at / l.SectorBytes, &index);
+    return start < 0 ? -1 : start + at % l.SectorBytes;
+}
+
+Text cpm_Gather(const cpm_Medium &m, const cpm_Layout &l, size_t from, size_t length, std::vector<long long> *unreadable) {
+    size_t size = cpm_ImageBytes(m, l), end = std::min(size, from + std::min(length, size));
+    Text out;
+    if (from >= end) return out;
+    out.Elements.resize(end - from, cpm_ErasedUser);
+    long long mappedEnd = l.Offset + mappedTracks(l, size) * trackBytes(l);
+    SectorIndex index = m.Sectors.empty() ? SectorIndex(cpm_Medium()) : SectorIndex(m);
+    for (size_t x = from; x < end;) {
+        // Bytes outside the mapped tracks are where they lie (raw media only).
+        if ((long long)x < l.Offset || (long long)x >= mappedEnd) {
+            size_t stop = (long long)x < l.Offset ? std::min<size_t>(end, size_t(l.Offset)) : end;
+            if (m.Sectors.empty()) std::copy(m.Bytes.data() + x, m.Bytes.data() + stop, out.data() + (x - from));
+            x = stop;
+            continue;
+        }
+        long long n = ((long long)x - l.Offset) / l.SectorBytes;
+        size_t within = size_t(((long long)x - l.Offset) % l.SectorBytes);
+        size_t run = std::min(end - x, size_t(l.SectorBytes) - within);
+        long long at = sectorAt(m, l, n, &index);
+        if (at >= 0 && size_t(at) + within + run <= m.Bytes.size())
+            std::copy_n(m.Bytes.data() + at + within, run, out.data() + (x - from));
+        else if (unreadable)
+            unreadable->push_back(n);
+        x += run;
+    }
+    return out;
+}
+
+void cpm_Scatter(cpm_Medium &m, const cpm_Layout &l, const Text &image) {
+    if (m.Sectors.empty()) m.Bytes.Elements.resize(image.size());   // a raw medium is the image's length
+    size_t size = std::min(cpm_ImageBytes(m, l), image.size());
+    long long mappedEnd = l.Offset + mappedTracks(l, size) * trackBytes(l);
+    SectorIndex index = m.Sectors.empty() ? SectorIndex(cpm_Medium()) : SectorIndex(m);
+    for (size_t x = 0; x < size;) {
+        if ((long long)x < l.Offset || (long long)x >= mappedEnd) {
+            size_t stop = (long long)x < l.Offset ? std::min<size_t>(size, size_t(l.Offset)) : size;
+            if (m.Sectors.empty()) std::copy(image.data() + x, image.data() + stop, m.Bytes.data() + x);
+            x = stop;
+            continue;
+        }
+        long long n = ((long long)x - l.Offset) / l.SectorBytes;
+        long long at = sectorAt(m, l, n, &index);
+        if (at >= 0 && size_t(at) + size_t(l.SectorBytes) <= m.Bytes.size())
+            std::copy_n(image.data() + x, l.SectorBytes, m.Bytes.data() + at);
+        x += size_t(l.SectorBytes);
+    }
+}

@@ -1,0 +1,70 @@
+// The seam between image containers and the CP/M file system.
+//
+// A container's codec decodes the file's bytes into a medium: the sectors
+// the container records (cylinder, head, sector id, size, state, where
+// their bytes lie) and what it must keep to write the file back.  A layout
+// (layout.h) maps the sectors to the flat image in CP/M logical order that
+// the file system works on; nothing above it sees a container.  A new
+// container is one row of cpm_Codecs.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "text.h"
+
+// The order of a two-sided disk's logical tracks (diskdefs "sides"):
+// alternating sides, out on one side and back on the other, or out on both.
+enum class cpm_Sides : uint8_t { Alt, OutBack, OutOut };
+
+enum class cpm_SectorState : uint8_t { Good, Missing, DataError, Deleted };
+
+struct cpm_Sector {
+    int Cylinder = 0;
+    int Head = 0;
+    int Id = 0;                  // the sector id the container records
+    int Size = 0;                // bytes
+    cpm_SectorState State = cpm_SectorState::Good;
+    size_t At = 0;               // where its bytes lie in cpm_Medium::Bytes
+};
+
+// How a raw run of sector data numbers its sectors: the Apple II orders put
+// a track's sectors into the file in an order of their own.
+enum class cpm_RawOrder : uint8_t { AsStored, Dos, ProDos };
+
+struct cpm_Medium {
+    std::string Codec;                    // the row that decoded it: "raw", "2IMG", ...
+    // The sectors the container records.  Empty for a raw run of bytes
+    // (a plain image, the data of a 2IMG file): its sectors are the ones
+    // the layout numbers, in file order.
+    std::vector<cpm_Sector> Sectors;
+    Text Bytes;                           // the sector data
+    std::vector<Text> Kept;               // what the codec keeps to write the file back
+    cpm_RawOrder Order = cpm_RawOrder::AsStored;   // the order the container names, if any
+    bool OrderNamed = false;              // the container names an order (2IMG format field)
+    bool WriteProtected = false;
+    std::string Unsaveable;               // "" or why the file cannot be written back
+    std::vector<std::string> Notes;       // what info shows about the container
+};
+
+// One container: a test that claims a file by its first bytes, a decoder
+// (file bytes -> medium; "" or why not) and an encoder (medium -> file
+// bytes; nullptr: the container is read-only).
+struct cpm_Codec {
+    const char *Name;
+    bool (*Claims)(const Text &file);
+    std::string (*Decode)(Text file, cpm_Medium &medium);
+    Text (*Encode)(const cpm_Medium &medium);
+};
+// The rows in the order they are asked; raw, last, claims every file.
+extern const cpm_Codec cpm_Codecs[];
+extern const int cpm_CodecCount;
+
+// The medium of the file's bytes, decoded by the first codec that claims
+// them (a container that does not decode is read as raw bytes, with a note).
+cpm_Medium cpm_DecodeFile(Text file);
+// The file's bytes of the medium, by the codec that decoded it.
+Text cpm_EncodeFile(const cpm_Medium &medium);
+// "2IMG", or "none" for raw bytes.
+std::string cpm_ContainerName(const cpm_Medium &medium);
