@@ -209,7 +209,7 @@ static bool writeHost(const std::string &image, const std::string &path, const T
         cli_Out(cpm_DisplayString(name) + " saved as " + path);
         return true;
     }
-    if (err & t_FolderNotFlushed) {
+    if (t_SavedButNotFlushed(err)) {
         cli_Fail(image, path + ": " + t_ErrorText(err));
         return false;
     }

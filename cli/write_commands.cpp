@@ -246,7 +246,7 @@ bool cli_WriteNewImage(const std::string &path, const Text &bytes, bool force) {
     int err = t_WriteFile(path, bytes, t_WriteImage | (force ? 0 : t_WriteNoReplace));
     if (err == 0) return true;
     if (err == EEXIST && !force) cli_Fail(path, "exists (use --force to replace it)");
-    else if (err & t_FolderNotFlushed) cli_Fail(path, t_ErrorText(err));
+    else if (t_SavedButNotFlushed(err)) cli_Fail(path, t_ErrorText(err));
     else cli_Fail(path, "image could not be saved: " + t_ErrorText(err));
     return false;
 }

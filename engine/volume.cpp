@@ -200,7 +200,7 @@ cpm_SaveVolumeResult cpm_SaveVolume(cpm_Volume volume) {
                    : t_WriteFile(volume.Path, cpm_FileImage(volume), t_WriteImage);
     if (err != 0) cpm_Diag("setbinarytofile: Error #" + t_ErrorText(err));
     // Written, but its folder not flushed: saved all the same, and said.
-    if (err != 0 && !(err & t_FolderNotFlushed)) return {std::move(volume), t_ErrorText(err)};
+    if (err != 0 && !t_SavedButNotFlushed(err)) return {std::move(volume), t_ErrorText(err)};
     volume.Changed = false;
     return {std::move(volume), err != 0 ? t_ErrorText(err) : ""};
 }

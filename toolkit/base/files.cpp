@@ -19,7 +19,7 @@
 
 std::string t_ErrorText(int code) {
     if (code == t_NotRegularFile) return "not a regular file";
-    if (code > 0 && (code & t_FolderNotFlushed))
+    if (t_SavedButNotFlushed(code))
         return "saved, but the folder could not be flushed: " + std::string(std::strerror(code & ~t_FolderNotFlushed));
     return std::strerror(code);
 }

@@ -20,6 +20,8 @@ constexpr int t_NotRegularFile = -2;   // a pipe, device or socket where a file 
 // folder could not be flushed (t_ErrorText says "saved, but the folder could
 // not be flushed: ...").
 constexpr int t_FolderNotFlushed = 1 << 20;
+// The file was written, only its folder not flushed.
+constexpr bool t_SavedButNotFlushed(int code) { return code > 0 && (code & t_FolderNotFlushed) != 0; }
 
 // How t_WriteFile treats what is at the path.
 enum t_WriteHow : int {

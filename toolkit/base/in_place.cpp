@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -32,10 +33,11 @@ static long long killAfterBytes() {
 }
 static long long bytesWritten = 0;
 
-// Writes all the bytes at the offset (at the file position when it is < 0).
-static int putBytes(int fd, const uint8_t *p, size_t n, long long offset) {
+// Writes all the bytes at the offset (at the file position when it is < 0);
+// `done` counts those written, also when it fails.
+static int putBytes(int fd, const uint8_t *p, size_t n, long long offset, size_t &done) {
     const long long budget = killAfterBytes();
-    size_t done = 0;
+    done = 0;
     while (done < n) {
         size_t chunk = n - done;
         if (budget >= 0) {
@@ -152,11 +154,18 @@ static bool decode(const Text &in, UndoRecord &r) {
     return get64(in, at, hash) && at == in.size() && hash == t_HashBytes(in.data(), body);
 }
 
+static bool recordOf(const std::string &where, uint64_t device, uint64_t inode);
+
 // Creates the record at the path, written and flushed with its folder entry.
-static int writeRecordAt(const std::string &path, const std::vector<uint8_t> &bytes) {
+// A record left there by a run that was killed while writing it (or one of
+// a file no longer at the name) is replaced; a whole one of this file stays.
+static int writeRecordAt(const std::string &path, const std::vector<uint8_t> &bytes, const UndoRecord &r) {
     int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0 && errno == EEXIST && !recordOf(path, r.Device, r.Inode) && unlink(path.c_str()) == 0)
+        fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) return errno;
-    int err = putBytes(fd, bytes.data(), bytes.size(), -1);
+    size_t done = 0;
+    int err = putBytes(fd, bytes.data(), bytes.size(), -1, done);
     if (err == 0 && fsync(fd) != 0) err = errno;
     if (close(fd) != 0 && err == 0) err = errno;
     if (err == 0) err = t_SyncFolder(folderOf(path));
@@ -168,12 +177,12 @@ static int writeRecordAt(const std::string &path, const std::vector<uint8_t> &by
 static int writeRecord(const std::string &real, const UndoRecord &r, std::string &where) {
     std::vector<uint8_t> bytes = encode(r);
     where = besideRecord(real);
-    int err = writeRecordAt(where, bytes);
+    int err = writeRecordAt(where, bytes, r);
     if (err != EACCES && err != EPERM && err != EROFS) return err;
     if (cacheFolder().empty()) return err;
     where = cacheRecord(r.Device, r.Inode);
     makeFolders(cacheFolder());
-    return writeRecordAt(where, bytes);
+    return writeRecordAt(where, bytes, r);
 }
 
 // Removes the record once the file no longer needs it; one that cannot be
@@ -197,7 +206,9 @@ static int applyRecord(const std::string &real, const UndoRecord &r) {
         if (n != ssize_t(range.Bytes.size())) err = n < 0 ? errno : EIO;
         if (err != 0) break;
     }
-    if (err == 0 && ftruncate(fd, off_t(r.OldLength)) != 0) err = errno;
+    struct stat st;
+    if (err == 0 && fstat(fd, &st) != 0) err = errno;
+    if (err == 0 && st.st_size != r.OldLength && ftruncate(fd, off_t(r.OldLength)) != 0) err = errno;
     if (err == 0 && fsync(fd) != 0) err = errno;
     if (close(fd) != 0 && err == 0) err = errno;
     return err;
@@ -235,13 +246,41 @@ static int reserve(int fd, const std::vector<t_Range> &ranges) {
     return 0;
 }
 
-static int writeRanges(int fd, const std::vector<t_Range> &ranges, long long newLength) {
-    for (const t_Range &range : ranges)
-        if (int err = putBytes(fd, range.Bytes.data(), range.Bytes.size(), range.Offset)) return err;
+// The spans of the file written so far: offset and length.
+using Spans = std::vector<std::pair<long long, long long>>;
+
+static int writeRanges(int fd, const std::vector<t_Range> &ranges, long long oldLength, long long newLength,
+                       Spans &touched) {
+    for (const t_Range &range : ranges) {
+        size_t done = 0;
+        int err = putBytes(fd, range.Bytes.data(), range.Bytes.size(), range.Offset, done);
+        if (done > 0) touched.push_back({range.Offset, (long long)done});
+        if (err != 0) return err;
+    }
     struct stat st;
     if (fstat(fd, &st) != 0) return errno;
-    if (st.st_size != newLength && ftruncate(fd, off_t(newLength)) != 0) return errno;
+    if (st.st_size != newLength) {
+        if (ftruncate(fd, off_t(newLength)) != 0) return errno;
+        if (newLength < oldLength) touched.push_back({newLength, oldLength - newLength});
+    }
     return fsync(fd) != 0 ? errno : 0;
+}
+
+// The record's old bytes of the spans only: what a failed write changed.  A
+// file size limit then never stands in the way of putting back what was
+// written below it.
+static UndoRecord within(const UndoRecord &record, const Spans &spans) {
+    UndoRecord out = record;
+    out.Old.clear();
+    for (const t_Range &old : record.Old)
+        for (const auto &[offset, length] : spans) {
+            long long from = std::max(old.Offset, offset);
+            long long to = std::min(old.Offset + (long long)old.Bytes.size(), offset + length);
+            if (to <= from) continue;
+            const uint8_t *p = old.Bytes.data() + (from - old.Offset);
+            out.Old.push_back({from, Text(std::vector<uint8_t>(p, p + (to - from)))});
+        }
+    return out;
 }
 
 int t_WriteRanges(const std::string &path, const std::vector<t_Range> &ranges, long long newLength) {
@@ -274,11 +313,15 @@ int t_WriteRanges(const std::string &path, const std::vector<t_Range> &ranges, l
         close(fd);
         return err;   // nothing changed
     }
-    err = writeRanges(fd, ranges, newLength);
-    if (close(fd) != 0 && err == 0) err = errno;
+    Spans touched;
+    err = writeRanges(fd, ranges, record.OldLength, newLength, touched);
+    if (close(fd) != 0 && err == 0) {
+        err = errno;
+        touched = {{0, std::max(record.OldLength, newLength)}};
+    }
     if (err != 0) {
         // The file as it was; when even that fails the record stays for the next open.
-        if (applyRecord(real, record) == 0) dropRecord(where);
+        if (applyRecord(real, within(record, touched)) == 0) dropRecord(where);
         return err;
     }
     err = dropRecord(where);
@@ -312,24 +355,69 @@ int t_WriteInPlace(const std::string &path, const Text &bytes) {
 
 // --- rolling back ----------------------------------------------------------------
 
-// The record at `where`, when it is whole and belongs to the file.
-static bool readRecord(const std::string &real, const std::string &where, UndoRecord &record) {
+// What the record at `where` is.
+enum RecordState { recordWhole, recordUnfinished, recordUnreadable };
+
+static RecordState readRecord(const std::string &real, const std::string &where, UndoRecord &record) {
     int fd = -1;
     long long size = 0;
     Text bytes;
+    int err = t_OpenRegularFile(where, fd, size);
+    if (err == 0) err = t_ReadOpenFile(fd, size, bytes);
+    if (err != 0) return err == ENOENT ? recordUnfinished : recordUnreadable;
     struct stat st;
-    if (t_OpenRegularFile(where, fd, size) != 0 || t_ReadOpenFile(fd, size, bytes) != 0) return false;
-    return decode(bytes, record) && stat(real.c_str(), &st) == 0 && record.Device == st.st_dev &&
-           record.Inode == st.st_ino;
+    // A record of a file no longer at this name puts nothing back either.
+    bool ours = decode(bytes, record) && stat(real.c_str(), &st) == 0 && record.Device == st.st_dev &&
+                record.Inode == st.st_ino;
+    return ours ? recordWhole : recordUnfinished;
+}
+
+// Whether the record at the path begins with the file's identity.
+static bool recordOf(const std::string &where, uint64_t device, uint64_t inode) {
+    int fd = open(where.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) return false;
+    uint8_t head[24];
+    bool read = pread(fd, head, sizeof head, 0) == ssize_t(sizeof head);
+    close(fd);
+    Text bytes(std::vector<uint8_t>(head, head + sizeof head));
+    size_t at = 8;
+    uint64_t recordDevice = 0, recordInode = 0;
+    return read && memcmp(head, recordMagic, 8) == 0 && get64(bytes, at, recordDevice) &&
+           get64(bytes, at, recordInode) && recordDevice == device && recordInode == inode;
+}
+
+// The record of the file: beside the name, in the cache, or beside another
+// name of it in the same folder (a hard link the writer used); "" for none.
+static std::string findRecord(const std::string &real, const struct stat &file) {
+    std::string beside = besideRecord(real), cached = cacheRecord(file.st_dev, file.st_ino);
+    if (present(beside)) return beside;
+    if (present(cached)) return cached;
+    if (file.st_nlink < 2) return "";
+    std::string folder = folderOf(real), found;
+    DIR *d = opendir(folder.c_str());
+    if (!d) return "";
+    const std::string suffix = ".diskwright-undo";
+    while (dirent *e = readdir(d)) {
+        std::string name = e->d_name;
+        if (name[0] != '.' || name.size() <= suffix.size() + 1 || name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
+            continue;
+        if (recordOf(folder + name, file.st_dev, file.st_ino)) {
+            found = folder + name;
+            break;
+        }
+    }
+    closedir(d);
+    return found;
 }
 
 // Rolls the file back with the record found for it, under its exclusive lock.
 static int rollBack(const std::string &real, const std::string &where) {
     if (!present(where)) return t_NothingToRecover;   // rolled back by another run meanwhile
     UndoRecord record;
-    if (!readRecord(real, where, record)) {
-        // Unfinished (the file was never touched), or the record of a file
-        // no longer at this name: nothing to put back.
+    RecordState state = readRecord(real, where, record);
+    if (state == recordUnreadable) return t_RecoveryPending;
+    if (state == recordUnfinished) {
+        // Cut short before the first byte of the file was written.
         unlink(where.c_str());
         return t_NothingToRecover;
     }
@@ -342,13 +430,12 @@ int t_RecoverInterruptedSave(const std::string &path, bool locked, std::string &
     std::string real = resolved(path);
     struct stat st;
     if (stat(real.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return t_NothingToRecover;
-    where = besideRecord(real);
-    if (!present(where)) where = cacheRecord(st.st_dev, st.st_ino);
-    if (!present(where)) return t_NothingToRecover;
+    where = findRecord(real, st);
+    if (where.empty()) return t_NothingToRecover;
     if (access(real.c_str(), W_OK) != 0) {
-        // Only a whole record means the file may be half written.
+        // A record this reader cannot read may be whole: the file may be half written.
         UndoRecord record;
-        return readRecord(real, where, record) ? t_RecoveryPending : t_NothingToRecover;
+        return readRecord(real, where, record) == recordUnfinished ? t_NothingToRecover : t_RecoveryPending;
     }
     int lock = locked ? -1 : t_LockFile(real, true);
     if (!locked && lock < 0) return t_RecoveryPending;
