@@ -164,9 +164,12 @@ std::string cpm_ImageFileRefusal(const std::string &path) {
 
 cpm_Volume cpm_LoadVolume(const std::string &path, const std::string &format) {
     if (t_FileExists(path) != 1 || !cpm_ImageFileRefusal(path).empty()) return cpm_EmptyVolume();
-    // Only a regular file is an image: opened without waiting and looked at
-    // before any read, so that a pipe, socket or device is never read.  A
-    // file that vanished between the test and the read is no volume either.
+    // Only a regular file is an image: looked at, then opened without
+    // waiting and looked at again before any read, so that a pipe, socket or
+    // device is never read.  A file that vanished between the test and the
+    // read is no volume either.
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) return cpm_EmptyVolume();
     int fd = -1;
     long long size = 0;
     Text bytes;

@@ -340,6 +340,8 @@ const FaultCase faultCases[] = {
     {"PendingRecordOpensReadOnly", &SaveFaults::pendingRecordOpensReadOnly},
 };
 
+void PrintTo(const FaultCase &c, std::ostream *out) { *out << c.Name; }
+
 class SaveFault : public SaveFaults, public ::testing::WithParamInterface<FaultCase> {};
 
 TEST_P(SaveFault, LosesNothing) {
