@@ -61,7 +61,11 @@ void cli_SetGiven(const std::vector<std::pair<std::string, std::string>> &option
 const cli_Command *cli_FindCommand(const std::string &name);
 
 // Output helpers: results to standard output, refusals to standard error.
+// Every write to standard output is checked: the first failure is kept, and
+// the run ends with "diskwright-cli: standard output: REASON" and status 1.
 void cli_Out(const std::string &line);
+// Bytes to standard output as they are (get's copy of a file).
+void cli_WriteOut(const void *bytes, size_t size);
 void cli_Err(const std::string &line);
 // "diskwright-cli: IMAGE: reason" on standard error.
 void cli_Fail(const std::string &image, const std::string &reason);
@@ -81,6 +85,12 @@ bool cli_OpenToChange(const std::string &path, cpm_Volume &volume);
 bool cli_OpenToRead(const std::string &path, cpm_Volume &volume);
 // Saves a changed image atomically; false (and a refusal line) when that failed.
 bool cli_Save(cpm_Volume &volume);
+// Under the exclusive lock of cli_OpenToChange: "" when the image may be
+// saved, with `file` the file locked (its path resolved when it was locked);
+// else the refusal ("NAME changed during the save: not saved." when the path
+// names another file by now, "NAME: Image changed on disk: not saved." when
+// the file's bytes changed since they were read).
+std::string cli_HeldImageRefusal(const std::string &path, std::string &file);
 // True when the flag (like "-l") was given to the command.  The parser has
 // already taken it out of the operands; args is left as it is.
 bool cli_TakeFlag(cli_Args &args, const char *flag);
@@ -97,6 +107,10 @@ bool cli_LoadFormats(const cli_Parsed &parsed);
 // The candidate readings of an image whose format is unclear, on standard error.
 void cli_ErrCandidates(const cpm_Volume &volume);
 int cli_Formats(const cli_Args &args);
+// Writes a new image's bytes; without `force` an existing name (even one
+// made by a run racing this one) is refused: "... exists (use --force to
+// replace it)".  False (and the refusal line) when it was not written.
+bool cli_WriteNewImage(const std::string &path, const Text &bytes, bool force);
 // new --format NAME IMAGE: an empty disk of that definition.
 int cli_NewFormatted(const cli_Args &args);
 int cli_Info(const cli_Args &args);

@@ -191,9 +191,18 @@ bool cli_Open(const std::string &path, cpm_Volume &volume) {
 bool cli_Save(cpm_Volume &volume) {
     if (!volume.Changed) return true;
     if (!volume.Refusal.empty()) return false;   // never written: refused when it was opened
+    std::string given = volume.Path, file;
+    std::string refusal = cli_HeldImageRefusal(given, file);
+    if (!refusal.empty()) {
+        cli_Err("diskwright-cli: " + refusal);
+        return false;
+    }
+    volume.Path = file;   // the file locked, not what a link names by now
     cpm_SaveVolumeResult saved = cpm_SaveVolume(std::move(volume));
     volume = std::move(saved.Volume);
+    volume.Path = given;
     if (saved.Message.empty()) return true;
-    cli_Fail(volume.Path, "image could not be saved: " + saved.Message);
+    // Not written at all, or written with its folder not flushed.
+    cli_Fail(given, volume.Changed ? "image could not be saved: " + saved.Message : saved.Message);
     return false;
 }

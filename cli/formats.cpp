@@ -20,7 +20,8 @@ static cpm_DiskdefsFilter systemFilter(const cli_Command &command, const cli_Arg
     filter.Name = cli_FormatName;
     if (command.Run == cli_New || operands.empty()) return filter;
     struct stat st;
-    if (stat(operands[0].c_str(), &st) == 0) filter.Bytes = st.st_size;
+    if (stat(operands[0].c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return filter;
+    filter.Bytes = st.st_size;
     // In a 2IMG container the sector data are shorter than the file.
     FILE *f = fopen(operands[0].c_str(), "rb");
     char magic[4] = {};
@@ -80,16 +81,14 @@ int cli_NewFormatted(const cli_Args &given) {
     bool force = cli_TakeFlag(args, "--force");
     if (args.size() != 1) return cli_UsageOf("new");
     const cpm_Definition *definition = cpm_FindDefinition(cli_FormatName);
-    struct stat st;
-    if (!force && lstat(args[0].c_str(), &st) == 0) {
-        cli_Err("diskwright-cli: " + args[0] + ": exists (use --force to replace it)");
+    long long bytes = cpm_GeometryBytes(definition->Geometry);
+    if (bytes <= 0) {
+        cli_Fail(args[0], definition->Name + " has no fixed size: give the size in KB.");
         return cli_Refused;
     }
-    cpm_NewVolumeResult r = cpm_NewDefinedVolume(args[0], *definition);
-    if (!r.Message.empty()) {
-        cli_Err("diskwright-cli: " + args[0] + ": " + r.Message);
-        return cli_Refused;
-    }
-    cli_Out("Volume " + definition->Name + " (" + std::to_string(r.Volume.VolumeKB) + "K) created: " + t_PathFileName(args[0]));
+    Text image = t_TextFill(cpm_ErasedUser, int(bytes));
+    if (!cli_WriteNewImage(args[0], image, force)) return cli_Refused;
+    cpm_Volume v = cpm_OpenImageAs(std::move(image), args[0], *definition);
+    cli_Out("Volume " + definition->Name + " (" + std::to_string(v.VolumeKB) + "K) created: " + t_PathFileName(args[0]));
     return cli_Ok;
 }

@@ -1,15 +1,25 @@
 // Opening an image under a lock: a command that changes the image holds an
 // exclusive lock from reading it to saving it, so twenty tools run at once
 // each see the others' files; a command that only reads holds a shared lock
-// while it reads, so it never sees a half-written image.
+// while it reads, so it never sees a half-written image.  The file locked is
+// the one saved: its path is resolved once, and a save is refused when the
+// path names another file by then, or when the file's bytes changed since
+// they were read (a writer that takes no lock).
+#include <sys/stat.h>
+
 #include <cerrno>
+#include <cstdlib>
 
 #include "cli.h"
 #include "files.h"
+#include "in_place.h"
 #include "volume.h"
 
 // The exclusive lock of this run; released when the process ends.
 static int heldLock = -1;
+// The file the image path named when it was locked, and its bytes as read.
+static std::string heldFile;
+static t_FileStamp heldStamp;
 
 // The size refusal first: a huge file is neither locked nor read.
 static bool refusedAtOnce(const std::string &path) {
@@ -19,16 +29,56 @@ static bool refusedAtOnce(const std::string &path) {
     return true;
 }
 
+// Rolls back an interrupted save of the image, and says so; true when one is
+// still pending (the image is then opened read-only).
+static bool recover(const std::string &path) {
+    std::string record;
+    int recovery = t_RecoverInterruptedSave(path, heldLock >= 0, record);
+    if (recovery != t_NothingToRecover) cli_Err(t_RecoveryNote(path, recovery, record));
+    return recovery == t_RecoveryPending;
+}
+
+static std::string resolved(const std::string &path) {
+    char *real = realpath(path.c_str(), nullptr);
+    if (!real) return path;
+    std::string out = real;
+    free(real);
+    return out;
+}
+
 bool cli_OpenToChange(const std::string &path, cpm_Volume &volume) {
     if (refusedAtOnce(path)) return false;
     if (heldLock < 0) heldLock = t_LockFile(path, true);   // a missing file is refused by cli_Open
-    return cli_Open(path, volume);
+    bool pending = recover(path);
+    if (heldLock >= 0) {
+        heldFile = resolved(path);
+        // Stamped before it is read: a change in between refuses the save
+        // too, never passes unseen.
+        if (!t_StampFile(heldFile, heldStamp)) heldStamp = t_FileStamp();
+    }
+    bool opened = cli_Open(path, volume);
+    if (pending) volume.ReadOnly = true;
+    return opened;
 }
 
 bool cli_OpenToRead(const std::string &path, cpm_Volume &volume) {
     if (refusedAtOnce(path)) return false;
+    bool pending = recover(path);
     int lock = heldLock < 0 ? t_LockFile(path, false) : -1;
     bool opened = cli_Open(path, volume);
     t_UnlockFile(lock);
+    if (pending) volume.ReadOnly = true;
     return opened;
+}
+
+std::string cli_HeldImageRefusal(const std::string &path, std::string &file) {
+    file = path;
+    if (heldLock < 0) return "";
+    struct stat held, now;
+    if (fstat(heldLock, &held) != 0 || stat(path.c_str(), &now) != 0 || held.st_dev != now.st_dev ||
+        held.st_ino != now.st_ino)
+        return path + " changed during the save: not saved.";
+    if (heldStamp.Size >= 0 && !t_FileUnchanged(heldFile, heldStamp)) return path + ": Image changed on disk: not saved.";
+    file = heldFile;
+    return "";
 }

@@ -1,5 +1,9 @@
 // diskwright-cli: command-line access to CP/M volume images through the
 // same engine as the volume manager.  See cli_Commands for the commands.
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <unistd.h>
@@ -28,15 +32,49 @@ std::string cli_Shown(const std::string &line, int fd) {
     return out;
 }
 
+// The first error of a write to standard output (0: none yet); nothing more
+// is written after it.
+static int outError = 0;
+
+static void noteOutError() {
+    if (outError == 0) outError = errno != 0 ? errno : EIO;
+}
+
+void cli_WriteOut(const void *bytes, size_t size) {
+    if (outError == 0 && fwrite(bytes, 1, size, stdout) != size) noteOutError();
+}
+
 void cli_Out(const std::string &line) {
-    std::string shown = cli_Shown(line, 1);
-    fwrite(shown.data(), 1, shown.size(), stdout);
-    fputc('\n', stdout);
+    std::string shown = cli_Shown(line, 1) + "\n";
+    cli_WriteOut(shown.data(), shown.size());
 }
 
 void cli_Err(const std::string &line) {
-    fflush(stdout);
+    if (outError == 0 && fflush(stdout) != 0) noteOutError();
     fprintf(stderr, "%s\n", cli_Shown(line, 2).c_str());
+}
+
+// Standard output flushed and closed: a write that failed (a full disk,
+// /dev/full) fails the run, never a cut copy with status 0.
+static int finished(int status) {
+    if (outError == 0 && fflush(stdout) != 0) noteOutError();
+    if (fclose(stdout) != 0 && outError == 0) noteOutError();
+    if (outError == 0) return status;
+    fprintf(stderr, "diskwright-cli: standard output: %s\n", strerror(outError));
+    return cli_Refused;
+}
+
+// The image operand of a command that reads or changes an image is looked at
+// before anything opens it: a pipe, socket or device is refused at once
+// instead of waited on.
+static bool notRegularImage(const cli_Parsed &parsed) {
+    const cli_Command &c = *parsed.Command;
+    if (c.Run == cli_Help || c.Run == cli_Formats || c.Run == cli_New || parsed.Operands.empty()) return false;
+    struct stat st;
+    const std::string &image = parsed.Operands[0];
+    if (stat(image.c_str(), &st) != 0 || S_ISREG(st.st_mode) || S_ISDIR(st.st_mode)) return false;
+    cli_Fail(image, "not a regular file");
+    return true;
 }
 
 static void usage(FILE *to) {
@@ -120,9 +158,7 @@ static bool hasOption(const cli_Parsed &p, const char *a, const char *b) {
     return false;
 }
 
-int main(int argc, char **argv) {
-    static char outBuffer[1 << 16];
-    setvbuf(stdout, outBuffer, _IOFBF, sizeof outBuffer);
+static int run(int argc, char **argv) {
     cli_Parsed parsed = cli_Parse(std::vector<std::string>(argv + 1, argv + argc));
     if (!parsed.Error.empty()) {
         fprintf(stderr, "diskwright-cli: %s\n", parsed.Error.c_str());
@@ -145,9 +181,17 @@ int main(int argc, char **argv) {
     }
     cpm_SetDiagnostics(hasOption(parsed, "-v", "--verbose"));
     cli_SetGiven(parsed.Options);
+    if (notRegularImage(parsed)) return cli_Refused;
     if (!cli_LoadFormats(parsed)) return cli_Usage;
     cli_Changing = parsed.Command->Changes;
-    int status = parsed.Command->Run(parsed.Operands);
-    fflush(stdout);
-    return status;
+    return parsed.Command->Run(parsed.Operands);
+}
+
+int main(int argc, char **argv) {
+    static char outBuffer[1 << 16];
+    setvbuf(stdout, outBuffer, _IOFBF, sizeof outBuffer);
+    // A file size limit (ulimit -f) makes a write fail instead of killing
+    // the run half-way through a save.
+    signal(SIGXFSZ, SIG_IGN);
+    return finished(run(argc, argv));
 }

@@ -211,6 +211,10 @@ static bool writeHost(const std::string &image, const std::string &path, const T
         cli_Out(cpm_DisplayString(name) + " saved as " + path);
         return true;
     }
+    if (t_SavedButNotFlushed(err)) {
+        cli_Fail(image, path + ": " + t_ErrorText(err));
+        return false;
+    }
     cli_Fail(image, cpm_DisplayString(name) + " could not be saved as " + path + ": " + t_ErrorText(err));
     return false;
 }
@@ -269,11 +273,11 @@ static void getToOutput(const cpm_FileData &file, GetOptions o) {
     for (size_t at = 0; at < data.size() && !reading.Ended; at += pieceBytes) {
         size_t n = std::min(pieceBytes, data.size() - at);
         if (!o.Text) {
-            fwrite(data.data() + at, 1, n, stdout);
+            cli_WriteOut(data.data() + at, n);
             continue;
         }
         Text text = cpm_HostText(reading, data.data() + at, n, at + n == data.size());
-        fwrite(text.data(), 1, text.size(), stdout);
+        cli_WriteOut(text.data(), text.size());
     }
 }
 

@@ -3,8 +3,9 @@
 // at the end, atomically, and the lines that report changes are printed only
 // once it is saved (a failed save prints its refusal instead).
 #include <algorithm>
-#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include "attributes.h"
 #include "cli.h"
@@ -280,6 +281,17 @@ int cli_Init(const cli_Args &args) {
     return saved(v, cli_Ok, {"Volume initialized: " + t_PathFileName(v.Path)});
 }
 
+bool cli_WriteNewImage(const std::string &path, const Text &bytes, bool force) {
+    // Without --force the name is taken by the rename itself: of runs that
+    // race for it exactly one creates the file.
+    int err = t_WriteFile(path, bytes, t_WriteImage | (force ? 0 : t_WriteNoReplace));
+    if (err == 0) return true;
+    if (err == EEXIST && !force) cli_Fail(path, "exists (use --force to replace it)");
+    else if (t_SavedButNotFlushed(err)) cli_Fail(path, t_ErrorText(err));
+    else cli_Fail(path, "image could not be saved: " + t_ErrorText(err));
+    return false;
+}
+
 int cli_New(const cli_Args &given) {
     if (!cli_FormatName.empty()) return cli_NewFormatted(given);
     cli_Args args = given;
@@ -292,16 +304,7 @@ int cli_New(const cli_Args &given) {
         cli_Fail(args[0], refusal);
         return cli_Refused;
     }
-    struct stat st;
-    if (!force && lstat(args[0].c_str(), &st) == 0) {
-        cli_Fail(args[0], "exists (use --force to replace it)");
-        return cli_Refused;
-    }
-    cpm_NewVolumeResult r = cpm_NewVolume(args[0], size);
-    if (!r.Message.empty()) {
-        cli_Fail(args[0], "image could not be saved: " + r.Message);
-        return cli_Refused;
-    }
+    if (!cli_WriteNewImage(args[0], cpm_FileImage(cpm_MakeVolume(args[0], int(size))), force)) return cli_Refused;
     cli_Out("Volume with " + t_NumberString(size, U' ', 1, true) + "K created: " + t_PathFileName(args[0]));
     return cli_Ok;
 }

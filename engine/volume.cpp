@@ -187,12 +187,19 @@ std::string cpm_ImageFileRefusal(const std::string &path) {
 
 cpm_Volume cpm_LoadVolume(const std::string &path, const std::string &format) {
     if (t_FileExists(path) != 1 || !cpm_ImageFileRefusal(path).empty()) return cpm_EmptyVolume();
-    // Only a regular file is an image: a pipe, socket or device is not opened.
+    // Only a regular file is an image: looked at, then opened without
+    // waiting and looked at again before any read, so that a pipe, socket or
+    // device is never read.  A file that vanished between the test and the
+    // read is no volume either.
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error)) return cpm_EmptyVolume();
-    Text bytes = gettextfromfile(path);
-    // A file that vanished between the test and the read is no volume either.
-    if (bytes.empty() && t_FileExists(path) != 1) return cpm_EmptyVolume();
+    int fd = -1;
+    long long size = 0;
+    Text bytes;
+    int err = t_OpenRegularFile(path, fd, size);
+    if (err == 0) err = t_ReadOpenFile(fd, size, bytes);
+    if (err == t_NotRegularFile || (err != 0 && t_FileExists(path) != 1)) return cpm_EmptyVolume();
+    if (err != 0) cpm_Diag("gettextfromfile: Error #" + t_ErrorText(err));
     // The user's choice wins over recognition: named now, or remembered for the file.
     std::string chosen = format.empty() ? cpm_RememberedFormat(path) : format;
     const cpm_Definition *definition = chosen.empty() ? nullptr : cpm_FindDefinition(chosen);
@@ -234,12 +241,14 @@ cpm_SaveVolumeResult cpm_SaveVolume(cpm_Volume volume) {
     bool asIs = cpm_LayoutOf(volume.Geometry).SectorBytes == 0 && volume.Medium.Codec == "raw" &&
                 volume.ShortFileBytes == 0;
     Text file = asIs ? Text() : cpm_FileImage(volume);
-    int err = asIs ? setbinarytofile(volume.Path, volume.Image) : setbinarytofile(volume.Path, file);
-    if (err != 0) return {std::move(volume), t_ErrorText(err)};
+    int err = t_WriteFile(volume.Path, asIs ? volume.Image : file, t_WriteImage);
+    if (err != 0) cpm_Diag("setbinarytofile: Error #" + t_ErrorText(err));
+    // Written, but its folder not flushed: saved all the same, and said.
+    if (err != 0 && !t_SavedButNotFlushed(err)) return {std::move(volume), t_ErrorText(err)};
     if (volume.ShortFileBytes > 0)
         volume.ShortFileBytes = (long long)file.size() < (long long)volume.Image.size() ? (long long)file.size() : 0;
     volume.Changed = false;
-    return {std::move(volume), ""};
+    return {std::move(volume), err != 0 ? t_ErrorText(err) : ""};
 }
 
 std::string cpm_NewVolumeSizeMessage(long long sizeKB) {
@@ -268,7 +277,8 @@ cpm_NewVolumeResult cpm_NewDefinedVolume(const std::string &path, const cpm_Defi
     long long bytes = cpm_GeometryBytes(definition.Geometry);
     if (bytes <= 0) return {cpm_EmptyVolume(), definition.Name + " has no fixed size: give the size in KB."};
     Text image = t_TextFill(cpm_ErasedUser, int(bytes));
-    int err = setbinarytofile(path, image);
+    int err = t_WriteFile(path, image, t_WriteImage);
+    if (err != 0) cpm_Diag("setbinarytofile: Error #" + t_ErrorText(err));
     if (err != 0) return {cpm_EmptyVolume(), t_ErrorText(err)};
     cpm_Volume v = cpm_OpenImageAs(std::move(image), path, definition);
     return {std::move(v), ""};

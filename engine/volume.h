@@ -193,10 +193,14 @@ cpm_Volume cpm_Rebuild(cpm_Volume volume);
 Text cpm_FileImage(const cpm_Volume &volume);
 
 struct cpm_SaveVolumeResult {
-    cpm_Volume Volume;       // Changed cleared on success
-    std::string Message;     // "" saved; "Image file is read-only."; or the host error text
+    cpm_Volume Volume;       // Changed cleared when the image was written
+    // "" saved; "Image file is read-only."; or the host error text.  Saved,
+    // but with its folder not flushed: Changed cleared and "saved, but the
+    // folder could not be flushed: ...".
+    std::string Message;
 };
-// Writes the image to Path atomically (setbinarytofile).
+// Writes the image to Path atomically (t_WriteFile); a failed write is
+// logged as a diagnostic line.
 cpm_SaveVolumeResult cpm_SaveVolume(cpm_Volume volume);
 
 // "" for a size the N(ew command accepts, else "Size too small.",

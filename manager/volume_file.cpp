@@ -3,27 +3,49 @@
 
 #include <sys/stat.h>
 
+#include <cstdio>
+#include <cstdlib>
+
 #include "files.h"
+#include "in_place.h"
 #include "volume_state.h"
 
 // The file as it was read or last written; Size -1 when unknown.
 static t_FileStamp remembered;
+// The file the image path named then, every link resolved.
+static std::string rememberedFile;
+
+static std::string resolved(const std::string &path) {
+    char *real = realpath(path.c_str(), nullptr);
+    if (!real) return path;
+    std::string out = real;
+    free(real);
+    return out;
+}
 
 cpm_Volume cpm_LoadImageFile(const std::string &path, std::string &refusal, const std::string &format) {
     refusal = cpm_ImageFileRefusal(path);
     if (!refusal.empty()) return cpm_EmptyVolume();
+    // An in-place save that was interrupted is rolled back first.
+    std::string record;
+    int recovery = t_RecoverInterruptedSave(path, false, record);
+    if (recovery != t_NothingToRecover) fprintf(stderr, "%s\n", t_RecoveryNote(path, recovery, record).c_str());
     int lock = t_LockFile(path, false);
-    cpm_Volume volume = cpm_LoadVolume(path, format);
+    // Stamped before it is read: a change in between is seen at the save.
     t_FileStamp stamp;
-    if (!volume.Path.empty() && t_StampFile(path, stamp)) remembered = stamp;
-    else remembered = t_FileStamp();
+    bool stamped = t_StampFile(path, stamp);
+    cpm_Volume volume = cpm_LoadVolume(path, format);
+    remembered = stamped && !volume.Path.empty() ? stamp : t_FileStamp();
+    rememberedFile = resolved(path);
     t_UnlockFile(lock);
+    if (recovery == t_RecoveryPending) volume.ReadOnly = true;
     return volume;
 }
 
 void cpm_RememberImageFile() {
     t_FileStamp stamp;
     remembered = t_StampFile(cpm_CurrentVolume.Path, stamp) ? stamp : t_FileStamp();
+    rememberedFile = resolved(cpm_CurrentVolume.Path);
 }
 
 cpm_ImageLock::cpm_ImageLock(const std::string &path) : Fd(t_LockFile(path, true)) {}
@@ -33,7 +55,9 @@ bool cpm_ImageChangedOnDisk() {
     const std::string &path = cpm_CurrentVolume.Path;
     if (t_FileExists(path) != 1) return false;
     if (remembered.Size < 0) return false;   // nothing was known of it
-    return !t_FileUnchanged(path, remembered);
+    // A link that names another file by now, or other bytes, whatever the
+    // file's size and time say.
+    return resolved(path) != rememberedFile || !t_FileUnchanged(path, remembered);
 }
 
 bool cpm_HostNameTaken(const std::string &path) {

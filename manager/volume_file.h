@@ -8,6 +8,8 @@
 #include "volume.h"
 
 // Loads the image under a shared lock and remembers the file as it was read.
+// An interrupted in-place save of it is rolled back first (and said on
+// standard error); one that cannot be rolled back opens it read-only.
 // The empty volume when it cannot be opened; `refusal` then says why when
 // the file was refused before reading ("is empty", "Image file too large.").
 // A format named reads it with that definition (cpm_LoadVolume).
@@ -25,7 +27,8 @@ struct cpm_ImageLock {
     cpm_ImageLock(const cpm_ImageLock &) = delete;
     cpm_ImageLock &operator=(const cpm_ImageLock &) = delete;
 };
-// True when the file holds something else than what was read or last saved.
+// True when the file holds something else than what was read or last saved
+// (its bytes are compared), or the path names another file by now.
 // A file that is gone counts as unchanged: saving loses nothing then.
 bool cpm_ImageChangedOnDisk();
 

@@ -78,10 +78,10 @@ std::string cpm_SaveCurrentVolume() {
     if (!cpm_CurrentVolume.Refusal.empty()) return cpm_CurrentVolume.Refusal;
     cpm_SaveVolumeResult saved = cpm_SaveVolume(cpm_CurrentVolume);
     // On failure the volume stays changed: nothing was lost, and the user can try again.
-    if (!saved.Message.empty()) return "Changes not saved: " + saved.Message;
+    if (!saved.Message.empty() && saved.Volume.Changed) return "Changes not saved: " + saved.Message;
     cpm_CurrentVolume = std::move(saved.Volume);
     cpm_RememberImageFile();
-    return "";
+    return saved.Message;   // "", or saved with its folder not flushed
 }
 
 bool cpm_SaveAndReport() {

@@ -241,6 +241,22 @@ TEST(Changes, DiscardedChangesStayDiscarded) {
     }
 }
 
+// A writer that takes no lock changes the image in place and puts its time
+// back: the bytes tell, and the save is refused.
+TEST(Changes, InPlaceChangeWithItsTimeRestoredIsNotSavedOver) {
+    test_TempFolder folder;
+    std::string image = e2e_MakeImage(folder.at("WORK.DSK"), 128, {{"ALPHA.TXT", "a"}, {"BETA.TXT", "b"}});
+    e2e_RunProgram({image}, [image] {
+        e2e_OpenLaunchImage("WORK.DSK");
+        ASSERT_EQ(test_Shell("t=$(stat -c %y '" + image + "') && printf Z | dd of='" + image +
+                             "' bs=1 seek=100000 conv=notrunc 2>/dev/null && touch -d \"$t\" '" + image + "'"),
+                  0);
+        e2e_Command("ealpha.txt\r", "ALPHA   .TXT erased");
+        e2e_Command("cs", "Image changed on disk: not saved.");
+    });
+    EXPECT_EQ(e2e_Files(image), (std::vector<std::string>{"ALPHA   .TXT", "BETA    .TXT"}));
+}
+
 TEST(NewVolume, AnExistingFileIsReplacedOnlyWhenTheAnswerIsYes) {
     test_TempFolder folder;
     std::string desktop = e2e_UseOwnDesktop(folder);

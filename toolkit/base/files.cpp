@@ -2,20 +2,25 @@
 #include "files.h"
 
 #include <atomic>
+#include <ctime>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 #include <vector>
 
+#include "in_place.h"
 #include "log.h"
 
 std::string t_ErrorText(int code) {
     if (code == t_NotRegularFile) return "not a regular file";
+    if (t_SavedButNotFlushed(code))
+        return "saved, but the folder could not be flushed: " + std::string(std::strerror(code & ~t_FolderNotFlushed));
     return std::strerror(code);
 }
 
@@ -159,23 +164,24 @@ static void copyIdentity(const std::string &from, const struct stat &old, int to
     }
 }
 
-// Flushes the folder's entries, so that a rename survives a crash.
-static void syncFolder(const std::string &folder) {
+int t_SyncFolder(const std::string &folder) {
     int fd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    fsync(fd);
-    close(fd);
-}
-
-// Writes over the file itself, so every hard link sees the new bytes.
-static int writeInPlace(const std::string &path, const Text &bytes) {
-    int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) return errno;
-    int err = writeAll(fd, bytes);
-    if (err == 0 && ftruncate(fd, off_t(bytes.size())) != 0) err = errno;
-    if (err == 0 && fsync(fd) != 0) err = errno;
+    int err = fsync(fd) != 0 ? errno : 0;
     if (close(fd) != 0 && err == 0) err = errno;
     return err;
+}
+
+// ".NAME.RANDOM.tmp" in the folder, the name cut so that the whole stays a
+// valid name: a leftover of a killed run never stands in the way.
+static std::string temporaryName(const std::string &folder, const std::string &name) {
+    static std::atomic<unsigned> serial{0};
+    uint64_t random = 0;
+    if (getrandom(&random, sizeof random, GRND_NONBLOCK) != sizeof random)
+        random = (uint64_t(getpid()) << 32) ^ uint64_t(time(nullptr)) ^ (uint64_t(serial++) << 48);
+    char part[24];
+    snprintf(part, sizeof part, "%016llx", (unsigned long long)random);
+    return folder + "." + name.substr(0, 200) + "." + part + ".tmp";
 }
 
 // Renames without replacing anything at the target.
@@ -189,28 +195,31 @@ static int renameNoReplace(const std::string &from, const std::string &to) {
 }
 
 static int writeFile(std::string path, const Text &bytes, int how) {
-    static std::atomic<unsigned> serial{0};
     bool image = (how & t_WriteHostCopy) == 0, noReplace = (how & t_WriteNoReplace) != 0;
+    struct stat old;
+    if (noReplace && lstat(path.c_str(), &old) == 0) return EEXIST;   // a link at the name too
     if (image) path = linkTarget(path);
     std::string folder = folderOf(path), name = path.substr(folder.size());
     if (path.empty() || name.empty()) return ENOENT;
-    struct stat old;
     bool present = lstat(path.c_str(), &old) == 0;
     if (present && noReplace) return EEXIST;
     if (present && S_ISDIR(old.st_mode)) return EISDIR;
     bool replacing = present && S_ISREG(old.st_mode);
     if (present && !replacing && !S_ISLNK(old.st_mode)) return t_NotRegularFile;
     if (replacing && access(path.c_str(), W_OK) != 0) return errno;   // a read-only file stays as it is
-    if (image && replacing && old.st_nlink > 1) return writeInPlace(path, bytes);
+    if (image && replacing && old.st_nlink > 1) return t_WriteInPlace(path, bytes);
 
-    // ".NAME.PID.N.tmp", the name cut so that the whole stays a valid name.
-    std::string temp = folder + "." + name.substr(0, 200) + "." + std::to_string(getpid()) + "." +
-                       std::to_string(serial++) + ".tmp";
-    int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, replacing ? 0600 : 0666);
+    std::string temp;
+    int fd = -1;
+    for (int tries = 0; fd < 0 && tries < 100; tries++) {
+        temp = temporaryName(folder, name);
+        fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, replacing ? 0600 : 0666);
+        if (fd < 0 && errno != EEXIST) break;
+    }
     if (fd < 0) {
         int err = errno;
         // A folder that takes no new file: an image the user may write is written in place.
-        if (image && replacing && (err == EACCES || err == EPERM || err == EROFS)) return writeInPlace(path, bytes);
+        if (image && replacing && (err == EACCES || err == EPERM || err == EROFS)) return t_WriteInPlace(path, bytes);
         return err;
     }
     if (replacing) copyIdentity(path, old, fd);
@@ -222,8 +231,8 @@ static int writeFile(std::string path, const Text &bytes, int how) {
         unlink(temp.c_str());
         return err;
     }
-    syncFolder(folder);
-    return 0;
+    err = t_SyncFolder(folder);
+    return err == 0 ? 0 : t_FolderNotFlushed | err;
 }
 
 int t_WriteFile(std::string_view path, const Text &bytes, int how) { return writeFile(std::string(path), bytes, how); }
@@ -265,7 +274,7 @@ void t_UnlockFile(int fd) {
     if (fd >= 0) close(fd);   // closing the last descriptor releases the lock
 }
 
-// A 64-bit hash of the bytes, eight at a time.
+// A 64-bit hash of the bytes, eight at a time, going on from h.
 static uint64_t hashBytes(uint64_t h, const uint8_t *p, size_t n) {
     const uint64_t mul = 0x9E3779B97F4A7C15ull;
     size_t k = 0;
@@ -278,6 +287,8 @@ static uint64_t hashBytes(uint64_t h, const uint8_t *p, size_t n) {
     for (; k < n; k++) h = (h ^ p[k]) * 0x100000001B3ull;
     return h;
 }
+
+uint64_t t_HashBytes(const uint8_t *bytes, size_t size) { return hashBytes(0xCBF29CE484222325ull, bytes, size); }
 
 static void statInto(const struct stat &st, t_FileStamp &stamp) {
     stamp.Device = st.st_dev;
@@ -310,13 +321,8 @@ bool t_StampFile(std::string_view path, t_FileStamp &stamp) {
 }
 
 bool t_FileUnchanged(std::string_view path, const t_FileStamp &stamp) {
-    struct stat st;
-    if (stat(std::string(path).c_str(), &st) != 0) return false;
+    // The bytes, always: a writer may put the time back, and some file
+    // systems keep times to two seconds.
     t_FileStamp now;
-    statInto(st, now);
-    if (now.Device == stamp.Device && now.Inode == stamp.Inode && now.Size == stamp.Size &&
-        now.ModifiedNs == stamp.ModifiedNs)
-        return true;
-    // Touched or copied back: what counts is the bytes.
-    return now.Size == stamp.Size && t_StampFile(path, now) && now.Hash == stamp.Hash;
+    return t_StampFile(path, now) && now.Size == stamp.Size && now.Hash == stamp.Hash;
 }

@@ -16,12 +16,18 @@ Text getbinaryfromfile(std::string_view path);
 
 // Error numbers of our own beside the host's (t_ErrorText knows them).
 constexpr int t_NotRegularFile = -2;   // a pipe, device or socket where a file was meant
+// Added to an error number: the file was written and is in place, but its
+// folder could not be flushed (t_ErrorText says "saved, but the folder could
+// not be flushed: ...").
+constexpr int t_FolderNotFlushed = 1 << 20;
+// The file was written, only its folder not flushed.
+constexpr bool t_SavedButNotFlushed(int code) { return code > 0 && (code & t_FolderNotFlushed) != 0; }
 
 // How t_WriteFile treats what is at the path.
 enum t_WriteHow : int {
     // An image: symbolic links are followed and the file they name is
     // replaced; a file with several hard links, or in a folder that takes no
-    // new file, is written in place.
+    // new file, is written in place (t_WriteInPlace).
     t_WriteImage = 0,
     // A copy made for the user: a symbolic link at the name is replaced, never
     // followed; a pipe, device or socket there is refused.
@@ -30,8 +36,10 @@ enum t_WriteHow : int {
     t_WriteNoReplace = 2,
 };
 // Writes the bytes as the whole file.  A temporary file in the same folder
-// is written, flushed and renamed over the target, and the folder flushed, so
-// a failure leaves the old file as it was and nothing half written behind.
+// (a new name with a random part) is written, flushed and renamed over the
+// target, and the folder flushed, so a failure leaves the old file as it was
+// and nothing half written behind.  With t_WriteNoReplace the rename itself
+// refuses an existing name, so of writers that race exactly one creates it.
 // A replaced file's owner and group (where the process may set them), mode,
 // ACL and extended attributes pass to the new one.  0 or the error number.
 int t_WriteFile(std::string_view path, const Text &bytes, int how);
@@ -39,6 +47,11 @@ int t_WriteFile(std::string_view path, const Text &bytes, int how);
 int setbinarytofile(std::string_view path, const Text &bytes);
 // The description of an error number returned by the writers and readers.
 std::string t_ErrorText(int code);
+// Flushes a folder's entries (the path ends in "/"; "" is the current
+// folder), so that a rename or a removal survives a crash.  0 or the error.
+int t_SyncFolder(const std::string &folder);
+// A 64-bit hash of the bytes.
+uint64_t t_HashBytes(const uint8_t *bytes, size_t size);
 
 // Opens a host file to read it whole: only a regular file (a pipe is never
 // waited for).  0 with the open descriptor and the size, else the error
@@ -64,6 +77,6 @@ struct t_FileStamp {
 };
 // The file's identity, size, time and hash; false when it cannot be read.
 bool t_StampFile(std::string_view path, t_FileStamp &stamp);
-// True when the file at the path is still the one stamped (same identity,
-// size and time, or else the same bytes).
+// True when the file at the path still holds the bytes stamped, whatever its
+// identity, size and time say.
 bool t_FileUnchanged(std::string_view path, const t_FileStamp &stamp);

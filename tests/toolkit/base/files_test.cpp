@@ -7,6 +7,7 @@
 
 #include "child_output.h"
 #include "files.h"
+#include "in_place.h"
 #include "log_capture.h"
 #include "temp_folder.h"
 
@@ -109,6 +110,37 @@ TEST(FileHelpers, HostCopiesNeverFollowLinksNorOpenPipes) {
     long long size = 0;
     EXPECT_EQ(t_OpenRegularFile(pipe, fd, size), t_NotRegularFile);
     EXPECT_EQ(t_OpenRegularFile("/dev/null", fd, size), t_NotRegularFile);
+}
+
+// Ranges written in place: the same file (every hard link sees them), its
+// length as asked, and no record left behind.
+TEST(FileHelpers, RangesAreWrittenInPlace) {
+    test_TempFolder folder;
+    std::string path = folder.write("img", "0123456789");
+    struct stat before, after;
+    ASSERT_EQ(stat(path.c_str(), &before), 0);
+    const struct {
+        std::vector<t_Range> Ranges;
+        long long Length;
+        std::string After;
+    } cases[] = {
+        {{{2, Text("ab")}, {8, Text("XYZ")}}, -1, "01ab4567XYZ"},   // one range past the end
+        {{{0, Text("Q")}}, 4, "Q1ab"},                               // cut
+        {{}, 6, std::string("Q1ab\0\0", 6)},                        // grown
+        {{{9, Text("!")}}, -1, std::string("Q1ab\0\0\0\0\0!", 10)},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(t_WriteRanges(path, c.Ranges, c.Length), 0);
+        EXPECT_EQ(gettextfromfile(path).bytes(), c.After);
+    }
+    EXPECT_EQ(t_WriteInPlace(path, Text("Q1ab--")), 0);
+    EXPECT_EQ(gettextfromfile(path), Text("Q1ab--"));
+    ASSERT_EQ(stat(path.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(folder.names(), std::set<std::string>{"img"});
+    std::string record;
+    EXPECT_EQ(t_RecoverInterruptedSave(path, false, record), t_NothingToRecover);
+    EXPECT_EQ(t_RecoveryNote("img", t_NothingToRecover, record), "");
 }
 
 TEST(FileHelpers, StampSeesChangedBytesNotTouches) {
