@@ -3,7 +3,7 @@
 // exchanged with `cpmcp -t`, the consistency check silent on what
 // cpmtools writes, files of every size copied byte for byte both ways,
 // replacing files, and the free space of a disk with reserved blocks.
-// Skipped where cpmtools is not installed (failed when CI=true).
+// Skipped where cpmtools is not installed (failed where CI runs).
 #include <algorithm>
 #include <map>
 #include <regex>
@@ -11,16 +11,14 @@
 #include "cli_run.h"
 #include "files.h"
 #include "fixtures.h"
+#include "peer_tools.h"
 
 namespace {
 
 class CliInterop : public test_CliTest {
   protected:
     void SetUp() override {
-        if (system("command -v cpmls >/dev/null 2>&1 && command -v mkfs.cpm >/dev/null 2>&1") != 0) {
-            if (const char *ci = getenv("CI"); ci && std::string(ci) == "true") FAIL() << "cpmtools is not installed";
-            GTEST_SKIP() << "cpmtools is not installed";
-        }
+        TEST_REQUIRE_TOOLS(TEST_CPMTOOLS);
         // mkfs.cpm writes the boot tracks and the directory only.
         ASSERT_EQ(run("mkfs.cpm -f apple-do disk.dsk && truncate -s 143360 disk.dsk"), "");
     }
