@@ -2,8 +2,8 @@
 // the engine: mkfs.cpm and cpmcp make it in DOS order, MAME's floptool
 // converts it to ProDOS order, and the 2IMG header around either order is
 // written here.  diskwright-cli reads every file of each form byte for byte,
-// saves a form it changed back to what it was byte-identical, and a file it
-// puts is read by cpmcp from the form converted back to DOS order.
+// saves a form unchanged, or changed and changed back, byte-identical, and a
+// file it puts is read by cpmcp from the form converted back to DOS order.
 #include "apple_images.h"
 #include "cli_run.h"
 #include "files.h"
@@ -74,10 +74,11 @@ TEST_F(AppleForms, EveryFileReadsByteForByte) {
     }
 }
 
-TEST_F(AppleForms, ChangedAndChangedBackSavesByteIdentical) {
+TEST_F(AppleForms, UnchangedOrChangedBackSavesByteIdentical) {
     for (const Form &f : forms) {
         SCOPED_TRACE(f.Name);
         const std::string before = file(f.Name), name = f.Name;
+        EXPECT_TRUE(cpm_FileImage(cpm_LoadVolume(at(name))).bytes() == before) << "read and saved unchanged";
         ASSERT_EQ(run("$CLI attr " + name + " '*' +R >/dev/null && $CLI attr " + name + " '*' -R >/dev/null"), "");
         EXPECT_TRUE(file(f.Name) == before);
     }

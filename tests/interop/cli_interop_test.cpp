@@ -75,6 +75,35 @@ TEST_F(CliInterop, TextFilesWithCpmcp) {
     EXPECT_EQ(file("back.txt"), text);
 }
 
+// Files cpmcp puts without -t, a Control-Z inside their size: get --text
+// gives the text before the first one, into a file and to standard output
+// (which goes a 64K piece at a time).
+TEST_F(CliInterop, GetTextStopsAtTheFirstControlZ) {
+    std::string lines;
+    while (lines.size() < 70000) lines += "line " + std::to_string(lines.size()) + "\r\n";
+    auto host = [](std::string s) {
+        for (size_t at; (at = s.find("\r\n")) != std::string::npos;) s.erase(at, 1);
+        return s;
+    };
+    const struct { const char *What; std::string Before, After; } cases[] = {
+        {"lines after it", "one\r\ntwo\r\n", "three\r\n\x1A\x1A"},
+        {"first byte", "", "after\r\n"},
+        {"a CR before it", "a\r", "\nb"},
+        {"none", lines.substr(0, 100), ""},
+        {"in the first piece, 70000 bytes", lines.substr(0, 1000), lines.substr(1000)},
+        {"in the second piece", lines.substr(0, 66000), lines.substr(66000)},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.What);
+        Folder.write("t.txt", c.Before + (c.After.empty() ? "" : "\x1A" + c.After));
+        ASSERT_EQ(run("cpmcp -f apple-do disk.dsk t.txt 0:t.txt && $CLI get --text disk.dsk t.txt out.txt >/dev/null"), "");
+        const std::string want = host(c.Before);   // a lone CR stays
+        EXPECT_TRUE(file("out.txt") == want) << "into a file";
+        EXPECT_TRUE(run("$CLI get --text disk.dsk t.txt -") == want) << "to standard output";
+        ASSERT_EQ(run("cpmrm -f apple-do disk.dsk 0:t.txt"), "");
+    }
+}
+
 TEST_F(CliInterop, CheckIsSilentOnWhatCpmtoolsWrites) {
     Folder.write("big.bin", std::string(60000, 'b'));
     Folder.write("mid.bin", std::string(16384, 'm'));
