@@ -1,12 +1,14 @@
 # Installs the Debian packages the build, the tests and the program need,
-# only those that are missing.  Sourced by run.sh and test.sh.
+# only those that are missing.  cpmtools, mame-tools (floptool) and
+# libdsk-utils are the independent tools the interoperability tests compare
+# against.  Sourced by run.sh and test.sh.
 DW_PACKAGES=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-qpa-plugins qt6-multimedia-dev
   libgtest-dev googletest
   libfreetype-dev fonts-dejavu-core zlib1g-dev
   clang libclang-rt-14-dev
-  cpmtools acl attr
+  cpmtools mame-tools libdsk-utils acl attr
   man-db groff-base
   dpkg-dev xvfb xdotool imagemagick
 )

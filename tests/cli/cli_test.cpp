@@ -14,6 +14,7 @@
 #include "files.h"
 #include "apple_images.h"
 #include "cli_run.h"
+#include "peer_tools.h"
 
 namespace fs = std::filesystem;
 
@@ -189,7 +190,7 @@ TEST_F(Cli, TwentyConcurrentPutsKeepEveryFile) {
         EXPECT_EQ(Text(std::vector<uint8_t>(f.Data.Elements.begin(), f.Data.Elements.begin() + 1000 + 700 * i)),
                   pattern(size_t(1000 + 700 * i), i));
     }
-    if (system("command -v fsck.cpm >/dev/null 2>&1") != 0) GTEST_SKIP() << "cpmtools is not installed";
+    TEST_REQUIRE_TOOLS("fsck.cpm");
     // cpmtools wants a reserved track before the directory: one of 0xE5 in front.
     setbinarytofile(at("diskdefs"), Text("diskdef dw256\n  seclen 512\n  tracks 129\n  sectrk 4\n  blocksize 2048\n"
                                          "  maxdir 128\n  boottrk 1\n  os 2.2\nend\n"));

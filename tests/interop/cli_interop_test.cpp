@@ -3,7 +3,7 @@
 // exchanged with `cpmcp -t`, the consistency check silent on what
 // cpmtools writes, files of every size copied byte for byte both ways,
 // replacing files, and the free space of a disk with reserved blocks.
-// Skipped where cpmtools is not installed (failed when CI=true).
+// Skipped where cpmtools is not installed (failed where CI runs).
 #include <algorithm>
 #include <map>
 #include <regex>
@@ -11,16 +11,14 @@
 #include "cli_run.h"
 #include "files.h"
 #include "fixtures.h"
+#include "peer_tools.h"
 
 namespace {
 
 class CliInterop : public test_CliTest {
   protected:
     void SetUp() override {
-        if (system("command -v cpmls >/dev/null 2>&1 && command -v mkfs.cpm >/dev/null 2>&1") != 0) {
-            if (const char *ci = getenv("CI"); ci && std::string(ci) == "true") FAIL() << "cpmtools is not installed";
-            GTEST_SKIP() << "cpmtools is not installed";
-        }
+        TEST_REQUIRE_TOOLS(TEST_CPMTOOLS);
         // mkfs.cpm writes the boot tracks and the directory only.
         ASSERT_EQ(run("mkfs.cpm -f apple-do disk.dsk && truncate -s 143360 disk.dsk"), "");
     }
@@ -75,6 +73,35 @@ TEST_F(CliInterop, TextFilesWithCpmcp) {
     EXPECT_EQ(run("$CLI type disk.dsk binary.txt && $CLI get --text disk.dsk binary.txt"), text + text);
     ASSERT_EQ(run("cpmcp -f apple-do -t disk.dsk 0:ours.txt back.txt"), "");
     EXPECT_EQ(file("back.txt"), text);
+}
+
+// Files cpmcp puts without -t, a Control-Z inside their size: get --text
+// gives the text before the first one, into a file and to standard output
+// (which goes a 64K piece at a time).
+TEST_F(CliInterop, GetTextStopsAtTheFirstControlZ) {
+    std::string lines;
+    while (lines.size() < 70000) lines += "line " + std::to_string(lines.size()) + "\r\n";
+    auto host = [](std::string s) {
+        for (size_t at; (at = s.find("\r\n")) != std::string::npos;) s.erase(at, 1);
+        return s;
+    };
+    const struct { const char *What; std::string Before, After; } cases[] = {
+        {"lines after it", "one\r\ntwo\r\n", "three\r\n\x1A\x1A"},
+        {"first byte", "", "after\r\n"},
+        {"a CR before it", "a\r", "\nb"},
+        {"none", lines.substr(0, 100), ""},
+        {"in the first piece, 70000 bytes", lines.substr(0, 1000), lines.substr(1000)},
+        {"in the second piece", lines.substr(0, 66000), lines.substr(66000)},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.What);
+        Folder.write("t.txt", c.Before + (c.After.empty() ? "" : "\x1A" + c.After));
+        ASSERT_EQ(run("cpmcp -f apple-do disk.dsk t.txt 0:t.txt && $CLI get --text disk.dsk t.txt out.txt >/dev/null"), "");
+        const std::string want = host(c.Before);   // a lone CR stays
+        EXPECT_TRUE(file("out.txt") == want) << "into a file";
+        EXPECT_TRUE(run("$CLI get --text disk.dsk t.txt -") == want) << "to standard output";
+        ASSERT_EQ(run("cpmrm -f apple-do disk.dsk 0:t.txt"), "");
+    }
 }
 
 TEST_F(CliInterop, CheckIsSilentOnWhatCpmtoolsWrites) {

@@ -21,12 +21,14 @@
 #include "definitions.h"
 #include "files.h"
 #include "fixtures.h"
+#include "peer_tools.h"
 #include "screen_text.h"
 #include "temp_folder.h"
 #include "volume.h"
 
 // Modelled on real machines: 128- to 1024-byte sectors, skew and skewtab,
-// 1K to 4K blocks, reserved tracks and sectors, an offset, logicalextents.
+// 1K to 4K blocks, reserved tracks and sectors, logicalextents, offsets in
+// bytes and in sectors (a sector there is the definition's, not a record).
 // Two pairs share a size with different reserved areas and blocks (kpii and
 // dd200, kpiv and mordsdd): their files tell them apart.
 struct Definition {
@@ -48,6 +50,8 @@ static const Definition definitions[] = {
      "skewtab 0,2,4,6,8,10,12,14,1,3,5,7,9,11,13,15,16,18,20,22,24,26,28,30,17,19,21,23,25,27,29,31"},
     {"hd4k", 2621440, 512, 160, 32, 4096, 512, "boottrk 2\nos 3"},
     {"offhd", 1052672, 512, 64, 32, 2048, 256, "boottrk 1\noffset 4K"},
+    {"offs512", 26 * 512 + 368640, 512, 40, 18, 2048, 128, "boottrk 1\noffset 26s"},
+    {"offs256", 26 * 256 + 327680, 256, 80, 16, 2048, 128, "boottrk 2\noffset 26S"},
     {"bsec", 368640, 512, 40, 18, 2048, 128, "boottrk 0\nbootsec 9"},
     {"sk1024", 630784, 1024, 77, 8, 2048, 192, "skewtab 0,3,6,1,4,7,2,5\nboottrk 2"},
     {"p2hd", 1048576, 128, 256, 32, 2048, 256, "skew 1\nboottrk 2\nos p2dos"},
@@ -72,8 +76,7 @@ class Geometry : public ::testing::TestWithParam<Definition> {
   protected:
     test_TempFolder Folder;
     void SetUp() override {
-        if (system("command -v cpmls >/dev/null 2>&1 && command -v mkfs.cpm >/dev/null 2>&1") != 0)
-            GTEST_SKIP() << "cpmtools is not installed";
+        TEST_REQUIRE_TOOLS(TEST_CPMTOOLS);
         Folder.write("diskdefs", diskdefsText());
         ASSERT_EQ(cpm_LoadLibrary("", "", at("diskdefs")), "");
         cpm_SetDiagnostics(false);
@@ -181,7 +184,8 @@ TEST_P(Geometry, EngineWritesCpmtoolsReads) {
 // skipped with a line that names it; cpmtools' Apple II definitions read as
 // the built-in formats.
 TEST(SystemDiskdefs, DebiansFileIsReadTolerantly) {
-    if (t_FileExists(cpm_SystemDiskdefs) != 1) GTEST_SKIP() << "cpmtools is not installed";
+    TEST_REQUIRE_TOOLS(TEST_CPMTOOLS);
+    ASSERT_EQ(t_FileExists(cpm_SystemDiskdefs), 1) << cpm_SystemDiskdefs;
     cpm_DiskdefsReading r = cpm_ParseDiskdefs(gettextfromfile(cpm_SystemDiskdefs).bytes(), cpm_SystemDiskdefs, false);
     EXPECT_GE(r.Definitions.size(), 130u);
     for (const std::string &line : r.Skipped) EXPECT_EQ(line.rfind(std::string(cpm_SystemDiskdefs) + ":", 0), 0u) << line;

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "cli_run.h"
+#include "peer_tools.h"
 
 namespace {
 
@@ -12,9 +13,7 @@ class KeptDisks : public test_CliTest {
   protected:
     void SetUp() override {
         test_CliTest::SetUp();
-        if (system("command -v cpmls >/dev/null 2>&1 && command -v mkfs.cpm >/dev/null 2>&1") == 0) return;
-        if (getenv("CI")) FAIL() << "cpmtools is not installed";
-        GTEST_SKIP() << "cpmtools is not installed";
+        TEST_REQUIRE_TOOLS(TEST_CPMTOOLS);
     }
     // Runs a command line in the folder; standard output and error together.
     std::string run(const std::string &line, int *status = nullptr) {
