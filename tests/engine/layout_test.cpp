@@ -1,0 +1,84 @@
+// The layout: logical tracks onto the sides of a two-sided disk, and the
+// moves between a medium that records its sectors and the logical image,
+// with the sectors it lacks reported instead of read.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "layout.h"
+
+namespace {
+
+cpm_Layout twoSided(cpm_Sides sides) {
+    cpm_Layout l;
+    l.SectorBytes = 128;
+    l.SectorsPerTrack = 2;
+    l.Tracks = 4;
+    l.Heads = 2;
+    l.Sides = sides;
+    l.FirstId = 1;
+    return l;
+}
+
+// A container's medium: every sector of the layout, stored in reverse order,
+// each filled with its logical sector number; `missing` is not readable.
+cpm_Medium sectored(const cpm_Layout &l, long long missing) {
+    cpm_Medium m;
+    m.Codec = "test";
+    long long count = (long long)l.Tracks * l.SectorsPerTrack;
+    for (long long n = count - 1; n >= 0; n--) {
+        cpm_Place p = cpm_LogicalPlace(l, n);
+        cpm_Sector s{p.Cylinder, p.Head, p.Id, l.SectorBytes, cpm_SectorState::Good, m.Bytes.size()};
+        if (n == missing) s.State = cpm_SectorState::DataError;
+        m.Sectors.push_back(s);
+        m.Bytes.Elements.resize(m.Bytes.size() + size_t(l.SectorBytes), uint8_t(n));
+    }
+    return m;
+}
+
+}  // namespace
+
+TEST(Layout, LogicalTracksFollowTheSidesOrder) {
+    const struct {
+        cpm_Sides Sides;
+        int Cylinder[4], Head[4];
+    } cases[] = {
+        {cpm_Sides::Alt, {0, 0, 1, 1}, {0, 1, 0, 1}},
+        {cpm_Sides::OutBack, {0, 1, 1, 0}, {0, 0, 1, 1}},
+        {cpm_Sides::OutOut, {0, 1, 0, 1}, {0, 0, 1, 1}},
+    };
+    for (const auto &c : cases) {
+        cpm_Layout l = twoSided(c.Sides);
+        for (int track = 0; track < 4; track++) {
+            cpm_Place p = cpm_LogicalPlace(l, track * 2 + 1);
+            EXPECT_EQ(std::make_tuple(p.Cylinder, p.Head, p.Id), std::make_tuple(c.Cylinder[track], c.Head[track], 2))
+                << int(c.Sides) << " track " << track;
+        }
+    }
+}
+
+TEST(Layout, GatherAndScatterThroughRecordedSectors) {
+    for (cpm_Sides sides : {cpm_Sides::Alt, cpm_Sides::OutBack, cpm_Sides::OutOut}) {
+        cpm_Layout l = twoSided(sides);
+        l.Skew = {1, 0};   // the second sector of each track first
+        cpm_Medium m = sectored(l, 5);
+        std::vector<long long> unreadable;
+        Text image = cpm_Gather(m, l, 0, 1 << 20, &unreadable);
+        ASSERT_EQ(image.size(), 8u * 128);
+        for (long long n = 0; n < 8; n++)
+            EXPECT_EQ(image[size_t(n) * 128 + 7], n == 5 ? 0xE5 : n) << "sector " << n;
+        EXPECT_EQ(unreadable, std::vector<long long>{5});
+        // A part of the image, from the middle of a sector.
+        std::vector<uint8_t> across(60, 4);
+        std::fill_n(across.begin(), 28, uint8_t(3));
+        EXPECT_EQ(cpm_Gather(m, l, 3 * 128 + 100, 60).Elements, across);
+        // Written back, each sector lands where the container keeps it; the unreadable one is left alone.
+        for (size_t k = 0; k < image.size(); k++) image[k] = uint8_t(0x40 + k / 128);
+        cpm_Medium back = m;
+        cpm_Scatter(back, l, image);
+        for (const cpm_Sector &s : back.Sectors) {
+            uint8_t first = back.Bytes[s.At];
+            EXPECT_EQ(first, s.State == cpm_SectorState::Good ? 0x40 + m.Bytes[s.At] : 5);
+        }
+    }
+}
