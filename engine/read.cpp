@@ -23,7 +23,7 @@ Text cpm_StoredName(const cpm_Volume &volume, const Text &typed, int user) {
     for (int i = 0; i < present; i++) {
         // The entries the lists show as files of the user area.
         const uint8_t *e = cpm_EntryBytes(volume, i);
-        if (e[0] != user || e[1] < 0x20 || e[1] >= 0x80) continue;
+        if (e[0] != user || !cpm_IsListedFile(e)) continue;
         if (cpm_NameIs(e, typed, false)) return typed;
         if (cpm_NameIs(e, blankPadded, false)) return blankPadded;
     }
