@@ -81,6 +81,10 @@ static bool wouldShareBlocks(const cpm_Volume &volume, const std::vector<int> &c
 
 cpm_SetUserResult cpm_SetFileUser(cpm_Volume volume, const Text &name, uint8_t value, int user) {
     if (name.empty()) return {std::move(volume), Text(), false, ""};
+    if (cpm_Refused(volume)) {
+        std::string refusal = volume.Refusal;
+        return {std::move(volume), name, false, std::move(refusal)};
+    }
     // Erasing takes the entries of the user area; unerasing, the erased
     // entries, and those already in the user area it brings them back to.
     const bool erase = value == cpm_ErasedUser;
@@ -132,6 +136,7 @@ cpm_SetUserResult cpm_SetFileUser(cpm_Volume volume, const Text &name, uint8_t v
 }
 
 cpm_Volume cpm_Alphabetize(cpm_Volume volume, bool byNames, bool ascending) {
+    if (cpm_Refused(volume)) return volume;
     int present = cpm_PresentEntries(volume);
     for (int i = 0; i < present; i++) {
         uint8_t *e = cpm_EntryBytes(volume, i);
@@ -169,6 +174,7 @@ cpm_Volume cpm_Alphabetize(cpm_Volume volume, bool byNames, bool ascending) {
 }
 
 cpm_Volume cpm_InitVolume(cpm_Volume volume) {
+    if (cpm_Refused(volume)) return volume;
     long long size = (long long)volume.Image.size();
     long long dirEnd = std::min(size, volume.DataStart + (long long)volume.DirBlocks * volume.BlockSize);
     long long dataEnd = std::min(size, volume.DataStart + (long long)volume.VolumeKB * 1024);

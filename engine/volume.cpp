@@ -72,11 +72,26 @@ std::string cpm_UnclearMessage(const std::vector<std::string> &names) {
     return "Format unclear (" + list + "): opened read-only.";
 }
 
-bool cpm_FormatUnclear(const cpm_Volume &volume) { return volume.Refusal.rfind("Format unclear (", 0) == 0; }
+bool cpm_FormatUnclear(const cpm_Volume &volume) { return volume.RefusalKind == cpm_RefusalKind::Unclear; }
+
+bool cpm_Refused(const cpm_Volume &volume) { return volume.RefusalKind != cpm_RefusalKind::None; }
+
+namespace {
+// A refusal as it is given to the volume: its kind and message.
+struct Refusal {
+    cpm_RefusalKind Kind = cpm_RefusalKind::None;
+    std::string Message;
+};
+}  // namespace
+
+static void refuse(cpm_Volume &v, Refusal refusal) {
+    v.RefusalKind = refusal.Kind;
+    v.Refusal = std::move(refusal.Message);
+}
 
 // The volume of the sector data read as the recognition (or the choice) says.
 static cpm_Volume openAs(Text fileBytes, cpm_Container container, const std::string &path, const cpm_Recognition &r,
-                         std::string refusal) {
+                         Refusal refusal) {
     cpm_Volume v;
     v.Path = path;
     v.Format = r.Format;
@@ -91,7 +106,7 @@ static cpm_Volume openAs(Text fileBytes, cpm_Container container, const std::str
     v.DirBlocks = g.DirBlocks;
     v.DirEntries = g.DirEntries;
     v.Decision = r.How;
-    v.Refusal = container.Nibbles ? cpm_NibblesMessage : refusal;
+    refuse(v, container.Nibbles ? Refusal{cpm_RefusalKind::Nibbles, cpm_NibblesMessage} : std::move(refusal));
     v.ReadOnly = container.WriteProtected;
     logSignedFormat(v, fileBytes.size());
     // A short image is read whole: its missing tail as 0xE5, as disk tools read it.
@@ -113,8 +128,10 @@ static cpm_Volume openAs(Text fileBytes, cpm_Container container, const std::str
 }
 
 // Why a recognised reading may not be changed: unclear, or not CP/M at all.
-static std::string recognisedRefusal(const cpm_Recognition &r) {
-    return !r.Unclear.empty() ? cpm_UnclearMessage(r.Unclear) : r.Cpm ? "" : cpm_NotCpmMessage;
+static Refusal recognisedRefusal(const cpm_Recognition &r) {
+    if (!r.Unclear.empty()) return {cpm_RefusalKind::Unclear, cpm_UnclearMessage(r.Unclear)};
+    if (!r.Cpm) return {cpm_RefusalKind::NotCpm, cpm_NotCpmMessage};
+    return {};
 }
 
 cpm_Volume cpm_OpenImage(Text fileBytes, const std::string &path) {
@@ -123,7 +140,7 @@ cpm_Volume cpm_OpenImage(Text fileBytes, const std::string &path) {
     if (container.Nibbles) r.How = "nibble image";
     else r = cpm_Recognise(fileBytes, container, path);
     cpm_Volume v = openAs(std::move(fileBytes), std::move(container), path, r, recognisedRefusal(r));
-    if (r.NoRoom && !v.Container.Nibbles) v.Refusal = cpm_TooShortMessage;
+    if (r.NoRoom && !v.Container.Nibbles) refuse(v, {cpm_RefusalKind::TooShort, cpm_TooShortMessage});
     return v;
 }
 
@@ -159,9 +176,10 @@ static cpm_Volume openChosen(Text fileBytes, const std::string &path, const cpm_
     r.How = how + ": " + chosen.Name + (builtIn ? " (read as " + builtIn->Name + ")" : "") + scores;
     // A definition of another size would read only part of the image, or
     // past its end: such a reading may be looked at, never written.
-    std::string refusal;
+    Refusal refusal;
     if (otherSize)
-        refusal = chosen.Name + " is for images of " + std::to_string(bytes) + " bytes: opened read-only.";
+        refusal = {cpm_RefusalKind::OtherSize,
+                   chosen.Name + " is for images of " + std::to_string(bytes) + " bytes: opened read-only."};
     return openAs(std::move(fileBytes), std::move(container), path, r, refusal);
 }
 
@@ -224,6 +242,10 @@ Text cpm_FileImage(const cpm_Volume &volume) {
 }
 
 cpm_SaveVolumeResult cpm_SaveVolume(cpm_Volume volume) {
+    if (cpm_Refused(volume)) {
+        std::string refusal = volume.Refusal;
+        return {std::move(volume), std::move(refusal)};
+    }
     if (volume.ReadOnly) return {std::move(volume), "Image file is read-only."};
     // An image stored as it is, without a container, is written without a copy.
     bool asIs = !cpm_SectorOrderOf(volume.Order).Table && volume.Container.Kind == cpm_ContainerKind::None &&

@@ -63,7 +63,7 @@ bool cpm_NameOnlyErased(const cpm_Volume &volume, const Text &name, int user) {
 }
 
 cpm_Volume cpm_FreeName(cpm_Volume volume, const Text &name, int user) {
-    if (name.empty()) return volume;
+    if (name.empty() || cpm_Refused(volume)) return volume;
     user = cpm_UserOf(volume, user);
     Text cpmName = cpm_MakeName(name);
     bool changed = false;
@@ -97,6 +97,7 @@ static Needs needsOf(const cpm_Volume &volume, long long length) {
 
 // The refusal for a converted name and a length, in the order the checks come.
 static std::string refusal(const cpm_Volume &volume, const Text &cpmName, long long length, int user) {
+    if (cpm_Refused(volume)) return volume.Refusal;
     if (user < 0 || user >= cpm_UserAreas) return noUserArea;
     if (blankName(cpmName)) return cpm_InvalidNameMessage;
     if (nameTaken(volume, cpmName, user)) return fileExists;
