@@ -103,7 +103,7 @@ cpm_CheckReport cpm_CheckVolume(const cpm_Volume &v) {
             int last = 0;
             for (int k = 0; k < cpm_SlotCount(wide); k++)
                 if (cpm_SlotBlock(e, wide, k)) last = k + 1;
-            int first = e[12] % perEntry * blocksPerExtent;
+            int first = cpm_LastExtentInEntry(e, perEntry) * blocksPerExtent;
             int inExtent = std::min(int(held.size()) - first, blocksPerExtent);
             int needed = int(((long long)records * cpm_RecordSize + v.BlockSize - 1) / v.BlockSize);
             int from = std::clamp(first + needed, 0, int(held.size()));

@@ -62,7 +62,6 @@ inline bool cpm_IsListedFile(const uint8_t *entry) {
 
 constexpr int cpm_ExMask = 0x1F;                // EX: 5 bits
 constexpr int cpm_S2Mask = 0x3F;                // S2: 6 bits
-constexpr int cpm_MaxExtent = (cpm_S2Mask + 1) * (cpm_ExMask + 1) - 1;
 
 // The extent number of a raw entry: S2, then EX.
 inline int cpm_RawExtent(const uint8_t *entry) {
@@ -75,10 +74,14 @@ inline void cpm_PutRawExtent(uint8_t *entry, long long extent) {
     entry[14] = uint8_t((extent >> 5) & cpm_S2Mask);
 }
 
+// Which of the logical extents an entry holds is its last: EX modulo them.
+inline int cpm_LastExtentInEntry(const uint8_t *entry, int extentsPerEntry) { return entry[12] % extentsPerEntry; }
+
 // Bytes a raw entry's record count covers: the full logical extents before
-// its last one (EX modulo the extents an entry holds), then its records.
+// its last one, then its records.
 inline long long cpm_EntryRecordBytes(const uint8_t *entry, int extentsPerEntry) {
-    return (long long)(entry[12] % extentsPerEntry) * cpm_ExtentBytes + (long long)entry[15] * cpm_RecordSize;
+    return (long long)cpm_LastExtentInEntry(entry, extentsPerEntry) * cpm_ExtentBytes +
+           (long long)entry[15] * cpm_RecordSize;
 }
 
 // --- blocks ---------------------------------------------------------------------

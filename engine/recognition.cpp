@@ -82,7 +82,7 @@ cpm_DirectoryShape shapeOf(const cpm_Geometry &g, size_t imageBytes) {
 bool possibleFile(const uint8_t *e, const cpm_DirectoryShape &shape) {
     for (int k = 1; k <= 11; k++)
         if ((e[k] & 0x7F) < 0x20) return false;
-    if (e[12] > 31 || e[14] > 63 || e[15] > 128) return false;
+    if (e[12] > cpm_ExMask || e[14] > cpm_S2Mask || e[15] > 128) return false;
     for (int k = 0; k < cpm_SlotCount(shape.Wide); k++) {
         int b = cpm_SlotBlock(e, shape.Wide, k);
         if (b != 0 && (b < shape.DirBlocks || b >= shape.BlockLimit)) return false;
