@@ -183,7 +183,7 @@ bool cli_Open(const std::string &path, cpm_Volume &volume) {
     }
     if (volume.Refusal.empty()) return true;
     cli_Fail(path, volume.Refusal);
-    if (volume.Refusal == cpm_TooShortMessage) return false;   // nothing in it to read
+    if (volume.RefusalKind == cpm_RefusalKind::TooShort) return false;   // nothing in it to read
     cli_ErrCandidates(volume);
     return !cli_Changing;
 }

@@ -19,6 +19,10 @@ uint8_t cpm_EntryAttributes(const cpm_Volume &volume, int entry) {
 }
 
 cpm_SetAttributesResult cpm_SetAttributes(cpm_Volume volume, const std::vector<int> &entries, uint8_t set, uint8_t clear) {
+    if (cpm_Refused(volume)) {
+        std::string refusal = volume.Refusal;
+        return {std::move(volume), std::move(refusal)};
+    }
     int present = cpm_PresentEntries(volume);
     for (int i : entries)
         if (i < 0 || i >= present) return {std::move(volume), "No such directory entry."};

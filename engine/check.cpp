@@ -6,14 +6,10 @@
 #include <cstdio>
 #include <map>
 
-#include "allocation.h"
 #include "entries.h"
 #include "patterns.h"
 
 namespace {
-
-constexpr uint8_t labelUser = 0x20;
-constexpr uint8_t stampUser = 0x21;
 
 const char *const findingNames[] = {"shared-block",   "outside-block",  "directory-block", "extent-gap",   "extent-twice",
                                     "records-beyond", "records-short", "control-name",    "unknown-user"};
@@ -31,12 +27,6 @@ std::string blockWord(const std::vector<int> &blocks) { return blocks.size() == 
 std::string extentText(int first, int last, int per) {
     int from = first * per, to = last * per + per - 1;
     return from == to ? "extent " + std::to_string(from) : "extents " + std::to_string(from) + "-" + std::to_string(to);
-}
-
-bool hasControl(const uint8_t *e) {
-    for (int k = 1; k <= 11; k++)
-        if ((e[k] & 0x7F) < 0x20 || (e[k] & 0x7F) == 0x7F) return true;
-    return false;
 }
 
 }  // namespace
@@ -64,15 +54,15 @@ cpm_CheckReport cpm_CheckVolume(const cpm_Volume &v) {
     for (int i = 0; i < present; i++) {
         const uint8_t *e = cpm_EntryBytes(v, i);
         uint8_t user = e[0];
-        if (user == cpm_ErasedUser || user == labelUser || user == stampUser) continue;
-        bool reservation = cpm_IsReservation(v, i, passwords);
-        if (user >= 16 && user <= 31 && !reservation) continue;   // password entries
-        if (user > 31) {
+        cpm_EntryKind kind = cpm_KindOf(v, i, passwords);
+        if (kind == cpm_EntryKind::Unknown) {
             char hex[8];
             snprintf(hex, sizeof hex, "0x%02X", user);
             add(i, cpm_FindingKind::UnknownUser, std::string("user byte ") + hex + " of no kind of entry");
             continue;
         }
+        if (!cpm_HoldsBlocks(kind)) continue;   // erased, label, date stamps, password entries
+        bool reservation = kind == cpm_EntryKind::Reservation;
         // The blocks: inside the volume, outside the directory, named once.
         std::vector<int> outside, directory;
         std::map<int, std::vector<int>> shared;   // other entry -> blocks
@@ -98,9 +88,9 @@ cpm_CheckReport cpm_CheckVolume(const cpm_Volume &v) {
                 blocks, other);
         if (reservation) continue;
 
-        if (hasControl(e)) add(i, cpm_FindingKind::ControlName, "name with control characters");
+        if (cpm_HasControlName(e)) add(i, cpm_FindingKind::ControlName, "name with control characters");
         int records = e[15];
-        int extent = e[12] + 32 * e[14];
+        int extent = cpm_RawExtent(e);
         if (records > 128) {
             add(i, cpm_FindingKind::RecordsBeyond, "record count " + std::to_string(records) + " beyond 128");
         } else {
@@ -113,7 +103,7 @@ cpm_CheckReport cpm_CheckVolume(const cpm_Volume &v) {
             int last = 0;
             for (int k = 0; k < cpm_SlotCount(wide); k++)
                 if (cpm_SlotBlock(e, wide, k)) last = k + 1;
-            int first = e[12] % perEntry * blocksPerExtent;
+            int first = cpm_LastExtentInEntry(e, perEntry) * blocksPerExtent;
             int inExtent = std::min(int(held.size()) - first, blocksPerExtent);
             int needed = int(((long long)records * cpm_RecordSize + v.BlockSize - 1) / v.BlockSize);
             int from = std::clamp(first + needed, 0, int(held.size()));

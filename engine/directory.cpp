@@ -3,13 +3,6 @@
 
 #include "entries.h"
 
-Text cpm_RawName(const uint8_t *entry, bool keepBits) {
-    Text name = cpm_BlankName;
-    for (int k = 1; k <= 8; k++) name[size_t(k - 1)] = entry[k];
-    for (int k = 9; k <= 11; k++) name[size_t(k)] = keepBits ? entry[k] : uint8_t(entry[k] & 0x7F);
-    return name;
-}
-
 Text cpm_EntryName(const cpm_Volume &volume, int entry) {
     if (entry < 0 || entry >= cpm_PresentEntries(volume)) return Text();
     return cpm_RawName(cpm_EntryBytes(volume, entry), false);
@@ -90,9 +83,8 @@ static void fillDirectory(const cpm_Volume &volume, cpm_DirectoryLists &lists, i
     for (int i = 0; i < present; i++) {
         const uint8_t *e = cpm_EntryBytes(volume, i);
         if (e[0] != user) continue;
-        uint8_t c = e[1];
-        if (c < 0x20 || c >= 0x80) {
-            if (c != 0 && c != 0xE5)
+        if (!cpm_IsListedFile(e)) {
+            if (e[1] != 0 && e[1] != cpm_ErasedUser)
                 cpm_Diag("cpm_LoadDirectory: Invalid name for file #" + std::to_string(i) + ": " + shownNameBytes(e));
             continue;
         }
@@ -100,7 +92,7 @@ static void fillDirectory(const cpm_Volume &volume, cpm_DirectoryLists &lists, i
         if (e[9] & 0x80) attributes.push_back('R');
         if (e[10] & 0x80) attributes.push_back('S');
         if (e[11] & 0x80) attributes.push_back('A');
-        int ex = e[12], s2 = e[14], rc = e[15];
+        int rc = e[15];
         int own = int(cpm_EntryRecordBytes(e, extentsPerEntry));
         Text &name = lists.Names[size_t(i)];
         name.Elements.assign(cpm_BlankName.Elements.begin(), cpm_BlankName.Elements.end());
@@ -111,7 +103,7 @@ static void fillDirectory(const cpm_Volume &volume, cpm_DirectoryLists &lists, i
             lists.Sizes[size_t(i)] = own;
         } else {
             lists.Extents[size_t(mainEntry)] += 1;
-            lists.Sizes[size_t(i)] = -(1 + (ex % 32) + 32 * (s2 % 64));
+            lists.Sizes[size_t(i)] = -(1 + cpm_RawExtent(e));
             lists.Sizes[size_t(mainEntry)] += own;
         }
         if (cpm_Diagnostics()) cpm_Diag(entryLine(i, name, rc * cpm_RecordSize, e, wide, mainEntry));

@@ -9,16 +9,14 @@ static const std::string fileExists = "File exists.";
 static const std::string twoErasedFiles = "Erased entries of two files.";
 static const std::string noUserArea = "No such user area.";
 
-// CP/M 3 keeps a label (user 0x20) and date stamps: entry 4k+3 with user
-// 0x21 holds in bytes 1-30 three 10-byte stamps, one for each of entries
-// 4k, 4k+1 and 4k+2.  Neither is a file: they stay in their slots.
-constexpr uint8_t labelUser = 0x20;
-constexpr uint8_t stampUser = 0x21;
+// CP/M 3 keeps a label and date stamps: entry 4k+3 of the stamp kind holds
+// in bytes 1-30 three 10-byte stamps, one for each of entries 4k, 4k+1 and
+// 4k+2.  Neither is a file: they stay in their slots.
 constexpr int stampBytes = 10;
 
 static bool stampOrLabel(const cpm_Volume &volume, int i) {
-    uint8_t user = cpm_EntryBytes(volume, i)[0];
-    return user == labelUser || user == stampUser;
+    cpm_EntryKind kind = cpm_KindOfUser(cpm_EntryBytes(volume, i)[0], false);
+    return kind == cpm_EntryKind::Label || kind == cpm_EntryKind::Stamps;
 }
 
 // The 10 stamp bytes of entry i, or nullptr when its group has no stamp entry.
@@ -26,7 +24,7 @@ static uint8_t *stampOf(cpm_Volume &volume, int i, int present) {
     int holder = i | 3;
     if (i == holder || holder >= present) return nullptr;
     uint8_t *h = cpm_EntryBytes(volume, holder);
-    return h[0] == stampUser ? h + 1 + stampBytes * (i % 4) : nullptr;
+    return h[0] == cpm_StampUser ? h + 1 + stampBytes * (i % 4) : nullptr;
 }
 
 // Entries i and j change places: their stamps go with them.  A stamp that
@@ -53,19 +51,20 @@ static Text unfilteredName(const Text &name) {
     return Text(base) + Text(".") + Text(type);
 }
 
-// True when giving `user` to the chosen entries would put a block under two
-// entries that hold blocks: the entries that start to hold blocks are checked
-// against every other block-holding entry and against each other.
+// True when giving `user` (a user area, or erased) to the chosen entries
+// would put a block under two entries that hold blocks: the entries that
+// start to hold blocks are checked against every other block-holding entry
+// (files and reservations) and against each other.
 static bool wouldShareBlocks(const cpm_Volume &volume, const std::vector<int> &chosen, uint8_t user) {
-    if (!cpm_HoldsBlocks(user)) return false;
+    if (!cpm_HoldsBlocks(cpm_KindOfUser(user, false))) return false;
     int n = cpm_BlockCount(volume);
     bool wide = cpm_WideBlocks(volume);
+    bool passwords = cpm_PasswordsOn(volume);
     std::vector<uint8_t> owner(size_t(std::max(n, 0)), 0);   // 1 held now, 2 by a revived entry
+    auto holds = [&](int i) { return cpm_HoldsBlocks(cpm_KindOf(volume, i, passwords)); };
     auto mark = [&](int i, uint8_t who) {
-        const uint8_t *e = cpm_EntryBytes(volume, i);
         bool clash = false;
-        for (int k = 0; k < cpm_SlotCount(wide); k++) {
-            int b = cpm_SlotBlock(e, wide, k);
+        for (int b : cpm_RawBlocks(cpm_EntryBytes(volume, i), wide)) {
             if (b < volume.DirBlocks || b >= n) continue;
             if (owner[size_t(b)] != 0 && (who == 2 || owner[size_t(b)] == 2)) clash = true;
             if (owner[size_t(b)] == 0) owner[size_t(b)] = who;
@@ -74,14 +73,18 @@ static bool wouldShareBlocks(const cpm_Volume &volume, const std::vector<int> &c
     };
     int present = cpm_PresentEntries(volume);
     for (int i = 0; i < present; i++)
-        if (cpm_HoldsBlocks(cpm_EntryBytes(volume, i)[0])) mark(i, 1);   // holds its blocks now and after
+        if (holds(i)) mark(i, 1);   // holds its blocks now and after
     for (int i : chosen)
-        if (!cpm_HoldsBlocks(cpm_EntryBytes(volume, i)[0]) && mark(i, 2)) return true;
+        if (!holds(i) && mark(i, 2)) return true;
     return false;
 }
 
 cpm_SetUserResult cpm_SetFileUser(cpm_Volume volume, const Text &name, uint8_t value, int user) {
     if (name.empty()) return {std::move(volume), Text(), false, ""};
+    if (cpm_Refused(volume)) {
+        std::string refusal = volume.Refusal;
+        return {std::move(volume), name, false, std::move(refusal)};
+    }
     // Erasing takes the entries of the user area; unerasing, the erased
     // entries, and those already in the user area it brings them back to.
     const bool erase = value == cpm_ErasedUser;
@@ -133,6 +136,7 @@ cpm_SetUserResult cpm_SetFileUser(cpm_Volume volume, const Text &name, uint8_t v
 }
 
 cpm_Volume cpm_Alphabetize(cpm_Volume volume, bool byNames, bool ascending) {
+    if (cpm_Refused(volume)) return volume;
     int present = cpm_PresentEntries(volume);
     for (int i = 0; i < present; i++) {
         uint8_t *e = cpm_EntryBytes(volume, i);
@@ -170,6 +174,7 @@ cpm_Volume cpm_Alphabetize(cpm_Volume volume, bool byNames, bool ascending) {
 }
 
 cpm_Volume cpm_InitVolume(cpm_Volume volume) {
+    if (cpm_Refused(volume)) return volume;
     long long size = (long long)volume.Image.size();
     long long dirEnd = std::min(size, volume.DataStart + (long long)volume.DirBlocks * volume.BlockSize);
     long long dataEnd = std::min(size, volume.DataStart + (long long)volume.VolumeKB * 1024);

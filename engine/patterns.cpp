@@ -91,13 +91,8 @@ std::vector<cpm_FileMatch> cpm_MatchErasedFiles(const cpm_Volume &volume, const 
 }
 
 std::vector<int> cpm_EntryBlocks(const cpm_Volume &volume, int entry) {
-    std::vector<int> blocks;
-    if (entry < 0 || entry >= cpm_PresentEntries(volume)) return blocks;
-    bool wide = cpm_WideBlocks(volume);
-    const uint8_t *e = cpm_EntryBytes(volume, entry);
-    for (int k = 0; k < cpm_SlotCount(wide); k++)
-        if (int b = cpm_SlotBlock(e, wide, k)) blocks.push_back(b);
-    return blocks;
+    if (entry < 0 || entry >= cpm_PresentEntries(volume)) return {};
+    return cpm_RawBlocks(cpm_EntryBytes(volume, entry), cpm_WideBlocks(volume));
 }
 
 int cpm_EntryRecords(const cpm_Volume &volume, int entry) {
@@ -107,8 +102,7 @@ int cpm_EntryRecords(const cpm_Volume &volume, int entry) {
 
 int cpm_EntryExtent(const cpm_Volume &volume, int entry) {
     if (entry < 0 || entry >= cpm_PresentEntries(volume)) return 0;
-    const uint8_t *e = cpm_EntryBytes(volume, entry);
-    return e[12] + 32 * e[14];
+    return cpm_RawExtent(cpm_EntryBytes(volume, entry));
 }
 
 uint8_t cpm_EntryUser(const cpm_Volume &volume, int entry) {

@@ -23,7 +23,7 @@ Text cpm_StoredName(const cpm_Volume &volume, const Text &typed, int user) {
     for (int i = 0; i < present; i++) {
         // The entries the lists show as files of the user area.
         const uint8_t *e = cpm_EntryBytes(volume, i);
-        if (e[0] != user || e[1] < 0x20 || e[1] >= 0x80) continue;
+        if (e[0] != user || !cpm_IsListedFile(e)) continue;
         if (cpm_NameIs(e, typed, false)) return typed;
         if (cpm_NameIs(e, blankPadded, false)) return blankPadded;
     }
@@ -84,9 +84,7 @@ cpm_FileData cpm_LoadFile(const cpm_Volume &volume, const Text &name, int user) 
     for (int i : entries) {
         const uint8_t *e = cpm_EntryBytes(volume, i);
         file.Found = true;
-        for (int k = 0; k < cpm_SlotCount(wide); k++) {
-            int b = cpm_SlotBlock(e, wide, k);
-            if (b == 0) continue;
+        for (int b : cpm_RawBlocks(e, wide)) {
             long long start = cpm_BlockOffset(volume, b);
             if (start < 0) continue;   // beyond the end of the image: skipped
             const uint8_t *from = volume.Image.data() + start;

@@ -73,17 +73,23 @@ bool isDefined(const Candidate &c) { return c.Format == cpm_Format::Defined; }
 bool isApple(const Candidate &c) { return c.Format != cpm_Format::Plain && !isDefined(c); }
 bool is140K(const Candidate &c) { return c.Geometry.BlockSize == 1024 && isApple(c); }
 
-cpm_DirectoryShape shapeOf(const cpm_Geometry &g, size_t imageBytes) {
+// An empty volume of the reading: what block numbers and extents it has.
+cpm_Volume volumeOf(const cpm_Geometry &g, size_t imageBytes) {
     cpm_Volume v;
     v.Geometry = g;
     v.DataStart = g.DataStart;
     v.BlockSize = g.BlockSize;
-    long long dataBytes = (long long)imageBytes - g.DataStart;
     v.VolumeKB = cpm_DataKB(g, imageBytes);
+    return v;
+}
+
+cpm_DirectoryShape shapeOf(const cpm_Geometry &g, size_t imageBytes) {
+    cpm_Volume v = volumeOf(g, imageBytes);
+    long long dataBytes = (long long)imageBytes - g.DataStart;
     cpm_DirectoryShape shape;
     shape.Entries = dataBytes >= cpm_EntrySize ? int(std::min<long long>(g.DirEntries, dataBytes / cpm_EntrySize)) : 0;
     shape.DirBlocks = g.DirBlocks;
-    shape.BlockLimit = cpm_BlockCount(v) + g.WrapBlocks;
+    shape.BlockLimit = cpm_ReservationLimit(v);
     shape.Wide = cpm_WideBlocks(v);
     return shape;
 }
@@ -92,17 +98,13 @@ cpm_DirectoryShape shapeOf(const cpm_Geometry &g, size_t imageBytes) {
 bool possibleFile(const uint8_t *e, const cpm_DirectoryShape &shape) {
     for (int k = 1; k <= 11; k++)
         if ((e[k] & 0x7F) < 0x20) return false;
-    if (e[12] > 31 || e[14] > 63 || e[15] > 128) return false;
+    if (e[12] > cpm_ExMask || e[14] > cpm_S2Mask || e[15] > 128) return false;
     for (int k = 0; k < cpm_SlotCount(shape.Wide); k++) {
         int b = cpm_SlotBlock(e, shape.Wide, k);
         if (b != 0 && (b < shape.DirBlocks || b >= shape.BlockLimit)) return false;
     }
     return true;
 }
-
-constexpr uint8_t labelUser = 0x20;
-constexpr uint8_t stampUser = 0x21;
-constexpr uint8_t reservationUser = 31;
 
 // A hash of bytes, eight at a time.
 uint64_t hashBytes(const uint8_t *p, size_t n, uint64_t h) {
@@ -128,12 +130,11 @@ std::vector<Text> filesOf(const Candidate &c, const cpm_Medium &fileMedium, bool
     cpm_Layout layout = cpm_LayoutOf(g);
     bool direct = layout.SectorBytes == 0 && medium.Sectors.empty();
     // The extents an entry holds decide the sizes its EX and RC give.
-    int slotBytes = cpm_SlotCount(shape.Wide) * g.BlockSize;
-    uint8_t extents = uint8_t(g.LogicalExtents > 0 ? g.LogicalExtents : std::max(1, slotBytes / cpm_ExtentBytes));
+    uint8_t extents = uint8_t(cpm_ExtentsPerEntry(volumeOf(g, c.Bytes)));
     std::vector<Text> files;
     for (int i = 0; i < shape.Entries; i++) {
         const uint8_t *e = c.Directory.data() + i * cpm_EntrySize;
-        if (e[0] > 15) continue;
+        if (cpm_KindOfUser(e[0], false) != cpm_EntryKind::File) continue;
         Text key;
         key.push_back(e[0]);
         for (int k = 1; k <= 11; k++) key.push_back(e[k] & 0x7F);
@@ -446,7 +447,7 @@ Decision decide(std::vector<const Candidate *> &tied, const cpm_Medium &medium, 
 cpm_Score cpm_ScoreDirectory(const uint8_t *dir, const cpm_DirectoryShape &shape) {
     cpm_Score score;
     bool label = false;
-    for (int i = 0; i < shape.Entries; i++) label = label || dir[i * cpm_EntrySize] == labelUser;
+    for (int i = 0; i < shape.Entries; i++) label = label || dir[i * cpm_EntrySize] == cpm_LabelUser;
     std::vector<uint8_t> good(size_t(std::max(shape.Entries, 0)), 0);
     std::vector<int> claims(size_t(std::max(shape.BlockLimit, 0)), 0);
     bool labelSeen = false;
@@ -454,10 +455,15 @@ cpm_Score cpm_ScoreDirectory(const uint8_t *dir, const cpm_DirectoryShape &shape
         const uint8_t *e = dir + i * cpm_EntrySize;
         uint8_t user = e[0];
         if (user == cpm_ErasedUser) continue;
-        bool holdsBlocks = (user <= 15 || user == reservationUser) && possibleFile(e, shape);
-        bool ok = holdsBlocks || (user >= 16 && user <= 31 && label) || (user == labelUser && !labelSeen) ||
-                  (user == stampUser && i % 4 == 3);
-        labelSeen = labelSeen || user == labelUser;
+        // Without a label, users 16-31 may reserve blocks; a reservation
+        // counts as good only as user 31 writes it, well formed.
+        cpm_EntryKind kind = cpm_KindOfUser(user, !label);
+        bool holdsBlocks = (kind == cpm_EntryKind::File ||
+                            (kind == cpm_EntryKind::Reservation && user == cpm_ReservationUser)) &&
+                           possibleFile(e, shape);
+        bool ok = holdsBlocks || kind == cpm_EntryKind::Password || (kind == cpm_EntryKind::Label && !labelSeen) ||
+                  (kind == cpm_EntryKind::Stamps && i % 4 == 3);
+        labelSeen = labelSeen || kind == cpm_EntryKind::Label;
         good[size_t(i)] = ok ? (holdsBlocks ? 2 : 1) : 0;
         if (holdsBlocks)
             for (int k = 0; k < cpm_SlotCount(shape.Wide); k++)
@@ -471,7 +477,7 @@ cpm_Score cpm_ScoreDirectory(const uint8_t *dir, const cpm_DirectoryShape &shape
             for (int k = 0; k < cpm_SlotCount(shape.Wide); k++)
                 if (int b = cpm_SlotBlock(e, shape.Wide, k); b && claims[size_t(b)] > 1) ok = false;
         (ok ? score.Good : score.Bad)++;
-        if (!ok && good[size_t(i)] == 2 && e[0] <= 15) score.Crossed++;
+        if (!ok && good[size_t(i)] == 2 && cpm_KindOfUser(e[0], false) == cpm_EntryKind::File) score.Crossed++;
     }
     return score;
 }
@@ -534,7 +540,7 @@ bool blocksBeyond(const Candidate &c, const cpm_Medium &medium, size_t fileBytes
     cpm_DirectoryShape shape = shapeOf(g, c.Bytes);
     for (int i = 0; i < shape.Entries; i++) {
         const uint8_t *e = c.Directory.data() + i * cpm_EntrySize;
-        if (e[0] > 15 || !possibleFile(e, shape)) continue;
+        if (cpm_KindOfUser(e[0], false) != cpm_EntryKind::File || !possibleFile(e, shape)) continue;
         for (int k = 0; k < cpm_SlotCount(shape.Wide); k++) {
             int b = cpm_SlotBlock(e, shape.Wide, k);
             size_t start = size_t(g.DataStart) + size_t(b) * size_t(g.BlockSize);

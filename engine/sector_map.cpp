@@ -88,9 +88,7 @@ std::vector<std::string> cpm_BlocksLines(const cpm_Volume &volume, const Text &n
             out.Cr();
         }
         matches++;
-        for (int k = 0; k < cpm_SlotCount(wide); k++) {
-            int b = cpm_SlotBlock(e, wide, k);
-            if (b == 0) continue;
+        for (int b : cpm_RawBlocks(e, wide)) {
             std::string field = std::to_string(b);
             field.resize(8, ' ');
             out.Print(field);

@@ -16,7 +16,7 @@ std::vector<int> cpm_UsersWithFiles(const cpm_Volume &volume) {
     int present = cpm_PresentEntries(volume);
     for (int i = 0; i < present; i++) {
         const uint8_t *e = cpm_EntryBytes(volume, i);
-        if (e[0] < cpm_UserAreas && e[1] >= 0x20 && e[1] < 0x80) has[e[0]] = true;
+        if (cpm_IsListedFile(e)) has[e[0]] = true;
     }
     std::vector<int> users;
     for (int u = 0; u < cpm_UserAreas; u++)

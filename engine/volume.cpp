@@ -76,10 +76,25 @@ std::string cpm_UnclearMessage(const std::vector<std::string> &names) {
     return "Format unclear (" + list + "): opened read-only.";
 }
 
-bool cpm_FormatUnclear(const cpm_Volume &volume) { return volume.Refusal.rfind("Format unclear (", 0) == 0; }
+bool cpm_FormatUnclear(const cpm_Volume &volume) { return volume.RefusalKind == cpm_RefusalKind::Unclear; }
+
+bool cpm_Refused(const cpm_Volume &volume) { return volume.RefusalKind != cpm_RefusalKind::None; }
+
+namespace {
+// A refusal as it is given to the volume: its kind and message.
+struct Refusal {
+    cpm_RefusalKind Kind = cpm_RefusalKind::None;
+    std::string Message;
+};
+}  // namespace
+
+static void refuse(cpm_Volume &v, Refusal refusal) {
+    v.RefusalKind = refusal.Kind;
+    v.Refusal = std::move(refusal.Message);
+}
 
 // The volume of the sector data read as the recognition (or the choice) says.
-static cpm_Volume openAs(cpm_Medium medium, const std::string &path, const cpm_Recognition &r, std::string refusal) {
+static cpm_Volume openAs(cpm_Medium medium, const std::string &path, const cpm_Recognition &r, Refusal refusal) {
     cpm_Volume v;
     v.Path = path;
     v.Format = r.Format;
@@ -94,7 +109,8 @@ static cpm_Volume openAs(cpm_Medium medium, const std::string &path, const cpm_R
     v.DirBlocks = g.DirBlocks;
     v.DirEntries = g.DirEntries;
     v.Decision = r.How;
-    v.Refusal = !medium.Unsaveable.empty() ? medium.Unsaveable : refusal;
+    // A container that cannot be written back refuses every change.
+    refuse(v, !medium.Unsaveable.empty() ? Refusal{cpm_RefusalKind::Container, medium.Unsaveable} : std::move(refusal));
     v.ReadOnly = medium.WriteProtected;
     logSignedFormat(v, medium.Bytes.size());
     // A short image is read whole: its missing tail as 0xE5, as disk tools read it.
@@ -118,8 +134,10 @@ static cpm_Volume openAs(cpm_Medium medium, const std::string &path, const cpm_R
 }
 
 // Why a recognised reading may not be changed: unclear, or not CP/M at all.
-static std::string recognisedRefusal(const cpm_Recognition &r) {
-    return !r.Unclear.empty() ? cpm_UnclearMessage(r.Unclear) : r.Cpm ? "" : cpm_NotCpmMessage;
+static Refusal recognisedRefusal(const cpm_Recognition &r) {
+    if (!r.Unclear.empty()) return {cpm_RefusalKind::Unclear, cpm_UnclearMessage(r.Unclear)};
+    if (!r.Cpm) return {cpm_RefusalKind::NotCpm, cpm_NotCpmMessage};
+    return {};
 }
 
 cpm_Volume cpm_OpenImage(Text fileBytes, const std::string &path) {
@@ -129,7 +147,7 @@ cpm_Volume cpm_OpenImage(Text fileBytes, const std::string &path) {
     if (!sectors) r.How = "nibble image";
     else r = cpm_Recognise(medium, path);
     cpm_Volume v = openAs(std::move(medium), path, r, recognisedRefusal(r));
-    if (r.NoRoom && sectors) v.Refusal = cpm_TooShortMessage;
+    if (r.NoRoom && sectors) refuse(v, {cpm_RefusalKind::TooShort, cpm_TooShortMessage});
     return v;
 }
 
@@ -166,9 +184,10 @@ static cpm_Volume openChosen(Text fileBytes, const std::string &path, const cpm_
     r.How = how + ": " + chosen.Name + (builtIn ? " (read as " + builtIn->Name + ")" : "") + scores;
     // A definition of another size would read only part of the image, or
     // past its end: such a reading may be looked at, never written.
-    std::string refusal;
+    Refusal refusal;
     if (otherSize)
-        refusal = chosen.Name + " is for images of " + std::to_string(bytes) + " bytes: opened read-only.";
+        refusal = {cpm_RefusalKind::OtherSize,
+                   chosen.Name + " is for images of " + std::to_string(bytes) + " bytes: opened read-only."};
     return openAs(std::move(medium), path, r, refusal);
 }
 
@@ -236,6 +255,10 @@ Text cpm_FileImage(const cpm_Volume &volume) {
 }
 
 cpm_SaveVolumeResult cpm_SaveVolume(cpm_Volume volume) {
+    if (cpm_Refused(volume)) {
+        std::string refusal = volume.Refusal;
+        return {std::move(volume), std::move(refusal)};
+    }
     if (volume.ReadOnly) return {std::move(volume), "Image file is read-only."};
     // An image stored as it is, without a container, is written without a copy.
     bool asIs = cpm_LayoutOf(volume.Geometry).SectorBytes == 0 && volume.Medium.Codec == "raw" &&

@@ -8,6 +8,10 @@
 //
 // Pass the volume with std::move when the old value is not needed any more:
 // the image is then never copied.
+//
+// A refused volume (RefusalKind not None) comes back unchanged from every
+// operation that would change or save it, with its Refusal as the message
+// where the result has one.
 #pragma once
 
 #include <cstdint>
@@ -100,7 +104,16 @@ struct cpm_SectorOrder {
 extern const cpm_SectorOrder cpm_SectorOrders[5];
 const cpm_SectorOrder &cpm_SectorOrderOf(cpm_Order order);
 
-// The refusals of a volume that must not be changed.
+// Why a volume may be looked at but never changed or saved.
+enum class cpm_RefusalKind : uint8_t {
+    None,
+    NotCpm,       // no reading found a CP/M directory
+    TooShort,     // no reading's directory lies inside the file
+    Container,    // the container cannot be written back (a 2IMG of nibbles: no sectors at all)
+    Unclear,      // readings that tie and differ: no format chosen
+    OtherSize,    // a chosen definition describes images of another size
+};
+// The messages of the refusals that always read the same.
 extern const char *const cpm_NotCpmMessage;     // "Not a CP/M volume: opened read-only."
 extern const char *const cpm_NibblesMessage;    // "Nibble images are not supported."
 
@@ -130,7 +143,10 @@ struct cpm_Volume {
     cpm_Order Order = cpm_Order::AsStored;   // sector order of the file
     cpm_Medium Medium;                       // the container's medium, without its bytes (they are in Image)
     std::string Decision;                    // how the reading was chosen, for info and the log
-    std::string Refusal;                     // "" or why no changing command may run
+    // Why no changing operation may run (every one refuses with Refusal, the
+    // message), or None and "".
+    cpm_RefusalKind RefusalKind = cpm_RefusalKind::None;
+    std::string Refusal;
     cpm_Geometry Geometry;                   // the geometry it is read with
     std::string Definition;                  // the name of that definition ("plain", "ibm-3740", ...)
     std::vector<std::string> Readings;       // every candidate reading: "NAME: 12 good, 0 bad"
@@ -172,6 +188,8 @@ cpm_Volume cpm_OpenImageAs(Text fileBytes, const std::string &path, const cpm_De
 std::string cpm_UnclearMessage(const std::vector<std::string> &names);
 // The volume shows only the first of readings that tie: no format is chosen.
 bool cpm_FormatUnclear(const cpm_Volume &volume);
+// The volume may not be changed or saved (RefusalKind is not None).
+bool cpm_Refused(const cpm_Volume &volume);
 // The format that the first bytes of the sector data announce.
 cpm_Format cpm_DetectFormat(const Text &fileBytes);
 // 16-bit block numbers (8 per entry) from 513 KB on, else 8-bit (16 per
@@ -194,9 +212,9 @@ Text cpm_FileImage(const cpm_Volume &volume);
 
 struct cpm_SaveVolumeResult {
     cpm_Volume Volume;       // Changed cleared when the image was written
-    // "" saved; "Image file is read-only."; or the host error text.  Saved,
-    // but with its folder not flushed: Changed cleared and "saved, but the
-    // folder could not be flushed: ...".
+    // "" saved; the volume's refusal; "Image file is read-only."; or the host
+    // error text.  Saved, but with its folder not flushed: Changed cleared and
+    // "saved, but the folder could not be flushed: ...".
     std::string Message;
 };
 // Writes the image to Path atomically (t_WriteFile); a failed write is
@@ -283,7 +301,7 @@ long long cpm_RecordedSize(const cpm_Volume &volume, const Text &displayName, in
 struct cpm_SaveFileResult {
     cpm_Volume Volume;       // unchanged unless Message is ""
     Text Name;               // the 12-byte display name
-    std::string Message;     // "", "File exists.", "Directory full." or "Not enough free space on volume."
+    std::string Message;     // "", "File exists.", "Directory full.", "Not enough free space on volume." or the refusal
 };
 // Stores the data as a new file of the user area.  The name is refused when
 // an entry of that user area, an erased entry, or a password entry of that
@@ -314,7 +332,7 @@ struct cpm_SetUserResult {
     cpm_Volume Volume;       // unchanged unless Found and Message is ""
     Text Name;               // for the message: display form, or Names[n] for "#n"
     bool Found = false;
-    std::string Message;     // "" or why a found file was not changed (unerase onto used blocks)
+    std::string Message;     // "" or why a found file was not changed (unerase onto used blocks), or the refusal
 };
 // Erases (value 0xE5) the entries of the named file of the user area, or
 // unerases (value = a user number 0-15) the erased entries of that name into

@@ -63,7 +63,7 @@ bool cpm_NameOnlyErased(const cpm_Volume &volume, const Text &name, int user) {
 }
 
 cpm_Volume cpm_FreeName(cpm_Volume volume, const Text &name, int user) {
-    if (name.empty()) return volume;
+    if (name.empty() || cpm_Refused(volume)) return volume;
     user = cpm_UserOf(volume, user);
     Text cpmName = cpm_MakeName(name);
     bool changed = false;
@@ -97,6 +97,7 @@ static Needs needsOf(const cpm_Volume &volume, long long length) {
 
 // The refusal for a converted name and a length, in the order the checks come.
 static std::string refusal(const cpm_Volume &volume, const Text &cpmName, long long length, int user) {
+    if (cpm_Refused(volume)) return volume.Refusal;
     if (user < 0 || user >= cpm_UserAreas) return noUserArea;
     if (blankName(cpmName)) return cpm_InvalidNameMessage;
     if (nameTaken(volume, cpmName, user)) return fileExists;
@@ -146,8 +147,8 @@ cpm_SaveFileResult cpm_SaveFile(cpm_Volume volume, const Text &name, const Text 
     const int lastRC = int(((length % cpm_ExtentBytes) + cpm_RecordSize - 1) / cpm_RecordSize);
 
     // The directory entries, each with the next blocksPerEntry blocks.  An
-    // entry's extent number is that of the last logical extent it uses (low
-    // five bits in byte 12, the next three in byte 14); its record count is
+    // entry's extent number is that of the last logical extent it uses (EX
+    // and S2, cpm_PutRawExtent); its record count is
     // 128 when that extent is full, else the records of the file's last one.
     // The last entry counts the bytes of the file's last record (byte 13,
     // 0 for a whole record), so that cpmtools copies out exactly the data.
@@ -160,19 +161,11 @@ cpm_SaveFileResult cpm_SaveFile(cpm_Volume volume, const Text &name, const Text 
         const long long fullBlocksLeft = fullBlocks - firstBlock;
         const long long lastExtent = std::min(fullBlocksLeft / blocksPerExtent, extentsPerEntry - 1);
         const long long extent = k * extentsPerEntry + lastExtent;
-        e[12] = uint8_t(extent % 32);
-        e[14] = uint8_t((extent / 32) % 8);
+        cpm_PutRawExtent(e, extent);
         e[15] = uint8_t(fullBlocksLeft >= blocksPerExtent * (lastExtent + 1) ? 128 : lastRC);
         if (k == entriesNeeded - 1) e[13] = uint8_t(length % cpm_RecordSize);
-        for (long long s = 0; s < blocksPerEntry && firstBlock + s < (long long)blocks.size(); s++) {
-            int b = blocks[size_t(firstBlock + s)];
-            if (wide) {
-                e[16 + 2 * s] = uint8_t(b & 0xFF);
-                e[17 + 2 * s] = uint8_t(b >> 8);
-            } else {
-                e[16 + s] = uint8_t(b);
-            }
-        }
+        for (long long s = 0; s < blocksPerEntry && firstBlock + s < (long long)blocks.size(); s++)
+            cpm_PutSlotBlock(e, wide, int(s), blocks[size_t(firstBlock + s)]);
     }
     volume.Changed = true;
     return {cpm_Rebuild(std::move(volume)), cpmName, ""};

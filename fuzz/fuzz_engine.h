@@ -12,3 +12,11 @@
 
 // The image file bytes an input stands for.
 Text fuzz_ImageOf(const uint8_t *data, size_t size);
+
+// The volume with its refusal lifted: the fuzz target and the seed maker
+// change every image, whatever it reads as, so that each operation runs.
+inline cpm_Volume fuzz_Unrefused(cpm_Volume v) {
+    v.RefusalKind = cpm_RefusalKind::None;
+    v.Refusal.clear();
+    return v;
+}

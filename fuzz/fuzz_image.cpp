@@ -25,7 +25,7 @@ Text fuzz_ImageOf(const uint8_t *data, size_t size) {
     const FuzzGeometry &g = geometries[data[0] & 7];
     Text file{std::vector<uint8_t>(g.FileBytes, 0)};
     std::copy(g.Signature.begin(), g.Signature.end(), file.Elements.begin());
-    cpm_Volume v = cpm_InitVolume(cpm_OpenImage(file, "blank"));
+    cpm_Volume v = cpm_InitVolume(fuzz_Unrefused(cpm_OpenImage(file, "blank")));
     size_t room = size_t(v.DirBlocks) * size_t(v.BlockSize);
     std::copy(data + 1, data + 1 + std::min(size - 1, room), v.Image.data() + v.DataStart);
     return cpm_FileImage(v);

@@ -15,7 +15,7 @@ static Text pattern(size_t n, unsigned seed) {
 // A volume of the structured geometry `mode` with a few files in it.
 static cpm_Volume populated(uint8_t mode) {
     uint8_t blank[1] = {mode};
-    cpm_Volume v = cpm_OpenImage(fuzz_ImageOf(blank, 1), "seed");
+    cpm_Volume v = fuzz_Unrefused(cpm_OpenImage(fuzz_ImageOf(blank, 1), "seed"));
     const std::pair<const char *, size_t> files[] = {
         {"HELLO.TXT", 1000}, {"BIG.DAT", 40000}, {"EMPTY", 0}, {"EDGE.BIN", 16384}, {"GONE.COM", 3000}};
     for (const auto &[name, size] : files) v = cpm_SaveFile(std::move(v), Text(name), pattern(size, unsigned(size))).Volume;

@@ -2,6 +2,7 @@
 // healthy disks, with every kind of entry that is no file, give no finding.
 #include "apple_images.h"
 #include "check.h"
+#include "definitions.h"
 
 namespace {
 
@@ -105,4 +106,34 @@ TEST(Check, HealthyDisksGiveNoFinding) {
     putEntry(boot, 7, 0, "FILE    DAT", 0, 0, 8, {130});
     EXPECT_EQ(findings(cpm_Rebuild(std::move(boot))),
               (std::vector<std::string>{"#7 outside-block: block 130 outside the volume (blocks 2-127)"}));
+}
+
+TEST(Check, FilesTheEngineWritesAreCleanOnEveryDefinition) {
+    // Entries that hold fewer logical extents than their slots could
+    // (logicalextents, 16-bit block numbers), and the library's own.
+    const std::string more =
+        "diskdef le4k\n  seclen 512\n  tracks 80\n  sectrk 36\n  blocksize 4096\n  maxdir 256\n  boottrk 2\n"
+        "  logicalextents 1\nend\n"
+        "diskdef le2k\n  seclen 512\n  tracks 80\n  sectrk 18\n  blocksize 2048\n  maxdir 128\n  boottrk 1\n"
+        "  logicalextents 1\nend\n"
+        "diskdef big8k\n  seclen 512\n  tracks 160\n  sectrk 32\n  blocksize 8192\n  maxdir 512\n  boottrk 1\n"
+        "  logicalextents 2\nend\n";
+    cpm_DiskdefsReading parsed = cpm_ParseDiskdefs(more, "t", true);
+    ASSERT_EQ(parsed.Error, "");
+    std::vector<cpm_Definition> definitions = parsed.Definitions;
+    for (const cpm_Definition &d : cpm_BuiltInDefinitions())
+        if (cpm_GeometryBytes(d.Geometry) > 0) definitions.push_back(d);
+    const size_t sizes[] = {40000, 1, 16384, 20000, 0};
+    cpm_SetDiagnostics(false);
+    for (const cpm_Definition &d : definitions) {
+        SCOPED_TRACE(d.Name);
+        Text blank(std::vector<uint8_t>(size_t(cpm_GeometryBytes(d.Geometry)), 0xE5));
+        cpm_Volume v = cpm_OpenImageAs(blank, "/tmp/x.img", d);
+        ASSERT_EQ(v.Refusal, "");
+        for (size_t k = 0; k < std::size(sizes); k++) v = saved(std::move(v), ("F" + std::to_string(k)).c_str(), sizes[k]);
+        EXPECT_EQ(findings(v), std::vector<std::string>{});
+        for (size_t k = 0; k < std::size(sizes); k++)
+            EXPECT_EQ(cpm_LoadFile(v, Text("F" + std::to_string(k))).Size, (long long)sizes[k]) << k;
+    }
+    cpm_SetDiagnostics(true);
 }

@@ -113,7 +113,7 @@ TEST_F(VolumeFiles, SaveWritesFileOrderAndClearsChanged) {
     Text file = pattern(143360, 7);
     for (size_t i = 0; i < 8; i++) file[i] = signature140(true)[i];
     ASSERT_EQ(setbinarytofile(path, file), 0);
-    cpm_Volume v = cpm_LoadVolume(path);
+    cpm_Volume v = cpm_LoadVolume(path, "apple2-do");   // no CP/M directory yet: chosen
     EXPECT_EQ(v.Format, cpm_Format::Apple140K22);
     v.Changed = true;
     cpm_SaveVolumeResult saved = cpm_SaveVolume(v);

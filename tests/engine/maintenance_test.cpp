@@ -1,6 +1,7 @@
 // Erase and unerase, sorting, initialising; CP/M 3 label and date stamps
 // through them.
 #include "apple_images.h"
+#include "definitions.h"
 
 namespace {
 
@@ -188,7 +189,8 @@ TEST(Stamps, EraseAndUneraseLeaveStampsAlone) {
 TEST(InitVolume, KeepsSystemTracksAndBytesPastTheLastWholeKB) {
     Text file = pattern(143360, 3);
     for (size_t i = 0; i < 8; i++) file[i] = signature140(true)[i];
-    cpm_Volume loaded = cpm_OpenImage(file, "sys.dsk");
+    // Boot tracks and data of no CP/M disk: initialised as the format the user chose.
+    cpm_Volume loaded = cpm_OpenImageAs(file, "sys.dsk", *cpm_FindDefinition("apple2-do"));
     cpm_Volume v = cpm_InitVolume(loaded);
     EXPECT_TRUE(v.Changed);
     for (size_t i = 0; i < 143360; i++)
@@ -197,7 +199,7 @@ TEST(InitVolume, KeepsSystemTracksAndBytesPastTheLastWholeKB) {
     EXPECT_EQ(listedFiles(v), 0);
 
     Text odd = pattern(65536 + 700, 4);
-    v = cpm_InitVolume(cpm_OpenImage(odd, "odd.vol"));
+    v = cpm_InitVolume(cpm_OpenImageAs(odd, "odd.vol", *cpm_FindDefinition("plain")));
     for (size_t i = 65536; i < 65536 + 700; i++) ASSERT_EQ(v.Image[i], odd[i]);
 }
 

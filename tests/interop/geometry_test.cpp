@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <set>
 
+#include "check.h"
 #include "child_output.h"
 #include "definitions.h"
 #include "files.h"
@@ -49,6 +50,7 @@ static const Definition definitions[] = {
      "boottrk 1\nlogicalextents 1\n"
      "skewtab 0,2,4,6,8,10,12,14,1,3,5,7,9,11,13,15,16,18,20,22,24,26,28,30,17,19,21,23,25,27,29,31"},
     {"hd4k", 2621440, 512, 160, 32, 4096, 512, "boottrk 2\nos 3"},
+    {"le4k", 1474560, 512, 80, 36, 4096, 256, "boottrk 2\nlogicalextents 1"},
     {"offhd", 1052672, 512, 64, 32, 2048, 256, "boottrk 1\noffset 4K"},
     {"offs512", 26 * 512 + 368640, 512, 40, 18, 2048, 128, "boottrk 1\noffset 26s"},
     {"offs256", 26 * 256 + 327680, 256, 80, 16, 2048, 128, "boottrk 2\noffset 26S"},
@@ -163,6 +165,9 @@ TEST_P(Geometry, EngineWritesCpmtoolsReads) {
     sh(tool("fsck.cpm") + "-n cpm.img | grep Error", &out);
     EXPECT_EQ(out, before);
     EXPECT_EQ(sh(tool("fsck.cpm") + "-n cpm.img", &out), 0) << out;
+    // The engine's check agrees: cpmtools' files and the engine's are sound.
+    for (const cpm_Finding &f : cpm_CheckVolume(cpm_LoadVolume(at("cpm.img"))).Findings)
+        ADD_FAILURE() << "#" << f.Entry << " " << cpm_FindingName(f.Kind) << ": " << f.Message;
     EXPECT_EQ(cpmls("0:"), (std::set<std::string>{"f0.dat", "f1.dat", "f3.dat", "f4.dat", "f5.dat", "new0.dat", "new1.dat"}));
     for (unsigned k = 0; k < 2; k++) EXPECT_EQ(cpmcp("0:new" + std::to_string(k) + ".dat"), pattern(20000 - 11000 * k, int(90 + k)));
     // The files cpmtools wrote are intact, the other user's too (cpmtools keeps its byte count).

@@ -31,10 +31,10 @@ inline cpm_Volume unchanged(cpm_Volume v) {
     return v;
 }
 inline cpm_Volume fresh140(bool cpm22 = true) {
-    return unchanged(cpm_InitVolume(cpm_OpenImage(fileBytes(143360, signature140(cpm22)), "/tmp/test140.dsk")));
+    return unchanged(cpm_InitVolume(cpm_OpenImage(fileBytes(143360, signature140(cpm22), 0xE5), "/tmp/test140.dsk")));
 }
 inline cpm_Volume fresh800() {
-    return unchanged(cpm_InitVolume(cpm_OpenImage(fileBytes(819200, signature800()), "/tmp/test800.po")));
+    return unchanged(cpm_InitVolume(cpm_OpenImage(fileBytes(819200, signature800(), 0xE5), "/tmp/test800.po")));
 }
 inline cpm_Volume freshPlain(int kb) { return unchanged(cpm_MakeVolume("/tmp/plain.vol", kb)); }
 

@@ -1,0 +1,46 @@
+// One raw directory entry: its name, its blocks, and the kind of entries
+// that depend on the rest of the directory (reservations and passwords).
+#include "entry.h"
+
+#include "entries.h"
+
+std::vector<int> cpm_RawBlocks(const uint8_t *entry, bool wide) {
+    std::vector<int> blocks;
+    for (int k = 0; k < cpm_SlotCount(wide); k++)
+        if (int b = cpm_SlotBlock(entry, wide, k)) blocks.push_back(b);
+    return blocks;
+}
+
+Text cpm_RawName(const uint8_t *entry, bool keepBits) {
+    Text name = cpm_BlankName;
+    for (int k = 1; k <= 8; k++) name[size_t(k - 1)] = entry[k];
+    for (int k = 9; k <= 11; k++) name[size_t(k)] = keepBits ? entry[k] : uint8_t(entry[k] & 0x7F);
+    return name;
+}
+
+bool cpm_PasswordsOn(const cpm_Volume &volume) {
+    int present = cpm_PresentEntries(volume);
+    for (int i = 0; i < present; i++) {
+        const uint8_t *e = cpm_EntryBytes(volume, i);
+        if (e[0] == cpm_LabelUser) return (e[12] & cpm_PasswordsBit) != 0;
+    }
+    return false;
+}
+
+int cpm_ReservationLimit(const cpm_Volume &volume) { return cpm_BlockCount(volume) + volume.Geometry.WrapBlocks; }
+
+bool cpm_IsReservation(const cpm_Volume &volume, int entry, bool passwordsOn) {
+    if (passwordsOn || entry < 0 || entry >= cpm_PresentEntries(volume)) return false;
+    const uint8_t *e = cpm_EntryBytes(volume, entry);
+    if (cpm_KindOfUser(e[0], true) != cpm_EntryKind::Reservation || cpm_HasControlName(e)) return false;
+    bool wide = cpm_WideBlocks(volume);
+    int limit = cpm_ReservationLimit(volume);
+    for (int b : cpm_RawBlocks(e, wide))
+        if (b < volume.DirBlocks || b >= limit) return false;
+    return true;
+}
+
+cpm_EntryKind cpm_KindOf(const cpm_Volume &volume, int entry, bool passwordsOn) {
+    if (entry < 0 || entry >= cpm_PresentEntries(volume)) return cpm_EntryKind::Erased;
+    return cpm_KindOfUser(cpm_EntryBytes(volume, entry)[0], cpm_IsReservation(volume, entry, passwordsOn));
+}
