@@ -151,9 +151,7 @@ TEST_F(SmallFolder, TypeSelect) {
     Show(other.Path);
     f_CatKeyHandler('x');
     EXPECT_EQ(f_Browser.Selected, 1);
-}
-
-TEST_F(LongList, TypeSelectShowsTheItemInTheFirstLine) {
+    // In a long list the item found stands in the first line.
     for (const char *name : {"m1.dsk", "m2.dsk", "x.dsk"}) Long.file(name);
     Show(Long.Path);
     f_CatKeyHandler('m');

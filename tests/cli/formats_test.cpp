@@ -24,8 +24,6 @@ class CliFormats : public test_CliTest {
     test_CliRun run(const std::string &line) { return sh("XDG_CONFIG_HOME=. $CLI " + line); }
 };
 
-bool has(const std::string &text, const std::string &part) { return text.find(part) != std::string::npos; }
-
 TEST_F(CliFormats, NewFormatThenUnclearUntilChosen) {
     test_CliRun made = run("--diskdefs defs new --format s2 t.img");
     ASSERT_EQ(made.Status, 0) << made.Err;
@@ -34,35 +32,35 @@ TEST_F(CliFormats, NewFormatThenUnclearUntilChosen) {
     ASSERT_EQ(run("-f s2 --diskdefs defs put t.img a.txt").Status, 0);
     test_CliRun before = run("--diskdefs defs -f s2 ls t.img");
     EXPECT_EQ(before.Out, run("ls t.img --format s2 --diskdefs defs").Out);
-    EXPECT_TRUE(has(before.Out, "A       .TXT")) << before.Out;
+    EXPECT_TRUE(test_Has(before.Out, "A       .TXT")) << before.Out;
 
     // Without -f: the twins tie with different files.
     test_CliRun put = run("--diskdefs defs put t.img a.txt");
     EXPECT_EQ(put.Status, 1);
-    EXPECT_TRUE(has(put.Err, "Format unclear (s1, s2): opened read-only.")) << put.Err;
-    EXPECT_TRUE(has(put.Err, "  s2: 1 good 0 bad")) << put.Err;
+    EXPECT_TRUE(test_Has(put.Err, "Format unclear (s1, s2): opened read-only.")) << put.Err;
+    EXPECT_TRUE(test_Has(put.Err, "  s2: 1 good 0 bad")) << put.Err;
     EXPECT_EQ(run("--diskdefs defs ls t.img").Status, 0);
     test_CliRun info = run("--diskdefs defs -f s2 info t.img");
-    EXPECT_TRUE(has(info.Out, "Definition:   s2 (defs)")) << info.Out;
-    EXPECT_TRUE(has(info.Out, "Decided by:   chosen: s2")) << info.Out;
-    EXPECT_TRUE(has(info.Out, "Candidate:    s1: 1 good 0 bad")) << info.Out;
+    EXPECT_TRUE(test_Has(info.Out, "Definition:   s2 (defs)")) << info.Out;
+    EXPECT_TRUE(test_Has(info.Out, "Decided by:   chosen: s2")) << info.Out;
+    EXPECT_TRUE(test_Has(info.Out, "Candidate:    s1: 1 good 0 bad")) << info.Out;
 }
 
 TEST_F(CliFormats, FormatsAndFaultyDefinitions) {
     test_CliRun formats = run("formats --diskdefs defs");
     EXPECT_EQ(formats.Status, 0);
-    EXPECT_TRUE(has(formats.Out, "plain            any size")) << formats.Out;
-    EXPECT_TRUE(has(formats.Out, "s2               167.936 bytes (164K)       defs:9")) << formats.Out;
+    EXPECT_TRUE(test_Has(formats.Out, "plain            any size")) << formats.Out;
+    EXPECT_TRUE(test_Has(formats.Out, "s2               167.936 bytes (164K)       defs:9")) << formats.Out;
     Folder.write("bad", "diskdef x\n  seclen 128\n  colour blue\nend\n");
     test_CliRun bad = run("--diskdefs bad formats");
     EXPECT_EQ(bad.Status, 2);
     EXPECT_EQ(bad.Err, "diskwright-cli: bad:3: unknown keyword 'colour'\n");
     test_CliRun unknown = run("-f nosuch ls t.img");
     EXPECT_EQ(unknown.Status, 2);
-    EXPECT_TRUE(has(unknown.Err, "unknown format 'nosuch'")) << unknown.Err;
+    EXPECT_TRUE(test_Has(unknown.Err, "unknown format 'nosuch'")) << unknown.Err;
     test_CliRun sized = run("new --format plain p.img");
     EXPECT_EQ(sized.Status, 1);
-    EXPECT_TRUE(has(sized.Err, "plain has no fixed size")) << sized.Err;
+    EXPECT_TRUE(test_Has(sized.Err, "plain has no fixed size")) << sized.Err;
 }
 
 }  // namespace

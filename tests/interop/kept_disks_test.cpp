@@ -15,12 +15,6 @@ class KeptDisks : public test_CliTest {
         test_CliTest::SetUp();
         TEST_REQUIRE_TOOLS(TEST_CPMTOOLS);
     }
-    // Runs a command line in the folder; standard output and error together.
-    std::string run(const std::string &line, int *status = nullptr) {
-        test_CliRun r = sh(line);
-        if (status) *status = r.Status;
-        return r.Out + r.Err;
-    }
     long long size(const std::string &name) { return (long long)file(name).size(); }
 };
 

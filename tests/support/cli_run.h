@@ -38,4 +38,12 @@ class test_CliTest : public ::testing::Test {
         std::filesystem::remove(at(".stderr"));
         return r;
     }
+    // The same, standard output and error together; the exit status in *status.
+    std::string run(const std::string &line, int *status = nullptr) const {
+        test_CliRun r = sh(line);
+        if (status) *status = r.Status;
+        return r.Out + r.Err;
+    }
 };
+
+inline bool test_Has(const std::string &text, const std::string &part) { return text.find(part) != std::string::npos; }

@@ -1,13 +1,17 @@
-// A pixel canvas on which the tests put glyph cells together, and a flood
-// fill to find gaps.
+// Ink in glyph cells, a pixel canvas on which the tests put glyph cells
+// together, and a flood fill to find gaps.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <utility>
 #include <vector>
 
 #include "glyph_cell.h"
+
+inline bool ink(const fg_Cell &c, int x, int y) { return c.at(x, y) >= 128; }
+inline int inkCount(const fg_Cell &c) { return int(std::count_if(c.Grey.begin(), c.Grey.end(), [](uint8_t g) { return g >= 128; })); }
 
 struct FrameCanvas {
     int Columns, Lines;

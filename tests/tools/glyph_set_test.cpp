@@ -9,16 +9,6 @@
 #include "frame_canvas.h"
 #include "text.h"
 
-namespace {
-
-bool ink(const fg_Cell &c, int x, int y) { return c.at(x, y) >= 128; }
-
-int inkCount(const fg_Cell &c) {
-    return static_cast<int>(std::count_if(c.Grey.begin(), c.Grey.end(), [](uint8_t g) { return g >= 128; }));
-}
-
-} // namespace
-
 // The dialog frame as the toolkit lays it out (columns 2..11, lines 2..7,
 // inside a margin of one cell), drawn with the generated glyphs.
 TEST(GlyphSet, DialogFrameIsClosed) {

@@ -97,18 +97,18 @@ TEST_F(LineInput, EditingKeys) {
     EXPECT_EQ(t_InputGetString(0), "Xde");
 }
 
-TEST_F(LineInput, EscapeClearsTheFieldAndFormReturnsEmpty) {
+// Escape clears the field and the form gives nothing; Return ends it with
+// the text and a new line.
+TEST_F(LineInput, EscapeAndReturnEndTheForm) {
     t_TypeString("ab\x1B");
     EXPECT_EQ(t_InputForm(0, "File: ", "x", false, 0, 13), "");
     EXPECT_EQ(test_Screen(5, 1, 9), "File:    ");
     EXPECT_FALSE(t_WindowTable[0].InputFinished);
-}
-
-TEST_F(LineInput, ReturnEndsTheFormWithTheText) {
+    t_Vtab(0, 5);
     t_TypeString("12\r");
     EXPECT_EQ(t_InputForm(0, "Number: ", "", false, 2, 5), "12");
     EXPECT_TRUE(t_WindowTable[0].InputFinished);
-    EXPECT_EQ(t_WindowTable[0].TextVpos, 6);   // a new line after the field
+    EXPECT_EQ(t_WindowTable[0].TextVpos, 6);
 }
 
 TEST_F(LineInput, CharacterByNumberAndPaste) {

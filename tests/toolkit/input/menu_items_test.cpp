@@ -77,13 +77,4 @@ TEST_F(MenuItems, CleanUpRemovesTheDesktopsExtras) {
     EXPECT_EQ(log.count("Menu not found."), 0);
 }
 
-// A menu bar in one language: the other language's menus are not asked for.
-TEST_F(MenuItems, CleanUpAsksOnlyForTheMenusTheBarHas) {
-    menus["Edit"] = {"Copy Text", "Emoji & Symbols", ""};
-    menus["Window"] = {"Show Screen 0", "Vollbildmodus"};
-    t_MenuCleanUp();
-    EXPECT_EQ(menus, (Menus{{"Edit", {"Copy Text"}}, {"Window", {"Show Screen 0"}}}));
-    EXPECT_EQ(log.count("Menu not found."), 0);
-}
-
 }  // namespace
