@@ -183,6 +183,13 @@ int cli_Type(const cli_Args &args) {
     });
 }
 
+// Says which blocks of the file could not be read (the rest is still
+// copied); true when there were any.
+static bool unreadable(const std::string &image, const cpm_FileData &file) {
+    for (int b : file.Unreadable) cli_Fail(image, cpm_DisplayString(file.Name) + ": block " + std::to_string(b) + " unreadable.");
+    return !file.Unreadable.empty();
+}
+
 // The file's data cut to its size, or its whole blocks.
 static Text trimmed(const cpm_FileData &file, bool wholeBlocks) {
     if (wholeBlocks || file.Size >= (long long)file.Data.size()) return file.Data;
@@ -251,7 +258,8 @@ static int getInto(const std::string &image, const cpm_Volume &v, const std::vec
         }
         cpm_FileData file = cpm_LoadFile(v, m.File.Name, m.User);
         std::string host = cpm_UniqueHostName(cpm_HostName(file.Name), used);
-        if (!writeHost(image, into + host, hostData(file, o.Blocks, o.Text), file.Name, o.NoClobber))
+        if (!writeHost(image, into + host, hostData(file, o.Blocks, o.Text), file.Name, o.NoClobber) ||
+            unreadable(image, file))
             status = cli_Refused;
     }
     return status;
@@ -319,10 +327,10 @@ int cli_Get(const cli_Args &given) {
         return cli_Refused;
     }
     cpm_FileData file = cpm_LoadFile(v, matches[0].File.Name, matches[0].User);
-    if (args.size() == 3)
-        return writeHost(image, args[2], hostData(file, o.Blocks, o.Text), file.Name, o.NoClobber)
-                   ? cli_Ok
-                   : cli_Refused;
+    if (args.size() == 3) {
+        bool written = writeHost(image, args[2], hostData(file, o.Blocks, o.Text), file.Name, o.NoClobber);
+        return written && !unreadable(image, file) ? cli_Ok : cli_Refused;
+    }
     getToOutput(file, o);
-    return cli_Ok;
+    return unreadable(image, file) ? cli_Refused : cli_Ok;
 }

@@ -55,5 +55,8 @@ std::vector<uint8_t> cpm_TakenBlocks(const cpm_Volume &volume) {
         for (int b : cpm_RawBlocks(cpm_EntryBytes(volume, i), wide))
             if (b >= volume.DirBlocks && b < n) taken[size_t(b)] = 1;
     }
+    // A block that cannot be read is never handed out.
+    for (int b : volume.UnreadableBlocks)
+        if (b >= 0 && b < n) taken[size_t(b)] = 1;
     return taken;
 }

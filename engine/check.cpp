@@ -12,7 +12,8 @@
 namespace {
 
 const char *const findingNames[] = {"shared-block",   "outside-block",  "directory-block", "extent-gap",   "extent-twice",
-                                    "records-beyond", "records-short", "control-name",    "unknown-user"};
+                                    "records-beyond", "records-short", "control-name",    "unknown-user",
+                                    "unreadable-block"};
 
 std::string numberList(const std::vector<int> &numbers) {
     std::string out;
@@ -64,15 +65,18 @@ cpm_CheckReport cpm_CheckVolume(const cpm_Volume &v) {
         if (!cpm_HoldsBlocks(kind)) continue;   // erased, label, date stamps, password entries
         bool reservation = kind == cpm_EntryKind::Reservation;
         // The blocks: inside the volume, outside the directory, named once.
-        std::vector<int> outside, directory;
+        std::vector<int> outside, directory, unreadable;
         std::map<int, std::vector<int>> shared;   // other entry -> blocks
         int limit = reservation ? cpm_ReservationLimit(v) : n;
         for (int b : cpm_EntryBlocks(v, i)) {
+            if (cpm_BlockUnreadable(v, b)) unreadable.push_back(b);
             if (b < v.DirBlocks) directory.push_back(b);
             else if (b >= limit) outside.push_back(b);
             else if (owner[size_t(b)] >= 0) shared[owner[size_t(b)]].push_back(b);
             else owner[size_t(b)] = i;
         }
+        if (!unreadable.empty())
+            add(i, cpm_FindingKind::UnreadableBlock, blockWord(unreadable) + numberList(unreadable) + " unreadable", unreadable);
         if (!directory.empty())
             add(i, cpm_FindingKind::DirectoryBlock,
                 blockWord(directory) + numberList(directory) + " of the directory named as data", directory);

@@ -24,6 +24,7 @@ enum class cpm_FindingKind : uint8_t {
     RecordsShort,     // blocks of the entry's last logical extent that its record count leaves without records
     ControlName,      // a name with control characters
     UnknownUser,      // a user byte that no kind of entry has
+    UnreadableBlock,  // a block that touches a sector the medium lacks or cannot read
 };
 
 struct cpm_Finding {

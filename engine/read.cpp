@@ -87,6 +87,7 @@ cpm_FileData cpm_LoadFile(const cpm_Volume &volume, const Text &name, int user) 
         for (int b : cpm_RawBlocks(e, wide)) {
             long long start = cpm_BlockOffset(volume, b);
             if (start < 0) continue;   // beyond the end of the image: skipped
+            if (cpm_BlockUnreadable(volume, b)) file.Unreadable.push_back(b);
             const uint8_t *from = volume.Image.data() + start;
             file.Data.Elements.insert(file.Data.Elements.end(), from, from + volume.BlockSize);
             if (cpm_Diagnostics())

@@ -14,6 +14,27 @@
 const Text cpm_BlankName("        .   ");
 const char *const cpm_NotCpmMessage = "Not a CP/M volume: opened read-only.";
 const char *const cpm_TooShortMessage = "too short to be a CP/M volume";
+const char *const cpm_UnreadableDirectoryMessage = "Directory not wholly readable: opened read-only.";
+
+bool cpm_BlockUnreadable(const cpm_Volume &volume, int b) {
+    return std::binary_search(volume.UnreadableBlocks.begin(), volume.UnreadableBlocks.end(), b);
+}
+
+// The blocks the unreadable logical sectors touch; true when one lies in the directory.
+static bool markUnreadable(cpm_Volume &v, const cpm_Layout &layout, const std::vector<long long> &sectors) {
+    bool directory = false;
+    long long dirEnd = v.DataStart + (long long)v.DirBlocks * v.BlockSize;
+    for (long long n : sectors) {
+        long long start = layout.Offset + n * layout.SectorBytes, end = start + layout.SectorBytes;
+        directory = directory || (start < dirEnd && end > v.DataStart);
+        if (end <= v.DataStart || v.BlockSize <= 0) continue;
+        for (long long b = std::max(0LL, start - v.DataStart) / v.BlockSize; b <= (end - 1 - v.DataStart) / v.BlockSize; b++)
+            v.UnreadableBlocks.push_back(int(b));
+    }
+    std::sort(v.UnreadableBlocks.begin(), v.UnreadableBlocks.end());
+    v.UnreadableBlocks.erase(std::unique(v.UnreadableBlocks.begin(), v.UnreadableBlocks.end()), v.UnreadableBlocks.end());
+    return directory;
+}
 
 static std::atomic<bool> diagnostics{true};
 
@@ -124,9 +145,12 @@ static cpm_Volume openAs(cpm_Medium medium, const std::string &path, const cpm_R
         cpm_Diag("cpm_LoadVolume: " + cpm_ContainerName(medium) + ", " + cpm_SectorOrderOf(v.Order).Name + ", " +
                  (v.Format == cpm_Format::Defined ? v.Definition + ", " : "") + r.How);
     cpm_Layout layout = cpm_LayoutOf(g);
-    v.Image = layout.SectorBytes == 0 && medium.Sectors.empty() ? std::move(medium.Bytes)
-                                                               : cpm_Gather(medium, layout, 0, cpm_ImageBytes(medium, layout));
+    std::vector<long long> unreadable;
+    v.Image = layout.SectorBytes == 0 && medium.Sectors.empty()
+                  ? std::move(medium.Bytes)
+                  : cpm_Gather(medium, layout, 0, cpm_ImageBytes(medium, layout), &unreadable);
     medium.Bytes = Text();
+    if (markUnreadable(v, layout, unreadable)) refuse(v, {cpm_RefusalKind::Unreadable, cpm_UnreadableDirectoryMessage});
     v.Medium = std::move(medium);
     // A file shorter than its reserved tracks has no data area at all.
     v.VolumeKB = cpm_DataKB(g, v.Image.size());
@@ -141,7 +165,10 @@ static Refusal recognisedRefusal(const cpm_Recognition &r) {
 }
 
 cpm_Volume cpm_OpenImage(Text fileBytes, const std::string &path) {
-    cpm_Medium medium = cpm_DecodeFile(std::move(fileBytes));
+    return cpm_OpenMedium(cpm_DecodeFile(std::move(fileBytes)), path);
+}
+
+cpm_Volume cpm_OpenMedium(cpm_Medium medium, const std::string &path) {
     cpm_Recognition r;
     bool sectors = medium.Unsaveable.empty();   // a nibble image holds none
     if (!sectors) r.How = "nibble image";

@@ -112,6 +112,7 @@ enum class cpm_RefusalKind : uint8_t {
     Container,    // the container cannot be written back (a 2IMG of nibbles: no sectors at all)
     Unclear,      // readings that tie and differ: no format chosen
     OtherSize,    // a chosen definition describes images of another size
+    Unreadable,   // sectors of the directory cannot be read
 };
 // The messages of the refusals that always read the same.
 extern const char *const cpm_NotCpmMessage;     // "Not a CP/M volume: opened read-only."
@@ -155,6 +156,9 @@ struct cpm_Volume {
     // definition describes (Image then holds the whole image, the missing
     // tail 0xE5); 0 otherwise.  Saving writes no further than needed.
     long long ShortFileBytes = 0;
+    // Blocks that touch a sector the medium lacks or cannot read, ascending:
+    // never allocated, listed by check, reported by reads.
+    std::vector<int> UnreadableBlocks;
 };
 
 // --- diagnostics ------------------------------------------------------------------
@@ -183,6 +187,11 @@ extern const char *const cpm_TooShortMessage;   // "too short to be a CP/M volum
 // The same from bytes already in memory (the file's bytes, in file order),
 // by recognition, or read with the definition given.
 cpm_Volume cpm_OpenImage(Text fileBytes, const std::string &path);
+// The same from a medium a codec decoded.
+cpm_Volume cpm_OpenMedium(cpm_Medium medium, const std::string &path);
+extern const char *const cpm_UnreadableDirectoryMessage;   // "Directory not wholly readable: opened read-only."
+// True when block b touches a sector that could not be read.
+bool cpm_BlockUnreadable(const cpm_Volume &volume, int b);
 cpm_Volume cpm_OpenImageAs(Text fileBytes, const std::string &path, const cpm_Definition &definition);
 // "Format unclear (A, B, C…): opened read-only." for the names of the best readings.
 std::string cpm_UnclearMessage(const std::vector<std::string> &names);
@@ -275,6 +284,7 @@ struct cpm_FileData {
     Text Name;               // the 12-byte display name of the request
     bool Found = false;
     long long Size = 0;      // the file's size in bytes (cpm_FileSize)
+    std::vector<int> Unreadable;   // its blocks that could not be read (read as 0xE5), in file order
 };
 // The file of that name in the user area: the blocks of its live entries in
 // extent order (EX and S2), whatever order the directory holds them in.

@@ -82,3 +82,60 @@ TEST(Layout, GatherAndScatterThroughRecordedSectors) {
         }
     }
 }
+
+#include "allocation.h"
+#include "check.h"
+#include "definitions.h"
+#include "fixtures.h"
+
+namespace {
+
+// An 8-inch disk with two files, as a container that records each sector;
+// the sectors named unreadable.
+cpm_Medium recordedDisk(std::vector<long long> unreadableAt, cpm_Volume &written) {
+    const cpm_Definition &d = *cpm_FindDefinition("ibm-3740");
+    written = cpm_OpenImageAs(fileBytes(size_t(cpm_GeometryBytes(d.Geometry)), Text(), 0xE5), "disk.img", d);
+    written = cpm_SaveFile(std::move(written), Text("A.DAT"), pattern(3000, 1)).Volume;
+    written = cpm_SaveFile(std::move(written), Text("B.DAT"), pattern(2000, 2)).Volume;
+    cpm_Layout l = cpm_LayoutOf(written.Geometry);
+    cpm_Medium m;
+    m.Codec = "test";
+    m.Bytes = cpm_FileImage(written);
+    for (long long n = 0; n < (long long)l.Tracks * l.SectorsPerTrack; n++) {
+        cpm_Place p = cpm_LogicalPlace(l, n);
+        size_t at = cpm_RawOffset(l, m.Bytes.size(), size_t(l.Offset + n * l.SectorBytes));
+        cpm_Sector s{p.Cylinder, p.Head, p.Id, l.SectorBytes, cpm_SectorState::Good, at};
+        for (long long x : unreadableAt)
+            if (x >= l.Offset + n * l.SectorBytes && x < l.Offset + (n + 1) * l.SectorBytes) s.State = cpm_SectorState::DataError;
+        m.Sectors.push_back(s);
+    }
+    return m;
+}
+
+}  // namespace
+
+// A block that touches an unreadable sector is never handed out, check
+// lists it, and reading the file says so while the rest still reads; a
+// directory that is not wholly readable opens read-only.
+TEST(Layout, UnreadableSectorsAreReportedNeverAllocated) {
+    cpm_Volume written;
+    recordedDisk({}, written);
+    int block = entryBlocks(written, 0).front();
+    long long inBlock = written.DataStart + (long long)block * written.BlockSize + 200;
+    cpm_Volume v = cpm_OpenMedium(recordedDisk({inBlock}, written), "disk.img");
+    ASSERT_EQ(v.Definition, "ibm-3740") << v.Decision;
+    EXPECT_EQ(v.Refusal, "");
+    EXPECT_EQ(v.UnreadableBlocks, std::vector<int>{block});
+    cpm_FileData a = cpm_LoadFile(v, Text("A.DAT"));
+    EXPECT_EQ(a.Unreadable, std::vector<int>{block});
+    EXPECT_EQ(cpm_LoadFile(v, Text("B.DAT")).Data, cpm_LoadFile(written, Text("B.DAT")).Data);
+    cpm_CheckReport report = cpm_CheckVolume(v);
+    ASSERT_EQ(report.Findings.size(), 1u);
+    EXPECT_EQ(report.Findings[0].Kind, cpm_FindingKind::UnreadableBlock);
+    v = cpm_SetFileUser(std::move(v), Text("A.DAT"), cpm_ErasedUser).Volume;
+    EXPECT_EQ(cpm_TakenBlocks(v)[size_t(block)], 1);
+    // The directory's first sector unreadable: looked at, never changed.
+    cpm_Volume blind = cpm_OpenMedium(recordedDisk({written.DataStart}, written), "disk.img");
+    EXPECT_EQ(std::make_pair(blind.RefusalKind, blind.Refusal),
+              std::make_pair(cpm_RefusalKind::Unreadable, std::string(cpm_UnreadableDirectoryMessage)));
+}
