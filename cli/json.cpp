@@ -67,8 +67,8 @@ std::string cli_InfoJson(const cpm_Volume &v) {
     Members m = volumeFacts(v);
     m.str("container", cpm_ContainerName(v.Medium)).str("order", cpm_SectorOrderOf(v.Order).Name);
     m.str("decidedBy", v.Decision).str("refused", v.Refusal);
-    m.num("dataStart", v.DataStart).num("blockSize", v.BlockSize).num("dirBlocks", v.DirBlocks);
-    m.num("dirEntries", v.DirEntries).num("blocks", cpm_BlockCount(v)).num("blockNumberBits", cpm_WideBlocks(v) ? 16 : 8);
+    m.num("dataStart", v.Geometry.DataStart).num("blockSize", v.Geometry.BlockSize).num("dirBlocks", v.Geometry.DirBlocks);
+    m.num("dirEntries", v.Geometry.DirEntries).num("blocks", cpm_BlockCount(v)).num("blockNumberBits", cpm_WideBlocks(v) ? 16 : 8);
     return m.object();
 }
 

@@ -40,10 +40,10 @@ int cli_Info(const cli_Args &given) {
     cli_Out(std::string("Order:        ") + cpm_SectorOrderOf(v.Order).Name);
     cli_Out("Decided by:   " + v.Decision);
     if (!v.Refusal.empty()) cli_Out("Refused:      " + v.Refusal);
-    cli_Out("DataStart:    " + std::to_string(v.DataStart));
-    cli_Out("BlockSize:    " + std::to_string(v.BlockSize));
-    cli_Out("DirBlocks:    " + std::to_string(v.DirBlocks));
-    cli_Out("DirEntries:   " + std::to_string(v.DirEntries));
+    cli_Out("DataStart:    " + std::to_string(v.Geometry.DataStart));
+    cli_Out("BlockSize:    " + std::to_string(v.Geometry.BlockSize));
+    cli_Out("DirBlocks:    " + std::to_string(v.Geometry.DirBlocks));
+    cli_Out("DirEntries:   " + std::to_string(v.Geometry.DirEntries));
     cli_Out("VolumeKB:     " + std::to_string(v.VolumeKB));
     cli_Out("UsedKB:       " + std::to_string(v.UsedKB));
     cli_Out("FreeKB:       " + std::to_string(v.VolumeKB - v.UsedKB));

@@ -163,7 +163,7 @@ static int setUser(const cli_Args &given, bool erase, const char *command, const
             // An entry number, or a name no file carries: as the volume manager takes it.
             Text name = cpm_TypedFileName(v, typed, given.User);
             if (long long n = byNumber ? t_TextValue(Text(given.Name.substr(1))) : -1;
-                n >= 0 && n < v.DirEntries && readOnly(int(n)) && cpm_EntryUser(v, int(n)) == given.User) {
+                n >= 0 && n < v.Geometry.DirEntries && readOnly(int(n)) && cpm_EntryUser(v, int(n)) == given.User) {
                 refuse(shown(cpm_EntryName(v, int(n))) + " is read-only; use --force");
                 continue;
             }

@@ -9,9 +9,9 @@ cpm_SectorMap cpm_LoadSectorMap(const cpm_Volume &volume) {
     cpm_SectorMap map;
     int n = cpm_BlockCount(volume);
     map.BlockMap.assign(size_t(std::max(n, 0)), 0);
-    for (int b = 0; b < volume.DirBlocks && b < n; b++) map.BlockMap[size_t(b)] = 1;
-    int blockKB = volume.BlockSize / 1024;
-    map.UsedKB = volume.DirBlocks * blockKB;
+    for (int b = 0; b < volume.Geometry.DirBlocks && b < n; b++) map.BlockMap[size_t(b)] = 1;
+    int blockKB = volume.Geometry.BlockSize / 1024;
+    map.UsedKB = volume.Geometry.DirBlocks * blockKB;
     bool wide = cpm_WideBlocks(volume);
     bool passwords = cpm_PasswordsOn(volume);
     int present = cpm_PresentEntries(volume);
@@ -26,7 +26,7 @@ cpm_SectorMap cpm_LoadSectorMap(const cpm_Volume &volume) {
         bool reservation = kind == cpm_EntryKind::Reservation;
         if (!reservation && (kind != cpm_EntryKind::File || e[1] <= ' ')) continue;
         for (int b : cpm_RawBlocks(e, wide)) {
-            if (b >= volume.DirBlocks && b < n) {
+            if (b >= volume.Geometry.DirBlocks && b < n) {
                 // A block two entries claim (a damaged directory) is used once.
                 if (!map.BlockMap[size_t(b)]) map.UsedKB += blockKB;
                 map.BlockMap[size_t(b)] = 1;
@@ -42,7 +42,7 @@ cpm_SectorMap cpm_LoadSectorMap(const cpm_Volume &volume) {
 std::vector<uint8_t> cpm_TakenBlocks(const cpm_Volume &volume) {
     int n = cpm_BlockCount(volume);
     std::vector<uint8_t> taken(size_t(std::max(n, 0)), 0);
-    for (int b = 0; b < volume.DirBlocks && b < n; b++) taken[size_t(b)] = 1;
+    for (int b = 0; b < volume.Geometry.DirBlocks && b < n; b++) taken[size_t(b)] = 1;
     for (size_t b = 0; b < taken.size() && b < volume.BlockMap.size(); b++)
         if (volume.BlockMap[b]) taken[b] = 1;
     bool wide = cpm_WideBlocks(volume);
@@ -53,7 +53,7 @@ std::vector<uint8_t> cpm_TakenBlocks(const cpm_Volume &volume) {
         // the reservations; password entries hold no blocks.
         if (!cpm_HoldsBlocks(cpm_KindOf(volume, i, passwords))) continue;
         for (int b : cpm_RawBlocks(cpm_EntryBytes(volume, i), wide))
-            if (b >= volume.DirBlocks && b < n) taken[size_t(b)] = 1;
+            if (b >= volume.Geometry.DirBlocks && b < n) taken[size_t(b)] = 1;
     }
     // A block that cannot be read is never handed out.
     for (int b : volume.UnreadableBlocks)

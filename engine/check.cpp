@@ -41,7 +41,7 @@ cpm_CheckReport cpm_CheckVolume(const cpm_Volume &v) {
     int n = cpm_BlockCount(v);
     bool wide = cpm_WideBlocks(v);
     int perEntry = cpm_ExtentsPerEntry(v);
-    int blocksPerExtent = std::max(1, cpm_ExtentBytes / std::max(1, v.BlockSize));
+    int blocksPerExtent = std::max(1, cpm_ExtentBytes / std::max(1, v.Geometry.BlockSize));
     bool passwords = cpm_PasswordsOn(v);
 
     std::vector<cpm_Finding> found;
@@ -70,7 +70,7 @@ cpm_CheckReport cpm_CheckVolume(const cpm_Volume &v) {
         int limit = reservation ? cpm_ReservationLimit(v) : n;
         for (int b : cpm_EntryBlocks(v, i)) {
             if (cpm_BlockUnreadable(v, b)) unreadable.push_back(b);
-            if (b < v.DirBlocks) directory.push_back(b);
+            if (b < v.Geometry.DirBlocks) directory.push_back(b);
             else if (b >= limit) outside.push_back(b);
             else if (owner[size_t(b)] >= 0) shared[owner[size_t(b)]].push_back(b);
             else owner[size_t(b)] = i;
@@ -82,7 +82,7 @@ cpm_CheckReport cpm_CheckVolume(const cpm_Volume &v) {
                 blockWord(directory) + numberList(directory) + " of the directory named as data", directory);
         if (!outside.empty())
             add(i, cpm_FindingKind::OutsideBlock,
-                blockWord(outside) + numberList(outside) + " outside the volume (blocks " + std::to_string(v.DirBlocks) +
+                blockWord(outside) + numberList(outside) + " outside the volume (blocks " + std::to_string(v.Geometry.DirBlocks) +
                     "-" + std::to_string(n - 1) + ")",
                 outside);
         for (auto &[other, blocks] : shared)
@@ -109,11 +109,11 @@ cpm_CheckReport cpm_CheckVolume(const cpm_Volume &v) {
                 if (cpm_SlotBlock(e, wide, k)) last = k + 1;
             int first = cpm_LastExtentInEntry(e, perEntry) * blocksPerExtent;
             int inExtent = std::min(int(held.size()) - first, blocksPerExtent);
-            int needed = int(((long long)records * cpm_RecordSize + v.BlockSize - 1) / v.BlockSize);
+            int needed = int(((long long)records * cpm_RecordSize + v.Geometry.BlockSize - 1) / v.Geometry.BlockSize);
             int from = std::clamp(first + needed, 0, int(held.size()));
             int to = std::clamp(first + inExtent, from, int(held.size()));
             std::vector<int> beyond(held.begin() + from, held.begin() + to);
-            if (counted > (long long)last * v.BlockSize || (!held.empty() && inExtent < needed))
+            if (counted > (long long)last * v.Geometry.BlockSize || (!held.empty() && inExtent < needed))
                 add(i, cpm_FindingKind::RecordsBeyond,
                     "record count " + std::to_string(records) + " beyond the entry's blocks");
             else if (!beyond.empty())

@@ -65,7 +65,7 @@ struct MainEntries {
 // storage is reused).
 static void fillDirectory(const cpm_Volume &volume, cpm_DirectoryLists &lists, int user) {
     static const Text unused(std::vector<uint8_t>{0xE5});
-    size_t count = size_t(std::max(volume.DirEntries, 0));
+    size_t count = size_t(std::max(volume.Geometry.DirEntries, 0));
     lists.Names.resize(count);
     lists.Sizes.assign(count, cpm_UnusedSize);
     lists.Extents.assign(count, 0);

@@ -11,7 +11,7 @@
 
 // Byte offset of directory entry i in Image (valid for i < cpm_PresentEntries).
 inline size_t cpm_EntryOffset(const cpm_Volume &volume, int i) {
-    return size_t(volume.DataStart) + size_t(i) * cpm_EntrySize;
+    return size_t(volume.Geometry.DataStart) + size_t(i) * cpm_EntrySize;
 }
 
 inline const uint8_t *cpm_EntryBytes(const cpm_Volume &volume, int i) {
@@ -24,8 +24,8 @@ inline uint8_t *cpm_EntryBytes(cpm_Volume &volume, int i) {
 
 // Byte offset of block b in Image, or -1 when the block does not lie wholly inside it.
 inline long long cpm_BlockOffset(const cpm_Volume &volume, long long b) {
-    long long start = volume.DataStart + b * volume.BlockSize;
-    if (b < 0 || volume.BlockSize <= 0 || start + volume.BlockSize > (long long)volume.Image.size()) return -1;
+    long long start = volume.Geometry.DataStart + b * volume.Geometry.BlockSize;
+    if (b < 0 || volume.Geometry.BlockSize <= 0 || start + volume.Geometry.BlockSize > (long long)volume.Image.size()) return -1;
     return start;
 }
 

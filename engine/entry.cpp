@@ -36,7 +36,7 @@ bool cpm_IsReservation(const cpm_Volume &volume, int entry, bool passwordsOn) {
     bool wide = cpm_WideBlocks(volume);
     int limit = cpm_ReservationLimit(volume);
     for (int b : cpm_RawBlocks(e, wide))
-        if (b < volume.DirBlocks || b >= limit) return false;
+        if (b < volume.Geometry.DirBlocks || b >= limit) return false;
     return true;
 }
 

@@ -60,12 +60,12 @@ bool cpm_WideBlocks(const cpm_Volume &volume) {
 
 int cpm_ExtentsPerEntry(const cpm_Volume &volume) {
     if (volume.Geometry.LogicalExtents > 0) return volume.Geometry.LogicalExtents;
-    int bytes = cpm_SlotCount(cpm_WideBlocks(volume)) * volume.BlockSize;
+    int bytes = cpm_SlotCount(cpm_WideBlocks(volume)) * volume.Geometry.BlockSize;
     return std::max(1, bytes / cpm_ExtentBytes);
 }
 
 int cpm_BlocksPerEntry(const cpm_Volume &volume) {
     int slots = cpm_SlotCount(cpm_WideBlocks(volume));
-    if (volume.BlockSize <= 0) return slots;
-    return std::clamp(cpm_ExtentsPerEntry(volume) * cpm_ExtentBytes / volume.BlockSize, 1, slots);
+    if (volume.Geometry.BlockSize <= 0) return slots;
+    return std::clamp(cpm_ExtentsPerEntry(volume) * cpm_ExtentBytes / volume.Geometry.BlockSize, 1, slots);
 }

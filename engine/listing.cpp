@@ -26,7 +26,7 @@ static bool isSystemFile(const cpm_Volume &volume, int i) {
 }
 
 long long cpm_SizeK(const cpm_Volume &volume, long long size) {
-    long long bs = volume.BlockSize > 0 ? volume.BlockSize : 1;
+    long long bs = volume.Geometry.BlockSize > 0 ? volume.Geometry.BlockSize : 1;
     return ((size - 1) / bs + 1) * bs / 1024;
 }
 

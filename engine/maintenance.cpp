@@ -65,7 +65,7 @@ static bool wouldShareBlocks(const cpm_Volume &volume, const std::vector<int> &c
     auto mark = [&](int i, uint8_t who) {
         bool clash = false;
         for (int b : cpm_RawBlocks(cpm_EntryBytes(volume, i), wide)) {
-            if (b < volume.DirBlocks || b >= n) continue;
+            if (b < volume.Geometry.DirBlocks || b >= n) continue;
             if (owner[size_t(b)] != 0 && (who == 2 || owner[size_t(b)] == 2)) clash = true;
             if (owner[size_t(b)] == 0) owner[size_t(b)] = who;
         }
@@ -98,7 +98,7 @@ cpm_SetUserResult cpm_SetFileUser(cpm_Volume volume, const Text &name, uint8_t v
     int present = cpm_PresentEntries(volume);
     if (name[0] == '#') {
         long long n = entryNumber(name);
-        if (n < 0 || n >= volume.DirEntries) return {std::move(volume), name, false, ""};
+        if (n < 0 || n >= volume.Geometry.DirEntries) return {std::move(volume), name, false, ""};
         if (size_t(n) < volume.Names.size()) shown = volume.Names[size_t(n)];
         if (n >= present) return {std::move(volume), shown, false, ""};   // the entry lies beyond the image
         if (!eligible(int(n))) return {std::move(volume), shown, false, ""};
@@ -176,9 +176,9 @@ cpm_Volume cpm_Alphabetize(cpm_Volume volume, bool byNames, bool ascending) {
 cpm_Volume cpm_InitVolume(cpm_Volume volume) {
     if (cpm_Refused(volume)) return volume;
     long long size = (long long)volume.Image.size();
-    long long dirEnd = std::min(size, volume.DataStart + (long long)volume.DirBlocks * volume.BlockSize);
-    long long dataEnd = std::min(size, volume.DataStart + (long long)volume.VolumeKB * 1024);
-    long long at = std::min<long long>(volume.DataStart, size);
+    long long dirEnd = std::min(size, volume.Geometry.DataStart + (long long)volume.Geometry.DirBlocks * volume.Geometry.BlockSize);
+    long long dataEnd = std::min(size, volume.Geometry.DataStart + (long long)volume.VolumeKB * 1024);
+    long long at = std::min<long long>(volume.Geometry.DataStart, size);
     std::fill(volume.Image.data() + at, volume.Image.data() + std::max(at, dirEnd), cpm_ErasedUser);
     if (dataEnd > dirEnd) std::fill(volume.Image.data() + std::max(at, dirEnd), volume.Image.data() + dataEnd, uint8_t(0));
     volume.Changed = true;

@@ -89,10 +89,10 @@ cpm_FileData cpm_LoadFile(const cpm_Volume &volume, const Text &name, int user) 
             if (start < 0) continue;   // beyond the end of the image: skipped
             if (cpm_BlockUnreadable(volume, b)) file.Unreadable.push_back(b);
             const uint8_t *from = volume.Image.data() + start;
-            file.Data.Elements.insert(file.Data.Elements.end(), from, from + volume.BlockSize);
+            file.Data.Elements.insert(file.Data.Elements.end(), from, from + volume.Geometry.BlockSize);
             if (cpm_Diagnostics())
                 cpm_Diag("cpm_LoadFile: Block = " + std::to_string(b) + ", Start = $" + t_Hex8(start) + ", Ende = $" +
-                         t_Hex8(start + volume.BlockSize - 1));
+                         t_Hex8(start + volume.Geometry.BlockSize - 1));
         }
     }
     return file;

@@ -77,8 +77,6 @@ bool is140K(const Candidate &c) { return c.Geometry.BlockSize == 1024 && isApple
 cpm_Volume volumeOf(const cpm_Geometry &g, size_t imageBytes) {
     cpm_Volume v;
     v.Geometry = g;
-    v.DataStart = g.DataStart;
-    v.BlockSize = g.BlockSize;
     v.VolumeKB = cpm_DataKB(g, imageBytes);
     return v;
 }

@@ -43,7 +43,7 @@ std::string cpm_SectorMapRow(const cpm_Volume &volume, int r) {
     out.Print(cells);
     out.Htab(label + 66);
     // Plain digits, so that the column stays straight from 1000K on.
-    out.Print(t_NumberString((long long)volume.BlockSize * 64 * (r + 1) / 1024, U' ', sizeWidth(volume), false) + "K");
+    out.Print(t_NumberString((long long)volume.Geometry.BlockSize * 64 * (r + 1) / 1024, U' ', sizeWidth(volume), false) + "K");
     return out.Finish().front();
 }
 
@@ -72,7 +72,7 @@ std::vector<std::string> cpm_BlocksLines(const cpm_Volume &volume, const Text &n
     bool wide = cpm_WideBlocks(volume);
     int present = cpm_PresentEntries(volume);
     int matches = 0;
-    for (int i = 0; i < present && volume.DirEntries > 0; i++) {
+    for (int i = 0; i < present && volume.Geometry.DirEntries > 0; i++) {
         const uint8_t *e = cpm_EntryBytes(volume, i);
         // The user area's entries of the name, and the erased ones.
         if ((e[0] != user && e[0] != cpm_ErasedUser) || !cpm_NameIs(e, display, true)) continue;

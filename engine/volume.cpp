@@ -23,12 +23,12 @@ bool cpm_BlockUnreadable(const cpm_Volume &volume, int b) {
 // The blocks the unreadable logical sectors touch; true when one lies in the directory.
 static bool markUnreadable(cpm_Volume &v, const cpm_Layout &layout, const std::vector<long long> &sectors) {
     bool directory = false;
-    long long dirEnd = v.DataStart + (long long)v.DirBlocks * v.BlockSize;
+    long long dirEnd = v.Geometry.DataStart + (long long)v.Geometry.DirBlocks * v.Geometry.BlockSize;
     for (long long n : sectors) {
         long long start = layout.Offset + n * layout.SectorBytes, end = start + layout.SectorBytes;
-        directory = directory || (start < dirEnd && end > v.DataStart);
-        if (end <= v.DataStart || v.BlockSize <= 0) continue;
-        for (long long b = std::max(0LL, start - v.DataStart) / v.BlockSize; b <= (end - 1 - v.DataStart) / v.BlockSize; b++)
+        directory = directory || (start < dirEnd && end > v.Geometry.DataStart);
+        if (end <= v.Geometry.DataStart || v.Geometry.BlockSize <= 0) continue;
+        for (long long b = std::max(0LL, start - v.Geometry.DataStart) / v.Geometry.BlockSize; b <= (end - 1 - v.Geometry.DataStart) / v.Geometry.BlockSize; b++)
             v.UnreadableBlocks.push_back(int(b));
     }
     std::sort(v.UnreadableBlocks.begin(), v.UnreadableBlocks.end());
@@ -54,14 +54,14 @@ cpm_Volume cpm_EmptyVolume() {
 }
 
 int cpm_BlockCount(const cpm_Volume &volume) {
-    if (volume.BlockSize <= 0 || volume.VolumeKB <= 0) return 0;
-    return int((long long)volume.VolumeKB * 1024 / volume.BlockSize);
+    if (volume.Geometry.BlockSize <= 0 || volume.VolumeKB <= 0) return 0;
+    return int((long long)volume.VolumeKB * 1024 / volume.Geometry.BlockSize);
 }
 
 int cpm_PresentEntries(const cpm_Volume &volume) {
-    long long room = (long long)volume.Image.size() - volume.DataStart;
-    if (room < cpm_EntrySize || volume.DirEntries <= 0) return 0;
-    return int(std::min<long long>(volume.DirEntries, room / cpm_EntrySize));
+    long long room = (long long)volume.Image.size() - volume.Geometry.DataStart;
+    if (room < cpm_EntrySize || volume.Geometry.DirEntries <= 0) return 0;
+    return int(std::min<long long>(volume.Geometry.DirEntries, room / cpm_EntrySize));
 }
 
 // Bytes 0-3 (and 4-7) compared with a signature; missing bytes never match.
@@ -125,10 +125,6 @@ static cpm_Volume openAs(cpm_Medium medium, const std::string &path, const cpm_R
     v.Definition = r.Definition;
     v.Readings = r.Readings;
     const cpm_Geometry &g = v.Geometry;
-    v.DataStart = g.DataStart;
-    v.BlockSize = g.BlockSize;
-    v.DirBlocks = g.DirBlocks;
-    v.DirEntries = g.DirEntries;
     v.Decision = r.How;
     // A container that cannot be written back refuses every change.
     refuse(v, !medium.Unsaveable.empty() ? Refusal{cpm_RefusalKind::Container, medium.Unsaveable} : std::move(refusal));

@@ -127,10 +127,6 @@ extern const char *const cpm_NibblesMessage;    // "Nibble images are not suppor
 struct cpm_Volume {
     Text Image;                        // the whole image, in CP/M logical order
     std::string Path;                  // host path; "" = no volume open
-    int DataStart = 0;
-    int BlockSize = 2048;
-    int DirBlocks = 2;
-    int DirEntries = 128;
     int VolumeKB = 0;
     int UsedKB = 0;
     bool Changed = false;

@@ -91,7 +91,7 @@ struct Needs {
     long long Entries, Blocks;
 };
 static Needs needsOf(const cpm_Volume &volume, long long length) {
-    const long long bs = volume.BlockSize, perEntry = cpm_BlocksPerEntry(volume);
+    const long long bs = volume.Geometry.BlockSize, perEntry = cpm_BlocksPerEntry(volume);
     return {length / bs / perEntry + 1, (length + bs - 1) / bs};
 }
 
@@ -121,7 +121,7 @@ cpm_SaveFileResult cpm_SaveFile(cpm_Volume volume, const Text &name, const Text 
     std::string refused = refusal(volume, cpmName, length, user);
     if (!refused.empty()) return {std::move(volume), cpmName, refused};
 
-    const long long bs = volume.BlockSize;
+    const long long bs = volume.Geometry.BlockSize;
     const bool wide = cpm_WideBlocks(volume);
     // A directory entry names up to blocksPerEntry blocks and covers one or
     // more logical extents of 16K; a file takes one entry more than its full
@@ -138,7 +138,7 @@ cpm_SaveFileResult cpm_SaveFile(cpm_Volume volume, const Text &name, const Text 
 
     // Copy the data, the rest of the last block filled with 0x1A.
     for (size_t k = 0; k < blocks.size(); k++) {
-        uint8_t *to = volume.Image.data() + volume.DataStart + (long long)blocks[k] * bs;
+        uint8_t *to = volume.Image.data() + volume.Geometry.DataStart + (long long)blocks[k] * bs;
         long long from = (long long)k * bs;
         long long n = std::min(bs, std::max(0LL, length - from));
         if (n > 0) std::copy_n(data.data() + from, n, to);

@@ -19,10 +19,10 @@
 
 // The lists and the map have the sizes the geometry gives.
 static void checkShape(const cpm_Volume &v) {
-    FUZZ_CHECK(v.Names.size() == size_t(v.DirEntries));
-    FUZZ_CHECK(v.Sizes.size() == size_t(v.DirEntries));
-    FUZZ_CHECK(v.Extents.size() == size_t(v.DirEntries));
-    FUZZ_CHECK(v.Attributes.size() == size_t(v.DirEntries));
+    FUZZ_CHECK(v.Names.size() == size_t(v.Geometry.DirEntries));
+    FUZZ_CHECK(v.Sizes.size() == size_t(v.Geometry.DirEntries));
+    FUZZ_CHECK(v.Extents.size() == size_t(v.Geometry.DirEntries));
+    FUZZ_CHECK(v.Attributes.size() == size_t(v.Geometry.DirEntries));
     FUZZ_CHECK(v.BlockMap.size() == size_t(cpm_BlockCount(v)));
     FUZZ_CHECK(v.VolumeKB >= 0);
 }
@@ -47,11 +47,11 @@ static void readEverything(const cpm_Volume &v) {
     int listed = int(std::count_if(v.Sizes.begin(), v.Sizes.end(), [](int s) { return s >= 0; }));
     FUZZ_CHECK(int(cpm_MatchFiles(v, Text("*")).size()) == listed);
     int shown = 0;
-    for (int i = 0; i < v.DirEntries; i++) {
+    for (int i = 0; i < v.Geometry.DirEntries; i++) {
         if (v.Sizes[size_t(i)] < 0) continue;
         cpm_FileData f = cpm_LoadFile(v, v.Names[size_t(i)]);
         // Not always found: a listed name that cpm_MakeName filters differently (" X") is not.
-        FUZZ_CHECK(f.Data.size() % size_t(v.BlockSize) == 0);
+        FUZZ_CHECK(f.Data.size() % size_t(v.Geometry.BlockSize) == 0);
         if (shown++ >= 4) continue;
         Text head(std::vector<uint8_t>(f.Data.Elements.begin(),
                                        f.Data.Elements.begin() + long(std::min<size_t>(f.Data.size(), 300))));
@@ -84,7 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     checkShape(v);
 
     // Erase and unerase the first listed file and one entry by number.
-    for (int i = 0; i < v.DirEntries; i++) {
+    for (int i = 0; i < v.Geometry.DirEntries; i++) {
         if (v.Sizes[size_t(i)] < 0) continue;
         Text listed = v.Names[size_t(i)];
         cpm_SetUserResult e = cpm_SetFileUser(v, listed, 0xE5);
@@ -103,7 +103,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     readEverything(v);
     v = cpm_InitVolume(std::move(v));
     checkShape(v);
-    FUZZ_CHECK(v.UsedKB == v.DirBlocks * (v.BlockSize / 1024));
+    FUZZ_CHECK(v.UsedKB == v.Geometry.DirBlocks * (v.Geometry.BlockSize / 1024));
     cpm_SetDiagnostics(true);
     return 0;
 }

@@ -26,7 +26,7 @@ Text fuzz_ImageOf(const uint8_t *data, size_t size) {
     Text file{std::vector<uint8_t>(g.FileBytes, 0)};
     std::copy(g.Signature.begin(), g.Signature.end(), file.Elements.begin());
     cpm_Volume v = cpm_InitVolume(fuzz_Unrefused(cpm_OpenImage(file, "blank")));
-    size_t room = size_t(v.DirBlocks) * size_t(v.BlockSize);
-    std::copy(data + 1, data + 1 + std::min(size - 1, room), v.Image.data() + v.DataStart);
+    size_t room = size_t(v.Geometry.DirBlocks) * size_t(v.Geometry.BlockSize);
+    std::copy(data + 1, data + 1 + std::min(size - 1, room), v.Image.data() + v.Geometry.DataStart);
     return cpm_FileImage(v);
 }

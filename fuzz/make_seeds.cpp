@@ -21,17 +21,17 @@ static cpm_Volume populated(uint8_t mode) {
     for (const auto &[name, size] : files) v = cpm_SaveFile(std::move(v), Text(name), pattern(size, unsigned(size))).Volume;
     v = cpm_SetFileUser(std::move(v), Text("GONE.COM"), 0xE5).Volume;
     // A read-only system file, a user-31 entry, a blank first name byte and an invalid one.
-    uint8_t *e = v.Image.data() + v.DataStart;
+    uint8_t *e = v.Image.data() + v.Geometry.DataStart;
     e[32 * 1 + 9] |= 0x80;
     e[32 * 1 + 10] |= 0x80;
     int free = 0;
-    while (free < v.DirEntries && e[32 * free] != 0xE5) free++;
+    while (free < v.Geometry.DirEntries && e[32 * free] != 0xE5) free++;
     const char *raw[] = {"\x1F" "BOOT    SYS", "\x00 BLANK  TXT", "\x00\x01" "BAD    TXT"};
-    for (int k = 0; k < 3 && free + k < v.DirEntries; k++) {
+    for (int k = 0; k < 3 && free + k < v.Geometry.DirEntries; k++) {
         uint8_t *x = e + 32 * (free + k);
         for (int b = 0; b < 12; b++) x[b] = uint8_t(raw[k][b]);
         x[15] = 8;
-        x[16] = uint8_t(v.DirBlocks + 1);
+        x[16] = uint8_t(v.Geometry.DirBlocks + 1);
         x[17] = uint8_t(250 + k);
     }
     return cpm_Rebuild(std::move(v));
@@ -54,10 +54,10 @@ int main(int argc, char **argv) {
         cpm_Volume v = populated(uint8_t(0x80 | g));
         // Only the entries in use: the rest of the blank directory is 0xE5 already.
         int used = 0;
-        for (int i = 0; i < v.DirEntries; i++)
-            if (v.Image[size_t(v.DataStart + 32 * i)] != 0xE5) used = i + 1;
+        for (int i = 0; i < v.Geometry.DirEntries; i++)
+            if (v.Image[size_t(v.Geometry.DataStart + 32 * i)] != 0xE5) used = i + 1;
         Text seed(std::vector<uint8_t>{uint8_t(0x80 | g | (g == 1 ? 0x40 : 0) | 0x20)});
-        seed = seed + Text(std::vector<uint8_t>(v.Image.data() + v.DataStart, v.Image.data() + v.DataStart + 32 * used));
+        seed = seed + Text(std::vector<uint8_t>(v.Image.data() + v.Geometry.DataStart, v.Image.data() + v.Geometry.DataStart + 32 * used));
         write(folder, std::string("dir-") + names[g], seed);
     }
     // Raw images: a small plain volume, a short 140K image, signatures alone.

@@ -65,7 +65,7 @@ TEST(Check, FindsEachKindOfDamage) {
     putEntry(v, 2, cpm_ErasedUser, "", 0, 0, 0, {});
     EXPECT_EQ(findings(cpm_Rebuild(std::move(v))), (std::vector<std::string>{}));   // the last extent gone: no gap
     v = saved(fresh140(), "BIG.DAT", 40000);
-    uint8_t *middle = v.Image.data() + v.DataStart + 32;
+    uint8_t *middle = v.Image.data() + v.Geometry.DataStart + 32;
     middle[0] = cpm_ErasedUser;
     EXPECT_EQ(findings(cpm_Rebuild(std::move(v))), (std::vector<std::string>{"#0 extent-gap: extent 1 missing"}));
 }

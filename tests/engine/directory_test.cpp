@@ -146,7 +146,7 @@ TEST(SectorMap, WhichEntriesCountAndIllegalBlocks) {
 Text appleImage(const Text &signature, size_t size, const std::vector<std::vector<uint8_t>> &entries) {
     cpm_Volume v = cpm_OpenImage(fileBytes(size, signature, 0xE5), "");
     for (size_t i = 0; i < entries.size(); i++) {
-        size_t at = size_t(v.DataStart) + i * 32;
+        size_t at = size_t(v.Geometry.DataStart) + i * 32;
         if (at + 32 <= v.Image.size()) std::copy(entries[i].begin(), entries[i].end(), v.Image.data() + at);
     }
     return cpm_FileImage(v);
@@ -213,7 +213,7 @@ std::vector<Text> listedNames(const cpm_Volume &v) {
 // The lists and the map have the sizes the geometry gives.
 void expectShape(const cpm_Volume &v, size_t imageSize, const std::string &where) {
     EXPECT_EQ(v.Image.size(), imageSize) << where;
-    const size_t entries = size_t(v.DirEntries);
+    const size_t entries = size_t(v.Geometry.DirEntries);
     EXPECT_EQ(std::vector<size_t>({v.Names.size(), v.Sizes.size(), v.Extents.size(), v.Attributes.size()}),
               std::vector<size_t>(4, entries)) << where;
     EXPECT_EQ(v.BlockMap.size(), size_t(cpm_BlockCount(v))) << where;
@@ -229,7 +229,7 @@ void readEverything(const cpm_Volume &v, const std::string &where) {
     for (const Text &name : listedNames(v)) {
         cpm_BlocksLines(v, name);
         cpm_FileData f = cpm_LoadFile(v, name);
-        EXPECT_EQ(f.Data.size() % size_t(v.BlockSize), 0u) << where;
+        EXPECT_EQ(f.Data.size() % size_t(v.Geometry.BlockSize), 0u) << where;
         EXPECT_LE(f.Data.size(), v.Image.size()) << where;
         cpm_HexdumpLines(f.Data);
         cpm_TypeLines(f.Data);

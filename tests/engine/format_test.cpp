@@ -37,7 +37,7 @@ TEST(Format, GeometryFollowsSignatureAndSize) {
         SCOPED_TRACE(c.What);
         cpm_Volume v = cpm_OpenImage(fileBytes(c.FileSize, c.Head), "/x/IMAGE.DSK");
         EXPECT_EQ(v.Format, c.Format);
-        EXPECT_EQ(std::vector<int>({v.DataStart, v.BlockSize, v.DirBlocks, v.DirEntries, v.VolumeKB, cpm_BlockCount(v),
+        EXPECT_EQ(std::vector<int>({v.Geometry.DataStart, v.Geometry.BlockSize, v.Geometry.DirBlocks, v.Geometry.DirEntries, v.VolumeKB, cpm_BlockCount(v),
                                     int(v.BlockMap.size()), int(v.Names.size())}),
                   std::vector<int>({c.DataStart, c.BlockSize, c.DirBlocks, c.DirEntries, c.VolumeKB, c.Blocks, c.Blocks,
                                     c.DirEntries}));
@@ -292,7 +292,7 @@ TEST_F(VolumeFiles, ReadingFilesThatAreGoneOrSpecial) {
         EXPECT_EQ(log.text().rfind("getbinaryfromfile: Error #", 0), 0u) << log.text();
         cpm_Volume v = cpm_LoadVolume(path);
         EXPECT_TRUE(v.Path.empty() && v.Image.empty() && v.Names.empty());
-        EXPECT_EQ(std::vector<int>({v.DataStart, v.BlockSize, v.DirBlocks, v.DirEntries, v.VolumeKB}),
+        EXPECT_EQ(std::vector<int>({v.Geometry.DataStart, v.Geometry.BlockSize, v.Geometry.DirBlocks, v.Geometry.DirEntries, v.VolumeKB}),
                   std::vector<int>({0, 2048, 2, 128, 0}));
     }
     EXPECT_TRUE(cpm_LoadVolume("").Image.empty());

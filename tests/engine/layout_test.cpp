@@ -121,7 +121,7 @@ TEST(Layout, UnreadableSectorsAreReportedNeverAllocated) {
     cpm_Volume written;
     recordedDisk({}, written);
     int block = entryBlocks(written, 0).front();
-    long long inBlock = written.DataStart + (long long)block * written.BlockSize + 200;
+    long long inBlock = written.Geometry.DataStart + (long long)block * written.Geometry.BlockSize + 200;
     cpm_Volume v = cpm_OpenMedium(recordedDisk({inBlock}, written), "disk.img");
     ASSERT_EQ(v.Definition, "ibm-3740") << v.Decision;
     EXPECT_EQ(v.Refusal, "");
@@ -135,7 +135,7 @@ TEST(Layout, UnreadableSectorsAreReportedNeverAllocated) {
     v = cpm_SetFileUser(std::move(v), Text("A.DAT"), cpm_ErasedUser).Volume;
     EXPECT_EQ(cpm_TakenBlocks(v)[size_t(block)], 1);
     // The directory's first sector unreadable: looked at, never changed.
-    cpm_Volume blind = cpm_OpenMedium(recordedDisk({written.DataStart}, written), "disk.img");
+    cpm_Volume blind = cpm_OpenMedium(recordedDisk({written.Geometry.DataStart}, written), "disk.img");
     EXPECT_EQ(std::make_pair(blind.RefusalKind, blind.Refusal),
               std::make_pair(cpm_RefusalKind::Unreadable, std::string(cpm_UnreadableDirectoryMessage)));
 }

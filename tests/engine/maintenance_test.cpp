@@ -73,7 +73,7 @@ TEST(SetFileUser, UneraseOntoBlocksInUseIsRefused) {
 // Names of the listed files in directory order.
 std::vector<std::string> order(const cpm_Volume &v) {
     std::vector<std::string> out;
-    for (int i = 0; i < v.DirEntries; i++)
+    for (int i = 0; i < v.Geometry.DirEntries; i++)
         if (v.Sizes[size_t(i)] >= 0) out.push_back(v.Names[size_t(i)].bytes());
     return out;
 }
@@ -123,20 +123,20 @@ std::vector<uint8_t> stampFor(const uint8_t *e) {
     s[9] = 0x5A;
     return s;
 }
-uint8_t *stampOf(cpm_Volume &v, int i) { return v.Image.data() + v.DataStart + 32 * (i | 3) + 1 + 10 * (i % 4); }
+uint8_t *stampOf(cpm_Volume &v, int i) { return v.Image.data() + v.Geometry.DataStart + 32 * (i | 3) + 1 + 10 * (i % 4); }
 
 // A 256K volume with a label in entry 0, stamp entries in every fourth slot,
 // six files written by the engine, and each entry's stamp set.
 cpm_Volume stampedVolume() {
     cpm_Volume v = freshPlain(256);
     putEntry(v, 0, 0x20, "WORKDISK   ", 0, 0, 0, {});
-    for (int i = 3; i < v.DirEntries; i += 4) {
+    for (int i = 3; i < v.Geometry.DirEntries; i += 4) {
         std::fill_n(v.Image.data() + 32 * i, 32, 0);
         v.Image[size_t(32 * i)] = 0x21;
     }
     v = withFiles(cpm_Rebuild(std::move(v)), {{"ZED.COM", 3000}, {"ABC.TXT", 100}, {"MID.DAT", 40000},
                                               {"Q.TXT", 5000}, {"B.BIN", 1}, {"LONG.DAT", 70000}});
-    for (int i = 0; i < v.DirEntries; i++)
+    for (int i = 0; i < v.Geometry.DirEntries; i++)
         if (entryAt(v, i)[0] == 0 && i % 4 != 3) {
             std::vector<uint8_t> s = stampFor(entryAt(v, i));
             std::copy(s.begin(), s.end(), stampOf(v, i));
@@ -146,9 +146,9 @@ cpm_Volume stampedVolume() {
 
 void expectStampsInPlace(cpm_Volume v) {
     EXPECT_EQ(entryAt(v, 0)[0], 0x20);
-    for (int i = 3; i < v.DirEntries; i += 4) ASSERT_EQ(entryAt(v, i)[0], 0x21) << "stamp entry " << i << " moved";
+    for (int i = 3; i < v.Geometry.DirEntries; i += 4) ASSERT_EQ(entryAt(v, i)[0], 0x21) << "stamp entry " << i << " moved";
     int files = 0;
-    for (int i = 0; i < v.DirEntries; i++) {
+    for (int i = 0; i < v.Geometry.DirEntries; i++) {
         if (entryAt(v, i)[0] != 0) continue;
         files++;
         std::vector<uint8_t> want = stampFor(entryAt(v, i));

@@ -11,7 +11,7 @@ std::ostream &operator<<(std::ostream &o, const EntryShape &e) {
 
 std::vector<EntryShape> shapes(const cpm_Volume &v, const std::string &name11) {
     std::vector<EntryShape> out;
-    for (int i = 0; i < v.DirEntries; i++) {
+    for (int i = 0; i < v.Geometry.DirEntries; i++) {
         const uint8_t *e = entryAt(v, i);
         if (e[0] == 0 && entryName(v, i) == name11) out.push_back({e[12], e[14], e[15], int(entryBlocks(v, i).size())});
     }
@@ -48,7 +48,7 @@ TEST(SaveFile, EntriesAtTheEdgesOfRecordsBlocksAndExtents) {
         EXPECT_TRUE(r.Volume.Changed);
         EXPECT_EQ(shapes(r.Volume, "FILE    DAT"), c.Entries);
         int first = -1;
-        for (int i = 0; i < r.Volume.DirEntries && first < 0; i++)
+        for (int i = 0; i < r.Volume.Geometry.DirEntries && first < 0; i++)
             if (r.Volume.Sizes[size_t(i)] >= 0) first = i;
         ASSERT_GE(first, 0);
         EXPECT_EQ(r.Volume.Sizes[size_t(first)], c.ListedSize);
@@ -59,10 +59,10 @@ TEST(SaveFile, EntriesAtTheEdgesOfRecordsBlocksAndExtents) {
         cpm_FileData f = cpm_LoadFile(r.Volume, T("FILE.DAT"));
         ASSERT_TRUE(f.Found);
         EXPECT_EQ(f.Size, (long long)c.Length);
-        size_t blocks = (c.Length + size_t(c.Volume.BlockSize) - 1) / size_t(c.Volume.BlockSize);
-        ASSERT_EQ(f.Data.size(), blocks * size_t(c.Volume.BlockSize));
+        size_t blocks = (c.Length + size_t(c.Volume.Geometry.BlockSize) - 1) / size_t(c.Volume.Geometry.BlockSize);
+        ASSERT_EQ(f.Data.size(), blocks * size_t(c.Volume.Geometry.BlockSize));
         for (size_t i = 0; i < f.Data.size(); i++) ASSERT_EQ(f.Data[i], i < c.Length ? data[i] : 0x1A) << i;
-        EXPECT_EQ(r.Volume.UsedKB - c.Volume.UsedKB, int(blocks) * c.Volume.BlockSize / 1024);
+        EXPECT_EQ(r.Volume.UsedKB - c.Volume.UsedKB, int(blocks) * c.Volume.Geometry.BlockSize / 1024);
     }
 }
 

@@ -7,7 +7,7 @@ namespace {
 using Lines = std::vector<std::string>;
 
 cpm_Volume withSystemBit(cpm_Volume v, int entry) {
-    v.Image[size_t(v.DataStart + 32 * entry + 10)] |= 0x80;
+    v.Image[size_t(v.Geometry.DataStart + 32 * entry + 10)] |= 0x80;
     return cpm_Rebuild(std::move(v));
 }
 

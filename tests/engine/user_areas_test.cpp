@@ -4,10 +4,10 @@
 
 // The data of one block written raw: `fill` in every byte.
 static void fillBlock(cpm_Volume &v, int block, uint8_t fill) {
-    std::fill_n(v.Image.data() + v.DataStart + block * v.BlockSize, v.BlockSize, fill);
+    std::fill_n(v.Image.data() + v.Geometry.DataStart + block * v.Geometry.BlockSize, v.Geometry.BlockSize, fill);
 }
 
-static Text blockOf(const cpm_Volume &v, uint8_t fill) { return Text(std::vector<uint8_t>(size_t(v.BlockSize), fill)); }
+static Text blockOf(const cpm_Volume &v, uint8_t fill) { return Text(std::vector<uint8_t>(size_t(v.Geometry.BlockSize), fill)); }
 
 // PIP.COM in users 0, 1, 5 and 15, each in a block of its own that holds
 // the user number in every byte; BYTES.TXT in user 5 only.

@@ -130,7 +130,7 @@ TEST_P(Geometry, RecognisedAndReadAsCpmtoolsReadsThem) {
     EXPECT_EQ(chosen.Refusal, "");
     EXPECT_EQ(cpm_DirectoryLines(recognised, cpm_LongListing), cpm_DirectoryLines(chosen, cpm_LongListing));
     std::set<std::string> listed;
-    for (int i = 0; i < recognised.DirEntries; i++)
+    for (int i = 0; i < recognised.Geometry.DirEntries; i++)
         if (cpm_IsListed(recognised, i)) listed.insert(cpm_HostName(recognised.Names[size_t(i)]));
     std::set<std::string> expected;
     for (const std::string &n : cpmls("0:")) expected.insert(cpm_HostName(cpm_MakeName(Text(n))));

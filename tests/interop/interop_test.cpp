@@ -136,7 +136,7 @@ class Interop : public test_CliTest, public ::testing::WithParamInterface<Format
         if (f.TwoImg >= 0) bytes = twoImg(bytes, uint32_t(f.TwoImg), 0, "");
         cpm_Volume v = cpm_InitVolume(cpm_OpenImage(bytes, at(std::string("engine") + f.Extension)));
         EXPECT_EQ(v.Order, f.Order) << v.Decision;
-        EXPECT_EQ(v.DirEntries, f.ImageBytes == 819200 ? 256 : f.ImageBytes == 143360 ? 64 : 128);
+        EXPECT_EQ(v.Geometry.DirEntries, f.ImageBytes == 819200 ? 256 : f.ImageBytes == 143360 ? 64 : 128);
         EXPECT_EQ(cpm_WideBlocks(v), f.Wide);
         return v;
     }
@@ -190,7 +190,7 @@ TEST_P(Interop, CpmtoolsWritesEngineReads) {
     // The files decide, whatever the name says.
     EXPECT_EQ(cpm_OpenImage(cpm_FileImage(v), "cpm.img").Order, f.Order);
     std::set<std::string> listed;
-    for (int i = 0; i < v.DirEntries; i++)
+    for (int i = 0; i < v.Geometry.DirEntries; i++)
         if (cpm_IsListed(v, i)) listed.insert(lower(cpm_HostName(v.Names[size_t(i)])));
     EXPECT_EQ(listed, cpmls("cpm.img"));
     for (size_t i = 0; i < sizes.size(); i++) {
@@ -200,8 +200,8 @@ TEST_P(Interop, CpmtoolsWritesEngineReads) {
         ASSERT_TRUE(file.Found);
         EXPECT_EQ(cpm_RecordedSize(v, file.Name), (long long)((sizes[i] + 127) / 128 * 128));
         EXPECT_EQ(file.Size, (long long)sizes[i]);   // the byte count of the last record
-        size_t blocks = (sizes[i] + size_t(v.BlockSize) - 1) / size_t(v.BlockSize);
-        EXPECT_EQ(file.Data.size(), blocks * size_t(v.BlockSize));
+        size_t blocks = (sizes[i] + size_t(v.Geometry.BlockSize) - 1) / size_t(v.Geometry.BlockSize);
+        EXPECT_EQ(file.Data.size(), blocks * size_t(v.Geometry.BlockSize));
         ASSERT_GE(file.Data.size(), want.size());
         EXPECT_TRUE(std::equal(want.Elements.begin(), want.Elements.end(), file.Data.Elements.begin()));
     }
@@ -272,7 +272,7 @@ TEST_P(Interop, OtherUsersKeepTheirEntriesAndBlocks) {
     ASSERT_EQ(sh(tool("cpmcp") + "users.img boot.sys 15:BOOT.SYS"), 0);
     v = readFromCpmtools("users.img");
     // The figures count every user area's files.
-    EXPECT_EQ(v.UsedKB, (v.DirBlocks + (9000 + v.BlockSize - 1) / v.BlockSize) * (v.BlockSize / 1024));
+    EXPECT_EQ(v.UsedKB, (v.Geometry.DirBlocks + (9000 + v.Geometry.BlockSize - 1) / v.Geometry.BlockSize) * (v.Geometry.BlockSize / 1024));
     for (size_t i = 0; i < 3; i++) {
         cpm_SaveFileResult r = cpm_SaveFile(std::move(v), Text(fileName(i)), pattern(5000 + 7000 * i, int(i)));
         ASSERT_EQ(r.Message, "");
@@ -311,13 +311,13 @@ TEST_P(Interop, CheckJudgesRecordCountsAsFsckDoes) {
     };
     for (const Case &c : cases) {
         cpm_Volume v = blankVolume();
-        const int perExtent = cpm_ExtentBytes / v.BlockSize;
+        const int perExtent = cpm_ExtentBytes / v.Geometry.BlockSize;
         if (c.Ex >= cpm_ExtentsPerEntry(v)) continue;   // one logical extent per entry
         SCOPED_TRACE(c.What);
         std::vector<int> blocks;
-        for (int k = 0; k < c.Blocks * perExtent + c.More; k++) blocks.push_back(v.DirBlocks + 3 + k);
+        for (int k = 0; k < c.Blocks * perExtent + c.More; k++) blocks.push_back(v.Geometry.DirBlocks + 3 + k);
         if (c.Gap) blocks.insert(blocks.begin() + 1, 0);
-        putEntry(v, 0, 0, "A       DAT", c.Ex, 0, c.Gap ? c.Rc * v.BlockSize / 128 : c.Rc, blocks);
+        putEntry(v, 0, 0, "A       DAT", c.Ex, 0, c.Gap ? c.Rc * v.Geometry.BlockSize / 128 : c.Rc, blocks);
         v = cpm_Rebuild(std::move(v));
         writeForCpmtools(v, "rc.img");
         std::string out;

@@ -63,7 +63,7 @@ inline std::vector<uint8_t> rawEntry(uint8_t user, const std::string &name11, in
 inline void putEntry(cpm_Volume &v, int i, uint8_t user, const std::string &name11, int ex, int s2, int rc,
                      const std::vector<int> &blocks) {
     std::vector<uint8_t> e = rawEntry(user, name11, ex, s2, rc, blocks, cpm_WideBlocks(v));
-    std::copy(e.begin(), e.end(), v.Image.data() + v.DataStart + 32 * i);
+    std::copy(e.begin(), e.end(), v.Image.data() + v.Geometry.DataStart + 32 * i);
 }
 
 // A plain image (directory at 0, the rest 0xE5) of kb kilobytes holding the
@@ -75,7 +75,7 @@ inline Text plainImage(int kb, const std::vector<std::vector<uint8_t>> &entries,
     return t;
 }
 
-inline const uint8_t *entryAt(const cpm_Volume &v, int i) { return v.Image.data() + v.DataStart + 32 * i; }
+inline const uint8_t *entryAt(const cpm_Volume &v, int i) { return v.Image.data() + v.Geometry.DataStart + 32 * i; }
 inline std::string entryName(const cpm_Volume &v, int i) { return std::string((const char *)entryAt(v, i) + 1, 11); }
 
 inline std::vector<int> entryBlocks(const cpm_Volume &v, int i) {
