@@ -3,12 +3,12 @@
 #include "cli.h"
 #include "screen_text.h"
 
-int cli_Check(const cli_Args &given) {
-    cli_Args args = given;
-    bool asJson = cli_TakeFlag(args, "--json");
+int cli_Check(const cli_Parsed &line) {
+    const cli_Args &args = line.Operands;
+    bool asJson = cli_Flag(line, "--json");
     if (args.size() != 1) return cli_UsageOf("check");
     cpm_Volume v;
-    if (!cli_OpenToRead(args[0], v)) return cli_Refused;
+    if (!cli_OpenToRead(line, args[0], v)) return cli_Refused;
     cpm_CheckReport report = cpm_CheckVolume(v);
     if (asJson) {
         cli_Out(cli_CheckJson(v, report));

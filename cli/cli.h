@@ -14,8 +14,20 @@ constexpr int cli_Refused = 1;
 constexpr int cli_Usage = 2;
 
 // The operands after the command word: the parser has taken the options out
-// (cli_TakeFlag, cli_TakeOption read them).
+// (cli_Flag, cli_Option read them).
 using cli_Args = std::vector<std::string>;
+
+struct cli_Command;
+// The command line taken apart: the command's row (nullptr when none was
+// named), its operands, and the options given with their values.  Error is
+// "" or the usage error ("unknown option '--text'").  Each command is run
+// with it and reads its options from it.
+struct cli_Parsed {
+    const cli_Command *Command = nullptr;
+    cli_Args Operands;
+    std::vector<std::pair<std::string, std::string>> Options;
+    std::string Error;
+};
 
 // One command.  Options lists the options it takes, separated by spaces;
 // one that takes a value is written with "=" and a placeholder
@@ -24,7 +36,7 @@ struct cli_Command {
     const char *Name;
     const char *Synopsis;        // its operands and options, for usage lines
     bool Changes;                // it changes the image
-    int (*Run)(const cli_Args &args);
+    int (*Run)(const cli_Parsed &line);
     const char *Options = nullptr;   // nullptr: none
     const char *Summary = nullptr;   // what it does, for help COMMAND
     const char *Example = nullptr;   // one command line, for help COMMAND
@@ -41,24 +53,15 @@ struct cli_OptionHelp {
 };
 extern const cli_OptionHelp cli_OptionHelps[];
 extern const int cli_OptionHelpCount;
-// The command being run changes its image (set from its row before it runs).
-extern bool cli_Changing;
-// The definition -f NAME / --format NAME names ("" for recognition).
-extern std::string cli_FormatName;
-
-// The command line taken apart: the command's row (nullptr when none was
-// named), its operands, and the options given with their values.  Error is
-// "" or the usage error ("unknown option '--text'").
-struct cli_Parsed {
-    const cli_Command *Command = nullptr;
-    cli_Args Operands;
-    std::vector<std::pair<std::string, std::string>> Options;
-    std::string Error;
-};
 cli_Parsed cli_Parse(const std::vector<std::string> &words);
-// The options of the command being run (set by main before it runs).
-void cli_SetGiven(const std::vector<std::pair<std::string, std::string>> &options);
 const cli_Command *cli_FindCommand(const std::string &name);
+// True when the flag (like "-l") was given.
+bool cli_Flag(const cli_Parsed &line, const char *flag);
+// True when an option like "--as NAME" (or "--as=NAME") was given, with its
+// value (the last one given counts).
+bool cli_Option(const cli_Parsed &line, const char *option, std::string &value);
+// The definition -f NAME / --format NAME names ("" for recognition).
+std::string cli_FormatName(const cli_Parsed &line);
 
 // Output helpers: results to standard output, refusals to standard error.
 // Every write to standard output is checked: the first failure is kept, and
@@ -74,15 +77,16 @@ int cli_UsageOf(const char *command);
 void cli_CommandHelp(const cli_Command &command, FILE *to);
 
 struct cpm_Volume;
-// Loads the image; false (and a refusal line) when the path is no image file,
-// or when a changing command meets a volume that must not be changed (the
-// reason is written for every command).
-bool cli_Open(const std::string &path, cpm_Volume &volume);
+// Loads the image with the definition the command line names, or recognises
+// it; false (and a refusal line) when the path is no image file, or when a
+// changing command meets a volume that must not be changed (the reason is
+// written for every command).
+bool cli_Open(const cli_Parsed &line, const std::string &path, cpm_Volume &volume);
 // cli_Open under the image's lock: exclusive and held to the end of the run
 // for a command that changes the image, shared while reading for one that
 // only reads.  Images above the size limit are refused before either.
-bool cli_OpenToChange(const std::string &path, cpm_Volume &volume);
-bool cli_OpenToRead(const std::string &path, cpm_Volume &volume);
+bool cli_OpenToChange(const cli_Parsed &line, const std::string &path, cpm_Volume &volume);
+bool cli_OpenToRead(const cli_Parsed &line, const std::string &path, cpm_Volume &volume);
 // Saves a changed image atomically; false (and a refusal line) when that failed.
 bool cli_Save(cpm_Volume &volume);
 // Under the exclusive lock of cli_OpenToChange: "" when the image may be
@@ -91,44 +95,35 @@ bool cli_Save(cpm_Volume &volume);
 // names another file by now, "NAME: Image changed on disk: not saved." when
 // the file's bytes changed since they were read).
 std::string cli_HeldImageRefusal(const std::string &path, std::string &file);
-// True when the flag (like "-l") was given to the command.  The parser has
-// already taken it out of the operands; args is left as it is.
-bool cli_TakeFlag(cli_Args &args, const char *flag);
-// The value of an option like "--as NAME" (or "--as=NAME"); present tells
-// whether it was given.  The parser has checked that a value follows, so
-// this is always true.
-bool cli_TakeOption(cli_Args &args, const char *option, std::string &value, bool &present);
-
-// Takes -f, --format and --diskdefs of the command line (cli_FormatName)
-// and loads the library of definitions the command needs; false (and a line
+// Takes -f, --format and --diskdefs of the command line and loads the library of definitions the command needs; false (and a line
 // on standard error) when a user's diskdefs file is faulty or the format unknown.
 bool cli_LoadFormats(const cli_Parsed &parsed);
 
 // The candidate readings of an image whose format is unclear, on standard error.
 void cli_ErrCandidates(const cpm_Volume &volume);
-int cli_Formats(const cli_Args &args);
+int cli_Formats(const cli_Parsed &line);
 // Writes a new image's bytes; without `force` an existing name (even one
 // made by a run racing this one) is refused: "... exists (use --force to
 // replace it)".  False (and the refusal line) when it was not written.
 bool cli_WriteNewImage(const std::string &path, const Text &bytes, bool force);
 // new --format NAME IMAGE: an empty disk of that definition.
-int cli_NewFormatted(const cli_Args &args);
-int cli_Info(const cli_Args &args);
-int cli_Ls(const cli_Args &args);
-int cli_Map(const cli_Args &args);
-int cli_Blocks(const cli_Args &args);
-int cli_Dump(const cli_Args &args);
-int cli_Type(const cli_Args &args);
-int cli_Get(const cli_Args &args);
-int cli_Put(const cli_Args &args);
-int cli_Rm(const cli_Args &args);
-int cli_Unrm(const cli_Args &args);
-int cli_Sort(const cli_Args &args);
-int cli_Init(const cli_Args &args);
-int cli_New(const cli_Args &args);
-int cli_Attr(const cli_Args &args);
-int cli_Check(const cli_Args &args);
-int cli_Help(const cli_Args &args);
+int cli_NewFormatted(const cli_Parsed &line);
+int cli_Info(const cli_Parsed &line);
+int cli_Ls(const cli_Parsed &line);
+int cli_Map(const cli_Parsed &line);
+int cli_Blocks(const cli_Parsed &line);
+int cli_Dump(const cli_Parsed &line);
+int cli_Type(const cli_Parsed &line);
+int cli_Get(const cli_Parsed &line);
+int cli_Put(const cli_Parsed &line);
+int cli_Rm(const cli_Parsed &line);
+int cli_Unrm(const cli_Parsed &line);
+int cli_Sort(const cli_Parsed &line);
+int cli_Init(const cli_Parsed &line);
+int cli_New(const cli_Parsed &line);
+int cli_Attr(const cli_Parsed &line);
+int cli_Check(const cli_Parsed &line);
+int cli_Help(const cli_Parsed &line);
 
 // Standard output or error as the user sees it: on a terminal, control
 // characters of stored names are shown in caret notation (^[, M-^[); to a

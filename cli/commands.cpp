@@ -74,12 +74,6 @@ const cli_OptionHelp cli_OptionHelps[] = {
     {"--force", "new, put: replace an existing file (put: also beside an erased file of the name); rm: erase read-only files too"},
 };
 const int cli_OptionHelpCount = int(sizeof cli_OptionHelps / sizeof cli_OptionHelps[0]);
-bool cli_Changing = false;
-std::string cli_FormatName;
-
-// The options given to the command being run.
-static std::vector<std::pair<std::string, std::string>> given;
-
 const cli_Command *cli_FindCommand(const std::string &name) {
     for (int i = 0; i < cli_CommandCount; i++)
         if (name == cli_Commands[i].Name) return &cli_Commands[i];
@@ -157,26 +151,31 @@ cli_Parsed cli_Parse(const std::vector<std::string> &words) {
     return p;
 }
 
-void cli_SetGiven(const std::vector<std::pair<std::string, std::string>> &options) { given = options; }
-
-bool cli_TakeFlag(cli_Args &, const char *flag) {
-    return std::any_of(given.begin(), given.end(), [&](const auto &o) { return o.first == flag; });
+bool cli_Flag(const cli_Parsed &line, const char *flag) {
+    return std::any_of(line.Options.begin(), line.Options.end(), [&](const auto &o) { return o.first == flag; });
 }
 
-bool cli_TakeOption(cli_Args &, const char *option, std::string &value, bool &present) {
-    present = false;
-    for (const auto &o : given)
+bool cli_Option(const cli_Parsed &line, const char *option, std::string &value) {
+    bool present = false;
+    for (const auto &o : line.Options)
         if (o.first == option) {
             value = o.second;   // the last one given counts
             present = true;
         }
-    return true;
+    return present;
+}
+
+std::string cli_FormatName(const cli_Parsed &line) {
+    std::string name;
+    for (const auto &[option, value] : line.Options)   // the last one given counts
+        if (option == "-f" || option == "--format") name = value;
+    return name;
 }
 
 void cli_Fail(const std::string &image, const std::string &reason) { cli_Err("diskwright-cli: " + image + ": " + reason); }
 
-bool cli_Open(const std::string &path, cpm_Volume &volume) {
-    volume = cpm_LoadVolume(path, cli_FormatName);
+bool cli_Open(const cli_Parsed &line, const std::string &path, cpm_Volume &volume) {
+    volume = cpm_LoadVolume(path, cli_FormatName(line));
     if (volume.Path.empty()) {
         cli_Fail(path, "no such image file");
         return false;
@@ -185,7 +184,7 @@ bool cli_Open(const std::string &path, cpm_Volume &volume) {
     cli_Fail(path, volume.Refusal);
     if (volume.RefusalKind == cpm_RefusalKind::TooShort) return false;   // nothing in it to read
     cli_ErrCandidates(volume);
-    return !cli_Changing;
+    return !(line.Command && line.Command->Changes);
 }
 
 bool cli_Save(cpm_Volume &volume) {

@@ -13,11 +13,13 @@
 // What a command needs of the system's definitions: a command on an image
 // those of its size (and the one -f names), new only the one -f names,
 // formats all of them.  Reading only those keeps every run short.
-static cpm_DiskdefsFilter systemFilter(const cli_Command &command, const cli_Args &operands) {
+static cpm_DiskdefsFilter systemFilter(const cli_Parsed &line) {
+    const cli_Command &command = *line.Command;
+    const cli_Args &operands = line.Operands;
     cpm_DiskdefsFilter filter;
     if (command.Run == cli_Formats) return filter;
     filter.All = false;
-    filter.Name = cli_FormatName;
+    filter.Name = cli_FormatName(line);
     if (command.Run == cli_New || operands.empty()) return filter;
     struct stat st;
     if (stat(operands[0].c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return filter;
@@ -30,21 +32,18 @@ static cpm_DiskdefsFilter systemFilter(const cli_Command &command, const cli_Arg
     return filter;
 }
 
-bool cli_LoadFormats(const cli_Parsed &parsed) {
+bool cli_LoadFormats(const cli_Parsed &line) {
     std::string diskdefs;
-    for (const auto &[option, value] : parsed.Options) {   // the last one given counts
-        if (option == "-f" || option == "--format") cli_FormatName = value;
-        if (option == "--diskdefs") diskdefs = value;
-    }
-    if (parsed.Command->Run == cli_Help) return true;
-    std::string error = cpm_LoadLibrary(cpm_SystemDiskdefs, cpm_UserDiskdefs(), diskdefs,
-                                        systemFilter(*parsed.Command, parsed.Operands));
+    cli_Option(line, "--diskdefs", diskdefs);
+    if (line.Command->Run == cli_Help) return true;
+    std::string error = cpm_LoadLibrary(cpm_SystemDiskdefs, cpm_UserDiskdefs(), diskdefs, systemFilter(line));
     if (!error.empty()) {
         cli_Err("diskwright-cli: " + error);
         return false;
     }
-    if (!cli_FormatName.empty() && !cpm_FindDefinition(cli_FormatName)) {
-        cli_Err("diskwright-cli: unknown format '" + cli_FormatName + "' (diskwright-cli formats lists them)");
+    std::string format = cli_FormatName(line);
+    if (!format.empty() && !cpm_FindDefinition(format)) {
+        cli_Err("diskwright-cli: unknown format '" + format + "' (diskwright-cli formats lists them)");
         return false;
     }
     return true;
@@ -63,8 +62,8 @@ static std::string sizeText(const cpm_Geometry &g) {
     return t_NumberString(bytes, U' ', 1, true) + " bytes (" + t_NumberString(bytes / 1024, U' ', 1, true) + "K)";
 }
 
-int cli_Formats(const cli_Args &args) {
-    if (!args.empty()) return cli_UsageOf("formats");
+int cli_Formats(const cli_Parsed &line) {
+    if (!line.Operands.empty()) return cli_UsageOf("formats");
     for (const cpm_Definition &d : cpm_Library()) {
         std::string name = d.Name;
         name.resize(std::max<size_t>(name.size(), 16), ' ');
@@ -76,11 +75,11 @@ int cli_Formats(const cli_Args &args) {
     return cli_Ok;
 }
 
-int cli_NewFormatted(const cli_Args &given) {
-    cli_Args args = given;
-    bool force = cli_TakeFlag(args, "--force");
+int cli_NewFormatted(const cli_Parsed &line) {
+    const cli_Args &args = line.Operands;
+    bool force = cli_Flag(line, "--force");
     if (args.size() != 1) return cli_UsageOf("new");
-    const cpm_Definition *definition = cpm_FindDefinition(cli_FormatName);
+    const cpm_Definition *definition = cpm_FindDefinition(cli_FormatName(line));
     long long bytes = cpm_GeometryBytes(definition->Geometry);
     if (bytes <= 0) {
         cli_Fail(args[0], definition->Name + " has no fixed size: give the size in KB.");

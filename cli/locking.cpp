@@ -46,7 +46,7 @@ static std::string resolved(const std::string &path) {
     return out;
 }
 
-bool cli_OpenToChange(const std::string &path, cpm_Volume &volume) {
+bool cli_OpenToChange(const cli_Parsed &line, const std::string &path, cpm_Volume &volume) {
     if (refusedAtOnce(path)) return false;
     if (heldLock < 0) heldLock = t_LockFile(path, true);   // a missing file is refused by cli_Open
     bool pending = recover(path);
@@ -56,16 +56,16 @@ bool cli_OpenToChange(const std::string &path, cpm_Volume &volume) {
         // too, never passes unseen.
         if (!t_StampFile(heldFile, heldStamp)) heldStamp = t_FileStamp();
     }
-    bool opened = cli_Open(path, volume);
+    bool opened = cli_Open(line, path, volume);
     if (pending) volume.ReadOnly = true;
     return opened;
 }
 
-bool cli_OpenToRead(const std::string &path, cpm_Volume &volume) {
+bool cli_OpenToRead(const cli_Parsed &line, const std::string &path, cpm_Volume &volume) {
     if (refusedAtOnce(path)) return false;
     bool pending = recover(path);
     int lock = heldLock < 0 ? t_LockFile(path, false) : -1;
-    bool opened = cli_Open(path, volume);
+    bool opened = cli_Open(line, path, volume);
     t_UnlockFile(lock);
     if (pending) volume.ReadOnly = true;
     return opened;

@@ -138,7 +138,8 @@ int cli_UsageOf(const char *command) {
     return cli_Usage;
 }
 
-int cli_Help(const cli_Args &args) {
+int cli_Help(const cli_Parsed &line) {
+    const cli_Args &args = line.Operands;
     if (args.empty()) {
         usage(stdout);
         return cli_Ok;
@@ -180,11 +181,9 @@ static int run(int argc, char **argv) {
         return cli_Usage;
     }
     cpm_SetDiagnostics(hasOption(parsed, "-v", "--verbose"));
-    cli_SetGiven(parsed.Options);
     if (notRegularImage(parsed)) return cli_Refused;
     if (!cli_LoadFormats(parsed)) return cli_Usage;
-    cli_Changing = parsed.Command->Changes;
-    return parsed.Command->Run(parsed.Operands);
+    return parsed.Command->Run(parsed);
 }
 
 int main(int argc, char **argv) {

@@ -21,14 +21,12 @@ static void printLines(const std::vector<std::string> &lines) {
     for (const std::string &line : lines) cli_Out(line);
 }
 
-static bool json(cli_Args &args) { return cli_TakeFlag(args, "--json"); }
-
-int cli_Info(const cli_Args &given) {
-    cli_Args args = given;
-    bool asJson = json(args);
+int cli_Info(const cli_Parsed &line) {
+    const cli_Args &args = line.Operands;
+    bool asJson = cli_Flag(line, "--json");
     if (args.size() != 1) return cli_UsageOf("info");
     cpm_Volume v;
-    if (!cli_OpenToRead(args[0], v)) return cli_Refused;
+    if (!cli_OpenToRead(line, args[0], v)) return cli_Refused;
     if (asJson) {
         cli_Out(cli_InfoJson(v));
         return cli_Ok;
@@ -53,19 +51,18 @@ int cli_Info(const cli_Args &given) {
     return cli_Ok;
 }
 
-int cli_Ls(const cli_Args &given) {
-    cli_Args args = given;
-    bool longList = cli_TakeFlag(args, "-l");
-    bool asJson = json(args);
-    bool all = cli_TakeFlag(args, "--all");
+int cli_Ls(const cli_Parsed &line) {
+    const cli_Args &args = line.Operands;
+    bool longList = cli_Flag(line, "-l");
+    bool asJson = cli_Flag(line, "--json");
+    bool all = cli_Flag(line, "--all");
     std::string userText;
-    bool hasUser = false;
-    if (!cli_TakeOption(args, "--user", userText, hasUser) || args.size() != 1 || (all && hasUser))
-        return cli_UsageOf("ls");
+    bool hasUser = cli_Option(line, "--user", userText);
+    if (args.size() != 1 || (all && hasUser)) return cli_UsageOf("ls");
     int user = hasUser ? cli_UserOption(userText) : 0;
     if (user < 0) return cli_UsageOf("ls");
     cpm_Volume v;
-    if (!cli_OpenToRead(args[0], v)) return cli_Refused;
+    if (!cli_OpenToRead(line, args[0], v)) return cli_Refused;
     std::vector<int> users = all ? cpm_UsersWithFiles(v) : std::vector<int>{user};
     if (users.empty()) users.push_back(0);   // nothing anywhere: user 0's empty listing
     if (asJson) {
@@ -83,10 +80,11 @@ int cli_Ls(const cli_Args &given) {
     return cli_Ok;
 }
 
-int cli_Map(const cli_Args &args) {
+int cli_Map(const cli_Parsed &line) {
+    const cli_Args &args = line.Operands;
     if (args.size() != 1) return cli_UsageOf("map");
     cpm_Volume v;
-    if (!cli_OpenToRead(args[0], v)) return cli_Refused;
+    if (!cli_OpenToRead(line, args[0], v)) return cli_Refused;
     printLines(cpm_SectorMapLines(v));
     return cli_Ok;
 }
@@ -94,7 +92,8 @@ int cli_Map(const cli_Args &args) {
 // The files of one typed name or pattern ("N:" for user area N, "*:" for
 // every one), each given to `show` with its user area in turn; a pattern
 // puts a line with the name before each.
-template <typename Show> static int eachFile(const cli_Args &args, const char *command, Show show) {
+template <typename Show> static int eachFile(const cli_Parsed &line, const char *command, Show show) {
+    const cli_Args &args = line.Operands;
     if (args.size() != 2) return cli_UsageOf(command);
     cli_Name name = cli_ParseName(args[1]);
     if (!name.Valid) {
@@ -102,7 +101,7 @@ template <typename Show> static int eachFile(const cli_Args &args, const char *c
         return cli_Usage;
     }
     cpm_Volume v;
-    if (!cli_OpenToRead(args[0], v)) return cli_Refused;
+    if (!cli_OpenToRead(line, args[0], v)) return cli_Refused;
     std::vector<cli_Match> matches = cli_Matches(args[0], v, name);
     if (matches.empty()) return cli_Refused;
     bool headings = cli_IsPattern(v, name);
@@ -113,14 +112,14 @@ template <typename Show> static int eachFile(const cli_Args &args, const char *c
     return cli_Ok;
 }
 
-int cli_Blocks(const cli_Args &args) {
+int cli_Blocks(const cli_Parsed &line) {
     // The B(locks screen finds names as stored: a file with attribute bits in
     // its type bytes is not found there, and is refused here the same way.
     bool refused = false;
-    int status = eachFile(args, "blocks", [&](const cpm_Volume &v, const Text &name, int user) {
+    int status = eachFile(line, "blocks", [&](const cpm_Volume &v, const Text &name, int user) {
         std::vector<std::string> lines = cpm_BlocksLines(v, name, 80, user);
         if (!lines.empty() && lines.back() == cpm_DisplayString(name) + " not found") {
-            cli_Fail(args[0], lines.back());
+            cli_Fail(line.Operands[0], lines.back());
             refused = true;
         } else {
             printLines(lines);
@@ -143,8 +142,8 @@ static Text slice(const Text &data, size_t from, size_t to) {
     return Text(std::vector<uint8_t>(data.Elements.begin() + long(from), data.Elements.begin() + long(to)));
 }
 
-int cli_Dump(const cli_Args &args) {
-    return eachFile(args, "dump", [](const cpm_Volume &v, const Text &name, int user) {
+int cli_Dump(const cli_Parsed &line) {
+    return eachFile(line, "dump", [](const cpm_Volume &v, const Text &name, int user) {
         Text data = cpm_LoadFile(v, name, user).Data;
         for (size_t at = 0; at < data.size(); at += pieceBytes) dumpPiece(slice(data, at, std::min(data.size(), at + pieceBytes)), at);
     });
@@ -176,8 +175,8 @@ static void typePieces(const Text &data, long long size) {
     }
 }
 
-int cli_Type(const cli_Args &args) {
-    return eachFile(args, "type", [](const cpm_Volume &v, const Text &name, int user) {
+int cli_Type(const cli_Parsed &line) {
+    return eachFile(line, "type", [](const cpm_Volume &v, const Text &name, int user) {
         cpm_FileData file = cpm_LoadFile(v, name, user);
         typePieces(file.Data, file.Size);
     });
@@ -289,14 +288,14 @@ static void getToOutput(const cpm_FileData &file, GetOptions o) {
     }
 }
 
-int cli_Get(const cli_Args &given) {
-    cli_Args args = given;
+int cli_Get(const cli_Parsed &line) {
+    cli_Args args = line.Operands;
     GetOptions o;
     // --trim asks for the file's size, which is what get copies anyway.
-    bool trim = cli_TakeFlag(args, "--trim");
-    o.Blocks = cli_TakeFlag(args, "--blocks");
-    o.Text = cli_TakeFlag(args, "--text");
-    o.NoClobber = cli_TakeFlag(args, "-n") || cli_TakeFlag(args, "--no-clobber");
+    bool trim = cli_Flag(line, "--trim");
+    o.Blocks = cli_Flag(line, "--blocks");
+    o.Text = cli_Flag(line, "--text");
+    o.NoClobber = cli_Flag(line, "-n") || cli_Flag(line, "--no-clobber");
     if (args.size() == 3 && args[2] == "-") args.pop_back();   // "-" is standard output
     if ((args.size() != 2 && args.size() != 3) || (trim && o.Blocks)) return cli_UsageOf("get");
     const std::string &image = args[0];
@@ -307,7 +306,7 @@ int cli_Get(const cli_Args &given) {
         return cli_UsageOf("get");
     }
     cpm_Volume v;
-    if (!cli_OpenToRead(image, v)) return cli_Refused;
+    if (!cli_OpenToRead(line, image, v)) return cli_Refused;
     bool pattern = cli_IsPattern(v, name);
     if (pattern && args.size() == 3 && !intoFolder) {
         cli_Fail(image, args[2] + ": no such folder");

@@ -65,15 +65,13 @@ static std::string putOne(cpm_Volume &v, const std::string &host, const std::str
     return "";
 }
 
-int cli_Put(const cli_Args &given) {
-    cli_Args args = given;
+int cli_Put(const cli_Parsed &line) {
+    const cli_Args &args = line.Operands;
     std::string as, userText;
-    bool hasAs = false, hasUser = false;
-    bool text = cli_TakeFlag(args, "--text");
-    bool force = cli_TakeFlag(args, "--force");
-    if (!cli_TakeOption(args, "--as", as, hasAs) || !cli_TakeOption(args, "--user", userText, hasUser) ||
-        args.size() < 2 || (hasAs && args.size() != 2))
-        return cli_UsageOf("put");
+    bool hasAs = cli_Option(line, "--as", as), hasUser = cli_Option(line, "--user", userText);
+    bool text = cli_Flag(line, "--text");
+    bool force = cli_Flag(line, "--force");
+    if (args.size() < 2 || (hasAs && args.size() != 2)) return cli_UsageOf("put");
     // A name typed for the disk is stored as typed or refused, never cut to another.
     if (hasAs && !cpm_IsPattern(Text(cli_ParseName(as).Name)) && !cpm_IsCpmName(Text(cli_ParseName(as).Name))) {
         cli_Fail(args[0], cli_ParseName(as).Name + ": not a CP/M file name");
@@ -94,17 +92,17 @@ int cli_Put(const cli_Args &given) {
         return cli_UsageOf("put");
     }
     cpm_Volume v;
-    if (!cli_OpenToChange(args[0], v)) return cli_Refused;
+    if (!cli_OpenToChange(line, args[0], v)) return cli_Refused;
     int status = cli_Ok;
     std::vector<std::string> done;
     for (size_t i = 1; i < args.size(); i++) {
-        std::string line;
-        std::string refusal = putOne(v, args[i], hasAs ? as : t_PathFileName(args[i]), user, text, force, line);
+        std::string said;
+        std::string refusal = putOne(v, args[i], hasAs ? as : t_PathFileName(args[i]), user, text, force, said);
         if (!refusal.empty()) {
             cli_Fail(args[0], refusal);
             status = cli_Refused;
         } else {
-            done.push_back(line);
+            done.push_back(said);
         }
     }
     return saved(v, status, done);
@@ -115,10 +113,10 @@ int cli_Put(const cli_Args &given) {
 // the erased entries of the name brought back into user area N.  A pattern
 // names every file it matches (erased files for unrm); a file of several
 // entries changes whole or not at all.
-static int setUser(const cli_Args &given, bool erase, const char *command, const char *what) {
-    cli_Args args = given;
+static int setUser(const cli_Parsed &line, bool erase, const char *command, const char *what) {
+    const cli_Args &args = line.Operands;
     // A file marked read-only is erased only when the user insists.
-    bool force = erase && cli_TakeFlag(args, "--force");
+    bool force = erase && cli_Flag(line, "--force");
     if (args.size() < 2) return cli_UsageOf(command);
     std::vector<cli_Name> names;
     for (size_t i = 1; i < args.size(); i++) {
@@ -132,7 +130,7 @@ static int setUser(const cli_Args &given, bool erase, const char *command, const
     }
     const std::string &image = args[0];
     cpm_Volume v;
-    if (!cli_OpenToChange(image, v)) return cli_Refused;
+    if (!cli_OpenToChange(line, image, v)) return cli_Refused;
     int status = cli_Ok;
     std::vector<std::string> done;
     auto refuse = [&](const std::string &reason) {
@@ -209,8 +207,8 @@ static int setUser(const cli_Args &given, bool erase, const char *command, const
     return saved(v, status, done);
 }
 
-int cli_Rm(const cli_Args &args) { return setUser(args, true, "rm", "erased"); }
-int cli_Unrm(const cli_Args &args) { return setUser(args, false, "unrm", "unerased"); }
+int cli_Rm(const cli_Parsed &line) { return setUser(line, true, "rm", "erased"); }
+int cli_Unrm(const cli_Parsed &line) { return setUser(line, false, "unrm", "unerased"); }
 
 // "+R", "-SA": the bits to set or clear; false for a word that is none.
 static bool attributeChange(const std::string &word, uint8_t &set, uint8_t &clear) {
@@ -228,7 +226,8 @@ static bool attributeChange(const std::string &word, uint8_t &set, uint8_t &clea
     return true;
 }
 
-int cli_Attr(const cli_Args &args) {
+int cli_Attr(const cli_Parsed &line) {
+    const cli_Args &args = line.Operands;
     uint8_t set = 0, clear = 0;
     std::vector<std::string> names;
     for (size_t i = 1; i < args.size(); i++)
@@ -237,7 +236,7 @@ int cli_Attr(const cli_Args &args) {
     if (args.empty() || names.empty() || (set == 0 && clear == 0)) return cli_UsageOf("attr");
     const std::string &image = args[0];
     cpm_Volume v;
-    if (!cli_OpenToChange(image, v)) return cli_Refused;
+    if (!cli_OpenToChange(line, image, v)) return cli_Refused;
     int status = cli_Ok;
     std::vector<std::string> done;
     for (const std::string &typed : names) {
@@ -264,19 +263,21 @@ int cli_Attr(const cli_Args &args) {
     return saved(v, status, done);
 }
 
-int cli_Sort(const cli_Args &args) {
+int cli_Sort(const cli_Parsed &line) {
+    const cli_Args &args = line.Operands;
     if (args.size() != 3 || (args[1] != "names" && args[1] != "size") || (args[2] != "asc" && args[2] != "desc"))
         return cli_UsageOf("sort");
     cpm_Volume v;
-    if (!cli_OpenToChange(args[0], v)) return cli_Refused;
+    if (!cli_OpenToChange(line, args[0], v)) return cli_Refused;
     v = cpm_Alphabetize(std::move(v), args[1] == "names", args[2] == "asc");
     return saved(v, cli_Ok, {"Volume alphabetized."});
 }
 
-int cli_Init(const cli_Args &args) {
+int cli_Init(const cli_Parsed &line) {
+    const cli_Args &args = line.Operands;
     if (args.size() != 1) return cli_UsageOf("init");
     cpm_Volume v;
-    if (!cli_OpenToChange(args[0], v)) return cli_Refused;
+    if (!cli_OpenToChange(line, args[0], v)) return cli_Refused;
     v = cpm_InitVolume(std::move(v));
     return saved(v, cli_Ok, {"Volume initialized: " + t_PathFileName(v.Path)});
 }
@@ -292,10 +293,10 @@ bool cli_WriteNewImage(const std::string &path, const Text &bytes, bool force) {
     return false;
 }
 
-int cli_New(const cli_Args &given) {
-    if (!cli_FormatName.empty()) return cli_NewFormatted(given);
-    cli_Args args = given;
-    bool force = cli_TakeFlag(args, "--force");
+int cli_New(const cli_Parsed &line) {
+    if (!cli_FormatName(line).empty()) return cli_NewFormatted(line);
+    const cli_Args &args = line.Operands;
+    bool force = cli_Flag(line, "--force");
     if (args.size() != 2 || args[1].empty() || args[1].find_first_not_of("-0123456789") != std::string::npos)
         return cli_UsageOf("new");
     long long size = t_TextValue(Text(args[1]));

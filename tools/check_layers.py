@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Refuses an include that reaches up the layers.
+"""Refuses an include that reaches up the layers, and include circles.
 
 Each library folder may include its own headers and those of the folders
 below it, never one above.  Every quoted include is resolved to the file the
@@ -7,6 +7,10 @@ compiler would take: first beside the including file, then through the
 include folders of that library (its own and those it links), in order.  An
 include that does not resolve there but names a header of another project
 folder is a violation, as is a relative path that lands in a folder above.
+
+In the folders of NO_CIRCLES, a file (its .h and .cpp together) may not
+reach itself through the headers it includes: each file there builds on
+the ones below it.
 
 Usage: check_layers.py [ROOT]     exit 0 clean, 1 violations found
 """
@@ -28,6 +32,9 @@ LAYERS = {
     "tools/fontgen": ["toolkit/display", "toolkit/base"],
     "tools/bellgen": ["tools/fontgen", "toolkit/base"],
 }
+
+# Folders whose files include each other without a circle.
+NO_CIRCLES = ["toolkit/host"]
 
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
 
@@ -78,6 +85,39 @@ def check(root):
     return problems
 
 
+def circles(root, folder):
+    """The include circles among the files of one folder, each as a list of
+    file names (without .h/.cpp) that ends where it starts."""
+    top = os.path.join(root, folder)
+    if not os.path.isdir(top):
+        return []
+    uses = {}
+    for f in sorted(os.listdir(top)):
+        stem, ext = os.path.splitext(f)
+        if ext not in (".cpp", ".h"):
+            continue
+        with open(os.path.join(top, f), encoding="utf-8", errors="replace") as handle:
+            for name in INCLUDE.findall(handle.read()):
+                other = os.path.splitext(name)[0]
+                if "/" not in name and other != stem and os.path.isfile(os.path.join(top, name)):
+                    uses.setdefault(stem, set()).add(other)
+    found, done = [], set()
+
+    def walk(stem, path):
+        if stem in path:
+            found.append(path[path.index(stem):] + [stem])
+            return
+        if stem in done:
+            return
+        for other in sorted(uses.get(stem, ())):
+            walk(other, path + [stem])
+        done.add(stem)
+
+    for stem in sorted(uses):
+        walk(stem, [])
+    return found
+
+
 def main():
     root = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), ".."))
     problems = check(root)
@@ -85,8 +125,10 @@ def main():
         print(line)
     if problems:
         print(f"{len(problems)} include(s) across the layers")
-        return 1
-    return 0
+    rings = [(folder, ring) for folder in NO_CIRCLES for ring in circles(root, folder)]
+    for folder, ring in rings:
+        print(f"{folder}: include circle " + " -> ".join(ring))
+    return 1 if problems or rings else 0
 
 
 if __name__ == "__main__":

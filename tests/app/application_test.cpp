@@ -8,8 +8,8 @@
 #include <atomic>
 #include <string>
 
-#include "app_delegate.h"
 #include "application.h"
+#include "menus_qt.h"
 #include "threads.h"
 
 namespace {
@@ -40,7 +40,7 @@ TEST(Application, LaunchesRunsTheProgramAndQuitsFromTheMenu) {
             t_SleepMs(200);
             t_OnMainThread([&] {
                 stillRunningAfterProgram = true;
-                t_AppDelegate()->FileMenu->actions().first()->trigger();
+                t_MenuFind("File")->actions().first()->trigger();
             });
         });
     }, options);

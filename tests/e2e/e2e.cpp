@@ -14,17 +14,16 @@
 #include <thread>
 #include <unistd.h>
 
-#include "app_delegate.h"
 #include "application.h"
 #include "display.h"
 #include "files.h"
 #include "host_state.h"
+#include "host_windows.h"
 #include "main_program.h"
 #include "menus_qt.h"
 #include "printer.h"
 #include "threads.h"
 #include "volume.h"
-#include "windows_qt.h"
 
 // Slow builds (the race checker runs the program many times slower) stretch
 // every wait by DW_E2E_TIME_SCALE.
@@ -178,7 +177,7 @@ void e2e_Settle() { e2e_Settled(e2e_Screen); }
 // Presses one key with modifiers on window 0's view.
 static void pressKey(int qtKey, int modifiers, const std::string &text) {
     t_OnMainThread([&] {
-        QWidget *view = t_AppDelegate()->t_Views[0];
+        QWidget *view = t_HostView(0);
         QKeyEvent press(QEvent::KeyPress, qtKey, Qt::KeyboardModifiers(modifiers), QString::fromStdString(text));
         QApplication::sendEvent(view, &press);
         QKeyEvent release(QEvent::KeyRelease, qtKey, Qt::KeyboardModifiers(modifiers), QString::fromStdString(text));

@@ -7,14 +7,15 @@
 #include <QTextCursor>
 #include <algorithm>
 
-#include "app_delegate.h"
 #include "display.h"
 #include "e2e.h"
+#include "host_windows.h"
 #include "printer.h"
 #include "screen_text.h"
 #include "text_window.h"
 #include "threads.h"
 #include "volume.h"
+#include "windows.h"
 
 namespace {
 
@@ -83,10 +84,9 @@ struct RulerFit {
 RulerFit rulerFit() {
     RulerFit fit;
     t_OnMainThread([&] {
-        AppDelegate *d = t_AppDelegate();
-        QWidget *window = d->VirtualPrinterWindow;
-        QLineEdit *field = d->VirtualPrinterRuler;
-        QPlainTextEdit *view = d->VirtualPrinterTextView;
+        QWidget *window = t_HostWindow(t_PrinterWindow);
+        QLineEdit *field = t_WindowRuler(t_PrinterWindow);
+        QPlainTextEdit *view = t_WindowTextView(t_PrinterWindow);
         QImage picture = window->grab().toImage();
         QRect shown = field->visibleRegion().boundingRect();
         QRect stripArea(field->mapTo(window, shown.topLeft()), shown.size());
@@ -127,7 +127,7 @@ TEST(Print, PrinterRulerStandsOverTheTextColumns) {
         ASSERT_EQ(settledPrinter(), ruler + "\r");
         for (int scrolled : {0, 1, 250, 100000}) {
             t_OnMainThread([scrolled] {
-                t_AppDelegate()->VirtualPrinterTextView->horizontalScrollBar()->setValue(scrolled);
+                t_WindowTextView(t_PrinterWindow)->horizontalScrollBar()->setValue(scrolled);
             });
             RulerFit fit = rulerFit();
             EXPECT_GT(fit.InkedColumns, 100) << scrolled;

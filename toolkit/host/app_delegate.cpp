@@ -8,16 +8,18 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-#include "host_state.h"
 #include "display_host.h"
+#include "host_state.h"
+#include "host_windows.h"
 #include "log.h"
 #include "menus_qt.h"
-#include "text.h"
-#include "threads.h"
-#include "windows.h"
 #include "printer_qt.h"
 #include "ruler_qt.h"
+#include "text.h"
+#include "threads.h"
+#include "view.h"
 #include "window_zoom_qt.h"
+#include "windows.h"
 #include "windows_qt.h"
 
 static AppDelegate *theDelegate = nullptr;
@@ -59,7 +61,7 @@ QMainWindow *AppDelegate::makeTextWindow(int number, const QString &title, QPlai
 
 void AppDelegate::buildInterface() {
     // File (Quit), Edit, View, Window and Help, shared by every window's menu bar.
-    t_BuildMenus(this);
+    t_BuildMenus();
 
     for (int n = 0; n < 8; n++) {
         auto *window = new QMainWindow();
@@ -67,31 +69,39 @@ void AppDelegate::buildInterface() {
         t_AttachMenus(window);
         auto *frame = new QWidget(window);   // the border around the view
         frame->setAutoFillBackground(true);
-        t_Views[n] = new t_View(n, frame);
+        auto *view = new t_View(n, frame);
         window->setCentralWidget(frame);
         window->installEventFilter(this);
-        t_ViewWindows[n] = window;
+        t_SetHostWindowParts(uint8_t(n), {window, view, nullptr, nullptr});
     }
-    VirtualPrinterWindow = makeTextWindow(9, "Virtual Printer", &VirtualPrinterTextView, &VirtualPrinterRuler);
-    VirtualPrinterScrollView = VirtualPrinterTextView;
-    SystemConsoleWindow = makeTextWindow(10, "System Console", &SystemConsoleTextView, &SystemConsoleRuler);
-    SystemConsoleScrollView = SystemConsoleTextView;
-    PasteboardWindow = makeTextWindow(8, "Pasteboard", &PasteboardTextView, nullptr);
-    PasteboardScrollView = PasteboardTextView;
-    for (QMainWindow *w : {VirtualPrinterWindow, SystemConsoleWindow, PasteboardWindow})
-        t_AttachMenus(w);
+    // The text windows: the Virtual Printer and System Console with a ruler.
+    struct TextWindow {
+        uint8_t Number;
+        const char *Title;
+        bool Ruler;
+    };
+    for (TextWindow w : {TextWindow{t_PrinterWindow, "Virtual Printer", true},
+                         TextWindow{t_ConsoleWindow, "System Console", true},
+                         TextWindow{t_PasteboardWindow, "Pasteboard", false}}) {
+        t_HostWindowParts parts;
+        parts.Window = makeTextWindow(w.Number, w.Title, &parts.TextView, w.Ruler ? &parts.Ruler : nullptr);
+        t_AttachMenus(parts.Window);
+        t_SetHostWindowParts(w.Number, parts);
+    }
 
-    MainWindow = new QMainWindow();
-    MainWindow->setWindowTitle("Diskwright");
-    MainWindow->setProperty("t_WindowNumber", 12);
-    t_AttachMenus(MainWindow);
-    MainWindow->installEventFilter(this);
-    PreferencesWindow = new QMainWindow();
-    PreferencesWindow->setWindowTitle("Preferences");
-    PreferencesWindow->setProperty("t_WindowNumber", 11);
-    PreferencesWindow->installEventFilter(this);
+    auto *main = new QMainWindow();
+    main->setWindowTitle("Diskwright");
+    main->setProperty("t_WindowNumber", 12);
+    t_AttachMenus(main);
+    main->installEventFilter(this);
+    t_SetHostWindowParts(t_MainWindow, {main, nullptr, nullptr, nullptr});
+    auto *preferences = new QMainWindow();
+    preferences->setWindowTitle("Preferences");
+    preferences->setProperty("t_WindowNumber", 11);
+    preferences->installEventFilter(this);
+    t_SetHostWindowParts(t_PreferencesWindow, {preferences, nullptr, nullptr, nullptr});
     t_InstallWindowHost(this);
-    t_InstallPrinterHost(this);
+    t_InstallPrinterHost();
     t_InstallDisplayHost();
 }
 
@@ -125,7 +135,8 @@ static int measureTitleBarHeight(QMainWindow *window, QWidget *scrollView) {
 void AppDelegate::applicationDidFinishLaunching() {
     t_Log("applicationDidFinishLaunching: Start.");
     initvxtools();
-    t_TitleBarHeight = measureTitleBarHeight(PasteboardWindow, PasteboardScrollView);
+    t_TitleBarHeight =
+        measureTitleBarHeight(t_HostWindow(t_PasteboardWindow), t_WindowTextView(t_PasteboardWindow));
     t_Log("Program: Start.");
     startprocess(Program, 0x40000000);
     t_Log("applicationDidFinishLaunching: End.");

@@ -103,7 +103,7 @@ int t_RunApplication(int &argc, char **argv, std::function<void()> program, t_Ap
     if (t_StartDocumentEvents(QApplication::arguments(), options.SingleInstance)) return 0;
 
     AppDelegate delegate(std::move(program));
-    t_InstallFileDrops(&delegate);
+    t_InstallFileDrops();
     delegate.applicationWillFinishLaunching();
     QTimer::singleShot(0, &delegate, [&delegate] { delegate.applicationDidFinishLaunching(); });
     QObject::connect(&app, &QApplication::aboutToQuit, &delegate, [&delegate] {

@@ -5,32 +5,19 @@
 #include <QCoreApplication>
 #include <QMainWindow>
 
-#include "app_delegate.h"
 #include "bell_sound.h"
 #include "host_hooks.h"
+#include "host_windows.h"
 #include "menus.h"
 #include "rendering.h"
 #include "threads.h"
 #include "video_memory.h"
 #include "windows.h"
 
-static t_View *viewOf(uint8_t window) {
-    AppDelegate *d = t_AppDelegate();
-    return d && window <= 7 ? d->t_Views[window] : nullptr;
-}
+// Window numbers 0-7 are the toolkit windows, the only ones with a view.
+static t_View *viewOf(uint8_t window) { return t_HostView(window); }
 
-static QMainWindow *hostWindowOf(uint8_t window) {
-    AppDelegate *d = t_AppDelegate();
-    if (!d) return nullptr;
-    switch (window) {
-    case 8: return d->PasteboardWindow;
-    case 9: return d->VirtualPrinterWindow;
-    case 10: return d->SystemConsoleWindow;
-    case 11: return d->PreferencesWindow;
-    case 12: return d->MainWindow;
-    default: return window <= 7 ? d->t_ViewWindows[window] : nullptr;
-    }
-}
+static QMainWindow *hostWindowOf(uint8_t window) { return t_HostWindow(window); }
 
 static void *getView(uint8_t window) {
     void *view = nullptr;

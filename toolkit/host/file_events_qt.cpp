@@ -15,9 +15,9 @@
 #include <memory>
 #include <unistd.h>
 
-#include "app_delegate.h"
 #include "display.h"
 #include "file_events.h"
+#include "host_windows.h"
 #include "log.h"
 #include "threads.h"
 #include "windows.h"
@@ -222,7 +222,7 @@ void t_AcceptFileDrops(QWidget *window) {
     window->installEventFilter(new DropFilter(window));
 }
 
-void t_InstallFileDrops(AppDelegate *delegate) {
-    if (!delegate) return;
-    for (QMainWindow *window : delegate->t_ViewWindows) t_AcceptFileDrops(window);
+void t_InstallFileDrops() {
+    for (uint8_t n = 0; n < 8; n++)
+        if (QMainWindow *window = t_HostWindow(n)) t_AcceptFileDrops(window);
 }

@@ -10,8 +10,6 @@
 #include <QWidget>
 #include <functional>
 
-class AppDelegate;
-
 // The documents named on the command line (every argument after the
 // program's own name), as absolute clean paths; "file:" URLs become local
 // paths, empty arguments are skipped.
@@ -44,4 +42,4 @@ bool t_StartDocumentEvents(const QStringList &arguments, bool singleInstance = t
 // Lets the window take local files dropped on it, one file-open event each.
 void t_AcceptFileDrops(QWidget *window);
 // The same for every toolkit window.
-void t_InstallFileDrops(AppDelegate *delegate);
+void t_InstallFileDrops();

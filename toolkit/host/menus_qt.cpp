@@ -17,11 +17,12 @@
 #include <algorithm>
 #include <chrono>
 
-#include "app_delegate.h"
 #include "bell_sound.h"
 #include "display_host.h"
 #include "events.h"
+#include "host_windows.h"
 #include "key_qt.h"
+#include "menu_checks_qt.h"
 #include "menus.h"
 #include "quit.h"
 #include "quit_qt.h"
@@ -29,7 +30,6 @@
 #include "user_menu_qt.h"
 #include "video_memory.h"
 #include "window_zoom_qt.h"
-#include "windows_qt.h"
 
 // clang-format off
 const std::vector<t_MenuItemLayout> t_MenuLayout = {
@@ -249,13 +249,6 @@ static void deleteMenuItem(const std::string &title, int index) {
     a->deleteLater();
 }
 
-bool t_ProgramCheck(const QAction *action) { return action->property("t_ProgramCheck").toBool(); }
-
-void t_SetProgramCheck(QAction *action, bool checked) {
-    action->setProperty("t_ProgramCheck", checked);
-    action->setChecked(checked);
-}
-
 // The item at that position checked, every other item of the menu not.
 static void checkMenuItem(const std::string &title, int position) {
     QMenu *menu = t_MenuFind(title);
@@ -312,10 +305,9 @@ static void installMenuHost() {
 
 // ---------------------------------------------------------------- menus
 
-void t_BuildMenus(AppDelegate *d) {
+void t_BuildMenus() {
     menus.clear();
-    d->FileMenu = menuNamed("File");
-    QAction *quit = d->FileMenu->addAction("Quit");
+    QAction *quit = menuNamed("File")->addAction("Quit");
     quit->setShortcut(menuKey('Q'));
     quit->setData(0);
     // Quit ends the application; the program asks first about unsaved changes.

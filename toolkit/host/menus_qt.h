@@ -8,8 +8,6 @@
 #include <string>
 #include <vector>
 
-class AppDelegate;
-
 // One menu item of the layout: the menu it is in, its title, its tag (the
 // built-in action it selects; 0 goes to the program) and its key
 // (Ctrl+Shift+key, 0 for none).  An empty title is a separator.
@@ -23,16 +21,13 @@ extern const std::vector<t_MenuItemLayout> t_MenuLayout;
 
 // Builds the menus of the layout (File holds Quit, Help the key guide) and
 // installs the menu services; the menus are shared by every window.
-void t_BuildMenus(AppDelegate *delegate);
+void t_BuildMenus();
 // Puts the shared menus into a window's menu bar.
 void t_AttachMenus(QMainWindow *window);
 // The shared menus, in menu-bar order.
 const std::vector<QMenu *> &t_MenuBarMenus();
 // The menu with that title (asked on the main thread), or nullptr.
 QMenu *t_MenuFind(const std::string &title);
-// The check mark the program set on an item (t_MenuItemCheck), and setting it.
-bool t_ProgramCheck(const QAction *action);
-void t_SetProgramCheck(QAction *action, bool checked);
 // A menu item or button was chosen (main thread).
 void t_MenuEventHandler(QObject *sender);
 // The key guide of the Help menu.

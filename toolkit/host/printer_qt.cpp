@@ -4,8 +4,9 @@
 #include <QFont>
 #include <QFontDatabase>
 
-#include "app_delegate.h"
+#include "host_windows.h"
 #include "printer.h"
+#include "windows.h"
 
 // The printer's text as last given and as the view showed it then (main
 // thread only).
@@ -20,30 +21,33 @@ static QFont printerFont() {
     return font;
 }
 
-void t_InstallPrinterHost(AppDelegate *d) {
+static QPlainTextEdit *textView() { return t_WindowTextView(t_PrinterWindow); }
+
+void t_InstallPrinterHost() {
     t_PrinterHostServices h;
-    h.Exists = [d] { return d->VirtualPrinterTextView != nullptr; };
-    h.Setup = [d] {
-        QPlainTextEdit *view = d->VirtualPrinterTextView;
+    h.Exists = [] { return textView() != nullptr; };
+    h.Setup = [] {
+        QPlainTextEdit *view = textView();
         view->setFont(printerFont());
         view->clear();
         view->viewport()->update();
         shownText = view->toPlainText();
         givenText.clear();
     };
-    h.SetRuler = [d](const std::string &text) {
-        if (d->VirtualPrinterRuler) d->VirtualPrinterRuler->setText(QString::fromStdString(text));
+    h.SetRuler = [](const std::string &text) {
+        if (QLineEdit *ruler = t_WindowRuler(t_PrinterWindow)) ruler->setText(QString::fromStdString(text));
     };
-    h.SetText = [d](const std::string &text) {
-        d->VirtualPrinterTextView->setPlainText(QString::fromStdString(text));
-        d->VirtualPrinterTextView->viewport()->update();
-        shownText = d->VirtualPrinterTextView->toPlainText();
+    h.SetText = [](const std::string &text) {
+        QPlainTextEdit *view = textView();
+        view->setPlainText(QString::fromStdString(text));
+        view->viewport()->update();
+        shownText = view->toPlainText();
         givenText = text;
     };
     // The view turns carriage returns into its own line ends: the text as it
     // was given comes back while the view still shows it.
-    h.GetText = [d] {
-        QString shown = d->VirtualPrinterTextView->toPlainText();
+    h.GetText = [] {
+        QString shown = textView()->toPlainText();
         return shown == shownText ? givenText : shown.toStdString();
     };
     t_SetPrinterHostServices(h);

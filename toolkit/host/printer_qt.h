@@ -1,6 +1,6 @@
 // The printer's host half: its text view and ruler.
 #pragma once
 
-class AppDelegate;
-
-void t_InstallPrinterHost(AppDelegate *delegate);
+// Installs the printer's services on the Virtual Printer window's text view
+// and ruler.
+void t_InstallPrinterHost();

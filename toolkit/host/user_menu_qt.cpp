@@ -4,7 +4,7 @@
 #include "user_menu_qt.h"
 
 #include "events.h"
-#include "menus_qt.h"
+#include "menu_checks_qt.h"
 
 const char *const t_UserMenuTitle = "User";
 

@@ -12,10 +12,10 @@
 #include <cmath>
 
 #include "host_state.h"
+#include "host_windows.h"
 #include "menus.h"
 #include "video_memory.h"
 #include "view_scale.h"
-#include "windows_qt.h"
 
 // The zoom a toolkit window was given and the content size it gave; a
 // content of another size has been resized by the user since.

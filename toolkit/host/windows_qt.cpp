@@ -8,54 +8,13 @@
 #include <QScreen>
 #include <QScrollBar>
 
-#include "app_delegate.h"
 #include "display.h"
+#include "host_windows.h"
 #include "key_qt.h"
 #include "line_input.h"
 #include "threads.h"
 #include "window_zoom_qt.h"
 #include "windows.h"
-
-// The host window of number n, or nullptr.
-QMainWindow *t_HostWindow(uint8_t n) {
-    AppDelegate *d = t_AppDelegate();
-    if (!d) return nullptr;
-    if (n < 8) return d->t_ViewWindows[n];
-    switch (n) {
-    case t_PasteboardWindow: return d->PasteboardWindow;
-    case t_PrinterWindow: return d->VirtualPrinterWindow;
-    case t_ConsoleWindow: return d->SystemConsoleWindow;
-    case t_PreferencesWindow: return d->PreferencesWindow;
-    case t_MainWindow: return d->MainWindow;
-    default: return nullptr;
-    }
-}
-
-t_View *t_HostView(uint8_t n) {
-    AppDelegate *d = t_AppDelegate();
-    return d && n < 8 ? d->t_Views[n] : nullptr;
-}
-
-QPlainTextEdit *t_WindowTextView(uint8_t n) {
-    AppDelegate *d = t_AppDelegate();
-    if (!d) return nullptr;
-    switch (n) {
-    case t_PasteboardWindow: return d->PasteboardTextView;
-    case t_PrinterWindow: return d->VirtualPrinterTextView;
-    case t_ConsoleWindow: return d->SystemConsoleTextView;
-    default: return nullptr;
-    }
-}
-
-uint8_t t_WindowNumber(const QWidget *window) {
-    AppDelegate *d = t_AppDelegate();
-    if (!d || !window) return t_NoWindow;
-    for (uint8_t n : {t_PrinterWindow, t_ConsoleWindow, t_PasteboardWindow, t_PreferencesWindow, t_MainWindow})
-        if (t_HostWindow(n) == window) return n;
-    for (uint8_t n = 0; n < 8; n++)
-        if (d->t_ViewWindows[n] == window) return n;
-    return t_NoWindow;
-}
 
 static QScreen *screenOf(QWidget *w) {
     QScreen *s = w ? w->screen() : nullptr;
@@ -86,7 +45,7 @@ static void setHostFrame(uint8_t n, t_Frame f) {
     w->move(int(f.X), screenHeight - int(f.Y + f.Height));
 }
 
-void t_InstallWindowHost(AppDelegate *d) {
+void t_InstallWindowHost(QObject *owner) {
     t_WindowHostServices h;
     h.Exists = [](uint8_t n) { return t_HostWindow(n) != nullptr; };
     h.IsVisible = [](uint8_t n) { return t_HostWindow(n)->isVisible(); };
@@ -163,9 +122,9 @@ void t_InstallWindowHost(AppDelegate *d) {
     t_SetClipboardServices(clipboard);
 
     for (uint8_t n = 0; n < 8; n++) {
-        QWidget *content = d->t_ViewWindows[n]->centralWidget();
-        auto *filter = new t_InputFilter(n, content, d);
-        d->t_Views[n]->installEventFilter(filter);
+        QWidget *content = t_HostWindow(n)->centralWidget();
+        auto *filter = new t_InputFilter(n, content, owner);
+        t_HostView(n)->installEventFilter(filter);
         content->installEventFilter(filter);
         t_WatchViewLayout(n);
     }

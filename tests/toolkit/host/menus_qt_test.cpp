@@ -19,6 +19,7 @@
 
 #include "app_delegate.h"
 #include "display.h"
+#include "host_windows.h"
 #include "key_table.h"
 #include "log_capture.h"
 #include "menus.h"
@@ -27,7 +28,6 @@
 #include "text.h"
 #include "threads.h"
 #include "windows.h"
-#include "windows_qt.h"
 
 namespace {
 
@@ -83,7 +83,7 @@ TEST_F(QtMenus, KeyEquivalentsAreControlShiftLetters) {
     QAction *copyText = actionWithTag(111);
     ASSERT_NE(copyText, nullptr);
     EXPECT_EQ(copyText->shortcut(), QKeySequence("Ctrl+Shift+C"));
-    QAction *quit = t_AppDelegate()->FileMenu->actions().first();
+    QAction *quit = t_MenuFind("File")->actions().first();
     EXPECT_EQ(quit->text(), "Quit");
     EXPECT_EQ(quit->shortcut(), QKeySequence("Ctrl+Shift+Q"));
     for (QMenu *m : t_MenuBarMenus())

@@ -9,6 +9,7 @@
 #include "bell_sound.h"
 #include "display_host.h"
 #include "files.h"
+#include "host_windows.h"
 #include "resources.h"
 
 static void put32(std::vector<uint8_t> &v, uint32_t x) {
@@ -80,19 +81,18 @@ protected:
 };
 
 TEST_F(ViewTest, ViewDrawsTheWindowImage) {
-    AppDelegate *d = t_AppDelegate();
     t_InitWindow(0, 24, false, 160, 64, 16, 8, solidFont(8, 16), true);
     ASSERT_TRUE(t_WindowTable[0].Initialized);
-    EXPECT_EQ(t_WindowTable[0].View, d->t_Views[0]);
-    EXPECT_EQ(t_WindowTable[0].Window, d->t_ViewWindows[0]);
+    EXPECT_EQ(t_WindowTable[0].View, t_HostView(0));
+    EXPECT_EQ(t_WindowTable[0].Window, t_HostWindow(0));
     t_WindowTable[0].Visible = true;
     t_PrintSymbol(0, 255, 0xC0, 1, 1);   // a green cell
     t_PrintSymbol(0, 255, 0x1F, 20, 4);  // a red one in the last cell
 
-    t_View *view = d->t_Views[0];
+    t_View *view = t_HostView(0);
     EXPECT_EQ(view->size(), QSize(160, 64));
     EXPECT_EQ(view->pos(), QPoint(16, 8));
-    QColor border = d->t_ViewWindows[0]->centralWidget()->palette().color(QPalette::Window);
+    QColor border = t_HostWindow(0)->centralWidget()->palette().color(QPalette::Window);
     EXPECT_EQ(border, QColor(0x54, 0x54, 0x54));
 
     for (bool quick : {true, false}) {
@@ -113,7 +113,7 @@ TEST_F(ViewTest, ViewDrawsTheWindowImage) {
 TEST_F(ViewTest, GraphicWindowTitle) {
     t_InitWindow(1, 4, false, 640, 400, 16, 16, t_EmptyFont(), true);
     QCoreApplication::processEvents();   // titles are set asynchronously
-    EXPECT_TRUE(t_AppDelegate()->t_ViewWindows[1]->windowTitle().endsWith("-Grafik"));
+    EXPECT_TRUE(t_HostWindow(1)->windowTitle().endsWith("-Grafik"));
 }
 
 TEST(BellTest, GeneratedAndCommittedSoundsDecode) {

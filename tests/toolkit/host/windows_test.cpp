@@ -14,10 +14,10 @@
 #include "application.h"
 #include "display.h"
 #include "host_state.h"
+#include "host_windows.h"
 #include "display_support.h"
 #include "threads.h"
 #include "windows.h"
-#include "windows_qt.h"
 
 namespace {
 

@@ -20,11 +20,11 @@
 #include "application.h"
 #include "display.h"
 #include "events.h"
+#include "host_windows.h"
 #include "temp_folder.h"
 #include "threads.h"
 #include "window_zoom_qt.h"
 #include "windows.h"
-#include "windows_qt.h"
 
 namespace {
 

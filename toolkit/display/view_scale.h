@@ -1,7 +1,8 @@
 // How a toolkit window's picture is shown in the space its host window
 // gives it: the rectangle of the scaled picture, the picture pixel under a
 // point, the window sizes that fit a screen, and the scaling of the pixels.
-// Plain arithmetic on sizes; the Qt side is in view.cpp and window_zoom_qt.cpp.
+// Plain arithmetic on sizes and pixels; the host draws with it and sizes its
+// windows by it.
 #pragma once
 
 #include <cstdint>
