@@ -38,20 +38,13 @@ static bool recover(const std::string &path) {
     return recovery == t_RecoveryPending;
 }
 
-static std::string resolved(const std::string &path) {
-    char *real = realpath(path.c_str(), nullptr);
-    if (!real) return path;
-    std::string out = real;
-    free(real);
-    return out;
-}
 
 bool cli_OpenToChange(const cli_Parsed &line, const std::string &path, cpm_Volume &volume) {
     if (refusedAtOnce(path)) return false;
     if (heldLock < 0) heldLock = t_LockFile(path, true);   // a missing file is refused by cli_Open
     bool pending = recover(path);
     if (heldLock >= 0) {
-        heldFile = resolved(path);
+        heldFile = t_ResolvedPath(path);
         // Stamped before it is read: a change in between refuses the save
         // too, never passes unseen.
         if (!t_StampFile(heldFile, heldStamp)) heldStamp = t_FileStamp();

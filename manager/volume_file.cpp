@@ -15,13 +15,6 @@ static t_FileStamp remembered;
 // The file the image path named then, every link resolved.
 static std::string rememberedFile;
 
-static std::string resolved(const std::string &path) {
-    char *real = realpath(path.c_str(), nullptr);
-    if (!real) return path;
-    std::string out = real;
-    free(real);
-    return out;
-}
 
 cpm_Volume cpm_LoadImageFile(const std::string &path, std::string &refusal, const std::string &format) {
     refusal = cpm_ImageFileRefusal(path);
@@ -36,7 +29,7 @@ cpm_Volume cpm_LoadImageFile(const std::string &path, std::string &refusal, cons
     bool stamped = t_StampFile(path, stamp);
     cpm_Volume volume = cpm_LoadVolume(path, format);
     remembered = stamped && !volume.Path.empty() ? stamp : t_FileStamp();
-    rememberedFile = resolved(path);
+    rememberedFile = t_ResolvedPath(path);
     t_UnlockFile(lock);
     if (recovery == t_RecoveryPending) volume.ReadOnly = true;
     return volume;
@@ -45,7 +38,7 @@ cpm_Volume cpm_LoadImageFile(const std::string &path, std::string &refusal, cons
 void cpm_RememberImageFile() {
     t_FileStamp stamp;
     remembered = t_StampFile(cpm_CurrentVolume.Path, stamp) ? stamp : t_FileStamp();
-    rememberedFile = resolved(cpm_CurrentVolume.Path);
+    rememberedFile = t_ResolvedPath(cpm_CurrentVolume.Path);
 }
 
 cpm_ImageLock::cpm_ImageLock(const std::string &path) : Fd(t_LockFile(path, true)) {}
@@ -57,7 +50,7 @@ bool cpm_ImageChangedOnDisk() {
     if (remembered.Size < 0) return false;   // nothing was known of it
     // A link that names another file by now, or other bytes, whatever the
     // file's size and time say.
-    return resolved(path) != rememberedFile || !t_FileUnchanged(path, remembered);
+    return t_ResolvedPath(path) != rememberedFile || !t_FileUnchanged(path, remembered);
 }
 
 bool cpm_HostNameTaken(const std::string &path) {

@@ -326,3 +326,11 @@ bool t_FileUnchanged(std::string_view path, const t_FileStamp &stamp) {
     t_FileStamp now;
     return t_StampFile(path, now) && now.Size == stamp.Size && now.Hash == stamp.Hash;
 }
+
+std::string t_ResolvedPath(const std::string &path) {
+    char *real = realpath(path.c_str(), nullptr);
+    if (!real) return path;
+    std::string out = real;
+    free(real);
+    return out;
+}

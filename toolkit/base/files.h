@@ -80,3 +80,6 @@ bool t_StampFile(std::string_view path, t_FileStamp &stamp);
 // True when the file at the path still holds the bytes stamped, whatever its
 // identity, size and time say.
 bool t_FileUnchanged(std::string_view path, const t_FileStamp &stamp);
+
+// The file a path names, every link resolved; the path itself when it names none.
+std::string t_ResolvedPath(const std::string &path);

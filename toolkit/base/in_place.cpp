@@ -59,15 +59,6 @@ static int putBytes(int fd, const uint8_t *p, size_t n, long long offset, size_t
 
 static std::string folderOf(const std::string &path) { return path.substr(0, path.rfind('/') + 1); }
 
-// The file itself: every link resolved, so that the record is found whichever
-// name of it is opened next.
-static std::string resolved(const std::string &path) {
-    char *real = realpath(path.c_str(), nullptr);
-    if (!real) return path;
-    std::string out = real;
-    free(real);
-    return out;
-}
 
 // ".NAME.diskwright-undo" beside the file.
 static std::string besideRecord(const std::string &real) {
@@ -284,7 +275,7 @@ static UndoRecord within(const UndoRecord &record, const Spans &spans) {
 }
 
 int t_WriteRanges(const std::string &path, const std::vector<t_Range> &ranges, long long newLength) {
-    std::string real = resolved(path);
+    std::string real = t_ResolvedPath(path);
     int fd = open(real.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0) return errno;
     struct stat st;
@@ -332,7 +323,7 @@ int t_WriteInPlace(const std::string &path, const Text &bytes) {
     int fd = -1;
     long long size = 0;
     Text now;
-    int err = t_OpenRegularFile(resolved(path), fd, size);
+    int err = t_OpenRegularFile(t_ResolvedPath(path), fd, size);
     if (err == 0) err = t_ReadOpenFile(fd, size, now);
     if (err != 0) return err;
     // The pieces that differ, compared 128 bytes at a time; neighbours join.
@@ -427,7 +418,7 @@ static int rollBack(const std::string &real, const std::string &where) {
 }
 
 int t_RecoverInterruptedSave(const std::string &path, bool locked, std::string &where) {
-    std::string real = resolved(path);
+    std::string real = t_ResolvedPath(path);
     struct stat st;
     if (stat(real.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return t_NothingToRecover;
     where = findRecord(real, st);
