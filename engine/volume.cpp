@@ -318,14 +318,3 @@ cpm_NewVolumeResult cpm_NewVolume(const std::string &path, long long sizeKB) {
     cpm_SaveVolumeResult saved = cpm_SaveVolume(cpm_MakeVolume(path, int(sizeKB)));
     return {std::move(saved.Volume), std::move(saved.Message)};
 }
-
-cpm_NewVolumeResult cpm_NewDefinedVolume(const std::string &path, const cpm_Definition &definition) {
-    long long bytes = cpm_GeometryBytes(definition.Geometry);
-    if (bytes <= 0) return {cpm_EmptyVolume(), definition.Name + " has no fixed size: give the size in KB."};
-    Text image = t_TextFill(cpm_ErasedUser, int(bytes));
-    int err = t_WriteFile(path, image, t_WriteImage);
-    if (err != 0) cpm_Diag("setbinarytofile: Error #" + t_ErrorText(err));
-    if (err != 0) return {cpm_EmptyVolume(), t_ErrorText(err)};
-    cpm_Volume v = cpm_OpenImageAs(std::move(image), path, definition);
-    return {std::move(v), ""};
-}

@@ -239,10 +239,6 @@ struct cpm_NewVolumeResult {
 // The N(ew command's work: checks the size, makes and initialises the volume,
 // writes it to path at once and clears Changed.
 cpm_NewVolumeResult cpm_NewVolume(const std::string &path, long long sizeKB);
-// An empty disk of a definition of fixed size, 0xE5 throughout, as disk
-// utilities make them; "" or why not.  Written to path at once.
-cpm_NewVolumeResult cpm_NewDefinedVolume(const std::string &path, const cpm_Definition &definition);
-
 
 // --- directory and file entries ------------------------------------------
 
