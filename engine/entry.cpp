@@ -4,13 +4,6 @@
 
 #include "entries.h"
 
-std::vector<int> cpm_RawBlocks(const uint8_t *entry, bool wide) {
-    std::vector<int> blocks;
-    for (int k = 0; k < cpm_SlotCount(wide); k++)
-        if (int b = cpm_SlotBlock(entry, wide, k)) blocks.push_back(b);
-    return blocks;
-}
-
 Text cpm_RawName(const uint8_t *entry, bool keepBits) {
     Text name = cpm_BlankName;
     for (int k = 1; k <= 8; k++) name[size_t(k - 1)] = entry[k];
@@ -42,5 +35,8 @@ bool cpm_IsReservation(const cpm_Volume &volume, int entry, bool passwordsOn) {
 
 cpm_EntryKind cpm_KindOf(const cpm_Volume &volume, int entry, bool passwordsOn) {
     if (entry < 0 || entry >= cpm_PresentEntries(volume)) return cpm_EntryKind::Erased;
-    return cpm_KindOfUser(cpm_EntryBytes(volume, entry)[0], cpm_IsReservation(volume, entry, passwordsOn));
+    uint8_t user = cpm_EntryBytes(volume, entry)[0];
+    // Only users 16-31 need the reservation test; the scans ask for every entry.
+    bool reservation = user >= cpm_UserAreas && user <= cpm_ReservationUser && cpm_IsReservation(volume, entry, passwordsOn);
+    return cpm_KindOfUser(user, reservation);
 }

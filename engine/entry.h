@@ -105,7 +105,20 @@ inline void cpm_PutSlotBlock(uint8_t *entry, bool wide, int k, int b) {
 }
 
 // The block numbers in the slots, empty slots (0) left out.
-std::vector<int> cpm_RawBlocks(const uint8_t *entry, bool wide);
+// The block numbers of an entry's allocation slots, without allocating:
+// the scans over every entry of the directory call this for each one.
+struct cpm_Blocks {
+    int Count = 0;
+    int Block[16] = {};
+    const int *begin() const { return Block; }
+    const int *end() const { return Block + Count; }
+};
+inline cpm_Blocks cpm_RawBlocks(const uint8_t *entry, bool wide) {
+    cpm_Blocks blocks;
+    for (int k = 0; k < cpm_SlotCount(wide); k++)
+        if (int b = cpm_SlotBlock(entry, wide, k)) blocks.Block[blocks.Count++] = b;
+    return blocks;
+}
 
 // --- names --------------------------------------------------------------------
 

@@ -92,7 +92,8 @@ std::vector<cpm_FileMatch> cpm_MatchErasedFiles(const cpm_Volume &volume, const 
 
 std::vector<int> cpm_EntryBlocks(const cpm_Volume &volume, int entry) {
     if (entry < 0 || entry >= cpm_PresentEntries(volume)) return {};
-    return cpm_RawBlocks(cpm_EntryBytes(volume, entry), cpm_WideBlocks(volume));
+    cpm_Blocks blocks = cpm_RawBlocks(cpm_EntryBytes(volume, entry), cpm_WideBlocks(volume));
+    return std::vector<int>(blocks.begin(), blocks.end());
 }
 
 int cpm_EntryRecords(const cpm_Volume &volume, int entry) {

@@ -52,7 +52,9 @@ struct Candidate {
 };
 
 // The medium a candidate reads: the file's, or a short image's padded copy.
-const cpm_Medium &mediumOf(const Candidate &c, const cpm_Medium &medium) { return c.Short ? c.Padded : medium; }
+const cpm_Medium &mediumOf(const Candidate &c, const cpm_Medium &medium) {
+    return c.Short && !c.Padded.Bytes.empty() ? c.Padded : medium;
+}
 
 // The 140K order a container names, if any.
 cpm_Order namedOrder(const cpm_Medium &m) {
@@ -268,7 +270,9 @@ Candidate defined(const cpm_Definition &d, const cpm_Medium &medium) {
         long long track = (long long)g.SectorsPerTrack * g.SectorBytes;
         long long end = g.DataStart + (long long)g.DirBlocks * g.BlockSize - g.Offset;
         end = g.Offset + (track > 0 ? (end + track - 1) / track * track : end);
-        c.Padded = padded(medium, size_t(std::min(bytes, std::max<long long>(end, (long long)data.size()))));
+        // Padded only when the directory's tracks run past the file's end:
+        // otherwise the file itself is read, without a copy.
+        if (end > (long long)data.size()) c.Padded = padded(medium, size_t(std::min(bytes, end)));
     }
     return c;
 }
