@@ -125,7 +125,7 @@ Text cpm_Gather(const cpm_Medium &m, const cpm_Layout &l, size_t from, size_t le
     if (from >= end) return out;
     out.Elements.resize(end - from, cpm_ErasedUser);
     long long mappedEnd = l.Offset + mappedTracks(l, size) * trackBytes(l);
-    SectorIndex index = m.Sectors.empty() ? SectorIndex(cpm_Medium()) : SectorIndex(m);
+    SectorIndex index(m);   // empty for a raw medium
     for (size_t x = from; x < end;) {
         // Bytes outside the mapped tracks are where they lie (raw media only).
         if ((long long)x < l.Offset || (long long)x >= mappedEnd) {
@@ -151,7 +151,7 @@ void cpm_Scatter(cpm_Medium &m, const cpm_Layout &l, const Text &image) {
     if (m.Sectors.empty()) m.Bytes.Elements.resize(image.size());   // a raw medium is the image's length
     size_t size = std::min(cpm_ImageBytes(m, l), image.size());
     long long mappedEnd = l.Offset + mappedTracks(l, size) * trackBytes(l);
-    SectorIndex index = m.Sectors.empty() ? SectorIndex(cpm_Medium()) : SectorIndex(m);
+    SectorIndex index(m);   // empty for a raw medium
     for (size_t x = 0; x < size;) {
         if ((long long)x < l.Offset || (long long)x >= mappedEnd) {
             size_t stop = (long long)x < l.Offset ? std::min<size_t>(size, size_t(l.Offset)) : size;
