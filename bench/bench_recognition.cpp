@@ -15,7 +15,10 @@
 
 #include "definitions.h"
 #include "files.h"
+#include "image.h"
 #include "recognition.h"
+#include "volume.h"
+#include "write.h"
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;

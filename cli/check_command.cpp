@@ -1,7 +1,8 @@
 // check: the engine's consistency report, as lines or as JSON.
 #include "check.h"
 #include "cli.h"
-#include "screen_text.h"
+#include "directory.h"
+#include "listing.h"
 
 int cli_Check(const cli_Parsed &line) {
     const cli_Args &args = line.Operands;

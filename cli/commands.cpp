@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "cli.h"
+#include "image.h"
 #include "volume.h"
 
 const cli_Command cli_Commands[] = {

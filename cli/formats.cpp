@@ -7,7 +7,8 @@
 #include "cli.h"
 #include "definitions.h"
 #include "files.h"
-#include "screen_text.h"
+#include "image.h"
+#include "listing.h"
 #include "volume.h"
 
 // What a command needs of the system's definitions: a command on an image

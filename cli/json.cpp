@@ -5,7 +5,12 @@
 
 #include "check.h"
 #include "cli.h"
-#include "screen_text.h"
+#include "directory.h"
+#include "listing.h"
+#include "patterns.h"
+#include "read.h"
+#include "sector_orders.h"
+#include "user_areas.h"
 
 std::string cli_JsonString(const std::string &text) {
     std::string out = "\"";

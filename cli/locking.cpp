@@ -12,6 +12,7 @@
 
 #include "cli.h"
 #include "files.h"
+#include "image.h"
 #include "in_place.h"
 #include "volume.h"
 

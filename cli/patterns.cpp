@@ -1,7 +1,11 @@
 // CP/M name arguments on the command line: the user prefix ("N:", "*:"),
 // and the files a typed name or pattern stands for in each user area.
+#include "patterns.h"
 #include "cli.h"
-#include "screen_text.h"
+#include "directory.h"
+#include "listing.h"
+#include "read.h"
+#include "user_areas.h"
 
 int cli_ParseUser(const std::string &value) {
     if (value.empty() || value.size() > 2 || value.find_first_not_of("0123456789") != std::string::npos) return -1;

@@ -10,8 +10,14 @@
 #include "attributes.h"
 #include "cli.h"
 #include "definitions.h"
+#include "directory.h"
 #include "files.h"
-#include "screen_text.h"
+#include "hexdump.h"
+#include "listing.h"
+#include "read.h"
+#include "sector_map.h"
+#include "sector_orders.h"
+#include "user_areas.h"
 #include "volume.h"
 
 // The output pieces: whole 16-byte rows of the dump, whole blocks of files.

@@ -9,9 +9,15 @@
 
 #include "attributes.h"
 #include "cli.h"
+#include "directory.h"
 #include "files.h"
-#include "screen_text.h"
+#include "image.h"
+#include "listing.h"
+#include "maintenance.h"
+#include "read.h"
+#include "user_areas.h"
 #include "volume.h"
+#include "write.h"
 
 static std::string shown(const Text &name) { return cpm_DisplayString(name); }
 

@@ -1,6 +1,7 @@
 // Attribute bits and text line ends.
 #include "attributes.h"
 
+#include "directory.h"
 #include "entries.h"
 
 uint8_t cpm_AttributeBit(char letter) {

@@ -1,32 +1,13 @@
-// Disk definitions in cpmtools' diskdefs format: the reader, the library of
-// every known definition, and the choice of definition remembered per file.
+// The library of every known disk definition, and the choice of definition
+// remembered per file.
 #pragma once
 
 #include <string>
 #include <vector>
 
-#include "volume.h"
+#include "diskdefs.h"
+#include "geometry.h"
 
-extern const char *const cpm_SystemDiskdefs;    // "/etc/cpmtools/diskdefs"
-// Definitions read from diskdefs text.  Strict (the user's own files): the
-// first fault stops, Error names the file and line, and no definition is
-// returned.  Tolerant (the system file): extra keywords of other tools are
-// ignored, a faulty definition is skipped with one line in Skipped.
-struct cpm_DiskdefsReading {
-    std::vector<cpm_Definition> Definitions;
-    std::string Error;
-    std::vector<std::string> Skipped;
-};
-// What to read in full: the definitions that may read an image of Bytes
-// bytes (of its size, or larger: a short image) and the one named Name; the
-// others are passed over unchecked.  By default all.
-struct cpm_DiskdefsFilter {
-    bool All = true;
-    long long Bytes = 0;
-    std::string Name;
-};
-cpm_DiskdefsReading cpm_ParseDiskdefs(const std::string &text, const std::string &source, bool strict,
-                                      const cpm_DiskdefsFilter &filter = {});
 // The built-in definitions: the formats above, and a few well-known disks.
 std::vector<cpm_Definition> cpm_BuiltInDefinitions();
 // The library: the built-in definitions, then the system file (when it

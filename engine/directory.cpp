@@ -1,6 +1,9 @@
 // The directory lists, display names and name conversion.
+#include "directory.h"
+
 #include <algorithm>
 
+#include "allocation.h"
 #include "entries.h"
 
 Text cpm_EntryName(const cpm_Volume &volume, int entry) {

@@ -4,13 +4,14 @@
 // strictly: the first fault stops with the file and line.  The system file
 // is read tolerantly: it is not the user's to fix, so a faulty definition
 // is skipped with one line and the rest are used.
+#include "diskdefs.h"
+
 #include <algorithm>
 #include <sstream>
 #include <string_view>
 #include <unordered_map>
 
-#include "definitions.h"
-#include "entries.h"
+#include "entry.h"
 
 const char *const cpm_SystemDiskdefs = "/etc/cpmtools/diskdefs";
 

@@ -1,6 +1,6 @@
-// Engine-internal helpers shared by the engine's files: where entries and
-// blocks lie in the image, and the diagnostic switch.  Not for other
-// subsystems.  The raw entry itself is entry.h's.
+// Engine-internal: the entries of a volume, where they and the blocks lie
+// in the image, and the kinds of entry that depend on the rest of the
+// directory.  Not for other subsystems.  The raw entry itself is entry.h's.
 #pragma once
 
 #include <cstddef>
@@ -29,5 +29,16 @@ inline long long cpm_BlockOffset(const cpm_Volume &volume, long long b) {
     return start;
 }
 
-// Writes a diagnostic line when diagnostics are on.
-void cpm_Diag(const std::string &line);
+// A directory label turns password protection on (cpm_PasswordsBit): entries
+// of users 16-31 are then password entries.
+bool cpm_PasswordsOn(const cpm_Volume &volume);
+// Blocks below this number may be reserved: the volume's blocks and the
+// block numbers that wrap round onto its reserved tracks.
+int cpm_ReservationLimit(const cpm_Volume &volume);
+// Entry i reserves blocks: an entry of users 16-31 while passwords are off
+// that reads as a file entry (no control characters in its name, every
+// block number inside the volume or among the wrap-round blocks).  Its
+// blocks are used.  Any other entry of users 16-31 is a password entry.
+bool cpm_IsReservation(const cpm_Volume &volume, int entry, bool passwordsOn);
+// The kind of entry i (Erased for an entry beyond the image).
+cpm_EntryKind cpm_KindOf(const cpm_Volume &volume, int entry, bool passwordsOn);

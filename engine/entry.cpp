@@ -1,42 +1,11 @@
-// One raw directory entry: its name, its blocks, and the kind of entries
-// that depend on the rest of the directory (reservations and passwords).
+// One raw directory entry: its display name.
 #include "entry.h"
 
-#include "entries.h"
+const Text cpm_BlankName("        .   ");
 
 Text cpm_RawName(const uint8_t *entry, bool keepBits) {
     Text name = cpm_BlankName;
     for (int k = 1; k <= 8; k++) name[size_t(k - 1)] = entry[k];
     for (int k = 9; k <= 11; k++) name[size_t(k)] = keepBits ? entry[k] : uint8_t(entry[k] & 0x7F);
     return name;
-}
-
-bool cpm_PasswordsOn(const cpm_Volume &volume) {
-    int present = cpm_PresentEntries(volume);
-    for (int i = 0; i < present; i++) {
-        const uint8_t *e = cpm_EntryBytes(volume, i);
-        if (e[0] == cpm_LabelUser) return (e[12] & cpm_PasswordsBit) != 0;
-    }
-    return false;
-}
-
-int cpm_ReservationLimit(const cpm_Volume &volume) { return cpm_BlockCount(volume) + volume.Geometry.WrapBlocks; }
-
-bool cpm_IsReservation(const cpm_Volume &volume, int entry, bool passwordsOn) {
-    if (passwordsOn || entry < 0 || entry >= cpm_PresentEntries(volume)) return false;
-    const uint8_t *e = cpm_EntryBytes(volume, entry);
-    if (cpm_KindOfUser(e[0], true) != cpm_EntryKind::Reservation || cpm_HasControlName(e)) return false;
-    bool wide = cpm_WideBlocks(volume);
-    int limit = cpm_ReservationLimit(volume);
-    for (int b : cpm_RawBlocks(e, wide))
-        if (b < volume.Geometry.DirBlocks || b >= limit) return false;
-    return true;
-}
-
-cpm_EntryKind cpm_KindOf(const cpm_Volume &volume, int entry, bool passwordsOn) {
-    if (entry < 0 || entry >= cpm_PresentEntries(volume)) return cpm_EntryKind::Erased;
-    uint8_t user = cpm_EntryBytes(volume, entry)[0];
-    // Only users 16-31 need the reservation test; the scans ask for every entry.
-    bool reservation = user >= cpm_UserAreas && user <= cpm_ReservationUser && cpm_IsReservation(volume, entry, passwordsOn);
-    return cpm_KindOfUser(user, reservation);
 }

@@ -14,7 +14,16 @@
 #include <cstdint>
 #include <vector>
 
-#include "volume.h"
+#include "text.h"
+
+constexpr int cpm_EntrySize = 32;          // bytes of one directory entry
+constexpr int cpm_UserAreas = 16;          // user areas 0-15 hold files
+constexpr uint8_t cpm_ErasedUser = 0xE5;   // user byte of an erased or never used entry
+constexpr int cpm_RecordSize = 128;
+constexpr int cpm_ExtentBytes = 16384;     // one logical extent: 128 records
+
+// "        .   ": the template of every display name.
+extern const Text cpm_BlankName;
 
 // User bytes of the entries that hold no file.
 constexpr uint8_t cpm_LabelUser = 0x20;         // the CP/M 3 directory label
@@ -135,19 +144,3 @@ inline bool cpm_NameIs(const uint8_t *entry, const Text &name, bool keepBits) {
         if ((keepBits ? entry[k] : uint8_t(entry[k] & 0x7F)) != name[size_t(k)]) return false;
     return true;
 }
-
-// --- entries of a volume ----------------------------------------------------------
-
-// A directory label turns password protection on (cpm_PasswordsBit): entries
-// of users 16-31 are then password entries.
-bool cpm_PasswordsOn(const cpm_Volume &volume);
-// Blocks below this number may be reserved: the volume's blocks and the
-// block numbers that wrap round onto its reserved tracks.
-int cpm_ReservationLimit(const cpm_Volume &volume);
-// Entry i reserves blocks: an entry of users 16-31 while passwords are off
-// that reads as a file entry (no control characters in its name, every
-// block number inside the volume or among the wrap-round blocks).  Its
-// blocks are used.  Any other entry of users 16-31 is a password entry.
-bool cpm_IsReservation(const cpm_Volume &volume, int entry, bool passwordsOn);
-// The kind of entry i (Erased for an entry beyond the image).
-cpm_EntryKind cpm_KindOf(const cpm_Volume &volume, int entry, bool passwordsOn);

@@ -1,8 +1,8 @@
 // Geometries: the built-in formats and what a disk definition describes:
 // sizes, the data area, the skew of the data tracks, block number width.
-#include <algorithm>
+#include "geometry.h"
 
-#include "entries.h"
+#include <algorithm>
 
 // A built-in format: sized by its file, no definition behind it.
 static cpm_Geometry builtIn(cpm_Format format, const char *name, int dataStart, int blockSize, int dirBlocks,
@@ -51,21 +51,4 @@ int cpm_DataKB(const cpm_Geometry &g, size_t imageBytes) {
     if (g.SectorBytes <= 0) return int(data / 1024);
     long long blocks = std::min<long long>(cpm_DefinedBlocks(g), data / g.BlockSize);
     return int(blocks * g.BlockSize / 1024);
-}
-
-bool cpm_WideBlocks(const cpm_Volume &volume) {
-    if (volume.Geometry.SectorBytes > 0) return cpm_DefinedBlocks(volume.Geometry) > 256;
-    return volume.VolumeKB >= 513;
-}
-
-int cpm_ExtentsPerEntry(const cpm_Volume &volume) {
-    if (volume.Geometry.LogicalExtents > 0) return volume.Geometry.LogicalExtents;
-    int bytes = cpm_SlotCount(cpm_WideBlocks(volume)) * volume.Geometry.BlockSize;
-    return std::max(1, bytes / cpm_ExtentBytes);
-}
-
-int cpm_BlocksPerEntry(const cpm_Volume &volume) {
-    int slots = cpm_SlotCount(cpm_WideBlocks(volume));
-    if (volume.Geometry.BlockSize <= 0) return slots;
-    return std::clamp(cpm_ExtentsPerEntry(volume) * cpm_ExtentBytes / volume.Geometry.BlockSize, 1, slots);
 }

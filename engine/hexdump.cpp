@@ -1,5 +1,5 @@
 // The hexdump lines, and a file shown as plain text.
-#include "screen_text.h"
+#include "hexdump.h"
 
 std::vector<std::string> cpm_HexdumpLines(const Text &data) {
     std::vector<std::string> lines;

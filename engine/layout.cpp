@@ -6,6 +6,9 @@
 #include <map>
 #include <tuple>
 
+#include "entry.h"
+#include "sector_orders.h"
+
 namespace {
 
 using Key = std::tuple<int, int, int>;   // cylinder, head, id
@@ -165,4 +168,28 @@ void cpm_Scatter(cpm_Medium &m, const cpm_Layout &l, const Text &image) {
             std::copy_n(image.data() + x, l.SectorBytes, m.Bytes.data() + at);
         x += size_t(l.SectorBytes);
     }
+}
+
+cpm_Layout cpm_LayoutOf(const cpm_Geometry &g) {
+    cpm_Layout l;
+    if (g.SectorBytes > 0) {
+        // A definition: its tracks after the offset, the skew on its data tracks.
+        l.Offset = g.Offset;
+        l.SectorBytes = g.SectorBytes;
+        l.SectorsPerTrack = g.SectorsPerTrack;
+        l.Tracks = g.Tracks;
+        l.Heads = g.Heads;
+        l.Sides = g.Sides;
+        l.FirstId = 1;
+        l.Skew = g.SkewTable;
+        l.FirstSkewedTrack = g.SectorsPerTrack > 0 ? g.ReservedSectors / g.SectorsPerTrack : 0;   // a track partly reserved moves whole
+        return l;
+    }
+    const cpm_SectorOrder &o = cpm_SectorOrderOf(g.Order);
+    if (!o.Skew) return l;   // the bytes as they lie
+    l.SectorBytes = o.SectorBytes;
+    l.SectorsPerTrack = 16;
+    l.Skew.assign(o.Skew, o.Skew + 16);
+    l.RawOrder = o.Raw;
+    return l;
 }

@@ -7,8 +7,8 @@
 #include <cstddef>
 #include <vector>
 
+#include "geometry.h"
 #include "medium.h"
-#include "volume.h"
 
 struct cpm_Layout {
     long long Offset = 0;        // bytes before track 0 (a raw file's header)

@@ -1,7 +1,8 @@
 // The lines of the D(irectory and L(ong Dir listings.
 #include <algorithm>
 
-#include "screen_text.h"
+#include "listing.h"
+#include "read.h"
 
 static std::string grouped(long long value, int width) { return t_NumberString(value, U' ', width, true); }
 

@@ -1,7 +1,10 @@
 // Erase and unerase, sorting the directory, initialising a volume.
+#include "maintenance.h"
+
 #include <algorithm>
 
 #include "allocation.h"
+#include "directory.h"
 #include "entries.h"
 
 static const std::string blocksInUse = "Blocks used by another file.";

@@ -68,3 +68,5 @@ cpm_Medium cpm_DecodeFile(Text file);
 Text cpm_EncodeFile(const cpm_Medium &medium);
 // "2IMG", or "none" for raw bytes.
 std::string cpm_ContainerName(const cpm_Medium &medium);
+// The refusal of a 2IMG that holds nibbles, not sectors.
+extern const char *const cpm_NibblesMessage;    // "Nibble images are not supported."

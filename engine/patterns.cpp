@@ -3,7 +3,9 @@
 
 #include <algorithm>
 
+#include "directory.h"
 #include "entries.h"
+#include "read.h"
 
 bool cpm_IsPattern(const Text &typed) {
     return std::any_of(typed.Elements.begin(), typed.Elements.end(), [](uint8_t b) { return b == '*' || b == '?'; });

@@ -1,6 +1,9 @@
 // Reading a file's blocks.
+#include "read.h"
+
 #include <algorithm>
 
+#include "directory.h"
 #include "entries.h"
 
 // The text blank-padded to a display name without any other change: the part

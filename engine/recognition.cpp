@@ -9,6 +9,7 @@
 #include "entries.h"
 #include "layout.h"
 #include "recognition.h"
+#include "sector_orders.h"
 
 namespace {
 
@@ -629,4 +630,21 @@ cpm_Recognition cpm_Recognise(const cpm_Medium &medium, const std::string &path)
     if (d.Unclear)
         for (const Candidate *c : tied) r.Unclear.push_back(c->Name);
     return take(chosen, true, (chosen.Short ? "short image, " : "") + d.Why);
+}
+
+// Bytes 0-3 (and 4-7) compared with a signature; missing bytes never match.
+static bool startsWith(const Text &bytes, size_t at, const uint8_t (&sig)[4]) {
+    if (bytes.size() < at + 4) return false;
+    for (size_t k = 0; k < 4; k++)
+        if (bytes[at + k] != sig[k]) return false;
+    return true;
+}
+
+cpm_Format cpm_DetectFormat(const Text &bytes) {
+    static const uint8_t sig800[4] = {0x01, 0x8A, 0x4A, 0x4A};
+    static const uint8_t sig140[4] = {0x01, 0xA5, 0x27, 0xC9};
+    static const uint8_t sig22[4] = {0x09, 0xD0, 0x13, 0x8A};
+    if (startsWith(bytes, 0, sig800)) return cpm_Format::Apple800K;
+    if (startsWith(bytes, 0, sig140)) return startsWith(bytes, 4, sig22) ? cpm_Format::Apple140K22 : cpm_Format::Apple140K30;
+    return cpm_Format::Plain;
 }

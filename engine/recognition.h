@@ -5,7 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "volume.h"
+#include "geometry.h"
+#include "medium.h"
 
 // Directory entries judged good and bad (0xE5 entries are neither).
 struct cpm_Score {
@@ -50,3 +51,5 @@ struct cpm_Recognition {
 bool cpm_ShortImageFits(const cpm_Geometry &g, size_t fileBytes);
 // Recognises what the medium's bytes hold.
 cpm_Recognition cpm_Recognise(const cpm_Medium &medium, const std::string &path);
+// The format that the first bytes of the sector data announce.
+cpm_Format cpm_DetectFormat(const Text &fileBytes);

@@ -1,9 +1,12 @@
 // The lines of the S(ector Map and B(locks screens.
 #include <algorithm>
 
+#include "sector_map.h"
+#include "directory.h"
 #include "entries.h"
-#include "screen_text.h"
 #include "line_builder.h"
+#include "listing.h"
+#include "read.h"
 
 static const std::string tensRuler =
     "    00000000001111111111222222222233333333334444444444555555555566666666667777777777";

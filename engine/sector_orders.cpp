@@ -1,7 +1,7 @@
 // The readings of the built-in Apple II formats: how each lays its sectors.
 // The file's own order of a track's sectors (DOS, ProDOS) is the raw
 // container's business; the CP/M skew on top of it is the layout's.
-#include "layout.h"
+#include "sector_orders.h"
 
 // CP/M logical sector i of an Apple II 140K track is physical sector
 // cpm_Skew140[i]; 800K disks interleave the 512-byte blocks of each 8K group.
@@ -20,28 +20,4 @@ const cpm_SectorOrder &cpm_SectorOrderOf(cpm_Order order) {
     for (const cpm_SectorOrder &o : cpm_SectorOrders)
         if (o.Order == order) return o;
     return cpm_SectorOrders[0];
-}
-
-cpm_Layout cpm_LayoutOf(const cpm_Geometry &g) {
-    cpm_Layout l;
-    if (g.SectorBytes > 0) {
-        // A definition: its tracks after the offset, the skew on its data tracks.
-        l.Offset = g.Offset;
-        l.SectorBytes = g.SectorBytes;
-        l.SectorsPerTrack = g.SectorsPerTrack;
-        l.Tracks = g.Tracks;
-        l.Heads = g.Heads;
-        l.Sides = g.Sides;
-        l.FirstId = 1;
-        l.Skew = g.SkewTable;
-        l.FirstSkewedTrack = g.SectorsPerTrack > 0 ? g.ReservedSectors / g.SectorsPerTrack : 0;   // a track partly reserved moves whole
-        return l;
-    }
-    const cpm_SectorOrder &o = cpm_SectorOrderOf(g.Order);
-    if (!o.Skew) return l;   // the bytes as they lie
-    l.SectorBytes = o.SectorBytes;
-    l.SectorsPerTrack = 16;
-    l.Skew.assign(o.Skew, o.Skew + 16);
-    l.RawOrder = o.Raw;
-    return l;
 }

@@ -1,8 +1,11 @@
 // User areas: CP/M keeps files in user areas 0-15.  A volume's lists show
 // one of them (its User); every operation that finds, reads, writes, erases
 // or unerases files takes the user area as an argument.
+#include "user_areas.h"
+
 #include <algorithm>
 
+#include "directory.h"
 #include "entries.h"
 
 cpm_Volume cpm_SelectUser(cpm_Volume volume, int user) {

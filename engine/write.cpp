@@ -5,9 +5,12 @@
 // user byte is 0xE5 count as free; blocks named by any entry of users 0-15
 // or by a reservation are never handed out (cpm_TakenBlocks).  The entries and blocks a file needs are counted
 // before anything is written, so a refused file leaves the volume unchanged.
+#include "write.h"
+
 #include <algorithm>
 
 #include "allocation.h"
+#include "directory.h"
 #include "entries.h"
 
 const char *const cpm_FileExistsMessage = "File exists.";

@@ -8,8 +8,12 @@
 #include <string>
 
 #include "definitions.h"
-#include "screen_text.h"
+#include "image.h"
+#include "listing.h"
+#include "maintenance.h"
+#include "sector_map.h"
 #include "volume.h"
+#include "write.h"
 
 #define FUZZ_CHECK(cond) \
     do {                 \

@@ -9,8 +9,13 @@
 
 #include "check.h"
 #include "fuzz_engine.h"
+#include "hexdump.h"
+#include "image.h"
+#include "listing.h"
+#include "maintenance.h"
 #include "patterns.h"
-#include "screen_text.h"
+#include "sector_map.h"
+#include "write.h"
 
 #define FUZZ_CHECK(cond) \
     do {                 \

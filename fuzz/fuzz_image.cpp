@@ -1,5 +1,8 @@
 // Builds the image file of a fuzz input (see fuzz_engine.h).
 #include "fuzz_engine.h"
+#include "image.h"
+#include "maintenance.h"
+#include "volume.h"
 
 #include <algorithm>
 

@@ -3,8 +3,13 @@
 #include <cstdio>
 #include <string>
 
+#include "directory.h"
 #include "files.h"
 #include "fuzz_engine.h"
+#include "image.h"
+#include "maintenance.h"
+#include "volume.h"
+#include "write.h"
 
 static Text pattern(size_t n, unsigned seed) {
     Text t{std::vector<uint8_t>(n)};

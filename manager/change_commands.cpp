@@ -4,7 +4,10 @@
 
 #include "browser.h"
 #include "display.h"
+#include "entry.h"
+#include "image.h"
 #include "line_input.h"
+#include "maintenance.h"
 #include "text.h"
 #include "volume_file.h"
 #include "volume_state.h"

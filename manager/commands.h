@@ -2,7 +2,7 @@
 // replaces it when it changes the volume.
 #pragma once
 
-#include "screen_text.h"
+#include "listing.h"
 
 void cpm_CommandVolume();
 void cpm_CommandBlocks();

@@ -7,8 +7,8 @@
 
 #include "definitions.h"
 #include "display.h"
+#include "listing.h"
 #include "menus.h"
-#include "screen_text.h"
 #include "text.h"
 #include "volume_file.h"
 #include "volume_state.h"

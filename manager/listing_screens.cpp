@@ -4,7 +4,8 @@
 #include "display.h"
 #include "events.h"
 #include "key_codes.h"
-#include "screen_text.h"
+#include "listing.h"
+#include "sector_map.h"
 #include "text.h"
 #include "volume_state.h"
 

@@ -3,9 +3,10 @@
 #include "commands.h"
 
 #include "display.h"
+#include "hexdump.h"
 #include "line_input.h"
 #include "printer.h"
-#include "screen_text.h"
+#include "read.h"
 #include "text.h"
 #include "volume_state.h"
 

@@ -7,14 +7,17 @@
 
 #include "browser.h"
 #include "catalog.h"
+#include "directory.h"
 #include "display.h"
 #include "files.h"
 #include "line_input.h"
-#include "screen_text.h"
+#include "listing.h"
+#include "read.h"
 #include "text.h"
 #include "volume_file.h"
 #include "volume_state.h"
 #include "windows.h"
+#include "write.h"
 
 // Browser height for the transfers: the window's text lines less ten.
 static int listHeight(uint8_t w) { return t_WindowPos(w, t_PosTextHeight) - 10; }

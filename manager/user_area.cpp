@@ -3,7 +3,9 @@
 #include "user_area.h"
 
 #include "display.h"
+#include "entry.h"
 #include "menus.h"
+#include "user_areas.h"
 #include "volume_state.h"
 
 static const char *const userMenu = "User";

@@ -7,7 +7,9 @@
 #include <cstdlib>
 
 #include "files.h"
+#include "image.h"
 #include "in_place.h"
+#include "volume.h"
 #include "volume_state.h"
 
 // The file as it was read or last written; Size -1 when unknown.

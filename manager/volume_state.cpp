@@ -4,9 +4,12 @@
 #include "browser.h"
 #include "display.h"
 #include "events.h"
+#include "image.h"
 #include "line_input.h"
-#include "screen_text.h"
+#include "listing.h"
+#include "read.h"
 #include "text.h"
+#include "user_areas.h"
 #include "volume_file.h"
 #include "windows.h"
 

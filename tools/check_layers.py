@@ -34,7 +34,7 @@ LAYERS = {
 }
 
 # Folders whose files include each other without a circle.
-NO_CIRCLES = ["toolkit/host"]
+NO_CIRCLES = ["engine", "toolkit/host"]
 
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
 

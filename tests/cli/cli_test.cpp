@@ -11,10 +11,14 @@
 #include <filesystem>
 #include <map>
 
-#include "files.h"
 #include "apple_images.h"
 #include "cli_run.h"
+#include "files.h"
+#include "image.h"
 #include "peer_tools.h"
+#include "read.h"
+#include "volume.h"
+#include "write.h"
 
 namespace fs = std::filesystem;
 

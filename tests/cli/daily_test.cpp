@@ -8,6 +8,9 @@
 #include "cli_run.h"
 #include "files.h"
 #include "fixtures.h"
+#include "image.h"
+#include "volume.h"
+#include "write.h"
 
 namespace fs = std::filesystem;
 

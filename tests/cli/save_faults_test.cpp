@@ -12,6 +12,9 @@
 
 #include "cli_run.h"
 #include "files.h"
+#include "image.h"
+#include "volume.h"
+#include "write.h"
 
 namespace fs = std::filesystem;
 

@@ -19,11 +19,13 @@
 #include "files.h"
 #include "host_state.h"
 #include "host_windows.h"
+#include "image.h"
 #include "main_program.h"
 #include "menus_qt.h"
 #include "printer.h"
 #include "threads.h"
 #include "volume.h"
+#include "write.h"
 
 // Slow builds (the race checker runs the program many times slower) stretch
 // every wait by DW_E2E_TIME_SCALE.

@@ -9,7 +9,9 @@
 #include "definitions.h"
 #include "e2e.h"
 #include "files.h"
+#include "image.h"
 #include "volume.h"
+#include "write.h"
 
 namespace {
 

@@ -8,9 +8,12 @@
 
 #include "child_output.h"
 #include "e2e.h"
-#include "screen_text.h"
+#include "image.h"
+#include "maintenance.h"
+#include "sector_map.h"
 #include "threads.h"
 #include "volume.h"
+#include "write.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 
 #include "display.h"
 #include "e2e.h"
+#include "hexdump.h"
 #include "host_windows.h"
 #include "printer.h"
-#include "screen_text.h"
 #include "text_window.h"
 #include "threads.h"
 #include "volume.h"

@@ -4,7 +4,9 @@
 
 #include "e2e.h"
 #include "files.h"
+#include "image.h"
 #include "volume.h"
+#include "write.h"
 
 namespace {
 

@@ -3,6 +3,10 @@
 #include "apple_images.h"
 #include "check.h"
 #include "definitions.h"
+#include "directory.h"
+#include "image.h"
+#include "read.h"
+#include "write.h"
 
 namespace {
 

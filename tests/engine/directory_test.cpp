@@ -3,10 +3,18 @@
 #include <cstring>
 #include <functional>
 
-#include "files.h"
+#include "allocation.h"
 #include "definitions.h"
+#include "directory.h"
+#include "files.h"
 #include "fixtures.h"
-#include "screen_text.h"
+#include "hexdump.h"
+#include "image.h"
+#include "listing.h"
+#include "maintenance.h"
+#include "read.h"
+#include "sector_map.h"
+#include "write.h"
 
 namespace {
 

@@ -7,7 +7,10 @@
 
 #include "definitions.h"
 #include "files.h"
+#include "image.h"
+#include "read.h"
 #include "volume.h"
+#include "write.h"
 
 namespace fs = std::filesystem;
 

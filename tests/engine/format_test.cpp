@@ -8,8 +8,13 @@
 #include <cstdlib>
 #include <functional>
 
-#include "files.h"
 #include "apple_images.h"
+#include "files.h"
+#include "geometry.h"
+#include "image.h"
+#include "maintenance.h"
+#include "volume.h"
+#include "write.h"
 
 namespace fs = std::filesystem;
 

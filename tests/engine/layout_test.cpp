@@ -87,6 +87,10 @@ TEST(Layout, GatherAndScatterThroughRecordedSectors) {
 #include "check.h"
 #include "definitions.h"
 #include "fixtures.h"
+#include "image.h"
+#include "maintenance.h"
+#include "read.h"
+#include "write.h"
 
 namespace {
 

@@ -2,6 +2,13 @@
 // through them.
 #include "apple_images.h"
 #include "definitions.h"
+#include "directory.h"
+#include "entry.h"
+#include "image.h"
+#include "maintenance.h"
+#include "read.h"
+#include "volume.h"
+#include "write.h"
 
 namespace {
 

@@ -1,8 +1,11 @@
 // Wildcards matched CP/M's way, the files a name or pattern stands for,
 // attribute bits, and text line ends between CP/M and the host.
 #include "attributes.h"
+#include "directory.h"
 #include "fixtures.h"
+#include "maintenance.h"
 #include "patterns.h"
+#include "read.h"
 
 namespace {
 

@@ -1,5 +1,10 @@
 // Writing and reading files.
+#include "directory.h"
 #include "fixtures.h"
+#include "maintenance.h"
+#include "read.h"
+#include "volume.h"
+#include "write.h"
 
 namespace {
 

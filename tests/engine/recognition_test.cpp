@@ -2,8 +2,14 @@
 // the readings, what is not CP/M; and the same Apple II disk in DOS order,
 // ProDOS order and 2IMG, read identically and saved back as it came.
 #include "apple_images.h"
+#include "entry.h"
 #include "files.h"
+#include "image.h"
+#include "maintenance.h"
+#include "read.h"
 #include "recognition.h"
+#include "volume.h"
+#include "write.h"
 
 namespace {
 

@@ -5,6 +5,8 @@
 #include "attributes.h"
 #include "definitions.h"
 #include "files.h"
+#include "image.h"
+#include "maintenance.h"
 
 namespace {
 

@@ -1,6 +1,12 @@
 // User areas 0-15: a file is its user area and its name.
+#include "directory.h"
 #include "fixtures.h"
-#include "screen_text.h"
+#include "listing.h"
+#include "maintenance.h"
+#include "read.h"
+#include "sector_map.h"
+#include "user_areas.h"
+#include "write.h"
 
 // The data of one block written raw: `fill` in every byte.
 static void fillBlock(cpm_Volume &v, int block, uint8_t fill) {

@@ -7,6 +7,7 @@
 #include "apple_images.h"
 #include "cli_run.h"
 #include "files.h"
+#include "image.h"
 #include "peer_tools.h"
 
 namespace {

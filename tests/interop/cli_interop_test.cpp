@@ -11,7 +11,9 @@
 #include "cli_run.h"
 #include "files.h"
 #include "fixtures.h"
+#include "image.h"
 #include "peer_tools.h"
+#include "volume.h"
 
 namespace {
 

@@ -20,12 +20,17 @@
 #include "check.h"
 #include "child_output.h"
 #include "definitions.h"
+#include "directory.h"
 #include "files.h"
 #include "fixtures.h"
+#include "image.h"
+#include "listing.h"
+#include "maintenance.h"
 #include "peer_tools.h"
-#include "screen_text.h"
+#include "read.h"
 #include "temp_folder.h"
 #include "volume.h"
+#include "write.h"
 
 // Modelled on real machines: 128- to 1024-byte sectors, skew and skewtab,
 // 1K to 4K blocks, reserved tracks and sectors, logicalextents, offsets in

@@ -19,13 +19,18 @@
 #include <set>
 #include <sstream>
 
-#include "files.h"
 #include "apple_images.h"
 #include "check.h"
 #include "cli_run.h"
+#include "directory.h"
+#include "files.h"
+#include "image.h"
+#include "listing.h"
+#include "maintenance.h"
 #include "peer_tools.h"
-#include "screen_text.h"
+#include "read.h"
 #include "volume.h"
+#include "write.h"
 
 namespace fs = std::filesystem;
 

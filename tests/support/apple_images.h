@@ -4,6 +4,9 @@
 #pragma once
 
 #include "fixtures.h"
+#include "image.h"
+#include "volume.h"
+#include "write.h"
 
 using FileList = std::vector<std::pair<std::string, Text>>;
 

@@ -6,9 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "image.h"
 #include "log_capture.h"
+#include "maintenance.h"
 #include "temp_folder.h"
 #include "volume.h"
+#include "write.h"
 
 // The first eight bytes of each Apple II format.
 inline Text signature140(bool cpm22 = true) {

@@ -1,6 +1,11 @@
 // The screen texts of the listings, sector map, blocks and hexdump as lines.
+#include "directory.h"
 #include "fixtures.h"
-#include "screen_text.h"
+#include "hexdump.h"
+#include "image.h"
+#include "listing.h"
+#include "maintenance.h"
+#include "sector_map.h"
 
 namespace {
 

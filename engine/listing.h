@@ -1,7 +1,6 @@
-// The texts of the volume manager's read-only screens, as lines: directory
-// listings, sector map and blocks, host names of
-// transfers and the hexdump.  Pure functions of a
-// volume or of file data: no printing, paging, colours or cursor control.
+// The texts of the directory listings and the host names of copied files.
+// Like sector_map.h and hexdump.h: pure functions of a volume or of file
+// data, as lines; no printing, paging, colours or cursor control.
 // Strings are host strings (UTF-8) in the toolkit character set: every byte
 // of a CP/M name becomes the character with that code (t_TextToString).
 // diskwright-cli prints these lines; the manager's screens print them with
@@ -53,22 +52,6 @@ std::vector<cpm_ListingLine> cpm_DirectoryListing(const cpm_Volume &volume, cpm_
 // The texts of those lines.
 std::vector<std::string> cpm_DirectoryLines(const cpm_Volume &volume, cpm_ListingMode mode);
 
-// --- sector map and blocks ---------------------------------------------------
-
-// Ruler line 1 and 2 of the sector map.
-std::vector<std::string> cpm_SectorMapRuler(const cpm_Volume &volume);
-// Row r: first block number, 64 cells ("*" used, "." free, " " past the end), size.
-std::string cpm_SectorMapRow(const cpm_Volume &volume, int row);
-// "96K used, 32K free."
-std::string cpm_SectorMapSummary(const cpm_Volume &volume);
-// The whole S(ector Map screen: heading, empty line, rulers, rows, empty line, summary.
-std::vector<std::string> cpm_SectorMapLines(const cpm_Volume &volume);
-// The B(locks screen for a typed name (already in capitals), wrapped at `width`
-// columns as the 80-column window wraps it; an empty name gives no lines.
-// It lists the entries of the name in the user area and the erased ones.
-std::vector<std::string> cpm_BlocksLines(const cpm_Volume &volume, const Text &name, int width = 80,
-                                         int user = cpm_ListedUser);
-
 // --- transfers ----------------------------------------------------------------
 
 // Host file name of a CP/M file: the display name without blanks ("README  .   " -> "README.").
@@ -81,10 +64,3 @@ std::string cpm_HostName(const Text &displayName);
 // point).  The name returned is added to `used`.
 std::string cpm_UniqueHostName(const std::string &hostName, std::vector<std::string> &used);
 
-// --- hexdump and text ------------------------------------------------------------
-
-// "00000000: 48 45 ... 1A  HELLO, WORLD!MJZ", one line per 16 bytes.
-std::vector<std::string> cpm_HexdumpLines(const Text &data);
-// The file as text: up to the first Control-Z, bit 7 cleared, CR LF (or a
-// lone CR or LF) ends a line, tabs kept, other control bytes dropped.
-std::vector<std::string> cpm_TypeLines(const Text &data);
