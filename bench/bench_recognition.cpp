@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "codecs.h"
 #include "definitions.h"
 #include "files.h"
 #include "image.h"

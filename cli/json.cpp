@@ -5,6 +5,7 @@
 
 #include "check.h"
 #include "cli.h"
+#include "codecs.h"
 #include "directory.h"
 #include "listing.h"
 #include "patterns.h"

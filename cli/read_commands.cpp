@@ -9,6 +9,7 @@
 
 #include "attributes.h"
 #include "cli.h"
+#include "codecs.h"
 #include "definitions.h"
 #include "directory.h"
 #include "files.h"

@@ -7,9 +7,9 @@
 // protection, and +0x14 the number of 512-byte blocks, which stands in for
 // a data length of 0.  Comment and creator chunks follow the data;
 // everything outside the data is kept verbatim.
-#include <algorithm>
+#include "codecs.h"
 
-#include "medium.h"
+#include <algorithm>
 
 const char *const cpm_NibblesMessage = "Nibble images are not supported.";
 

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <unistd.h>
 
+#include "codecs.h"
 #include "directory.h"
 #include "files.h"
 #include "layout.h"

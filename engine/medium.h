@@ -4,8 +4,8 @@
 // the container records (cylinder, head, sector id, size, state, where
 // their bytes lie) and what it must keep to write the file back.  A layout
 // (layout.h) maps the sectors to the flat image in CP/M logical order that
-// the file system works on; nothing above it sees a container.  A new
-// container is one row of cpm_Codecs.
+// the file system works on; nothing above it sees a container.  The codecs
+// are rows of one table (codecs.h).
 #pragma once
 
 #include <cstddef>
@@ -47,26 +47,3 @@ struct cpm_Medium {
     std::string Unsaveable;               // "" or why the file cannot be written back
     std::vector<std::string> Notes;       // what info shows about the container
 };
-
-// One container: a test that claims a file by its first bytes, a decoder
-// (file bytes -> medium; "" or why not) and an encoder (medium -> file
-// bytes; nullptr: the container is read-only).
-struct cpm_Codec {
-    const char *Name;
-    bool (*Claims)(const Text &file);
-    std::string (*Decode)(Text file, cpm_Medium &medium);
-    Text (*Encode)(const cpm_Medium &medium);
-};
-// The rows in the order they are asked; raw, last, claims every file.
-extern const cpm_Codec cpm_Codecs[];
-extern const int cpm_CodecCount;
-
-// The medium of the file's bytes, decoded by the first codec that claims
-// them (a container that does not decode is read as raw bytes, with a note).
-cpm_Medium cpm_DecodeFile(Text file);
-// The file's bytes of the medium, by the codec that decoded it.
-Text cpm_EncodeFile(const cpm_Medium &medium);
-// "2IMG", or "none" for raw bytes.
-std::string cpm_ContainerName(const cpm_Medium &medium);
-// The refusal of a 2IMG that holds nibbles, not sectors.
-extern const char *const cpm_NibblesMessage;    // "Nibble images are not supported."
