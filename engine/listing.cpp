@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "screen_text.h"
+#include "stamp_columns.h"
 
 static std::string grouped(long long value, int width) { return t_NumberString(value, U' ', width, true); }
 
@@ -72,6 +73,7 @@ static void addEntry(cpm_ListingLine &line, const cpm_Volume &volume, int i, con
 std::vector<cpm_ListingLine> cpm_DirectoryListing(const cpm_Volume &volume, cpm_ListingMode mode) {
     std::vector<cpm_ListingLine> lines{{cpm_VolumeHeading(volume), {}}, {}};
     int files = 0, column = 1;
+    std::vector<std::pair<size_t, int>> dated;   // the exact long listing's file lines
     for (int i = 0; i < int(volume.Sizes.size()); i++) {
         if (!cpm_IsListed(volume, i)) continue;
         files++;
@@ -81,7 +83,9 @@ std::vector<cpm_ListingLine> cpm_DirectoryListing(const cpm_Volume &volume, cpm_
         }
         if (mode == cpm_ExactLongListing) {
             long long size = cpm_FileSize(volume, i);
-            addEntry(lines.emplace_back(), volume, i, longEntryText(volume, i, size, cpm_BlocksK(volume, size)));
+            addEntry(lines.emplace_back(), volume, i,
+                     longEntryText(volume, i, size, cpm_BlocksK(volume, size)) + cpm_ProtectionNote(volume, i));
+            dated.push_back({lines.size() - 1, i});
             continue;
         }
         if (isSystemFile(volume, i)) continue;
@@ -89,6 +93,7 @@ std::vector<cpm_ListingLine> cpm_DirectoryListing(const cpm_Volume &volume, cpm_
         addEntry(lines.back(), volume, i, shortEntryText(volume, i) + (column < 4 ? " | " : ""));
         column = column % 4 + 1;
     }
+    cpm_AddStampColumns(volume, lines, dated);
     if (files != 0) lines.emplace_back();
     lines.push_back({cpm_ListingSummary(volume, files), {}});
     return lines;
