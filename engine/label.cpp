@@ -142,6 +142,8 @@ cpm_LabelResult cpm_SetLabel(cpm_Volume volume, const cpm_LabelChange &change) {
         cpm_PutStamp(e + 24, now);
     }
     e[12] |= cpm_LabelExistsBit;
+    // A label without a real date of making (mkfs.cpm leaves 0xE5 there) gets today's.
+    if (!cpm_ValidStamp(e + 24)) cpm_PutStamp(e + 24, now);
     if (change.SetName) {
         Text name = cpm_MakeName(change.Name);
         std::copy_n(name.data(), 8, e + 1);

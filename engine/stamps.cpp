@@ -47,6 +47,11 @@ void cpm_PutStamp(uint8_t *bytes, const cpm_Stamp &stamp) {
     bytes[3] = cpm_HasStamp(stamp) ? toBcd(stamp.Minute) : 0;
 }
 
+bool cpm_ValidStamp(const uint8_t *bytes) {
+    auto bcd = [](uint8_t b, int limit) { return (b >> 4) <= 9 && (b & 0x0F) <= 9 && fromBcd(b) < limit; };
+    return (bytes[0] | bytes[1]) != 0 && bcd(bytes[2], 24) && bcd(bytes[3], 60);
+}
+
 cpm_Stamp cpm_StampOfDate(int year, int month, int day, int hour, int minute) {
     return {int(daysFromCivil(year, month, day) - cpmDayZero), hour, minute};
 }
@@ -95,6 +100,7 @@ cpm_StampRules cpm_StampRulesOf(const cpm_Volume &volume) {
     cpm_Label label = cpm_LabelOf(volume);
     if (label.Found) {
         rules.First = label.Flags & cpm_AccessStampsBit ? cpm_FirstStamp::Access : cpm_FirstStamp::Create;
+        rules.ShowFirst = (label.Flags & (cpm_AccessStampsBit | cpm_CreateStampsBit)) != 0;
         rules.SetFirst = rules.Stamped && (label.Flags & (cpm_AccessStampsBit | cpm_CreateStampsBit)) != 0;
         rules.SetUpdate = rules.Stamped && (label.Flags & cpm_UpdateStampsBit) != 0;
     } else if (volume.Geometry.Os == cpm_Os::P2dos) {
@@ -107,7 +113,7 @@ cpm_StampRules cpm_StampRulesOf(const cpm_Volume &volume) {
 cpm_FileStamps cpm_StampsOf(const cpm_Volume &volume, int entry) {
     cpm_FileStamps stamps;
     if (const uint8_t *s = cpm_StampBytesOf(volume, entry)) {
-        stamps.First = cpm_ReadStamp(s);
+        if (cpm_StampRulesOf(volume).ShowFirst) stamps.First = cpm_ReadStamp(s);
         stamps.Updated = cpm_ReadStamp(s + 4);
         stamps.PasswordMode = s[8];
     }

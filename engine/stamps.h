@@ -38,12 +38,14 @@ enum class cpm_FirstStamp : uint8_t { Create, Access };
 struct cpm_StampRules {
     bool Stamped = false;            // stamp entries in the directory
     cpm_FirstStamp First = cpm_FirstStamp::Create;
+    bool ShowFirst = true;           // the label keeps create or access stamps (or there is no label)
     bool SetFirst = false;           // put sets the create or access stamp
     bool SetUpdate = false;          // put and rewriting set the update stamp
 };
 cpm_StampRules cpm_StampRulesOf(const cpm_Volume &volume);
 
-// The two stamps of a file's entry, and its password mode byte.
+// The two stamps of a file's entry, and its password mode byte.  The first
+// is none where the label keeps neither create nor access stamps.
 struct cpm_FileStamps {
     cpm_Stamp First;         // create or access, as the rules say
     cpm_Stamp Updated;
@@ -60,6 +62,8 @@ uint8_t *cpm_StampBytesOf(cpm_Volume &volume, int entry);
 // Four bytes of a stamp as they lie in the entry, and back.
 cpm_Stamp cpm_ReadStamp(const uint8_t *bytes);
 void cpm_PutStamp(uint8_t *bytes, const cpm_Stamp &stamp);
+// A stamp of a real date: days set, hours and minutes in BCD within the day.
+bool cpm_ValidStamp(const uint8_t *bytes);
 // The current local time as a stamp (CP/M keeps no zone).
 cpm_Stamp cpm_NowStamp();
 // The stamp of a calendar date and time (year from 1978).
