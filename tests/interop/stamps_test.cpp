@@ -53,7 +53,7 @@ void putStamp(std::string &image, size_t at, const Stamp &s) {
     image[at + 3] = char((s.Minute / 10) << 4 | (s.Minute % 10));
 }
 
-class Stamps : public test_CliTest {
+class StampInterop : public test_CliTest {
   protected:
     void SetUp() override {
         TEST_REQUIRE_TOOLS(TEST_CPMTOOLS);
@@ -114,7 +114,7 @@ class Stamps : public test_CliTest {
 // days, the first day, the turn of the century), read the same by cpmls -D
 // and by ls --json and ls -l, for both layouts; the label's access flag
 // renames the first column.
-TEST_F(Stamps, ReadAsCpmtoolsReadsThem) {
+TEST_F(StampInterop, ReadAsCpmtoolsReadsThem) {
     const struct {
         const char *Format;
         int B, C;                // entries of the second and third file (the label takes entry 0 on CP/M 3)
@@ -156,7 +156,7 @@ TEST_F(Stamps, ReadAsCpmtoolsReadsThem) {
 // put sets the stamps the label asks for (cpmls reads them back as the
 // times we listed, this minute); a file replaced keeps its create stamp and
 // gets a new update stamp; rm clears the stamps of the erased entries.
-TEST_F(Stamps, PutSetsThemAsTheLabelSays) {
+TEST_F(StampInterop, PutSetsThemAsTheLabelSays) {
     const struct {
         const char *Format;
         const char *Label;       // what is done to the label first
@@ -205,7 +205,7 @@ TEST_F(Stamps, PutSetsThemAsTheLabelSays) {
 }
 
 // A stamped directory sorted: every file keeps its own dates, for cpmls too.
-TEST_F(Stamps, SortKeepsEachFilesDates) {
+TEST_F(StampInterop, SortKeepsEachFilesDates) {
     for (const char *name : {"d.txt", "c.txt", "b.txt", "a.txt", "e.txt"}) Folder.write(name, name);
     ASSERT_EQ(utc("mkfs.cpm -f os3 -t s.img && cpmcp -f os3 s.img d.txt c.txt b.txt a.txt e.txt 0:", "os3"), "");
     std::string image = file("s.img");
@@ -229,7 +229,7 @@ TEST_F(Stamps, SortKeepsEachFilesDates) {
 // move out, a stamp entry takes each fourth slot, and cpmtools reads every
 // file back byte for byte with fsck.cpm content; a directory too full is
 // refused with the number of entries to free and left as it was.
-TEST_F(Stamps, InitStampsMovesFilesOutOfTheStampSlots) {
+TEST_F(StampInterop, InitStampsMovesFilesOutOfTheStampSlots) {
     const struct {
         int Files;               // files of one entry each, plus one of three entries
         const char *Refusal;     // "" when it fits
@@ -279,7 +279,7 @@ TEST_F(Stamps, InitStampsMovesFilesOutOfTheStampSlots) {
 // "LETMEIN " with each byte XOR the sum of its bytes, last byte first.  rm
 // and attr refuse without it, refuse a wrong one, take the right one (in
 // any case) or --force; reading a read-protected file says so once.
-TEST_F(Stamps, PasswordEntriesProtectFiles) {
+TEST_F(StampInterop, PasswordEntriesProtectFiles) {
     auto xfcb = [](uint8_t mode) {
         std::string e(32, '\0');
         e[0] = 16;                              // user 0's password entry
@@ -333,7 +333,7 @@ TEST_F(Stamps, PasswordEntriesProtectFiles) {
 
 // label --password stores the password as CP/M 3 encodes it and turns
 // passwords on: the same bytes the test makes by hand.
-TEST_F(Stamps, LabelPasswordIsEncodedAsCpm3Does) {
+TEST_F(StampInterop, LabelPasswordIsEncodedAsCpm3Does) {
     ASSERT_EQ(utc("mkfs.cpm -f os3 -t s.img && $DW label s.img --password Secret >/dev/null", "os3"), "");
     std::string label = file("s.img").substr(directoryAt, 32);
     std::string word = "SECRET  ";
