@@ -88,7 +88,7 @@ std::string labelObject(const cpm_Volume &v) {
     cpm_Label label = cpm_LabelOf(v);
     if (!label.Found) return "null";
     Members m;
-    m.str("name", cpm_DisplayString(label.Name)).str("flags", cpm_LabelFlagsText(label.Flags));
+    m.str("name", cpm_LabelName(label)).str("flags", cpm_LabelFlagsText(label.Flags));
     m.flag("passwords", label.Flags & cpm_PasswordsBit).flag("createStamps", label.Flags & cpm_CreateStampsBit);
     m.flag("accessStamps", label.Flags & cpm_AccessStampsBit).flag("updateStamps", label.Flags & cpm_UpdateStampsBit);
     m.add("created", stampValue(label.Created)).add("updated", stampValue(label.Updated));

@@ -46,7 +46,7 @@ int cli_Label(const cli_Parsed &line) {
     }
     if (!cli_Save(v)) return cli_Refused;
     cpm_Label label = cpm_LabelOf(v);
-    cli_Out("Label " + cpm_DisplayString(label.Name) + ": " + cpm_LabelFlagsText(label.Flags));
+    cli_Out("Label " + cpm_LabelName(label) + ": " + cpm_LabelFlagsText(label.Flags));
     return cli_Ok;
 }
 
@@ -54,7 +54,7 @@ std::vector<std::string> cli_LabelLines(const cpm_Volume &v) {
     std::vector<std::string> lines;
     cpm_Label label = cpm_LabelOf(v);
     if (label.Found) {
-        lines.push_back("Label:        " + cpm_DisplayString(label.Name));
+        lines.push_back("Label:        " + cpm_LabelName(label));
         lines.push_back("LabelFlags:   " + cpm_LabelFlagsText(label.Flags));
         lines.push_back("LabelMade:    " + cpm_StampText(label.Created));
         lines.push_back("LabelChanged: " + cpm_StampText(label.Updated));

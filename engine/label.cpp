@@ -25,6 +25,16 @@ cpm_Label cpm_LabelOf(const cpm_Volume &volume) {
     return label;
 }
 
+std::string cpm_LabelName(const cpm_Label &label) {
+    std::string name = t_TextToString(label.Name);
+    auto trimmed = [](std::string part) {
+        while (!part.empty() && part.back() == ' ') part.pop_back();
+        return part;
+    };
+    std::string base = trimmed(name.substr(0, name.find('.'))), type = trimmed(name.substr(name.find('.') + 1));
+    return type.empty() ? base : base + "." + type;
+}
+
 std::string cpm_LabelFlagsText(uint8_t flags) {
     static const struct {
         uint8_t Bit;

@@ -33,7 +33,7 @@ void cpm_AddStampColumns(const cpm_Volume &volume, std::vector<cpm_ListingLine> 
         cpm_FileStamps stamps = cpm_StampsOf(volume, row.second);
         std::string dates = column(stamps.First) + "  " + column(stamps.Updated);
         while (!dates.empty() && dates.back() == ' ') dates.pop_back();
-        line.Text += std::string(size_t(width - t_Length(line.Text) + 2), ' ') + dates;
+        if (!dates.empty()) line.Text += std::string(size_t(width - t_Length(line.Text) + 2), ' ') + dates;
     }
     std::string first = cpm_FirstStampName(volume);
     std::string heading = std::string(size_t(width + 2), ' ') + first + std::string(size_t(dateWidth + 2) - first.size(), ' ') + "Updated";

@@ -256,7 +256,7 @@ TEST_F(StampInterop, InitStampsMovesFilesOutOfTheStampSlots) {
             continue;
         }
         ASSERT_EQ(status, 0) << said;
-        EXPECT_EQ(said, "Label WORK    .   : create stamps, update stamps\n");
+        EXPECT_EQ(said, "Label WORK: create stamps, update stamps\n");
         image = file("s.img");
         for (int i = 3; i < 64; i += 4) EXPECT_EQ(image[directoryAt + size_t(i) * 32], '\x21') << "entry " << i;
         EXPECT_EQ(image[directoryAt], '\x20');
