@@ -18,8 +18,8 @@ cpm_Label cpm_LabelOf(const cpm_Volume &volume) {
         label.Name = cpm_RawName(e, false);
         label.Flags = e[12];
         label.HasPassword = std::any_of(e + 16, e + 24, [](uint8_t b) { return b != 0; });
-        label.Created = cpm_ReadStamp(e + 24);
-        label.Updated = cpm_ReadStamp(e + 28);
+        label.Created = cpm_ReadValidStamp(e + 24);
+        label.Updated = cpm_ReadValidStamp(e + 28);
         break;
     }
     return label;

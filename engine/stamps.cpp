@@ -40,6 +40,8 @@ cpm_Stamp cpm_ReadStamp(const uint8_t *bytes) {
     return {bytes[0] | bytes[1] << 8, fromBcd(bytes[2]), fromBcd(bytes[3])};
 }
 
+cpm_Stamp cpm_ReadValidStamp(const uint8_t *bytes) { return cpm_ValidStamp(bytes) ? cpm_ReadStamp(bytes) : cpm_Stamp(); }
+
 void cpm_PutStamp(uint8_t *bytes, const cpm_Stamp &stamp) {
     bytes[0] = uint8_t(stamp.Days & 0xFF);
     bytes[1] = uint8_t((stamp.Days >> 8) & 0xFF);
@@ -113,8 +115,8 @@ cpm_StampRules cpm_StampRulesOf(const cpm_Volume &volume) {
 cpm_FileStamps cpm_StampsOf(const cpm_Volume &volume, int entry) {
     cpm_FileStamps stamps;
     if (const uint8_t *s = cpm_StampBytesOf(volume, entry)) {
-        if (cpm_StampRulesOf(volume).ShowFirst) stamps.First = cpm_ReadStamp(s);
-        stamps.Updated = cpm_ReadStamp(s + 4);
+        if (cpm_StampRulesOf(volume).ShowFirst) stamps.First = cpm_ReadValidStamp(s);
+        stamps.Updated = cpm_ReadValidStamp(s + 4);
         stamps.PasswordMode = s[8];
     }
     return stamps;
@@ -136,7 +138,7 @@ cpm_Stamp cpm_CreateStampOf(const cpm_Volume &volume, const Text &name, int user
     for (int i = 0; i < present; i++) {
         const uint8_t *e = cpm_EntryBytes(volume, i);
         if (e[0] == user && cpm_NameIs(e, name, false))
-            if (const uint8_t *s = cpm_StampBytesOf(volume, i)) return cpm_ReadStamp(s);
+            if (const uint8_t *s = cpm_StampBytesOf(volume, i)) return cpm_ReadValidStamp(s);
     }
     return {};
 }

@@ -64,6 +64,8 @@ cpm_Stamp cpm_ReadStamp(const uint8_t *bytes);
 void cpm_PutStamp(uint8_t *bytes, const cpm_Stamp &stamp);
 // A stamp of a real date: days set, hours and minutes in BCD within the day.
 bool cpm_ValidStamp(const uint8_t *bytes);
+// The stamp, or none for bytes that hold no real date (0xE5 filler).
+cpm_Stamp cpm_ReadValidStamp(const uint8_t *bytes);
 // The current local time as a stamp (CP/M keeps no zone).
 cpm_Stamp cpm_NowStamp();
 // The stamp of a calendar date and time (year from 1978).
