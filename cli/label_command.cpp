@@ -56,8 +56,8 @@ std::vector<std::string> cli_LabelLines(const cpm_Volume &v) {
     if (label.Found) {
         lines.push_back("Label:        " + cpm_LabelName(label));
         lines.push_back("LabelFlags:   " + cpm_LabelFlagsText(label.Flags));
-        lines.push_back("LabelMade:    " + cpm_StampText(label.Created));
-        lines.push_back("LabelChanged: " + cpm_StampText(label.Updated));
+        if (cpm_HasStamp(label.Created)) lines.push_back("LabelMade:    " + cpm_StampText(label.Created));
+        if (cpm_HasStamp(label.Updated)) lines.push_back("LabelChanged: " + cpm_StampText(label.Updated));
     }
     cpm_StampRules rules = cpm_StampRulesOf(v);
     if (rules.Stamped) {

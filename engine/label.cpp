@@ -32,7 +32,9 @@ std::string cpm_LabelName(const cpm_Label &label) {
         return part;
     };
     std::string base = trimmed(name.substr(0, name.find('.'))), type = trimmed(name.substr(name.find('.') + 1));
-    return type.empty() ? base : base + "." + type;
+    // A name of all eleven characters ("UNLABELED  ") reads as one word.
+    if (type.empty()) return base;
+    return base.size() == 8 ? base + type : base + "." + type;
 }
 
 std::string cpm_LabelFlagsText(uint8_t flags) {

@@ -32,7 +32,8 @@ struct cpm_Label {
 };
 // The first label entry of the directory.
 cpm_Label cpm_LabelOf(const cpm_Volume &volume);
-// The label's name as a person writes it: "WORK", "BACKUP.2".
+// The label's name as a person writes it: "WORK", "BACKUP.2", and a name
+// that fills all eleven places as one word ("UNLABELED").
 std::string cpm_LabelName(const cpm_Label &label);
 // "passwords, create stamps, update stamps"; "none".
 std::string cpm_LabelFlagsText(uint8_t flags);
