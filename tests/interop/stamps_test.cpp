@@ -89,6 +89,26 @@ class StampInterop : public test_CliTest {
         }
         return out;
     }
+    // cpmls -l (or -l -c): per host name ("b.bin") the date column as it
+    // prints it, "Feb 29 12:30" or "Feb 29 2000 ".
+    std::map<std::string, std::string> cpmlsLong(const std::string &format, const std::string &image, bool create) {
+        std::map<std::string, std::string> out;
+        std::istringstream lines(utc("cpmls -f " + format + (create ? " -l -c " : " -l ") + image, format));
+        std::regex row(R"(^\S+ +\d+ (\w\w\w \d\d (?:\d\d:\d\d|\d{4} )) (\S+)$)");
+        for (std::string line; std::getline(lines, line);) {
+            std::smatch m;
+            if (std::regex_search(line, m, row)) out[m[2]] = m[1];
+        }
+        return out;
+    }
+    // Whether cpmls -l's column shows the ISO time: its month and day, then
+    // its time or its year.
+    static bool sameDay(const std::string &column, const std::string &iso) {
+        static const char *months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+        if (iso.size() != 16) return false;
+        std::string day = std::string(months[std::stoi(iso.substr(5, 2)) - 1]) + " " + iso.substr(8, 2) + " ";
+        return column == day + iso.substr(11, 5) || column == day + iso.substr(0, 4) + " ";
+    }
     // ls --json: per file its "created" (or "accessed") and "updated" values, "" for null.
     std::map<std::string, std::pair<std::string, std::string>> ourDates(const std::string &format, const std::string &image) {
         std::map<std::string, std::pair<std::string, std::string>> out;
@@ -144,6 +164,16 @@ TEST_F(StampInterop, ReadAsCpmtoolsReadsThem) {
             EXPECT_EQ(dates.first, theirs[name].first) << name;
             // cpmls -D shows no create column where the label keeps access stamps.
             if (!(d.LabelFlags & 0x40)) { EXPECT_EQ(dates.second, theirs[name].second) << name; }
+        }
+        // cpmls -l shows the update stamp, -l -c the create stamp.
+        auto updated = cpmlsLong(f, "s.img", false), created = cpmlsLong(f, "s.img", true);
+        for (const auto &[name, dates] : ours) {
+            std::string host = name;
+            for (char &ch : host) ch = char(std::tolower((unsigned char)ch));
+            EXPECT_TRUE(sameDay(updated[host], dates.first)) << name << ": " << updated[host] << " vs " << dates.first;
+            if (!(d.LabelFlags & 0x40)) {
+                EXPECT_TRUE(sameDay(created[host], dates.second)) << name << ": " << created[host] << " vs " << dates.second;
+            }
         }
         EXPECT_EQ(ours["B.BIN"], std::make_pair(iso(leap), iso(first)));
         EXPECT_EQ(ours["C.COM"], std::make_pair(iso(late), iso(eve)));
