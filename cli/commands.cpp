@@ -72,7 +72,7 @@ const cli_OptionHelp cli_OptionHelps[] = {
     {"--diskdefs FILE", "add the definitions of a file in cpmtools' diskdefs format"},
     {"-h, --help", "show the help (of the command, after its name)"},
     {"--version", "show the version"},
-    {"-l", "long listing: size, bytes, entry, attributes, extensions"},
+    {"-l", "long listing: size, bytes, entry, attributes, extensions; protection and dates where the disk keeps them"},
     {"--json", "one JSON document for scripts instead of the text"},
     {"--text", "text file: CR LF to LF up to the first Control-Z (get), LF to CR LF (put)"},
     {"--blocks", "copy the file's whole blocks, as T(ransfer does, instead of its size"},
