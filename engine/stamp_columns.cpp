@@ -35,7 +35,7 @@ void cpm_AddStampColumns(const cpm_Volume &volume, std::vector<cpm_ListingLine> 
         while (!dates.empty() && dates.back() == ' ') dates.pop_back();
         if (!dates.empty()) line.Text += std::string(size_t(width - t_Length(line.Text) + 2), ' ') + dates;
     }
-    std::string first = cpm_FirstStampName(volume);
-    std::string heading = std::string(size_t(width + 2), ' ') + first + std::string(size_t(dateWidth + 2) - first.size(), ' ') + "Updated";
+    // The heading names the columns in their order, starting over the first.
+    std::string heading = std::string(size_t(width + 2), ' ') + cpm_FirstStampName(volume) + "  Updated";
     lines.insert(lines.begin() + long(rows.front().first), cpm_ListingLine{heading, {}});
 }

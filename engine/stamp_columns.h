@@ -16,6 +16,7 @@ std::string cpm_ProtectionNote(const cpm_Volume &volume, int entry);
 const char *cpm_FirstStampName(const cpm_Volume &volume);
 // On a stamped disk, pads the given lines (line index, the file's entry) to
 // one width and appends each file's dates ("YYYY-MM-DD HH:MM", blanks for a
-// stamp not set), with the heading line before the first file.
+// stamp not set), with the heading line ("Created  Updated" or "Accessed
+// Updated", over the first date column) before the first file.
 void cpm_AddStampColumns(const cpm_Volume &volume, std::vector<cpm_ListingLine> &lines,
                          const std::vector<std::pair<size_t, int>> &rows);

@@ -140,9 +140,9 @@ TEST_F(StampInterop, ReadAsCpmtoolsReadsThem) {
         int B, C;                // entries of the second and third file (the label takes entry 0 on CP/M 3)
         uint8_t LabelFlags;      // 0: leave the label as mkfs.cpm made it
         const char *Heading;
-    } disks[] = {{"os3", 2, 4, 0, "Created           Updated"},
-                 {"os3", 2, 4, 0x61, "Accessed          Updated"},
-                 {"p2", 1, 2, 0, "Created           Updated"}};
+    } disks[] = {{"os3", 2, 4, 0, "  Created  Updated\n"},
+                 {"os3", 2, 4, 0x61, "  Accessed  Updated\n"},
+                 {"p2", 1, 2, 0, "  Created  Updated\n"}};
     const Stamp first = {1978, 1, 1, 0, 0}, leap = {2000, 2, 29, 12, 30}, eve = {1999, 12, 31, 23, 59}, late = {2027, 2, 28, 9, 5};
     for (const auto &d : disks) {
         SCOPED_TRACE(std::string(d.Format) + " label flags " + std::to_string(d.LabelFlags));
