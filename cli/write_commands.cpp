@@ -170,14 +170,14 @@ static int setUser(const cli_Parsed &line, bool erase, const char *command, cons
                 refuse(shown(cpm_EntryName(v, int(n))) + " is read-only; use --force");
                 continue;
             }
-            if (long long n = byNumber ? t_TextValue(Text(given.Name.substr(1))) : -1;
-                erase && n >= 0 && n < v.Geometry.DirEntries && cpm_EntryUser(v, int(n)) == given.User) {
-                std::string refused = cli_PasswordRefusal(line, v, cpm_EntryName(v, int(n)), given.User,
-                                                          cpm_Change::Erase, shown(cpm_EntryName(v, int(n))));
-                if (!refused.empty()) {
-                    refuse(refused);
-                    continue;
-                }
+            // The file the entry or name stands for, when it has a password.
+            Text file = name.size() == 12 ? name : cpm_MakeName(name);
+            if (long long n = byNumber ? t_TextValue(Text(given.Name.substr(1))) : -1; byNumber)
+                file = n >= 0 && n < v.Geometry.DirEntries && cpm_EntryUser(v, int(n)) == given.User ? cpm_EntryName(v, int(n)) : Text();
+            if (std::string refused = erase && !file.empty() ? cli_PasswordRefusal(line, v, file, given.User, cpm_Change::Erase, shown(file)) : "";
+                !refused.empty()) {
+                refuse(refused);
+                continue;
             }
             cpm_SetUserResult r =
                 cpm_SetFileUser(std::move(v), name, erase ? cpm_ErasedUser : uint8_t(given.User), given.User);
