@@ -124,6 +124,19 @@ int cli_New(const cli_Parsed &line);
 int cli_Attr(const cli_Parsed &line);
 int cli_Check(const cli_Parsed &line);
 int cli_Help(const cli_Parsed &line);
+int cli_Label(const cli_Parsed &line);
+
+// --- labels, stamps and passwords (label_command.cpp) ------------------------------
+
+// The lines info shows of the label and the stamps ("Label:        NAME", ...).
+std::vector<std::string> cli_LabelLines(const cpm_Volume &volume);
+enum class cpm_Change : uint8_t;
+// "" when the change of a protected file may go ahead (no password needed,
+// --force, or --password WORD its password), else the refusal line.
+std::string cli_PasswordRefusal(const cli_Parsed &line, const cpm_Volume &volume, const Text &name, int user,
+                                cpm_Change change, const std::string &shownName);
+// Reading a read-protected file says so on standard error, once a file a run.
+void cli_NoteReadProtected(const cpm_Volume &volume, const Text &name, int user);
 
 // Standard output or error as the user sees it: on a terminal, control
 // characters of stored names are shown in caret notation (^[, M-^[); to a

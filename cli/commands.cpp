@@ -25,14 +25,17 @@ const cli_Command cli_Commands[] = {
      "Copies host files into the image (user area 0, or N) under their names in CP/M form, or one under NAME; "
      "with --force a file of the name is replaced, and erased files of the name can no longer be unerased.",
      "diskwright-cli put --text games.dsk notes.txt"},
-    {"rm", "IMAGE [N:]NAME|PATTERN|#N... [--force]", true, cli_Rm, "--force",
-     "Erases files: every entry of the file gets the user byte 0xE5; #N erases directory entry N. A file "
-     "marked read-only (R) is erased only with --force.",
+    {"rm", "IMAGE [N:]NAME|PATTERN|#N... [--force] [--password WORD]", true, cli_Rm, "--force --password=WORD",
+     "Erases files: every entry of the file gets the user byte 0xE5 and its date stamps are cleared; #N erases "
+     "directory entry N. A file marked read-only (R) is erased only with --force; a password-protected one "
+     "with its --password or --force.",
      "diskwright-cli rm games.dsk '*.BAK'"},
     {"unrm", "IMAGE [N:]NAME|PATTERN|#N...", true, cli_Unrm, nullptr,
      "Unerases erased files whose blocks no other file has taken since, into user area N (0 when not given).", "diskwright-cli unrm games.dsk 'ZORK?.DAT'"},
-    {"attr", "IMAGE [N:]NAME|PATTERN... [+R|-R] [+S|-S] [+A|-A]", true, cli_Attr, nullptr,
-     "Sets (+) or clears (-) the read-only (R), system (S) and archived (A) attributes of files.",
+    {"attr", "IMAGE [N:]NAME|PATTERN... [+R|-R] [+S|-S] [+A|-A] [--password WORD] [--force]", true, cli_Attr,
+     "--password=WORD --force",
+     "Sets (+) or clears (-) the read-only (R), system (S) and archived (A) attributes of files; a file "
+     "protected against writing needs its --password or --force.",
      "diskwright-cli attr games.dsk '*.COM' +R -A", true},
     {"check", "IMAGE [--json]", false, cli_Check, "--json",
      "Checks the directory for damage; exit status 1 when it finds any.", "diskwright-cli check games.dsk"},
@@ -52,6 +55,13 @@ const cli_Command cli_Commands[] = {
     {"dump", "IMAGE [N:]NAME|PATTERN", false, cli_Dump, nullptr, "Shows files as a hexadecimal dump.",
      "diskwright-cli dump games.dsk ZORK1.COM"},
     {"type", "IMAGE [N:]NAME|PATTERN", false, cli_Type, nullptr, "Shows text files.", "diskwright-cli type games.dsk '*.DOC'"},
+    {"label", "IMAGE [NAME] [--stamps create|access|none] [--update-stamps|--no-update-stamps] [--init-stamps] "
+              "[--password WORD]",
+     true, cli_Label, "--stamps=KIND --update-stamps --no-update-stamps --init-stamps --password=WORD",
+     "Makes or changes the directory label: its name, which date stamps new and rewritten files get, and its "
+     "password (which turns password protection on). --init-stamps first makes every fourth directory entry a "
+     "date stamp entry, moving files out of those slots.",
+     "diskwright-cli label --init-stamps --stamps create --update-stamps work.dsk WORK"},
     {"help", "[COMMAND]", false, cli_Help, nullptr, "Describes every command, or one.", "diskwright-cli help get"},
 };
 const int cli_CommandCount = int(sizeof cli_Commands / sizeof cli_Commands[0]);
@@ -63,7 +73,7 @@ const cli_OptionHelp cli_OptionHelps[] = {
     {"--diskdefs FILE", "add the definitions of a file in cpmtools' diskdefs format"},
     {"-h, --help", "show the help (of the command, after its name)"},
     {"--version", "show the version"},
-    {"-l", "long listing: size, bytes, entry, attributes, extensions"},
+    {"-l", "long listing: size, bytes, entry, attributes, extensions; protection and dates where the disk keeps them"},
     {"--json", "one JSON document for scripts instead of the text"},
     {"--text", "text file: CR LF to LF up to the first Control-Z (get), LF to CR LF (put)"},
     {"--blocks", "copy the file's whole blocks, as T(ransfer does, instead of its size"},
@@ -72,7 +82,12 @@ const cli_OptionHelp cli_OptionHelps[] = {
     {"--as NAME", "store the one host file under NAME (N:NAME: in user area N)"},
     {"--user N", "the user area (0 to 15): ls lists it, put writes into it"},
     {"--all", "list every user area that holds files"},
-    {"--force", "new, put: replace an existing file (put: also beside an erased file of the name); rm: erase read-only files too"},
+    {"--force", "new, put: replace an existing file (put: also beside an erased file of the name); rm: erase read-only files too; rm, attr: change password-protected files without their password"},
+    {"--password WORD", "rm, attr: the password of protected files; label: the label's new password (turns passwords on)"},
+    {"--stamps KIND", "label: the first date stamp of new files: create, access or none"},
+    {"--update-stamps", "label: new and rewritten files get an update stamp"},
+    {"--no-update-stamps", "label: no update stamps"},
+    {"--init-stamps", "label: make every fourth directory entry a date stamp entry (files move out of those slots)"},
 };
 const int cli_OptionHelpCount = int(sizeof cli_OptionHelps / sizeof cli_OptionHelps[0]);
 const cli_Command *cli_FindCommand(const std::string &name) {

@@ -7,10 +7,14 @@
 #include "cli.h"
 #include "codecs.h"
 #include "directory.h"
+#include "entries.h"
+#include "label.h"
 #include "listing.h"
+#include "passwords.h"
 #include "patterns.h"
 #include "read.h"
 #include "sector_orders.h"
+#include "listing.h"
 #include "user_areas.h"
 
 std::string cli_JsonString(const std::string &text) {
@@ -67,6 +71,37 @@ bool hasLetter(const Text &letters, char c) {
     return std::find(letters.Elements.begin(), letters.Elements.end(), uint8_t(c)) != letters.Elements.end();
 }
 
+// A stamp as an ISO 8601 local time without an offset, or null.
+std::string stampValue(const cpm_Stamp &stamp) {
+    return cpm_HasStamp(stamp) ? cli_JsonString(cpm_StampIso(stamp)) : "null";
+}
+
+// On a stamped disk the file's dates ("created" or "accessed", and
+// "updated"); with passwords on, its protection ("R", "W", "D" or "").
+void addStampsAndProtection(Members &m, const cpm_Volume &v, int entry, const Text &name) {
+    if (cpm_StampRulesOf(v).Stamped) {
+        cpm_FileStamps stamps = cpm_StampsOf(v, entry);
+        m.add(cpm_StampRulesOf(v).First == cpm_FirstStamp::Access ? "accessed" : "created", stampValue(stamps.First));
+        m.add("updated", stampValue(stamps.Updated));
+    }
+    if (cpm_PasswordsOn(v)) {
+        char protection = cpm_ProtectionOf(v, name, cpm_EntryUser(v, entry));
+        m.str("protection", protection ? std::string(1, protection) : "");
+    }
+}
+
+// The label: its name, flags and dates.
+std::string labelObject(const cpm_Volume &v) {
+    cpm_Label label = cpm_LabelOf(v);
+    if (!label.Found) return "null";
+    Members m;
+    m.str("name", cpm_LabelName(label)).str("flags", cpm_LabelFlagsText(label.Flags));
+    m.flag("passwords", label.Flags & cpm_PasswordsBit).flag("createStamps", label.Flags & cpm_CreateStampsBit);
+    m.flag("accessStamps", label.Flags & cpm_AccessStampsBit).flag("updateStamps", label.Flags & cpm_UpdateStampsBit);
+    m.add("created", stampValue(label.Created)).add("updated", stampValue(label.Updated));
+    return m.object();
+}
+
 }  // namespace
 
 std::string cli_InfoJson(const cpm_Volume &v) {
@@ -75,6 +110,7 @@ std::string cli_InfoJson(const cpm_Volume &v) {
     m.str("decidedBy", v.Decision).str("refused", v.Refusal);
     m.num("dataStart", v.Geometry.DataStart).num("blockSize", v.Geometry.BlockSize).num("dirBlocks", v.Geometry.DirBlocks);
     m.num("dirEntries", v.Geometry.DirEntries).num("blocks", cpm_BlockCount(v)).num("blockNumberBits", cpm_WideBlocks(v) ? 16 : 8);
+    m.add("label", labelObject(v)).flag("stamped", cpm_StampRulesOf(v).Stamped);
     return m.object();
 }
 
@@ -96,6 +132,7 @@ std::string cli_ListingJson(const cpm_Volume &volume, const std::vector<int> &us
             m.add("entries", numbers(f.Entries)).str("attributes", letters.bytes());
             m.flag("readOnly", hasLetter(letters, 'R')).flag("system", hasLetter(letters, 'S'));
             m.flag("archived", hasLetter(letters, 'A')).add("blocks", numbers(blocks));
+            addStampsAndProtection(m, v, main, f.Name);
             files.push_back(m.object());
         }
     }

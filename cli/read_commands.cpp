@@ -54,6 +54,7 @@ int cli_Info(const cli_Parsed &line) {
     cli_Out("FreeKB:       " + std::to_string(v.VolumeKB - v.UsedKB));
     cli_Out("Blocks:       " + std::to_string(cpm_BlockCount(v)));
     cli_Out(std::string("BlockNumbers: ") + (cpm_WideBlocks(v) ? "16-bit" : "8-bit"));
+    printLines(cli_LabelLines(v));
     for (const std::string &reading : v.Readings) cli_Out("Candidate:    " + reading);
     return cli_Ok;
 }
@@ -151,6 +152,7 @@ static Text slice(const Text &data, size_t from, size_t to) {
 
 int cli_Dump(const cli_Parsed &line) {
     return eachFile(line, "dump", [](const cpm_Volume &v, const Text &name, int user) {
+        cli_NoteReadProtected(v, name, user);
         Text data = cpm_LoadFile(v, name, user).Data;
         for (size_t at = 0; at < data.size(); at += pieceBytes) dumpPiece(slice(data, at, std::min(data.size(), at + pieceBytes)), at);
     });
@@ -184,6 +186,7 @@ static void typePieces(const Text &data, long long size) {
 
 int cli_Type(const cli_Parsed &line) {
     return eachFile(line, "type", [](const cpm_Volume &v, const Text &name, int user) {
+        cli_NoteReadProtected(v, name, user);
         cpm_FileData file = cpm_LoadFile(v, name, user);
         typePieces(file.Data, file.Size);
     });
@@ -262,6 +265,7 @@ static int getInto(const std::string &image, const cpm_Volume &v, const std::vec
             }
             if (subfolderMissing) continue;
         }
+        cli_NoteReadProtected(v, m.File.Name, m.User);
         cpm_FileData file = cpm_LoadFile(v, m.File.Name, m.User);
         std::string host = cpm_UniqueHostName(cpm_HostName(file.Name), used);
         if (!writeHost(image, into + host, hostData(file, o.Blocks, o.Text), file.Name, o.NoClobber) ||
@@ -332,6 +336,7 @@ int cli_Get(const cli_Parsed &line) {
         cli_Fail(image, args[1] + " matches " + std::to_string(matches.size()) + " files: name a FOLDER to copy them into");
         return cli_Refused;
     }
+    cli_NoteReadProtected(v, matches[0].File.Name, matches[0].User);
     cpm_FileData file = cpm_LoadFile(v, matches[0].File.Name, matches[0].User);
     if (args.size() == 3) {
         bool written = writeHost(image, args[2], hostData(file, o.Blocks, o.Text), file.Name, o.NoClobber);

@@ -14,7 +14,9 @@
 #include "image.h"
 #include "listing.h"
 #include "maintenance.h"
+#include "passwords.h"
 #include "read.h"
+#include "stamps.h"
 #include "user_areas.h"
 #include "volume.h"
 #include "write.h"
@@ -49,6 +51,8 @@ static std::string putOne(cpm_Volume &v, const std::string &host, const std::str
     if (err != 0) return (fromInput ? "standard input" : host) + " could not be read: " + t_ErrorText(err) + ".";
     if (fromInput) size = (long long)data.size();
     Text name(given);
+    // A file replaced keeps the date it was made; its update stamp is now.
+    cpm_Stamp created = force ? cpm_CreateStampOf(v, cpm_MakeName(name), user) : cpm_Stamp();
     cpm_Volume target = force ? cpm_FreeName(v, name, user) : cpm_Volume();
     cpm_Volume &into = force ? target : v;
     std::string refusal = cpm_SaveFileRefusal(into, name, size, user);
@@ -67,6 +71,7 @@ static std::string putOne(cpm_Volume &v, const std::string &host, const std::str
     if (!r.Message.empty() && force) return refusalLine(given, r.Name, r.Message);   // v as it was
     v = std::move(r.Volume);
     if (!r.Message.empty()) return refusalLine(given, r.Name, r.Message);
+    cpm_KeepCreateStamp(v, r.Name, user, created);
     done = shown(r.Name) + " saved on CP/M volume.";
     return "";
 }
@@ -171,6 +176,15 @@ static int setUser(const cli_Parsed &line, bool erase, const char *command, cons
                 refuse(shown(cpm_EntryName(v, int(n))) + " is read-only; use --force");
                 continue;
             }
+            // The file the entry or name stands for, when it has a password.
+            Text file = name.size() == 12 ? name : cpm_MakeName(name);
+            if (long long n = byNumber ? t_TextValue(Text(given.Name.substr(1))) : -1; byNumber)
+                file = n >= 0 && n < v.Geometry.DirEntries && cpm_EntryUser(v, int(n)) == given.User ? cpm_EntryName(v, int(n)) : Text();
+            if (std::string refused = erase && !file.empty() ? cli_PasswordRefusal(line, v, file, given.User, cpm_Change::Erase, shown(file)) : "";
+                !refused.empty()) {
+                refuse(refused);
+                continue;
+            }
             cpm_SetUserResult r =
                 cpm_SetFileUser(std::move(v), name, erase ? cpm_ErasedUser : uint8_t(given.User), given.User);
             v = std::move(r.Volume);
@@ -183,6 +197,11 @@ static int setUser(const cli_Parsed &line, bool erase, const char *command, cons
             std::string name = given.User == cli_EveryUser ? cli_ShownName(m.User, m.File.Name) : shown(m.File.Name);
             if (readOnly(m.File.Entries.front())) {
                 refuse(name + " is read-only; use --force");
+                continue;
+            }
+            if (std::string refused = erase ? cli_PasswordRefusal(line, v, m.File.Name, m.User, cpm_Change::Erase, name) : "";
+                !refused.empty()) {
+                refuse(refused);
                 continue;
             }
             cpm_Volume before = v;
@@ -255,6 +274,12 @@ int cli_Attr(const cli_Parsed &line) {
         if (matches.empty()) status = cli_Refused;
         for (const cli_Match &m : matches) {
             std::string shownName = name.User == cli_EveryUser ? cli_ShownName(m.User, m.File.Name) : shown(m.File.Name);
+            std::string refused = cli_PasswordRefusal(line, v, m.File.Name, m.User, cpm_Change::Attributes, shownName);
+            if (!refused.empty()) {
+                cli_Fail(image, refused);
+                status = cli_Refused;
+                continue;
+            }
             cpm_SetAttributesResult r = cpm_SetAttributes(std::move(v), m.File.Entries, set, clear);
             v = std::move(r.Volume);
             if (!r.Message.empty()) {

@@ -2,13 +2,16 @@
 // reservations and password entries, and the label that tells them apart.
 #include "entries.h"
 
-bool cpm_PasswordsOn(const cpm_Volume &volume) {
+int cpm_LabelEntry(const cpm_Volume &volume) {
     int present = cpm_PresentEntries(volume);
-    for (int i = 0; i < present; i++) {
-        const uint8_t *e = cpm_EntryBytes(volume, i);
-        if (e[0] == cpm_LabelUser) return (e[12] & cpm_PasswordsBit) != 0;
-    }
-    return false;
+    for (int i = 0; i < present; i++)
+        if (cpm_EntryBytes(volume, i)[0] == cpm_LabelUser) return i;
+    return -1;
+}
+
+bool cpm_PasswordsOn(const cpm_Volume &volume) {
+    int label = cpm_LabelEntry(volume);
+    return label >= 0 && (cpm_EntryBytes(volume, label)[12] & cpm_PasswordsBit) != 0;
 }
 
 int cpm_ReservationLimit(const cpm_Volume &volume) { return cpm_BlockCount(volume) + volume.Geometry.WrapBlocks; }

@@ -29,6 +29,8 @@ inline long long cpm_BlockOffset(const cpm_Volume &volume, long long b) {
     return start;
 }
 
+// The directory label's entry (the first of user 0x20), or -1.
+int cpm_LabelEntry(const cpm_Volume &volume);
 // A directory label turns password protection on (cpm_PasswordsBit): entries
 // of users 16-31 are then password entries.
 bool cpm_PasswordsOn(const cpm_Volume &volume);

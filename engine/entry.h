@@ -29,7 +29,12 @@ extern const Text cpm_BlankName;
 constexpr uint8_t cpm_LabelUser = 0x20;         // the CP/M 3 directory label
 constexpr uint8_t cpm_StampUser = 0x21;         // date stamps of the three entries before it
 constexpr uint8_t cpm_ReservationUser = 31;     // users 16 to this: reservations or password entries
-constexpr uint8_t cpm_PasswordsBit = 0x80;      // of the label's byte 12: password protection on
+// The flags of the label's byte 12.
+constexpr uint8_t cpm_LabelExistsBit = 0x01;
+constexpr uint8_t cpm_CreateStampsBit = 0x10;   // files get create stamps
+constexpr uint8_t cpm_UpdateStampsBit = 0x20;   // files get update stamps
+constexpr uint8_t cpm_AccessStampsBit = 0x40;   // access stamps instead of create stamps
+constexpr uint8_t cpm_PasswordsBit = 0x80;      // password protection on
 
 // What a directory entry holds.  Users 16-31 are reservations (blocks kept
 // from new files: boot tracks, the DOS half of a hybrid disk) or password

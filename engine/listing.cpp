@@ -1,8 +1,13 @@
-// The lines of the D(irectory and L(ong Dir listings.
+// The lines of the D(irectory and L(ong Dir listings, with the date
+// columns and protection marks of a stamped disk.
+#include "listing.h"
+
 #include <algorithm>
 
-#include "listing.h"
+#include "entries.h"
+#include "passwords.h"
 #include "read.h"
+#include "stamps.h"
 
 static std::string grouped(long long value, int width) { return t_NumberString(value, U' ', width, true); }
 
@@ -73,6 +78,7 @@ static void addEntry(cpm_ListingLine &line, const cpm_Volume &volume, int i, con
 std::vector<cpm_ListingLine> cpm_DirectoryListing(const cpm_Volume &volume, cpm_ListingMode mode) {
     std::vector<cpm_ListingLine> lines{{cpm_VolumeHeading(volume), {}}, {}};
     int files = 0, column = 1;
+    std::vector<std::pair<size_t, int>> dated;   // the exact long listing's file lines
     for (int i = 0; i < int(volume.Sizes.size()); i++) {
         if (!cpm_IsListed(volume, i)) continue;
         files++;
@@ -82,7 +88,9 @@ std::vector<cpm_ListingLine> cpm_DirectoryListing(const cpm_Volume &volume, cpm_
         }
         if (mode == cpm_ExactLongListing) {
             long long size = cpm_FileSize(volume, i);
-            addEntry(lines.emplace_back(), volume, i, longEntryText(volume, i, size, cpm_BlocksK(volume, size)));
+            addEntry(lines.emplace_back(), volume, i,
+                     longEntryText(volume, i, size, cpm_BlocksK(volume, size)) + cpm_ProtectionNote(volume, i));
+            dated.push_back({lines.size() - 1, i});
             continue;
         }
         if (isSystemFile(volume, i)) continue;
@@ -90,6 +98,7 @@ std::vector<cpm_ListingLine> cpm_DirectoryListing(const cpm_Volume &volume, cpm_
         addEntry(lines.back(), volume, i, shortEntryText(volume, i) + (column < 4 ? " | " : ""));
         column = column % 4 + 1;
     }
+    cpm_AddStampColumns(volume, lines, dated);
     if (files != 0) lines.emplace_back();
     lines.push_back({cpm_ListingSummary(volume, files), {}});
     return lines;
@@ -123,4 +132,39 @@ std::string cpm_UniqueHostName(const std::string &hostName, std::vector<std::str
         name = base + "~" + std::to_string(n) + type;
     used.push_back(name);
     return name;
+}
+
+std::string cpm_ProtectionNote(const cpm_Volume &volume, int entry) {
+    if (entry < 0 || entry >= cpm_PresentEntries(volume)) return "";
+    const uint8_t *e = cpm_EntryBytes(volume, entry);
+    char protection = cpm_ProtectionOf(volume, cpm_RawName(e, false), e[0]);
+    return protection ? std::string("  (") + protection + " protection)" : "";
+}
+
+const char *cpm_FirstStampName(const cpm_Volume &volume) {
+    return cpm_StampRulesOf(volume).First == cpm_FirstStamp::Access ? "Accessed" : "Created";
+}
+
+constexpr int dateWidth = 16;   // "1999-12-31 23:59"
+
+static std::string column(const cpm_Stamp &stamp) {
+    std::string text = cpm_StampText(stamp);
+    return text.empty() ? std::string(dateWidth, ' ') : text;
+}
+
+void cpm_AddStampColumns(const cpm_Volume &volume, std::vector<cpm_ListingLine> &lines,
+                         const std::vector<std::pair<size_t, int>> &rows) {
+    if (!cpm_StampRulesOf(volume).Stamped || rows.empty()) return;
+    int width = 0;
+    for (const auto &row : rows) width = std::max(width, t_Length(lines[row.first].Text));
+    for (const auto &row : rows) {
+        cpm_ListingLine &line = lines[row.first];
+        cpm_FileStamps stamps = cpm_StampsOf(volume, row.second);
+        std::string dates = column(stamps.First) + "  " + column(stamps.Updated);
+        while (!dates.empty() && dates.back() == ' ') dates.pop_back();
+        if (!dates.empty()) line.Text += std::string(size_t(width - t_Length(line.Text) + 2), ' ') + dates;
+    }
+    // The heading names the columns in their order, starting over the first.
+    std::string heading = std::string(size_t(width + 2), ' ') + cpm_FirstStampName(volume) + "  Updated";
+    lines.insert(lines.begin() + long(rows.front().first), cpm_ListingLine{heading, {}});
 }

@@ -6,6 +6,8 @@
 #include "allocation.h"
 #include "directory.h"
 #include "entries.h"
+#include "passwords.h"
+#include "stamps.h"
 
 static const std::string blocksInUse = "Blocks used by another file.";
 static const std::string fileExists = "File exists.";
@@ -82,6 +84,20 @@ static bool wouldShareBlocks(const cpm_Volume &volume, const std::vector<int> &c
     return false;
 }
 
+// Erased entries lose their date stamps (to zero); the last entry of a file
+// gone takes its password entry with it, as CP/M 3 erases them.
+static void eraseStampsAndPassword(cpm_Volume &volume, const std::vector<int> &erased, int user) {
+    int present = cpm_PresentEntries(volume);
+    for (int i : erased) {
+        cpm_ClearStamps(volume, i);
+        Text name = cpm_RawName(cpm_EntryBytes(volume, i), false);
+        bool left = false;
+        for (int j = 0; j < present && !left; j++)
+            left = cpm_EntryBytes(volume, j)[0] == user && cpm_NameIs(cpm_EntryBytes(volume, j), name, false);
+        if (!left) cpm_DropPasswordEntry(volume, name, user);
+    }
+}
+
 cpm_SetUserResult cpm_SetFileUser(cpm_Volume volume, const Text &name, uint8_t value, int user) {
     if (name.empty()) return {std::move(volume), Text(), false, ""};
     if (cpm_Refused(volume)) {
@@ -134,6 +150,7 @@ cpm_SetUserResult cpm_SetFileUser(cpm_Volume volume, const Text &name, uint8_t v
     }
     if (wouldShareBlocks(volume, chosen, value)) return {std::move(volume), shown, true, blocksInUse};
     for (int i : chosen) cpm_EntryBytes(volume, i)[0] = value;
+    if (erase) eraseStampsAndPassword(volume, chosen, area);
     volume.Changed = true;
     return {cpm_Rebuild(std::move(volume)), shown, true, ""};
 }

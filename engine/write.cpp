@@ -12,6 +12,8 @@
 #include "allocation.h"
 #include "directory.h"
 #include "entries.h"
+#include "passwords.h"
+#include "stamps.h"
 
 const char *const cpm_FileExistsMessage = "File exists.";
 static const std::string fileExists = cpm_FileExistsMessage;
@@ -69,11 +71,14 @@ cpm_Volume cpm_FreeName(cpm_Volume volume, const Text &name, int user) {
     if (name.empty() || cpm_Refused(volume)) return volume;
     user = cpm_UserOf(volume, user);
     Text cpmName = cpm_MakeName(name);
-    bool changed = false;
+    // The file's password entry goes with it, as erasing it in CP/M 3 does.
+    bool changed = cpm_PasswordEntryOf(volume, cpmName, user) >= 0;
+    cpm_DropPasswordEntry(volume, cpmName, user);
     int present = cpm_PresentEntries(volume);
     for (int i = 0; i < present; i++) {
         uint8_t *e = cpm_EntryBytes(volume, i);
         if ((e[0] != user && e[0] != cpm_ErasedUser) || !cpm_NameIs(e, cpmName, false)) continue;
+        cpm_ClearStamps(volume, i);
         std::fill(e, e + cpm_EntrySize, cpm_ErasedUser);
         changed = true;
     }
@@ -170,6 +175,8 @@ cpm_SaveFileResult cpm_SaveFile(cpm_Volume volume, const Text &name, const Text 
         for (long long s = 0; s < blocksPerEntry && firstBlock + s < (long long)blocks.size(); s++)
             cpm_PutSlotBlock(e, wide, int(s), blocks[size_t(firstBlock + s)]);
     }
+    // On a stamped disk every entry of the new file gets the stamps its label asks for.
+    for (int entry : entries) cpm_StampNewFile(volume, entry);
     volume.Changed = true;
     return {cpm_Rebuild(std::move(volume)), cpmName, ""};
 }

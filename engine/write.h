@@ -17,7 +17,7 @@ cpm_SaveFileResult cpm_SaveFile(cpm_Volume volume, const Text &name, const Text 
 // password entry does.
 bool cpm_NameOnlyErased(const cpm_Volume &volume, const Text &name, int user = cpm_ListedUser);
 // The volume with the name free for a new file of the user area: its file
-// of that name and every erased entry of the name made unused (0xE5
+// of that name, its password entry, and every erased entry of the name made unused (0xE5
 // throughout, as sorting leaves erased entries), so that nothing of them
 // can be unerased into or beside the new file.  Unchanged when nothing
 // carries the name.

@@ -179,13 +179,19 @@ TEST(Stamps, SortingKeepsEachFilesDates) {
     EXPECT_EQ(entryName(cpm_Alphabetize(v, true, true), 1), "ABC     TXT");
 }
 
-TEST(Stamps, EraseAndUneraseLeaveStampsAlone) {
+// Erasing clears the erased entry's stamps (to zero); unerasing leaves them
+// cleared and changes nothing else.
+TEST(Stamps, EraseClearsTheStampsUneraseLeavesThemCleared) {
     cpm_Volume v = stampedVolume();
+    ASSERT_EQ(entryName(v, 1), "ZED     COM");
     cpm_SetUserResult e = cpm_SetFileUser(v, T("ZED.COM"), cpm_ErasedUser);
     ASSERT_TRUE(e.Found);
+    EXPECT_TRUE(std::all_of(stampOf(e.Volume, 1), stampOf(e.Volume, 1) + 10, [](uint8_t b) { return b == 0; }));
     cpm_SetUserResult u = cpm_SetFileUser(e.Volume, T("ZED.COM"), 0);
     ASSERT_TRUE(u.Found);
-    EXPECT_EQ(u.Volume.Image, v.Image);
+    cpm_Volume want = v;
+    std::fill_n(stampOf(want, 1), 10, uint8_t(0));
+    EXPECT_EQ(u.Volume.Image, want.Image);
     for (const char *n : {"#3", "#0", "#7"}) {   // the label and stamp entries are no files
         cpm_SetUserResult r = cpm_SetFileUser(v, T(n), cpm_ErasedUser);
         EXPECT_FALSE(r.Found) << n;

@@ -107,10 +107,12 @@ TEST_F(Installed, PagesRenderWithoutWarningsAndTheToolsPageHasEveryCommandAndOpt
         EXPECT_TRUE(text.find(entry + " ") != std::string::npos || text.find(entry + "\n") != std::string::npos) << name;
         commands++;
     }
-    EXPECT_EQ(commands, 17);
+    EXPECT_EQ(commands, 18);
     for (const char *option : {"--json", "--text", "--trim", "--no-clobber", "--as", "--force", "--version", "--format",
                                "--user", "--all", "*:*", "--diskdefs",
-                               "--verbose", "EXIT STATUS", "EXAMPLES", "JSON", "hostName", "extent-gap"})
+                               "--verbose", "EXIT STATUS", "EXAMPLES", "JSON", "hostName", "extent-gap",
+                               "--init-stamps", "--update-stamps", "--no-update-stamps", "--stamps", "--password",
+                               "DATE STAMPS", "protection"})
         EXPECT_NE(text.find(option), std::string::npos) << option;
 }
 
@@ -121,9 +123,11 @@ TEST_F(Installed, CompletionCompletesCommandsOptionsAndImages) {
     fs::create_directories(folder / "sub");
     for (const char *f : {"games.dsk", "work.VOL", "notes.txt", "disk.2mg"}) std::ofstream(folder / f) << "x";
     struct { const char *Words, *Expected; } cases[] = {
-        {"diskwright-cli ''", "attr blocks check dump formats get help info init ls map new put rm sort type unrm"},
+        {"diskwright-cli ''", "attr blocks check dump formats get help info init label ls map new put rm sort type unrm"},
+        {"diskwright-cli label games.dsk --stamps ''", "access create none"},
+        {"diskwright-cli label games.dsk --i", "--init-stamps"},
         {"diskwright-cli ch", "check"},
-        {"diskwright-cli -v l", "ls"},
+        {"diskwright-cli -v l", "label ls"},
         {"diskwright-cli ls ''", "disk.2mg games.dsk sub/ work.VOL"},
         {"diskwright-cli get g", "games.dsk"},
         {"diskwright-cli ls games.dsk --", "--all --diskdefs --format --help --json --user --verbose --version"},
