@@ -354,6 +354,9 @@ std::vector<Candidate> candidatesFor(const cpm_Medium &medium, bool shortImages)
     });
     if (signedApple && applePlausible)
         for (Candidate &c : pool) c.Excluded = !isApple(c);
+    // A medium of sectors has no plain run of bytes for the plain reading to take.
+    if (!medium.Sectors.empty())
+        for (Candidate &c : pool) c.Excluded = c.Excluded || c.Format == cpm_Format::Plain;
     return pool;
 }
 
@@ -375,7 +378,7 @@ std::string appleRules(std::vector<const Candidate *> &tied, const cpm_Medium &m
     const ExtensionRow *apple = appleExtension(ext);
     bool blank = std::all_of(tied.begin(), tied.end(), [](const Candidate *c) { return c->Score.Good == 0; });
     std::string why;
-    if (medium.OrderNamed && prefer(tied, isApple)) why = "2IMG format field";
+    if (medium.OrderNamed && prefer(tied, isApple)) why = medium.Sectors.empty() ? "2IMG format field" : "physical sectors";
     if (tied.size() > 1 && apple && prefer(tied, [&](const Candidate &c) {
             return isApple(c) && (!is140K(c) || apple->Order == cpm_Order::AsStored || c.Order == apple->Order);
         }))
