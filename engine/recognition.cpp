@@ -340,8 +340,12 @@ std::vector<Candidate> candidatesFor(const cpm_Medium &medium, bool shortImages)
     for (Candidate &c : pool) {
         const cpm_Geometry &g = c.Geometry;
         cpm_DirectoryShape shape = shapeOf(g, c.Bytes);
-        c.Directory = cpm_Gather(mediumOf(c, medium), cpm_LayoutOf(g), size_t(g.DataStart), size_t(shape.Entries) * cpm_EntrySize);
+        std::vector<long long> unreadable;
+        c.Directory = cpm_Gather(mediumOf(c, medium), cpm_LayoutOf(g), size_t(g.DataStart), size_t(shape.Entries) * cpm_EntrySize, &unreadable);
         c.Score = cpm_ScoreDirectory(c.Directory.data(), shape);
+        // A directory of which no sector can be read is no blank disk.
+        long long sectors = cpm_LayoutOf(g).SectorBytes > 0 ? (long long)shape.Entries * cpm_EntrySize / cpm_LayoutOf(g).SectorBytes : 0;
+        if (sectors > 0 && (long long)unreadable.size() >= sectors) c.Excluded = true;
         c.Fits = (long long)mediumOf(c, medium).Bytes.size() >= g.DataStart + (long long)g.DirBlocks * g.BlockSize;
     }
     // A disk with an Apple II boot signature is read as another machine's
