@@ -8,6 +8,7 @@
 
 #include <algorithm>
 
+#include "gcr35.h"
 #include "nibble_medium.h"
 
 namespace {
@@ -149,6 +150,40 @@ void infoNotes(const Text &file, const Chunks &c, cpm_Medium &m) {
     }
 }
 
+// A 3.5-inch disk: its blocks, side by side on each track, as a raw run of
+// bytes (the 800K readings take it); blocks not found read as zeros.  The
+// disk is read, never written.
+void decode35(const Text &file, const Chunks &c, cpm_Medium &m) {
+    const int sides = c.Info && file[c.Info] >= 2 && file[c.Info + 37] == 2 ? 2 : 1;
+    std::vector<std::string> missing;
+    int decoded = 0;
+    for (int t = 0; t < 80; t++)
+        for (int side = 0; side < sides; side++) {
+            const int spt = cpm_Gcr35Sectors(t);
+            size_t first = m.Bytes.size();
+            m.Bytes.Elements.resize(first + size_t(spt) * 512, 0);
+            std::vector<bool> found(size_t(spt), false);
+            uint8_t index = file[c.Tmap + size_t(t) * 2 + size_t(side)];
+            size_t entry = c.Trks + size_t(index) * 8;
+            size_t start = index < 160 && entry + 8 <= file.size() ? size_t(le16(file, entry)) * 512 : 0;
+            uint32_t bits = start ? le32(file, entry + 4) : 0;
+            if (c.Version == 2 && start && start + (bits + 7) / 8 <= file.size())
+                for (const cpm_Gcr35Sector &s : cpm_DecodeGcr35Track(cpm_NibblesOfBits(file.data() + start, bits, 2)))
+                    if (s.DataGood && s.Sector < spt && s.Side == side && !found[size_t(s.Sector)]) {
+                        found[size_t(s.Sector)] = true;
+                        std::copy_n(s.Bytes + 12, 512, m.Bytes.data() + first + size_t(s.Sector) * 512);
+                    }
+            int good = int(std::count(found.begin(), found.end(), true));
+            decoded += good == spt;
+            for (int k = 0; k < spt; k++)
+                if (!found[size_t(k)]) missing.push_back("T" + std::to_string(t) + "/" + std::to_string(side) + " S" + std::to_string(k));
+        }
+    m.Notes.push_back("Tracks decoded: " + std::to_string(decoded) + " of " + std::to_string(80 * sides));
+    if (!missing.empty())
+        m.Notes.push_back("Missing sectors: " + std::to_string(missing.size()) + ", first " + missing.front());
+    m.Unsaveable = "3.5-inch WOZ disks are opened read-only.";
+}
+
 uint32_t storedCrc(const Text &file) { return le32(file, 8); }
 
 uint32_t computedCrc(const Text &file) { return cpm_Crc32(file.data() + 12, file.size() - 12); }
@@ -185,9 +220,7 @@ std::string cpm_DecodeWoz(Text file, cpm_Medium &m) {
     m.Notes.push_back(stored == 0 ? "CRC-32: none" : stored == computed ? "CRC-32: good" : "CRC-32: wrong");
     m.WriteProtected = file[c.Info + 2] != 0;
     if (file[c.Info + 1] == 2) {
-        m.NoSectors = true;
-        m.Unsaveable = "3.5-inch WOZ disks are not supported.";
-        m.Kept = {std::move(file)};
+        decode35(file, c, m);
         return "";
     }
     cpm_StartNibbleMedium(m);

@@ -42,7 +42,8 @@ std::string decodeTwoImg(Text file, cpm_Medium &m) {
               Text(std::vector<uint8_t>(bytes.begin() + long(offset + length), bytes.end()))};
     bytes.resize(size_t(offset + length));
     bytes.erase(bytes.begin(), bytes.begin() + long(offset));
-    if (format == 2 && cpm_DecodeNib(file, m).empty()) return "";
+    // Nibbles that hold no address field are no disk this engine can read.
+    if (format == 2 && (cpm_ClaimsNib(file) || cpm_ClaimsNb2(file)) && cpm_DecodeNib(file, m).empty()) return "";
     if (format == 2) {
         m.Unsaveable = cpm_NibblesMessage;
         m.NoSectors = true;

@@ -234,6 +234,22 @@ TEST(WozImages, EveryVersionReadsAsItsSectors) {
     }
 }
 
+TEST(WozImages, DisksOfOtherSystemsAreNotCpm) {
+    const struct {
+        const char *Name;
+        Text DosOrder;
+    } disks[] = {
+        {"DOS 3.3", dos33Disk()},
+        {"ProDOS", reordered(proDosDisk(), false)},
+    };
+    for (const auto &d : disks) {
+        SCOPED_TRACE(d.Name);
+        cpm_Volume v = cpm_OpenImage(cpm_MakeWoz(physicalSectors(d.DosOrder)), "disk.woz");
+        EXPECT_EQ(v.Refusal, cpm_NotCpmMessage);
+        EXPECT_EQ(cpm_OpenImage(cpm_MakeNib(physicalSectors(d.DosOrder)), "disk.nib").Refusal, cpm_NotCpmMessage);
+    }
+}
+
 // The forms that write back in place: a file put changes only the data
 // fields of the sectors it writes, and the sectors read back as the DOS-order
 // disk changed the same way.

@@ -84,6 +84,7 @@ TEST_F(AppleNibbles, EveryFormListsAndReadsAsTheDosOrderImage) {
         EXPECT_TRUE(test_Has(info, "Format:       Apple II 140K CP/M\n")) << info;
         EXPECT_TRUE(test_Has(info, "Tracks decoded: 35 of 35")) << info;
         EXPECT_FALSE(test_Has(info, "Refused:")) << info;
+        EXPECT_TRUE(test_Has(run("$CLI info --json " + std::string(f.Name)), "\"Volume number\": \"254\"")) << f.Name;
     }
 }
 
@@ -158,4 +159,21 @@ TEST_F(AppleNibbles, DiskCopyOf800KReadsAsItsBlocks) {
     ASSERT_EQ(run("floptool flopconvert dc42 apple_gcr disk.dc42 back.img"), "");
     EXPECT_TRUE(file("back.img") == file("disk.img"));
     EXPECT_TRUE(test_Has(run("$CLI info disk.dc42"), "Data checksum: good"));
+}
+
+TEST_F(AppleNibbles, ThreeAndAHalfInchWozReadsAsItsBlocks) {
+    cpm_Volume v = withFiles(fresh800(), {{"A.TXT", 3000}, {"B.BIN", 70000}});
+    ASSERT_EQ(setbinarytofile(at("disk.img"), cpm_FileImage(v)), 0);
+    ASSERT_EQ(run("floptool flopconvert apple_gcr woz disk.img disk35.woz"), "");
+    for (const char *name : {"disk.img", "disk35.woz"}) {
+        Folder.folder(std::string("got-") + name);
+        // Reading says once that the disk will not be written.
+        ASSERT_EQ(run("$CLI get " + std::string(name) + " '*' got-" + name + " >/dev/null"),
+                  name == std::string("disk.img") ? "" : "diskwright-cli: disk35.woz: 3.5-inch WOZ disks are opened read-only.\n");
+    }
+    EXPECT_TRUE(file("got-disk35.woz/A.TXT") == file("got-disk.img/A.TXT"));
+    EXPECT_TRUE(file("got-disk35.woz/B.BIN") == file("got-disk.img/B.BIN"));
+    std::string info = run("$CLI info disk35.woz");
+    EXPECT_TRUE(test_Has(info, "Tracks decoded: 160 of 160")) << info;
+    EXPECT_TRUE(test_Has(info, "Refused:      3.5-inch WOZ disks are opened read-only.")) << info;
 }
