@@ -271,6 +271,7 @@ TEST(NibbleImages, APutRewritesOnlyTheDataFieldsOfTheSectorsWritten) {
          }()},
         {"disk.2mg", twoImg(made, 2)},
         {"disk.woz", cpm_MakeWoz(physicalSectors(disk()))},
+        {"woz1.woz", woz1Of(cpm_MakeWoz(physicalSectors(disk())))},
     };
     for (const auto &f : forms) {
         SCOPED_TRACE(f.Name);
