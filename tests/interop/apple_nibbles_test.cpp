@@ -135,6 +135,13 @@ TEST_F(AppleNibbles, DamagedWozOpensReadOnlyAndKeepsItsBytes) {
     EXPECT_TRUE(test_Has(info, "Bad checksums: T12 S2")) << info;
     EXPECT_TRUE(test_Has(info, "CRC-32:     wrong")) << info;
     EXPECT_TRUE(test_Has(info, "Refused:      Track 12 cannot be rewritten: opened read-only.")) << info;
+    // The file whose block holds the sector says so; the others read whole.
+    Folder.folder("got-damaged");
+    std::string got = run("$CLI get damaged.woz '*' got-damaged");
+    EXPECT_TRUE(test_Has(got, ": block ") && test_Has(got, " unreadable.")) << got;
+    int whole = 0;
+    for (const auto &[name, data] : tenFiles()) whole += file("got-damaged/" + name) == data.bytes();
+    EXPECT_EQ(whole, 9);
     EXPECT_TRUE(test_Has(run("$CLI put damaged.woz FILE1.DAT --as NEW.DAT"), "Track 12 cannot be rewritten"));
     EXPECT_TRUE(file("damaged.woz") == woz.bytes());
     EXPECT_NE(run("floptool flopconvert woz a2_16sect_dos damaged.woz damaged.do"), "") << "the CRC-32 left wrong";
