@@ -107,6 +107,16 @@ std::string labelObject(const cpm_Volume &v) {
 std::string cli_InfoJson(const cpm_Volume &v) {
     Members m = volumeFacts(v);
     m.str("container", cpm_ContainerName(v.Medium)).str("order", cpm_SectorOrderOf(v.Order).Name);
+    if (!v.Medium.Notes.empty()) {
+        // What the container says of the disk: each note "Key: value" as a member.
+        Members notes;
+        for (const std::string &note : v.Medium.Notes) {
+            size_t colon = note.find(": ");
+            std::string key = note.substr(0, colon), value = colon == std::string::npos ? "" : note.substr(colon + 2);
+            notes.Text += (notes.Text.empty() ? "" : ", ") + cli_JsonString(key) + ": " + cli_JsonString(value);
+        }
+        m.add("medium", notes.object());
+    }
     m.str("decidedBy", v.Decision).str("refused", v.Refusal);
     m.num("dataStart", v.Geometry.DataStart).num("blockSize", v.Geometry.BlockSize).num("dirBlocks", v.Geometry.DirBlocks);
     m.num("dirEntries", v.Geometry.DirEntries).num("blocks", cpm_BlockCount(v)).num("blockNumberBits", cpm_WideBlocks(v) ? 16 : 8);

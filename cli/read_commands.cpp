@@ -42,6 +42,12 @@ int cli_Info(const cli_Parsed &line) {
     const cpm_Definition *definition = cpm_FindDefinition(v.Definition);
     cli_Out("Definition:   " + v.Definition + (definition ? " (" + definition->Source + ")" : ""));
     cli_Out("Container:    " + cpm_ContainerName(v.Medium));
+    // What the container says of the disk, one "Key: value" note a line, aligned.
+    for (const std::string &note : v.Medium.Notes) {
+        size_t colon = note.find(": ");
+        std::string key = note.substr(0, std::min(colon, note.size())) + ":";
+        cli_Out("  " + key + std::string(key.size() < 12 ? 12 - key.size() : 1, ' ') + (colon == std::string::npos ? "" : note.substr(colon + 2)));
+    }
     cli_Out(std::string("Order:        ") + cpm_SectorOrderOf(v.Order).Name);
     cli_Out("Decided by:   " + v.Decision);
     if (!v.Refusal.empty()) cli_Out("Refused:      " + v.Refusal);

@@ -6,10 +6,15 @@
 // +0x0C their order (0 DOS, 1 ProDOS, 2 nibbles), flag bit 31 at +0x10 write
 // protection, and +0x14 the number of 512-byte blocks, which stands in for
 // a data length of 0.  Comment and creator chunks follow the data;
-// everything outside the data is kept verbatim.
+// everything outside the data is kept verbatim.  The data of a nibble 2IMG
+// are a NIB file's disk bytes, decoded as one.
 #include "codecs.h"
 
 #include <algorithm>
+
+#include "codec_dc42.h"
+#include "codec_nib.h"
+#include "codec_woz.h"
 
 const char *const cpm_NibblesMessage = "Nibble images are not supported.";
 
@@ -32,20 +37,26 @@ std::string decodeTwoImg(Text file, cpm_Medium &m) {
     if (offset < 64 || offset + length > file.size()) return "the 2IMG header's data lie outside the file";
     m.OrderNamed = format == 0 || format == 1;
     m.Order = format == 0 ? cpm_RawOrder::Dos : format == 1 ? cpm_RawOrder::ProDos : cpm_RawOrder::AsStored;
-    if (format == 2) m.Unsaveable = cpm_NibblesMessage;
     m.WriteProtected = (flags & 0x80000000u) != 0;
     auto &bytes = file.Elements;
     m.Kept = {Text(std::vector<uint8_t>(bytes.begin(), bytes.begin() + long(offset))),
               Text(std::vector<uint8_t>(bytes.begin() + long(offset + length), bytes.end()))};
     bytes.resize(size_t(offset + length));
     bytes.erase(bytes.begin(), bytes.begin() + long(offset));
+    // Nibbles that hold no address field are no disk this engine can read.
+    if (format == 2 && (cpm_ClaimsNib(file) || cpm_ClaimsNb2(file)) && cpm_DecodeNib(file, m).empty()) return "";
+    if (format == 2) {
+        m.Unsaveable = cpm_NibblesMessage;
+        m.NoSectors = true;
+    }
     m.Bytes = std::move(file);
     return "";
 }
 
 Text encodeTwoImg(const cpm_Medium &m) {
     Text file = m.Kept.size() > 0 ? m.Kept[0] : Text();
-    file.Elements.insert(file.Elements.end(), m.Bytes.Elements.begin(), m.Bytes.Elements.end());
+    Text data = m.Sectors.empty() ? m.Bytes : cpm_EncodeNib(m, 2);
+    file.Elements.insert(file.Elements.end(), data.Elements.begin(), data.Elements.end());
     if (m.Kept.size() > 1) file.Elements.insert(file.Elements.end(), m.Kept[1].Elements.begin(), m.Kept[1].Elements.end());
     return file;
 }
@@ -63,6 +74,10 @@ Text encodeRaw(const cpm_Medium &m) { return m.Bytes; }
 
 const cpm_Codec cpm_Codecs[] = {
     {"2IMG", claimsTwoImg, decodeTwoImg, encodeTwoImg},
+    {"WOZ", cpm_ClaimsWoz, cpm_DecodeWoz, cpm_EncodeWoz},
+    {"DiskCopy 4.2", cpm_ClaimsDiskCopy, cpm_DecodeDiskCopy, cpm_EncodeDiskCopy},
+    {"NIB", cpm_ClaimsNib, cpm_DecodeNibFile, cpm_EncodeNibFile},
+    {"NB2", cpm_ClaimsNb2, cpm_DecodeNibFile, cpm_EncodeNibFile},
     {"raw", claimsAll, decodeRaw, encodeRaw},
 };
 const int cpm_CodecCount = int(sizeof cpm_Codecs / sizeof cpm_Codecs[0]);

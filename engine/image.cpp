@@ -67,8 +67,10 @@ static cpm_Volume openAs(cpm_Medium medium, const std::string &path, const cpm_R
     v.Readings = r.Readings;
     const cpm_Geometry &g = v.Geometry;
     v.Decision = r.How;
-    // A container that cannot be written back refuses every change.
-    refuse(v, !medium.Unsaveable.empty() ? Refusal{cpm_RefusalKind::Container, medium.Unsaveable} : std::move(refusal));
+    // A container that cannot be written back refuses every change; one
+    // whose sectors were read says first what recognition found in them.
+    bool container = !medium.Unsaveable.empty() && (medium.NoSectors || refusal.Kind == cpm_RefusalKind::None);
+    refuse(v, container ? Refusal{cpm_RefusalKind::Container, medium.Unsaveable} : std::move(refusal));
     v.ReadOnly = medium.WriteProtected;
     logSignedFormat(v, medium.Bytes.size());
     // A short image is read whole: its missing tail as 0xE5, as disk tools read it.
@@ -86,7 +88,7 @@ static cpm_Volume openAs(cpm_Medium medium, const std::string &path, const cpm_R
     v.Image = layout.SectorBytes == 0 && medium.Sectors.empty()
                   ? std::move(medium.Bytes)
                   : cpm_Gather(medium, layout, 0, cpm_ImageBytes(medium, layout), &unreadable);
-    medium.Bytes = Text();
+    if (medium.Sectors.empty()) medium.Bytes = Text();   // a medium of sectors keeps them: saving scatters into them
     if (markUnreadable(v, layout, unreadable)) refuse(v, {cpm_RefusalKind::Unreadable, cpm_UnreadableDirectoryMessage});
     v.Medium = std::move(medium);
     // A file shorter than its reserved tracks has no data area at all.
@@ -107,7 +109,7 @@ cpm_Volume cpm_OpenImage(Text fileBytes, const std::string &path) {
 
 cpm_Volume cpm_OpenMedium(cpm_Medium medium, const std::string &path) {
     cpm_Recognition r;
-    bool sectors = medium.Unsaveable.empty();   // a nibble image holds none
+    bool sectors = !medium.NoSectors;   // a nibble image it cannot read holds none
     if (!sectors) r.How = "nibble image";
     else r = cpm_Recognise(medium, path);
     cpm_Volume v = openAs(std::move(medium), path, r, recognisedRefusal(r));
@@ -121,7 +123,7 @@ static cpm_Volume openChosen(Text fileBytes, const std::string &path, const cpm_
     const cpm_Definition *builtIn = chosen.SameAs.empty() ? nullptr : cpm_FindDefinition(chosen.SameAs);
     const cpm_Definition &definition = builtIn ? *builtIn : chosen;
     cpm_Medium medium = cpm_DecodeFile(std::move(fileBytes));
-    bool sectors = medium.Unsaveable.empty();
+    bool sectors = !medium.NoSectors;
     cpm_Recognition r;
     if (sectors) r = cpm_Recognise(medium, path);   // the scores, for info
     long long bytes = cpm_GeometryBytes(definition.Geometry);

@@ -102,7 +102,14 @@ cpm_Place cpm_LogicalPlace(const cpm_Layout &l, long long n) {
 
 size_t cpm_ImageBytes(const cpm_Medium &m, const cpm_Layout &l) {
     if (m.Sectors.empty() || l.SectorBytes <= 0) return m.Bytes.size();
-    return size_t(l.Offset + (long long)l.Tracks * trackBytes(l));
+    long long tracks = l.Tracks;
+    if (tracks == 0) {
+        // A built-in reading takes as many tracks as the medium's cylinders hold.
+        int cylinders = 0;
+        for (const cpm_Sector &s : m.Sectors) cylinders = std::max(cylinders, s.Cylinder + 1);
+        tracks = (long long)cylinders * std::max(l.Heads, 1);
+    }
+    return size_t(l.Offset + tracks * trackBytes(l));
 }
 
 size_t cpm_RawOffset(const cpm_Layout &l, size_t imageBytes, size_t x) {

@@ -45,5 +45,6 @@ struct cpm_Medium {
     bool OrderNamed = false;              // the container names an order (2IMG format field)
     bool WriteProtected = false;
     std::string Unsaveable;               // "" or why the file cannot be written back
+    bool NoSectors = false;               // the container holds no sectors this engine reads
     std::vector<std::string> Notes;       // what info shows about the container
 };

@@ -341,8 +341,12 @@ std::vector<Candidate> candidatesFor(const cpm_Medium &medium, bool shortImages)
     for (Candidate &c : pool) {
         const cpm_Geometry &g = c.Geometry;
         cpm_DirectoryShape shape = shapeOf(g, c.Bytes);
-        c.Directory = cpm_Gather(mediumOf(c, medium), cpm_LayoutOf(g), size_t(g.DataStart), size_t(shape.Entries) * cpm_EntrySize);
+        std::vector<long long> unreadable;
+        c.Directory = cpm_Gather(mediumOf(c, medium), cpm_LayoutOf(g), size_t(g.DataStart), size_t(shape.Entries) * cpm_EntrySize, &unreadable);
         c.Score = cpm_ScoreDirectory(c.Directory.data(), shape);
+        // A directory of which no sector can be read is no blank disk.
+        long long sectors = cpm_LayoutOf(g).SectorBytes > 0 ? (long long)shape.Entries * cpm_EntrySize / cpm_LayoutOf(g).SectorBytes : 0;
+        if (sectors > 0 && (long long)unreadable.size() >= sectors) c.Excluded = true;
         c.Fits = (long long)mediumOf(c, medium).Bytes.size() >= g.DataStart + (long long)g.DirBlocks * g.BlockSize;
     }
     // A disk with an Apple II boot signature is read as another machine's
@@ -355,6 +359,9 @@ std::vector<Candidate> candidatesFor(const cpm_Medium &medium, bool shortImages)
     });
     if (signedApple && applePlausible)
         for (Candidate &c : pool) c.Excluded = !isApple(c);
+    // A medium of sectors has no plain run of bytes for the plain reading to take.
+    if (!medium.Sectors.empty())
+        for (Candidate &c : pool) c.Excluded = c.Excluded || c.Format == cpm_Format::Plain;
     return pool;
 }
 
@@ -376,7 +383,7 @@ std::string appleRules(std::vector<const Candidate *> &tied, const cpm_Medium &m
     const ExtensionRow *apple = appleExtension(ext);
     bool blank = std::all_of(tied.begin(), tied.end(), [](const Candidate *c) { return c->Score.Good == 0; });
     std::string why;
-    if (medium.OrderNamed && prefer(tied, isApple)) why = "2IMG format field";
+    if (medium.OrderNamed && prefer(tied, isApple)) why = medium.Sectors.empty() ? "2IMG format field" : "physical sectors";
     if (tied.size() > 1 && apple && prefer(tied, [&](const Candidate &c) {
             return isApple(c) && (!is140K(c) || apple->Order == cpm_Order::AsStored || c.Order == apple->Order);
         }))

@@ -11,7 +11,8 @@ using namespace cattest;
 TEST(TypeCodes, ExtensionsGiveTheirCodesInAnyCaseAndTheFilterMatchesThem) {
     const std::pair<const char *, const char *> cases[] = {
         {"dsk", "VOLU"}, {"DSK", "VOLU"}, {"vol", "VOLU"}, {"hdv", "VOLU"}, {"2mg", "VOLU"}, {"2IMG", "VOLU"},
-        {"do", "VOLU"}, {"PO", "VOLU"}, {"Txt", "TEXT"}, {"a65", "A65 "}, {"ttf", "sfnt"}, {"database", "DATB"},
+        {"do", "VOLU"}, {"PO", "VOLU"}, {"woz", "VOLU"}, {"NIB", "VOLU"}, {"nb2", "VOLU"}, {"dc42", "VOLU"},
+        {"dc", "VOLU"}, {"image", "VOLU"}, {"Txt", "TEXT"}, {"a65", "A65 "}, {"ttf", "sfnt"}, {"database", "DATB"},
         {"", "????"}, {"markdown", "????"}, {"ds", "????"}, {"dskx", "????"}, {".dsk", "????"}, {"txt ", "????"},
         {"t\xffxt", "????"}, {"\x01", "????"},
     };

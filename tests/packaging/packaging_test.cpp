@@ -85,7 +85,7 @@ TEST_F(Installed, TheLauncherOpensImagesOfTheDiskTypes) {
     EXPECT_NE(desktop.find("Icon=diskwright"), std::string::npos);
     EXPECT_NE(desktop.find("MimeType=application/x-cpm-disk-image;"), std::string::npos);
     EXPECT_NE(mime.find("type=\"application/x-cpm-disk-image\""), std::string::npos);
-    for (const char *ext : {"dsk", "vol", "hdv", "po", "do"})
+    for (const char *ext : {"dsk", "vol", "hdv", "po", "do", "woz", "nib", "nb2", "dc42"})
         EXPECT_NE(mime.find(std::string("<glob pattern=\"*.") + ext + "\"/>"), std::string::npos) << ext;
 }
 

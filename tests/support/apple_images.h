@@ -109,3 +109,22 @@ inline int listedFiles(const cpm_Volume &v) {
     for (int s : v.Sizes) n += s >= 0;
     return n;
 }
+
+// The sectors of a DOS-order disk as a medium of physical sectors (track,
+// head 0, id = physical sector, 256 bytes), as a nibble maker takes them:
+// DOS sector L of a track lies at physical sector physicalOfDos[L].
+inline cpm_Medium physicalSectors(const Text &dosOrder) {
+    const int physicalOfDos[16] = {0, 13, 11, 9, 7, 5, 3, 1, 14, 12, 10, 8, 6, 4, 2, 15};
+    cpm_Medium m;
+    m.Bytes = dosOrder;
+    for (int t = 0; t < int(dosOrder.size() / 4096); t++)
+        for (int L = 0; L < 16; L++) {
+            cpm_Sector s;
+            s.Cylinder = t;
+            s.Id = physicalOfDos[L];
+            s.Size = 256;
+            s.At = size_t(t * 16 + L) * 256;
+            m.Sectors.push_back(s);
+        }
+    return m;
+}
