@@ -9,6 +9,8 @@
 // everything outside the data is kept verbatim.
 #include <algorithm>
 
+#include "codec_dsk.h"
+#include "codec_imd.h"
 #include "medium.h"
 
 const char *const cpm_NibblesMessage = "Nibble images are not supported.";
@@ -63,6 +65,9 @@ Text encodeRaw(const cpm_Medium &m) { return m.Bytes; }
 
 const cpm_Codec cpm_Codecs[] = {
     {"2IMG", claimsTwoImg, decodeTwoImg, encodeTwoImg},
+    {"Extended DSK", cpm_ClaimsExtendedDsk, cpm_DecodeDsk, cpm_EncodeDsk},
+    {"CPCEMU DSK", cpm_ClaimsCpcemuDsk, cpm_DecodeDsk, cpm_EncodeDsk},
+    {"ImageDisk", cpm_ClaimsImd, cpm_DecodeImd, cpm_EncodeImd},
     {"raw", claimsAll, decodeRaw, encodeRaw},
 };
 const int cpm_CodecCount = int(sizeof cpm_Codecs / sizeof cpm_Codecs[0]);

@@ -45,10 +45,18 @@ long long mappedTracks(const cpm_Layout &l, size_t imageBytes) {
 }
 
 // The sectors a container records, found by place.
+// By id, and by rank: the k-th lowest id of its track (the first of
+// sectors that repeat an id).
 struct SectorIndex {
     std::map<Key, const cpm_Sector *> Places;
+    std::map<Key, const cpm_Sector *> Ranked;
     explicit SectorIndex(const cpm_Medium &m) {
         for (const cpm_Sector &s : m.Sectors) Places.emplace(Key{s.Cylinder, s.Head, s.Id}, &s);
+        std::map<std::pair<int, int>, int> rank;
+        for (const auto &[key, s] : Places) {
+            int &k = rank[{std::get<0>(key), std::get<1>(key)}];
+            Ranked.emplace(Key{std::get<0>(key), std::get<1>(key), k++}, s);
+        }
     }
 };
 
@@ -60,8 +68,9 @@ long long sectorAt(const cpm_Medium &m, const cpm_Layout &l, long long n, const 
         long long position = rawPosition(l.RawOrder, p.Id - l.FirstId);
         return l.Offset + (track * l.SectorsPerTrack + position) * l.SectorBytes;
     }
-    auto found = index->Places.find(Key{p.Cylinder, p.Head, p.Id});
-    if (found == index->Places.end()) return -1;
+    const auto &places = l.RankedIds ? index->Ranked : index->Places;
+    auto found = places.find(Key{p.Cylinder, p.Head, l.RankedIds ? p.Id - l.FirstId : p.Id});
+    if (found == places.end()) return -1;
     const cpm_Sector &s = *found->second;
     if (s.State == cpm_SectorState::Missing || s.State == cpm_SectorState::DataError || s.Size < l.SectorBytes) return -1;
     return (long long)s.At;

@@ -32,7 +32,8 @@ cpm_Layout cpm_LayoutOf(const cpm_Geometry &g) {
         l.Tracks = g.Tracks;
         l.Heads = g.Heads;
         l.Sides = g.Sides;
-        l.FirstId = 1;
+        l.FirstId = g.FirstId >= 0 ? g.FirstId : 1;
+        l.RankedIds = g.FirstId < 0;
         l.Skew = g.SkewTable;
         l.FirstSkewedTrack = g.SectorsPerTrack > 0 ? g.ReservedSectors / g.SectorsPerTrack : 0;   // a track partly reserved moves whole
         return l;

@@ -71,6 +71,8 @@ struct cpm_Geometry {
     int Heads = 1;                   // 2 when the definition says how its sides follow each other
     cpm_Sides Sides = cpm_Sides::Alt;
     std::string LibdskFormat;        // the container format a definition names (libdsk:format), if any
+    int FirstId = -1;                // the id of a track's first sector (firstid, or by libdsk:format);
+                                     // -1: a container's sectors taken by their ids, lowest first
 };
 extern const cpm_Geometry cpm_Geometries[5];
 const cpm_Geometry &cpm_GeometryOf(cpm_Format format);
