@@ -44,6 +44,12 @@ const cli_Command cli_Commands[] = {
      "Makes a new, empty plain volume, or with --format an empty disk of that definition (0xE5 throughout); "
      "an existing file is replaced only with --force.",
      "diskwright-cli new scratch.vol 1024"},
+    {"convert", "[--to KIND] [--fill-unreadable] [--force] IN OUT", false, cli_Convert, "--to=KIND --fill-unreadable --force",
+     "Writes the image IN again as OUT, a new image of another kind: raw (.img), do, po, 2mg, edsk, dsk (CPCEMU) or "
+     "imd; the kind comes from OUT's extension unless --to names it (.dsk needs --to). Sectors that could not be "
+     "read are refused for raw, do, po and 2mg unless --fill-unreadable fills them with 0xE5 (listed on standard "
+     "error). An existing OUT is replaced only with --force.",
+     "diskwright-cli convert games.imd games.edsk"},
     {"map", "IMAGE", false, cli_Map, nullptr, "Shows the block map as the S(ector Map screen does.",
      "diskwright-cli map games.dsk"},
     {"blocks", "IMAGE [N:]NAME|PATTERN", false, cli_Blocks, nullptr, "Shows the blocks of files.",
@@ -71,7 +77,9 @@ const cli_OptionHelp cli_OptionHelps[] = {
     {"--as NAME", "store the one host file under NAME (N:NAME: in user area N)"},
     {"--user N", "the user area (0 to 15): ls lists it, put writes into it"},
     {"--all", "list every user area that holds files"},
-    {"--force", "new, put: replace an existing file (put: also beside an erased file of the name); rm: erase read-only files too"},
+    {"--to KIND", "convert: the kind of image to write (raw, do, po, 2mg, edsk, dsk, imd)"},
+    {"--fill-unreadable", "convert: fill sectors that could not be read with 0xE5 where the kind cannot mark them"},
+    {"--force", "new, convert, put: replace an existing file (put: also beside an erased file of the name); rm: erase read-only files too"},
 };
 const int cli_OptionHelpCount = int(sizeof cli_OptionHelps / sizeof cli_OptionHelps[0]);
 const cli_Command *cli_FindCommand(const std::string &name) {

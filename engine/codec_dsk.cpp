@@ -76,8 +76,10 @@ std::string walk(const Text &file, std::vector<Placed> &out) {
             p.Sector.Cylinder = int(i / sides);
             p.Sector.Head = int(i % sides);
             p.Sector.Id = file[info + 2];
-            p.Sector.Size = int(std::min(sizeOfCode(file[info + 3]), stored));
+            p.Sector.Size = int(sizeOfCode(file[info + 3]));
             p.Sector.State = stateOf(file[info + 4], file[info + 5], stored);
+            // Fewer bytes stored than the sector holds: no whole sector was read.
+            if (stored > 0 && stored < size_t(p.Sector.Size)) p.Sector.State = cpm_SectorState::DataError;
             p.Sector.At = data;
             p.Stored = stored;
             out.push_back(p);
@@ -114,7 +116,9 @@ std::string cpm_DecodeDsk(Text file, cpm_Medium &m) {
     for (Placed &p : placed) {
         cpm_Sector s = p.Sector;
         s.At = m.Bytes.size();
-        m.Bytes.Elements.insert(m.Bytes.Elements.end(), file.data() + p.Sector.At, file.data() + p.Sector.At + s.Size);
+        size_t kept = std::min(p.Stored, size_t(s.Size));
+        m.Bytes.Elements.insert(m.Bytes.Elements.end(), file.data() + p.Sector.At, file.data() + p.Sector.At + kept);
+        m.Bytes.Elements.resize(s.At + size_t(s.Size), 0xE5);
         m.Sectors.push_back(s);
     }
     std::string creator = creatorOf(file);
@@ -131,7 +135,7 @@ Text cpm_EncodeDsk(const cpm_Medium &m) {
     for (size_t k = 0; k < placed.size() && k < m.Sectors.size(); k++) {
         const cpm_Sector &s = m.Sectors[k];
         if (s.At + size_t(s.Size) > m.Bytes.size()) continue;
-        std::copy_n(m.Bytes.data() + s.At, size_t(s.Size), file.data() + placed[k].Sector.At);
+        std::copy_n(m.Bytes.data() + s.At, std::min(size_t(s.Size), placed[k].Stored), file.data() + placed[k].Sector.At);
     }
     return file;
 }
