@@ -6,8 +6,9 @@
 #include "volume.h"
 
 const cli_Command cli_Commands[] = {
-    {"info", "IMAGE [--json]", false, cli_Info, "--json",
-     "Shows the format, how it was recognised, the geometry and the space used.", "diskwright-cli info games.dsk"},
+    {"info", "IMAGE [--json] [--diskdef]", false, cli_Info, "--json --diskdef",
+     "Shows the format, how it was recognised, the container (its creator, shape and unreadable sectors), the "
+     "geometry and the space used; --diskdef prints the definition read with, in diskdefs form.", "diskwright-cli info games.dsk"},
     {"ls", "IMAGE [-l] [--json] [--user N | --all]", false, cli_Ls, "-l --json --user=N --all",
      "Lists the directory of user area 0 (or N) as the D(irectory screen does; -l as L(ong Dir.; --all lists "
      "every user area that holds files.",
@@ -77,6 +78,7 @@ const cli_OptionHelp cli_OptionHelps[] = {
     {"--as NAME", "store the one host file under NAME (N:NAME: in user area N)"},
     {"--user N", "the user area (0 to 15): ls lists it, put writes into it"},
     {"--all", "list every user area that holds files"},
+    {"--diskdef", "info: the definition the image is read with, in diskdefs form"},
     {"--to KIND", "convert: the kind of image to write (raw, do, po, 2mg, edsk, dsk, imd)"},
     {"--fill-unreadable", "convert: fill sectors that could not be read with 0xE5 where the kind cannot mark them"},
     {"--force", "new, convert, put: replace an existing file (put: also beside an erased file of the name); rm: erase read-only files too"},

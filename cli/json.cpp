@@ -6,6 +6,7 @@
 #include "check.h"
 #include "cli.h"
 #include "screen_text.h"
+#include "shape.h"
 
 std::string cli_JsonString(const std::string &text) {
     std::string out = "\"";
@@ -66,6 +67,24 @@ bool hasLetter(const Text &letters, char c) {
 std::string cli_InfoJson(const cpm_Volume &v) {
     Members m = volumeFacts(v);
     m.str("container", cpm_ContainerName(v.Medium)).str("order", cpm_SectorOrderOf(v.Order).Name);
+    m.add("containerNotes", array(v.Medium.Notes, [](const std::string &n) { return cli_JsonString(n); }));
+    if (!v.Medium.Sectors.empty()) {
+        cpm_Shape shape = cpm_ShapeOf(v.Medium);
+        Members sh;
+        sh.num("cylinders", shape.Cylinders).num("heads", shape.Heads).num("sectorsPerTrack", shape.SectorsPerTrack);
+        sh.num("sectorBytes", shape.SectorBytes).num("firstId", shape.FirstId);
+        m.add("shape", sh.object());
+        m.add("medium", array(cpm_MediumLines(v.Medium), [](const std::string &l) { return cli_JsonString(l); }));
+        std::vector<std::string> bad;
+        for (const cpm_Sector &s : v.Medium.Sectors)
+            if (s.State == cpm_SectorState::Missing || s.State == cpm_SectorState::DataError) {
+                Members b;
+                b.num("cylinder", s.Cylinder).num("head", s.Head).num("id", s.Id);
+                b.str("state", s.State == cpm_SectorState::Missing ? "missing" : "data error");
+                bad.push_back(b.object());
+            }
+        m.add("unreadableSectors", array(bad, [](const std::string &b) { return b; }));
+    }
     m.str("decidedBy", v.Decision).str("refused", v.Refusal);
     m.num("dataStart", v.Geometry.DataStart).num("blockSize", v.Geometry.BlockSize).num("dirBlocks", v.Geometry.DirBlocks);
     m.num("dirEntries", v.Geometry.DirEntries).num("blocks", cpm_BlockCount(v)).num("blockNumberBits", cpm_WideBlocks(v) ? 16 : 8);

@@ -11,7 +11,9 @@
 #include "cli.h"
 #include "definitions.h"
 #include "files.h"
+#include "diskdef_text.h"
 #include "screen_text.h"
+#include "shape.h"
 #include "volume.h"
 
 // The output pieces: whole 16-byte rows of the dump, whole blocks of files.
@@ -27,6 +29,11 @@ int cli_Info(const cli_Parsed &line) {
     if (args.size() != 1) return cli_UsageOf("info");
     cpm_Volume v;
     if (!cli_OpenToRead(line, args[0], v)) return cli_Refused;
+    if (cli_Flag(line, "--diskdef")) {
+        std::string name = v.Definition;
+        for (const std::string &text : cpm_DiskdefLines(name, v.Geometry)) cli_Out(text);
+        return cli_Ok;
+    }
     if (asJson) {
         cli_Out(cli_InfoJson(v));
         return cli_Ok;
@@ -35,6 +42,13 @@ int cli_Info(const cli_Parsed &line) {
     const cpm_Definition *definition = cpm_FindDefinition(v.Definition);
     cli_Out("Definition:   " + v.Definition + (definition ? " (" + definition->Source + ")" : ""));
     cli_Out("Container:    " + cpm_ContainerName(v.Medium));
+    for (const std::string &note : v.Medium.Notes) {
+        size_t colon = note.find(": ");
+        std::string key = colon == std::string::npos ? "" : note.substr(0, colon + 1);
+        key.resize(std::max<size_t>(key.size(), 14), ' ');
+        cli_Out(colon == std::string::npos ? note : key + note.substr(colon + 2));
+    }
+    for (const std::string &medium : cpm_MediumLines(v.Medium)) cli_Out(medium);
     cli_Out(std::string("Order:        ") + cpm_SectorOrderOf(v.Order).Name);
     cli_Out("Decided by:   " + v.Decision);
     if (!v.Refusal.empty()) cli_Out("Refused:      " + v.Refusal);

@@ -385,6 +385,9 @@ std::vector<Candidate> candidatesFor(const cpm_Medium &medium, bool shortImages)
     for (const cpm_Definition &d : cpm_Library()) {
         // One that reads like a built-in format is that format's reading.
         if (d.Geometry.Format != cpm_Format::Defined || !d.SameAs.empty()) continue;
+        // The built-in definitions that name sector ids are those of container
+        // disks: a raw file is read as it always was without them.
+        if (d.Source == "built-in" && d.Geometry.FirstId >= 0) continue;
         long long bytes = cpm_GeometryBytes(d.Geometry);
         if (bytes == (long long)data.size() || (shortImages && cpm_ShortImageFits(d.Geometry, data.size())))
             add(defined(d, medium));
