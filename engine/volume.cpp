@@ -219,6 +219,9 @@ static cpm_Volume openChosen(Text fileBytes, const std::string &path, const cpm_
     if (otherSize)
         refusal = {cpm_RefusalKind::OtherSize,
                    chosen.Name + " is for images of " + std::to_string(bytes) + " bytes: opened read-only."};
+    // A format sized by its file places no sectors: on a container's sectors it would write nothing.
+    if (!medium.Sectors.empty() && definition.Geometry.SectorBytes <= 0)
+        refusal = {cpm_RefusalKind::OtherSize, chosen.Name + " does not read " + medium.Codec + " images: opened read-only."};
     return openAs(std::move(medium), path, r, refusal);
 }
 

@@ -191,6 +191,12 @@ TEST_F(Containers, DamagedImagesAreReadAsFarAsTheyCanAndNeverWritten) {
         EXPECT_TRUE(test_Has(put, "exit 1:") && test_Has(put, c.Says)) << put;
         EXPECT_TRUE(file(c.Name) == cut);
     }
+
+    // A format sized by its file places no sectors: chosen for a container it reads, never writes.
+    Folder.write("data.edsk", good);
+    EXPECT_EQ(run("$CLI -f plain put data.edsk BIN.DAT --as OTHER.DAT"),
+              "exit 1: diskwright-cli: data.edsk: plain does not read Extended DSK images: opened read-only.\n");
+    EXPECT_TRUE(file("data.edsk") == good);
 }
 
 TEST_F(Containers, ConvertedImagesReadAsTheOriginal) {
