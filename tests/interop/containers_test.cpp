@@ -241,3 +241,14 @@ TEST_F(Containers, ConvertedImagesReadAsTheOriginal) {
     EXPECT_EQ(run("$CLI convert --force data.edsk a.imd >/dev/null"), "");
     EXPECT_EQ(run("$CLI convert data.edsk x.dsk").substr(0, 7), "exit 2:");
 }
+
+// A container's sectors as a raw file: by cylinder, head and id, as libdsk writes them.
+TEST_F(Containers, RawSectorsAsLibdskWritesThem) {
+    for (const Form &f : forms) {
+        SCOPED_TRACE(f.Name);
+        make(f);
+        ASSERT_EQ(run("rm -f out.img ref.img && $CLI convert " + std::string(f.Name) + " out.img >/dev/null"), "");
+        ASSERT_EQ(run("dsktrans -itype " + std::string(f.Type) + " -otype raw " + f.Name + " ref.img >/dev/null 2>&1"), "");
+        EXPECT_TRUE(file("out.img") == file("ref.img"));
+    }
+}
