@@ -46,16 +46,39 @@ long long mappedTracks(const cpm_Layout &l, size_t imageBytes) {
 
 // The sectors a container records, found by place.
 // By id, and by rank: the k-th lowest id of its track (the first of
-// sectors that repeat an id).
+// sectors that repeat an id).  A track that records fewer sectors than the
+// fullest (ids never read) ranks by id from the first id the other tracks
+// of its side start with, so that the sectors it has keep their places.
 struct SectorIndex {
     std::map<Key, const cpm_Sector *> Places;
     std::map<Key, const cpm_Sector *> Ranked;
     explicit SectorIndex(const cpm_Medium &m) {
         for (const cpm_Sector &s : m.Sectors) Places.emplace(Key{s.Cylinder, s.Head, s.Id}, &s);
+        struct Track {
+            int Lowest = 0, Count = 0;
+        };
+        std::map<std::pair<int, int>, Track> tracks;
+        for (const auto &[key, s] : Places) {
+            Track &t = tracks[{std::get<0>(key), std::get<1>(key)}];
+            if (t.Count++ == 0) t.Lowest = std::get<2>(key);
+        }
+        int fullest = 0;
+        std::map<int, std::map<int, int>> firsts;   // head -> first id -> tracks
+        for (const auto &[place, t] : tracks) {
+            fullest = std::max(fullest, t.Count);
+            firsts[place.second][t.Lowest]++;
+        }
         std::map<std::pair<int, int>, int> rank;
         for (const auto &[key, s] : Places) {
-            int &k = rank[{std::get<0>(key), std::get<1>(key)}];
-            Ranked.emplace(Key{std::get<0>(key), std::get<1>(key), k++}, s);
+            std::pair<int, int> place{std::get<0>(key), std::get<1>(key)};
+            const Track &t = tracks[place];
+            int k = rank[place]++;
+            if (t.Count < fullest) {
+                const auto &counts = firsts[place.second];
+                int common = std::max_element(counts.begin(), counts.end(), [](auto &a, auto &b) { return a.second < b.second; })->first;
+                k = std::get<2>(key) - std::min(common, t.Lowest);
+            }
+            Ranked.emplace(Key{place.first, place.second, k}, s);
         }
     }
 };

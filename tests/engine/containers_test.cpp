@@ -7,6 +7,7 @@
 #include "codec_dsk.h"
 #include "codec_imd.h"
 #include "definitions.h"
+#include "layout.h"
 #include "shape.h"
 
 namespace {
@@ -195,5 +196,48 @@ TEST(ShapeKeyedDefinitions, SectorsSizesIdsAndSidesSelect) {
         if (r.Fits) {
             EXPECT_EQ(out.Heads, r.Heads);
         }
+    }
+}
+
+// A container's track is taken by its sector ids, lowest first: interleaved
+// lists read in id order, and a track whose list lacks a sector (its id
+// never read) keeps the others in their places.
+TEST(ContainerLayout, TracksReadByTheirIds) {
+    struct Row {
+        std::vector<int> Ids;          // of track 1, in list order (tracks 0 and 2: 1-4)
+        std::vector<long long> Unreadable;
+        std::string Track1;            // the first byte of each of track 1's logical sectors; '.' unreadable
+    };
+    const Row rows[] = {
+        {{1, 2, 3, 4}, {}, "1234"},
+        {{3, 1, 4, 2}, {}, "1234"},
+        {{1, 3, 4}, {5}, "1.34"},
+        {{2, 3, 4}, {4}, ".234"},
+    };
+    for (const Row &r : rows) {
+        cpm_Medium m;
+        m.Codec = "ImageDisk";
+        for (int t = 0; t < 3; t++)
+            for (int id : t == 1 ? r.Ids : std::vector<int>{1, 2, 3, 4}) {
+                cpm_Sector s;
+                s.Cylinder = t;
+                s.Id = id;
+                s.Size = 128;
+                s.At = m.Bytes.size();
+                m.Bytes.Elements.resize(s.At + 128, uint8_t('0' + id));
+                m.Sectors.push_back(s);
+            }
+        cpm_Geometry g;
+        g.Format = cpm_Format::Defined;
+        g.SectorBytes = 128;
+        g.SectorsPerTrack = 4;
+        g.Tracks = 3;
+        std::vector<long long> unreadable;
+        Text image = cpm_Gather(m, cpm_LayoutOf(g), 0, 3 * 512, &unreadable);
+        std::string track1;
+        for (int k = 0; k < 4; k++) track1 += image[size_t(512 + 128 * k)] == 0xE5 ? '.' : char(image[size_t(512 + 128 * k)]);
+        EXPECT_EQ(track1, r.Track1);
+        EXPECT_EQ(unreadable, r.Unreadable);
+        EXPECT_EQ(image[1024 + 3 * 128], '4');
     }
 }
