@@ -121,6 +121,7 @@ int cli_Unrm(const cli_Parsed &line);
 int cli_Sort(const cli_Parsed &line);
 int cli_Init(const cli_Parsed &line);
 int cli_New(const cli_Parsed &line);
+int cli_Convert(const cli_Parsed &line);
 int cli_Attr(const cli_Parsed &line);
 int cli_Check(const cli_Parsed &line);
 int cli_Help(const cli_Parsed &line);

@@ -7,8 +7,9 @@
 #include "volume.h"
 
 const cli_Command cli_Commands[] = {
-    {"info", "IMAGE [--json]", false, cli_Info, "--json",
-     "Shows the format, how it was recognised, the geometry and the space used.", "diskwright-cli info games.dsk"},
+    {"info", "IMAGE [--json] [--diskdef]", false, cli_Info, "--json --diskdef",
+     "Shows the format, how it was recognised, the container (its creator, shape and unreadable sectors), the "
+     "geometry and the space used; --diskdef prints the definition read with, in diskdefs form.", "diskwright-cli info games.dsk"},
     {"ls", "IMAGE [-l] [--json] [--user N | --all]", false, cli_Ls, "-l --json --user=N --all",
      "Lists the directory of user area 0 (or N) as the D(irectory screen does; -l as L(ong Dir.; --all lists "
      "every user area that holds files.",
@@ -48,6 +49,12 @@ const cli_Command cli_Commands[] = {
      "Makes a new, empty plain volume, or with --format an empty disk of that definition (0xE5 throughout); "
      "an existing file is replaced only with --force.",
      "diskwright-cli new scratch.vol 1024"},
+    {"convert", "[--to KIND] [--fill-unreadable] [--force] IN OUT", false, cli_Convert, "--to=KIND --fill-unreadable --force",
+     "Writes the image IN again as OUT, a new image of another kind: raw (.img), do, po, 2mg, edsk, dsk (CPCEMU) or "
+     "imd; the kind comes from OUT's extension unless --to names it (.dsk needs --to). Sectors that could not be "
+     "read are refused for raw, do, po and 2mg unless --fill-unreadable fills them with 0xE5 (listed on standard "
+     "error). An existing OUT is replaced only with --force.",
+     "diskwright-cli convert games.imd games.edsk"},
     {"map", "IMAGE", false, cli_Map, nullptr, "Shows the block map as the S(ector Map screen does.",
      "diskwright-cli map games.dsk"},
     {"blocks", "IMAGE [N:]NAME|PATTERN", false, cli_Blocks, nullptr, "Shows the blocks of files.",
@@ -82,7 +89,10 @@ const cli_OptionHelp cli_OptionHelps[] = {
     {"--as NAME", "store the one host file under NAME (N:NAME: in user area N)"},
     {"--user N", "the user area (0 to 15): ls lists it, put writes into it"},
     {"--all", "list every user area that holds files"},
-    {"--force", "new, put: replace an existing file (put: also beside an erased file of the name); rm: erase read-only files too; rm, attr: change password-protected files without their password"},
+    {"--diskdef", "info: the definition the image is read with, in diskdefs form"},
+    {"--to KIND", "convert: the kind of image to write (raw, do, po, 2mg, edsk, dsk, imd, woz, nib)"},
+    {"--fill-unreadable", "convert: fill sectors that could not be read with 0xE5 where the kind cannot mark them"},
+    {"--force", "new, convert, put: replace an existing file (put: also beside an erased file of the name); rm: erase read-only files too; rm, attr: change password-protected files without their password"},
     {"--password WORD", "rm, attr: the password of protected files; label: the label's new password (turns passwords on)"},
     {"--stamps KIND", "label: the first date stamp of new files: create, access or none"},
     {"--update-stamps", "label: new and rewritten files get an update stamp"},

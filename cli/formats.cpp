@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "cli.h"
+#include "codecs.h"
 #include "definitions.h"
 #include "files.h"
 #include "image.h"
@@ -25,11 +26,15 @@ static cpm_DiskdefsFilter systemFilter(const cli_Parsed &line) {
     struct stat st;
     if (stat(operands[0].c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return filter;
     filter.Bytes = st.st_size;
-    // In a 2IMG container the sector data are shorter than the file.
+    // In a container the sector data are not the file's length: the
+    // codec table, asked with the first bytes, says whether it is one.
     FILE *f = fopen(operands[0].c_str(), "rb");
-    char magic[4] = {};
-    if (f && fread(magic, 1, 4, f) == 4 && std::string(magic, 4) == "2IMG") filter.All = true;
+    std::vector<uint8_t> first(64);
+    size_t got = f ? fread(first.data(), 1, first.size(), f) : 0;
     if (f) fclose(f);
+    first.resize(got);
+    for (int k = 0; k + 1 < cpm_CodecCount; k++)
+        if (cpm_Codecs[k].Claims(Text(first))) filter.All = true;
     return filter;
 }
 

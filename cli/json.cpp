@@ -14,7 +14,7 @@
 #include "patterns.h"
 #include "read.h"
 #include "sector_orders.h"
-#include "listing.h"
+#include "shape.h"
 #include "user_areas.h"
 
 std::string cli_JsonString(const std::string &text) {
@@ -107,15 +107,30 @@ std::string labelObject(const cpm_Volume &v) {
 std::string cli_InfoJson(const cpm_Volume &v) {
     Members m = volumeFacts(v);
     m.str("container", cpm_ContainerName(v.Medium)).str("order", cpm_SectorOrderOf(v.Order).Name);
-    if (!v.Medium.Notes.empty()) {
-        // What the container says of the disk: each note "Key: value" as a member.
-        Members notes;
-        for (const std::string &note : v.Medium.Notes) {
-            size_t colon = note.find(": ");
-            std::string key = note.substr(0, colon), value = colon == std::string::npos ? "" : note.substr(colon + 2);
-            notes.Text += (notes.Text.empty() ? "" : ", ") + cli_JsonString(key) + ": " + cli_JsonString(value);
-        }
-        m.add("medium", notes.object());
+    // What the container says of the disk: each note "Key: value" as a member.
+    Members notes;
+    for (const std::string &note : v.Medium.Notes) {
+        size_t colon = note.find(": ");
+        std::string key = note.substr(0, colon), value = colon == std::string::npos ? "" : note.substr(colon + 2);
+        notes.Text += (notes.Text.empty() ? "" : ", ") + cli_JsonString(key) + ": " + cli_JsonString(value);
+    }
+    m.add("containerNotes", notes.object());
+    if (!v.Medium.Sectors.empty()) {
+        cpm_Shape shape = cpm_ShapeOf(v.Medium);
+        Members sh;
+        sh.num("cylinders", shape.Cylinders).num("heads", shape.Heads).num("sectorsPerTrack", shape.SectorsPerTrack);
+        sh.num("sectorBytes", shape.SectorBytes).num("firstId", shape.FirstId);
+        m.add("shape", sh.object());
+        m.add("medium", array(cpm_MediumLines(v.Medium), [](const std::string &l) { return cli_JsonString(l); }));
+        std::vector<std::string> bad;
+        for (const cpm_Sector &s : v.Medium.Sectors)
+            if (s.State == cpm_SectorState::Missing || s.State == cpm_SectorState::DataError) {
+                Members b;
+                b.num("cylinder", s.Cylinder).num("head", s.Head).num("id", s.Id);
+                b.str("state", s.State == cpm_SectorState::Missing ? "missing" : "data error");
+                bad.push_back(b.object());
+            }
+        m.add("unreadableSectors", array(bad, [](const std::string &b) { return b; }));
     }
     m.str("decidedBy", v.Decision).str("refused", v.Refusal);
     m.num("dataStart", v.Geometry.DataStart).num("blockSize", v.Geometry.BlockSize).num("dirBlocks", v.Geometry.DirBlocks);

@@ -13,11 +13,13 @@
 #include "definitions.h"
 #include "directory.h"
 #include "files.h"
+#include "diskdef_text.h"
 #include "hexdump.h"
 #include "listing.h"
 #include "read.h"
 #include "sector_map.h"
 #include "sector_orders.h"
+#include "shape.h"
 #include "user_areas.h"
 #include "volume.h"
 
@@ -34,6 +36,11 @@ int cli_Info(const cli_Parsed &line) {
     if (args.size() != 1) return cli_UsageOf("info");
     cpm_Volume v;
     if (!cli_OpenToRead(line, args[0], v)) return cli_Refused;
+    if (cli_Flag(line, "--diskdef")) {
+        std::string name = v.Definition;
+        for (const std::string &text : cpm_DiskdefLines(name, v.Geometry)) cli_Out(text);
+        return cli_Ok;
+    }
     if (asJson) {
         cli_Out(cli_InfoJson(v));
         return cli_Ok;
@@ -48,6 +55,7 @@ int cli_Info(const cli_Parsed &line) {
         std::string key = note.substr(0, std::min(colon, note.size())) + ":";
         cli_Out("  " + key + std::string(key.size() < 12 ? 12 - key.size() : 1, ' ') + (colon == std::string::npos ? "" : note.substr(colon + 2)));
     }
+    for (const std::string &medium : cpm_MediumLines(v.Medium)) cli_Out(medium);
     cli_Out(std::string("Order:        ") + cpm_SectorOrderOf(v.Order).Name);
     cli_Out("Decided by:   " + v.Decision);
     if (!v.Refusal.empty()) cli_Out("Refused:      " + v.Refusal);

@@ -13,6 +13,8 @@
 #include <algorithm>
 
 #include "codec_dc42.h"
+#include "codec_dsk.h"
+#include "codec_imd.h"
 #include "codec_nib.h"
 #include "codec_woz.h"
 
@@ -74,6 +76,9 @@ Text encodeRaw(const cpm_Medium &m) { return m.Bytes; }
 
 const cpm_Codec cpm_Codecs[] = {
     {"2IMG", claimsTwoImg, decodeTwoImg, encodeTwoImg},
+    {"Extended DSK", cpm_ClaimsExtendedDsk, cpm_DecodeDsk, cpm_EncodeDsk},
+    {"CPCEMU DSK", cpm_ClaimsCpcemuDsk, cpm_DecodeDsk, cpm_EncodeDsk},
+    {"ImageDisk", cpm_ClaimsImd, cpm_DecodeImd, cpm_EncodeImd},
     {"WOZ", cpm_ClaimsWoz, cpm_DecodeWoz, cpm_EncodeWoz},
     {"DiskCopy 4.2", cpm_ClaimsDiskCopy, cpm_DecodeDiskCopy, cpm_EncodeDiskCopy},
     {"NIB", cpm_ClaimsNib, cpm_DecodeNibFile, cpm_EncodeNibFile},

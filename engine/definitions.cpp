@@ -73,6 +73,83 @@ diskdef kpiv
   boottrk 1
   os 2.2
 end
+
+# Amstrad CPC system format: 3" single sided, sectors 0x41-0x49, two reserved tracks
+diskdef cpcsys
+  seclen 512
+  tracks 40
+  sectrk 9
+  blocksize 1024
+  maxdir 64
+  boottrk 2
+  os 3
+  firstid 65
+  libdsk:format cpcsys
+end
+
+# Amstrad CPC data format: sectors 0xC1-0xC9, no reserved tracks
+diskdef cpcdata
+  seclen 512
+  tracks 40
+  sectrk 9
+  blocksize 1024
+  maxdir 64
+  boottrk 0
+  os 3
+  firstid 193
+  libdsk:format cpcdata
+end
+
+# Amstrad CPC IBM format: eight sectors 1-8, one reserved track
+diskdef cpcibm
+  seclen 512
+  tracks 40
+  sectrk 8
+  blocksize 1024
+  maxdir 64
+  boottrk 1
+  os 3
+  firstid 1
+end
+
+# Amstrad PCW 180K: 3" single sided, sectors 1-9, one reserved track
+diskdef pcw
+  seclen 512
+  tracks 40
+  sectrk 9
+  blocksize 1024
+  maxdir 64
+  boottrk 1
+  os 3
+  firstid 1
+  libdsk:format pcw180
+end
+
+# Amstrad PCW 720K: 3.5" double sided, sides in turn
+diskdef pcw720
+  seclen 512
+  tracks 160
+  sectrk 9
+  blocksize 2048
+  maxdir 256
+  boottrk 1
+  os 3
+  sides alt
+  firstid 1
+  libdsk:format pcw720
+end
+
+# Spectrum +3: the PCW 180K format
+diskdef plus3
+  seclen 512
+  tracks 40
+  sectrk 9
+  blocksize 1024
+  maxdir 64
+  boottrk 1
+  os 3
+  firstid 1
+end
 )";
 
 std::vector<cpm_Definition> cpm_BuiltInDefinitions() {

@@ -65,7 +65,7 @@ bool number(const std::string &word, long long &value) {
 struct Pending {
     cpm_Definition Def;
     long long SecLen = -1, Tracks = -1, SecTrk = -1, BlockSize = -1, MaxDir = -1, DirBlks = -1;
-    long long BootTrk = -1, BootSec = -1, Skew = -1, LogicalExtents = -1;
+    long long BootTrk = -1, BootSec = -1, Skew = -1, LogicalExtents = -1, FirstId = -1;
     std::vector<int> SkewTab;
     bool HasSkewTab = false;
     long long OffsetValue = 0;
@@ -102,7 +102,7 @@ std::string takeLine(Pending &p, const std::string &keyword, const std::string_v
         {"seclen", &Pending::SecLen},   {"tracks", &Pending::Tracks},   {"sectrk", &Pending::SecTrk},
         {"blocksize", &Pending::BlockSize}, {"maxdir", &Pending::MaxDir}, {"dirblks", &Pending::DirBlks},
         {"boottrk", &Pending::BootTrk}, {"bootsec", &Pending::BootSec}, {"skew", &Pending::Skew},
-        {"logicalextents", &Pending::LogicalExtents}, {"skewtab", nullptr}, {"os", nullptr},
+        {"logicalextents", &Pending::LogicalExtents}, {"firstid", &Pending::FirstId}, {"skewtab", nullptr}, {"os", nullptr},
         {"offset", nullptr}, {"extentsize", nullptr}, {"sides", nullptr}, {"libdsk:format", nullptr},
     };
     for (const char *ignored : ignoredKeywords)
@@ -170,6 +170,23 @@ std::string takeLine(Pending &p, const std::string &keyword, const std::string_v
     return "";
 }
 
+// The first sector id of the container formats a definition may name with
+// libdsk:format (the Amstrad formats number their sectors from 0x41 and 0xC1).
+struct LibdskRow {
+    const char *Format;
+    int FirstId;
+};
+const LibdskRow libdskRows[] = {
+    {"cpcsys", 0x41}, {"cpcdata", 0xC1}, {"pcw180", 1}, {"pcw720", 1}, {"pcw1440", 1},
+    {"ibm160", 1},    {"ibm180", 1},     {"ibm320", 1}, {"ibm360", 1}, {"ibm720", 1}, {"ibm1200", 1}, {"ibm1440", 1},
+};
+
+int libdskFirstId(const std::string &format) {
+    for (const LibdskRow &row : libdskRows)
+        if (lowered(format) == row.Format) return row.FirstId;
+    return -1;
+}
+
 bool powerOfTwo(long long v) { return v > 0 && (v & (v - 1)) == 0; }
 
 // Checks the whole definition and fills its geometry; "" or the fault.
@@ -205,6 +222,7 @@ std::string finish(Pending &p) {
     }
     if (p.Skew >= p.SecTrk) return "skew must be less than sectrk";
     if (p.LogicalExtents == 0 || p.LogicalExtents > 16) return "logicalextents must be 1 to 16";
+    if (p.FirstId > 255) return "firstid must be 0 to 255";
     long long unit = p.OffsetUnit == 'k' ? 1024 : p.OffsetUnit == 'm' ? 1 << 20
                      : p.OffsetUnit == 't' ? p.SecTrk * p.SecLen : p.OffsetUnit == 's' ? p.SecLen : 1;
     long long offset = p.OffsetValue * unit;
@@ -225,6 +243,7 @@ std::string finish(Pending &p) {
     if (identity(g.SkewTable)) g.SkewTable.clear();
     g.Offset = offset;
     g.LogicalExtents = p.LogicalExtents > 0 ? int(p.LogicalExtents) : 0;
+    g.FirstId = p.FirstId >= 0 ? int(p.FirstId) : libdskFirstId(g.LibdskFormat);
     return "";
 }
 

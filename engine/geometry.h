@@ -44,6 +44,8 @@ struct cpm_Geometry {
     int Heads = 1;                   // 2 when the definition says how its sides follow each other
     cpm_Sides Sides = cpm_Sides::Alt;
     std::string LibdskFormat;        // the container format a definition names (libdsk:format), if any
+    int FirstId = -1;                // the id of a track's first sector (firstid, or by libdsk:format);
+                                     // -1: a container's sectors taken by their ids, lowest first
 };
 // Image files above 1 GiB are refused before anything is read: CP/M volumes
 // are a few hundred MB at most, even hard-disk images of many slices.

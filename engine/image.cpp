@@ -13,6 +13,7 @@
 #include "maintenance.h"
 #include "recognition.h"
 #include "sector_orders.h"
+#include "shape.h"
 const char *const cpm_NotCpmMessage = "Not a CP/M volume: opened read-only.";
 const char *const cpm_TooShortMessage = "too short to be a CP/M volume";
 const char *const cpm_UnreadableDirectoryMessage = "Directory not wholly readable: opened read-only.";
@@ -67,6 +68,7 @@ static cpm_Volume openAs(cpm_Medium medium, const std::string &path, const cpm_R
     v.Readings = r.Readings;
     const cpm_Geometry &g = v.Geometry;
     v.Decision = r.How;
+    if (r.FromSpecification) medium.Notes.push_back("Geometry: from the disk specification record in the first sector");
     // A container that cannot be written back refuses every change; one
     // whose sectors were read says first what recognition found in them.
     bool container = !medium.Unsaveable.empty() && (medium.NoSectors || refusal.Kind == cpm_RefusalKind::None);
@@ -88,7 +90,9 @@ static cpm_Volume openAs(cpm_Medium medium, const std::string &path, const cpm_R
     v.Image = layout.SectorBytes == 0 && medium.Sectors.empty()
                   ? std::move(medium.Bytes)
                   : cpm_Gather(medium, layout, 0, cpm_ImageBytes(medium, layout), &unreadable);
-    if (medium.Sectors.empty()) medium.Bytes = Text();   // a medium of sectors keeps them: saving scatters into them
+    // A container's sectors keep their bytes: those the layout does not
+    // reach (and unreadable ones) are written back as they were.
+    if (medium.Sectors.empty()) medium.Bytes = Text();
     if (markUnreadable(v, layout, unreadable)) refuse(v, {cpm_RefusalKind::Unreadable, cpm_UnreadableDirectoryMessage});
     v.Medium = std::move(medium);
     // A file shorter than its reserved tracks has no data area at all.
@@ -110,7 +114,7 @@ cpm_Volume cpm_OpenImage(Text fileBytes, const std::string &path) {
 cpm_Volume cpm_OpenMedium(cpm_Medium medium, const std::string &path) {
     cpm_Recognition r;
     bool sectors = !medium.NoSectors;   // a nibble image it cannot read holds none
-    if (!sectors) r.How = "nibble image";
+    if (!sectors) r.How = medium.Bytes.empty() ? "container not decoded" : "nibble image";
     else r = cpm_Recognise(medium, path);
     cpm_Volume v = openAs(std::move(medium), path, r, recognisedRefusal(r));
     if (r.NoRoom && sectors) refuse(v, {cpm_RefusalKind::TooShort, cpm_TooShortMessage});
@@ -131,10 +135,14 @@ static cpm_Volume openChosen(Text fileBytes, const std::string &path, const cpm_
     // A file shorter than the definition whose directory lies inside it is
     // a short image of that definition, read and written as one.
     bool shortImage = medium.Codec == "raw" && cpm_ShortImageFits(definition.Geometry, size);
-    bool otherSize = bytes > 0 && bytes != (long long)size && !shortImage;
+    // A container's sectors are placed by their ids, whatever the file's length.
+    bool otherSize = bytes > 0 && bytes != (long long)size && !shortImage && medium.Sectors.empty();
     // A choice remembered for a file whose size has changed since no longer applies.
     if (otherSize && how == "remembered" && sectors) return openAs(std::move(medium), path, r, recognisedRefusal(r));
     r.Geometry = definition.Geometry;
+    // A definition of one side reads a two-sided container's sides in turn.
+    cpm_Geometry onShape;
+    if (!medium.Sectors.empty() && cpm_GeometryOnShape(definition.Geometry, cpm_ShapeOf(medium), onShape)) r.Geometry = onShape;
     r.Format = definition.Geometry.Format;
     r.Order = definition.Geometry.Order;
     r.Definition = chosen.Name;
@@ -154,6 +162,9 @@ static cpm_Volume openChosen(Text fileBytes, const std::string &path, const cpm_
     if (otherSize)
         refusal = {cpm_RefusalKind::OtherSize,
                    chosen.Name + " is for images of " + std::to_string(bytes) + " bytes: opened read-only."};
+    // A format sized by its file places no sectors: on a container's sectors it would write nothing.
+    if (!medium.Sectors.empty() && definition.Geometry.SectorBytes <= 0)
+        refusal = {cpm_RefusalKind::OtherSize, chosen.Name + " does not read " + medium.Codec + " images: opened read-only."};
     return openAs(std::move(medium), path, r, refusal);
 }
 

@@ -48,10 +48,41 @@ long long mappedTracks(const cpm_Layout &l, size_t imageBytes) {
 }
 
 // The sectors a container records, found by place.
+// By id, and by rank: the k-th lowest id of its track (the first of
+// sectors that repeat an id).  A track that records fewer sectors than the
+// fullest (ids never read) ranks by id from the first id the other tracks
+// of its side start with, so that the sectors it has keep their places.
 struct SectorIndex {
     std::map<Key, const cpm_Sector *> Places;
+    std::map<Key, const cpm_Sector *> Ranked;
     explicit SectorIndex(const cpm_Medium &m) {
         for (const cpm_Sector &s : m.Sectors) Places.emplace(Key{s.Cylinder, s.Head, s.Id}, &s);
+        struct Track {
+            int Lowest = 0, Count = 0;
+        };
+        std::map<std::pair<int, int>, Track> tracks;
+        for (const auto &[key, s] : Places) {
+            Track &t = tracks[{std::get<0>(key), std::get<1>(key)}];
+            if (t.Count++ == 0) t.Lowest = std::get<2>(key);
+        }
+        int fullest = 0;
+        std::map<int, std::map<int, int>> firsts;   // head -> first id -> tracks
+        for (const auto &[place, t] : tracks) {
+            fullest = std::max(fullest, t.Count);
+            firsts[place.second][t.Lowest]++;
+        }
+        std::map<std::pair<int, int>, int> rank;
+        for (const auto &[key, s] : Places) {
+            std::pair<int, int> place{std::get<0>(key), std::get<1>(key)};
+            const Track &t = tracks[place];
+            int k = rank[place]++;
+            if (t.Count < fullest) {
+                const auto &counts = firsts[place.second];
+                int common = std::max_element(counts.begin(), counts.end(), [](auto &a, auto &b) { return a.second < b.second; })->first;
+                k = std::get<2>(key) - std::min(common, t.Lowest);
+            }
+            Ranked.emplace(Key{place.first, place.second, k}, s);
+        }
     }
 };
 
@@ -63,8 +94,9 @@ long long sectorAt(const cpm_Medium &m, const cpm_Layout &l, long long n, const 
         long long position = rawPosition(l.RawOrder, p.Id - l.FirstId);
         return l.Offset + (track * l.SectorsPerTrack + position) * l.SectorBytes;
     }
-    auto found = index->Places.find(Key{p.Cylinder, p.Head, p.Id});
-    if (found == index->Places.end()) return -1;
+    const auto &places = l.RankedIds ? index->Ranked : index->Places;
+    auto found = places.find(Key{p.Cylinder, p.Head, l.RankedIds ? p.Id - l.FirstId : p.Id});
+    if (found == places.end()) return -1;
     const cpm_Sector &s = *found->second;
     if (s.State == cpm_SectorState::Missing || s.State == cpm_SectorState::DataError || s.Size < l.SectorBytes) return -1;
     return (long long)s.At;
@@ -187,7 +219,8 @@ cpm_Layout cpm_LayoutOf(const cpm_Geometry &g) {
         l.Tracks = g.Tracks;
         l.Heads = g.Heads;
         l.Sides = g.Sides;
-        l.FirstId = 1;
+        l.FirstId = g.FirstId >= 0 ? g.FirstId : 1;
+        l.RankedIds = g.FirstId < 0;
         l.Skew = g.SkewTable;
         l.FirstSkewedTrack = g.SectorsPerTrack > 0 ? g.ReservedSectors / g.SectorsPerTrack : 0;   // a track partly reserved moves whole
         return l;

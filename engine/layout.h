@@ -18,6 +18,7 @@ struct cpm_Layout {
     int Heads = 1;
     cpm_Sides Sides = cpm_Sides::Alt;
     int FirstId = 0;             // the id of a track's first physical sector
+    bool RankedIds = false;      // a container's sectors are taken by their ids, lowest first (FirstId the first's rank)
     std::vector<int> Skew;       // logical sector i of a skewed track is physical sector Skew[i]; empty: none
     int FirstSkewedTrack = 0;    // the reserved tracks before it are not skewed
     cpm_RawOrder RawOrder = cpm_RawOrder::AsStored;   // how a raw file orders a track's physical sectors

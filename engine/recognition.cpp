@@ -10,6 +10,7 @@
 #include "layout.h"
 #include "recognition.h"
 #include "sector_orders.h"
+#include "shape.h"
 
 namespace {
 
@@ -50,6 +51,7 @@ struct Candidate {
     bool Short = false;      // a definition longer than the file
     cpm_Medium Padded;       // a short image's medium up to its directory's end, the rest 0xE5
     bool Excluded = false;   // ruled out before the decision (a plain reading of a signed Apple disk)
+    bool FromSpecification = false;   // the geometry the disk's specification record states
 };
 
 // The medium a candidate reads: the file's, or a short image's padded copy.
@@ -288,9 +290,73 @@ Candidate announcedReading(const cpm_Medium &medium) {
     return builtIn(f, order, true);
 }
 
+// The readings of a container's sectors: the definitions that fit its
+// shape (and its ids), or the one the disk's specification record states.
+// The plain reading stands for "no CP/M directory" only.
+std::vector<Candidate> sectoredCandidates(const cpm_Medium &medium) {
+    std::vector<Candidate> pool;
+    cpm_Shape shape = cpm_ShapeOf(medium);
+    auto add = [&](const cpm_Geometry &g, const std::string &name) {
+        Candidate c;
+        c.Format = cpm_Format::Defined;
+        c.Geometry = g;
+        c.Name = name;
+        c.Bytes = size_t(cpm_GeometryBytes(g));
+        cpm_DirectoryShape dir = shapeOf(g, c.Bytes);
+        c.Directory = cpm_Gather(medium, cpm_LayoutOf(g), size_t(g.DataStart), size_t(dir.Entries) * cpm_EntrySize);
+        c.Score = cpm_ScoreDirectory(c.Directory.data(), dir);
+        c.Fits = true;
+        pool.push_back(std::move(c));
+    };
+    // Definitions that read exactly alike are one reading: the first of them.
+    auto same = [](const cpm_Geometry &a, const cpm_Geometry &b) {
+        return a.SectorBytes == b.SectorBytes && a.SectorsPerTrack == b.SectorsPerTrack && a.Tracks == b.Tracks &&
+               a.Heads == b.Heads && a.Sides == b.Sides && a.FirstId == b.FirstId && a.SkewTable == b.SkewTable &&
+               a.DataStart == b.DataStart && a.BlockSize == b.BlockSize && a.DirBlocks == b.DirBlocks &&
+               a.DirEntries == b.DirEntries && a.ReservedSectors == b.ReservedSectors;
+    };
+    for (const cpm_Definition &d : cpm_Library()) {
+        cpm_Geometry g;
+        if (!cpm_GeometryOnShape(d.Geometry, shape, g)) continue;
+        if (std::none_of(pool.begin(), pool.end(), [&](const Candidate &c) { return same(c.Geometry, g); })) add(g, d.Name);
+    }
+    // Definitions that name the medium's ids are the disk's own: when one
+    // of them reads a directory, those that take any ids step back.
+    bool named = std::any_of(pool.begin(), pool.end(),
+                             [](const Candidate &c) { return c.Geometry.FirstId >= 0 && cpm_Plausible(c.Score); });
+    for (Candidate &c : pool) c.Excluded = named && c.Geometry.FirstId < 0;
+    // A disk that states its geometry is read with it (named after a
+    // definition that reads the same, if any).
+    cpm_Geometry spec;
+    if (cpm_DiskSpecification(medium, spec)) {
+        std::string name = "disk-specification";
+        for (const Candidate &c : pool)
+            if (c.Geometry.DataStart == spec.DataStart && c.Geometry.BlockSize == spec.BlockSize &&
+                c.Geometry.DirBlocks == spec.DirBlocks && c.Geometry.DirEntries == spec.DirEntries &&
+                c.Geometry.Tracks == spec.Tracks && c.Geometry.Sides == spec.Sides && c.Geometry.SkewTable.empty()) {
+                name = c.Name;
+                break;
+            }
+        spec.Name = name;
+        add(spec, name);
+        pool.back().FromSpecification = true;
+        if (cpm_Plausible(pool.back().Score))
+            for (Candidate &c : pool) c.Excluded = !c.FromSpecification;
+    }
+    Candidate plain = builtIn(cpm_Format::Plain, cpm_Order::AsStored, true);
+    plain.Bytes = medium.Bytes.size();
+    plain.Excluded = true;
+    pool.push_back(plain);
+    return pool;
+}
+
 // Every reading of the file; with shortImages also those of formats longer
 // than the file (asked for only when no reading of its own size finds files).
 std::vector<Candidate> candidatesFor(const cpm_Medium &medium, bool shortImages) {
+    // Sectors numbered the Apple II way (the nibble codecs name the order)
+    // are read by the built-in Apple readings, keyed on their bytes; any
+    // other container's by the definitions that fit its shape.
+    if (!medium.Sectors.empty() && !medium.OrderNamed) return sectoredCandidates(medium);
     const Text &data = medium.Bytes;
     const bool raw = medium.Codec == "raw";
     cpm_Format signature = cpm_DetectFormat(data);
@@ -323,6 +389,9 @@ std::vector<Candidate> candidatesFor(const cpm_Medium &medium, bool shortImages)
     for (const cpm_Definition &d : cpm_Library()) {
         // One that reads like a built-in format is that format's reading.
         if (d.Geometry.Format != cpm_Format::Defined || !d.SameAs.empty()) continue;
+        // The built-in definitions that name sector ids are those of container
+        // disks: a raw file is read as it always was without them.
+        if (d.Source == "built-in" && d.Geometry.FirstId >= 0) continue;
         long long bytes = cpm_GeometryBytes(d.Geometry);
         if (bytes == (long long)data.size() || (shortImages && cpm_ShortImageFits(d.Geometry, data.size())))
             add(defined(d, medium));
@@ -605,7 +674,8 @@ cpm_Recognition cpm_Recognise(const cpm_Medium &medium, const std::string &path)
         r.Definition = c.Name;
         r.Cpm = cpm;
         r.Short = c.Short;
-        r.How = how + scores;
+        r.FromSpecification = c.FromSpecification;
+        r.How = how + (c.FromSpecification ? ", disk specification record" : "") + scores;
         return r;
     };
     // Files damaged by cross-linking are files: no empty reading wins over

@@ -107,3 +107,25 @@ TEST_F(AppleForms, WhatThePutWritesCpmtoolsReads) {
         EXPECT_EQ(file("fsck.out").find("Error"), std::string::npos) << file("fsck.out");
     }
 }
+
+// convert puts each physical sector where floptool puts it, whatever order
+// it was read in.
+TEST_F(AppleForms, ConvertWritesTheOrdersAsFloptoolDoes) {
+    struct Row {
+        const char *From, *To, *Same;
+    };
+    const Row rows[] = {
+        {"disk.do", "a.po", "disk.po"},       {"disk.po", "b.do", "disk.do"},   {"prodos.2mg", "c.do", "disk.do"},
+        {"dos.2mg", "--to do d.dsk", "disk.do"}, {"disk.po", "e.2mg", ""},
+    };
+    for (const Row &r : rows) {
+        SCOPED_TRACE(std::string(r.From) + " -> " + r.To);
+        std::string to = r.To;
+        ASSERT_EQ(run("$CLI convert " + std::string(r.From) + " " + to + " >/dev/null"), "");
+        to = to.substr(to.rfind(' ') + 1);
+        if (*r.Same) {
+            EXPECT_TRUE(file(to) == file(r.Same));
+        }
+        for (const auto &[name, data] : tenFiles()) EXPECT_EQ(run("$CLI get " + to + " " + name + " - | cmp - " + name), "");
+    }
+}

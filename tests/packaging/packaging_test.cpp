@@ -107,7 +107,7 @@ TEST_F(Installed, PagesRenderWithoutWarningsAndTheToolsPageHasEveryCommandAndOpt
         EXPECT_TRUE(text.find(entry + " ") != std::string::npos || text.find(entry + "\n") != std::string::npos) << name;
         commands++;
     }
-    EXPECT_EQ(commands, 18);
+    EXPECT_EQ(commands, 19);
     for (const char *option : {"--json", "--text", "--trim", "--no-clobber", "--as", "--force", "--version", "--format",
                                "--user", "--all", "*:*", "--diskdefs",
                                "--verbose", "EXIT STATUS", "EXAMPLES", "JSON", "hostName", "extent-gap",
@@ -123,7 +123,7 @@ TEST_F(Installed, CompletionCompletesCommandsOptionsAndImages) {
     fs::create_directories(folder / "sub");
     for (const char *f : {"games.dsk", "work.VOL", "notes.txt", "disk.2mg"}) std::ofstream(folder / f) << "x";
     struct { const char *Words, *Expected; } cases[] = {
-        {"diskwright-cli ''", "attr blocks check dump formats get help info init label ls map new put rm sort type unrm"},
+        {"diskwright-cli ''", "attr blocks check convert dump formats get help info init label ls map new put rm sort type unrm"},
         {"diskwright-cli label games.dsk --stamps ''", "access create none"},
         {"diskwright-cli label games.dsk --i", "--init-stamps"},
         {"diskwright-cli ch", "check"},
