@@ -22,13 +22,13 @@ static cpm_DiskdefsFilter systemFilter(const cli_Parsed &line) {
     filter.Name = cli_FormatName(line);
     if (command.Run == cli_New || operands.empty()) return filter;
     struct stat st;
+    // A path that names no file (a member of an archive) may hold any image.
+    if (stat(operands[0].c_str(), &st) != 0) filter.All = true;
     if (stat(operands[0].c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return filter;
     filter.Bytes = st.st_size;
-    // In a 2IMG container the sector data are shorter than the file.
-    FILE *f = fopen(operands[0].c_str(), "rb");
-    char magic[4] = {};
-    if (f && fread(magic, 1, 4, f) == 4 && std::string(magic, 4) == "2IMG") filter.All = true;
-    if (f) fclose(f);
+    // In a container the sector data are not the file's size: all are read.
+    constexpr long long wholeUpTo = 64LL << 20;
+    if (st.st_size <= wholeUpTo && cpm_InContainer(getbinaryfromfile(operands[0]))) filter.All = true;
     return filter;
 }
 

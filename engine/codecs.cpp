@@ -9,6 +9,7 @@
 // everything outside the data is kept verbatim.
 #include <algorithm>
 
+#include "codec_libdsk.h"
 #include "medium.h"
 
 const char *const cpm_NibblesMessage = "Nibble images are not supported.";
@@ -32,7 +33,10 @@ std::string decodeTwoImg(Text file, cpm_Medium &m) {
     if (offset < 64 || offset + length > file.size()) return "the 2IMG header's data lie outside the file";
     m.OrderNamed = format == 0 || format == 1;
     m.Order = format == 0 ? cpm_RawOrder::Dos : format == 1 ? cpm_RawOrder::ProDos : cpm_RawOrder::AsStored;
-    if (format == 2) m.Unsaveable = cpm_NibblesMessage;
+    if (format == 2) {
+        m.Unsaveable = cpm_NibblesMessage;
+        m.Sectorless = true;
+    }
     m.WriteProtected = (flags & 0x80000000u) != 0;
     auto &bytes = file.Elements;
     m.Kept = {Text(std::vector<uint8_t>(bytes.begin(), bytes.begin() + long(offset))),
@@ -63,6 +67,7 @@ Text encodeRaw(const cpm_Medium &m) { return m.Bytes; }
 
 const cpm_Codec cpm_Codecs[] = {
     {"2IMG", claimsTwoImg, decodeTwoImg, encodeTwoImg},
+    {"libdsk", cpm_LibdskClaims, cpm_LibdskDecode, nullptr},
     {"raw", claimsAll, decodeRaw, encodeRaw},
 };
 const int cpm_CodecCount = int(sizeof cpm_Codecs / sizeof cpm_Codecs[0]);
@@ -92,3 +97,9 @@ Text cpm_EncodeFile(const cpm_Medium &medium) {
 }
 
 std::string cpm_ContainerName(const cpm_Medium &medium) { return medium.Codec == "raw" ? "none" : medium.Codec; }
+
+bool cpm_InContainer(const Text &file) {
+    for (const cpm_Codec &codec : cpm_Codecs)
+        if (codec.Claims(file)) return &codec != &cpm_Codecs[cpm_CodecCount - 1];
+    return false;
+}

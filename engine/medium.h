@@ -45,6 +45,7 @@ struct cpm_Medium {
     bool OrderNamed = false;              // the container names an order (2IMG format field)
     bool WriteProtected = false;
     std::string Unsaveable;               // "" or why the file cannot be written back
+    bool Sectorless = false;              // holds no sectors to read (nibbles, an archive that failed)
     std::vector<std::string> Notes;       // what info shows about the container
 };
 
@@ -64,6 +65,8 @@ extern const int cpm_CodecCount;
 // The medium of the file's bytes, decoded by the first codec that claims
 // them (a container that does not decode is read as raw bytes, with a note).
 cpm_Medium cpm_DecodeFile(Text file);
+// A row before raw claims the file: its sector data are not its bytes as they lie.
+bool cpm_InContainer(const Text &file);
 // The file's bytes of the medium, by the codec that decoded it.
 Text cpm_EncodeFile(const cpm_Medium &medium);
 // "2IMG", or "none" for raw bytes.

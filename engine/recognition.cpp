@@ -4,6 +4,7 @@
 // scores each reading's directory, one function decides among them.
 #include <algorithm>
 #include <cstring>
+#include <map>
 
 #include "definitions.h"
 #include "entries.h"
@@ -287,6 +288,24 @@ Candidate announcedReading(const cpm_Medium &medium) {
     return builtIn(f, order, true);
 }
 
+// A definition reads a container's sectors only when its sectors are the
+// size, and its tracks the length, that most of the container's are.
+bool fitsSectors(const cpm_Geometry &g, const cpm_Medium &medium) {
+    if (medium.Sectors.empty()) return true;
+    std::map<int, int> sizes;
+    std::map<std::pair<int, int>, int> tracks;
+    for (const cpm_Sector &s : medium.Sectors) {
+        sizes[s.Size]++;
+        tracks[{s.Cylinder, s.Head}]++;
+    }
+    std::map<int, int> lengths;
+    for (const auto &[track, count] : tracks) lengths[count]++;
+    auto most = [](const std::map<int, int> &counts) {
+        return std::max_element(counts.begin(), counts.end(), [](auto &a, auto &b) { return a.second < b.second; })->first;
+    };
+    return g.SectorBytes == most(sizes) && g.SectorsPerTrack == most(lengths);
+}
+
 // Every reading of the file; with shortImages also those of formats longer
 // than the file (asked for only when no reading of its own size finds files).
 std::vector<Candidate> candidatesFor(const cpm_Medium &medium, bool shortImages) {
@@ -322,6 +341,7 @@ std::vector<Candidate> candidatesFor(const cpm_Medium &medium, bool shortImages)
     for (const cpm_Definition &d : cpm_Library()) {
         // One that reads like a built-in format is that format's reading.
         if (d.Geometry.Format != cpm_Format::Defined || !d.SameAs.empty()) continue;
+        if (!fitsSectors(d.Geometry, medium)) continue;
         long long bytes = cpm_GeometryBytes(d.Geometry);
         if (bytes == (long long)data.size() || (shortImages && cpm_ShortImageFits(d.Geometry, data.size())))
             add(defined(d, medium));

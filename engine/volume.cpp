@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <unistd.h>
 
+#include "codec_libdsk.h"
 #include "definitions.h"
 #include "entries.h"
 #include "files.h"
@@ -166,7 +167,7 @@ cpm_Volume cpm_OpenImage(Text fileBytes, const std::string &path) {
 
 cpm_Volume cpm_OpenMedium(cpm_Medium medium, const std::string &path) {
     cpm_Recognition r;
-    bool sectors = medium.Unsaveable.empty();   // a nibble image holds none
+    bool sectors = !medium.Sectorless;   // a nibble image holds none
     if (!sectors) r.How = "nibble image";
     else r = cpm_Recognise(medium, path);
     cpm_Volume v = openAs(std::move(medium), path, r, recognisedRefusal(r));
@@ -180,7 +181,7 @@ static cpm_Volume openChosen(Text fileBytes, const std::string &path, const cpm_
     const cpm_Definition *builtIn = chosen.SameAs.empty() ? nullptr : cpm_FindDefinition(chosen.SameAs);
     const cpm_Definition &definition = builtIn ? *builtIn : chosen;
     cpm_Medium medium = cpm_DecodeFile(std::move(fileBytes));
-    bool sectors = medium.Unsaveable.empty();
+    bool sectors = !medium.Sectorless;
     cpm_Recognition r;
     if (sectors) r = cpm_Recognise(medium, path);   // the scores, for info
     long long bytes = cpm_GeometryBytes(definition.Geometry);
@@ -234,6 +235,12 @@ cpm_Volume cpm_LoadVolume(const std::string &path, const std::string &format) {
     // device is never read.  A file that vanished between the test and the
     // read is no volume either.
     std::error_code error;
+    // A floppy drive (a block device) is read sector by sector, never written.
+    if (std::filesystem::is_block_file(path, error)) {
+        cpm_Medium drive;
+        if (!cpm_ReadDrive(path, drive).empty()) return cpm_EmptyVolume();
+        return cpm_OpenMedium(std::move(drive), path);
+    }
     if (!std::filesystem::is_regular_file(path, error)) return cpm_EmptyVolume();
     int fd = -1;
     long long size = 0;
