@@ -10,6 +10,7 @@
 #include "attributes.h"
 #include "cli.h"
 #include "definitions.h"
+#include "diskdef_text.h"
 #include "files.h"
 #include "screen_text.h"
 #include "volume.h"
@@ -31,10 +32,22 @@ int cli_Info(const cli_Parsed &line) {
         cli_Out(cli_InfoJson(v));
         return cli_Ok;
     }
+    if (cli_Flag(line, "--diskdef")) {
+        std::string text = cpm_DiskdefText(v.Geometry, v.Definition);
+        if (text.empty()) {
+            cli_Fail(args[0], "read as the built-in format " + v.Definition + ", which has no diskdefs form");
+            return cli_Refused;
+        }
+        cli_Out(text.substr(0, text.size() - 1));
+        return cli_Ok;
+    }
     cli_Out("Format:       " + v.Geometry.Name);
     const cpm_Definition *definition = cpm_FindDefinition(v.Definition);
     cli_Out("Definition:   " + v.Definition + (definition ? " (" + definition->Source + ")" : ""));
     cli_Out("Container:    " + cpm_ContainerName(v.Medium));
+    if (v.Medium.Members.size() > 1)
+        for (const std::string &member : v.Medium.Members)
+            cli_Out("Image:        " + member + (member == v.Medium.Member ? " (opened)" : ""));
     cli_Out(std::string("Order:        ") + cpm_SectorOrderOf(v.Order).Name);
     cli_Out("Decided by:   " + v.Decision);
     if (!v.Refusal.empty()) cli_Out("Refused:      " + v.Refusal);

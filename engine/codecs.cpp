@@ -9,6 +9,7 @@
 // everything outside the data is kept verbatim.
 #include <algorithm>
 
+#include "codec_archive.h"
 #include "codec_libdsk.h"
 #include "medium.h"
 
@@ -68,6 +69,7 @@ Text encodeRaw(const cpm_Medium &m) { return m.Bytes; }
 const cpm_Codec cpm_Codecs[] = {
     {"2IMG", claimsTwoImg, decodeTwoImg, encodeTwoImg},
     {"libdsk", cpm_LibdskClaims, cpm_LibdskDecode, nullptr},
+    {"archive", cpm_ArchiveClaims, cpm_ArchiveDecode, nullptr},
     {"raw", claimsAll, decodeRaw, encodeRaw},
 };
 const int cpm_CodecCount = int(sizeof cpm_Codecs / sizeof cpm_Codecs[0]);
@@ -96,7 +98,11 @@ Text cpm_EncodeFile(const cpm_Medium &medium) {
     return medium.Bytes;
 }
 
-std::string cpm_ContainerName(const cpm_Medium &medium) { return medium.Codec == "raw" ? "none" : medium.Codec; }
+std::string cpm_ContainerName(const cpm_Medium &medium) {
+    std::string inner = medium.Codec == "raw" ? "none" : medium.Codec;
+    if (medium.Compression.empty()) return inner;
+    return inner == "none" ? medium.Compression : medium.Compression + " of " + inner;
+}
 
 bool cpm_InContainer(const Text &file) {
     for (const cpm_Codec &codec : cpm_Codecs)

@@ -47,6 +47,11 @@ struct cpm_Medium {
     std::string Unsaveable;               // "" or why the file cannot be written back
     bool Sectorless = false;              // holds no sectors to read (nibbles, an archive that failed)
     std::vector<std::string> Notes;       // what info shows about the container
+    // A compressed file ("zip", "gzip"; "" none): the images it holds and
+    // the one decoded (Codec is then the codec of what was inside).
+    std::string Compression;
+    std::vector<std::string> Members;
+    std::string Member;
 };
 
 // One container: a test that claims a file by its first bytes, a decoder
@@ -69,5 +74,5 @@ cpm_Medium cpm_DecodeFile(Text file);
 bool cpm_InContainer(const Text &file);
 // The file's bytes of the medium, by the codec that decoded it.
 Text cpm_EncodeFile(const cpm_Medium &medium);
-// "2IMG", or "none" for raw bytes.
+// "2IMG", or "none" for raw bytes; a compressed one "zip", "gzip of TeleDisk".
 std::string cpm_ContainerName(const cpm_Medium &medium);

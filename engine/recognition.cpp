@@ -7,6 +7,7 @@
 #include <map>
 
 #include "definitions.h"
+#include "inference.h"
 #include "entries.h"
 #include "layout.h"
 #include "recognition.h"
@@ -572,6 +573,21 @@ bool blocksBeyond(const Candidate &c, const cpm_Medium &medium, size_t fileBytes
     return false;
 }
 
+// The reading of a directory found elsewhere on the disk, when one is found.
+bool inferred(cpm_Recognition &r, const cpm_Medium &medium, const std::string &scores) {
+    cpm_Inference inference = cpm_InferGeometry(medium);
+    if (!inference.Found) return false;
+    r.Format = cpm_Format::Defined;
+    r.Geometry = inference.Geometry;
+    r.Definition = "inferred";
+    r.Cpm = r.Inferred = true;
+    r.NoRoom = false;
+    r.Unclear = inference.Tied;
+    r.Readings.insert(r.Readings.end(), inference.Readings.begin(), inference.Readings.end());
+    r.How = std::string(inference.Tied.empty() ? "format inferred" : "inferences tie") + scores;
+    return true;
+}
+
 }  // namespace
 
 cpm_Recognition cpm_Recognise(const cpm_Medium &medium, const std::string &path) {
@@ -607,6 +623,9 @@ cpm_Recognition cpm_Recognise(const cpm_Medium &medium, const std::string &path)
             int fewest = neverUsedBefore(*shortTied.front());
             for (const Candidate *c : shortTied) fewest = std::min(fewest, neverUsedBefore(*c));
             prefer(shortTied, [&](const Candidate &c) { return neverUsedBefore(c) == fewest; });
+            // Even the best of them starts its directory before the entries:
+            // a directory found where it starts wins.
+            if (fewest > 0 && inferred(r, medium, scores)) return r;
             tied = std::move(shortTied);
         }
     }
@@ -630,6 +649,9 @@ cpm_Recognition cpm_Recognise(const cpm_Medium &medium, const std::string &path)
         for (const Candidate *c : tied) r.Unclear.push_back(c->Name);
         return take(*crossed.front(), true, "files cross-linked, no reading without damage");
     }
+    // No reading finds files: a directory found elsewhere on the disk gives
+    // a geometry of its own, read-only.
+    if ((tied.empty() || tied.front()->Score.Good == 0) && inferred(r, medium, scores)) return r;
     if (tied.empty())
         return take(*std::find_if(pool.begin(), pool.end(), [](const Candidate &c) { return c.Announced; }), false,
                     "no plausible directory");

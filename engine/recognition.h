@@ -43,6 +43,7 @@ struct cpm_Recognition {
     std::vector<std::string> Readings;   // every candidate: "NAME: 12 good, 0 bad"
     bool Short = false;      // a definition longer than the file: its missing tail reads as 0xE5
     bool NoRoom = false;     // no reading has its directory inside the file
+    bool Inferred = false;   // no definition reads it: the geometry was inferred from a directory found on it
 };
 // A definition may read a file shorter than its image (as disk tools leave
 // them, written only up to the last sector they touched) when its reserved
