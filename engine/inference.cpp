@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <map>
 #include <set>
+#include <string>
 
 #include "entry.h"
 #include "layout.h"
@@ -93,13 +94,19 @@ struct Candidate {
     cpm_Score Score;
 };
 
-// There are file entries, and each holds exactly the blocks its records need.
+// There are file entries, each holds exactly the blocks its records need,
+// and every file has its entries from the first on (a file read with a
+// wrong block size seems to start at a later entry).
 bool blocksMatchSizes(const Text &dir, int entries, int blockSize, bool wide) {
     int slots = cpm_SlotCount(wide), files = 0;
     int extentsPerEntry = std::max(1, slots * blockSize / cpm_ExtentBytes);
+    std::map<std::string, std::set<int>> entriesOf;   // user and name -> entry numbers
     for (int i = 0; i < entries; i++) {
         const uint8_t *e = dir.data() + size_t(i) * cpm_EntrySize;
         if (cpm_KindOfUser(e[0], false) != cpm_EntryKind::File) continue;
+        std::string key(1, char(e[0]));
+        for (int k = 1; k <= 11; k++) key += char(e[k] & 0x7F);
+        entriesOf[key].insert(cpm_RawExtent(e) / extentsPerEntry);
         long long records = (long long)(e[12] & (extentsPerEntry - 1)) * 128 + e[15];
         long long needed = (records * cpm_RecordSize + blockSize - 1) / blockSize;
         int used = 0;
@@ -107,6 +114,8 @@ bool blocksMatchSizes(const Text &dir, int entries, int blockSize, bool wide) {
         if (used != needed) return false;
         files += used > 0;
     }
+    for (const auto &[file, numbers] : entriesOf)
+        if (*numbers.begin() != 0 || *numbers.rbegin() != int(numbers.size()) - 1) return false;
     return files > 0;
 }
 

@@ -16,6 +16,7 @@ trap 'rm -rf "$work"' EXIT
 targets="
 fuzz_engine engine 6000 20000
 fuzz_diskdefs diskdefs 100000 2048
+fuzz_archive archive 20000 8192
 fuzz_font font 100000 4096
 fuzz_print print 40000 2048
 fuzz_line_input line_input 20000 512
