@@ -130,21 +130,30 @@ int lowestBlock(const Text &dir, int entries, bool wide) {
     return lowest;
 }
 
+// The first entries of a directory: every user byte one of a file, a
+// reservation, a password, a label, date stamps or an erased entry, and not
+// all of them never used.
+bool startsLikeDirectory(const Text &first) {
+    bool used = false;
+    for (size_t at = 0; at + cpm_EntrySize <= first.size(); at += cpm_EntrySize) {
+        uint8_t user = first[at];
+        if (user > cpm_StampUser && user != cpm_ErasedUser) return false;
+        used = used || std::any_of(first.data() + at, first.data() + at + cpm_EntrySize,
+                                   [](uint8_t b) { return b != cpm_ErasedUser; });
+    }
+    return used;
+}
+
 // The candidates at one place of one shape.
 void tryPlace(const cpm_Medium &m, const Shape &shape, int reservedTracks, std::vector<Candidate> &out) {
     cpm_Geometry widest = geometryOf(shape, reservedTracks, blockSizes[0], entryCounts[std::size(entryCounts) - 1]);
     long long diskBytes = shape.TrackBytes() * shape.Tracks;
     size_t room = size_t(std::max<long long>(0, diskBytes - widest.DataStart));
-    Text dir = cpm_Gather(m, cpm_LayoutOf(widest), size_t(widest.DataStart),
-                          std::min<size_t>(room, size_t(widest.DirEntries) * cpm_EntrySize));
-    // A directory starts with an entry of a user, a label, date stamps or an erased one.
-    if (!dir.empty() && dir[0] > cpm_StampUser && dir[0] != cpm_ErasedUser) return;
-    if (dir.empty() || dir[0] == cpm_ErasedUser) {
-        // Nothing but erased entries at the start reads as no directory here.
-        if (std::all_of(dir.data(), dir.data() + std::min<size_t>(dir.size(), 32 * cpm_EntrySize),
-                        [](uint8_t b) { return b == cpm_ErasedUser; }))
-            return;
-    }
+    cpm_Layout layout = cpm_LayoutOf(widest);
+    // The first 32 entries decide cheaply whether a directory may start here.
+    size_t firstBytes = std::min<size_t>(room, size_t(entryCounts[0]) * cpm_EntrySize);
+    if (!startsLikeDirectory(cpm_Gather(m, layout, size_t(widest.DataStart), firstBytes))) return;
+    Text dir = cpm_Gather(m, layout, size_t(widest.DataStart), std::min<size_t>(room, size_t(widest.DirEntries) * cpm_EntrySize));
     for (int blockSize : blockSizes)
         for (int entries : entryCounts) {
             if ((long long)entries * cpm_EntrySize % blockSize != 0 || size_t(entries) * cpm_EntrySize > dir.size()) continue;
