@@ -67,9 +67,10 @@ std::vector<Shape> shapesOf(const cpm_Medium &m) {
         if (m.Bytes.size() % track == 0) shapes.push_back({sectorBytes, sectors, 1, int(m.Bytes.size() / track)});
     };
     for (const TrackRow &row : trackRows) add(row.SectorBytes, row.Sectors);
-    // Then any track of 4 to 36 sectors of 128 to 1024 bytes that divides the file.
-    for (int sectorBytes = 128; sectorBytes <= 1024; sectorBytes *= 2)
-        for (int sectors = 4; sectors <= 36; sectors++) add(sectorBytes, sectors);
+    // When none divides the file, any track of 4 to 36 sectors of 128 to 1024 bytes that does.
+    if (shapes.empty())
+        for (int sectorBytes = 128; sectorBytes <= 1024; sectorBytes *= 2)
+            for (int sectors = 4; sectors <= 36; sectors++) add(sectorBytes, sectors);
     return shapes;
 }
 
@@ -156,14 +157,17 @@ void tryPlace(const cpm_Medium &m, const Shape &shape, int reservedTracks, std::
     Text dir = cpm_Gather(m, layout, size_t(widest.DataStart), std::min<size_t>(room, size_t(widest.DirEntries) * cpm_EntrySize));
     for (int blockSize : blockSizes)
         for (int entries : entryCounts) {
-            if ((long long)entries * cpm_EntrySize % blockSize != 0 || size_t(entries) * cpm_EntrySize > dir.size()) continue;
+            if ((long long)entries * cpm_EntrySize % blockSize != 0) continue;
+            if (size_t(entries) * cpm_EntrySize > dir.size()) break;
             cpm_Geometry g = geometryOf(shape, reservedTracks, blockSize, entries);
             int blocks = int((diskBytes - g.DataStart) / blockSize);
             if (blocks <= g.DirBlocks) continue;
             bool wide = blocks > 256;
             cpm_DirectoryShape dirShape{entries, g.DirBlocks, blocks, wide};
             cpm_Score score = cpm_ScoreDirectory(dir.data(), dirShape);
-            if (score.Good == 0 || !cpm_Plausible(score) || !blocksMatchSizes(dir, entries, blockSize, wide)) continue;
+            // One not plausible in its first entries is not read further.
+            if (!cpm_Plausible(score)) break;
+            if (score.Good == 0 || !blocksMatchSizes(dir, entries, blockSize, wide)) continue;
             // The directory reaches to the first file's block: read that far
             // it must still be the same directory (a shorter one would leave
             // out damaged entries).
