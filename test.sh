@@ -42,6 +42,6 @@ echo "== Fuzzing"
 if command -v clang++ >/dev/null 2>&1; then
   CC=clang CXX=clang++ cmake -S . -B build-fuzz -DDW_FUZZ=ON -DDW_TESTS=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
   cmake --build build-fuzz -j"$jobs" \
-    --target fuzz_engine fuzz_diskdefs fuzz_nibbles fuzz_dsk fuzz_imd fuzz_font fuzz_print fuzz_line_input fuzz_catalog_lines
+    --target fuzz_engine fuzz_diskdefs fuzz_nibbles fuzz_dsk fuzz_imd fuzz_archive fuzz_font fuzz_print fuzz_line_input fuzz_catalog_lines
   fuzz/run_all.sh build-fuzz
 fi

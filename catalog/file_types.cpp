@@ -8,7 +8,7 @@ namespace {
 using Exts = const char *const[];
 
 // Every extension the program registers for its images (packaging/diskwright-mime.xml).
-constexpr Exts volu = {"vol", "dsk", "hdv", "vxfs", "do", "po", "2mg", "2img", "edsk", "imd", "woz", "nib", "nb2", "dc", "dc42", "image"};
+constexpr Exts volu = {"vol", "dsk", "hdv", "vxfs", "do", "po", "2mg", "2img", "edsk", "imd", "woz", "nib", "nb2", "dc", "dc42", "image", "td0", "zip", "gz"};
 constexpr Exts text = {"txt", "ppd", "xml", "htm", "html", "php", "css", "plist", "log", "conf", "cfg",
                        "ini", "cshrc", "mac", "sub", "pas", "bak", "dta", "msg", "for", "ovr"};
 constexpr Exts a65 = {"a65"};

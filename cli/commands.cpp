@@ -7,9 +7,11 @@
 #include "volume.h"
 
 const cli_Command cli_Commands[] = {
-    {"info", "IMAGE [--json] [--diskdef]", false, cli_Info, "--json --diskdef",
+    {"info", "IMAGE [--json | --diskdef]", false, cli_Info, "--json --diskdef",
      "Shows the format, how it was recognised, the container (its creator, shape and unreadable sectors), the "
-     "geometry and the space used; --diskdef prints the definition read with, in diskdefs form.", "diskwright-cli info games.dsk"},
+     "geometry and the space used; --diskdef prints the definition it was read with in diskdefs form (an inferred "
+     "one to keep in ~/.config/diskwright/diskdefs).",
+     "diskwright-cli info games.dsk"},
     {"ls", "IMAGE [-l] [--json] [--user N | --all]", false, cli_Ls, "-l --json --user=N --all",
      "Lists the directory of user area 0 (or N) as the D(irectory screen does; -l as L(ong Dir.; --all lists "
      "every user area that holds files.",
@@ -206,9 +208,11 @@ bool cli_Open(const cli_Parsed &line, const std::string &path, cpm_Volume &volum
         cli_Fail(path, "no such image file");
         return false;
     }
+    if (!volume.Notice.empty()) cli_Err("diskwright-cli: " + volume.Notice);
     if (volume.Refusal.empty()) return true;
     cli_Fail(path, volume.Refusal);
-    if (volume.RefusalKind == cpm_RefusalKind::TooShort) return false;   // nothing in it to read
+    // Nothing in it to read.
+    if (volume.RefusalKind == cpm_RefusalKind::TooShort || volume.RefusalKind == cpm_RefusalKind::Uninflated) return false;
     cli_ErrCandidates(volume);
     return !(line.Command && line.Command->Changes);
 }

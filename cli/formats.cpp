@@ -24,17 +24,13 @@ static cpm_DiskdefsFilter systemFilter(const cli_Parsed &line) {
     filter.Name = cli_FormatName(line);
     if (command.Run == cli_New || operands.empty()) return filter;
     struct stat st;
+    // A path that names no file (a member of an archive) may hold any image.
+    if (stat(operands[0].c_str(), &st) != 0) filter.All = true;
     if (stat(operands[0].c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return filter;
     filter.Bytes = st.st_size;
-    // In a container the sector data are not the file's length: the
-    // codec table, asked with the first bytes, says whether it is one.
-    FILE *f = fopen(operands[0].c_str(), "rb");
-    std::vector<uint8_t> first(64);
-    size_t got = f ? fread(first.data(), 1, first.size(), f) : 0;
-    if (f) fclose(f);
-    first.resize(got);
-    for (int k = 0; k + 1 < cpm_CodecCount; k++)
-        if (cpm_Codecs[k].Claims(Text(first))) filter.All = true;
+    // In a container the sector data are not the file's size: all are read.
+    constexpr long long wholeUpTo = 64LL << 20;
+    if (st.st_size <= wholeUpTo && cpm_InContainer(getbinaryfromfile(operands[0]))) filter.All = true;
     return filter;
 }
 

@@ -46,6 +46,11 @@ struct Members {
     Members &str(const char *key, const std::string &value) { return add(key, cli_JsonString(value)); }
     Members &num(const char *key, long long value) { return add(key, std::to_string(value)); }
     Members &flag(const char *key, bool value) { return add(key, value ? "true" : "false"); }
+    Members &strings(const char *key, const std::vector<std::string> &values) {
+        std::string list;
+        for (const std::string &v : values) list += (list.empty() ? "" : ",") + cli_JsonString(v);
+        return add(key, "[" + list + "]");
+    }
     std::string object() const { return "{" + Text + "}"; }
 };
 
@@ -133,6 +138,7 @@ std::string cli_InfoJson(const cpm_Volume &v) {
         m.add("unreadableSectors", array(bad, [](const std::string &b) { return b; }));
     }
     m.str("decidedBy", v.Decision).str("refused", v.Refusal);
+    if (!v.Medium.Compression.empty()) m.str("opened", v.Medium.Member).strings("images", v.Medium.Members);
     m.num("dataStart", v.Geometry.DataStart).num("blockSize", v.Geometry.BlockSize).num("dirBlocks", v.Geometry.DirBlocks);
     m.num("dirEntries", v.Geometry.DirEntries).num("blocks", cpm_BlockCount(v)).num("blockNumberBits", cpm_WideBlocks(v) ? 16 : 8);
     m.add("label", labelObject(v)).flag("stamped", cpm_StampRulesOf(v).Stamped);

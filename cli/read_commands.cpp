@@ -12,8 +12,8 @@
 #include "codecs.h"
 #include "definitions.h"
 #include "directory.h"
-#include "files.h"
 #include "diskdef_text.h"
+#include "files.h"
 #include "hexdump.h"
 #include "listing.h"
 #include "read.h"
@@ -36,13 +36,17 @@ int cli_Info(const cli_Parsed &line) {
     if (args.size() != 1) return cli_UsageOf("info");
     cpm_Volume v;
     if (!cli_OpenToRead(line, args[0], v)) return cli_Refused;
-    if (cli_Flag(line, "--diskdef")) {
-        std::string name = v.Definition;
-        for (const std::string &text : cpm_DiskdefLines(name, v.Geometry)) cli_Out(text);
-        return cli_Ok;
-    }
     if (asJson) {
         cli_Out(cli_InfoJson(v));
+        return cli_Ok;
+    }
+    if (cli_Flag(line, "--diskdef")) {
+        std::string text = cpm_DiskdefText(v.Geometry, v.Definition);
+        if (text.empty()) {
+            cli_Fail(args[0], "read as the built-in format " + v.Definition + ", which has no diskdefs form");
+            return cli_Refused;
+        }
+        cli_Out(text.substr(0, text.size() - 1));
         return cli_Ok;
     }
     cli_Out("Format:       " + v.Geometry.Name);
@@ -56,6 +60,9 @@ int cli_Info(const cli_Parsed &line) {
         cli_Out("  " + key + std::string(key.size() < 12 ? 12 - key.size() : 1, ' ') + (colon == std::string::npos ? "" : note.substr(colon + 2)));
     }
     for (const std::string &medium : cpm_MediumLines(v.Medium)) cli_Out(medium);
+    if (v.Medium.Members.size() > 1)
+        for (const std::string &member : v.Medium.Members)
+            cli_Out("Image:        " + member + (member == v.Medium.Member ? " (opened)" : ""));
     cli_Out(std::string("Order:        ") + cpm_SectorOrderOf(v.Order).Name);
     cli_Out("Decided by:   " + v.Decision);
     if (!v.Refusal.empty()) cli_Out("Refused:      " + v.Refusal);

@@ -12,9 +12,11 @@
 
 #include <algorithm>
 
+#include "codec_archive.h"
 #include "codec_dc42.h"
 #include "codec_dsk.h"
 #include "codec_imd.h"
+#include "codec_libdsk.h"
 #include "codec_nib.h"
 #include "codec_woz.h"
 
@@ -83,20 +85,26 @@ const cpm_Codec cpm_Codecs[] = {
     {"DiskCopy 4.2", cpm_ClaimsDiskCopy, cpm_DecodeDiskCopy, cpm_EncodeDiskCopy},
     {"NIB", cpm_ClaimsNib, cpm_DecodeNibFile, cpm_EncodeNibFile},
     {"NB2", cpm_ClaimsNb2, cpm_DecodeNibFile, cpm_EncodeNibFile},
+    {"libdsk", cpm_LibdskClaims, cpm_LibdskDecode, nullptr},
+    {"archive", cpm_ArchiveClaims, cpm_ArchiveDecode, nullptr},
     {"raw", claimsAll, decodeRaw, encodeRaw},
 };
 const int cpm_CodecCount = int(sizeof cpm_Codecs / sizeof cpm_Codecs[0]);
 
-cpm_Medium cpm_DecodeFile(Text file) {
+namespace {
+
+// The first row that claims and decodes the file; archives only when asked
+// (an archive found inside an archive is not opened).
+cpm_Medium decode(Text file, bool archives) {
     for (const cpm_Codec &codec : cpm_Codecs) {
-        if (!codec.Claims(file)) continue;
+        if ((!archives && codec.Decode == cpm_ArchiveDecode) || !codec.Claims(file)) continue;
         cpm_Medium m;
         m.Codec = codec.Name;
         // A container that does not decode is no container: the file is
         // read as it is (and recognised as whatever it holds).
         bool last = &codec == &cpm_Codecs[cpm_CodecCount - 1];
         std::string error = codec.Decode(last ? std::move(file) : file, m);
-        if (error.empty()) return m;
+        if (error.empty()) return codec.Decode == cpm_ArchiveDecode ? cpm_DecodeInflated(std::move(m)) : m;
         if (last) break;
     }
     cpm_Medium raw;
@@ -105,10 +113,34 @@ cpm_Medium cpm_DecodeFile(Text file) {
     return raw;
 }
 
+}  // namespace
+
+cpm_Medium cpm_DecodeFile(Text file) { return decode(std::move(file), true); }
+
+cpm_Medium cpm_DecodeInflated(cpm_Medium archive) {
+    if (archive.NoSectors) return archive;   // not inflated: refused with the reason
+    cpm_Medium m = decode(std::move(archive.Bytes), false);
+    m.Compression = std::move(archive.Compression);
+    m.Members = std::move(archive.Members);
+    m.Member = std::move(archive.Member);
+    m.Unsaveable = std::move(archive.Unsaveable);
+    return m;
+}
+
 Text cpm_EncodeFile(const cpm_Medium &medium) {
     for (const cpm_Codec &codec : cpm_Codecs)
         if (medium.Codec == codec.Name && codec.Encode) return codec.Encode(medium);
     return medium.Bytes;
 }
 
-std::string cpm_ContainerName(const cpm_Medium &medium) { return medium.Codec == "raw" ? "none" : medium.Codec; }
+std::string cpm_ContainerName(const cpm_Medium &medium) {
+    std::string inner = medium.Codec == "raw" ? "none" : medium.Codec;
+    if (medium.Compression.empty()) return inner;
+    return inner == "none" ? medium.Compression : medium.Compression + " of " + inner;
+}
+
+bool cpm_InContainer(const Text &file) {
+    for (const cpm_Codec &codec : cpm_Codecs)
+        if (codec.Claims(file)) return &codec != &cpm_Codecs[cpm_CodecCount - 1];
+    return false;
+}

@@ -22,9 +22,15 @@ extern const int cpm_CodecCount;
 // The medium of the file's bytes, decoded by the first codec that claims
 // them (a container that does not decode is read as raw bytes, with a note).
 cpm_Medium cpm_DecodeFile(Text file);
+// The medium of what a compressed file held (an archive row's medium: the
+// inflated bytes): decoded by the table's other rows, an archive in it not
+// opened, with the archive's facts and its refusal kept.
+cpm_Medium cpm_DecodeInflated(cpm_Medium archive);
+// A row before raw claims the file: its sector data are not its bytes as they lie.
+bool cpm_InContainer(const Text &file);
 // The file's bytes of the medium, by the codec that decoded it.
 Text cpm_EncodeFile(const cpm_Medium &medium);
-// "2IMG", or "none" for raw bytes.
+// "2IMG", or "none" for raw bytes; a compressed one "zip", "gzip of TeleDisk".
 std::string cpm_ContainerName(const cpm_Medium &medium);
 // The refusal of a 2IMG that holds nibbles, not sectors.
 extern const char *const cpm_NibblesMessage;    // "Nibble images are not supported."

@@ -1,4 +1,5 @@
-// Geometries in diskdefs form.
+// Writing a geometry in diskdefs form: the keywords the reader takes back
+// to the same geometry.
 #include "diskdef_text.h"
 
 namespace {
@@ -13,36 +14,39 @@ const char *osWord(cpm_Os os) {
 }
 
 const char *sidesWord(cpm_Sides sides) {
-    return sides == cpm_Sides::OutBack ? "outback" : sides == cpm_Sides::OutOut ? "outout" : "alt";
+    switch (sides) {
+    case cpm_Sides::OutBack: return "outback";
+    case cpm_Sides::OutOut: return "outout";
+    default: return "alt";
+    }
 }
 
 }  // namespace
 
-std::vector<std::string> cpm_DiskdefLines(const std::string &name, const cpm_Geometry &g) {
-    if (g.SectorBytes <= 0) return {"# " + name + " is a built-in format sized by its file: it has no diskdefs form"};
-    std::vector<std::string> lines = {"diskdef " + name};
-    auto add = [&](const std::string &keyword, const std::string &value) { lines.push_back("  " + keyword + " " + value); };
-    add("seclen", std::to_string(g.SectorBytes));
-    add("tracks", std::to_string(g.Tracks));
-    add("sectrk", std::to_string(g.SectorsPerTrack));
-    add("blocksize", std::to_string(g.BlockSize));
-    add("maxdir", std::to_string(g.DirEntries));
-    add("dirblks", std::to_string(g.DirBlocks));
-    if (g.SectorsPerTrack > 0 && g.ReservedSectors % g.SectorsPerTrack == 0)
-        add("boottrk", std::to_string(g.ReservedSectors / g.SectorsPerTrack));
-    else
-        add("bootsec", std::to_string(g.ReservedSectors));
-    if (!g.SkewTable.empty()) {
+std::string cpm_DiskdefText(const cpm_Geometry &g, const std::string &name) {
+    if (g.SectorBytes <= 0 || g.SectorsPerTrack <= 0) return "";
+    std::string out = "diskdef " + name + "\n";
+    auto line = [&](const std::string &keyword, const std::string &value) { out += "  " + keyword + " " + value + "\n"; };
+    line("seclen", std::to_string(g.SectorBytes));
+    line("tracks", std::to_string(g.Tracks));
+    line("sectrk", std::to_string(g.SectorsPerTrack));
+    line("blocksize", std::to_string(g.BlockSize));
+    line("maxdir", std::to_string(g.DirEntries));
+    if (g.DirBlocks * g.BlockSize > g.DirEntries * cpm_EntrySize + g.BlockSize - 1) line("dirblks", std::to_string(g.DirBlocks));
+    if (g.SkewTable.empty()) {
+        line("skew", "0");
+    } else {
         std::string table;
         for (int s : g.SkewTable) table += (table.empty() ? "" : ",") + std::to_string(s);
-        add("skewtab", table);
+        line("skewtab", table);
     }
-    if (g.Offset != 0) add("offset", std::to_string(g.Offset));
-    add("os", osWord(g.Os));
-    if (g.LogicalExtents > 0) add("logicalextents", std::to_string(g.LogicalExtents));
-    if (g.Heads > 1) add("sides", sidesWord(g.Sides));
-    if (g.FirstId >= 0) add("firstid", std::to_string(g.FirstId));
-    if (!g.LibdskFormat.empty()) add("libdsk:format", g.LibdskFormat);
-    lines.push_back("end");
-    return lines;
+    if (g.ReservedSectors % g.SectorsPerTrack == 0) line("boottrk", std::to_string(g.ReservedSectors / g.SectorsPerTrack));
+    else line("bootsec", std::to_string(g.ReservedSectors));
+    if (g.Offset > 0) line("offset", std::to_string(g.Offset));
+    line("os", osWord(g.Os));
+    if (g.LogicalExtents > 0) line("logicalextents", std::to_string(g.LogicalExtents));
+    if (g.Heads > 1) line("sides", sidesWord(g.Sides));
+    if (g.FirstId >= 0) line("firstid", std::to_string(g.FirstId));   // our own keyword
+    if (!g.LibdskFormat.empty()) line("libdsk:format", g.LibdskFormat);
+    return out + "end\n";
 }

@@ -1,10 +1,11 @@
-// A geometry written as a definition in diskdefs form, to be kept in a
-// diskdefs file (firstid is our own keyword).
+// A geometry written as a definition in cpmtools' diskdefs format (with
+// our own firstid), as the user keeps it in ~/.config/diskwright/diskdefs.
 #pragma once
 
 #include <string>
-#include <vector>
 
 #include "volume.h"
 
-std::vector<std::string> cpm_DiskdefLines(const std::string &name, const cpm_Geometry &g);
+// The definition's lines, "diskdef NAME" to "end"; "" for a built-in
+// format, which has no sectors of its own to describe.
+std::string cpm_DiskdefText(const cpm_Geometry &g, const std::string &name);

@@ -6,14 +6,18 @@
 #include <filesystem>
 #include <unistd.h>
 
+#include "codec_archive.h"
+#include "codec_libdsk.h"
 #include "codecs.h"
 #include "directory.h"
 #include "files.h"
+#include "inference.h"
 #include "layout.h"
 #include "maintenance.h"
 #include "recognition.h"
 #include "sector_orders.h"
 #include "shape.h"
+
 const char *const cpm_NotCpmMessage = "Not a CP/M volume: opened read-only.";
 const char *const cpm_TooShortMessage = "too short to be a CP/M volume";
 const char *const cpm_UnreadableDirectoryMessage = "Directory not wholly readable: opened read-only.";
@@ -71,8 +75,10 @@ static cpm_Volume openAs(cpm_Medium medium, const std::string &path, const cpm_R
     if (r.FromSpecification) medium.Notes.push_back("Geometry: from the disk specification record in the first sector");
     // A container that cannot be written back refuses every change; one
     // whose sectors were read says first what recognition found in them.
+    // A compressed file that could not be inflated has nothing to read.
     bool container = !medium.Unsaveable.empty() && (medium.NoSectors || refusal.Kind == cpm_RefusalKind::None);
-    refuse(v, container ? Refusal{cpm_RefusalKind::Container, medium.Unsaveable} : std::move(refusal));
+    cpm_RefusalKind kind = medium.NoSectors && !medium.Compression.empty() ? cpm_RefusalKind::Uninflated : cpm_RefusalKind::Container;
+    refuse(v, container ? Refusal{kind, medium.Unsaveable} : std::move(refusal));
     v.ReadOnly = medium.WriteProtected;
     logSignedFormat(v, medium.Bytes.size());
     // A short image is read whole: its missing tail as 0xE5, as disk tools read it.
@@ -104,6 +110,7 @@ static cpm_Volume openAs(cpm_Medium medium, const std::string &path, const cpm_R
 static Refusal recognisedRefusal(const cpm_Recognition &r) {
     if (!r.Unclear.empty()) return {cpm_RefusalKind::Unclear, cpm_UnclearMessage(r.Unclear)};
     if (!r.Cpm) return {cpm_RefusalKind::NotCpm, cpm_NotCpmMessage};
+    if (r.Inferred) return {cpm_RefusalKind::Inferred, cpm_InferredMessage(r.Geometry)};
     return {};
 }
 
@@ -114,7 +121,7 @@ cpm_Volume cpm_OpenImage(Text fileBytes, const std::string &path) {
 cpm_Volume cpm_OpenMedium(cpm_Medium medium, const std::string &path) {
     cpm_Recognition r;
     bool sectors = !medium.NoSectors;   // a nibble image it cannot read holds none
-    if (!sectors) r.How = medium.Bytes.empty() ? "container not decoded" : "nibble image";
+    if (!sectors) r.How = !medium.Compression.empty() ? "compressed image not inflated" : medium.Bytes.empty() ? "container not decoded" : "nibble image";
     else r = cpm_Recognise(medium, path);
     cpm_Volume v = openAs(std::move(medium), path, r, recognisedRefusal(r));
     if (r.NoRoom && sectors) refuse(v, {cpm_RefusalKind::TooShort, cpm_TooShortMessage});
@@ -122,11 +129,10 @@ cpm_Volume cpm_OpenMedium(cpm_Medium medium, const std::string &path) {
 }
 
 // The volume read with a definition the user chose; `how` says how it was chosen.
-static cpm_Volume openChosen(Text fileBytes, const std::string &path, const cpm_Definition &chosen, const std::string &how) {
+static cpm_Volume openChosen(cpm_Medium medium, const std::string &path, const cpm_Definition &chosen, const std::string &how) {
     // A definition that reads exactly like a built-in format is read as that format, with its rules.
     const cpm_Definition *builtIn = chosen.SameAs.empty() ? nullptr : cpm_FindDefinition(chosen.SameAs);
     const cpm_Definition &definition = builtIn ? *builtIn : chosen;
-    cpm_Medium medium = cpm_DecodeFile(std::move(fileBytes));
     bool sectors = !medium.NoSectors;
     cpm_Recognition r;
     if (sectors) r = cpm_Recognise(medium, path);   // the scores, for info
@@ -169,7 +175,7 @@ static cpm_Volume openChosen(Text fileBytes, const std::string &path, const cpm_
 }
 
 cpm_Volume cpm_OpenImageAs(Text fileBytes, const std::string &path, const cpm_Definition &definition) {
-    return openChosen(std::move(fileBytes), path, definition, "chosen");
+    return openChosen(cpm_DecodeFile(std::move(fileBytes)), path, definition, "chosen");
 }
 
 std::string cpm_ImageFileRefusal(const std::string &path) {
@@ -182,28 +188,44 @@ std::string cpm_ImageFileRefusal(const std::string &path) {
 }
 
 cpm_Volume cpm_LoadVolume(const std::string &path, const std::string &format) {
-    if (t_FileExists(path) != 1 || !cpm_ImageFileRefusal(path).empty()) return cpm_EmptyVolume();
+    // ARCHIVE.zip:MEMBER names a member of an archive, unless a file has that name.
+    std::string file = path, member;
+    bool inArchive = t_FileExists(path) == 0 && cpm_MemberPath(path, file, member);
+    if (t_FileExists(file) != 1 || !cpm_ImageFileRefusal(file).empty()) return cpm_EmptyVolume();
     // Only a regular file is an image: looked at, then opened without
     // waiting and looked at again before any read, so that a pipe, socket or
     // device is never read.  A file that vanished between the test and the
     // read is no volume either.
     std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error)) return cpm_EmptyVolume();
-    int fd = -1;
-    long long size = 0;
-    Text bytes;
-    int err = t_OpenRegularFile(path, fd, size);
-    if (err == 0) err = t_ReadOpenFile(fd, size, bytes);
-    if (err == t_NotRegularFile || (err != 0 && t_FileExists(path) != 1)) return cpm_EmptyVolume();
-    if (err != 0) cpm_Diag("gettextfromfile: Error #" + t_ErrorText(err));
+    cpm_Medium medium;
+    if (std::filesystem::is_block_file(file, error) && !inArchive) {
+        // A floppy drive is read sector by sector through libdsk, never written.
+        if (!cpm_ReadDrive(file, medium).empty()) return cpm_EmptyVolume();
+    } else {
+        if (!std::filesystem::is_regular_file(file, error)) return cpm_EmptyVolume();
+        int fd = -1;
+        long long size = 0;
+        Text bytes;
+        int err = t_OpenRegularFile(file, fd, size);
+        if (err == 0) err = t_ReadOpenFile(fd, size, bytes);
+        if (err == t_NotRegularFile || (err != 0 && t_FileExists(file) != 1)) return cpm_EmptyVolume();
+        if (err != 0) cpm_Diag("gettextfromfile: Error #" + t_ErrorText(err));
+        if (!inArchive) medium = cpm_DecodeFile(std::move(bytes));
+        else if (!cpm_ArchiveClaims(bytes) ||
+                 cpm_DecodeArchiveMember(bytes, member, medium, cpm_MaxImageBytes) == cpm_NoMemberMessage)
+            return cpm_EmptyVolume();
+        else
+            medium = cpm_DecodeInflated(std::move(medium));
+    }
     // The user's choice wins over recognition: named now, or remembered for the file.
     std::string chosen = format.empty() ? cpm_RememberedFormat(path) : format;
     const cpm_Definition *definition = chosen.empty() ? nullptr : cpm_FindDefinition(chosen);
-    cpm_Volume volume = definition ? openChosen(std::move(bytes), path, *definition, format.empty() ? "remembered" : "chosen")
-                                   : cpm_OpenImage(std::move(bytes), path);
+    cpm_Volume volume = definition ? openChosen(std::move(medium), path, *definition, format.empty() ? "remembered" : "chosen")
+                                   : cpm_OpenMedium(std::move(medium), path);
+    volume.Notice = cpm_MembersNotice(volume.Medium, t_PathFileName(file));
     // A file the user may not write (or one on a read-only file system) is
     // opened read-only, so saving says so instead of failing.
-    if (access(path.c_str(), W_OK) != 0) volume.ReadOnly = true;
+    if (access(file.c_str(), W_OK) != 0) volume.ReadOnly = true;
     return volume;
 }
 

@@ -45,6 +45,11 @@ struct cpm_Medium {
     bool OrderNamed = false;              // the container names an order (2IMG format field)
     bool WriteProtected = false;
     std::string Unsaveable;               // "" or why the file cannot be written back
-    bool NoSectors = false;               // the container holds no sectors this engine reads
+    bool NoSectors = false;               // holds no sectors this engine reads (nibbles, an archive that failed)
     std::vector<std::string> Notes;       // what info shows about the container
+    // A compressed file ("zip", "gzip"; "" none): the images it holds and
+    // the one decoded (Codec is then the codec of what was inside).
+    std::string Compression;
+    std::vector<std::string> Members;
+    std::string Member;
 };

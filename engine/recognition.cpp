@@ -4,11 +4,14 @@
 // scores each reading's directory, one function decides among them.
 #include <algorithm>
 #include <cstring>
+#include <map>
 
 #include "definitions.h"
+#include "inference.h"
 #include "entries.h"
 #include "layout.h"
 #include "recognition.h"
+#include "scores.h"
 #include "sector_orders.h"
 #include "shape.h"
 
@@ -95,18 +98,6 @@ cpm_DirectoryShape shapeOf(const cpm_Geometry &g, size_t imageBytes) {
     shape.BlockLimit = cpm_ReservationLimit(v);
     shape.Wide = cpm_WideBlocks(v);
     return shape;
-}
-
-// A file entry of user 0-15 or a user-31 reservation whose fields are possible.
-bool possibleFile(const uint8_t *e, const cpm_DirectoryShape &shape) {
-    for (int k = 1; k <= 11; k++)
-        if ((e[k] & 0x7F) < 0x20) return false;
-    if (e[12] > cpm_ExMask || e[14] > cpm_S2Mask || e[15] > 128) return false;
-    for (int k = 0; k < cpm_SlotCount(shape.Wide); k++) {
-        int b = cpm_SlotBlock(e, shape.Wide, k);
-        if (b != 0 && (b < shape.DirBlocks || b >= shape.BlockLimit)) return false;
-    }
-    return true;
 }
 
 // A hash of bytes, eight at a time.
@@ -350,6 +341,24 @@ std::vector<Candidate> sectoredCandidates(const cpm_Medium &medium) {
     return pool;
 }
 
+// A definition reads a container's sectors only when its sectors are the
+// size, and its tracks the length, that most of the container's are.
+bool fitsSectors(const cpm_Geometry &g, const cpm_Medium &medium) {
+    if (medium.Sectors.empty()) return true;
+    std::map<int, int> sizes;
+    std::map<std::pair<int, int>, int> tracks;
+    for (const cpm_Sector &s : medium.Sectors) {
+        sizes[s.Size]++;
+        tracks[{s.Cylinder, s.Head}]++;
+    }
+    std::map<int, int> lengths;
+    for (const auto &[track, count] : tracks) lengths[count]++;
+    auto most = [](const std::map<int, int> &counts) {
+        return std::max_element(counts.begin(), counts.end(), [](auto &a, auto &b) { return a.second < b.second; })->first;
+    };
+    return g.SectorBytes == most(sizes) && g.SectorsPerTrack == most(lengths);
+}
+
 // Every reading of the file; with shortImages also those of formats longer
 // than the file (asked for only when no reading of its own size finds files).
 std::vector<Candidate> candidatesFor(const cpm_Medium &medium, bool shortImages) {
@@ -392,6 +401,7 @@ std::vector<Candidate> candidatesFor(const cpm_Medium &medium, bool shortImages)
         // The built-in definitions that name sector ids are those of container
         // disks: a raw file is read as it always was without them.
         if (d.Source == "built-in" && d.Geometry.FirstId >= 0) continue;
+        if (!fitsSectors(d.Geometry, medium)) continue;
         long long bytes = cpm_GeometryBytes(d.Geometry);
         if (bytes == (long long)data.size() || (shortImages && cpm_ShortImageFits(d.Geometry, data.size())))
             add(defined(d, medium));
@@ -523,50 +533,6 @@ Decision decide(std::vector<const Candidate *> &tied, const cpm_Medium &medium, 
 
 }  // namespace
 
-cpm_Score cpm_ScoreDirectory(const uint8_t *dir, const cpm_DirectoryShape &shape) {
-    cpm_Score score;
-    bool label = false;
-    for (int i = 0; i < shape.Entries; i++) label = label || dir[i * cpm_EntrySize] == cpm_LabelUser;
-    std::vector<uint8_t> good(size_t(std::max(shape.Entries, 0)), 0);
-    std::vector<int> claims(size_t(std::max(shape.BlockLimit, 0)), 0);
-    bool labelSeen = false;
-    for (int i = 0; i < shape.Entries; i++) {
-        const uint8_t *e = dir + i * cpm_EntrySize;
-        uint8_t user = e[0];
-        if (user == cpm_ErasedUser) continue;
-        // Without a label, users 16-31 may reserve blocks; a reservation
-        // counts as good only as user 31 writes it, well formed.
-        cpm_EntryKind kind = cpm_KindOfUser(user, !label);
-        bool holdsBlocks = (kind == cpm_EntryKind::File ||
-                            (kind == cpm_EntryKind::Reservation && user == cpm_ReservationUser)) &&
-                           possibleFile(e, shape);
-        bool ok = holdsBlocks || kind == cpm_EntryKind::Password || (kind == cpm_EntryKind::Label && !labelSeen) ||
-                  (kind == cpm_EntryKind::Stamps && i % 4 == 3);
-        labelSeen = labelSeen || kind == cpm_EntryKind::Label;
-        good[size_t(i)] = ok ? (holdsBlocks ? 2 : 1) : 0;
-        if (holdsBlocks)
-            for (int k = 0; k < cpm_SlotCount(shape.Wide); k++)
-                if (int b = cpm_SlotBlock(e, shape.Wide, k)) claims[size_t(b)]++;
-    }
-    for (int i = 0; i < shape.Entries; i++) {
-        const uint8_t *e = dir + i * cpm_EntrySize;
-        if (e[0] == cpm_ErasedUser) continue;
-        bool ok = good[size_t(i)] != 0;
-        if (good[size_t(i)] == 2)
-            for (int k = 0; k < cpm_SlotCount(shape.Wide); k++)
-                if (int b = cpm_SlotBlock(e, shape.Wide, k); b && claims[size_t(b)] > 1) ok = false;
-        (ok ? score.Good : score.Bad)++;
-        if (!ok && good[size_t(i)] == 2 && cpm_KindOfUser(e[0], false) == cpm_EntryKind::File) score.Crossed++;
-    }
-    return score;
-}
-
-bool cpm_Plausible(cpm_Score s) { return s.Bad == 0 || (s.Good >= 4 && s.Bad * 8 <= s.Good); }
-
-bool cpm_CrossLinked(cpm_Score s) {
-    return s.Crossed > 0 && cpm_Plausible({s.Good + s.Crossed, s.Bad - s.Crossed, 0});
-}
-
 bool cpm_ShortImageFits(const cpm_Geometry &g, size_t fileBytes) {
     long long whole = cpm_GeometryBytes(g);
     if (whole <= 0 || (long long)fileBytes >= whole || g.BlockSize <= 0) return false;
@@ -619,7 +585,7 @@ bool blocksBeyond(const Candidate &c, const cpm_Medium &medium, size_t fileBytes
     cpm_DirectoryShape shape = shapeOf(g, c.Bytes);
     for (int i = 0; i < shape.Entries; i++) {
         const uint8_t *e = c.Directory.data() + i * cpm_EntrySize;
-        if (cpm_KindOfUser(e[0], false) != cpm_EntryKind::File || !possibleFile(e, shape)) continue;
+        if (cpm_KindOfUser(e[0], false) != cpm_EntryKind::File || !cpm_PossibleFile(e, shape)) continue;
         for (int k = 0; k < cpm_SlotCount(shape.Wide); k++) {
             int b = cpm_SlotBlock(e, shape.Wide, k);
             size_t start = size_t(g.DataStart) + size_t(b) * size_t(g.BlockSize);
@@ -627,6 +593,21 @@ bool blocksBeyond(const Candidate &c, const cpm_Medium &medium, size_t fileBytes
         }
     }
     return false;
+}
+
+// The reading of a directory found elsewhere on the disk, when one is found.
+bool inferred(cpm_Recognition &r, const cpm_Medium &medium, const std::string &scores) {
+    cpm_Inference inference = cpm_InferGeometry(medium);
+    if (!inference.Found) return false;
+    r.Format = cpm_Format::Defined;
+    r.Geometry = inference.Geometry;
+    r.Definition = "inferred";
+    r.Cpm = r.Inferred = true;
+    r.NoRoom = false;
+    r.Unclear = inference.Tied;
+    r.Readings.insert(r.Readings.end(), inference.Readings.begin(), inference.Readings.end());
+    r.How = std::string(inference.Tied.empty() ? "format inferred" : "inferences tie") + scores;
+    return true;
 }
 
 }  // namespace
@@ -664,6 +645,9 @@ cpm_Recognition cpm_Recognise(const cpm_Medium &medium, const std::string &path)
             int fewest = neverUsedBefore(*shortTied.front());
             for (const Candidate *c : shortTied) fewest = std::min(fewest, neverUsedBefore(*c));
             prefer(shortTied, [&](const Candidate &c) { return neverUsedBefore(c) == fewest; });
+            // Even the best of them starts its directory before the entries:
+            // a directory found where it starts wins.
+            if (fewest > 0 && inferred(r, medium, scores)) return r;
             tied = std::move(shortTied);
         }
     }
@@ -688,6 +672,9 @@ cpm_Recognition cpm_Recognise(const cpm_Medium &medium, const std::string &path)
         for (const Candidate *c : tied) r.Unclear.push_back(c->Name);
         return take(*crossed.front(), true, "files cross-linked, no reading without damage");
     }
+    // No reading finds files: a directory found elsewhere on the disk gives
+    // a geometry of its own, read-only.
+    if ((tied.empty() || tied.front()->Score.Good == 0) && inferred(r, medium, scores)) return r;
     if (tied.empty())
         return take(*std::find_if(pool.begin(), pool.end(), [](const Candidate &c) { return c.Announced; }), false,
                     "no plausible directory");

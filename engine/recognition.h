@@ -8,30 +8,6 @@
 #include "geometry.h"
 #include "medium.h"
 
-// Directory entries judged good and bad (0xE5 entries are neither).
-struct cpm_Score {
-    int Good = 0;
-    int Bad = 0;
-    int Crossed = 0;         // of the bad: well-formed files bad only for a block they share
-};
-
-// What a directory is read with: entries present, directory blocks, the
-// first block number that is no longer valid, and the block number width.
-struct cpm_DirectoryShape {
-    int Entries = 0;
-    int DirBlocks = 0;
-    int BlockLimit = 0;
-    bool Wide = false;
-};
-
-cpm_Score cpm_ScoreDirectory(const uint8_t *directory, const cpm_DirectoryShape &shape);
-// No bad entries, or at least 4 good ones and no more than one bad per 8 good (damage).
-bool cpm_Plausible(cpm_Score score);
-// Files damaged only by cross-linking: some entries share blocks, and with
-// them counted as files the directory is plausible.  Boot code or data read
-// as a directory is malformed in other ways and never reads as this.
-bool cpm_CrossLinked(cpm_Score score);
-
 // The reading chosen for the sector data of a file.
 struct cpm_Recognition {
     cpm_Format Format = cpm_Format::Plain;
@@ -45,6 +21,7 @@ struct cpm_Recognition {
     bool Short = false;      // a definition longer than the file: its missing tail reads as 0xE5
     bool NoRoom = false;     // no reading has its directory inside the file
     bool FromSpecification = false;   // read with the geometry the disk's specification record states
+    bool Inferred = false;   // no definition reads it: the geometry was inferred from a directory found on it
 };
 // A definition may read a file shorter than its image (as disk tools leave
 // them, written only up to the last sector they touched) when its reserved

@@ -35,6 +35,8 @@ enum class cpm_RefusalKind : uint8_t {
     Unclear,      // readings that tie and differ: no format chosen
     OtherSize,    // a chosen definition describes images of another size
     Unreadable,   // sectors of the directory cannot be read
+    Uninflated,   // a compressed file that could not be inflated: nothing to read
+    Inferred,     // no definition fits: read with a geometry inferred from the directory
 };
 
 // --- the volume record ----------------------------------------------------------
@@ -74,6 +76,9 @@ struct cpm_Volume {
     // Blocks that touch a sector the medium lacks or cannot read, ascending:
     // never allocated, listed by check, reported by reads.
     std::vector<int> UnreadableBlocks;
+    // A line shown under the volume's name beside the refusal: which image
+    // of an archive of several was opened.  "" when none.
+    std::string Notice;
 };
 
 // --- diagnostics ------------------------------------------------------------------

@@ -19,6 +19,7 @@ fuzz_diskdefs diskdefs 100000 2048
 fuzz_nibbles nibbles 600 8192
 fuzz_dsk dsk 20000 16384
 fuzz_imd imd 20000 16384
+fuzz_archive archive 20000 8192
 fuzz_font font 100000 4096
 fuzz_print print 40000 2048
 fuzz_line_input line_input 20000 512

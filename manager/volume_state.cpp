@@ -104,6 +104,10 @@ void cpm_PrintVolumeName(const cpm_Volume &volume) {
     uint8_t w = cpm_Window();
     t_Print(w, cpm_VolumeHeading(volume));
     t_Cr(w);
+    if (!volume.Notice.empty()) {
+        t_Print(w, volume.Notice);
+        t_Cr(w);
+    }
     if (volume.Refusal.empty()) return;
     t_Print(w, volume.Refusal);
     t_Cr(w);

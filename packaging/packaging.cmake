@@ -36,7 +36,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 # dpkg-shlibdeps; the Qt platform plugins and the fixed-pitch font of the
 # printer and console windows are loaded at run time, so they are named here.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-dejavu-core")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-dejavu-core, libdsk4, libarchive13")
 # Its /etc/cpmtools/diskdefs adds the disk definitions of many CP/M machines.
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "cpmtools")
 # The desktop's file-type, launcher and icon caches update themselves

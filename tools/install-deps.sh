@@ -7,6 +7,7 @@ DW_PACKAGES=(
   qt6-base-dev qt6-qpa-plugins qt6-multimedia-dev
   libgtest-dev googletest
   libfreetype-dev fonts-dejavu-core zlib1g-dev
+  libdsk4-dev libarchive-dev nettle-dev liblzma-dev libzstd-dev libbz2-dev
   clang libclang-rt-14-dev
   cpmtools mame-tools libdsk-utils acl attr
   man-db groff-base

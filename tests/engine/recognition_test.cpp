@@ -8,6 +8,7 @@
 #include "maintenance.h"
 #include "read.h"
 #include "recognition.h"
+#include "scores.h"
 #include "volume.h"
 #include "write.h"
 

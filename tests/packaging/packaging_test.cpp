@@ -83,9 +83,9 @@ TEST_F(Installed, TheLauncherOpensImagesOfTheDiskTypes) {
     std::string mime = gettextfromfile((root / "share/mime/packages/diskwright.xml").string()).bytes();
     EXPECT_NE(desktop.find("Exec=diskwright %F"), std::string::npos);
     EXPECT_NE(desktop.find("Icon=diskwright"), std::string::npos);
-    EXPECT_NE(desktop.find("MimeType=application/x-cpm-disk-image;"), std::string::npos);
+    EXPECT_NE(desktop.find("MimeType=application/x-cpm-disk-image;application/zip;application/gzip;"), std::string::npos);
     EXPECT_NE(mime.find("type=\"application/x-cpm-disk-image\""), std::string::npos);
-    for (const char *ext : {"dsk", "vol", "hdv", "po", "do", "woz", "nib", "nb2", "dc42"})
+    for (const char *ext : {"dsk", "vol", "hdv", "po", "do", "woz", "nib", "nb2", "dc42", "td0"})
         EXPECT_NE(mime.find(std::string("<glob pattern=\"*.") + ext + "\"/>"), std::string::npos) << ext;
 }
 
