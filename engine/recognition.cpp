@@ -321,7 +321,8 @@ std::vector<Candidate> candidatesFor(const cpm_Medium &medium, bool shortImages)
     // those longer whose directory lies inside it (short images).
     for (const cpm_Definition &d : cpm_Library()) {
         // One that reads like a built-in format is that format's reading.
-        if (d.Geometry.Format != cpm_Format::Defined || !d.SameAs.empty()) continue;
+        // Slice definitions are found by slice discovery alone.
+        if (d.Geometry.Format != cpm_Format::Defined || !d.SameAs.empty() || d.Geometry.Slices > 0) continue;
         long long bytes = cpm_GeometryBytes(d.Geometry);
         if (bytes == (long long)data.size() || (shortImages && cpm_ShortImageFits(d.Geometry, data.size())))
             add(defined(d, medium));

@@ -10,6 +10,7 @@
 #include "layout.h"
 #include "log.h"
 #include "recognition.h"
+#include "slices.h"
 
 const Text cpm_BlankName("        .   ");
 const char *const cpm_NotCpmMessage = "Not a CP/M volume: opened read-only.";
@@ -223,11 +224,16 @@ std::string cpm_ImageFileRefusal(const std::string &path) {
     if (std::filesystem::is_directory(path, error)) return "is a folder";
     auto size = std::filesystem::file_size(path, error);
     if (!error && size == 0) return "is empty";
-    if (!error && (long long)size > cpm_MaxImageBytes) return "Image file too large.";
+    // A file of slices is read a slice at a time: only one slice is held whole.
+    if (!error && (long long)size > cpm_MaxImageBytes && ((long long)size > cpm_MaxSlicedBytes || !cpm_SlicedPath(path)))
+        return "Image file too large.";
     return "";
 }
 
 cpm_Volume cpm_LoadVolume(const std::string &path, const std::string &format) {
+    // A slice named (FILE@N), or a file of several volumes: only one slice is read.
+    if ((format.empty() || t_FileExists(path) != 1) && cpm_ImageFileRefusal(path).empty() && cpm_SlicedPath(path))
+        return cpm_LoadSlice(path, format);
     if (t_FileExists(path) != 1 || !cpm_ImageFileRefusal(path).empty()) return cpm_EmptyVolume();
     // Only a regular file is an image: looked at, then opened without
     // waiting and looked at again before any read, so that a pipe, socket or
@@ -283,6 +289,8 @@ cpm_SaveVolumeResult cpm_SaveVolume(cpm_Volume volume) {
         return {std::move(volume), std::move(refusal)};
     }
     if (volume.ReadOnly) return {std::move(volume), "Image file is read-only."};
+    // One slice of a file of many: its changed ranges are written in place.
+    if (volume.Slice >= 0) return cpm_SaveSlice(std::move(volume));
     // An image stored as it is, without a container, is written without a copy.
     bool asIs = cpm_LayoutOf(volume.Geometry).SectorBytes == 0 && volume.Medium.Codec == "raw" &&
                 volume.ShortFileBytes == 0;

@@ -71,6 +71,11 @@ struct cpm_Geometry {
     int Heads = 1;                   // 2 when the definition says how its sides follow each other
     cpm_Sides Sides = cpm_Sides::Alt;
     std::string LibdskFormat;        // the container format a definition names (libdsk:format), if any
+    // A definition of slices: at most Slices volumes of SliceBytes each, one
+    // after another from the start of the image (0: not one).  Taken only
+    // by slice discovery, never by recognition of a whole file.
+    int Slices = 0;
+    long long SliceBytes = 0;
 };
 extern const cpm_Geometry cpm_Geometries[5];
 const cpm_Geometry &cpm_GeometryOf(cpm_Format format);
@@ -155,6 +160,16 @@ struct cpm_Volume {
     // Blocks that touch a sector the medium lacks or cannot read, ascending:
     // never allocated, listed by check, reported by reads.
     std::vector<int> UnreadableBlocks;
+    // One slice of a file that holds several CP/M volumes (engine/slices.h):
+    // its number (-1: the file is one volume), how many the file holds,
+    // whether the path named it (FILE@N), where it lies in the file and how
+    // many bytes of it the file holds, and the hash of those bytes as read.
+    int Slice = -1;
+    int SliceCount = 0;
+    bool SliceNamed = false;
+    long long SliceOffset = 0;
+    long long SliceFileBytes = 0;
+    uint64_t SliceHash = 0;
 };
 
 // --- diagnostics ------------------------------------------------------------------
