@@ -113,12 +113,12 @@ std::vector<const cpm_Definition *> sliceDefinitions(long long fileBytes) {
 }
 
 // The slices of a file without a partition table: the first slice
-// definition whose slice 0 holds CP/M or is empty.  A last slice cut short
-// counts when its directory lies inside the file.
+// definition whose slice 0 holds CP/M or is empty.  Slice 0 is whole; a
+// last slice cut short counts when its directory lies inside the file.
 std::vector<cpm_Slice> plainSlices(int fd, long long fileBytes) {
     for (const cpm_Definition *d : sliceDefinitions(fileBytes)) {
         const cpm_Geometry &g = d->Geometry;
-        if (fileBytes < g.DataStart + (long long)g.DirEntries * cpm_EntrySize) continue;
+        if (fileBytes < g.SliceBytes) continue;   // one whole slice at least
         Text directory;
         if (!readDirectory(fd, 0, g, directory)) continue;
         cpm_SliceState state = stateOf(g, directory);
@@ -365,6 +365,10 @@ std::string cpm_VolumeName(const cpm_Volume &volume) {
     std::string name = t_PathFileName(volume.Path);
     if (volume.SliceCount > 1) name += "@" + std::to_string(volume.Slice);
     return name;
+}
+
+std::string cpm_SlicePathOf(const cpm_Volume &volume) {
+    return volume.Slice >= 0 ? volume.Path + "@" + std::to_string(volume.Slice) : volume.Path;
 }
 
 Text cpm_NewSlicedImage(const std::string &definition, int count) {

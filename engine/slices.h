@@ -81,6 +81,9 @@ cpm_SaveVolumeResult cpm_SaveSlice(cpm_Volume volume);
 // of several, else the file's name.
 std::string cpm_VolumeName(const cpm_Volume &volume);
 
+// The path that opens the volume again: "card.img@2" for a slice, else Path.
+std::string cpm_SlicePathOf(const cpm_Volume &volume);
+
 // A new card image: a partition table with one 0x2E partition from sector
 // 2048 and `count` empty hd1k slices in it (hd1k), or `count` empty hd512
 // slices from the start (hd512).  Empty bytes for another definition.

@@ -6,6 +6,7 @@
 #include "events.h"
 #include "line_input.h"
 #include "screen_text.h"
+#include "slices.h"
 #include "text.h"
 #include "volume_file.h"
 #include "windows.h"
@@ -93,7 +94,7 @@ bool cpm_SaveAndReport() {
 void cpm_RevertCurrentVolume() {
     std::string refusal;
     int user = cpm_CurrentVolume.User;   // the same volume again: the same user area
-    cpm_CurrentVolume = cpm_LoadImageFile(cpm_CurrentVolume.Path, refusal);
+    cpm_CurrentVolume = cpm_LoadImageFile(cpm_SlicePathOf(cpm_CurrentVolume), refusal);
     if (user != 0 && !cpm_CurrentVolume.Path.empty()) cpm_CurrentVolume = cpm_SelectUser(std::move(cpm_CurrentVolume), user);
 }
 
