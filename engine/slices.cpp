@@ -68,35 +68,46 @@ std::vector<cpm_Partition> partitionsOf(const uint8_t *sector) {
 // The directory bytes of a volume of geometry g whose image starts at
 // `offset` in the file, in CP/M logical order.  A layout without skew reads
 // only the directory; any other reads the tracks before it too and gathers.
-bool readDirectory(int fd, long long offset, const cpm_Geometry &g, Text &out) {
+bool readDirectory(int fd, long long offset, const cpm_Geometry &g, uint8_t *into) {
     size_t dirBytes = size_t(g.DirEntries) * cpm_EntrySize;
-    out.Elements.assign(dirBytes, 0);
-    cpm_Layout layout = cpm_LayoutOf(g);
-    if (g.SkewTable.empty() && g.Heads == 1) return readAt(fd, offset + g.DataStart, dirBytes, out.data());
+    if (g.SkewTable.empty() && g.Heads == 1) return readAt(fd, offset + g.DataStart, dirBytes, into);
     long long track = (long long)g.SectorBytes * g.SectorsPerTrack;
     long long upTo = (g.DataStart + (long long)dirBytes + track - 1) / track * track + g.Offset % track + track;
     cpm_Medium medium;
     medium.Codec = "raw";
     medium.Bytes.Elements.assign(size_t(upTo), 0);
     if (!readAt(fd, offset, size_t(upTo), medium.Bytes.data())) return false;
-    out = cpm_Gather(medium, layout, size_t(g.DataStart), dirBytes);
-    out.Elements.resize(dirBytes, 0);
+    Text directory = cpm_Gather(medium, cpm_LayoutOf(g), size_t(g.DataStart), dirBytes);
+    directory.Elements.resize(dirBytes, 0);
+    std::copy(directory.Elements.begin(), directory.Elements.end(), into);
     return true;
 }
 
-bool allBytes(const Text &bytes, uint8_t value) {
-    return std::all_of(bytes.Elements.begin(), bytes.Elements.end(), [&](uint8_t b) { return b == value; });
+// The directory read into a buffer of the slice's reserved area (zeros,
+// never read) and its directory, as a volume's image starts; kept from one
+// slice to the next.
+bool readDirectory(int fd, long long offset, const cpm_Geometry &g, Text &image) {
+    size_t size = size_t(g.DataStart) + size_t(g.DirEntries) * cpm_EntrySize;
+    if (image.size() != size) image.Elements.assign(size, 0);
+    return readDirectory(fd, offset, g, image.data() + g.DataStart);
+}
+
+// Every byte is the value: the first is, and each equals the next (memcmp of the bytes shifted by one).
+bool allBytes(const uint8_t *bytes, size_t size, uint8_t value) {
+    return size == 0 || (bytes[0] == value && memcmp(bytes, bytes + 1, size - 1) == 0);
 }
 
 int blocksOf(const cpm_Geometry &g) { return cpm_DefinedBlocks(g); }
 
-// What a directory read with the geometry holds.
-cpm_SliceState stateOf(const cpm_Geometry &g, const Text &directory) {
-    if (allBytes(directory, cpm_ErasedUser)) return cpm_SliceState::Empty;
-    if (allBytes(directory, 0)) return cpm_SliceState::Unformatted;
+// What the directory in the image (behind the reserved area) holds.
+cpm_SliceState stateOf(const cpm_Geometry &g, const Text &image) {
+    const uint8_t *directory = image.data() + g.DataStart;
+    size_t size = size_t(g.DirEntries) * cpm_EntrySize;
+    if (allBytes(directory, size, cpm_ErasedUser)) return cpm_SliceState::Empty;
+    if (allBytes(directory, size, 0)) return cpm_SliceState::Unformatted;
     int blocks = blocksOf(g);
     cpm_DirectoryShape shape{g.DirEntries, g.DirBlocks, blocks, blocks > 256};
-    cpm_Score score = cpm_ScoreDirectory(directory.data(), shape);
+    cpm_Score score = cpm_ScoreDirectory(directory, shape);
     if (!cpm_Plausible(score)) return cpm_SliceState::NotCpm;
     return score.Good == 0 ? cpm_SliceState::Empty : cpm_SliceState::Files;
 }
@@ -221,25 +232,23 @@ cpm_SliceSummary cpm_SummariseSlice(int fd, const cpm_Slice &slice) {
     }
     const cpm_Geometry &g = d->Geometry;
     s.Definition = d->Name;
-    Text directory;
-    if (!readDirectory(fd, slice.Offset, g, directory)) return s;
-    s.State = stateOf(g, directory);
-    cpm_Volume v;
-    v.Geometry = g;
-    v.VolumeKB = cpm_DataKB(g, size_t(cpm_GeometryBytes(g)));
-    s.VolumeKB = v.VolumeKB;
+    s.VolumeKB = cpm_DataKB(g, size_t(cpm_GeometryBytes(g)));
+    // The directory alone, behind a reserved area that is never read; the
+    // buffer is kept for the next slice.
+    static thread_local cpm_Volume v;
+    if (!readDirectory(fd, slice.Offset, g, v.Image)) return s;
+    s.State = stateOf(g, v.Image);
     if (s.State != cpm_SliceState::Files) return s;
-    // The directory alone, behind a reserved area that is never read.
-    v.Image.Elements.assign(size_t(g.DataStart), 0);
-    v.Image.Elements.insert(v.Image.Elements.end(), directory.Elements.begin(), directory.Elements.end());
+    v.Geometry = g;
+    v.VolumeKB = s.VolumeKB;
     bool diagnostics = cpm_Diagnostics();
     cpm_SetDiagnostics(false);
     s.UsedKB = cpm_LoadSectorMap(v).UsedKB;
     cpm_SetDiagnostics(diagnostics);
     // Files: the names of user areas 0-15, each counted once however many extents it has.
     std::unordered_set<std::string> names;
-    for (size_t at = 0; at + cpm_EntrySize <= directory.size(); at += cpm_EntrySize) {
-        const uint8_t *e = directory.data() + at;
+    for (size_t at = size_t(g.DataStart); at + cpm_EntrySize <= v.Image.size(); at += cpm_EntrySize) {
+        const uint8_t *e = v.Image.data() + at;
         if (e[0] >= cpm_UserAreas) continue;
         std::string key(reinterpret_cast<const char *>(e), 12);
         for (size_t k = 9; k < 12; k++) key[k] = char(key[k] & 0x7F);
