@@ -69,6 +69,7 @@ std::string cli_InfoJson(const cpm_Volume &v) {
     m.str("decidedBy", v.Decision).str("refused", v.Refusal);
     m.num("dataStart", v.Geometry.DataStart).num("blockSize", v.Geometry.BlockSize).num("dirBlocks", v.Geometry.DirBlocks);
     m.num("dirEntries", v.Geometry.DirEntries).num("blocks", cpm_BlockCount(v)).num("blockNumberBits", cpm_WideBlocks(v) ? 16 : 8);
+    if (v.SliceCount > 0) m.num("slice", v.Slice).num("slices", v.SliceCount).num("sliceOffset", v.SliceOffset);
     return m.object();
 }
 

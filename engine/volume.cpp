@@ -232,7 +232,10 @@ std::string cpm_ImageFileRefusal(const std::string &path) {
 
 cpm_Volume cpm_LoadVolume(const std::string &path, const std::string &format) {
     // A slice named (FILE@N), or a file of several volumes: only one slice is read.
-    if ((format.empty() || t_FileExists(path) != 1) && cpm_ImageFileRefusal(path).empty() && cpm_SlicedPath(path))
+    // A format named, or chosen for the file before, reads the whole file instead.
+    bool literal = t_FileExists(path) == 1;
+    if ((!literal || (format.empty() && cpm_RememberedFormat(path).empty())) && cpm_ImageFileRefusal(path).empty() &&
+        cpm_SlicedPath(path))
         return cpm_LoadSlice(path, format);
     if (t_FileExists(path) != 1 || !cpm_ImageFileRefusal(path).empty()) return cpm_EmptyVolume();
     // Only a regular file is an image: looked at, then opened without

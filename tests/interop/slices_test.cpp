@@ -161,6 +161,8 @@ TEST_F(Slices, EachSliceReadWrittenAndCheckedByCpmtools) {
             EXPECT_EQ(run("$CLI get card.img@" + n + " SLICE" + n + ".TXT -"), "slice " + n + "\n");
             EXPECT_EQ(run("$CLI get --slice " + n + " card.img SLICE" + n + ".TXT -"), "slice " + n + "\n");
             EXPECT_TRUE(test_Has(run("$CLI ls card.img@" + n), "Volume Name: card.img@" + n + " (")) << i;
+            EXPECT_TRUE(test_Has(run("$CLI info --json card.img@" + n), "\"slice\": " + n + ", \"slices\": " +
+                                                                            std::to_string(l.Slices)));
             // Written through @N: cpmtools reads the new file back, the rest is as it was.
             before = file("card.img");
             Folder.write("new.txt", std::string(5000 + i, char('a' + i)));
