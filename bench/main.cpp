@@ -14,6 +14,7 @@ static const BenchGroup groups[] = {
     {"display", [](int c, char **v) { int bench_display(int, char **); return bench_display(c, v); }},
     {"view", [](int c, char **v) { int bench_view(int, char **); return bench_view(c, v); }},
     {"recognition", [](int c, char **v) { int bench_recognition(int, char **); return bench_recognition(c, v); }},
+    {"slices", [](int c, char **v) { int bench_slices(int, char **); return bench_slices(c, v); }},
 };
 
 int main(int argc, char **argv) {

@@ -144,6 +144,22 @@ void cli_NoteReadProtected(const cpm_Volume &volume, const Text &name, int user)
 // pipe or file the bytes pass unchanged.
 std::string cli_Shown(const std::string &line, int fd);
 
+// --- slices (slices.cpp) ---------------------------------------------------------
+
+// The image operand as the engine opens it: IMAGE@N with --slice N.
+std::string cli_SlicePath(const cli_Parsed &line, const std::string &image);
+// The file an image operand names: FILE of FILE@N (when the literal path does not exist).
+std::string cli_SliceFile(const std::string &path);
+// A --slice value that is no number is refused with a line; true when refused.
+bool cli_BadSliceOption(const cli_Parsed &line);
+// A file of several slices opened without naming one: a reading command
+// goes on with slice 0 and says so, a changing command is refused (false).
+bool cli_SliceOpened(const cli_Parsed &line, const std::string &image, const cpm_Volume &volume);
+// info of a file of slices: its partitions and every slice.
+int cli_SlicesInfo(const cli_Parsed &line, const std::string &image);
+// new --format NAME --slices N IMAGE.
+int cli_NewSliced(const cli_Parsed &line, const std::string &count);
+
 // --- names and patterns (patterns.cpp) ---------------------------------------
 
 // A CP/M name argument with its user area: "NAME" (user 0), "N:NAME"

@@ -9,8 +9,9 @@
 const cli_Command cli_Commands[] = {
     {"info", "IMAGE [--json | --diskdef]", false, cli_Info, "--json --diskdef",
      "Shows the format, how it was recognised, the container (its creator, shape and unreadable sectors), the "
-     "geometry and the space used; --diskdef prints the definition it was read with in diskdefs form (an inferred "
-     "one to keep in ~/.config/diskwright/diskdefs).",
+     "geometry and the space used; of an image of several slices, its partitions and every slice; --diskdef "
+     "prints the definition it was read with in diskdefs form (an inferred one to keep in "
+     "~/.config/diskwright/diskdefs).",
      "diskwright-cli info games.dsk"},
     {"ls", "IMAGE [-l] [--json] [--user N | --all]", false, cli_Ls, "-l --json --user=N --all",
      "Lists the directory of user area 0 (or N) as the D(irectory screen does; -l as L(ong Dir.; --all lists "
@@ -46,9 +47,10 @@ const cli_Command cli_Commands[] = {
      "Sorts the directory as A(lphabetize does; erased files can no longer be unerased.",
      "diskwright-cli sort games.dsk names asc"},
     {"init", "IMAGE", true, cli_Init, nullptr, "Empties the volume: every file is gone.", "diskwright-cli init scratch.vol"},
-    {"new", "IMAGE SIZE_KB [--force]   (64 to 2048, even)  |  new --format NAME IMAGE [--force]", false, cli_New,
-     "--force",
-     "Makes a new, empty plain volume, or with --format an empty disk of that definition (0xE5 throughout); "
+    {"new", "IMAGE SIZE_KB [--force]   (64 to 2048, even)  |  new --format NAME [--slices N] IMAGE [--force]", false,
+     cli_New, "--force --slices=N",
+     "Makes a new, empty plain volume, or with --format an empty disk of that definition (0xE5 throughout), "
+     "with --slices N a card image of N empty slices (hd1k: behind a partition table); "
      "an existing file is replaced only with --force.",
      "diskwright-cli new scratch.vol 1024"},
     {"convert", "[--to KIND] [--fill-unreadable] [--force] IN OUT", false, cli_Convert, "--to=KIND --fill-unreadable --force",
@@ -74,12 +76,15 @@ const cli_Command cli_Commands[] = {
     {"help", "[COMMAND]", false, cli_Help, nullptr, "Describes every command, or one.", "diskwright-cli help get"},
 };
 const int cli_CommandCount = int(sizeof cli_Commands / sizeof cli_Commands[0]);
-const char *const cli_GlobalOptions = "-v --verbose -h --help --version -f=NAME --format=NAME --diskdefs=FILE";
+const char *const cli_GlobalOptions =
+    "-v --verbose -h --help --version -f=NAME --format=NAME --diskdefs=FILE --slice=N";
 
 const cli_OptionHelp cli_OptionHelps[] = {
     {"-v, --verbose", "write the engine's diagnostic lines to standard output"},
     {"-f, --format NAME", "read the image with the named disk definition (see formats) instead of recognising it"},
     {"--diskdefs FILE", "add the definitions of a file in cpmtools' diskdefs format"},
+    {"--slice N", "open slice N (from 0) of an image of several, as IMAGE@N does"},
+    {"--slices N", "new: a card image of N empty slices of the definition (hd1k, hd512)"},
     {"-h, --help", "show the help (of the command, after its name)"},
     {"--version", "show the version"},
     {"-l", "long listing: size, bytes, entry, attributes, extensions; protection and dates where the disk keeps them"},
@@ -203,12 +208,14 @@ std::string cli_FormatName(const cli_Parsed &line) {
 void cli_Fail(const std::string &image, const std::string &reason) { cli_Err("diskwright-cli: " + image + ": " + reason); }
 
 bool cli_Open(const cli_Parsed &line, const std::string &path, cpm_Volume &volume) {
-    volume = cpm_LoadVolume(path, cli_FormatName(line));
+    if (cli_BadSliceOption(line)) return false;
+    volume = cpm_LoadVolume(cli_SlicePath(line, path), cli_FormatName(line));
     if (volume.Path.empty()) {
         cli_Fail(path, "no such image file");
         return false;
     }
     if (!volume.Notice.empty()) cli_Err("diskwright-cli: " + volume.Notice);
+    if (!cli_SliceOpened(line, path, volume)) return false;
     if (volume.Refusal.empty()) return true;
     cli_Fail(path, volume.Refusal);
     // Nothing in it to read.

@@ -142,6 +142,7 @@ std::string cli_InfoJson(const cpm_Volume &v) {
     m.num("dataStart", v.Geometry.DataStart).num("blockSize", v.Geometry.BlockSize).num("dirBlocks", v.Geometry.DirBlocks);
     m.num("dirEntries", v.Geometry.DirEntries).num("blocks", cpm_BlockCount(v)).num("blockNumberBits", cpm_WideBlocks(v) ? 16 : 8);
     m.add("label", labelObject(v)).flag("stamped", cpm_StampRulesOf(v).Stamped);
+    if (v.SliceCount > 0) m.num("slice", v.Slice).num("slices", v.SliceCount).num("sliceOffset", v.SliceOffset);
     return m.object();
 }
 

@@ -14,6 +14,7 @@
 #include "files.h"
 #include "image.h"
 #include "in_place.h"
+#include "slices.h"
 #include "volume.h"
 
 // The exclusive lock of this run; released when the process ends.
@@ -40,26 +41,30 @@ static bool recover(const std::string &path) {
 }
 
 
-bool cli_OpenToChange(const cli_Parsed &line, const std::string &path, cpm_Volume &volume) {
+bool cli_OpenToChange(const cli_Parsed &line, const std::string &image, cpm_Volume &volume) {
+    // The file of IMAGE@N is locked and saved; the slice is read from it.
+    std::string path = cli_SliceFile(cli_SlicePath(line, image));
     if (refusedAtOnce(path)) return false;
     if (heldLock < 0) heldLock = t_LockFile(path, true);   // a missing file is refused by cli_Open
     bool pending = recover(path);
     if (heldLock >= 0) {
         heldFile = t_ResolvedPath(path);
         // Stamped before it is read: a change in between refuses the save
-        // too, never passes unseen.
-        if (!t_StampFile(heldFile, heldStamp)) heldStamp = t_FileStamp();
+        // too, never passes unseen.  A slice keeps the hash of its own bytes
+        // instead, and the rest of the file is never read.
+        if (cpm_SlicedPath(heldFile) || !t_StampFile(heldFile, heldStamp)) heldStamp = t_FileStamp();
     }
-    bool opened = cli_Open(line, path, volume);
+    bool opened = cli_Open(line, image, volume);
     if (pending) volume.ReadOnly = true;
     return opened;
 }
 
-bool cli_OpenToRead(const cli_Parsed &line, const std::string &path, cpm_Volume &volume) {
+bool cli_OpenToRead(const cli_Parsed &line, const std::string &image, cpm_Volume &volume) {
+    std::string path = cli_SliceFile(cli_SlicePath(line, image));
     if (refusedAtOnce(path)) return false;
     bool pending = recover(path);
     int lock = heldLock < 0 ? t_LockFile(path, false) : -1;
-    bool opened = cli_Open(line, path, volume);
+    bool opened = cli_Open(line, image, volume);
     t_UnlockFile(lock);
     if (pending) volume.ReadOnly = true;
     return opened;

@@ -20,6 +20,7 @@
 #include "sector_map.h"
 #include "sector_orders.h"
 #include "shape.h"
+#include "slices.h"
 #include "user_areas.h"
 #include "volume.h"
 
@@ -34,6 +35,9 @@ int cli_Info(const cli_Parsed &line) {
     const cli_Args &args = line.Operands;
     bool asJson = cli_Flag(line, "--json");
     if (args.size() != 1) return cli_UsageOf("info");
+    // A file of several slices, none named: the partitions and every slice.
+    std::string path = cli_SlicePath(line, args[0]);
+    if (cli_FormatName(line).empty() && t_FileExists(path) == 1 && cpm_SlicedPath(path)) return cli_SlicesInfo(line, path);
     cpm_Volume v;
     if (!cli_OpenToRead(line, args[0], v)) return cli_Refused;
     if (asJson) {
@@ -65,6 +69,9 @@ int cli_Info(const cli_Parsed &line) {
             cli_Out("Image:        " + member + (member == v.Medium.Member ? " (opened)" : ""));
     cli_Out(std::string("Order:        ") + cpm_SectorOrderOf(v.Order).Name);
     cli_Out("Decided by:   " + v.Decision);
+    if (v.SliceCount > 0)
+        cli_Out("Slice:        " + std::to_string(v.Slice) + " of " + std::to_string(v.SliceCount) + " at byte " +
+                std::to_string(v.SliceOffset));
     if (!v.Refusal.empty()) cli_Out("Refused:      " + v.Refusal);
     cli_Out("DataStart:    " + std::to_string(v.Geometry.DataStart));
     cli_Out("BlockSize:    " + std::to_string(v.Geometry.BlockSize));

@@ -325,6 +325,8 @@ bool cli_WriteNewImage(const std::string &path, const Text &bytes, bool force) {
 }
 
 int cli_New(const cli_Parsed &line) {
+    std::string slices;
+    if (cli_Option(line, "--slices", slices)) return cli_NewSliced(line, slices);
     if (!cli_FormatName(line).empty()) return cli_NewFormatted(line);
     const cli_Args &args = line.Operands;
     bool force = cli_Flag(line, "--force");

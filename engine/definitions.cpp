@@ -150,6 +150,33 @@ diskdef plus3
   os 3
   firstid 1
 end
+
+# Hard-disk slices of memory cards (CompactFlash, SD) of Z80 boards: 8 MB
+# CP/M volumes one after another.  hd512: 8,519,680 bytes each from the start
+# of the image; hd1k: exactly 8 MB each, in a partition of type 0x2E.
+diskdef hd512
+  seclen 512
+  tracks 1040
+  sectrk 16
+  blocksize 4096
+  maxdir 512
+  skew 0
+  boottrk 16
+  os 2.2
+  slices 8192
+end
+
+diskdef hd1k
+  seclen 512
+  tracks 1024
+  sectrk 16
+  blocksize 4096
+  maxdir 1024
+  skew 0
+  boottrk 2
+  os 2.2
+  slices 8192
+end
 )";
 
 std::vector<cpm_Definition> cpm_BuiltInDefinitions() {

@@ -65,7 +65,7 @@ bool number(const std::string &word, long long &value) {
 struct Pending {
     cpm_Definition Def;
     long long SecLen = -1, Tracks = -1, SecTrk = -1, BlockSize = -1, MaxDir = -1, DirBlks = -1;
-    long long BootTrk = -1, BootSec = -1, Skew = -1, LogicalExtents = -1, FirstId = -1;
+    long long BootTrk = -1, BootSec = -1, Skew = -1, LogicalExtents = -1, FirstId = -1, Slices = -1, SliceSize = -1;
     std::vector<int> SkewTab;
     bool HasSkewTab = false;
     long long OffsetValue = 0;
@@ -104,6 +104,7 @@ std::string takeLine(Pending &p, const std::string &keyword, const std::string_v
         {"boottrk", &Pending::BootTrk}, {"bootsec", &Pending::BootSec}, {"skew", &Pending::Skew},
         {"logicalextents", &Pending::LogicalExtents}, {"firstid", &Pending::FirstId}, {"skewtab", nullptr}, {"os", nullptr},
         {"offset", nullptr}, {"extentsize", nullptr}, {"sides", nullptr}, {"libdsk:format", nullptr},
+        {"slices", &Pending::Slices}, {"slicesize", &Pending::SliceSize},
     };
     for (const char *ignored : ignoredKeywords)
         if (keyword[0] == ignored[0] && keyword == ignored) return "";
@@ -228,6 +229,9 @@ std::string finish(Pending &p) {
     long long offset = p.OffsetValue * unit;
     long long dataStart = offset + reserved * p.SecLen;
     if (dataStart + sectors * p.SecLen > cpm_MaxImageBytes) return "larger than an image may be";
+    if (p.SliceSize >= 0 && p.Slices < 0) return "slicesize without slices";
+    if (p.Slices == 0 || p.Slices > 65536) return "slices must be 1 to 65536";
+    if (p.SliceSize >= 0 && p.SliceSize < offset + sectors * p.SecLen) return "slicesize smaller than the disk";
     cpm_Geometry &g = p.Def.Geometry;
     g.Format = cpm_Format::Defined;
     g.Name = p.Def.Name;
@@ -244,6 +248,8 @@ std::string finish(Pending &p) {
     g.Offset = offset;
     g.LogicalExtents = p.LogicalExtents > 0 ? int(p.LogicalExtents) : 0;
     g.FirstId = p.FirstId >= 0 ? int(p.FirstId) : libdskFirstId(g.LibdskFormat);
+    g.Slices = p.Slices > 0 ? int(p.Slices) : 0;
+    g.SliceBytes = g.Slices == 0 ? 0 : p.SliceSize > 0 ? p.SliceSize : offset + sectors * p.SecLen;
     return "";
 }
 

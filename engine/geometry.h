@@ -46,6 +46,11 @@ struct cpm_Geometry {
     std::string LibdskFormat;        // the container format a definition names (libdsk:format), if any
     int FirstId = -1;                // the id of a track's first sector (firstid, or by libdsk:format);
                                      // -1: a container's sectors taken by their ids, lowest first
+    // A definition of slices: at most Slices volumes of SliceBytes each, one
+    // after another from the start of the image (0: not one).  Taken only
+    // by slice discovery, never by recognition of a whole file.
+    int Slices = 0;
+    long long SliceBytes = 0;
 };
 // Image files above 1 GiB are refused before anything is read: CP/M volumes
 // are a few hundred MB at most, even hard-disk images of many slices.

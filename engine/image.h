@@ -5,11 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "definitions.h"
+#include "opening.h"
 #include "volume.h"
-
-// The messages of the refusals that always read the same.
-extern const char *const cpm_NotCpmMessage;     // "Not a CP/M volume: opened read-only."
 
 // Reads and recognises the image file; the empty volume unless path names a
 // file that cpm_ImageFileRefusal lets through.  A format named (a definition
@@ -19,28 +16,7 @@ cpm_Volume cpm_LoadVolume(const std::string &path, const std::string &format = "
 // "" when the file may be read as an image, else why not, in words that
 // follow its path: "is a folder", "is empty", "Image file too large.".
 std::string cpm_ImageFileRefusal(const std::string &path);
-// The refusal of a file too short to hold the directory of any reading.
-extern const char *const cpm_TooShortMessage;   // "too short to be a CP/M volume";
-// The same from bytes already in memory (the file's bytes, in file order),
-// by recognition, or read with the definition given.
-cpm_Volume cpm_OpenImage(Text fileBytes, const std::string &path);
-// The same from a medium a codec decoded.
-cpm_Volume cpm_OpenMedium(cpm_Medium medium, const std::string &path);
-extern const char *const cpm_UnreadableDirectoryMessage;   // "Directory not wholly readable: opened read-only."
-cpm_Volume cpm_OpenImageAs(Text fileBytes, const std::string &path, const cpm_Definition &definition);
 
-// The bytes to write to the file: Image put back into the file's sector order
-// (the inverse of the skew table) inside its container, so that an unchanged
-// image saves byte-identical.
-Text cpm_FileImage(const cpm_Volume &volume);
-
-struct cpm_SaveVolumeResult {
-    cpm_Volume Volume;       // Changed cleared when the image was written
-    // "" saved; the volume's refusal; "Image file is read-only."; or the host
-    // error text.  Saved, but with its folder not flushed: Changed cleared and
-    // "saved, but the folder could not be flushed: ...".
-    std::string Message;
-};
 // Writes the image to Path atomically (t_WriteFile); a failed write is
 // logged as a diagnostic line.
 cpm_SaveVolumeResult cpm_SaveVolume(cpm_Volume volume);

@@ -5,8 +5,10 @@
 #include <algorithm>
 
 #include "entries.h"
+#include "listing.h"
 #include "passwords.h"
 #include "read.h"
+#include "slices.h"
 #include "stamps.h"
 
 static std::string grouped(long long value, int width) { return t_NumberString(value, U' ', width, true); }
@@ -14,7 +16,7 @@ static std::string grouped(long long value, int width) { return t_NumberString(v
 std::string cpm_DisplayString(const Text &name) { return t_TextToString(name); }
 
 std::string cpm_VolumeHeading(const cpm_Volume &volume) {
-    std::string heading = "Volume Name: " + t_PathFileName(volume.Path) + " (" + std::to_string(volume.VolumeKB) + "K)";
+    std::string heading = "Volume Name: " + cpm_VolumeName(volume) + " (" + std::to_string(volume.VolumeKB) + "K)";
     return volume.User == 0 ? heading : heading + ", User " + std::to_string(volume.User);
 }
 

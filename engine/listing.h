@@ -17,7 +17,7 @@
 
 // A 12-byte display name as a host string.
 std::string cpm_DisplayString(const Text &name);
-// "Volume Name: " + file name of Path + " (" + VolumeKB + "K)", and
+// "Volume Name: " + cpm_VolumeName (the file name, "card.img@2" for a slice) + " (" + VolumeKB + "K)", and
 // ", User 5" after it when the volume shows a user area other than 0.
 std::string cpm_VolumeHeading(const cpm_Volume &volume);
 // Entry i is listed: Sizes[i] >= 0 and the name does not start with 0xE5.

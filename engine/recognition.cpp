@@ -308,7 +308,7 @@ std::vector<Candidate> sectoredCandidates(const cpm_Medium &medium) {
     };
     for (const cpm_Definition &d : cpm_Library()) {
         cpm_Geometry g;
-        if (!cpm_GeometryOnShape(d.Geometry, shape, g)) continue;
+        if (d.Geometry.Slices > 0 || !cpm_GeometryOnShape(d.Geometry, shape, g)) continue;
         if (std::none_of(pool.begin(), pool.end(), [&](const Candidate &c) { return same(c.Geometry, g); })) add(g, d.Name);
     }
     // Definitions that name the medium's ids are the disk's own: when one
@@ -397,7 +397,8 @@ std::vector<Candidate> candidatesFor(const cpm_Medium &medium, bool shortImages)
     // those longer whose directory lies inside it (short images).
     for (const cpm_Definition &d : cpm_Library()) {
         // One that reads like a built-in format is that format's reading.
-        if (d.Geometry.Format != cpm_Format::Defined || !d.SameAs.empty()) continue;
+        // Slice definitions are found by slice discovery alone.
+        if (d.Geometry.Format != cpm_Format::Defined || !d.SameAs.empty() || d.Geometry.Slices > 0) continue;
         // The built-in definitions that name sector ids are those of container
         // disks: a raw file is read as it always was without them.
         if (d.Source == "built-in" && d.Geometry.FirstId >= 0) continue;

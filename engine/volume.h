@@ -79,6 +79,25 @@ struct cpm_Volume {
     // A line shown under the volume's name beside the refusal: which image
     // of an archive of several was opened.  "" when none.
     std::string Notice;
+    // One slice of a file that holds several CP/M volumes (engine/slices.h):
+    // its number (-1: the file is one volume), how many the file holds,
+    // whether the path named it (FILE@N), where it lies in the file and how
+    // many bytes of it the file holds, and the hash of those bytes as read.
+    int Slice = -1;
+    int SliceCount = 0;
+    bool SliceNamed = false;
+    long long SliceOffset = 0;
+    long long SliceFileBytes = 0;
+    uint64_t SliceHash = 0;
+};
+
+// What saving a volume gives (image.h, slices.h).
+struct cpm_SaveVolumeResult {
+    cpm_Volume Volume;       // Changed cleared when the image was written
+    // "" saved; the volume's refusal; "Image file is read-only."; or the host
+    // error text.  Saved, but with its folder not flushed: Changed cleared and
+    // "saved, but the folder could not be flushed: ...".
+    std::string Message;
 };
 
 // --- diagnostics ------------------------------------------------------------------

@@ -5,6 +5,7 @@
 #include "display.h"
 #include "events.h"
 #include "format_menu.h"
+#include "slice_menu.h"
 #include "identity.h"
 #include "quit.h"
 #include "text.h"
@@ -93,6 +94,7 @@ void cpm_CommandLoop() {
         // Only at the prompt: a choice made in the Format menu must be taken
         // against the list that was shown when it was made.
         if (!t_MenuChoiceAvailable) cpm_UpdateFormatMenu();
+        if (!t_MenuChoiceAvailable) cpm_UpdateSliceMenu();
         cpm_ShowUserAreaInMenu();
         t_CursorHome(w);
         t_Print(w, cpm_PromptText(promptLine));
@@ -101,6 +103,7 @@ void cpm_CommandLoop() {
         t_PromptInput input = t_GetKeyOrMenuChoice(w);
         if (input.MenuChoice) {
             if (input.Menu == cpm_FormatMenu) cpm_TakeFormatChoice(input.Item);
+            else if (input.Menu == cpm_SliceMenu) cpm_TakeSliceChoice(input.Item);
             else cpm_TakeMenuChoice(input.Menu, input.Item);
             continue;
         }

@@ -9,6 +9,8 @@
 #include "display.h"
 #include "listing.h"
 #include "menus.h"
+#include "listing.h"
+#include "slices.h"
 #include "text.h"
 #include "volume_file.h"
 #include "volume_state.h"
@@ -57,7 +59,7 @@ static void reopenWith(const std::string &name) {
             t_Cr(w);
         }
     }
-    std::string path = cpm_CurrentVolume.Path, refusal;
+    std::string path = cpm_SlicePathOf(cpm_CurrentVolume), refusal;
     cpm_Volume v = cpm_LoadImageFile(path, refusal, name);
     if (v.Path.empty()) {
         t_Print(w, refusal.empty() ? "Image file could not be read." : t_PathFileName(path) + ": " + refusal);

@@ -9,6 +9,7 @@
 #include "files.h"
 #include "image.h"
 #include "in_place.h"
+#include "slices.h"
 #include "volume.h"
 #include "volume_state.h"
 
@@ -23,15 +24,20 @@ cpm_Volume cpm_LoadImageFile(const std::string &path, std::string &refusal, cons
     if (!refusal.empty()) return cpm_EmptyVolume();
     // An in-place save that was interrupted is rolled back first.
     std::string record;
-    int recovery = t_RecoverInterruptedSave(path, false, record);
+    std::string file = path;   // the file of FILE@N
+    int slice = 0;
+    cpm_SplitSlicePath(path, file, slice);
+    int recovery = t_RecoverInterruptedSave(file, false, record);
     if (recovery != t_NothingToRecover) fprintf(stderr, "%s\n", t_RecoveryNote(path, recovery, record).c_str());
-    int lock = t_LockFile(path, false);
+    int lock = t_LockFile(file, false);
     // Stamped before it is read: a change in between is seen at the save.
+    // A slice of a file of several keeps the hash of its own bytes instead
+    // (checked by its save), and the rest of the file is never read.
     t_FileStamp stamp;
-    bool stamped = t_StampFile(path, stamp);
+    bool stamped = !cpm_SlicedPath(path) && t_StampFile(path, stamp);
     cpm_Volume volume = cpm_LoadVolume(path, format);
     remembered = stamped && !volume.Path.empty() ? stamp : t_FileStamp();
-    rememberedFile = t_ResolvedPath(path);
+    rememberedFile = t_ResolvedPath(file);
     t_UnlockFile(lock);
     if (recovery == t_RecoveryPending) volume.ReadOnly = true;
     return volume;
@@ -39,7 +45,8 @@ cpm_Volume cpm_LoadImageFile(const std::string &path, std::string &refusal, cons
 
 void cpm_RememberImageFile() {
     t_FileStamp stamp;
-    remembered = t_StampFile(cpm_CurrentVolume.Path, stamp) ? stamp : t_FileStamp();
+    bool slice = cpm_CurrentVolume.Slice >= 0;   // its save compared the slice's own bytes
+    remembered = !slice && t_StampFile(cpm_CurrentVolume.Path, stamp) ? stamp : t_FileStamp();
     rememberedFile = t_ResolvedPath(cpm_CurrentVolume.Path);
 }
 

@@ -8,6 +8,7 @@
 #include "line_input.h"
 #include "listing.h"
 #include "read.h"
+#include "slices.h"
 #include "text.h"
 #include "user_areas.h"
 #include "volume_file.h"
@@ -96,7 +97,7 @@ bool cpm_SaveAndReport() {
 void cpm_RevertCurrentVolume() {
     std::string refusal;
     int user = cpm_CurrentVolume.User;   // the same volume again: the same user area
-    cpm_CurrentVolume = cpm_LoadImageFile(cpm_CurrentVolume.Path, refusal);
+    cpm_CurrentVolume = cpm_LoadImageFile(cpm_SlicePathOf(cpm_CurrentVolume), refusal);
     if (user != 0 && !cpm_CurrentVolume.Path.empty()) cpm_CurrentVolume = cpm_SelectUser(std::move(cpm_CurrentVolume), user);
 }
 

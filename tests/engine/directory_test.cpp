@@ -259,7 +259,8 @@ TEST(DamagedImages, EveryOperationSurvivesEveryImage) {
         cpm_Volume v = cpm_LoadVolume(path);
         const size_t size = v.Image.size();
         EXPECT_EQ(v.Path, path);
-        EXPECT_EQ(cpm_OpenImage(original, path).Image, v.Image) << "loading from the file and from memory differ";
+        // (A file of slices is read one slice at a time, from the file alone.)
+        if (v.Slice < 0) { EXPECT_EQ(cpm_OpenImage(original, path).Image, v.Image) << "loading from the file and from memory differ"; }
         // The operations must survive the image whatever its refusal says:
         // lifted here so that every one of them runs on it.
         v.RefusalKind = cpm_RefusalKind::None;
@@ -307,6 +308,9 @@ TEST(DamagedImages, EveryOperationSurvivesEveryImage) {
         // Saving writes exactly the image, and loads back to the same volume.
         cpm_Volume saveAs = w.Volume;
         saveAs.Path = folder.at("saved.dsk");
+        // A slice of a file of several (16 MB of 0xE5 are two empty hd1k
+        // slices) is written in place into its file: the copy starts as it.
+        if (saveAs.Slice >= 0) { ASSERT_EQ(setbinarytofile(saveAs.Path, original), 0); }
         cpm_SaveVolumeResult saved = cpm_SaveVolume(saveAs);
         EXPECT_EQ(saved.Message, "");
         cpm_Volume back = cpm_LoadVolume(saveAs.Path);

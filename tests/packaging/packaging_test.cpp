@@ -109,7 +109,7 @@ TEST_F(Installed, PagesRenderWithoutWarningsAndTheToolsPageHasEveryCommandAndOpt
     }
     EXPECT_EQ(commands, 19);
     for (const char *option : {"--json", "--text", "--trim", "--no-clobber", "--as", "--force", "--version", "--format",
-                               "--user", "--all", "*:*", "--diskdefs",
+                               "--user", "--all", "*:*", "--diskdefs", "--slice", "--slices", "IMAGE@N",
                                "--verbose", "EXIT STATUS", "EXAMPLES", "JSON", "hostName", "extent-gap",
                                "--init-stamps", "--update-stamps", "--no-update-stamps", "--stamps", "--password",
                                "DATE STAMPS", "protection"})
@@ -130,7 +130,8 @@ TEST_F(Installed, CompletionCompletesCommandsOptionsAndImages) {
         {"diskwright-cli -v l", "label ls"},
         {"diskwright-cli ls ''", "disk.2mg games.dsk sub/ work.VOL"},
         {"diskwright-cli get g", "games.dsk"},
-        {"diskwright-cli ls games.dsk --", "--all --diskdefs --format --help --json --user --verbose --version"},
+        {"diskwright-cli ls games.dsk --", "--all --diskdefs --format --help --json --slice --user --verbose --version"},
+        {"diskwright-cli new --", "--diskdefs --force --format --help --slice --slices --verbose --version"},
         {"diskwright-cli get games.dsk --t", "--text --trim"},
         {"diskwright-cli sort games.dsk ''", "names size"},
         {"diskwright-cli attr games.dsk PIP.COM +", "+A +R +S"},

@@ -329,10 +329,13 @@ void t_BuildMenus() {
     auto windowMenu = std::find_if(menus.begin(), menus.end(), [](QMenu *m) { return m->title() == "Window"; });
     windowMenu = menus.insert(windowMenu, t_BuildViewMenu()) + 1;
     // Format (the program fills it with the definitions of the open image's
-    // size) and User (the user area the volume shows) stand before Window too.
-    auto *format = new QMenu("Format");
-    format->setEnabled(false);
-    windowMenu = menus.insert(windowMenu, format) + 1;
+    // size), Slice (the slices of an image of several volumes) and User (the
+    // user area the volume shows) stand before Window too.
+    for (const char *filled : {"Format", "Slice"}) {
+        auto *menu = new QMenu(filled);
+        menu->setEnabled(false);
+        windowMenu = menus.insert(windowMenu, menu) + 1;
+    }
     menus.insert(windowMenu, t_BuildUserMenu());
     QAction *keys = menuNamed("Help")->addAction("Keys");
     QObject::connect(keys, &QAction::triggered, qApp, showKeyGuide);

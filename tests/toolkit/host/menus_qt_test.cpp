@@ -71,11 +71,11 @@ protected:
 TEST_F(QtMenus, EveryWindowShowsTheSameMenus) {
     std::vector<QString> titles;
     for (QMenu *m : t_MenuBarMenus()) titles.push_back(m->title());
-    EXPECT_EQ(titles, (std::vector<QString>{"File", "Edit", "View", "Format", "User", "Window", "Help"}));
+    EXPECT_EQ(titles, (std::vector<QString>{"File", "Edit", "View", "Format", "Slice", "User", "Window", "Help"}));
     for (uint8_t n : {0, 1, 7, 8, 9, 10, 12}) {
         QList<QAction *> bar = t_HostWindow(n)->menuBar()->actions();
-        ASSERT_EQ(bar.size(), 7) << int(n);
-        for (int i = 0; i < 7; i++) EXPECT_EQ(bar[i]->menu(), t_MenuBarMenus()[size_t(i)]) << int(n);
+        ASSERT_EQ(bar.size(), 8) << int(n);
+        for (int i = 0; i < 8; i++) EXPECT_EQ(bar[i]->menu(), t_MenuBarMenus()[size_t(i)]) << int(n);
     }
 }
 
