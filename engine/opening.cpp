@@ -68,7 +68,7 @@ static cpm_Volume openAs(cpm_Medium medium, const std::string &path, const cpm_R
     v.Readings = r.Readings;
     const cpm_Geometry &g = v.Geometry;
     v.Decision = r.How;
-    if (r.FromSpecification) medium.Notes.push_back("Geometry: from the disk specification record in the first sector");
+    if (r.FromFormatRecord) medium.Notes.push_back("Geometry: from the format record in the first sector");
     // A container that cannot be written back refuses every change; one
     // whose sectors were read says first what recognition found in them.
     // A compressed file that could not be inflated has nothing to read.

@@ -54,7 +54,7 @@ struct Candidate {
     bool Short = false;      // a definition longer than the file
     cpm_Medium Padded;       // a short image's medium up to its directory's end, the rest 0xE5
     bool Excluded = false;   // ruled out before the decision (a plain reading of a signed Apple disk)
-    bool FromSpecification = false;   // the geometry the disk's specification record states
+    bool FromFormatRecord = false;   // the geometry the disk's format record states
 };
 
 // The medium a candidate reads: the file's, or a short image's padded copy.
@@ -282,7 +282,7 @@ Candidate announcedReading(const cpm_Medium &medium) {
 }
 
 // The readings of a container's sectors: the definitions that fit its
-// shape (and its ids), or the one the disk's specification record states.
+// shape (and its ids), or the one the disk's format record states.
 // The plain reading stands for "no CP/M directory" only.
 std::vector<Candidate> sectoredCandidates(const cpm_Medium &medium) {
     std::vector<Candidate> pool;
@@ -318,21 +318,21 @@ std::vector<Candidate> sectoredCandidates(const cpm_Medium &medium) {
     for (Candidate &c : pool) c.Excluded = named && c.Geometry.FirstId < 0;
     // A disk that states its geometry is read with it (named after a
     // definition that reads the same, if any).
-    cpm_Geometry spec;
-    if (cpm_DiskSpecification(medium, spec)) {
-        std::string name = "disk-specification";
+    cpm_Geometry stated;
+    if (cpm_FormatRecord(medium, stated)) {
+        std::string name = "format-record";
         for (const Candidate &c : pool)
-            if (c.Geometry.DataStart == spec.DataStart && c.Geometry.BlockSize == spec.BlockSize &&
-                c.Geometry.DirBlocks == spec.DirBlocks && c.Geometry.DirEntries == spec.DirEntries &&
-                c.Geometry.Tracks == spec.Tracks && c.Geometry.Sides == spec.Sides && c.Geometry.SkewTable.empty()) {
+            if (c.Geometry.DataStart == stated.DataStart && c.Geometry.BlockSize == stated.BlockSize &&
+                c.Geometry.DirBlocks == stated.DirBlocks && c.Geometry.DirEntries == stated.DirEntries &&
+                c.Geometry.Tracks == stated.Tracks && c.Geometry.Sides == stated.Sides && c.Geometry.SkewTable.empty()) {
                 name = c.Name;
                 break;
             }
-        spec.Name = name;
-        add(spec, name);
-        pool.back().FromSpecification = true;
+        stated.Name = name;
+        add(stated, name);
+        pool.back().FromFormatRecord = true;
         if (cpm_Plausible(pool.back().Score))
-            for (Candidate &c : pool) c.Excluded = !c.FromSpecification;
+            for (Candidate &c : pool) c.Excluded = !c.FromFormatRecord;
     }
     Candidate plain = builtIn(cpm_Format::Plain, cpm_Order::AsStored, true);
     plain.Bytes = medium.Bytes.size();
@@ -659,8 +659,8 @@ cpm_Recognition cpm_Recognise(const cpm_Medium &medium, const std::string &path)
         r.Definition = c.Name;
         r.Cpm = cpm;
         r.Short = c.Short;
-        r.FromSpecification = c.FromSpecification;
-        r.How = how + (c.FromSpecification ? ", disk specification record" : "") + scores;
+        r.FromFormatRecord = c.FromFormatRecord;
+        r.How = how + (c.FromFormatRecord ? ", format record" : "") + scores;
         return r;
     };
     // Files damaged by cross-linking are files: no empty reading wins over

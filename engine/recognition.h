@@ -20,7 +20,7 @@ struct cpm_Recognition {
     std::vector<std::string> Readings;   // every candidate: "NAME: 12 good, 0 bad"
     bool Short = false;      // a definition longer than the file: its missing tail reads as 0xE5
     bool NoRoom = false;     // no reading has its directory inside the file
-    bool FromSpecification = false;   // read with the geometry the disk's specification record states
+    bool FromFormatRecord = false;   // read with the geometry the disk's format record states
     bool Inferred = false;   // no definition reads it: the geometry was inferred from a directory found on it
 };
 // A definition may read a file shorter than its image (as disk tools leave

@@ -83,7 +83,7 @@ bool cpm_GeometryOnShape(const cpm_Geometry &g, const cpm_Shape &shape, cpm_Geom
     return true;
 }
 
-bool cpm_DiskSpecification(const cpm_Medium &m, cpm_Geometry &out) {
+bool cpm_FormatRecord(const cpm_Medium &m, cpm_Geometry &out) {
     const cpm_Sector *first = nullptr;
     for (const cpm_Sector &s : m.Sectors)
         if (s.Cylinder == 0 && s.Head == 0 && (!first || s.Id < first->Id)) first = &s;
@@ -98,7 +98,7 @@ bool cpm_DiskSpecification(const cpm_Medium &m, cpm_Geometry &out) {
         return false;
     cpm_Geometry g;
     g.Format = cpm_Format::Defined;
-    g.Name = "disk specification";
+    g.Name = "format record";
     g.SectorBytes = 128 << code;
     g.SectorsPerTrack = sectors;
     g.Heads = sides == 0 ? 1 : 2;

@@ -22,9 +22,9 @@ cpm_Shape cpm_ShapeOf(const cpm_Medium &medium);
 // false when its sectors, sizes, ids or track count do not fit.
 bool cpm_GeometryOnShape(const cpm_Geometry &g, const cpm_Shape &shape, cpm_Geometry &out);
 
-// The geometry a PCW or Spectrum +3 disk states in the disk-specification
-// record at the start of its first sector; false when there is none.
-bool cpm_DiskSpecification(const cpm_Medium &medium, cpm_Geometry &out);
+// The geometry a PCW or Spectrum +3 disk states in the format record at
+// the start of its first sector; false when there is none.
+bool cpm_FormatRecord(const cpm_Medium &medium, cpm_Geometry &out);
 
 // What info says of a container's medium: its shape, the tracks that
 // differ from it, every sector that could not be read.

@@ -94,9 +94,9 @@ TEST_F(Containers, RecognisedAndReadAsCpmtoolsReadsThem) {
             EXPECT_TRUE(test_Has(info, "Definition:   " + std::string(f.Definition) + " ")) << info;
         }
         EXPECT_FALSE(test_Has(info, "Refused:")) << info;
-        // libdsk writes a disk specification into the first sector of PCW disks.
+        // libdsk writes a format record into the first sector of PCW disks.
         bool pcw = std::string(f.Name).rfind("pcw", 0) == 0;
-        EXPECT_EQ(test_Has(info, "  Geometry:   from the disk specification record in the first sector"), pcw) << info;
+        EXPECT_EQ(test_Has(info, "  Geometry:   from the format record in the first sector"), pcw) << info;
         for (const char *name : fileNames) {
             std::string lower = name;
             for (char &c : lower) c = char(std::tolower((unsigned char)c));
