@@ -9,7 +9,6 @@
 #include "display.h"
 #include "listing.h"
 #include "menus.h"
-#include "listing.h"
 #include "slices.h"
 #include "text.h"
 #include "volume_file.h"
@@ -50,15 +49,7 @@ static void reopenWith(const std::string &name) {
     t_Cr(w);
     t_ClearEndOfWindow(w);
     t_Cr(w);
-    if (cpm_CurrentVolume.Changed) {
-        char answer = cpm_Ask("Save changes: S(ave  D(iscard  Q(uit ? ", "SDQ");
-        if (answer == 'Q') return;
-        if (answer == 'S') {
-            t_Cr(w);
-            if (!cpm_SaveAndReport()) return;
-            t_Cr(w);
-        }
-    }
+    if (!cpm_SaveBeforeReopening()) return;
     std::string path = cpm_SlicePathOf(cpm_CurrentVolume), refusal;
     cpm_Volume v = cpm_LoadImageFile(path, refusal, name);
     if (v.Path.empty()) {

@@ -54,15 +54,7 @@ void cpm_TakeSliceChoice(int item) {
     t_Cr(w);
     t_ClearEndOfWindow(w);
     t_Cr(w);
-    if (cpm_CurrentVolume.Changed) {
-        char answer = cpm_Ask("Save changes: S(ave  D(iscard  Q(uit ? ", "SDQ");
-        if (answer == 'Q') return;
-        if (answer == 'S') {
-            t_Cr(w);
-            if (!cpm_SaveAndReport()) return;
-            t_Cr(w);
-        }
-    }
+    if (!cpm_SaveBeforeReopening()) return;
     std::string path = cpm_CurrentVolume.Path + "@" + std::to_string(item), refusal;
     cpm_Volume v = cpm_LoadImageFile(path, refusal);
     if (v.Path.empty()) {

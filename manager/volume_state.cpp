@@ -94,6 +94,19 @@ bool cpm_SaveAndReport() {
     return refusal.empty();
 }
 
+bool cpm_SaveBeforeReopening() {
+    if (!cpm_CurrentVolume.Changed) return true;
+    uint8_t w = cpm_Window();
+    char answer = cpm_Ask("Save changes: S(ave  D(iscard  Q(uit ? ", "SDQ");
+    if (answer == 'Q') return false;
+    if (answer == 'S') {
+        t_Cr(w);
+        if (!cpm_SaveAndReport()) return false;
+        t_Cr(w);
+    }
+    return true;
+}
+
 void cpm_RevertCurrentVolume() {
     std::string refusal;
     int user = cpm_CurrentVolume.User;   // the same volume again: the same user area

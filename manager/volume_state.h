@@ -29,6 +29,10 @@ Text cpm_TypedName(const std::string &answer);
 std::string cpm_SaveCurrentVolume();
 // Saves the current volume and prints the outcome; true when it was saved.
 bool cpm_SaveAndReport();
+// Before the volume is read again from its file (with another format, or
+// another slice): asks whether to save its changes.  False when the user
+// quits or the save fails: the volume stays as it is.
+bool cpm_SaveBeforeReopening();
 // Drops the changes: reads the image again as it was last saved, in the same
 // user area.  U(ndo and every D(iscard answer take this one path, so nothing
 // dropped can be saved later.
