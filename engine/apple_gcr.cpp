@@ -38,6 +38,8 @@ bool marks(const std::vector<cpm_Nibble> &n, size_t i, uint8_t third) {
 
 }  // namespace
 
+int cpm_Value62(uint8_t diskByte) { return read62.Value[diskByte]; }
+
 std::vector<cpm_Nibble> cpm_NibblesOfBits(const uint8_t *bits, uint32_t bitCount, int revolutions) {
     std::vector<cpm_Nibble> out;
     if (bitCount == 0) return out;

@@ -47,6 +47,8 @@ cpm_GcrTrack cpm_DecodeGcrTrack(const std::vector<cpm_Nibble> &nibbles, uint32_t
 // 4-and-4: a byte as two disk bytes, and back.
 void cpm_Encode44(uint8_t value, uint8_t out[2]);
 uint8_t cpm_Decode44(uint8_t first, uint8_t second);
+// The six-bit value a 6-and-2 disk byte stands for; -1 for any other byte.
+int cpm_Value62(uint8_t diskByte);
 // 6-and-2: 256 data bytes as 342 disk bytes and the checksum byte; back to
 // the data, false when a disk byte is not in the table or the checksum fails.
 void cpm_Encode62(const uint8_t data[256], uint8_t out[343]);

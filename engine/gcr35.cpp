@@ -10,19 +10,6 @@
 
 namespace {
 
-constexpr uint8_t write62[64] = {
-    0x96, 0x97, 0x9A, 0x9B, 0x9D, 0x9E, 0x9F, 0xA6, 0xA7, 0xAB, 0xAC, 0xAD, 0xAE, 0xAF, 0xB2, 0xB3,
-    0xB4, 0xB5, 0xB6, 0xB7, 0xB9, 0xBA, 0xBB, 0xBC, 0xBD, 0xBE, 0xBF, 0xCB, 0xCD, 0xCE, 0xCF, 0xD3,
-    0xD6, 0xD7, 0xD9, 0xDA, 0xDB, 0xDC, 0xDD, 0xDE, 0xDF, 0xE5, 0xE6, 0xE7, 0xE9, 0xEA, 0xEB, 0xEC,
-    0xED, 0xEE, 0xEF, 0xF2, 0xF3, 0xF4, 0xF5, 0xF6, 0xF7, 0xF9, 0xFA, 0xFB, 0xFC, 0xFD, 0xFE, 0xFF,
-};
-
-int valueOf(uint8_t b) {
-    for (int v = 0; v < 64; v++)
-        if (write62[v] == b) return v;
-    return -1;
-}
-
 constexpr size_t dataValues = 699 + 4;   // the groups and the checksum group
 
 }  // namespace
@@ -76,7 +63,7 @@ std::vector<cpm_Gcr35Sector> cpm_DecodeGcr35Track(const std::vector<cpm_Nibble> 
         if (n[i].Value != 0xD5 || n[i + 1].Value != 0xAA || n[i + 2].Value != 0x96) continue;
         int f[5];
         bool ok = true;
-        for (size_t k = 0; k < 5; k++) ok = ok && (f[k] = valueOf(n[i + 3 + k].Value)) >= 0;
+        for (size_t k = 0; k < 5; k++) ok = ok && (f[k] = cpm_Value62(n[i + 3 + k].Value)) >= 0;
         if (!ok || (f[0] ^ f[1] ^ f[2] ^ f[3]) != f[4]) continue;
         cpm_Gcr35Sector s;
         s.Track = f[0] | (f[2] & 0x1F) << 6;
@@ -88,8 +75,8 @@ std::vector<cpm_Gcr35Sector> cpm_DecodeGcr35Track(const std::vector<cpm_Nibble> 
             if (n[j].Value == 0xD5 && n[j + 1].Value == 0xAA && n[j + 2].Value == 0xAD) break;
         if (j >= i + 8 + 64 || j + 4 + dataValues > count) continue;
         uint8_t values[dataValues];
-        for (size_t k = 0; k < dataValues && ok; k++) ok = (values[k] = uint8_t(valueOf(n[j + 4 + k].Value))) < 64;
-        s.DataGood = ok && valueOf(n[j + 3].Value) == s.Sector && cpm_Decode35Data(values, dataValues, s.Bytes);
+        for (size_t k = 0; k < dataValues && ok; k++) ok = (values[k] = uint8_t(cpm_Value62(n[j + 4 + k].Value))) < 64;
+        s.DataGood = ok && cpm_Value62(n[j + 3].Value) == s.Sector && cpm_Decode35Data(values, dataValues, s.Bytes);
         auto [at, fresh] = found.emplace(n[i].At, s);
         if (!fresh && s.DataGood && !at->second.DataGood) at->second = s;
     }
