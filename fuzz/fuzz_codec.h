@@ -7,8 +7,11 @@
 #include <cstdint>
 #include <string>
 
+#include "codecs.h"
 #include "medium.h"
+#include "opening.h"
 #include "volume.h"
+#include "write.h"
 
 #define FUZZ_CHECK(cond) \
     do {                 \

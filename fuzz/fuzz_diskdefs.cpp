@@ -11,6 +11,7 @@
 #include "image.h"
 #include "listing.h"
 #include "maintenance.h"
+#include "read.h"
 #include "sector_map.h"
 #include "volume.h"
 #include "write.h"

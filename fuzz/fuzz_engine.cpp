@@ -14,6 +14,7 @@
 #include "listing.h"
 #include "maintenance.h"
 #include "patterns.h"
+#include "read.h"
 #include "sector_map.h"
 #include "write.h"
 

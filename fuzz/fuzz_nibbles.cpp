@@ -9,7 +9,9 @@
 #include "apple_gcr.h"
 #include "codec_nib.h"
 #include "codec_woz.h"
+#include "opening.h"
 #include "volume.h"
+#include "write.h"
 
 #define FUZZ_CHECK(cond) \
     do {                 \
