@@ -97,13 +97,6 @@ std::string creatorOf(const Text &file) {
     return creator;
 }
 
-// A file of the container that does not decode: nothing of it is read or written.
-std::string damaged(cpm_Medium &m, const std::string &error) {
-    m.Unsaveable = m.Codec + " image damaged: " + error + ".";
-    m.NoSectors = true;
-    return "";
-}
-
 }  // namespace
 
 bool cpm_ClaimsExtendedDsk(const Text &file) { return isExtended(file); }
@@ -113,7 +106,7 @@ std::string cpm_DecodeDsk(Text file, cpm_Medium &m) {
     std::vector<Placed> placed;
     std::string error = walk(file, placed);
     // The signature is the container's own: a damaged one is refused, not read as raw bytes.
-    if (!error.empty()) return damaged(m, error);
+    if (!error.empty()) return cpm_Damaged(m, error);
     for (Placed &p : placed) {
         cpm_Sector s = p.Sector;
         s.At = m.Bytes.size();

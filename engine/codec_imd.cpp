@@ -80,13 +80,6 @@ std::string trimmed(std::string s) {
     return s;
 }
 
-// A file of the container that does not decode: nothing of it is read or written.
-std::string damaged(cpm_Medium &m, const std::string &error) {
-    m.Unsaveable = m.Codec + " image damaged: " + error + ".";
-    m.NoSectors = true;
-    return "";
-}
-
 }  // namespace
 
 bool cpm_ClaimsImd(const Text &file) { return file.size() >= 4 && std::memcmp(file.data(), "IMD ", 4) == 0; }
@@ -95,7 +88,7 @@ std::string cpm_DecodeImd(Text file, cpm_Medium &m) {
     std::vector<Placed> placed;
     std::string error = walk(file, placed);
     // The signature is the container's own: a damaged one is refused, not read as raw bytes.
-    if (!error.empty()) return damaged(m, error);
+    if (!error.empty()) return cpm_Damaged(m, error);
     for (const Placed &p : placed) {
         cpm_Sector s = p.Sector;
         s.At = m.Bytes.size();

@@ -53,3 +53,13 @@ struct cpm_Medium {
     std::vector<std::string> Members;
     std::string Member;
 };
+
+// A file of a container whose structure does not decode (the codec's name
+// in Codec): no sectors, and the reason it is refused ("Extended DSK image
+// damaged: ...").  Nothing of it is read or written.  Returns "": the file
+// is the container's all the same, never read as raw bytes.
+inline std::string cpm_Damaged(cpm_Medium &m, const std::string &error) {
+    m.Unsaveable = m.Codec + " image damaged: " + error + ".";
+    m.NoSectors = true;
+    return "";
+}
