@@ -126,6 +126,8 @@ int cli_Attr(const cli_Parsed &line);
 int cli_Check(const cli_Parsed &line);
 int cli_Help(const cli_Parsed &line);
 int cli_Label(const cli_Parsed &line);
+// mount IMAGE FOLDER: the files as a folder (mount_command.cpp).
+int cli_Mount(const cli_Parsed &line);
 
 // --- labels, stamps and passwords (label_command.cpp) ------------------------------
 

@@ -73,6 +73,14 @@ const cli_Command cli_Commands[] = {
      "password (which turns password protection on). --init-stamps first makes every fourth directory entry a "
      "date stamp entry, moving files out of those slots.",
      "diskwright-cli label --init-stamps --stamps create --update-stamps work.dsk WORK"},
+    {"mount", "IMAGE FOLDER [--read-only] [--user N | --all] [-F|--foreground]", false, cli_Mount,
+     "--read-only --user=N --all -F --foreground",
+     "Shows the image's files in FOLDER (empty) until 'fusermount3 -u FOLDER': user areas as folders 0 to 15 "
+     "(--all, the default when files lie in more than one), else user area N; names as CP/M stores them, a "
+     "byte no host name holds as %XX; attributes and date stamps as user.cpm.* extended attributes. Changes are "
+     "saved 2 seconds after the last write (at most 10 after the first), when a written file is closed and at "
+     "unmount. Runs in the background unless -F.",
+     "diskwright-cli mount games.dsk ~/games"},
     {"help", "[COMMAND]", false, cli_Help, nullptr, "Describes every command, or one.", "diskwright-cli help get"},
 };
 const int cli_CommandCount = int(sizeof cli_Commands / sizeof cli_Commands[0]);
@@ -95,7 +103,9 @@ const cli_OptionHelp cli_OptionHelps[] = {
     {"-n, --no-clobber", "skip host files that exist"},
     {"--as NAME", "store the one host file under NAME (N:NAME: in user area N)"},
     {"--user N", "the user area (0 to 15): ls lists it, put writes into it"},
-    {"--all", "list every user area that holds files"},
+    {"--all", "list every user area that holds files (mount: a folder for each)"},
+    {"--read-only", "mount: refuse every change"},
+    {"-F, --foreground", "mount: stay in the foreground, the log on standard error"},
     {"--diskdef", "info: the definition the image is read with, in diskdefs form"},
     {"--to KIND", "convert: the kind of image to write (raw, do, po, 2mg, edsk, dsk, imd, woz, nib)"},
     {"--fill-unreadable", "convert: fill sectors that could not be read with 0xE5 where the kind cannot mark them"},

@@ -1,0 +1,75 @@
+#include "mount_image.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "image.h"
+#include "in_use.h"
+
+// The file stamped as it is now; a slice is compared by its own hash.
+static void stamp(cli_MountImage &image, const cpm_Volume &v) {
+    if (v.Slice >= 0 || !t_StampFile(image.File, image.Stamp)) image.Stamp = t_FileStamp();
+}
+
+std::string cli_MountHold(cli_MountImage &image, const std::string &path) {
+    image.Path = path;
+    if (t_MarkedInUse(path)) return path + " is mounted already.";
+    image.Lock = t_LockFile(path, true);
+    if (image.Lock < 0) return path + ": cannot be locked: " + strerror(errno);
+    if (!t_MarkInUse(image.Lock)) {
+        std::string reason = strerror(errno);
+        cli_MountRelease(image);
+        return path + ": cannot be marked mounted: " + reason;
+    }
+    image.File = t_ResolvedPath(path);
+    if (!t_StampFile(image.File, image.Stamp)) image.Stamp = t_FileStamp();
+    return "";
+}
+
+void cli_MountRelease(cli_MountImage &image) {
+    t_UnlockFile(image.Lock);
+    image.Lock = -1;
+}
+
+// The file at the path is the one locked, with the bytes last read or saved.
+static bool unchanged(const cli_MountImage &image) {
+    struct stat held, now;
+    if (fstat(image.Lock, &held) != 0 || stat(image.Path.c_str(), &now) != 0) return false;
+    if (held.st_dev != now.st_dev || held.st_ino != now.st_ino) return false;
+    return image.Stamp.Size < 0 || t_FileUnchanged(image.File, image.Stamp);
+}
+
+// After a save renamed a new file in place: its lock and mark, then the old
+// file's let go.
+static void holdNewFile(cli_MountImage &image) {
+    struct stat held, now;
+    if (fstat(image.Lock, &held) != 0 || stat(image.File.c_str(), &now) != 0) return;
+    if (held.st_dev == now.st_dev && held.st_ino == now.st_ino) return;
+    int lock = t_LockFile(image.File, true);
+    if (lock < 0) return;
+    t_MarkInUse(lock);
+    t_UnlockFile(image.Lock);
+    image.Lock = lock;
+}
+
+std::string cli_MountSave(cli_MountVolume &m, cli_MountImage &image) {
+    if (!m.Changed || m.ReadOnly) return "";
+    if (!unchanged(image)) {
+        m.ReadOnly = true;
+        return image.Path + " was changed by another program: the mount is read-only now; its changes since the "
+                            "last save are not saved.";
+    }
+    std::string given = m.Volume.Path;
+    if (m.Volume.Slice < 0) m.Volume.Path = image.File;   // the file locked, not what a link names by now
+    cpm_SaveVolumeResult saved = cpm_SaveVolume(std::move(m.Volume));
+    m.Volume = std::move(saved.Volume);
+    m.Volume.Path = given;
+    holdNewFile(image);
+    if (m.Volume.Changed) return image.Path + ": image could not be saved: " + saved.Message;
+    m.Changed = false;
+    stamp(image, m.Volume);
+    return saved.Message.empty() ? "" : image.Path + ": " + saved.Message;
+}
