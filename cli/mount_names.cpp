@@ -13,7 +13,7 @@ static std::string hostPart(const Text &name, size_t from, size_t count, bool es
     std::string out;
     for (size_t k = from; k < end; k++) {
         uint8_t b = name[k];
-        if (b < 0x20 || b > 0x7E || b == '/' || b == '%' || (escapePoint && b == '.')) {
+        if (b <= 0x20 || b > 0x7E || b == '/' || b == '%' || (escapePoint && b == '.')) {
             out += '%';
             out += hexDigits[b >> 4];
             out += hexDigits[b & 15];

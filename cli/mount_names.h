@@ -8,8 +8,9 @@
 
 // The host name of a 12-byte display name: the padding blanks dropped, "."
 // before a type that is not empty.  A byte a host name cannot hold ("/",
-// control characters, bytes above 0x7E), "%" itself, and a "." of the name
-// part are shown as %XX, so the name reads back to the same bytes.
+// control characters, bytes above 0x7E), "%" itself, a blank inside the
+// name and a "." of the name part are shown as %XX, so the name reads back
+// to the same bytes.
 std::string cli_MountHostName(const Text &displayName);
 // The 12-byte display name a host name asks for: %XX gives the byte as it
 // stands, letters are stored in capitals.  0, or why it is refused:

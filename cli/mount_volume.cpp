@@ -387,8 +387,8 @@ int cli_MountChmod(cli_MountVolume &m, const std::string &path, unsigned mode) {
 int cli_MountMkdir(cli_MountVolume &m, const std::string &path) {
     Place place;
     if (!m.AllUsers) return m.ReadOnly ? -EROFS : -EPERM;
-    int err = placeOf(m, path, place);
-    if (err != 0 || place.What != Kind::Folder) return place.What == Kind::Root ? -EEXIST : -EINVAL;
+    if (placeOf(m, path, place) != 0) return -EINVAL;
+    if (place.What != Kind::Folder) return place.What == Kind::Root ? -EEXIST : -EINVAL;
     if (folderShown(m, place.User)) return -EEXIST;
     if (m.ReadOnly) return -EROFS;
     m.MadeUsers.insert(place.User);

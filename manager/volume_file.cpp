@@ -9,6 +9,7 @@
 #include "files.h"
 #include "image.h"
 #include "in_place.h"
+#include "in_use.h"
 #include "slices.h"
 #include "volume.h"
 #include "volume_state.h"
@@ -29,7 +30,8 @@ cpm_Volume cpm_LoadImageFile(const std::string &path, std::string &refusal, cons
     cpm_SplitSlicePath(path, file, slice);
     int recovery = t_RecoverInterruptedSave(file, false, record);
     if (recovery != t_NothingToRecover) fprintf(stderr, "%s\n", t_RecoveryNote(path, recovery, record).c_str());
-    int lock = t_LockFile(file, false);
+    // A mounted image is read as its mount last saved it, without waiting for the mount's lock.
+    int lock = t_MarkedInUse(file) ? -1 : t_LockFile(file, false);
     // Stamped before it is read: a change in between is seen at the save.
     // A slice of a file of several keeps the hash of its own bytes instead
     // (checked by its save), and the rest of the file is never read.

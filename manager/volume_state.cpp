@@ -5,6 +5,7 @@
 #include "display.h"
 #include "events.h"
 #include "image.h"
+#include "in_use.h"
 #include "line_input.h"
 #include "listing.h"
 #include "read.h"
@@ -72,6 +73,11 @@ Text cpm_TypedName(const std::string &answer) {
 }
 
 std::string cpm_SaveCurrentVolume() {
+    // A mounted image changes only through its mount: refused at once instead of waiting for its lock.
+    std::string file = cpm_CurrentVolume.Path;
+    int slice = 0;
+    cpm_SplitSlicePath(cpm_CurrentVolume.Path, file, slice);
+    if (t_MarkedInUse(file)) return t_PathFileName(cpm_CurrentVolume.Path) + " is mounted: not changed.";
     // Held to the end: no tool writes between the comparison and the save.
     cpm_ImageLock lock(cpm_CurrentVolume.Path);
     // Nothing is overwritten: the volume stays changed, and the user chooses
