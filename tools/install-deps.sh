@@ -10,6 +10,7 @@ DW_PACKAGES=(
   libdsk4-dev libarchive-dev nettle-dev liblzma-dev libzstd-dev libbz2-dev
   clang libclang-rt-14-dev
   cpmtools mame-tools libdsk-utils acl attr
+  fuse3 libfuse3-dev
   man-db groff-base
   dpkg-dev xvfb xdotool imagemagick
 )
