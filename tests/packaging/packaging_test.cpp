@@ -107,12 +107,12 @@ TEST_F(Installed, PagesRenderWithoutWarningsAndTheToolsPageHasEveryCommandAndOpt
         EXPECT_TRUE(text.find(entry + " ") != std::string::npos || text.find(entry + "\n") != std::string::npos) << name;
         commands++;
     }
-    EXPECT_EQ(commands, 19);
+    EXPECT_EQ(commands, 20);
     for (const char *option : {"--json", "--text", "--trim", "--no-clobber", "--as", "--force", "--version", "--format",
                                "--user", "--all", "*:*", "--diskdefs", "--slice", "--slices", "IMAGE@N",
                                "--verbose", "EXIT STATUS", "EXAMPLES", "JSON", "hostName", "extent-gap",
                                "--init-stamps", "--update-stamps", "--no-update-stamps", "--stamps", "--password",
-                               "DATE STAMPS", "protection"})
+                               "DATE STAMPS", "protection", "MOUNTING", "--read-only", "--foreground", "fusermount3"})
         EXPECT_NE(text.find(option), std::string::npos) << option;
 }
 
@@ -123,7 +123,9 @@ TEST_F(Installed, CompletionCompletesCommandsOptionsAndImages) {
     fs::create_directories(folder / "sub");
     for (const char *f : {"games.dsk", "work.VOL", "notes.txt", "disk.2mg"}) std::ofstream(folder / f) << "x";
     struct { const char *Words, *Expected; } cases[] = {
-        {"diskwright-cli ''", "attr blocks check convert dump formats get help info init label ls map new put rm sort type unrm"},
+        {"diskwright-cli ''", "attr blocks check convert dump formats get help info init label ls map mount new put rm sort type unrm"},
+        {"diskwright-cli mount games.dsk --r", "--read-only"},
+        {"diskwright-cli mount games.dsk s", "sub/"},
         {"diskwright-cli label games.dsk --stamps ''", "access create none"},
         {"diskwright-cli label games.dsk --i", "--init-stamps"},
         {"diskwright-cli ch", "check"},
