@@ -20,10 +20,9 @@
 
 #include "cli.h"
 #include "image.h"
-#include "in_use.h"
+#include "in_place.h"
 #include "mount_image.h"
 #include "mount_volume.h"
-#include "user_areas.h"
 
 using Clock = std::chrono::steady_clock;
 
@@ -178,10 +177,12 @@ static int fsStatfs(const char *, struct statvfs *st) {
     return cli_MountStatfs(mounted->Volume, *st);
 }
 
+// A change that could not be saved (a failed save, or a mount turned
+// read-only by another writer) fails the fsync.
 static int fsFsync(const char *, int, fuse_file_info *) {
     HELD;
     saveNow(*mounted);
-    return mounted->Volume.Changed && !mounted->Volume.ReadOnly ? -EIO : 0;
+    return mounted->Volume.Changed ? -EIO : 0;
 }
 
 static int fsRelease(const char *, fuse_file_info *fi) {
@@ -287,27 +288,35 @@ int cli_Mount(const cli_Parsed &line) {
     if (user < 0) return cli_UsageOf("mount");
     const std::string &folder = args[1];
     // The mount serves from the root folder: the image is named from there.
-    std::string image = args[0];
-    if (!image.empty() && image[0] != '/') {
-        char *here = getcwd(nullptr, 0);
-        if (here) image = std::string(here) + "/" + image;
-        free(here);
+    std::string here;
+    if (char *cwd = getcwd(nullptr, 0)) {
+        here = std::string(cwd) + "/";
+        free(cwd);
     }
+    auto fromRoot = [&](const std::string &path) { return path.empty() || path[0] == '/' ? path : here + path; };
+    const std::string &image = args[0];
     if (std::string refusal = folderRefusal(folder); !refusal.empty()) return refuse(refusal);
     if (std::string refusal = systemRefusal(); !refusal.empty()) return refuse(refusal);
-    std::string file = cli_SliceFile(cli_SlicePath(line, image));
-    if (std::string refusal = cpm_ImageFileRefusal(file); !refusal.empty()) return refuse(file + ": " + refusal);
+    std::string file = fromRoot(cli_SliceFile(cli_SlicePath(line, image)));
+    if (std::string refusal = cpm_ImageFileRefusal(file); !refusal.empty()) return refuse(image + ": " + refusal);
 
     static Mount m;
     mounted = &m;
     m.Foreground = cli_Flag(line, "-F") || cli_Flag(line, "--foreground");
-    if (std::string refusal = cli_MountHold(m.Image, file); !refusal.empty()) return refuse(refusal);
+    if (std::string refusal = cli_MountHold(m.Image, image, file); !refusal.empty()) return refuse(refusal);
+    // An interrupted in-place save is rolled back under the lock; one that
+    // cannot be leaves the image read-only.
+    std::string record;
+    int recovery = t_RecoverInterruptedSave(file, true, record);
+    if (recovery != t_NothingToRecover) cli_Err("diskwright-cli: " + t_RecoveryNote(image, recovery, record));
     cpm_Volume volume;
     if (!cli_Open(line, image, volume)) return cli_Refused;
+    if (recovery == t_RecoveryPending) volume.ReadOnly = true;
+    volume.Path = fromRoot(volume.Path);
     bool readOnly = cli_Flag(line, "--read-only");
     bool allUsers = all || (!hasUser && cli_MountAllUsersByDefault(volume));
     m.Volume = cli_MountOf(std::move(volume), allUsers, user, readOnly);
-    if (m.Volume.ReadOnly && !readOnly) cli_Err("diskwright-cli: " + args[0] + ": mounted read-only");
+    if (m.Volume.ReadOnly && !readOnly) cli_Err("diskwright-cli: " + image + ": mounted read-only");
     struct stat st;
     if (stat(file.c_str(), &st) == 0) m.Volume.ImageTime = st.st_mtime;
     m.Volume.Uid = getuid();

@@ -14,15 +14,16 @@ static void stamp(cli_MountImage &image, const cpm_Volume &v) {
     if (v.Slice >= 0 || !t_StampFile(image.File, image.Stamp)) image.Stamp = t_FileStamp();
 }
 
-std::string cli_MountHold(cli_MountImage &image, const std::string &path) {
+std::string cli_MountHold(cli_MountImage &image, const std::string &name, const std::string &path) {
+    image.Name = name;
     image.Path = path;
-    if (t_MarkedInUse(path)) return path + " is mounted already.";
+    if (t_MarkedInUse(path)) return name + " is mounted already.";
     image.Lock = t_LockFile(path, true);
-    if (image.Lock < 0) return path + ": cannot be locked: " + strerror(errno);
+    if (image.Lock < 0) return name + ": cannot be locked: " + strerror(errno);
     if (!t_MarkInUse(image.Lock)) {
         std::string reason = strerror(errno);
         cli_MountRelease(image);
-        return path + ": cannot be marked mounted: " + reason;
+        return name + ": cannot be marked mounted: " + reason;
     }
     image.File = t_ResolvedPath(path);
     if (!t_StampFile(image.File, image.Stamp)) image.Stamp = t_FileStamp();
@@ -59,7 +60,7 @@ std::string cli_MountSave(cli_MountVolume &m, cli_MountImage &image) {
     if (!m.Changed || m.ReadOnly) return "";
     if (!unchanged(image)) {
         m.ReadOnly = true;
-        return image.Path + " was changed by another program: the mount is read-only now; its changes since the "
+        return image.Name + " was changed by another program: the mount is read-only now; its changes since the "
                             "last save are not saved.";
     }
     std::string given = m.Volume.Path;
@@ -68,8 +69,8 @@ std::string cli_MountSave(cli_MountVolume &m, cli_MountImage &image) {
     m.Volume = std::move(saved.Volume);
     m.Volume.Path = given;
     holdNewFile(image);
-    if (m.Volume.Changed) return image.Path + ": image could not be saved: " + saved.Message;
+    if (m.Volume.Changed) return image.Name + ": image could not be saved: " + saved.Message;
     m.Changed = false;
     stamp(image, m.Volume);
-    return saved.Message.empty() ? "" : image.Path + ": " + saved.Message;
+    return saved.Message.empty() ? "" : image.Name + ": " + saved.Message;
 }
