@@ -206,6 +206,33 @@ TEST(Changes, ImageChangedOnDiskIsNotSavedOver) {
     EXPECT_EQ(e2e_Files(image), (std::vector<std::string>{"BETA    .TXT", "TOOL    .TXT"}));
 }
 
+// While a mounted folder serves the image, the program opens it as last
+// saved without waiting for the mount's lock, and a save is refused at once.
+TEST(Changes, AMountedImageIsReadButNotSaved) {
+    test_TempFolder folder;
+    std::string image = e2e_MakeImage(folder.at("WORK.DSK"), 128, {{"ALPHA.TXT", "a"}, {"BETA.TXT", "b"}});
+    std::string mnt = folder.folder("mnt");
+    std::string mounted = "'" DW_CLI_PATH "' mount '" + image + "' '" + mnt + "' 2>&1";
+    std::string said;
+    if (test_Shell(mounted, &said) != 0) {
+        const char *ci = getenv("CI");
+        if (ci && std::string(ci) == "true") FAIL() << "cannot mount: " << said;
+        GTEST_SKIP() << "cannot mount: " << said;
+    }
+    struct Unmount {
+        std::string Folder;
+        ~Unmount() { test_Shell("fusermount3 -u '" + Folder + "' 2>/dev/null || fusermount3 -uz '" + Folder + "'"); }
+    } unmount{mnt};
+    e2e_RunProgram({image}, [] {
+        e2e_OpenLaunchImage("WORK.DSK");
+        e2e_Command("ealpha.txt\r", "ALPHA   .TXT erased");
+        e2e_Command("cs", "WORK.DSK is mounted: not changed.");
+        e2e_Command("\rc", "Changes: S(ave  U(ndo  Q(uit ? ");   // still changed
+        e2e_Command("u", "Changes undone.");
+    });
+    EXPECT_EQ(e2e_Files(image), (std::vector<std::string>{"ALPHA   .TXT", "BETA    .TXT"}));
+}
+
 // D(iscard takes the volume back to the image as last saved, also when the
 // command then stops: the screen shows the image, Q has nothing to ask, and
 // a later save writes only what was changed after the answer.
