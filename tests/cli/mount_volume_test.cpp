@@ -9,6 +9,8 @@
 #include "directory.h"
 #include "entries.h"
 #include "image.h"
+#include "label.h"
+#include "stamps.h"
 #include "mount_volume.h"
 #include "read.h"
 #include "volume.h"
@@ -159,6 +161,37 @@ TEST_F(MountVolume, ModesAndExtendedAttributesAreTheFileAttributes) {
     EXPECT_EQ(value, "1");
     EXPECT_EQ(cli_MountGetXattr(m, "/A.COM", "user.cpm.nothing", value), -ENODATA);
     EXPECT_EQ(cli_MountSetXattr(m, "/A.COM", "user.cpm.system", "yes"), -EINVAL);
+}
+
+TEST_F(MountVolume, AStampedDiskShowsItsStampsAndItsLabel) {
+    cpm_LabelChange change;
+    change.SetName = true;
+    change.Name = Text("WORK");
+    change.Stamps = cpm_StampChoice::Create;
+    change.UpdateStamps = 1;
+    change.InitStamps = true;
+    cpm_LabelResult labelled = cpm_SetLabel(m.Volume, change);
+    ASSERT_EQ(labelled.Message, "");
+    m = cli_MountOf(std::move(labelled.Volume), false, 0, false);
+    std::string value;
+    ASSERT_EQ(cli_MountGetXattr(m, "/", "user.cpm.label", value), 0);
+    EXPECT_EQ(value, "WORK");
+    ASSERT_EQ(write("/A.TXT", "stamped"), 0);
+    std::vector<std::string> names;
+    ASSERT_EQ(cli_MountListXattr(m, "/A.TXT", names), 0);
+    EXPECT_EQ(names, (std::vector<std::string>{"user.cpm.system", "user.cpm.archive", "user.cpm.user",
+                                               "user.cpm.extents", "user.cpm.created", "user.cpm.updated"}));
+    ASSERT_EQ(cli_MountGetXattr(m, "/A.TXT", "user.cpm.created", value), 0);
+    EXPECT_EQ(value, cpm_StampIso(cpm_NowStamp()).substr(0, 10) + value.substr(10));
+    // The file's time is its update stamp, to the minute.
+    struct stat st;
+    ASSERT_EQ(cli_MountGetattr(m, "/A.TXT", st), 0);
+    EXPECT_LT(std::llabs((long long)st.st_mtime - (long long)time(nullptr)), 120);
+    EXPECT_EQ(st.st_mtime % 60, 0);
+    // Renaming the label through the root's attribute.
+    ASSERT_EQ(cli_MountSetXattr(m, "/", "user.cpm.label", "BACKUP"), 0);
+    ASSERT_EQ(cli_MountGetXattr(m, "/", "user.cpm.label", value), 0);
+    EXPECT_EQ(value, "BACKUP");
 }
 
 // Every refusal, with the volume as it was.
