@@ -14,7 +14,6 @@
 #include "files.h"
 #include "image.h"
 #include "in_place.h"
-#include "in_use.h"
 #include "slices.h"
 #include "volume.h"
 
@@ -47,11 +46,12 @@ bool cli_OpenToChange(const cli_Parsed &line, const std::string &image, cpm_Volu
     std::string path = cli_SliceFile(cli_SlicePath(line, image));
     if (refusedAtOnce(path)) return false;
     // A mounted image changes only through its mount: refused at once, never waited for.
-    if (t_MarkedInUse(path)) {
+    // A missing file is refused by cli_Open.
+    if (heldLock < 0) heldLock = t_LockFile(path, true, t_LockMark::Yield);
+    if (heldLock < 0 && errno == EBUSY) {
         cli_Err("diskwright-cli: " + image + " is mounted: not changed.");
         return false;
     }
-    if (heldLock < 0) heldLock = t_LockFile(path, true);   // a missing file is refused by cli_Open
     bool pending = recover(path);
     if (heldLock >= 0) {
         heldFile = t_ResolvedPath(path);
@@ -71,7 +71,7 @@ bool cli_OpenToRead(const cli_Parsed &line, const std::string &image, cpm_Volume
     bool pending = recover(path);
     // A mounted image is read as its mount last saved it: the mount's saves
     // replace the file whole, so no reader waits for the lock it holds.
-    int lock = heldLock < 0 && !t_MarkedInUse(path) ? t_LockFile(path, false) : -1;
+    int lock = heldLock < 0 ? t_LockFile(path, false, t_LockMark::Yield) : -1;
     bool opened = cli_Open(line, image, volume);
     t_UnlockFile(lock);
     if (pending) volume.ReadOnly = true;

@@ -18,13 +18,8 @@ std::string cli_MountHold(cli_MountImage &image, const std::string &name, const 
     image.Name = name;
     image.Path = path;
     if (t_MarkedInUse(path)) return name + " is mounted already.";
-    image.Lock = t_LockFile(path, true);
+    image.Lock = t_LockFile(path, true, t_LockMark::Set);
     if (image.Lock < 0) return name + ": cannot be locked: " + strerror(errno);
-    if (!t_MarkInUse(image.Lock)) {
-        std::string reason = strerror(errno);
-        cli_MountRelease(image);
-        return name + ": cannot be marked mounted: " + reason;
-    }
     image.File = t_ResolvedPath(path);
     if (!t_StampFile(image.File, image.Stamp)) image.Stamp = t_FileStamp();
     return "";
@@ -49,9 +44,8 @@ static void holdNewFile(cli_MountImage &image) {
     struct stat held, now;
     if (fstat(image.Lock, &held) != 0 || stat(image.File.c_str(), &now) != 0) return;
     if (held.st_dev == now.st_dev && held.st_ino == now.st_ino) return;
-    int lock = t_LockFile(image.File, true);
+    int lock = t_LockFile(image.File, true, t_LockMark::Set);
     if (lock < 0) return;
-    t_MarkInUse(lock);
     t_UnlockFile(image.Lock);
     image.Lock = lock;
 }

@@ -1,6 +1,7 @@
 // What the program knows of the current volume's image file.
 #include "volume_file.h"
 
+#include <cerrno>
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -9,7 +10,6 @@
 #include "files.h"
 #include "image.h"
 #include "in_place.h"
-#include "in_use.h"
 #include "slices.h"
 #include "volume.h"
 #include "volume_state.h"
@@ -31,7 +31,7 @@ cpm_Volume cpm_LoadImageFile(const std::string &path, std::string &refusal, cons
     int recovery = t_RecoverInterruptedSave(file, false, record);
     if (recovery != t_NothingToRecover) fprintf(stderr, "%s\n", t_RecoveryNote(path, recovery, record).c_str());
     // A mounted image is read as its mount last saved it, without waiting for the mount's lock.
-    int lock = t_MarkedInUse(file) ? -1 : t_LockFile(file, false);
+    int lock = t_LockFile(file, false, t_LockMark::Yield);
     // Stamped before it is read: a change in between is seen at the save.
     // A slice of a file of several keeps the hash of its own bytes instead
     // (checked by its save), and the rest of the file is never read.
@@ -52,7 +52,9 @@ void cpm_RememberImageFile() {
     rememberedFile = t_ResolvedPath(cpm_CurrentVolume.Path);
 }
 
-cpm_ImageLock::cpm_ImageLock(const std::string &path) : Fd(t_LockFile(path, true)) {}
+cpm_ImageLock::cpm_ImageLock(const std::string &path) : Fd(t_LockFile(path, true, t_LockMark::Yield)) {
+    Mounted = Fd < 0 && errno == EBUSY;
+}
 cpm_ImageLock::~cpm_ImageLock() { t_UnlockFile(Fd); }
 
 bool cpm_ImageChangedOnDisk() {

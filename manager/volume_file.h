@@ -20,8 +20,10 @@ void cpm_RememberImageFile();
 
 // An exclusive lock on the current volume's file, held while it lives: the
 // tool waits for the save, and the comparison and the write see one file.
+// A mounted image's lock is not waited for: Mounted says so.
 struct cpm_ImageLock {
     int Fd = -1;
+    bool Mounted = false;
     explicit cpm_ImageLock(const std::string &path);
     ~cpm_ImageLock();
     cpm_ImageLock(const cpm_ImageLock &) = delete;

@@ -5,7 +5,6 @@
 #include "display.h"
 #include "events.h"
 #include "image.h"
-#include "in_use.h"
 #include "line_input.h"
 #include "listing.h"
 #include "read.h"
@@ -73,13 +72,14 @@ Text cpm_TypedName(const std::string &answer) {
 }
 
 std::string cpm_SaveCurrentVolume() {
-    // A mounted image changes only through its mount: refused at once instead of waiting for its lock.
+    // Held to the end: no tool writes between the comparison and the save.
+    // A mounted image changes only through its mount: refused at once
+    // instead of waiting for its lock.
     std::string file = cpm_CurrentVolume.Path;
     int slice = 0;
     cpm_SplitSlicePath(cpm_CurrentVolume.Path, file, slice);
-    if (t_MarkedInUse(file)) return t_PathFileName(cpm_CurrentVolume.Path) + " is mounted: not changed.";
-    // Held to the end: no tool writes between the comparison and the save.
-    cpm_ImageLock lock(cpm_CurrentVolume.Path);
+    cpm_ImageLock lock(file);
+    if (lock.Mounted) return t_PathFileName(cpm_CurrentVolume.Path) + " is mounted: not changed.";
     // Nothing is overwritten: the volume stays changed, and the user chooses
     // between U(ndo (the disk's version) and copying out first.
     if (cpm_ImageChangedOnDisk()) return "Image changed on disk: not saved.";

@@ -1,6 +1,8 @@
 // Whole-file reads and writes, locks and stamps on POSIX.
 #include "files.h"
 
+#include "in_use.h"
+
 #include <atomic>
 #include <ctime>
 #include <cerrno>
@@ -245,17 +247,26 @@ int setbinarytofile(std::string_view path, const Text &bytes) {
 
 // --- locks and stamps --------------------------------------------------------------
 
-int t_LockFile(std::string_view pathView, bool exclusive) {
+int t_LockFile(std::string_view path, bool exclusive) { return t_LockFile(path, exclusive, t_LockMark::None); }
+
+// A mount marks the file before it locks it, and others look for the mark
+// only when the lock is taken: whoever finds the lock held and no mark waits
+// for a holder that is not a mount, so nobody waits for a mount's lock.
+int t_LockFile(std::string_view pathView, bool exclusive, t_LockMark mark) {
     std::string path(pathView);
+    int how = exclusive ? LOCK_EX : LOCK_SH;
     for (int tries = 0; tries < 1000; tries++) {
         int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
         if (fd < 0) return -1;
         int err = 0;
-        while (flock(fd, exclusive ? LOCK_EX : LOCK_SH) != 0)
-            if (errno != EINTR) {
-                err = errno;
-                break;
-            }
+        if (mark == t_LockMark::Set && !t_MarkInUse(fd)) err = errno;
+        bool locked = false;
+        if (err == 0 && mark == t_LockMark::Yield) {
+            locked = flock(fd, how | LOCK_NB) == 0;
+            if (!locked && errno == EWOULDBLOCK && t_MarkedInUse(path)) err = EBUSY;
+        }
+        while (err == 0 && !locked && flock(fd, how) != 0)
+            if (errno != EINTR) err = errno;
         struct stat held, now;
         if (err == 0 && fstat(fd, &held) != 0) err = errno;
         if (err == 0 && stat(path.c_str(), &now) != 0) err = errno;

@@ -65,6 +65,13 @@ int t_ReadOpenFile(int fd, long long size, Text &out);
 // replaced by the writer that held it, the new file is locked instead.  The
 // descriptor, or -1 with errno set.
 int t_LockFile(std::string_view path, bool exclusive);
+// What a lock does about the mark of a mounted image (in_use.h).
+enum class t_LockMark : uint8_t {
+    None,          // no regard for it
+    Yield,         // a lock the mount holds is not waited for: -1 with errno EBUSY
+    Set,           // the mount's own: the file is marked before it is locked
+};
+int t_LockFile(std::string_view path, bool exclusive, t_LockMark mark);
 void t_UnlockFile(int fd);
 
 // What a program knew of an image file when it read it.

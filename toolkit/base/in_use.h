@@ -1,8 +1,10 @@
 // The mark of an image that a mounted folder serves.  The mount holds, beside
 // the image's exclusive lock, a read lock (an open file description lock) on
-// one byte far past the end of any image; others test for it without waiting
-// and refuse to change the image, or read it without waiting for the lock.
-// The kernel drops both locks when the mount ends, however it ends.
+// one byte far past the end of any image, set before the image's lock is
+// taken; others look for it when they find the lock held (t_LockFile with
+// t_LockMark::Yield) and refuse to change the image, or read it without
+// waiting for the lock.  The kernel drops both locks when the mount ends,
+// however it ends.
 #pragma once
 
 #include <string_view>
