@@ -1,0 +1,43 @@
+// One host file as a collection sees it: whether it is an image, how it
+// reads, how healthy it is, and its files with their hashes.  Reads only.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "text.h"
+
+// One file of an image.
+struct cpm_SurveyFile {
+    int User = 0;
+    std::string Name;          // "NAME.EXT" as ls shows it (no trailing point for an empty type)
+    uint64_t Size = 0;         // exact byte count where the disk records one, else records x 128
+    std::string Attributes;    // the set ones of "RSA" (R/O, SYS, archived), e.g. "RS"
+    std::string Created, Updated, Accessed;   // "2026-12-08 07:50" where the disk stamps, else ""
+    std::string Hash;          // lowercase hex of a hash of the file's bytes (same hash for same bytes across images)
+    Text Bytes;                // the file's bytes, only when cpm_SurveyOptions::WithBytes
+};
+
+// One host file.
+struct cpm_Survey {
+    std::string Path;
+    bool IsImage = false;      // false: not an image (counted, not listed); every field below empty
+    uint64_t FileSize = 0;     // the host file's size
+    int64_t ModifiedNs = 0;    // the host file's modification time, ns since the epoch
+    std::string ImageHash;     // lowercase hex of a hash of the whole host file
+    std::string Container;     // "raw", "Extended DSK", "WOZ", "ImageDisk", "zip", ...
+    std::string Definition;    // the definition read with ("" when none)
+    std::string Health;        // "ok", "damaged: 3 findings", "not CP/M", "unclear: A, B", "unreadable: reason"
+    int FileCount = 0;
+    long UsedKB = 0, FreeKB = 0;
+    std::vector<cpm_SurveyFile> Files;   // every file of users 0-15, in user then name order
+};
+
+struct cpm_SurveyOptions {
+    bool WithBytes = false;
+};
+
+// Reads one host file (never writes; a FIFO, device or unreadable file is
+// "unreadable: reason" or not an image, never a hang).
+cpm_Survey cpm_SurveyImage(const std::string &path, const cpm_SurveyOptions &options = {});
