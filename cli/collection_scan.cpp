@@ -37,6 +37,7 @@ int cli_Scan(const cli_Parsed &line) {
     cli_CollectionOptions options = cli_CollectionOptionsOf(line);
     if (options.Jobs < 0) return cli_UsageOf("scan");
     options.Ordered = !asLines;
+    options.Hashes = asJson || asLines;   // the lines show no hashes: nothing but the directory is read
     cli_Walk walk = cli_WalkPaths(line.Operands, options.CrossDevices);
     cli_ReportProblems(walk);
     Totals totals;

@@ -17,6 +17,7 @@ void cli_SurveyCollection(const cli_Walk &walk, const cli_CollectionOptions &opt
     std::vector<cli_Surveyed> results(walk.Files.size());
     cpm_SurveyOptions surveyOptions;
     surveyOptions.WithBytes = options.WithBytes;
+    surveyOptions.Hashes = options.Hashes;
     cli_PoolRun run;
     run.Count = walk.Files.size();
     run.Jobs = options.Jobs;

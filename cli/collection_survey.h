@@ -13,6 +13,7 @@ struct cli_CollectionOptions {
     bool CrossDevices = false;
     bool Ordered = true;          // in path order; else as each finishes
     bool WithBytes = false;       // the files' bytes (for --contains)
+    bool Hashes = true;           // the image's and the files' hashes
     const std::atomic<bool> *Stop = nullptr;
 };
 // --jobs and --cross-devices of the command line (Jobs -1: a bad --jobs).
