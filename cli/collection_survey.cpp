@@ -3,6 +3,8 @@
 // and JSON objects that show one survey.
 #include "collection_survey.h"
 
+#include <malloc.h>
+
 #include <cstdio>
 
 cli_CollectionOptions cli_CollectionOptionsOf(const cli_Parsed &line) {
@@ -14,6 +16,11 @@ cli_CollectionOptions cli_CollectionOptionsOf(const cli_Parsed &line) {
 
 void cli_SurveyCollection(const cli_Walk &walk, const cli_CollectionOptions &options,
                           const std::function<void(cli_Surveyed &)> &reduce, const std::function<void(cli_Surveyed &)> &each) {
+    // Image after image allocates and frees blocks of the same few sizes:
+    // kept by the allocator instead of given back to the system and faulted
+    // in (and zeroed) again for the next image.  The pool bounds how many.
+    mallopt(M_MMAP_THRESHOLD, 64 << 20);
+    mallopt(M_TRIM_THRESHOLD, 256 << 20);
     std::vector<cli_Surveyed> results(walk.Files.size());
     cpm_SurveyOptions surveyOptions;
     surveyOptions.WithBytes = options.WithBytes;
