@@ -16,6 +16,7 @@
 // Without --dir it runs in /dev/shm (memory) and in /var/tmp (a disk).
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -41,8 +42,9 @@ using Clock = std::chrono::steady_clock;
 namespace {
 
 // Runs a program with standard output to `out` (a file, "/dev/null") and
-// standard error to /dev/null; its exit status.
-int runTo(const std::vector<std::string> &args, const std::string &out) {
+// standard error to /dev/null; its exit status, and in *cpu the processor
+// seconds it and the children it waited for used.
+int runTo(const std::vector<std::string> &args, const std::string &out, double *cpu = nullptr) {
     std::vector<char *> argv;
     for (const std::string &a : args) argv.push_back(const_cast<char *>(a.c_str()));
     argv.push_back(nullptr);
@@ -55,13 +57,16 @@ int runTo(const std::vector<std::string> &args, const std::string &out) {
     posix_spawn_file_actions_destroy(&actions);
     if (err != 0) return -1;
     int status = 0;
-    waitpid(pid, &status, 0);
+    struct rusage usage = {};
+    wait4(pid, &status, 0, &usage);
+    if (cpu)
+        *cpu = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-double timed(const std::vector<std::string> &args, int *status = nullptr) {
+double timed(const std::vector<std::string> &args, int *status = nullptr, double *cpu = nullptr) {
     auto t0 = Clock::now();
-    int s = runTo(args, "/dev/null");
+    int s = runTo(args, "/dev/null", cpu);
     if (status) *status = s;
     return std::chrono::duration<double>(Clock::now() - t0).count();
 }
@@ -179,16 +184,20 @@ int benchIn(const fs::path &base, int images, int runs, bool keep, bool loop, co
     int status = 0;
     timed({"xargs", "-0", "-a", list, "cat"});   // warms the cache: every file read once
     timed({cli, "scan", collection.string()});
-    std::vector<double> cats, scans;
+    std::vector<double> cats, scans, catCpus, scanCpus;
     for (int r = 0; r < runs; r++) {
-        cats.push_back(timed({"xargs", "-0", "-a", list, "cat"}));
+        double cpu = 0;
+        cats.push_back(timed({"xargs", "-0", "-a", list, "cat"}, nullptr, &cpu));
+        catCpus.push_back(cpu);
         int s = 0;
-        scans.push_back(timed({cli, "scan", collection.string()}, &s));
+        scans.push_back(timed({cli, "scan", collection.string()}, &s, &cpu));
+        scanCpus.push_back(cpu);
         if (s != 0) status = s;
     }
     double cat = median(cats), scan = median(scans);
     printf("collection in %s: %d images, %.0f MB\n", base.c_str(), images, double(bytes) / 1e6);
     printf("  cat %.3f s, scan %.3f s: %.2fx cat (median of %d)\n", cat, scan, scan / cat, runs);
+    printf("  processor time: cat %.3f s, scan %.3f s over its threads\n", median(catCpus), median(scanCpus));
     if (status != 0) printf("  scan ended with status %d\n", status);
     if (loop) {
         // The loop gives cpmls the definition the scan found, -T for a container libdsk reads.
