@@ -54,7 +54,9 @@ long long mappedTracks(const cpm_Layout &l, size_t imageBytes) {
 // fullest (ids never read) ranks by id from the first id the other tracks
 // of its side start with, so that the sectors it has keep their places.
 // Both are sorted vectors searched by halving: a gather builds the index
-// once per call, and recognition gathers a directory for every candidate.
+// once per call, and recognition gathers a directory for every candidate,
+// so it is built in about linear time: containers record their sectors
+// track by track, and only each track's few sectors need sorting by id.
 struct SectorIndex {
     using Entry = std::pair<Key, const cpm_Sector *>;
     std::vector<Entry> Places;
@@ -63,8 +65,22 @@ struct SectorIndex {
         if (m.Sectors.empty()) return;
         Places.reserve(m.Sectors.size());
         for (const cpm_Sector &s : m.Sectors) Places.push_back({Key{s.Cylinder, s.Head, s.Id}, &s});
-        // The first sector recorded of a place counts (stable: recording order among equals).
-        std::stable_sort(Places.begin(), Places.end(), [](const Entry &a, const Entry &b) { return a.first < b.first; });
+        // By place; among sectors of one place the first recorded counts
+        // (the entries point into the medium's list in recording order).
+        auto byPlace = [](const Entry &a, const Entry &b) { return a.first != b.first ? a.first < b.first : a.second < b.second; };
+        auto byTrack = [](const Entry &a, const Entry &b) {
+            return std::get<0>(a.first) != std::get<0>(b.first) ? std::get<0>(a.first) < std::get<0>(b.first)
+                                                                : std::get<1>(a.first) < std::get<1>(b.first);
+        };
+        if (std::is_sorted(Places.begin(), Places.end(), byTrack)) {
+            for (auto from = Places.begin(); from != Places.end();) {
+                auto to = std::upper_bound(from, Places.end(), *from, byTrack);
+                std::sort(from, to, byPlace);
+                from = to;
+            }
+        } else {
+            std::sort(Places.begin(), Places.end(), byPlace);
+        }
         Places.erase(std::unique(Places.begin(), Places.end(), [](const Entry &a, const Entry &b) { return a.first == b.first; }),
                      Places.end());
         // The tracks: runs of one cylinder and head, their ids ascending.
@@ -86,6 +102,8 @@ struct SectorIndex {
             fullest = std::max(fullest, t.Count);
             firsts[std::get<1>(Places[t.From].first)][t.Lowest]++;
         }
+        // Ranks rise with the ids within a track and the tracks are in
+        // order: the list comes out sorted, one sector a place.
         Ranked.reserve(Places.size());
         for (const Track &t : tracks) {
             int cylinder = std::get<0>(Places[t.From].first), head = std::get<1>(Places[t.From].first);
@@ -100,9 +118,6 @@ struct SectorIndex {
                 Ranked.push_back({Key{cylinder, head, rank}, e.second});
             }
         }
-        std::stable_sort(Ranked.begin(), Ranked.end(), [](const Entry &a, const Entry &b) { return a.first < b.first; });
-        Ranked.erase(std::unique(Ranked.begin(), Ranked.end(), [](const Entry &a, const Entry &b) { return a.first == b.first; }),
-                     Ranked.end());
     }
     static const cpm_Sector *find(const std::vector<Entry> &list, const Key &key) {
         auto at = std::lower_bound(list.begin(), list.end(), key, [](const Entry &e, const Key &k) { return e.first < k; });
