@@ -120,8 +120,8 @@ std::vector<cpm_Nibble> cpm_NibblesOfBytes(const uint8_t *bytes, size_t count, i
     std::vector<cpm_Nibble> out;
     size_t total = count * size_t(std::max(revolutions, 1));
     if (revolutions > 1 && beyond < total - count) total = count + beyond;
-    out.resize(total);
-    for (size_t k = 0, i = 0; k < total; k++, i = i + 1 == count ? 0 : i + 1) out[k] = {bytes[i], uint32_t(i * 8)};
+    out.reserve(total);
+    for (size_t k = 0, i = 0; k < total; k++, i = i + 1 == count ? 0 : i + 1) out.push_back({bytes[i], uint32_t(i * 8)});
     return out;
 }
 
@@ -207,8 +207,13 @@ cpm_GcrTrack cpm_DecodeGcrTrack(const std::vector<cpm_Nibble> &n, uint32_t track
         } else if (!complete) {
             continue;   // cut off by the end of the reading: seen whole on the other revolution
         }
-        auto [at, fresh] = found.emplace(s.AddressAt, s);
-        if (!fresh && (s.DataGood > at->second.DataGood || s.HasData > at->second.HasData)) at->second = std::move(s);
+        // A good data field holds 6-and-2 disk bytes only, never D5: no field
+        // starts inside it, so the search goes on after it.
+        size_t next = s.DataGood ? j + 3 + dataValues - 1 : i;
+        auto known = found.find(s.AddressAt);
+        if (known == found.end()) found.emplace(s.AddressAt, std::move(s));
+        else if (s.DataGood > known->second.DataGood || s.HasData > known->second.HasData) known->second = std::move(s);
+        i = next;
     }
     for (auto &[at, s] : found) {
         bad.erase(at);
