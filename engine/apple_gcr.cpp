@@ -42,44 +42,33 @@ int cpm_Value62(uint8_t diskByte) { return read62.Value[diskByte]; }
 
 namespace {
 
-// What eight bits (one byte of the stream) do to the shift register of a
-// disk-byte reader that holds `reg` (0: waiting for a first one bit): the
-// register after them, the disk byte they complete (0: none; eight bits
-// complete one at most) and where in the byte the completed one and the
-// new partial one began (-1: before this byte).
-struct BitsStep {
-    uint8_t Reg = 0;
-    uint8_t Value = 0;
-    int8_t CompletedStart = -1;
-    int8_t PartialStart = -1;
-};
+// A disk byte is the eight bits from a first one bit on: what the reader
+// holds is only how many bits of the byte it has taken (0: waiting for a
+// one bit, 1-7), the bits themselves being the last ones of the stream.
+// What eight bits (one byte of the stream) do to that count: the count
+// after them (bits 0-3) and, when they complete a disk byte (bit 7; eight
+// bits complete one at most), the bit of the byte that completes it (bits 4-6).
+uint8_t bitsStep(uint32_t taken, uint32_t byte) {
+    int completedAt = -1;
+    for (int k = 0; k < 8; k++) {
+        uint32_t bit = (byte >> (7 - k)) & 1;
+        if (taken == 0 && bit == 0) continue;   // zero bits before a byte are absorbed
+        if (++taken == 8) {
+            completedAt = k;
+            taken = 0;
+        }
+    }
+    return uint8_t(taken | (completedAt >= 0 ? 0x80 | completedAt << 4 : 0));
+}
 
-const std::vector<BitsStep> &bitsSteps() {
-    static const std::vector<BitsStep> table = [] {
-        std::vector<BitsStep> t(128 * 256);
-        for (uint32_t reg0 = 0; reg0 < 128; reg0++)
-            for (uint32_t byte = 0; byte < 256; byte++) {
-                BitsStep &step = t[reg0 * 256 + byte];
-                uint32_t reg = reg0;
-                int start = -1;
-                for (int k = 0; k < 8; k++) {
-                    uint32_t bit = (byte >> (7 - k)) & 1;
-                    if (reg == 0 && bit == 0) continue;   // zero bits before a byte are absorbed
-                    if (reg == 0) start = k;
-                    reg = (reg << 1) | bit;
-                    if (reg & 0x80) {
-                        step.Value = uint8_t(reg);
-                        step.CompletedStart = int8_t(start);
-                        reg = 0;
-                        start = -1;
-                    }
-                }
-                step.Reg = uint8_t(reg);
-                step.PartialStart = int8_t(start);
-            }
+const uint8_t *bitsSteps() {
+    static const std::vector<uint8_t> table = [] {
+        std::vector<uint8_t> t(8 * 256);
+        for (uint32_t taken = 0; taken < 8; taken++)
+            for (uint32_t byte = 0; byte < 256; byte++) t[taken * 256 + byte] = bitsStep(taken, byte);
         return t;
     }();
-    return table;
+    return table.data();
 }
 
 }  // namespace
@@ -88,28 +77,39 @@ std::vector<cpm_Nibble> cpm_NibblesOfBits(const uint8_t *bits, uint32_t bitCount
     std::vector<cpm_Nibble> out;
     if (bitCount == 0) return out;
     out.reserve(size_t(bitCount) / 8 * size_t(revolutions) + 1);
-    const std::vector<BitsStep> &steps = bitsSteps();
-    uint32_t reg = 0, start = 0;
+    const uint8_t *steps = bitsSteps();
+    uint32_t taken = 0, recent = 0;   // the bits of the byte so far; the last bits of the stream
     const uint32_t wholeBytes = bitCount / 8;
+    // Where the byte completed at bit `at` of the track starts: seven bits
+    // back, on the previous revolution for the first ones of a revolution.
+    auto add = [&](uint32_t at) {
+        long long start = at >= 7 ? at - 7 : ((long long)at - 7) % (long long)bitCount;   // a track shorter than a byte: further back
+        out.push_back({uint8_t(recent), uint32_t(start < 0 ? start + bitCount : start)});
+    };
     // The track read round as many times as asked: its whole bytes a byte at
     // a time through the table, the bits of a last partial byte one by one.
     size_t stop = SIZE_MAX;
     for (int round = 0; round < std::max(revolutions, 1) && out.size() < stop; round++) {
         if (round == 1 && beyond != SIZE_MAX) stop = out.size() + beyond;
         for (uint32_t i = 0; i < wholeBytes && out.size() < stop; i++) {
-            const BitsStep &step = steps[reg * 256 + bits[i]];
-            if (step.Value) out.push_back({step.Value, step.CompletedStart >= 0 ? i * 8 + uint32_t(step.CompletedStart) : start});
-            if (step.PartialStart >= 0) start = i * 8 + uint32_t(step.PartialStart);
-            reg = step.Reg;
+            uint8_t step = steps[taken * 256 + bits[i]];
+            recent = recent << 8 | bits[i];
+            taken = step & 0x0F;
+            if (step & 0x80) {
+                uint32_t k = (step >> 4) & 7;   // the byte ends at bit k of this byte
+                uint32_t saved = recent;
+                recent >>= 7 - k;
+                add(i * 8 + k);
+                recent = saved;
+            }
         }
         for (uint32_t at = wholeBytes * 8; at < bitCount && out.size() < stop; at++) {
             uint32_t bit = (bits[at >> 3] >> (7 - (at & 7))) & 1;
-            if (reg == 0 && bit == 0) continue;
-            if (reg == 0) start = at;
-            reg = (reg << 1) | bit;
-            if (reg & 0x80) {
-                out.push_back({uint8_t(reg), start});
-                reg = 0;
+            recent = recent << 1 | bit;
+            if (taken == 0 && bit == 0) continue;
+            if (++taken == 8) {
+                taken = 0;
+                add(at);
             }
         }
     }
