@@ -128,6 +128,8 @@ int cli_Help(const cli_Parsed &line);
 int cli_Label(const cli_Parsed &line);
 // mount IMAGE FOLDER: the files as a folder (mount_command.cpp).
 int cli_Mount(const cli_Parsed &line);
+// Commands over collections of images (collection.h): scan, find, diff, dups, index.
+bool cli_OverCollection(const cli_Command &command);
 
 // --- labels, stamps and passwords (label_command.cpp) ------------------------------
 

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "cli.h"
+#include "collection.h"
 #include "image.h"
 #include "volume.h"
 
@@ -81,6 +82,28 @@ const cli_Command cli_Commands[] = {
      "saved 2 seconds after the last write (at most 10 after the first), when a written file is closed and at "
      "unmount. Runs in the background unless -F.",
      "diskwright-cli mount games.dsk ~/games"},
+    {"scan", "PATH... [--json | --json-lines] [--jobs N] [--all] [--cross-devices]", false, cli_Scan,
+     "--json --json-lines --jobs=N --all --cross-devices",
+     "Walks the folders (symbolic links not followed, other file systems not entered unless --cross-devices) "
+     "and shows every file that is a disk image, whatever its name: container, definition, files, space used "
+     "and free, and its health (ok, damaged: N findings, not CP/M, unclear: A, B, unreadable: reason); then "
+     "totals. Files that are no images are counted (--all lists them). --json-lines writes one object per image "
+     "as each is read, in no set order; everything else comes in path order.",
+     "diskwright-cli scan ~/disks"},
+    {"find", "PATH... [N:|*:]NAME|PATTERN [--contains TEXT | --contains-hex HEX] [--json] [--jobs N]", false, cli_Find,
+     "--json --contains=TEXT --contains-hex=HEX --jobs=N --cross-devices",
+     "Finds the files of that name or pattern in every image under the paths: image, user, name, size and the "
+     "disk's date stamps where it keeps them; --contains only files whose bytes hold the text. Exit status 1 "
+     "when none is found.",
+     "diskwright-cli find ~/disks 'WS.COM'"},
+    {"diff", "IMAGE_A IMAGE_B", false, cli_Diff, nullptr,
+     "Compares the files of two images: only in A, only in B, same name with other bytes, identical. Exit "
+     "status 0 when the files are the same, 1 when they differ, 2 when an image cannot be read.",
+     "diskwright-cli diff old.dsk new.dsk"},
+    {"dups", "PATH... [--json] [--jobs N]", false, cli_Dups, "--json --jobs=N --cross-devices",
+     "Groups the files that are the same bytes across every image under the paths, and the images that hold "
+     "the same files.",
+     "diskwright-cli dups ~/disks"},
     {"help", "[COMMAND]", false, cli_Help, nullptr, "Describes every command, or one.", "diskwright-cli help get"},
 };
 const int cli_CommandCount = int(sizeof cli_Commands / sizeof cli_Commands[0]);
@@ -106,6 +129,12 @@ const cli_OptionHelp cli_OptionHelps[] = {
     {"--all", "list every user area that holds files (mount: a folder for each)"},
     {"--read-only", "mount: refuse every change"},
     {"-F, --foreground", "mount: stay in the foreground, the log on standard error"},
+    {"--all", "ls: list every user area that holds files; scan: list the files that are no images too"},
+    {"--json-lines", "scan: one JSON object a line per image, written as each is read"},
+    {"--jobs N", "scan, find, dups: images read at once, by that many threads (default: the number of cores)"},
+    {"--cross-devices", "scan, find, dups: enter folders on other file systems too"},
+    {"--contains TEXT", "find: only files whose bytes hold the text"},
+    {"--contains-hex HEX", "find: only files whose bytes hold these bytes, in hexadecimal"},
     {"--diskdef", "info: the definition the image is read with, in diskdefs form"},
     {"--to KIND", "convert: the kind of image to write (raw, do, po, 2mg, edsk, dsk, imd, woz, nib)"},
     {"--fill-unreadable", "convert: fill sectors that could not be read with 0xE5 where the kind cannot mark them"},

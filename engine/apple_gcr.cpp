@@ -40,31 +40,88 @@ bool marks(const std::vector<cpm_Nibble> &n, size_t i, uint8_t third) {
 
 int cpm_Value62(uint8_t diskByte) { return read62.Value[diskByte]; }
 
-std::vector<cpm_Nibble> cpm_NibblesOfBits(const uint8_t *bits, uint32_t bitCount, int revolutions) {
+namespace {
+
+// A disk byte is the eight bits from a first one bit on: what the reader
+// holds is only how many bits of the byte it has taken (0: waiting for a
+// one bit, 1-7), the bits themselves being the last ones of the stream.
+// What eight bits (one byte of the stream) do to that count: the count
+// after them (bits 0-3) and, when they complete a disk byte (bit 7; eight
+// bits complete one at most), the bit of the byte that completes it (bits 4-6).
+uint8_t bitsStep(uint32_t taken, uint32_t byte) {
+    int completedAt = -1;
+    for (int k = 0; k < 8; k++) {
+        uint32_t bit = (byte >> (7 - k)) & 1;
+        if (taken == 0 && bit == 0) continue;   // zero bits before a byte are absorbed
+        if (++taken == 8) {
+            completedAt = k;
+            taken = 0;
+        }
+    }
+    return uint8_t(taken | (completedAt >= 0 ? 0x80 | completedAt << 4 : 0));
+}
+
+const uint8_t *bitsSteps() {
+    static const std::vector<uint8_t> table = [] {
+        std::vector<uint8_t> t(8 * 256);
+        for (uint32_t taken = 0; taken < 8; taken++)
+            for (uint32_t byte = 0; byte < 256; byte++) t[taken * 256 + byte] = bitsStep(taken, byte);
+        return t;
+    }();
+    return table.data();
+}
+
+}  // namespace
+
+std::vector<cpm_Nibble> cpm_NibblesOfBits(const uint8_t *bits, uint32_t bitCount, int revolutions, size_t beyond) {
     std::vector<cpm_Nibble> out;
     if (bitCount == 0) return out;
     out.reserve(size_t(bitCount) / 8 * size_t(revolutions) + 1);
-    uint32_t reg = 0, start = 0;
-    uint64_t total = uint64_t(bitCount) * uint64_t(std::max(revolutions, 1));
-    for (uint64_t i = 0; i < total; i++) {
-        uint32_t at = uint32_t(i % bitCount);
-        uint32_t bit = (bits[at >> 3] >> (7 - (at & 7))) & 1;
-        if (reg == 0 && bit == 0) continue;   // zero bits before a byte are absorbed
-        if (reg == 0) start = at;
-        reg = (reg << 1) | bit;
-        if (reg & 0x80) {
-            out.push_back({uint8_t(reg), start});
-            reg = 0;
+    const uint8_t *steps = bitsSteps();
+    uint32_t taken = 0, recent = 0;   // the bits of the byte so far; the last bits of the stream
+    const uint32_t wholeBytes = bitCount / 8;
+    // Where the byte completed at bit `at` of the track starts: seven bits
+    // back, on the previous revolution for the first ones of a revolution.
+    auto add = [&](uint32_t at) {
+        long long start = at >= 7 ? at - 7 : ((long long)at - 7) % (long long)bitCount;   // a track shorter than a byte: further back
+        out.push_back({uint8_t(recent), uint32_t(start < 0 ? start + bitCount : start)});
+    };
+    // The track read round as many times as asked: its whole bytes a byte at
+    // a time through the table, the bits of a last partial byte one by one.
+    size_t stop = SIZE_MAX;
+    for (int round = 0; round < std::max(revolutions, 1) && out.size() < stop; round++) {
+        if (round == 1 && beyond != SIZE_MAX) stop = out.size() + beyond;
+        for (uint32_t i = 0; i < wholeBytes && out.size() < stop; i++) {
+            uint8_t step = steps[taken * 256 + bits[i]];
+            recent = recent << 8 | bits[i];
+            taken = step & 0x0F;
+            if (step & 0x80) {
+                uint32_t k = (step >> 4) & 7;   // the byte ends at bit k of this byte
+                uint32_t saved = recent;
+                recent >>= 7 - k;
+                add(i * 8 + k);
+                recent = saved;
+            }
+        }
+        for (uint32_t at = wholeBytes * 8; at < bitCount && out.size() < stop; at++) {
+            uint32_t bit = (bits[at >> 3] >> (7 - (at & 7))) & 1;
+            recent = recent << 1 | bit;
+            if (taken == 0 && bit == 0) continue;
+            if (++taken == 8) {
+                taken = 0;
+                add(at);
+            }
         }
     }
     return out;
 }
 
-std::vector<cpm_Nibble> cpm_NibblesOfBytes(const uint8_t *bytes, size_t count, int revolutions) {
+std::vector<cpm_Nibble> cpm_NibblesOfBytes(const uint8_t *bytes, size_t count, int revolutions, size_t beyond) {
     std::vector<cpm_Nibble> out;
-    out.reserve(count * size_t(std::max(revolutions, 1)));
-    for (int r = 0; r < std::max(revolutions, 1); r++)
-        for (size_t i = 0; i < count; i++) out.push_back({bytes[i], uint32_t(i * 8)});
+    size_t total = count * size_t(std::max(revolutions, 1));
+    if (revolutions > 1 && beyond < total - count) total = count + beyond;
+    out.reserve(total);
+    for (size_t k = 0, i = 0; k < total; k++, i = i + 1 == count ? 0 : i + 1) out.push_back({bytes[i], uint32_t(i * 8)});
     return out;
 }
 
@@ -120,6 +177,9 @@ cpm_GcrTrack cpm_DecodeGcrTrack(const std::vector<cpm_Nibble> &n, uint32_t track
             bad.insert(n[i].At);
             continue;
         }
+        // Seen whole on the first revolution: the second has nothing better to give.
+        auto seen = found.find(n[i].At);
+        if (seen != found.end() && seen->second.HasData && seen->second.DataGood) continue;
         cpm_GcrSector s;
         s.Volume = f[0];
         s.Track = f[1];
@@ -147,8 +207,13 @@ cpm_GcrTrack cpm_DecodeGcrTrack(const std::vector<cpm_Nibble> &n, uint32_t track
         } else if (!complete) {
             continue;   // cut off by the end of the reading: seen whole on the other revolution
         }
-        auto [at, fresh] = found.emplace(s.AddressAt, s);
-        if (!fresh && (s.DataGood > at->second.DataGood || s.HasData > at->second.HasData)) at->second = std::move(s);
+        // A good data field holds 6-and-2 disk bytes only, never D5: no field
+        // starts inside it, so the search goes on after it.
+        size_t next = s.DataGood ? j + 3 + dataValues - 1 : i;
+        auto known = found.find(s.AddressAt);
+        if (known == found.end()) found.emplace(s.AddressAt, std::move(s));
+        else if (s.DataGood > known->second.DataGood || s.HasData > known->second.HasData) known->second = std::move(s);
+        i = next;
     }
     for (auto &[at, s] : found) {
         bad.erase(at);

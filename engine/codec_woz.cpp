@@ -113,7 +113,7 @@ TrackBits trackOf(const Text &file, const Chunks &c, int t) {
 }
 
 cpm_GcrTrack decoded(const Text &file, const TrackBits &b) {
-    return cpm_DecodeGcrTrack(cpm_NibblesOfBits(b.data(file), b.Bits, 2), b.Bits);
+    return cpm_DecodeGcrTrack(cpm_NibblesOfBits(b.data(file), b.Bits, 2, cpm_WrapNibbles), b.Bits);
 }
 
 std::string text(const Text &file, size_t at, size_t n) {
@@ -191,17 +191,29 @@ uint32_t computedCrc(const Text &file) { return cpm_Crc32(file.data() + 12, file
 }  // namespace
 
 uint32_t cpm_Crc32(const uint8_t *bytes, size_t count) {
-    static const auto table = [] {
-        std::vector<uint32_t> t(256);
+    // Eight tables: table k gives the CRC of a byte followed by k zero
+    // bytes, so eight bytes are folded in with eight independent lookups.
+    static const auto tables = [] {
+        std::vector<uint32_t> t(8 * 256);
         for (uint32_t n = 0; n < 256; n++) {
             uint32_t c = n;
             for (int k = 0; k < 8; k++) c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
             t[n] = c;
         }
+        for (uint32_t n = 0; n < 256; n++)
+            for (int k = 1; k < 8; k++) t[size_t(k) * 256 + n] = (t[size_t(k - 1) * 256 + n] >> 8) ^ t[t[size_t(k - 1) * 256 + n] & 0xFF];
         return t;
     }();
+    const uint32_t *t = tables.data();
     uint32_t crc = 0xFFFFFFFFu;
-    for (size_t i = 0; i < count; i++) crc = table[(crc ^ bytes[i]) & 0xFF] ^ (crc >> 8);
+    size_t i = 0;
+    for (; i + 8 <= count; i += 8) {
+        const uint8_t *p = bytes + i;
+        uint32_t low = crc ^ (uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24);
+        crc = t[7 * 256 + (low & 0xFF)] ^ t[6 * 256 + ((low >> 8) & 0xFF)] ^ t[5 * 256 + ((low >> 16) & 0xFF)] ^
+              t[4 * 256 + (low >> 24)] ^ t[3 * 256 + p[4]] ^ t[2 * 256 + p[5]] ^ t[1 * 256 + p[6]] ^ t[p[7]];
+    }
+    for (; i < count; i++) crc = t[(crc ^ bytes[i]) & 0xFF] ^ (crc >> 8);
     return crc ^ 0xFFFFFFFFu;
 }
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <map>
 #include <tuple>
+#include <vector>
 
 #include "entry.h"
 #include "sector_orders.h"
@@ -52,37 +53,75 @@ long long mappedTracks(const cpm_Layout &l, size_t imageBytes) {
 // sectors that repeat an id).  A track that records fewer sectors than the
 // fullest (ids never read) ranks by id from the first id the other tracks
 // of its side start with, so that the sectors it has keep their places.
+// Both are sorted vectors searched by halving: a gather builds the index
+// once per call, and recognition gathers a directory for every candidate,
+// so it is built in about linear time: containers record their sectors
+// track by track, and only each track's few sectors need sorting by id.
 struct SectorIndex {
-    std::map<Key, const cpm_Sector *> Places;
-    std::map<Key, const cpm_Sector *> Ranked;
+    using Entry = std::pair<Key, const cpm_Sector *>;
+    std::vector<Entry> Places;
+    std::vector<Entry> Ranked;
     explicit SectorIndex(const cpm_Medium &m) {
-        for (const cpm_Sector &s : m.Sectors) Places.emplace(Key{s.Cylinder, s.Head, s.Id}, &s);
-        struct Track {
-            int Lowest = 0, Count = 0;
+        if (m.Sectors.empty()) return;
+        Places.reserve(m.Sectors.size());
+        for (const cpm_Sector &s : m.Sectors) Places.push_back({Key{s.Cylinder, s.Head, s.Id}, &s});
+        // By place; among sectors of one place the first recorded counts
+        // (the entries point into the medium's list in recording order).
+        auto byPlace = [](const Entry &a, const Entry &b) { return a.first != b.first ? a.first < b.first : a.second < b.second; };
+        auto byTrack = [](const Entry &a, const Entry &b) {
+            return std::get<0>(a.first) != std::get<0>(b.first) ? std::get<0>(a.first) < std::get<0>(b.first)
+                                                                : std::get<1>(a.first) < std::get<1>(b.first);
         };
-        std::map<std::pair<int, int>, Track> tracks;
-        for (const auto &[key, s] : Places) {
-            Track &t = tracks[{std::get<0>(key), std::get<1>(key)}];
-            if (t.Count++ == 0) t.Lowest = std::get<2>(key);
-        }
-        int fullest = 0;
-        std::map<int, std::map<int, int>> firsts;   // head -> first id -> tracks
-        for (const auto &[place, t] : tracks) {
-            fullest = std::max(fullest, t.Count);
-            firsts[place.second][t.Lowest]++;
-        }
-        std::map<std::pair<int, int>, int> rank;
-        for (const auto &[key, s] : Places) {
-            std::pair<int, int> place{std::get<0>(key), std::get<1>(key)};
-            const Track &t = tracks[place];
-            int k = rank[place]++;
-            if (t.Count < fullest) {
-                const auto &counts = firsts[place.second];
-                int common = std::max_element(counts.begin(), counts.end(), [](auto &a, auto &b) { return a.second < b.second; })->first;
-                k = std::get<2>(key) - std::min(common, t.Lowest);
+        if (std::is_sorted(Places.begin(), Places.end(), byTrack)) {
+            for (auto from = Places.begin(); from != Places.end();) {
+                auto to = std::upper_bound(from, Places.end(), *from, byTrack);
+                std::sort(from, to, byPlace);
+                from = to;
             }
-            Ranked.emplace(Key{place.first, place.second, k}, s);
+        } else {
+            std::sort(Places.begin(), Places.end(), byPlace);
         }
+        Places.erase(std::unique(Places.begin(), Places.end(), [](const Entry &a, const Entry &b) { return a.first == b.first; }),
+                     Places.end());
+        // The tracks: runs of one cylinder and head, their ids ascending.
+        struct Track {
+            size_t From = 0, Count = 0;
+            int Lowest = 0;
+        };
+        std::vector<Track> tracks;
+        for (size_t i = 0; i < Places.size(); i++) {
+            const Key &key = Places[i].first;
+            if (tracks.empty() || std::get<0>(Places[tracks.back().From].first) != std::get<0>(key) ||
+                std::get<1>(Places[tracks.back().From].first) != std::get<1>(key))
+                tracks.push_back({i, 0, std::get<2>(key)});
+            tracks.back().Count++;
+        }
+        size_t fullest = 0;
+        std::map<int, std::map<int, int>> firsts;   // head -> first id -> tracks
+        for (const Track &t : tracks) {
+            fullest = std::max(fullest, t.Count);
+            firsts[std::get<1>(Places[t.From].first)][t.Lowest]++;
+        }
+        // Ranks rise with the ids within a track and the tracks are in
+        // order: the list comes out sorted, one sector a place.
+        Ranked.reserve(Places.size());
+        for (const Track &t : tracks) {
+            int cylinder = std::get<0>(Places[t.From].first), head = std::get<1>(Places[t.From].first);
+            int common = 0;
+            if (t.Count < fullest) {
+                const auto &counts = firsts[head];
+                common = std::max_element(counts.begin(), counts.end(), [](auto &a, auto &b) { return a.second < b.second; })->first;
+            }
+            for (size_t k = 0; k < t.Count; k++) {
+                const Entry &e = Places[t.From + k];
+                int rank = t.Count < fullest ? std::get<2>(e.first) - std::min(common, t.Lowest) : int(k);
+                Ranked.push_back({Key{cylinder, head, rank}, e.second});
+            }
+        }
+    }
+    static const cpm_Sector *find(const std::vector<Entry> &list, const Key &key) {
+        auto at = std::lower_bound(list.begin(), list.end(), key, [](const Entry &e, const Key &k) { return e.first < k; });
+        return at != list.end() && at->first == key ? at->second : nullptr;
     }
 };
 
@@ -94,10 +133,10 @@ long long sectorAt(const cpm_Medium &m, const cpm_Layout &l, long long n, const 
         long long position = rawPosition(l.RawOrder, p.Id - l.FirstId);
         return l.Offset + (track * l.SectorsPerTrack + position) * l.SectorBytes;
     }
-    const auto &places = l.RankedIds ? index->Ranked : index->Places;
-    auto found = places.find(Key{p.Cylinder, p.Head, l.RankedIds ? p.Id - l.FirstId : p.Id});
-    if (found == places.end()) return -1;
-    const cpm_Sector &s = *found->second;
+    const cpm_Sector *found = SectorIndex::find(l.RankedIds ? index->Ranked : index->Places,
+                                                Key{p.Cylinder, p.Head, l.RankedIds ? p.Id - l.FirstId : p.Id});
+    if (!found) return -1;
+    const cpm_Sector &s = *found;
     if (s.State == cpm_SectorState::Missing || s.State == cpm_SectorState::DataError || s.Size < l.SectorBytes) return -1;
     return (long long)s.At;
 }

@@ -107,12 +107,14 @@ TEST_F(Installed, PagesRenderWithoutWarningsAndTheToolsPageHasEveryCommandAndOpt
         EXPECT_TRUE(text.find(entry + " ") != std::string::npos || text.find(entry + "\n") != std::string::npos) << name;
         commands++;
     }
-    EXPECT_EQ(commands, 20);
+    EXPECT_EQ(commands, 24);
     for (const char *option : {"--json", "--text", "--trim", "--no-clobber", "--as", "--force", "--version", "--format",
                                "--user", "--all", "*:*", "--diskdefs", "--slice", "--slices", "IMAGE@N",
                                "--verbose", "EXIT STATUS", "EXAMPLES", "JSON", "hostName", "extent-gap",
                                "--init-stamps", "--update-stamps", "--no-update-stamps", "--stamps", "--password",
-                               "DATE STAMPS", "protection", "MOUNTING", "--read-only", "--foreground", "fusermount3"})
+                               "DATE STAMPS", "protection", "--json-lines", "--jobs", "--contains-hex",
+                               "--cross-devices", "unclear: A, B", "MOUNTING", "--read-only", "--foreground",
+                               "fusermount3"})
         EXPECT_NE(text.find(option), std::string::npos) << option;
 }
 
@@ -123,7 +125,7 @@ TEST_F(Installed, CompletionCompletesCommandsOptionsAndImages) {
     fs::create_directories(folder / "sub");
     for (const char *f : {"games.dsk", "work.VOL", "notes.txt", "disk.2mg"}) std::ofstream(folder / f) << "x";
     struct { const char *Words, *Expected; } cases[] = {
-        {"diskwright-cli ''", "attr blocks check convert dump formats get help info init label ls map mount new put rm sort type unrm"},
+        {"diskwright-cli ''", "attr blocks check convert diff dump dups find formats get help info init label ls map mount new put rm scan sort type unrm"},
         {"diskwright-cli mount games.dsk --r", "--read-only"},
         {"diskwright-cli mount games.dsk s", "sub/"},
         {"diskwright-cli label games.dsk --stamps ''", "access create none"},
@@ -137,7 +139,9 @@ TEST_F(Installed, CompletionCompletesCommandsOptionsAndImages) {
         {"diskwright-cli get games.dsk --t", "--text --trim"},
         {"diskwright-cli sort games.dsk ''", "names size"},
         {"diskwright-cli attr games.dsk PIP.COM +", "+A +R +S"},
-        {"diskwright-cli help d", "dump"},
+        {"diskwright-cli help d", "diff dump dups"},
+        {"diskwright-cli scan --j", "--jobs --json --json-lines"},
+        {"diskwright-cli find images --c", "--contains --contains-hex --cross-devices"},
     };
     // The script completes the words given as arguments, the last being the one typed.
     std::ofstream(folder / "complete.sh") << "source \"$1\"; shift; COMP_WORDS=(\"$@\"); COMP_CWORD=$(($# - 1)); "
