@@ -73,6 +73,12 @@ const cli_Command cli_Commands[] = {
      "password (which turns password protection on). --init-stamps first makes every fourth directory entry a "
      "date stamp entry, moving files out of those slots.",
      "diskwright-cli label --init-stamps --stamps create --update-stamps work.dsk WORK"},
+    {"index", "[--db FILE] [--jobs N] PATH...", false, cli_Index, "--db=FILE --jobs=N",
+     "Records every image under the paths, with its files, their hashes and their bytes, in an index (an SQLite "
+     "database, by default ~/.cache/diskwright/index.sqlite) that find, dups and scan --json answer from with "
+     "--db FILE. Again, it reads only images whose size or time changed and forgets those that are gone; -v lists "
+     "what was added, changed and removed. Ctrl-C stops it, keeping every image indexed so far.",
+     "diskwright-cli index --db ~/disks.sqlite ~/disks"},
     {"help", "[COMMAND]", false, cli_Help, nullptr, "Describes every command, or one.", "diskwright-cli help get"},
 };
 const int cli_CommandCount = int(sizeof cli_Commands / sizeof cli_Commands[0]);
@@ -104,6 +110,8 @@ const cli_OptionHelp cli_OptionHelps[] = {
     {"--stamps KIND", "label: the first date stamp of new files: create, access or none"},
     {"--update-stamps", "label: new and rewritten files get an update stamp"},
     {"--no-update-stamps", "label: no update stamps"},
+    {"--db FILE", "index: the index to write; find, dups, scan: answer from it instead of reading the images"},
+    {"--jobs N", "the number of images read at once (default: the number of cores)"},
     {"--init-stamps", "label: make every fourth directory entry a date stamp entry (files move out of those slots)"},
 };
 const int cli_OptionHelpCount = int(sizeof cli_OptionHelps / sizeof cli_OptionHelps[0]);

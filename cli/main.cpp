@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "cli.h"
+#include "progress.h"
 #include "volume.h"
 
 std::string cli_Shown(const std::string &line, int fd) {
@@ -50,6 +51,7 @@ void cli_Out(const std::string &line) {
 }
 
 void cli_Err(const std::string &line) {
+    cli_ProgressClear();
     if (outError == 0 && fflush(stdout) != 0) noteOutError();
     fprintf(stderr, "%s\n", cli_Shown(line, 2).c_str());
 }

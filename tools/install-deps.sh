@@ -11,6 +11,7 @@ DW_PACKAGES=(
   clang libclang-rt-14-dev
   cpmtools mame-tools libdsk-utils acl attr
   man-db groff-base
+  libsqlite3-dev
   dpkg-dev xvfb xdotool imagemagick
 )
 
