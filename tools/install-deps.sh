@@ -11,7 +11,7 @@ DW_PACKAGES=(
   clang libclang-rt-14-dev
   cpmtools mame-tools libdsk-utils acl attr
   man-db groff-base
-  libsqlite3-dev
+  libsqlite3-dev sqlite3
   dpkg-dev xvfb xdotool imagemagick
 )
 
