@@ -19,7 +19,7 @@ static cpm_DiskdefsFilter systemFilter(const cli_Parsed &line) {
     const cli_Command &command = *line.Command;
     const cli_Args &operands = line.Operands;
     cpm_DiskdefsFilter filter;
-    if (command.Run == cli_Formats) return filter;
+    if (command.Run == cli_Formats || cli_OverCollection(command)) return filter;
     filter.All = false;
     filter.Name = cli_FormatName(line);
     if (command.Run == cli_New || operands.empty()) return filter;

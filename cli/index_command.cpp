@@ -4,107 +4,29 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <condition_variable>
-#include <cstdlib>
-#include <dirent.h>
-#include <functional>
-#include <mutex>
-#include <optional>
+#include <map>
 #include <set>
-#include <thread>
 
 #include "cli.h"
+#include "collection_survey.h"
+#include "index_answers.h"
 #include "index_db.h"
-#include "index_paths.h"
 #include "progress.h"
-#include "survey.h"
 #include "volume.h"
 
 namespace {
 
-// The regular files under the paths, in path order: folders entered
-// recursively, symbolic links not followed, other file systems not entered.
-void walkFolder(const std::string &folder, dev_t device, std::vector<std::string> &files) {
-    DIR *d = opendir(folder.c_str());
-    if (!d) return;
-    std::vector<std::string> names;
-    while (dirent *e = readdir(d)) {
-        std::string name = e->d_name;
-        if (name != "." && name != "..") names.push_back(name);
-    }
-    closedir(d);
-    std::sort(names.begin(), names.end());
-    std::string prefix = folder.back() == '/' ? folder : folder + "/";
-    for (const std::string &name : names) {
-        std::string path = prefix + name;
-        struct stat st;
-        if (lstat(path.c_str(), &st) != 0) continue;
-        if (S_ISREG(st.st_mode)) files.push_back(path);
-        else if (S_ISDIR(st.st_mode) && st.st_dev == device) walkFolder(path, device, files);
-    }
-}
+int64_t modifiedNs(const struct stat &st) { return int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec; }
 
-std::vector<std::string> walk(const std::vector<std::string> &paths) {
-    std::vector<std::string> files;
-    for (const std::string &p : paths) {
-        struct stat st;
-        if (stat(p.c_str(), &st) != 0) continue;
-        if (S_ISDIR(st.st_mode)) walkFolder(p, st.st_dev, files);
-        else if (S_ISREG(st.st_mode)) files.push_back(p);
-    }
-    return files;
-}
-
-// Surveys the paths with `jobs` threads and hands each survey to `take` on
-// this thread, in path order.  Each thread holds one image at a time and runs
-// at most a few images ahead of `take`, so memory stays bounded.  Stops when
-// `take` says so or on Ctrl-C.
-void surveyInOrder(const std::vector<std::string> &paths, int jobs, const std::function<bool(cpm_Survey &)> &take) {
-    std::mutex lock;
-    std::condition_variable changed;
-    std::vector<std::optional<cpm_Survey>> done(paths.size());
-    size_t next = 0, taken = 0;
-    bool stop = false;
-    const size_t ahead = size_t(jobs) * 2;
-    auto worker = [&] {
-        for (;;) {
-            std::unique_lock<std::mutex> held(lock);
-            changed.wait(held, [&] { return stop || next >= paths.size() || next < taken + ahead; });
-            if (stop || next >= paths.size()) return;
-            size_t i = next++;
-            held.unlock();
-            cpm_Survey survey = cpm_SurveyImage(paths[i], {true});
-            held.lock();
-            done[i] = std::move(survey);
-            changed.notify_all();
-        }
-    };
-    std::vector<std::thread> threads;
-    for (int t = 0; t < jobs && t < int(paths.size()); t++) threads.emplace_back(worker);
-    for (size_t i = 0; i < paths.size() && !cli_Interrupted(); i++) {
-        std::optional<cpm_Survey> survey;
-        {
-            std::unique_lock<std::mutex> held(lock);
-            changed.wait(held, [&] { return done[i].has_value(); });
-            survey = std::move(done[i]);
-            done[i].reset();
-            taken = i + 1;
-            changed.notify_all();
-        }
-        if (!take(*survey)) break;
-    }
-    {
-        std::lock_guard<std::mutex> held(lock);
-        stop = true;
-    }
-    changed.notify_all();
-    for (std::thread &t : threads) t.join();
+bool under(const std::string &path, const std::string &folder) {
+    return path.compare(0, folder.size(), folder) == 0 && (path.size() == folder.size() || path[folder.size()] == '/');
 }
 
 // What a run did, for its summary line.
 struct Counts {
-    long Files = 0, Indexed = 0;   // Indexed: images committed by this run
+    long Files = 0;
     long Added = 0, Changed = 0, Removed = 0, Unchanged = 0;
+    long Indexed = 0;   // images committed by this run
 };
 
 }   // namespace
@@ -112,20 +34,20 @@ struct Counts {
 int cli_Index(const cli_Parsed &line) {
     const cli_Args &paths = line.Operands;
     if (paths.empty()) return cli_UsageOf("index");
-    int jobs = cli_JobsOption(line);
-    if (jobs <= 0) return cli_Usage;
+    cli_CollectionOptions options = cli_CollectionOptionsOf(line);
+    if (options.Jobs < 0) return cli_UsageOf("index");
+    options.WithBytes = true;   // kept for --contains
+    options.Stop = cli_StopFlag();
     std::string dbPath = cli_DefaultIndexPath();
     cli_Option(line, "--db", dbPath);
     bool verbose = cpm_Diagnostics();
     cpm_SetDiagnostics(false);   // -v lists what changed; the engine's own lines would come from every thread
-    for (const std::string &p : paths) {
-        struct stat st;
-        if (stat(p.c_str(), &st) != 0) {
-            cli_Fail(p, "No such file or folder");
-            return cli_Refused;
-        }
-    }
 
+    cli_Walk walk = cli_WalkPaths(paths, options.CrossDevices);
+    if (cli_AnyProblem(walk) && walk.Files.empty()) {
+        cli_ReportProblems(walk);
+        return cli_Refused;
+    }
     cli_IndexDb db;
     std::string error = cli_IndexOpen(db, dbPath, true);
     std::vector<std::string> roots;
@@ -137,66 +59,79 @@ int cli_Index(const cli_Parsed &line) {
         cli_IndexClose(db);
         return cli_Refused;
     }
+    cli_ReportProblems(walk);
     cli_CatchInterrupt();
 
-    // What the index has at the same size and time is not read again.
-    std::vector<std::string> files = walk(paths);
-    std::vector<std::string> toRead;
+    // What the index has at the same size and time is not read again (nor
+    // the further slices recorded with it).
+    Counts counts;
+    counts.Files = long(walk.Files.size());
+    cli_Walk toRead;
     std::map<std::string, struct stat> stats;
     std::set<std::string> present;
-    Counts counts;
-    counts.Files = long(files.size());
-    for (const std::string &f : files) {
+    for (const std::string &f : walk.Files) {
         std::string key = cli_IndexKey(f);
-        if (!present.insert(key).second) continue;
+        present.insert(key);
         struct stat st;
-        if (lstat(f.c_str(), &st) != 0) continue;
+        if (stat(f.c_str(), &st) != 0) continue;
         auto k = known.find(key);
-        if (k != known.end() && k->second.Size == uint64_t(st.st_size) &&
-            k->second.ModifiedNs == int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec) {
+        if (k != known.end() && k->second.Size == uint64_t(st.st_size) && k->second.ModifiedNs == modifiedNs(st)) {
             counts.Unchanged++;
+            for (auto s = known.upper_bound(key + "@"); s != known.end() && s->first.rfind(key + "@", 0) == 0; ++s)
+                present.insert(s->first);
             continue;
         }
-        toRead.push_back(f);
+        toRead.Files.push_back(f);
         stats[f] = st;
     }
 
-    long seen = counts.Unchanged;
-    surveyInOrder(toRead, jobs, [&](cpm_Survey &survey) {
-        cli_ProgressShow(++seen, counts.Files, survey.Path);
-        std::string shown = survey.Path;
-        const struct stat &st = stats[shown];
-        if (!survey.IsImage || (survey.FileSize == 0 && survey.ModifiedNs == 0)) {
-            survey.FileSize = uint64_t(st.st_size);
-            survey.ModifiedNs = int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    cli_SurveyCollection(toRead, options, nullptr, [&](cli_Surveyed &r) {
+        if (!error.empty()) return;
+        for (cpm_Survey &survey : r.Surveys) {
+            std::string shown = survey.Path;
+            const struct stat &st = stats[cli_SliceFile(shown)];
+            if (!survey.IsImage) {   // what the index compares next time
+                survey.FileSize = uint64_t(st.st_size);
+                survey.ModifiedNs = modifiedNs(st);
+            }
+            survey.Path = cli_IndexKey(shown);
+            present.insert(survey.Path);
+            auto k = known.find(survey.Path);
+            const char *what = nullptr;
+            if (k != known.end() && !survey.ImageHash.empty() && k->second.Hash == survey.ImageHash) {
+                error = cli_IndexTouch(db, survey.Path, survey.FileSize, survey.ModifiedNs);
+            } else {
+                error = cli_IndexStore(db, survey);
+                what = k == known.end() ? "added" : "changed";
+            }
+            if (!error.empty()) return cli_StopRun();
+            if (survey.Path != cli_IndexKey(cli_SliceFile(shown))) continue;   // a further slice: counted with its file
+            if (!what) counts.Unchanged++;
+            else (k == known.end() ? counts.Added : counts.Changed)++;
+            if (what && survey.IsImage) counts.Indexed++;
+            if (verbose && what) cli_Out(std::string(what) + " " + shown);
         }
-        survey.Path = cli_IndexKey(shown);
-        auto k = known.find(survey.Path);
-        const char *what = nullptr;
-        if (k != known.end() && !survey.ImageHash.empty() && k->second.Hash == survey.ImageHash) {
-            error = cli_IndexTouch(db, survey.Path, survey.FileSize, survey.ModifiedNs);
-            counts.Unchanged++;
-        } else {
-            error = cli_IndexStore(db, survey);
-            what = k == known.end() ? "added" : "changed";
-            (k == known.end() ? counts.Added : counts.Changed)++;
-        }
-        if (!error.empty()) return false;
-        if (survey.IsImage && what) counts.Indexed++;
-        if (verbose && what) {
-            cli_ProgressClear();
-            cli_Out(std::string(what) + " " + shown);
-        }
-        return true;
     });
-    cli_ProgressClear();
 
+    // Gone: what the index has under the paths that the walk did not find,
+    // except under a folder that could not be read this time.
     std::vector<std::string> gone;
     if (error.empty() && !cli_Interrupted()) {
-        for (const auto &k : known)
-            if (!present.count(k.first)) gone.push_back(k.first);
+        std::vector<cli_Skipped> skipped = walk.Skipped;
+        std::vector<std::string> unreadable;
+        for (cli_Skipped &k : skipped) {
+            k.Path = cli_IndexKey(k.Path);
+            if (k.Problem) unreadable.push_back(k.Path);
+        }
+        for (const auto &k : known) {
+            bool kept = present.count(k.first) ||
+                        std::any_of(unreadable.begin(), unreadable.end(), [&](const std::string &u) { return under(k.first, u); });
+            if (!kept) gone.push_back(k.first);
+        }
         if (!gone.empty()) error = cli_IndexDrop(db, gone);
-        if (error.empty()) counts.Removed = long(gone.size());
+        if (error.empty()) error = cli_IndexStoreSkipped(db, roots, skipped);
+        for (const std::string &g : gone)
+            if (g.find('@') == std::string::npos || !present.count(cli_SliceFile(g))) counts.Removed++;
     }
     cli_IndexClose(db);
     if (!error.empty()) {
@@ -212,5 +147,5 @@ int cli_Index(const cli_Parsed &line) {
     cli_Out("indexed " + std::to_string(counts.Files) + " files into " + dbPath + ": " + std::to_string(counts.Added) +
             " added, " + std::to_string(counts.Changed) + " changed, " + std::to_string(counts.Removed) +
             " removed, " + std::to_string(counts.Unchanged) + " unchanged");
-    return cli_Ok;
+    return cli_AnyProblem(walk) ? cli_Refused : cli_Ok;
 }

@@ -26,6 +26,8 @@ CREATE TABLE IF NOT EXISTS images (
     modified_ns INTEGER NOT NULL,
     hash        TEXT NOT NULL,
     is_image    INTEGER NOT NULL,
+    not_image   TEXT NOT NULL,
+    slices      INTEGER NOT NULL,
     container   TEXT NOT NULL,
     definition  TEXT NOT NULL,
     health      TEXT NOT NULL,
@@ -39,6 +41,7 @@ CREATE TABLE IF NOT EXISTS files (
     position    INTEGER NOT NULL,
     user        INTEGER NOT NULL,
     name        TEXT NOT NULL,
+    listed_name BLOB NOT NULL,
     size        INTEGER NOT NULL,
     attributes  TEXT NOT NULL,
     created     TEXT NOT NULL,
@@ -48,6 +51,11 @@ CREATE TABLE IF NOT EXISTS files (
     PRIMARY KEY (image, position)
 );
 CREATE INDEX IF NOT EXISTS files_by_hash ON files(hash);
+CREATE TABLE IF NOT EXISTS skipped (
+    path        TEXT PRIMARY KEY,
+    why         TEXT NOT NULL,
+    problem     INTEGER NOT NULL
+);
 CREATE TABLE IF NOT EXISTS contents (
     hash        TEXT PRIMARY KEY,
     bytes       BLOB NOT NULL
@@ -69,19 +77,24 @@ const Statement statements[] = {
     {"drop image", "DELETE FROM images WHERE id = ?1"},
     {"add image",
      "INSERT INTO images (path, size, modified_ns, hash, is_image, container, definition, health, file_count, "
-     "used_kb, free_kb, indexed_at) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12)"},
+     "used_kb, free_kb, indexed_at, not_image, slices) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, "
+     "?13, ?14)"},
     {"add file",
-     "INSERT INTO files (image, position, user, name, size, attributes, created, updated, accessed, hash) "
-     "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)"},
+     "INSERT INTO files (image, position, user, name, size, attributes, created, updated, accessed, hash, "
+     "listed_name) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)"},
+    {"drop skipped", "DELETE FROM skipped WHERE path = ?1 OR (path > ?2 AND path < ?3)"},
+    {"add skipped", "INSERT OR REPLACE INTO skipped (path, why, problem) VALUES (?1, ?2, ?3)"},
+    {"skipped", "SELECT path, why, problem FROM skipped WHERE path = ?1 OR (path > ?2 AND path < ?3) ORDER BY path"},
     {"add contents", "INSERT OR IGNORE INTO contents (hash, bytes) VALUES (?1, ?2)"},
     {"touch", "UPDATE images SET size = ?2, modified_ns = ?3, indexed_at = ?4 WHERE path = ?1"},
     {"unused contents", "DELETE FROM contents WHERE hash NOT IN (SELECT hash FROM files)"},
     {"images",
      "SELECT id, path, size, modified_ns, hash, is_image, container, definition, health, file_count, used_kb, "
-     "free_kb FROM images WHERE path = ?1 OR (path > ?2 AND path < ?3) ORDER BY path"},
+     "free_kb, not_image, slices FROM images WHERE path = ?1 OR (path > ?2 AND path < ?3) ORDER BY path"},
     {"files of image",
-     "SELECT user, name, size, attributes, created, updated, accessed, hash FROM files WHERE image = ?1 "
+     "SELECT user, name, size, attributes, created, updated, accessed, hash, listed_name FROM files WHERE image = ?1 "
      "ORDER BY position"},
+    {"bytes", "SELECT bytes FROM contents WHERE hash = ?1"},
     {"containing", "SELECT hash FROM contents WHERE instr(bytes, ?1) > 0"},
 };
 
@@ -311,6 +324,8 @@ std::string cli_IndexStore(cli_IndexDb &db, const cpm_Survey &v) {
         bind(s, 10, int64_t(v.UsedKB));
         bind(s, 11, int64_t(v.FreeKB));
         bind(s, 12, int64_t(time(nullptr)));
+        bind(s, 13, v.NotImage);
+        bind(s, 14, int64_t(v.Slices));
         if (std::string e = run(db, s); !e.empty()) return e;
         int64_t id = sqlite3_last_insert_rowid(db.Db);
         for (size_t i = 0; i < v.Files.size(); i++) {
@@ -326,6 +341,7 @@ std::string cli_IndexStore(cli_IndexDb &db, const cpm_Survey &v) {
             bind(s, 8, f.Updated);
             bind(s, 9, f.Accessed);
             bind(s, 10, f.Hash);
+            sqlite3_bind_blob64(s, 11, f.DisplayName.Elements.data(), f.DisplayName.Elements.size(), SQLITE_STATIC);
             if (std::string e = run(db, s); !e.empty()) return e;
             s = statement(db, "add contents");
             bind(s, 1, f.Hash);
@@ -378,6 +394,8 @@ std::string cli_IndexSurveys(cli_IndexDb &db, const std::vector<std::string> &ro
             v.FileCount = sqlite3_column_int(s, 9);
             v.UsedKB = long(sqlite3_column_int64(s, 10));
             v.FreeKB = long(sqlite3_column_int64(s, 11));
+            v.NotImage = column(s, 12);
+            v.Slices = sqlite3_column_int(s, 13);
             surveys.push_back(std::move(v));
         }
         if (code != SQLITE_DONE) return failure(db, code);
@@ -395,6 +413,8 @@ std::string cli_IndexSurveys(cli_IndexDb &db, const std::vector<std::string> &ro
                 f.Updated = column(s, 5);
                 f.Accessed = column(s, 6);
                 f.Hash = column(s, 7);
+                const uint8_t *listed = static_cast<const uint8_t *>(sqlite3_column_blob(s, 8));
+                f.DisplayName = Text(std::vector<uint8_t>(listed, listed + sqlite3_column_bytes(s, 8)));
                 files.push_back(std::move(f));
             }
             if (code != SQLITE_DONE) return failure(db, code);
@@ -408,5 +428,47 @@ std::string cli_IndexContaining(cli_IndexDb &db, const std::string &needle, std:
     sqlite3_bind_blob64(s, 1, needle.data(), needle.size(), SQLITE_TRANSIENT);
     int code;
     while ((code = sqlite3_step(s)) == SQLITE_ROW) hashes.insert(column(s, 0));
+    return code == SQLITE_DONE ? "" : failure(db, code);
+}
+
+std::string cli_IndexStoreSkipped(cli_IndexDb &db, const std::vector<std::string> &roots,
+                                  const std::vector<cli_Skipped> &skipped) {
+    return inTransaction(db, [&]() -> std::string {
+        for (const std::string &root : roots) {
+            sqlite3_stmt *s = statement(db, "drop skipped");
+            bindRange(s, under(root));
+            if (std::string e = run(db, s); !e.empty()) return e;
+        }
+        for (const cli_Skipped &k : skipped) {
+            sqlite3_stmt *s = statement(db, "add skipped");
+            bind(s, 1, k.Path);
+            bind(s, 2, k.Why);
+            bind(s, 3, int64_t(k.Problem));
+            if (std::string e = run(db, s); !e.empty()) return e;
+        }
+        return "";
+    });
+}
+
+std::string cli_IndexSkipped(cli_IndexDb &db, const std::vector<std::string> &roots, std::vector<cli_Skipped> &skipped) {
+    for (const std::string &root : roots) {
+        sqlite3_stmt *s = statement(db, "skipped");
+        bindRange(s, under(root));
+        int code;
+        while ((code = sqlite3_step(s)) == SQLITE_ROW) skipped.push_back({column(s, 0), column(s, 1), sqlite3_column_int(s, 2) != 0});
+        if (code != SQLITE_DONE) return failure(db, code);
+    }
+    return "";
+}
+
+std::string cli_IndexBytes(cli_IndexDb &db, const std::string &hash, Text &bytes) {
+    sqlite3_stmt *s = statement(db, "bytes");
+    bind(s, 1, hash);
+    int code = sqlite3_step(s);
+    if (code == SQLITE_ROW) {
+        const uint8_t *b = static_cast<const uint8_t *>(sqlite3_column_blob(s, 0));
+        bytes = Text(std::vector<uint8_t>(b, b + sqlite3_column_bytes(s, 0)));
+        return "";
+    }
     return code == SQLITE_DONE ? "" : failure(db, code);
 }

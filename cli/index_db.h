@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "collection.h"
 #include "survey.h"
 
 struct sqlite3;
@@ -57,3 +58,10 @@ std::string cli_IndexDrop(cli_IndexDb &db, const std::vector<std::string> &paths
 std::string cli_IndexSurveys(cli_IndexDb &db, const std::vector<std::string> &roots, std::vector<cpm_Survey> &surveys);
 // The hashes of the files whose bytes contain `needle`.
 std::string cli_IndexContaining(cli_IndexDb &db, const std::string &needle, std::set<std::string> &hashes);
+// Records what the walk under `roots` passed over (Path absolute), in place
+// of what the index had under them.
+std::string cli_IndexStoreSkipped(cli_IndexDb &db, const std::vector<std::string> &roots,
+                                  const std::vector<cli_Skipped> &skipped);
+std::string cli_IndexSkipped(cli_IndexDb &db, const std::vector<std::string> &roots, std::vector<cli_Skipped> &skipped);
+// The bytes of a file by its hash (none when the index has none).
+std::string cli_IndexBytes(cli_IndexDb &db, const std::string &hash, Text &bytes);

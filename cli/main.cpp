@@ -46,6 +46,7 @@ void cli_WriteOut(const void *bytes, size_t size) {
 }
 
 void cli_Out(const std::string &line) {
+    cli_ProgressClear();
     std::string shown = cli_Shown(line, 1) + "\n";
     cli_WriteOut(shown.data(), shown.size());
 }
@@ -71,7 +72,8 @@ static int finished(int status) {
 // instead of waited on.
 static bool notRegularImage(const cli_Parsed &parsed) {
     const cli_Command &c = *parsed.Command;
-    if (c.Run == cli_Help || c.Run == cli_Formats || c.Run == cli_New || parsed.Operands.empty()) return false;
+    if (c.Run == cli_Help || c.Run == cli_Formats || c.Run == cli_New || cli_OverCollection(c) || parsed.Operands.empty())
+        return false;
     struct stat st;
     const std::string &image = parsed.Operands[0];
     if (stat(image.c_str(), &st) != 0 || S_ISREG(st.st_mode) || S_ISDIR(st.st_mode)) return false;

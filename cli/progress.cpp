@@ -14,13 +14,14 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 struct Bar {
-    bool Checked = false, Terminal = false;
+    bool Checked = false, Terminal = false, OutTerminal = false;
     bool Drawn = false;
     Clock::time_point Last;
 };
 Bar bar;
 
 std::atomic<bool> interrupted{false};
+std::atomic<bool> stopping{false};   // Ctrl-C, or a failure that ends the run
 
 int terminalWidth() {
     struct winsize size {};
@@ -45,7 +46,10 @@ std::string printable(const std::string &path) {
     return out;
 }
 
-void onInterrupt(int) { interrupted.store(true); }
+void onInterrupt(int) {
+    interrupted.store(true);
+    stopping.store(true);
+}
 
 }   // namespace
 
@@ -53,6 +57,7 @@ void cli_ProgressShow(long done, long total, const std::string &path) {
     if (!bar.Checked) {
         bar.Checked = true;
         bar.Terminal = isatty(2) == 1;
+        bar.OutTerminal = isatty(1) == 1;
     }
     if (!bar.Terminal) return;
     Clock::time_point now = Clock::now();
@@ -69,6 +74,7 @@ void cli_ProgressShow(long done, long total, const std::string &path) {
     }
     int width = terminalWidth() - 1;   // the last column would wrap on some terminals
     if (int(line.size()) + 2 < width) line += " " + fitted(printable(path), width - line.size() - 1);
+    if (bar.OutTerminal) fflush(stdout);   // the lines written so far go above the bar
     fprintf(stderr, "\r%s\033[K", line.c_str());
     fflush(stderr);
     bar.Drawn = true;
@@ -90,3 +96,7 @@ void cli_CatchInterrupt() {
 }
 
 bool cli_Interrupted() { return interrupted.load(); }
+
+void cli_StopRun() { stopping.store(true); }
+
+const std::atomic<bool> *cli_StopFlag() { return &stopping; }

@@ -6,6 +6,7 @@
 // standard error through cli_Err).
 #pragma once
 
+#include <atomic>
 #include <string>
 
 // Shows `done` of `total` files (total 0: not known yet) and the file being
@@ -18,5 +19,10 @@ void cli_ProgressClear();
 // so what is done is kept; a second Ctrl-C ends the run at once.
 void cli_CatchInterrupt();
 bool cli_Interrupted();
+// Ends the run at the next file, as Ctrl-C does (a failure that makes the
+// rest pointless).
+void cli_StopRun();
+// Set by Ctrl-C or cli_StopRun: the flag a pool of threads stops at.
+const std::atomic<bool> *cli_StopFlag();
 // The exit status of a run stopped by Ctrl-C.
 constexpr int cli_InterruptedStatus = 130;

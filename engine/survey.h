@@ -12,6 +12,7 @@
 struct cpm_SurveyFile {
     int User = 0;
     std::string Name;          // "NAME.EXT" as ls shows it (no trailing point for an empty type)
+    Text DisplayName;          // the 12-byte name as the directory lists give it ("WS      .COM"), for patterns
     uint64_t Size = 0;         // exact byte count where the disk records one, else records x 128
     std::string Attributes;    // the set ones of "RSA" (R/O, SYS, archived), e.g. "RS"
     std::string Created, Updated, Accessed;   // "2026-12-08 07:50" where the disk stamps, else ""
@@ -22,7 +23,8 @@ struct cpm_SurveyFile {
 // One host file.
 struct cpm_Survey {
     std::string Path;
-    bool IsImage = false;      // false: not an image (counted, not listed); every field below empty
+    bool IsImage = false;      // false: not an image (counted, not listed); the fields after ModifiedNs empty
+    std::string NotImage;      // why it is no image: "not a regular file", "empty", "no reading of its size", ...
     uint64_t FileSize = 0;     // the host file's size
     int64_t ModifiedNs = 0;    // the host file's modification time, ns since the epoch
     std::string ImageHash;     // lowercase hex of a hash of the whole host file
@@ -32,6 +34,10 @@ struct cpm_Survey {
     int FileCount = 0;
     long UsedKB = 0, FreeKB = 0;
     std::vector<cpm_SurveyFile> Files;   // every file of users 0-15, in user then name order
+    // A file of several CP/M volumes: how many it holds.  Its path alone
+    // describes slice 0 (ImageHash then of that slice's bytes); "FILE@N"
+    // describes slice N.
+    int Slices = 0;
 };
 
 struct cpm_SurveyOptions {
@@ -39,5 +45,6 @@ struct cpm_SurveyOptions {
 };
 
 // Reads one host file (never writes; a FIFO, device or unreadable file is
-// "unreadable: reason" or not an image, never a hang).
+// "unreadable: reason" or not an image, never a hang).  Safe to call from
+// several threads at once once the library of definitions is loaded.
 cpm_Survey cpm_SurveyImage(const std::string &path, const cpm_SurveyOptions &options = {});

@@ -1,0 +1,55 @@
+// Collections of images: the walk over folders and the pool of threads that
+// surveys the files it finds (scan, find, diff, dups, index).
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "cli.h"
+
+// A path the walk did not survey, and why: "symbolic link, not followed",
+// "not a regular file", "other file system", "folder cannot be read: ...",
+// "folder already walked" (a loop through a bind mount), "no such file".
+struct cli_Skipped {
+    std::string Path;
+    std::string Why;
+    bool Problem = false;   // worth a line on standard error (an unreadable folder, a missing operand)
+};
+
+struct cli_Walk {
+    std::vector<std::string> Files;      // the regular files, in path order
+    std::vector<cli_Skipped> Skipped;    // in path order
+};
+
+// Walks the operands: a file is taken as it is (a symbolic link given as an
+// operand is followed), a folder recursively without following symbolic
+// links, and without entering other file systems unless crossDevices.
+cli_Walk cli_WalkPaths(const std::vector<std::string> &operands, bool crossDevices);
+
+// The files of a file of several slices beyond its first: "card.img@1", ...
+std::vector<std::string> cli_SlicePaths(const std::string &file, int slices);
+
+// One run of the pool: Count items, each given to `work` on one of Jobs
+// threads (each thread holds one item at a time), then to `done` on the
+// calling thread: in index order when Ordered, else as each finishes.  At
+// most a few items per thread wait to be done, so memory stays bounded by
+// the pool.  Stop, when set, ends the run after the items begun.
+struct cli_PoolRun {
+    size_t Count = 0;
+    int Jobs = 1;
+    bool Ordered = true;
+    const std::atomic<bool> *Stop = nullptr;
+};
+void cli_RunPool(const cli_PoolRun &run, const std::function<void(size_t)> &work, const std::function<void(size_t)> &done);
+
+// The number of threads: --jobs N (1 to 256), else the number of cores.
+// -1 (and a usage line on standard error) for a bad value.
+int cli_JobsOption(const cli_Parsed &line);
+
+int cli_Scan(const cli_Parsed &line);
+int cli_Find(const cli_Parsed &line);
+int cli_Diff(const cli_Parsed &line);
+int cli_Dups(const cli_Parsed &line);
