@@ -103,10 +103,13 @@ TEST_F(Index, ASecondRunReadsOnlyWhatWasAddedChangedOrRemoved) {
 }
 
 TEST_F(Index, FindFromTheIndexPrintsWhatFindPrints) {
+    // What a walk passes over is recorded too: a link loop, a pipe; and a
+    // copy for dups.
+    ASSERT_EQ(run("ln -s ../coll coll/cpm/loop && mkfifo coll/pipe && cp coll/cpm/a.img coll/ours/copy.img"), "");
     ASSERT_EQ(sh("$CLI index --db ix.sqlite coll").Status, 0);
     for (std::string question : {"find coll '*.COM'", "find coll '*:*.TXT'", "find --json coll '*:*'",
                                  "find coll/cpm 'NOTES.*'", "find coll '*:*' --contains 'brown fox'", "dups coll",
-                                 "dups --json coll", "scan --json coll"}) {
+                                 "dups --json coll", "scan --json coll", "scan --all coll/", "find coll/ours/e.img '2:E.*'"}) {
         SCOPED_TRACE(question);
         test_CliRun read = sh("$CLI " + question);
         test_CliRun indexed = sh("$CLI " + question + " --db ix.sqlite");
