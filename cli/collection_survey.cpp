@@ -17,9 +17,9 @@ cli_CollectionOptions cli_CollectionOptionsOf(const cli_Parsed &line) {
 void cli_SurveyCollection(const cli_Walk &walk, const cli_CollectionOptions &options,
                           const std::function<void(cli_Surveyed &)> &reduce, const std::function<void(cli_Surveyed &)> &each) {
     if (options.Indexed) {
-        for (const std::vector<cpm_Survey> &group : *options.Indexed) {
+        for (std::vector<cpm_Survey> &group : *options.Indexed) {
             cli_Surveyed r;
-            r.Surveys = group;
+            r.Surveys = std::move(group);
             if (reduce) reduce(r);
             each(r);
         }

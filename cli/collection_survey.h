@@ -17,7 +17,7 @@ struct cli_CollectionOptions {
     const std::atomic<bool> *Stop = nullptr;
     // With --db FILE: the surveys the index recorded, one entry per walked
     // file (cli_OpenCollection, index_answers.h), handed out instead of reading.
-    std::shared_ptr<const std::vector<std::vector<cpm_Survey>>> Indexed;
+    std::shared_ptr<std::vector<std::vector<cpm_Survey>>> Indexed;
 };
 // --jobs and --cross-devices of the command line (Jobs -1: a bad --jobs).
 cli_CollectionOptions cli_CollectionOptionsOf(const cli_Parsed &line);

@@ -87,7 +87,7 @@ std::vector<std::vector<cpm_Survey>> grouped(std::vector<cpm_Survey> surveys) {
 }  // namespace
 
 bool cli_OpenCollection(const cli_Parsed &line, const std::vector<std::string> &operands, cli_CollectionOptions &options,
-                        cli_Walk &walk, const std::string &contains) {
+                        cli_Walk &walk, const std::string &contains, const std::function<bool(const cpm_SurveyFile &)> &named) {
     std::string dbPath;
     if (!cli_Option(line, "--db", dbPath)) {
         walk = cli_WalkPaths(operands, options.CrossDevices);
@@ -99,7 +99,7 @@ bool cli_OpenCollection(const cli_Parsed &line, const std::vector<std::string> &
     std::vector<cpm_Survey> surveys;
     std::set<std::string> holding;
     std::string error = cli_IndexOpen(db, dbPath, false);
-    if (error.empty()) error = cli_IndexSurveys(db, roots, surveys);
+    if (error.empty()) error = cli_IndexSurveys(db, roots, surveys, named);
     if (error.empty()) error = cli_IndexSkipped(db, roots, walk.Skipped);
     if (error.empty() && !contains.empty()) error = cli_IndexContaining(db, contains, holding);
     for (cpm_Survey &s : surveys)

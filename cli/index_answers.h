@@ -3,6 +3,7 @@
 // same operands would show them.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,5 +21,8 @@ std::string cli_ShownIndexPath(const std::string &key, const std::vector<std::st
 // `contains` (when not empty) get their bytes.  Says on standard error when
 // the images changed since they were indexed.  False (after a line) when the
 // index cannot answer.
+// `named` (when given) picks the files by user and DisplayName: the others
+// are not read from the index.
 bool cli_OpenCollection(const cli_Parsed &line, const std::vector<std::string> &operands, cli_CollectionOptions &options,
-                        cli_Walk &walk, const std::string &contains = "");
+                        cli_Walk &walk, const std::string &contains = "",
+                        const std::function<bool(const cpm_SurveyFile &)> &named = nullptr);

@@ -49,7 +49,7 @@ CREATE TABLE IF NOT EXISTS files (
     accessed    TEXT NOT NULL,
     hash        TEXT NOT NULL,
     PRIMARY KEY (image, position)
-);
+) WITHOUT ROWID;
 CREATE INDEX IF NOT EXISTS files_by_hash ON files(hash);
 CREATE TABLE IF NOT EXISTS skipped (
     path        TEXT PRIMARY KEY,
@@ -69,9 +69,11 @@ struct Statement {
 };
 const Statement statements[] = {
     {"begin", "BEGIN IMMEDIATE"},
+    {"begin reading", "BEGIN"},
+    {"end reading", "COMMIT"},
     {"commit", "COMMIT"},
     {"rollback", "ROLLBACK"},
-    {"known", "SELECT path, size, modified_ns, hash FROM images WHERE path = ?1 OR (path > ?2 AND path < ?3)"},
+    {"known", "SELECT path, size, modified_ns, hash FROM images WHERE path >= ?1 AND path < ?3"},
     {"image id", "SELECT id FROM images WHERE path = ?1"},
     {"drop files", "DELETE FROM files WHERE image = ?1"},
     {"drop image", "DELETE FROM images WHERE id = ?1"},
@@ -84,13 +86,13 @@ const Statement statements[] = {
      "listed_name) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)"},
     {"drop skipped", "DELETE FROM skipped WHERE path = ?1 OR (path > ?2 AND path < ?3)"},
     {"add skipped", "INSERT OR REPLACE INTO skipped (path, why, problem) VALUES (?1, ?2, ?3)"},
-    {"skipped", "SELECT path, why, problem FROM skipped WHERE path = ?1 OR (path > ?2 AND path < ?3) ORDER BY path"},
+    {"skipped", "SELECT path, why, problem FROM skipped WHERE path >= ?1 AND path < ?3 ORDER BY path"},
     {"add contents", "INSERT OR IGNORE INTO contents (hash, bytes) VALUES (?1, ?2)"},
     {"touch", "UPDATE images SET size = ?2, modified_ns = ?3, indexed_at = ?4 WHERE path = ?1"},
     {"unused contents", "DELETE FROM contents WHERE hash NOT IN (SELECT hash FROM files)"},
     {"images",
      "SELECT id, path, size, modified_ns, hash, is_image, container, definition, health, file_count, used_kb, "
-     "free_kb, not_image, slices FROM images WHERE path = ?1 OR (path > ?2 AND path < ?3) ORDER BY path"},
+     "free_kb, not_image, slices FROM images WHERE path >= ?1 AND path < ?3 ORDER BY path"},
     {"files of image",
      "SELECT user, name, size, attributes, created, updated, accessed, hash, listed_name FROM files WHERE image = ?1 "
      "ORDER BY position"},
@@ -175,7 +177,9 @@ std::string cutShort(const std::string &path) {
 }
 
 // The bounds of the paths under a root: the root itself, and the range of
-// paths that begin with "ROOT/" ('0' follows '/').
+// paths that begin with "ROOT/" ('0' follows '/').  The statements read the
+// one range from ROOT to "ROOT0" along the path index (no sorting) and
+// `inRange` drops the neighbours in it ("ROOT-2", "ROOT.bak").
 struct Range {
     std::string Exact, From, To;
 };
@@ -183,6 +187,9 @@ Range under(const std::string &root) {
     std::string folder = root.size() > 1 && root.back() == '/' ? root.substr(0, root.size() - 1) : root;
     std::string slash = folder == "/" ? "/" : folder + "/";
     return {folder, slash, slash.substr(0, slash.size() - 1) + "0"};
+}
+bool inRange(const Range &r, const std::string &path) {
+    return path == r.Exact || path.compare(0, r.From.size(), r.From) == 0;
 }
 void bindRange(sqlite3_stmt *s, const Range &r) {
     bind(s, 1, r.Exact);
@@ -228,6 +235,7 @@ std::string cli_IndexOpen(cli_IndexDb &db, const std::string &path, bool toWrite
     int code = sqlite3_open_v2(path.c_str(), &db.Db, flags, nullptr);
     if (code != SQLITE_OK) return failure(db, code);
     sqlite3_busy_timeout(db.Db, busyMilliseconds());
+    exec(db, "PRAGMA temp_store = MEMORY");
     sqlite3_extended_result_codes(db.Db, 0);
     std::string error;
     int64_t id = pragmaNumber(db, "PRAGMA application_id", error);
@@ -253,7 +261,8 @@ std::string cli_IndexOpen(cli_IndexDb &db, const std::string &path, bool toWrite
         return path + ": index: empty (nothing indexed yet)";
     }
     for (const Statement &s : statements) {
-        if (!toWrite && strncmp(s.Sql, "SELECT", 6) != 0) continue;
+        bool reads = strncmp(s.Sql, "SELECT", 6) == 0 || strcmp(s.Name, "begin reading") == 0 || strcmp(s.Name, "end reading") == 0;
+        if (!toWrite && !reads) continue;
         sqlite3_stmt *prepared = nullptr;
         code = sqlite3_prepare_v3(db.Db, s.Sql, -1, SQLITE_PREPARE_PERSISTENT, &prepared, nullptr);
         if (code != SQLITE_OK) return failure(db, code);
@@ -273,10 +282,12 @@ std::string cli_IndexKnown(cli_IndexDb &db, const std::vector<std::string> &root
                            std::map<std::string, cli_IndexedFile> &known) {
     for (const std::string &root : roots) {
         sqlite3_stmt *s = statement(db, "known");
-        bindRange(s, under(root));
+        Range range = under(root);
+        bindRange(s, range);
         int code;
         while ((code = sqlite3_step(s)) == SQLITE_ROW)
-            known[column(s, 0)] = {uint64_t(sqlite3_column_int64(s, 1)), sqlite3_column_int64(s, 2), column(s, 3)};
+            if (std::string path = column(s, 0); inRange(range, path))
+                known[path] = {uint64_t(sqlite3_column_int64(s, 1)), sqlite3_column_int64(s, 2), column(s, 3)};
         if (code != SQLITE_DONE) return failure(db, code);
     }
     return "";
@@ -371,18 +382,32 @@ std::string cli_IndexDrop(cli_IndexDb &db, const std::vector<std::string> &paths
     });
 }
 
-std::string cli_IndexSurveys(cli_IndexDb &db, const std::vector<std::string> &roots, std::vector<cpm_Survey> &surveys) {
+static std::string readSurveys(cli_IndexDb &db, const std::vector<std::string> &roots, std::vector<cpm_Survey> &surveys,
+                               const cli_FileFilter &keep);
+
+std::string cli_IndexSurveys(cli_IndexDb &db, const std::vector<std::string> &roots, std::vector<cpm_Survey> &surveys,
+                             const cli_FileFilter &keep) {
+    // One read transaction: one snapshot, and the database's locks taken once.
+    if (std::string e = run(db, statement(db, "begin reading")); !e.empty()) return e;
+    std::string error = readSurveys(db, roots, surveys, keep);
+    run(db, statement(db, "end reading"));
+    return error;
+}
+
+static std::string readSurveys(cli_IndexDb &db, const std::vector<std::string> &roots, std::vector<cpm_Survey> &surveys,
+                               const cli_FileFilter &keep) {
     std::set<std::string> seen;   // roots inside one another list a file once
     for (const std::string &root : roots) {
         sqlite3_stmt *s = statement(db, "images");
-        bindRange(s, under(root));
+        Range range = under(root);
+        bindRange(s, range);
         std::vector<int64_t> ids;
         size_t first = surveys.size();
         int code;
         while ((code = sqlite3_step(s)) == SQLITE_ROW) {
             cpm_Survey v;
             v.Path = column(s, 1);
-            if (!seen.insert(v.Path).second) continue;
+            if (!inRange(range, v.Path) || !seen.insert(v.Path).second) continue;
             ids.push_back(sqlite3_column_int64(s, 0));
             v.FileSize = uint64_t(sqlite3_column_int64(s, 2));
             v.ModifiedNs = sqlite3_column_int64(s, 3);
@@ -406,6 +431,9 @@ std::string cli_IndexSurveys(cli_IndexDb &db, const std::vector<std::string> &ro
             while ((code = sqlite3_step(s)) == SQLITE_ROW) {
                 cpm_SurveyFile f;
                 f.User = sqlite3_column_int(s, 0);
+                const uint8_t *listed = static_cast<const uint8_t *>(sqlite3_column_blob(s, 8));
+                f.DisplayName = Text(std::vector<uint8_t>(listed, listed + sqlite3_column_bytes(s, 8)));
+                if (keep && !keep(f)) continue;
                 f.Name = column(s, 1);
                 f.Size = uint64_t(sqlite3_column_int64(s, 2));
                 f.Attributes = column(s, 3);
@@ -413,8 +441,6 @@ std::string cli_IndexSurveys(cli_IndexDb &db, const std::vector<std::string> &ro
                 f.Updated = column(s, 5);
                 f.Accessed = column(s, 6);
                 f.Hash = column(s, 7);
-                const uint8_t *listed = static_cast<const uint8_t *>(sqlite3_column_blob(s, 8));
-                f.DisplayName = Text(std::vector<uint8_t>(listed, listed + sqlite3_column_bytes(s, 8)));
                 files.push_back(std::move(f));
             }
             if (code != SQLITE_DONE) return failure(db, code);
@@ -453,9 +479,12 @@ std::string cli_IndexStoreSkipped(cli_IndexDb &db, const std::vector<std::string
 std::string cli_IndexSkipped(cli_IndexDb &db, const std::vector<std::string> &roots, std::vector<cli_Skipped> &skipped) {
     for (const std::string &root : roots) {
         sqlite3_stmt *s = statement(db, "skipped");
-        bindRange(s, under(root));
+        Range range = under(root);
+        bindRange(s, range);
         int code;
-        while ((code = sqlite3_step(s)) == SQLITE_ROW) skipped.push_back({column(s, 0), column(s, 1), sqlite3_column_int(s, 2) != 0});
+        while ((code = sqlite3_step(s)) == SQLITE_ROW)
+            if (std::string path = column(s, 0); inRange(range, path))
+                skipped.push_back({path, column(s, 1), sqlite3_column_int(s, 2) != 0});
         if (code != SQLITE_DONE) return failure(db, code);
     }
     return "";

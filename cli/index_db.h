@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -54,8 +55,11 @@ std::string cli_IndexTouch(cli_IndexDb &db, const std::string &path, uint64_t si
 std::string cli_IndexDrop(cli_IndexDb &db, const std::vector<std::string> &paths);
 
 // The host files under `roots` as surveys, in path order (Path absolute;
-// files without their bytes).
-std::string cli_IndexSurveys(cli_IndexDb &db, const std::vector<std::string> &roots, std::vector<cpm_Survey> &surveys);
+// files without their bytes).  Only the files `keep` takes (given a file's
+// User and DisplayName) are read, when `keep` is given.
+using cli_FileFilter = std::function<bool(const cpm_SurveyFile &)>;
+std::string cli_IndexSurveys(cli_IndexDb &db, const std::vector<std::string> &roots, std::vector<cpm_Survey> &surveys,
+                             const cli_FileFilter &keep = nullptr);
 // The hashes of the files whose bytes contain `needle`.
 std::string cli_IndexContaining(cli_IndexDb &db, const std::string &needle, std::set<std::string> &hashes);
 // Records what the walk under `roots` passed over (Path absolute), in place

@@ -103,9 +103,12 @@ TEST_F(Index, ASecondRunReadsOnlyWhatWasAddedChangedOrRemoved) {
 }
 
 TEST_F(Index, FindFromTheIndexPrintsWhatFindPrints) {
-    // What a walk passes over is recorded too: a link loop, a pipe; and a
-    // copy for dups.
-    ASSERT_EQ(run("ln -s ../coll coll/cpm/loop && mkfifo coll/pipe && cp coll/cpm/a.img coll/ours/copy.img"), "");
+    // What a walk passes over is recorded too: a link loop, a pipe; a copy
+    // for dups; a folder whose name begins with another's, which a question
+    // about the other leaves out.
+    ASSERT_EQ(run("ln -s ../coll coll/cpm/loop && mkfifo coll/pipe && cp coll/cpm/a.img coll/ours/copy.img && "
+                  "mkdir coll/cpm-old && cp coll/cpm/a.img coll/cpm-old/"),
+              "");
     ASSERT_EQ(sh("$CLI index --db ix.sqlite coll").Status, 0);
     for (std::string question : {"find coll '*.COM'", "find coll '*:*.TXT'", "find --json coll '*:*'",
                                  "find coll/cpm 'NOTES.*'", "find coll '*:*' --contains 'brown fox'", "dups coll",
