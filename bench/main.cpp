@@ -15,6 +15,7 @@ static const BenchGroup groups[] = {
     {"view", [](int c, char **v) { int bench_view(int, char **); return bench_view(c, v); }},
     {"recognition", [](int c, char **v) { int bench_recognition(int, char **); return bench_recognition(c, v); }},
     {"slices", [](int c, char **v) { int bench_slices(int, char **); return bench_slices(c, v); }},
+    {"collection", [](int c, char **v) { int bench_collection(int, char **); return bench_collection(c, v); }},
 };
 
 int main(int argc, char **argv) {

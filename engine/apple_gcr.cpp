@@ -40,21 +40,75 @@ bool marks(const std::vector<cpm_Nibble> &n, size_t i, uint8_t third) {
 
 int cpm_Value62(uint8_t diskByte) { return read62.Value[diskByte]; }
 
+namespace {
+
+// What eight bits (one byte of the stream) do to the shift register of a
+// disk-byte reader that holds `reg` (0: waiting for a first one bit): the
+// register after them, the disk byte they complete (0: none; eight bits
+// complete one at most) and where in the byte the completed one and the
+// new partial one began (-1: before this byte).
+struct BitsStep {
+    uint8_t Reg = 0;
+    uint8_t Value = 0;
+    int8_t CompletedStart = -1;
+    int8_t PartialStart = -1;
+};
+
+const std::vector<BitsStep> &bitsSteps() {
+    static const std::vector<BitsStep> table = [] {
+        std::vector<BitsStep> t(128 * 256);
+        for (uint32_t reg0 = 0; reg0 < 128; reg0++)
+            for (uint32_t byte = 0; byte < 256; byte++) {
+                BitsStep &step = t[reg0 * 256 + byte];
+                uint32_t reg = reg0;
+                int start = -1;
+                for (int k = 0; k < 8; k++) {
+                    uint32_t bit = (byte >> (7 - k)) & 1;
+                    if (reg == 0 && bit == 0) continue;   // zero bits before a byte are absorbed
+                    if (reg == 0) start = k;
+                    reg = (reg << 1) | bit;
+                    if (reg & 0x80) {
+                        step.Value = uint8_t(reg);
+                        step.CompletedStart = int8_t(start);
+                        reg = 0;
+                        start = -1;
+                    }
+                }
+                step.Reg = uint8_t(reg);
+                step.PartialStart = int8_t(start);
+            }
+        return t;
+    }();
+    return table;
+}
+
+}  // namespace
+
 std::vector<cpm_Nibble> cpm_NibblesOfBits(const uint8_t *bits, uint32_t bitCount, int revolutions) {
     std::vector<cpm_Nibble> out;
     if (bitCount == 0) return out;
     out.reserve(size_t(bitCount) / 8 * size_t(revolutions) + 1);
+    const std::vector<BitsStep> &steps = bitsSteps();
     uint32_t reg = 0, start = 0;
-    uint64_t total = uint64_t(bitCount) * uint64_t(std::max(revolutions, 1));
-    for (uint64_t i = 0; i < total; i++) {
-        uint32_t at = uint32_t(i % bitCount);
-        uint32_t bit = (bits[at >> 3] >> (7 - (at & 7))) & 1;
-        if (reg == 0 && bit == 0) continue;   // zero bits before a byte are absorbed
-        if (reg == 0) start = at;
-        reg = (reg << 1) | bit;
-        if (reg & 0x80) {
-            out.push_back({uint8_t(reg), start});
-            reg = 0;
+    const uint32_t wholeBytes = bitCount / 8;
+    // The track read round as many times as asked: its whole bytes a byte at
+    // a time through the table, the bits of a last partial byte one by one.
+    for (int round = 0; round < std::max(revolutions, 1); round++) {
+        for (uint32_t i = 0; i < wholeBytes; i++) {
+            const BitsStep &step = steps[reg * 256 + bits[i]];
+            if (step.Value) out.push_back({step.Value, step.CompletedStart >= 0 ? i * 8 + uint32_t(step.CompletedStart) : start});
+            if (step.PartialStart >= 0) start = i * 8 + uint32_t(step.PartialStart);
+            reg = step.Reg;
+        }
+        for (uint32_t at = wholeBytes * 8; at < bitCount; at++) {
+            uint32_t bit = (bits[at >> 3] >> (7 - (at & 7))) & 1;
+            if (reg == 0 && bit == 0) continue;
+            if (reg == 0) start = at;
+            reg = (reg << 1) | bit;
+            if (reg & 0x80) {
+                out.push_back({uint8_t(reg), start});
+                reg = 0;
+            }
         }
     }
     return out;

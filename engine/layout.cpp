@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <map>
 #include <tuple>
+#include <vector>
 
 #include "entry.h"
 #include "sector_orders.h"
@@ -52,37 +53,60 @@ long long mappedTracks(const cpm_Layout &l, size_t imageBytes) {
 // sectors that repeat an id).  A track that records fewer sectors than the
 // fullest (ids never read) ranks by id from the first id the other tracks
 // of its side start with, so that the sectors it has keep their places.
+// Both are sorted vectors searched by halving: a gather builds the index
+// once per call, and recognition gathers a directory for every candidate.
 struct SectorIndex {
-    std::map<Key, const cpm_Sector *> Places;
-    std::map<Key, const cpm_Sector *> Ranked;
+    using Entry = std::pair<Key, const cpm_Sector *>;
+    std::vector<Entry> Places;
+    std::vector<Entry> Ranked;
     explicit SectorIndex(const cpm_Medium &m) {
-        for (const cpm_Sector &s : m.Sectors) Places.emplace(Key{s.Cylinder, s.Head, s.Id}, &s);
+        if (m.Sectors.empty()) return;
+        Places.reserve(m.Sectors.size());
+        for (const cpm_Sector &s : m.Sectors) Places.push_back({Key{s.Cylinder, s.Head, s.Id}, &s});
+        // The first sector recorded of a place counts (stable: recording order among equals).
+        std::stable_sort(Places.begin(), Places.end(), [](const Entry &a, const Entry &b) { return a.first < b.first; });
+        Places.erase(std::unique(Places.begin(), Places.end(), [](const Entry &a, const Entry &b) { return a.first == b.first; }),
+                     Places.end());
+        // The tracks: runs of one cylinder and head, their ids ascending.
         struct Track {
-            int Lowest = 0, Count = 0;
+            size_t From = 0, Count = 0;
+            int Lowest = 0;
         };
-        std::map<std::pair<int, int>, Track> tracks;
-        for (const auto &[key, s] : Places) {
-            Track &t = tracks[{std::get<0>(key), std::get<1>(key)}];
-            if (t.Count++ == 0) t.Lowest = std::get<2>(key);
+        std::vector<Track> tracks;
+        for (size_t i = 0; i < Places.size(); i++) {
+            const Key &key = Places[i].first;
+            if (tracks.empty() || std::get<0>(Places[tracks.back().From].first) != std::get<0>(key) ||
+                std::get<1>(Places[tracks.back().From].first) != std::get<1>(key))
+                tracks.push_back({i, 0, std::get<2>(key)});
+            tracks.back().Count++;
         }
-        int fullest = 0;
+        size_t fullest = 0;
         std::map<int, std::map<int, int>> firsts;   // head -> first id -> tracks
-        for (const auto &[place, t] : tracks) {
+        for (const Track &t : tracks) {
             fullest = std::max(fullest, t.Count);
-            firsts[place.second][t.Lowest]++;
+            firsts[std::get<1>(Places[t.From].first)][t.Lowest]++;
         }
-        std::map<std::pair<int, int>, int> rank;
-        for (const auto &[key, s] : Places) {
-            std::pair<int, int> place{std::get<0>(key), std::get<1>(key)};
-            const Track &t = tracks[place];
-            int k = rank[place]++;
+        Ranked.reserve(Places.size());
+        for (const Track &t : tracks) {
+            int cylinder = std::get<0>(Places[t.From].first), head = std::get<1>(Places[t.From].first);
+            int common = 0;
             if (t.Count < fullest) {
-                const auto &counts = firsts[place.second];
-                int common = std::max_element(counts.begin(), counts.end(), [](auto &a, auto &b) { return a.second < b.second; })->first;
-                k = std::get<2>(key) - std::min(common, t.Lowest);
+                const auto &counts = firsts[head];
+                common = std::max_element(counts.begin(), counts.end(), [](auto &a, auto &b) { return a.second < b.second; })->first;
             }
-            Ranked.emplace(Key{place.first, place.second, k}, s);
+            for (size_t k = 0; k < t.Count; k++) {
+                const Entry &e = Places[t.From + k];
+                int rank = t.Count < fullest ? std::get<2>(e.first) - std::min(common, t.Lowest) : int(k);
+                Ranked.push_back({Key{cylinder, head, rank}, e.second});
+            }
         }
+        std::stable_sort(Ranked.begin(), Ranked.end(), [](const Entry &a, const Entry &b) { return a.first < b.first; });
+        Ranked.erase(std::unique(Ranked.begin(), Ranked.end(), [](const Entry &a, const Entry &b) { return a.first == b.first; }),
+                     Ranked.end());
+    }
+    static const cpm_Sector *find(const std::vector<Entry> &list, const Key &key) {
+        auto at = std::lower_bound(list.begin(), list.end(), key, [](const Entry &e, const Key &k) { return e.first < k; });
+        return at != list.end() && at->first == key ? at->second : nullptr;
     }
 };
 
@@ -94,10 +118,10 @@ long long sectorAt(const cpm_Medium &m, const cpm_Layout &l, long long n, const 
         long long position = rawPosition(l.RawOrder, p.Id - l.FirstId);
         return l.Offset + (track * l.SectorsPerTrack + position) * l.SectorBytes;
     }
-    const auto &places = l.RankedIds ? index->Ranked : index->Places;
-    auto found = places.find(Key{p.Cylinder, p.Head, l.RankedIds ? p.Id - l.FirstId : p.Id});
-    if (found == places.end()) return -1;
-    const cpm_Sector &s = *found->second;
+    const cpm_Sector *found = SectorIndex::find(l.RankedIds ? index->Ranked : index->Places,
+                                                Key{p.Cylinder, p.Head, l.RankedIds ? p.Id - l.FirstId : p.Id});
+    if (!found) return -1;
+    const cpm_Sector &s = *found;
     if (s.State == cpm_SectorState::Missing || s.State == cpm_SectorState::DataError || s.Size < l.SectorBytes) return -1;
     return (long long)s.At;
 }

@@ -103,6 +103,9 @@ std::string healthOf(const cpm_Volume &v, std::vector<int> &findings) {
     case cpm_RefusalKind::TooShort:
         return "not CP/M";
     case cpm_RefusalKind::Container:
+        // A container that cannot be written back (a zip) reads all the same.
+        if (!v.Medium.NoSectors) break;
+        [[fallthrough]];
     case cpm_RefusalKind::Uninflated:
     case cpm_RefusalKind::Unreadable: {
         std::string reason = v.Refusal;
@@ -112,7 +115,6 @@ std::string healthOf(const cpm_Volume &v, std::vector<int> &findings) {
     default:
         break;
     }
-    std::vector<std::string> unclear;
     if (v.RefusalKind == cpm_RefusalKind::Unclear) {
         // "Format unclear (A, B, C…): opened read-only." names the best readings.
         size_t open = v.Refusal.find('('), close = v.Refusal.rfind(')');
@@ -131,8 +133,8 @@ std::string healthOf(const cpm_Volume &v, std::vector<int> &findings) {
 // Every file of users 0-15, in user then name order, with its bytes hashed.
 std::vector<cpm_SurveyFile> filesOf(cpm_Volume &v, const cpm_SurveyOptions &options) {
     std::vector<cpm_SurveyFile> files;
-    if (v.Path.empty() || v.RefusalKind == cpm_RefusalKind::NotCpm || v.RefusalKind == cpm_RefusalKind::TooShort ||
-        v.RefusalKind == cpm_RefusalKind::Container || v.RefusalKind == cpm_RefusalKind::Uninflated)
+    if (v.Path.empty() || v.Medium.NoSectors || v.RefusalKind == cpm_RefusalKind::NotCpm ||
+        v.RefusalKind == cpm_RefusalKind::TooShort || v.RefusalKind == cpm_RefusalKind::Uninflated)
         return files;
     cpm_StampRules rules = cpm_StampRulesOf(v);
     for (int user : cpm_UsersWithFiles(v)) {
