@@ -101,6 +101,8 @@ bool cli_OpenCollection(const cli_Parsed &line, const std::vector<std::string> &
     std::string error = cli_IndexOpen(db, dbPath, false);
     if (error.empty()) error = cli_IndexSurveys(db, roots, surveys, named);
     if (error.empty()) error = cli_IndexSkipped(db, roots, walk.Skipped);
+    std::vector<std::string> skippedKeys;
+    for (const cli_Skipped &k : walk.Skipped) skippedKeys.push_back(k.Path);
     if (error.empty() && !contains.empty()) error = cli_IndexContaining(db, contains, holding);
     for (cpm_Survey &s : surveys)
         for (cpm_SurveyFile &f : s.Files)
@@ -123,6 +125,13 @@ bool cli_OpenCollection(const cli_Parsed &line, const std::vector<std::string> &
         if (keys.insert(r.Key).second) files.push_back(r);
     noteOlder(dbPath, files);
     for (cli_Skipped &k : walk.Skipped) k.Path = cli_ShownIndexPath(k.Path, operands, roots);
+    // An operand the index knows nothing under is a problem, as a missing one is to a walk.
+    for (size_t i = 0; i < operands.size(); i++) {
+        auto known = [&](const std::string &key) { return key == roots[i] || key.rfind(roots[i] == "/" ? "/" : roots[i] + "/", 0) == 0; };
+        bool any = std::any_of(recorded.begin(), recorded.end(), [&](const Recorded &r) { return known(r.Key); }) ||
+                   std::any_of(skippedKeys.begin(), skippedKeys.end(), known);
+        if (!any) walk.Skipped.push_back({operands[i], "nothing under it in the index " + dbPath, true});
+    }
 
     // In the walk's order: its paths sorted as text, a file named twice once.
     std::vector<std::vector<cpm_Survey>> groups = grouped(std::move(surveys));

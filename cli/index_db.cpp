@@ -354,6 +354,7 @@ std::string cli_IndexStore(cli_IndexDb &db, const cpm_Survey &v) {
             bind(s, 10, f.Hash);
             sqlite3_bind_blob64(s, 11, f.DisplayName.Elements.data(), f.DisplayName.Elements.size(), SQLITE_STATIC);
             if (std::string e = run(db, s); !e.empty()) return e;
+            if (f.Hash.empty()) continue;   // bytes that could not be read
             s = statement(db, "add contents");
             bind(s, 1, f.Hash);
             sqlite3_bind_blob64(s, 2, f.Bytes.Elements.data(), f.Bytes.Elements.size(), SQLITE_STATIC);

@@ -132,6 +132,11 @@ TEST_F(Index, AnswersSayWhenTheImagesChangedSinceTheyWereIndexed) {
                      "gone: coll/cpm/c.img); 'diskwright-cli index' brings it up to date\n");
     // What it answers is what it indexed.
     EXPECT_TRUE(test_Has(r.Out, "coll/cpm/c.img")) << r.Out;
+    // A path the index knows nothing of is said, as a missing one is.
+    ASSERT_EQ(run("mkdir elsewhere"), "");
+    test_CliRun none = sh("$CLI dups --db ix.sqlite elsewhere");
+    EXPECT_EQ(none.Status, 1);
+    EXPECT_TRUE(test_Has(none.Err, "diskwright-cli: elsewhere: nothing under it in the index ix.sqlite\n")) << none.Err;
 }
 
 TEST_F(Index, ADamagedOrHeldDatabaseIsOneLineAndStatusOne) {
