@@ -72,6 +72,7 @@ int cli_Find(const cli_Parsed &line) {
     cli_CollectionOptions options = cli_CollectionOptionsOf(line);
     if (options.Jobs < 0) return cli_UsageOf("find");
     options.WithBytes = !w.Contains.empty();
+    options.Hashes = asJson;   // only the JSON shows them
     cli_Walk walk;
     if (!cli_OpenCollection(line, cli_Args(args.begin(), args.end() - 1), options, walk, w.Contains,
                             [&](const cpm_SurveyFile &f) { return named(w, f); }))

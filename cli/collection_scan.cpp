@@ -38,6 +38,7 @@ int cli_Scan(const cli_Parsed &line) {
     cli_CollectionOptions options = cli_CollectionOptionsOf(line);
     if (options.Jobs < 0) return cli_UsageOf("scan");
     options.Ordered = !asLines;
+    options.Hashes = asJson || asLines;   // the lines show no hashes: nothing but the directory is read
     cli_Walk walk;
     if (!cli_OpenCollection(line, line.Operands, options, walk)) return cli_Refused;
     cli_ReportProblems(walk);

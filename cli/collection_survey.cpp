@@ -3,6 +3,8 @@
 // and JSON objects that show one survey.
 #include "collection_survey.h"
 
+#include <malloc.h>
+
 #include <cstdio>
 
 #include "progress.h"
@@ -25,10 +27,16 @@ void cli_SurveyCollection(const cli_Walk &walk, const cli_CollectionOptions &opt
         }
         return;
     }
+    // Image after image allocates and frees blocks of the same few sizes:
+    // kept by the allocator instead of given back to the system and faulted
+    // in (and zeroed) again for the next image.  The pool bounds how many.
+    mallopt(M_MMAP_THRESHOLD, 64 << 20);
+    mallopt(M_TRIM_THRESHOLD, 256 << 20);
     std::vector<cli_Surveyed> results(walk.Files.size());
     size_t shown = 0;
     cpm_SurveyOptions surveyOptions;
     surveyOptions.WithBytes = options.WithBytes;
+    surveyOptions.Hashes = options.Hashes;
     cli_PoolRun run;
     run.Count = walk.Files.size();
     run.Jobs = options.Jobs;

@@ -14,6 +14,7 @@ struct cli_CollectionOptions {
     bool CrossDevices = false;
     bool Ordered = true;          // in path order; else as each finishes
     bool WithBytes = false;       // the files' bytes (for --contains)
+    bool Hashes = true;           // the image's and the files' hashes
     const std::atomic<bool> *Stop = nullptr;
     // With --db FILE: the surveys the index recorded, one entry per walked
     // file (cli_OpenCollection, index_answers.h), handed out instead of reading.

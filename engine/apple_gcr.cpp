@@ -174,6 +174,9 @@ cpm_GcrTrack cpm_DecodeGcrTrack(const std::vector<cpm_Nibble> &n, uint32_t track
             bad.insert(n[i].At);
             continue;
         }
+        // Seen whole on the first revolution: the second has nothing better to give.
+        auto seen = found.find(n[i].At);
+        if (seen != found.end() && seen->second.HasData && seen->second.DataGood) continue;
         cpm_GcrSector s;
         s.Volume = f[0];
         s.Track = f[1];

@@ -104,7 +104,9 @@ cpm_Medium decode(Text file, bool archives) {
         // read as it is (and recognised as whatever it holds).
         bool last = &codec == &cpm_Codecs[cpm_CodecCount - 1];
         std::string error = codec.Decode(last ? std::move(file) : file, m);
-        if (error.empty()) return codec.Decode == cpm_ArchiveDecode ? cpm_DecodeInflated(std::move(m)) : m;
+        // Returned as it is, not copied: a medium holds the sector data and the whole file.
+        if (error.empty() && codec.Decode == cpm_ArchiveDecode) return cpm_DecodeInflated(std::move(m));
+        if (error.empty()) return m;
         if (last) break;
     }
     cpm_Medium raw;

@@ -341,10 +341,15 @@ std::vector<Candidate> sectoredCandidates(const cpm_Medium &medium) {
     return pool;
 }
 
-// A definition reads a container's sectors only when its sectors are the
-// size, and its tracks the length, that most of the container's are.
-bool fitsSectors(const cpm_Geometry &g, const cpm_Medium &medium) {
-    if (medium.Sectors.empty()) return true;
+// The sector size and track length most of a container's sectors and
+// tracks have (0 and 0 for a raw run of bytes): a definition reads its
+// sectors only when it has both.
+struct SectorsShape {
+    int Size = 0, Length = 0;
+};
+SectorsShape commonShape(const cpm_Medium &medium) {
+    SectorsShape shape;
+    if (medium.Sectors.empty()) return shape;
     std::map<int, int> sizes;
     std::map<std::pair<int, int>, int> tracks;
     for (const cpm_Sector &s : medium.Sectors) {
@@ -356,7 +361,13 @@ bool fitsSectors(const cpm_Geometry &g, const cpm_Medium &medium) {
     auto most = [](const std::map<int, int> &counts) {
         return std::max_element(counts.begin(), counts.end(), [](auto &a, auto &b) { return a.second < b.second; })->first;
     };
-    return g.SectorBytes == most(sizes) && g.SectorsPerTrack == most(lengths);
+    shape.Size = most(sizes);
+    shape.Length = most(lengths);
+    return shape;
+}
+
+bool fitsSectors(const cpm_Geometry &g, const cpm_Medium &medium, const SectorsShape &shape) {
+    return medium.Sectors.empty() || (g.SectorBytes == shape.Size && g.SectorsPerTrack == shape.Length);
 }
 
 // Every reading of the file; with shortImages also those of formats longer
@@ -395,6 +406,7 @@ std::vector<Candidate> candidatesFor(const cpm_Medium &medium, bool shortImages)
     }
     // The definitions of the library whose size is the file's size, and
     // those longer whose directory lies inside it (short images).
+    const SectorsShape sectorsShape = commonShape(medium);   // once, not once a definition
     for (const cpm_Definition &d : cpm_Library()) {
         // One that reads like a built-in format is that format's reading.
         // Slice definitions are found by slice discovery alone.
@@ -402,7 +414,7 @@ std::vector<Candidate> candidatesFor(const cpm_Medium &medium, bool shortImages)
         // The built-in definitions that name sector ids are those of container
         // disks: a raw file is read as it always was without them.
         if (d.Source == "built-in" && d.Geometry.FirstId >= 0) continue;
-        if (!fitsSectors(d.Geometry, medium)) continue;
+        if (!fitsSectors(d.Geometry, medium, sectorsShape)) continue;
         long long bytes = cpm_GeometryBytes(d.Geometry);
         if (bytes == (long long)data.size() || (shortImages && cpm_ShortImageFits(d.Geometry, data.size())))
             add(defined(d, medium));

@@ -152,9 +152,13 @@ std::vector<cpm_SurveyFile> filesOf(cpm_Volume &v, const cpm_SurveyOptions &opti
                 (rules.First == cpm_FirstStamp::Access ? f.Accessed : f.Created) = cpm_StampText(stamps.First);
                 f.Updated = cpm_StampText(stamps.Updated);
             }
+            if (!options.Hashes && !options.WithBytes) {
+                files.push_back(std::move(f));
+                continue;
+            }
             cpm_FileData data = cpm_LoadFile(v, match.Name, user);
             size_t bytes = std::min(data.Data.size(), size_t(f.Size));
-            f.Hash = hashHex(data.Data.data(), bytes);
+            if (options.Hashes) f.Hash = hashHex(data.Data.data(), bytes);
             if (options.WithBytes) {
                 data.Data.Elements.resize(bytes);
                 f.Bytes = std::move(data.Data);
@@ -236,10 +240,9 @@ cpm_Survey cpm_SurveyImage(const std::string &path, const cpm_SurveyOptions &opt
         }
         cpm_Volume v = cpm_LoadSlice(slice >= 0 ? path : file + "@0", "");
         if (slice < 0) v.Path = file;
-        uint64_t hash = v.SliceHash;
         char hex[17];
-        snprintf(hex, sizeof hex, "%016llx", (unsigned long long)hash);
-        s.ImageHash = hex;
+        snprintf(hex, sizeof hex, "%016llx", (unsigned long long)v.SliceHash);
+        if (options.Hashes) s.ImageHash = hex;
         describe(s, v, options);
         return s;
     }
@@ -257,7 +260,7 @@ cpm_Survey cpm_SurveyImage(const std::string &path, const cpm_SurveyOptions &opt
         s.Health = "unreadable: " + reasonOf(err);
         return s;
     }
-    s.ImageHash = hashHex(bytes.data(), bytes.size());
+    if (options.Hashes) s.ImageHash = hashHex(bytes.data(), bytes.size());
     cpm_Medium medium = cpm_DecodeFile(std::move(bytes));
     bool container = medium.Codec != "raw" || !medium.Compression.empty();
     // A zip or gzip file with no disk image inside is just an archive.

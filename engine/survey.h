@@ -42,6 +42,9 @@ struct cpm_Survey {
 
 struct cpm_SurveyOptions {
     bool WithBytes = false;
+    // The image's hash and each file's (false: both left "", and no file's
+    // bytes read unless WithBytes; a listing that shows neither saves that).
+    bool Hashes = true;
 };
 
 // Reads one host file (never writes; a FIFO, device or unreadable file is

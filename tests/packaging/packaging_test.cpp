@@ -112,8 +112,8 @@ TEST_F(Installed, PagesRenderWithoutWarningsAndTheToolsPageHasEveryCommandAndOpt
                                "--user", "--all", "*:*", "--diskdefs", "--slice", "--slices", "IMAGE@N",
                                "--verbose", "EXIT STATUS", "EXAMPLES", "JSON", "hostName", "extent-gap",
                                "--init-stamps", "--update-stamps", "--no-update-stamps", "--stamps", "--password",
-                               "DATE STAMPS", "protection", "--db", "--jobs", "--cross-devices", "--contains",
-                               "COLLECTIONS AND THE INDEX", "index.sqlite"})
+                               "DATE STAMPS", "protection", "--json-lines", "--jobs", "--contains-hex",
+                               "--cross-devices", "unclear: A, B", "--db", "COLLECTIONS AND THE INDEX", "index.sqlite"})
         EXPECT_NE(text.find(option), std::string::npos) << option;
 }
 
@@ -139,7 +139,9 @@ TEST_F(Installed, CompletionCompletesCommandsOptionsAndImages) {
         {"diskwright-cli get games.dsk --t", "--text --trim"},
         {"diskwright-cli sort games.dsk ''", "names size"},
         {"diskwright-cli attr games.dsk PIP.COM +", "+A +R +S"},
-        {"diskwright-cli help d", "dump"},
+        {"diskwright-cli help d", "diff dump dups"},
+        {"diskwright-cli scan --j", "--jobs --json --json-lines"},
+        {"diskwright-cli find images --c", "--contains --contains-hex --cross-devices"},
     };
     // The script completes the words given as arguments, the last being the one typed.
     std::ofstream(folder / "complete.sh") << "source \"$1\"; shift; COMP_WORDS=(\"$@\"); COMP_CWORD=$(($# - 1)); "
