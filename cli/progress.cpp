@@ -21,6 +21,7 @@ struct Bar {
 Bar bar;
 
 std::atomic<bool> interrupted{false};
+bool catching = false;   // cli_CatchInterrupt was called
 std::atomic<bool> stopping{false};   // Ctrl-C, or a failure that ends the run
 
 int terminalWidth() {
@@ -46,6 +47,15 @@ std::string printable(const std::string &path) {
     return out;
 }
 
+// Ctrl-C of a run that does not catch it: the bar is erased before the run
+// ends as Ctrl-C ends it.
+void eraseAndEnd(int) {
+    static const char erase[] = "\r\033[K";
+    ssize_t ignored = write(2, erase, sizeof erase - 1);
+    (void)ignored;
+    raise(SIGINT);   // the handler was reset on entry
+}
+
 void onInterrupt(int) {
     interrupted.store(true);
     stopping.store(true);
@@ -58,6 +68,13 @@ void cli_ProgressShow(long done, long total, const std::string &path) {
         bar.Checked = true;
         bar.Terminal = isatty(2) == 1;
         bar.OutTerminal = isatty(1) == 1;
+        if (bar.Terminal && !catching) {
+            struct sigaction action {};
+            action.sa_handler = eraseAndEnd;
+            sigemptyset(&action.sa_mask);
+            action.sa_flags = SA_RESETHAND;
+            sigaction(SIGINT, &action, nullptr);
+        }
     }
     if (!bar.Terminal) return;
     Clock::time_point now = Clock::now();
@@ -88,6 +105,7 @@ void cli_ProgressClear() {
 }
 
 void cli_CatchInterrupt() {
+    catching = true;
     struct sigaction action {};
     action.sa_handler = onInterrupt;
     sigemptyset(&action.sa_mask);

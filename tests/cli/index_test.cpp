@@ -249,3 +249,13 @@ TEST_F(Index, ProgressOnlyOnATerminal) {
     EXPECT_EQ(r.Out.substr(r.Out.rfind('\r')), "\r\033[K") << r.Out;   // erased at the end
     EXPECT_EQ(sh("$CLI index --db ix2.sqlite coll").Err, "");
 }
+
+TEST_F(BigIndex, CtrlCOfAScanOnATerminalErasesTheBar) {
+    ASSERT_EQ(run("cp -al big big2 && cp -al big big3 && cp -al big big4"), "");
+    test_CliRun r = sh("script -qec \"sh -c '$CLI scan --json --jobs 1 . >/dev/null & p=\\$!; sleep 0.5; kill -INT \\$p; "
+                       "wait \\$p; echo status \\$?'\" /dev/null");
+    ASSERT_TRUE(test_Has(r.Out, "status 130")) << r.Out;
+    std::string before = r.Out.substr(0, r.Out.find("status"));
+    EXPECT_TRUE(test_Has(before, "\r[")) << before;   // a bar was drawn ...
+    EXPECT_EQ(before.substr(before.rfind('\r')), "\r\033[K") << before;   // ... and erased
+}
