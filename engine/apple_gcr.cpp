@@ -84,7 +84,7 @@ const std::vector<BitsStep> &bitsSteps() {
 
 }  // namespace
 
-std::vector<cpm_Nibble> cpm_NibblesOfBits(const uint8_t *bits, uint32_t bitCount, int revolutions) {
+std::vector<cpm_Nibble> cpm_NibblesOfBits(const uint8_t *bits, uint32_t bitCount, int revolutions, size_t beyond) {
     std::vector<cpm_Nibble> out;
     if (bitCount == 0) return out;
     out.reserve(size_t(bitCount) / 8 * size_t(revolutions) + 1);
@@ -93,14 +93,16 @@ std::vector<cpm_Nibble> cpm_NibblesOfBits(const uint8_t *bits, uint32_t bitCount
     const uint32_t wholeBytes = bitCount / 8;
     // The track read round as many times as asked: its whole bytes a byte at
     // a time through the table, the bits of a last partial byte one by one.
-    for (int round = 0; round < std::max(revolutions, 1); round++) {
-        for (uint32_t i = 0; i < wholeBytes; i++) {
+    size_t stop = SIZE_MAX;
+    for (int round = 0; round < std::max(revolutions, 1) && out.size() < stop; round++) {
+        if (round == 1 && beyond != SIZE_MAX) stop = out.size() + beyond;
+        for (uint32_t i = 0; i < wholeBytes && out.size() < stop; i++) {
             const BitsStep &step = steps[reg * 256 + bits[i]];
             if (step.Value) out.push_back({step.Value, step.CompletedStart >= 0 ? i * 8 + uint32_t(step.CompletedStart) : start});
             if (step.PartialStart >= 0) start = i * 8 + uint32_t(step.PartialStart);
             reg = step.Reg;
         }
-        for (uint32_t at = wholeBytes * 8; at < bitCount; at++) {
+        for (uint32_t at = wholeBytes * 8; at < bitCount && out.size() < stop; at++) {
             uint32_t bit = (bits[at >> 3] >> (7 - (at & 7))) & 1;
             if (reg == 0 && bit == 0) continue;
             if (reg == 0) start = at;
@@ -114,11 +116,12 @@ std::vector<cpm_Nibble> cpm_NibblesOfBits(const uint8_t *bits, uint32_t bitCount
     return out;
 }
 
-std::vector<cpm_Nibble> cpm_NibblesOfBytes(const uint8_t *bytes, size_t count, int revolutions) {
+std::vector<cpm_Nibble> cpm_NibblesOfBytes(const uint8_t *bytes, size_t count, int revolutions, size_t beyond) {
     std::vector<cpm_Nibble> out;
-    out.reserve(count * size_t(std::max(revolutions, 1)));
-    for (int r = 0; r < std::max(revolutions, 1); r++)
-        for (size_t i = 0; i < count; i++) out.push_back({bytes[i], uint32_t(i * 8)});
+    size_t total = count * size_t(std::max(revolutions, 1));
+    if (revolutions > 1 && beyond < total - count) total = count + beyond;
+    out.resize(total);
+    for (size_t k = 0, i = 0; k < total; k++, i = i + 1 == count ? 0 : i + 1) out[k] = {bytes[i], uint32_t(i * 8)};
     return out;
 }
 

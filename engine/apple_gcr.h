@@ -20,9 +20,15 @@ struct cpm_Nibble {
 // The disk bytes of a circular bit stream (most significant bit first),
 // read `revolutions` times from bit 0: a byte ends when its top bit is set,
 // leading zero bits are absorbed.  Positions are taken modulo bitCount.
-std::vector<cpm_Nibble> cpm_NibblesOfBits(const uint8_t *bits, uint32_t bitCount, int revolutions);
+// After the first revolution at most `beyond` more disk bytes are read.
+std::vector<cpm_Nibble> cpm_NibblesOfBits(const uint8_t *bits, uint32_t bitCount, int revolutions, size_t beyond = SIZE_MAX);
 // The disk bytes of a track of bytes (NIB), each as it lies, read `revolutions` times.
-std::vector<cpm_Nibble> cpm_NibblesOfBytes(const uint8_t *bytes, size_t count, int revolutions);
+std::vector<cpm_Nibble> cpm_NibblesOfBytes(const uint8_t *bytes, size_t count, int revolutions, size_t beyond = SIZE_MAX);
+// Disk bytes past a revolution that hold every field begun before its end
+// (an address field, the gap after it, a data field: 421 at most): read
+// with `beyond` this, a track's fields are all found whole once, those
+// that wrap round its end too, without decoding the track twice.
+constexpr size_t cpm_WrapNibbles = 1024;
 
 // One 16-sector sector found on a track.
 struct cpm_GcrSector {

@@ -23,7 +23,7 @@ bool holdsFields(const Text &file, size_t length) {
 
 cpm_GcrTrack decoded(const Text &nibbles, size_t length, int t) {
     const uint8_t *at = nibbles.data() + size_t(t) * length;
-    return cpm_DecodeGcrTrack(cpm_NibblesOfBytes(at, length, 2), uint32_t(length * 8));
+    return cpm_DecodeGcrTrack(cpm_NibblesOfBytes(at, length, 2, cpm_WrapNibbles), uint32_t(length * 8));
 }
 
 }  // namespace

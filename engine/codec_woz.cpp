@@ -113,7 +113,7 @@ TrackBits trackOf(const Text &file, const Chunks &c, int t) {
 }
 
 cpm_GcrTrack decoded(const Text &file, const TrackBits &b) {
-    return cpm_DecodeGcrTrack(cpm_NibblesOfBits(b.data(file), b.Bits, 2), b.Bits);
+    return cpm_DecodeGcrTrack(cpm_NibblesOfBits(b.data(file), b.Bits, 2, cpm_WrapNibbles), b.Bits);
 }
 
 std::string text(const Text &file, size_t at, size_t n) {

@@ -97,7 +97,7 @@ bool rawImage(const cpm_Volume &v) {
 }
 
 // The health words of a volume that was read.
-std::string healthOf(const cpm_Volume &v, std::vector<int> &findings) {
+std::string healthOf(const cpm_Volume &v) {
     switch (v.RefusalKind) {
     case cpm_RefusalKind::NotCpm:
     case cpm_RefusalKind::TooShort:
@@ -123,9 +123,7 @@ std::string healthOf(const cpm_Volume &v, std::vector<int> &findings) {
                                 : v.Refusal;
         return "unclear: " + names;
     }
-    cpm_CheckReport report = cpm_CheckVolume(v);
-    for (const cpm_Finding &f : report.Findings) findings.push_back(f.Entry);
-    size_t n = report.Findings.size();
+    size_t n = cpm_CheckVolume(v).Findings.size();
     if (n == 0) return "ok";
     return "damaged: " + std::to_string(n) + (n == 1 ? " finding" : " findings");
 }
@@ -177,18 +175,14 @@ void describe(cpm_Survey &s, cpm_Volume &v, const cpm_SurveyOptions &options) {
     std::string container = cpm_ContainerName(v.Medium);
     s.Container = container == "none" ? "raw" : container;
     s.Definition = v.Definition;
-    std::vector<int> findings;
-    s.Health = healthOf(v, findings);
+    s.Health = healthOf(v);
     s.Files = filesOf(v, options);
     s.FileCount = int(s.Files.size());
     s.UsedKB = v.UsedKB;
     s.FreeKB = std::max(0L, long(v.VolumeKB) - long(v.UsedKB));
 }
 
-std::string reasonOf(int err) {
-    std::string reason = std::strerror(err);
-    return reason;
-}
+std::string reasonOf(int err) { return std::strerror(err); }
 
 }  // namespace
 
@@ -236,6 +230,11 @@ cpm_Survey cpm_SurveyImage(const std::string &path, const cpm_SurveyOptions &opt
         if (!table.Error.empty()) {
             s.Container = "raw";
             s.Health = "unreadable: " + table.Error;
+            return s;
+        }
+        if (slice >= s.Slices) {
+            s.IsImage = false;
+            s.NotImage = "no slice " + std::to_string(slice) + " (" + std::to_string(s.Slices) + " slices)";
             return s;
         }
         cpm_Volume v = cpm_LoadSlice(slice >= 0 ? path : file + "@0", "");
