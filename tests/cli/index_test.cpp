@@ -259,3 +259,22 @@ TEST_F(BigIndex, CtrlCOfAScanOnATerminalErasesTheBar) {
     EXPECT_TRUE(test_Has(before, "\r[")) << before;   // a bar was drawn ...
     EXPECT_EQ(before.substr(before.rfind('\r')), "\r\033[K") << before;   // ... and erased
 }
+
+TEST_F(Index, ADatabaseScribbledOverAnywhereIsNeverACrash) {
+    ASSERT_EQ(sh("$CLI index --db ix.sqlite coll").Status, 0);
+    size_t size = file("ix.sqlite").size();
+    for (size_t at = 0; at < size; at += 4096 + 512) {
+        SCOPED_TRACE(at);
+        std::string bytes = file("ix.sqlite");
+        bytes.replace(at, std::min<size_t>(700, size - at), std::min<size_t>(700, size - at), '\xA5');
+        Folder.write("bad.sqlite", bytes);
+        for (const char *command : {"find --db bad.sqlite coll '*:*'", "dups --db bad.sqlite coll", "index --db bad.sqlite coll"}) {
+            test_CliRun r = sh(std::string("$CLI ") + command);
+            EXPECT_TRUE(r.Status == 0 || r.Status == 1) << command << ": " << r.Status;
+            if (r.Status == 1) {
+                EXPECT_EQ(r.Err.rfind("diskwright-cli: bad.sqlite: ", 0), 0u) << command << ": " << r.Err;
+                EXPECT_EQ(std::count(r.Err.begin(), r.Err.end(), '\n'), 1) << command << ": " << r.Err;
+            }
+        }
+    }
+}
