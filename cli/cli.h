@@ -130,6 +130,7 @@ int cli_Label(const cli_Parsed &line);
 int cli_Mount(const cli_Parsed &line);
 // Commands over collections of images (collection.h): scan, find, diff, dups, index.
 bool cli_OverCollection(const cli_Command &command);
+int cli_Index(const cli_Parsed &line);
 
 // --- labels, stamps and passwords (label_command.cpp) ------------------------------
 

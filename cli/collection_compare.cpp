@@ -6,6 +6,7 @@
 #include <tuple>
 
 #include "collection_survey.h"
+#include "index_answers.h"
 
 namespace {
 
@@ -69,7 +70,8 @@ int cli_Dups(const cli_Parsed &line) {
     if (line.Operands.empty()) return cli_UsageOf("dups");
     cli_CollectionOptions options = cli_CollectionOptionsOf(line);
     if (options.Jobs < 0) return cli_UsageOf("dups");
-    cli_Walk walk = cli_WalkPaths(line.Operands, options.CrossDevices);
+    cli_Walk walk;
+    if (!cli_OpenCollection(line, line.Operands, options, walk)) return cli_Refused;
     cli_ReportProblems(walk);
     // Files by size and hash, groups kept in the order their first copy was met.
     std::map<std::pair<uint64_t, std::string>, size_t> groupOf;

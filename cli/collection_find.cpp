@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "collection_survey.h"
+#include "index_answers.h"
 #include "directory.h"
 #include "patterns.h"
 
@@ -26,9 +27,13 @@ bool parseHex(const std::string &text, std::string &out) {
     return true;
 }
 
-bool matches(const Wanted &w, const cpm_SurveyFile &f) {
+bool named(const Wanted &w, const cpm_SurveyFile &f) {
     if (w.Name.User != cli_EveryUser && w.Name.User != f.User) return false;
-    if (!(w.IsPattern ? cpm_NameMatches(w.Pattern, f.DisplayName) : f.DisplayName == w.Pattern)) return false;
+    return w.IsPattern ? cpm_NameMatches(w.Pattern, f.DisplayName) : f.DisplayName == w.Pattern;
+}
+
+bool matches(const Wanted &w, const cpm_SurveyFile &f) {
+    if (!named(w, f)) return false;
     if (w.Contains.empty()) return true;
     const auto &bytes = f.Bytes.Elements;
     return std::search(bytes.begin(), bytes.end(), w.Contains.begin(), w.Contains.end()) != bytes.end();
@@ -68,7 +73,10 @@ int cli_Find(const cli_Parsed &line) {
     if (options.Jobs < 0) return cli_UsageOf("find");
     options.WithBytes = !w.Contains.empty();
     options.Hashes = asJson;   // only the JSON shows them
-    cli_Walk walk = cli_WalkPaths(cli_Args(args.begin(), args.end() - 1), options.CrossDevices);
+    cli_Walk walk;
+    if (!cli_OpenCollection(line, cli_Args(args.begin(), args.end() - 1), options, walk, w.Contains,
+                            [&](const cpm_SurveyFile &f) { return named(w, f); }))
+        return cli_Refused;
     cli_ReportProblems(walk);
     long found = 0;
     if (asJson) cli_Out("{\"pattern\": " + cli_JsonString(args.back()) + ", \"matches\": [");

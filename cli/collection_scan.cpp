@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "collection_survey.h"
+#include "index_answers.h"
 
 namespace {
 
@@ -38,7 +39,8 @@ int cli_Scan(const cli_Parsed &line) {
     if (options.Jobs < 0) return cli_UsageOf("scan");
     options.Ordered = !asLines;
     options.Hashes = asJson || asLines;   // the lines show no hashes: nothing but the directory is read
-    cli_Walk walk = cli_WalkPaths(line.Operands, options.CrossDevices);
+    cli_Walk walk;
+    if (!cli_OpenCollection(line, line.Operands, options, walk)) return cli_Refused;
     cli_ReportProblems(walk);
     Totals totals;
     std::vector<std::string> others;   // --json --all: the files that are no images

@@ -7,6 +7,8 @@
 
 #include <cstdio>
 
+#include "progress.h"
+
 cli_CollectionOptions cli_CollectionOptionsOf(const cli_Parsed &line) {
     cli_CollectionOptions o;
     o.Jobs = cli_JobsOption(line);
@@ -16,12 +18,22 @@ cli_CollectionOptions cli_CollectionOptionsOf(const cli_Parsed &line) {
 
 void cli_SurveyCollection(const cli_Walk &walk, const cli_CollectionOptions &options,
                           const std::function<void(cli_Surveyed &)> &reduce, const std::function<void(cli_Surveyed &)> &each) {
+    if (options.Indexed) {
+        for (std::vector<cpm_Survey> &group : *options.Indexed) {
+            cli_Surveyed r;
+            r.Surveys = std::move(group);
+            if (reduce) reduce(r);
+            each(r);
+        }
+        return;
+    }
     // Image after image allocates and frees blocks of the same few sizes:
     // kept by the allocator instead of given back to the system and faulted
     // in (and zeroed) again for the next image.  The pool bounds how many.
     mallopt(M_MMAP_THRESHOLD, 64 << 20);
     mallopt(M_TRIM_THRESHOLD, 256 << 20);
     std::vector<cli_Surveyed> results(walk.Files.size());
+    size_t shown = 0;
     cpm_SurveyOptions surveyOptions;
     surveyOptions.WithBytes = options.WithBytes;
     surveyOptions.Hashes = options.Hashes;
@@ -40,9 +52,11 @@ void cli_SurveyCollection(const cli_Walk &walk, const cli_CollectionOptions &opt
             if (reduce) reduce(r);
         },
         [&](size_t k) {
+            cli_ProgressShow(long(++shown), long(walk.Files.size()), walk.Files[k]);
             each(results[k]);
             results[k] = cli_Surveyed();   // done with: its memory goes back
         });
+    cli_ProgressClear();
 }
 
 std::string cli_SurveyLine(const cpm_Survey &s) {

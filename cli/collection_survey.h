@@ -2,6 +2,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,9 @@ struct cli_CollectionOptions {
     bool WithBytes = false;       // the files' bytes (for --contains)
     bool Hashes = true;           // the image's and the files' hashes
     const std::atomic<bool> *Stop = nullptr;
+    // With --db FILE: the surveys the index recorded, one entry per walked
+    // file (cli_OpenCollection, index_answers.h), handed out instead of reading.
+    std::shared_ptr<std::vector<std::vector<cpm_Survey>>> Indexed;
 };
 // --jobs and --cross-devices of the command line (Jobs -1: a bad --jobs).
 cli_CollectionOptions cli_CollectionOptionsOf(const cli_Parsed &line);

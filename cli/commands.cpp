@@ -82,16 +82,16 @@ const cli_Command cli_Commands[] = {
      "saved 2 seconds after the last write (at most 10 after the first), when a written file is closed and at "
      "unmount. Runs in the background unless -F.",
      "diskwright-cli mount games.dsk ~/games"},
-    {"scan", "PATH... [--json | --json-lines] [--jobs N] [--all] [--cross-devices]", false, cli_Scan,
-     "--json --json-lines --jobs=N --all --cross-devices",
+    {"scan", "PATH... [--json | --json-lines] [--jobs N] [--all] [--cross-devices] [--db FILE]", false, cli_Scan,
+     "--json --json-lines --jobs=N --all --cross-devices --db=FILE",
      "Walks the folders (symbolic links not followed, other file systems not entered unless --cross-devices) "
      "and shows every file that is a disk image, whatever its name: container, definition, files, space used "
      "and free, and its health (ok, damaged: N findings, not CP/M, unclear: A, B, unreadable: reason); then "
      "totals. Files that are no images are counted (--all lists them). --json-lines writes one object per image "
      "as each is read, in no set order; everything else comes in path order.",
      "diskwright-cli scan ~/disks"},
-    {"find", "PATH... [N:|*:]NAME|PATTERN [--contains TEXT | --contains-hex HEX] [--json] [--jobs N]", false, cli_Find,
-     "--json --contains=TEXT --contains-hex=HEX --jobs=N --cross-devices",
+    {"find", "PATH... [N:|*:]NAME|PATTERN [--contains TEXT | --contains-hex HEX] [--json] [--jobs N] [--db FILE]", false, cli_Find,
+     "--json --contains=TEXT --contains-hex=HEX --jobs=N --cross-devices --db=FILE",
      "Finds the files of that name or pattern in every image under the paths: image, user, name, size and the "
      "disk's date stamps where it keeps them; --contains only files whose bytes hold the text. Exit status 1 "
      "when none is found.",
@@ -100,10 +100,16 @@ const cli_Command cli_Commands[] = {
      "Compares the files of two images: only in A, only in B, same name with other bytes, identical. Exit "
      "status 0 when the files are the same, 1 when they differ, 2 when an image cannot be read.",
      "diskwright-cli diff old.dsk new.dsk"},
-    {"dups", "PATH... [--json] [--jobs N]", false, cli_Dups, "--json --jobs=N --cross-devices",
+    {"dups", "PATH... [--json] [--jobs N] [--db FILE]", false, cli_Dups, "--json --jobs=N --cross-devices --db=FILE",
      "Groups the files that are the same bytes across every image under the paths, and the images that hold "
      "the same files.",
      "diskwright-cli dups ~/disks"},
+    {"index", "[--db FILE] [--jobs N] [--cross-devices] PATH...", false, cli_Index, "--db=FILE --jobs=N --cross-devices",
+     "Records every image under the paths, with its files, their hashes and their bytes, in an index (an SQLite "
+     "database, by default ~/.cache/diskwright/index.sqlite) that find, dups and scan --json answer from with "
+     "--db FILE. Again, it reads only images whose size or time changed and forgets those that are gone; -v lists "
+     "what was added, changed and removed. Ctrl-C stops it, keeping every image indexed so far.",
+     "diskwright-cli index --db ~/disks.sqlite ~/disks"},
     {"help", "[COMMAND]", false, cli_Help, nullptr, "Describes every command, or one.", "diskwright-cli help get"},
 };
 const int cli_CommandCount = int(sizeof cli_Commands / sizeof cli_Commands[0]);
@@ -131,8 +137,8 @@ const cli_OptionHelp cli_OptionHelps[] = {
     {"-F, --foreground", "mount: stay in the foreground, the log on standard error"},
     {"--all", "ls: list every user area that holds files; scan: list the files that are no images too"},
     {"--json-lines", "scan: one JSON object a line per image, written as each is read"},
-    {"--jobs N", "scan, find, dups: images read at once, by that many threads (default: the number of cores)"},
-    {"--cross-devices", "scan, find, dups: enter folders on other file systems too"},
+    {"--jobs N", "scan, find, dups, index: images read at once, by that many threads (default: the number of cores)"},
+    {"--cross-devices", "scan, find, dups, index: enter folders on other file systems too"},
     {"--contains TEXT", "find: only files whose bytes hold the text"},
     {"--contains-hex HEX", "find: only files whose bytes hold these bytes, in hexadecimal"},
     {"--diskdef", "info: the definition the image is read with, in diskdefs form"},
@@ -143,6 +149,7 @@ const cli_OptionHelp cli_OptionHelps[] = {
     {"--stamps KIND", "label: the first date stamp of new files: create, access or none"},
     {"--update-stamps", "label: new and rewritten files get an update stamp"},
     {"--no-update-stamps", "label: no update stamps"},
+    {"--db FILE", "index: the index to write; find, dups, scan: answer from it instead of reading the images"},
     {"--init-stamps", "label: make every fourth directory entry a date stamp entry (files move out of those slots)"},
 };
 const int cli_OptionHelpCount = int(sizeof cli_OptionHelps / sizeof cli_OptionHelps[0]);

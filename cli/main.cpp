@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "cli.h"
+#include "progress.h"
 #include "volume.h"
 
 std::string cli_Shown(const std::string &line, int fd) {
@@ -45,11 +46,13 @@ void cli_WriteOut(const void *bytes, size_t size) {
 }
 
 void cli_Out(const std::string &line) {
+    cli_ProgressClear();
     std::string shown = cli_Shown(line, 1) + "\n";
     cli_WriteOut(shown.data(), shown.size());
 }
 
 void cli_Err(const std::string &line) {
+    cli_ProgressClear();
     if (outError == 0 && fflush(stdout) != 0) noteOutError();
     fprintf(stderr, "%s\n", cli_Shown(line, 2).c_str());
 }

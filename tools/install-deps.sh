@@ -12,6 +12,7 @@ DW_PACKAGES=(
   cpmtools mame-tools libdsk-utils acl attr
   fuse3 libfuse3-dev
   man-db groff-base
+  libsqlite3-dev sqlite3
   python3
   dpkg-dev xvfb xdotool imagemagick
 )

@@ -107,14 +107,14 @@ TEST_F(Installed, PagesRenderWithoutWarningsAndTheToolsPageHasEveryCommandAndOpt
         EXPECT_TRUE(text.find(entry + " ") != std::string::npos || text.find(entry + "\n") != std::string::npos) << name;
         commands++;
     }
-    EXPECT_EQ(commands, 24);
+    EXPECT_EQ(commands, 25);
     for (const char *option : {"--json", "--text", "--trim", "--no-clobber", "--as", "--force", "--version", "--format",
                                "--user", "--all", "*:*", "--diskdefs", "--slice", "--slices", "IMAGE@N",
                                "--verbose", "EXIT STATUS", "EXAMPLES", "JSON", "hostName", "extent-gap",
                                "--init-stamps", "--update-stamps", "--no-update-stamps", "--stamps", "--password",
                                "DATE STAMPS", "protection", "--json-lines", "--jobs", "--contains-hex",
-                               "--cross-devices", "unclear: A, B", "MOUNTING", "--read-only", "--foreground",
-                               "fusermount3"})
+                               "--cross-devices", "unclear: A, B", "--db", "COLLECTIONS AND THE INDEX", "index.sqlite", "MOUNTING",
+                               "--read-only", "--foreground", "fusermount3"})
         EXPECT_NE(text.find(option), std::string::npos) << option;
 }
 
@@ -125,9 +125,12 @@ TEST_F(Installed, CompletionCompletesCommandsOptionsAndImages) {
     fs::create_directories(folder / "sub");
     for (const char *f : {"games.dsk", "work.VOL", "notes.txt", "disk.2mg"}) std::ofstream(folder / f) << "x";
     struct { const char *Words, *Expected; } cases[] = {
-        {"diskwright-cli ''", "attr blocks check convert diff dump dups find formats get help info init label ls map mount new put rm scan sort type unrm"},
+        {"diskwright-cli ''", "attr blocks check convert diff dump dups find formats get help index info init label ls map mount new "
+                              "put rm scan sort type unrm"},
         {"diskwright-cli mount games.dsk --r", "--read-only"},
         {"diskwright-cli mount games.dsk s", "sub/"},
+        {"diskwright-cli index --", "--cross-devices --db --diskdefs --format --help --jobs --slice --verbose --version"},
+        {"diskwright-cli find --db ''", "complete.sh disk.2mg games.dsk notes.txt sub work.VOL"},
         {"diskwright-cli label games.dsk --stamps ''", "access create none"},
         {"diskwright-cli label games.dsk --i", "--init-stamps"},
         {"diskwright-cli ch", "check"},
