@@ -5,6 +5,7 @@
 
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -237,28 +238,37 @@ std::string cli_IndexOpen(cli_IndexDb &db, const std::string &path, bool toWrite
     sqlite3_busy_timeout(db.Db, busyMilliseconds());
     exec(db, "PRAGMA temp_store = MEMORY");
     sqlite3_extended_result_codes(db.Db, 0);
+    // Another run may be making the same database at this moment: the
+    // switch to WAL is retried while that run holds it, and the schema is
+    // looked at and made inside one write transaction, so that neither run
+    // sees the other's half-made database.
+    if (toWrite) {
+        std::string e = exec(db, "PRAGMA journal_mode = WAL");
+        for (int waited = 0; !e.empty() && sqlite3_errcode(db.Db) == SQLITE_BUSY && waited < busyMilliseconds();
+             waited += 20) {
+            usleep(20000);
+            e = exec(db, "PRAGMA journal_mode = WAL");
+        }
+        if (!e.empty()) return e;
+        if (std::string e = exec(db, "PRAGMA synchronous = NORMAL"); !e.empty()) return e;
+    }
+    if (std::string e = exec(db, toWrite ? "BEGIN IMMEDIATE" : "BEGIN"); !e.empty()) return e;
     std::string error;
     int64_t id = pragmaNumber(db, "PRAGMA application_id", error);
     int64_t version = pragmaNumber(db, "PRAGMA user_version", error);
     int64_t tables = pragmaNumber(db, "SELECT count(*) FROM sqlite_master", error);
-    if (!error.empty()) return error;
-    if ((id != 0 && id != applicationId) || (id == 0 && tables > 0))
-        return path + ": not an index of diskwright-cli (another program's database)";
-    if (version > schemaVersion) return path + ": index of a newer diskwright-cli (version " + std::to_string(version) + ")";
-    if (toWrite) {
-        if (std::string e = exec(db, "PRAGMA journal_mode = WAL"); !e.empty()) return e;
-        if (std::string e = exec(db, "PRAGMA synchronous = NORMAL"); !e.empty()) return e;
-        if (version < schemaVersion) {
-            std::string setup = std::string("BEGIN IMMEDIATE;") + schema + "PRAGMA application_id = " +
-                                std::to_string(applicationId) + "; PRAGMA user_version = " +
-                                std::to_string(schemaVersion) + "; COMMIT;";
-            if (std::string e = exec(db, setup.c_str()); !e.empty()) {
-                exec(db, "ROLLBACK");
-                return e;
-            }
-        }
-    } else if (version < schemaVersion) {
-        return path + ": index: empty (nothing indexed yet)";
+    if (error.empty() && ((id != 0 && id != applicationId) || (id == 0 && tables > 0)))
+        error = path + ": not an index of diskwright-cli (another program's database)";
+    if (error.empty() && version > schemaVersion)
+        error = path + ": index of a newer diskwright-cli (version " + std::to_string(version) + ")";
+    if (error.empty() && !toWrite && version < schemaVersion) error = path + ": index: empty (nothing indexed yet)";
+    if (error.empty() && toWrite && version < schemaVersion)
+        error = exec(db, (std::string(schema) + "PRAGMA application_id = " + std::to_string(applicationId) +
+                          "; PRAGMA user_version = " + std::to_string(schemaVersion) + ";").c_str());
+    if (error.empty()) error = exec(db, "COMMIT");
+    if (!error.empty()) {
+        exec(db, "ROLLBACK");
+        return error;
     }
     for (const Statement &s : statements) {
         bool reads = strncmp(s.Sql, "SELECT", 6) == 0 || strcmp(s.Name, "begin reading") == 0 || strcmp(s.Name, "end reading") == 0;
