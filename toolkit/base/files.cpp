@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "in_place.h"
+#include "write_steps.h"
 #include "log.h"
 
 std::string t_ErrorText(int code) {
@@ -121,7 +122,7 @@ static int writeAll(int fd, const Text &bytes) {
     return 0;
 }
 
-static std::string folderOf(const std::string &path) {
+std::string t_FolderOf(const std::string &path) {
     size_t slash = path.rfind('/');
     return slash == std::string::npos ? "" : path.substr(0, slash + 1);
 }
@@ -136,7 +137,7 @@ static std::string linkTarget(std::string path) {
         ssize_t n = readlink(path.c_str(), buf.data(), buf.size());
         if (n < 0 || size_t(n) >= buf.size()) return path;
         std::string to(buf.data(), size_t(n));
-        path = to[0] == '/' ? to : folderOf(path) + to;
+        path = to[0] == '/' ? to : t_FolderOf(path) + to;
     }
     return path;
 }
@@ -194,12 +195,13 @@ static int renameNoReplace(const std::string &from, const std::string &to) {
     return 0;
 }
 
-static int writeFile(std::string path, const Text &bytes, int how) {
+int t_WriteTemporary(std::string &path, const Text &bytes, int how, std::string &temp, int &fd) {
     bool image = (how & t_WriteHostCopy) == 0, noReplace = (how & t_WriteNoReplace) != 0;
+    fd = -1;
     struct stat old;
     if (noReplace && lstat(path.c_str(), &old) == 0) return EEXIST;   // a link at the name too
     if (image) path = linkTarget(path);
-    std::string folder = folderOf(path), name = path.substr(folder.size());
+    std::string folder = t_FolderOf(path), name = path.substr(folder.size());
     if (path.empty() || name.empty()) return ENOENT;
     bool present = lstat(path.c_str(), &old) == 0;
     if (present && noReplace) return EEXIST;
@@ -207,10 +209,8 @@ static int writeFile(std::string path, const Text &bytes, int how) {
     bool replacing = present && S_ISREG(old.st_mode);
     if (present && !replacing && !S_ISLNK(old.st_mode)) return t_NotRegularFile;
     if (replacing && access(path.c_str(), W_OK) != 0) return errno;   // a read-only file stays as it is
-    if (image && replacing && old.st_nlink > 1) return t_WriteInPlace(path, bytes);
+    if (image && replacing && old.st_nlink > 1) return t_WriteInPlaceWanted;
 
-    std::string temp;
-    int fd = -1;
     for (int tries = 0; fd < 0 && tries < 100; tries++) {
         temp = temporaryName(folder, name);
         fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, replacing ? 0600 : 0666);
@@ -219,19 +219,39 @@ static int writeFile(std::string path, const Text &bytes, int how) {
     if (fd < 0) {
         int err = errno;
         // A folder that takes no new file: an image the user may write is written in place.
-        if (image && replacing && (err == EACCES || err == EPERM || err == EROFS)) return t_WriteInPlace(path, bytes);
+        if (image && replacing && (err == EACCES || err == EPERM || err == EROFS)) return t_WriteInPlaceWanted;
         return err;
     }
     if (replacing) copyIdentity(path, old, fd);
     int err = writeAll(fd, bytes);
-    if (err == 0 && fsync(fd) != 0) err = errno;
+    if (err != 0) {
+        close(fd);
+        fd = -1;
+        unlink(temp.c_str());
+    }
+    return err;
+}
+
+int t_RenameIntoPlace(const std::string &temp, const std::string &path, bool noReplace) {
+    int err = noReplace ? renameNoReplace(temp, path) : rename(temp.c_str(), path.c_str()) != 0 ? errno : 0;
+    if (err != 0) unlink(temp.c_str());
+    return err;
+}
+
+static int writeFile(std::string path, const Text &bytes, int how) {
+    std::string temp;
+    int fd = -1;
+    int err = t_WriteTemporary(path, bytes, how, temp, fd);
+    if (err == t_WriteInPlaceWanted) return t_WriteInPlace(path, bytes);
+    if (err != 0) return err;
+    if (fsync(fd) != 0) err = errno;
     if (close(fd) != 0 && err == 0) err = errno;
-    if (err == 0) err = noReplace ? renameNoReplace(temp, path) : rename(temp.c_str(), path.c_str()) != 0 ? errno : 0;
     if (err != 0) {
         unlink(temp.c_str());
         return err;
     }
-    err = t_SyncFolder(folder);
+    if ((err = t_RenameIntoPlace(temp, path, (how & t_WriteNoReplace) != 0)) != 0) return err;
+    err = t_SyncFolder(t_FolderOf(path));
     return err == 0 ? 0 : t_FolderNotFlushed | err;
 }
 

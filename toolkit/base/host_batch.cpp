@@ -1,0 +1,78 @@
+// Host copies in batches on POSIX.
+#include "host_batch.h"
+
+#include <cerrno>
+#include <algorithm>
+#include <thread>
+#include <unistd.h>
+
+#include "files.h"
+#include "write_steps.h"
+
+// Temporaries held open at most before the batch finishes them.
+constexpr size_t maxPending = 256;
+
+// Flushes the temporaries' data from several threads at once.  On ext4
+// (measured on a disk-backed folder, 110 files of 1 byte to 15 KB, median of
+// 11 runs): an fsync per file as it is written 92 ms; one fdatasync per file
+// in a row at the end 80 ms (each still waits for a journal commit of its
+// own); one syncfs 74 ms, which also writes every other program's dirty data
+// on that file system and so costs what they wrote; fdatasync from 4 threads
+// 43 ms, from 8 threads 38 ms, from 16 threads 79 ms (2 cores): the journal
+// takes calls that wait together into one commit.  So: fdatasync, 8 at a
+// time.  fdatasync is enough for a new file: its data and size are flushed,
+// and the rename and the folder's fsync that follow commit the rest of its
+// inode with the name.
+static void flushData(std::vector<t_BatchFile *> &files) {
+    size_t threads = std::min<size_t>(8, files.size());
+    auto flushEvery = [&files, threads](size_t first) {
+        for (size_t k = first; k < files.size(); k += threads)
+            if (fdatasync(files[k]->Fd) != 0) files[k]->Result = errno;
+    };
+    if (threads <= 1) {
+        if (threads == 1) flushEvery(0);
+        return;
+    }
+    std::vector<std::thread> workers;
+    for (size_t t = 1; t < threads; t++) workers.emplace_back(flushEvery, t);
+    flushEvery(0);
+    for (std::thread &w : workers) w.join();
+}
+
+void t_BatchFinish(t_HostBatch &batch) {
+    std::vector<t_BatchFile *> pending;
+    for (size_t i = batch.FirstPending; i < batch.Files.size(); i++)
+        if (batch.Files[i].Fd >= 0) pending.push_back(&batch.Files[i]);
+    batch.FirstPending = batch.Files.size();
+    flushData(pending);
+    std::vector<std::string> folders;   // touched by a rename, in order
+    for (t_BatchFile *f : pending) {
+        if (close(f->Fd) != 0 && f->Result == 0) f->Result = errno;
+        f->Fd = -1;
+        if (f->Result != 0) unlink(f->Temp.c_str());
+        else f->Result = t_RenameIntoPlace(f->Temp, f->Path, f->NoReplace);
+        f->Temp.clear();
+        if (f->Result != 0) continue;
+        std::string folder = t_FolderOf(f->Path);
+        if (std::find(folders.begin(), folders.end(), folder) == folders.end()) folders.push_back(folder);
+    }
+    for (const std::string &folder : folders) {
+        int err = t_SyncFolder(folder);
+        if (err == 0) continue;
+        for (t_BatchFile *f : pending)
+            if (f->Result == 0 && t_FolderOf(f->Path) == folder) f->Result = t_FolderNotFlushed | err;
+    }
+}
+
+size_t t_BatchAdd(t_HostBatch &batch, std::string_view path, const Text &bytes, int how) {
+    size_t open = 0;
+    for (size_t i = batch.FirstPending; i < batch.Files.size(); i++) open += batch.Files[i].Fd >= 0;
+    if (open >= maxPending) t_BatchFinish(batch);
+    t_BatchFile f;
+    f.Path = std::string(path);
+    f.NoReplace = (how & t_WriteNoReplace) != 0;
+    std::string target = f.Path;
+    f.Result = t_WriteTemporary(target, bytes, t_WriteHostCopy | (how & t_WriteNoReplace), f.Temp, f.Fd);
+    batch.Files.push_back(std::move(f));
+    return batch.Files.size() - 1;
+}
