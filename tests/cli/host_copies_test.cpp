@@ -2,6 +2,7 @@
 // failed file leaves at the target names.
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -117,12 +118,15 @@ TEST_F(HostCopies, FailedFilesAreReportedAndTheOthersArrive) {
     cpm_Volume v = cpm_LoadVolume(at("img.vol"));
     v = cpm_SaveFile(std::move(v), Text("G.DAT"), Text("user five"), 5).Volume;
     ASSERT_EQ(setbinarytofile(at("img.vol"), v.Image), 0);
-    // User area 0's subfolder takes no new file.
-    fs::create_directories(at("per/0"));
+    // User area 0's subfolder takes no new file: a read-only file system
+    // there, or an immutable folder, for root; a folder without write
+    // permission otherwise.
+    std::string zero = at("per/0");
+    fs::create_directories(zero);
     bool root = geteuid() == 0;
-    bool locked = root ? test_Shell("chattr +i '" + at("per/0") + "' 2>/dev/null") == 0
-                       : chmod(at("per/0").c_str(), 0555) == 0;
-
+    bool mounted = root && mount("tmpfs", zero.c_str(), "tmpfs", MS_RDONLY, "size=64k") == 0;
+    bool immutable = root && !mounted && test_Shell("chattr +i '" + zero + "' 2>/dev/null") == 0;
+    bool locked = mounted || immutable || (!root && chmod(zero.c_str(), 0555) == 0);
     test_CliRun r = sh("$CLI get img.vol '*' out");
     EXPECT_EQ(r.Status, 1);
     EXPECT_EQ(r.Err, "diskwright-cli: img.vol: F2      .DAT could not be saved as out/F2.DAT: Is a directory\n"
@@ -139,7 +143,8 @@ TEST_F(HostCopies, FailedFilesAreReportedAndTheOthersArrive) {
 
     if (locked) {
         r = sh("$CLI get img.vol '*:*' per");
-        if (root) test_Shell("chattr -i '" + at("per/0") + "'");
+        if (mounted) umount(zero.c_str());
+        if (immutable) test_Shell("chattr -i '" + zero + "'");
         EXPECT_EQ(r.Status, 1);
         EXPECT_NE(r.Err.find("F0      .DAT could not be saved as per/0/F0.DAT: "), std::string::npos) << r.Err;
         EXPECT_TRUE(Folder.names("per/0").empty());
