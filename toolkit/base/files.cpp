@@ -69,8 +69,18 @@ int t_OpenRegularFile(std::string_view path, int &fd, long long &size) {
     return 0;
 }
 
-int t_ReadOpenFile(int fd, long long size, Text &out) {
+static uint64_t hashBytes(uint64_t h, const uint8_t *p, size_t n);
+static void statInto(const struct stat &st, t_FileStamp &stamp);
+constexpr uint64_t hashStart = 0xCBF29CE484222325ull;
+
+int t_ReadOpenFile(int fd, long long size, Text &out, t_FileStamp *stamp) {
     int err = readToEnd(fd, size, out);
+    struct stat st;
+    if (stamp && err == 0 && fstat(fd, &st) == 0) {
+        statInto(st, *stamp);
+        stamp->Size = (long long)out.size();
+        stamp->Hash = hashBytes(hashStart, out.data(), out.size());
+    }
     close(fd);
     return err;
 }
@@ -308,7 +318,7 @@ static uint64_t hashBytes(uint64_t h, const uint8_t *p, size_t n) {
     return h;
 }
 
-uint64_t t_HashBytes(const uint8_t *bytes, size_t size) { return hashBytes(0xCBF29CE484222325ull, bytes, size); }
+uint64_t t_HashBytes(const uint8_t *bytes, size_t size) { return hashBytes(hashStart, bytes, size); }
 
 static void statInto(const struct stat &st, t_FileStamp &stamp) {
     stamp.Device = st.st_dev;
@@ -322,16 +332,23 @@ bool t_StampFile(std::string_view path, t_FileStamp &stamp) {
     if (fd < 0) return false;
     struct stat st;
     bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    uint64_t h = 0xCBF29CE484222325ull;
+    uint64_t h = hashStart;
     static thread_local std::vector<uint8_t> buffer(size_t(1) << 20);
-    while (ok) {
-        ssize_t n = read(fd, buffer.data(), buffer.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            ok = n == 0;
-            break;
+    // Hashed a full buffer at a time (a multiple of 8 bytes), so that the hash
+    // is the one of all the bytes at once that t_ReadOpenFile gives.
+    for (bool end = false; ok && !end;) {
+        size_t filled = 0;
+        while (filled < buffer.size()) {
+            ssize_t n = read(fd, buffer.data() + filled, buffer.size() - filled);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                ok = n == 0;
+                end = true;
+                break;
+            }
+            filled += size_t(n);
         }
-        h = hashBytes(h, buffer.data(), size_t(n));
+        h = hashBytes(h, buffer.data(), filled);
     }
     close(fd);
     if (!ok) return false;

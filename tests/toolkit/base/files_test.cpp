@@ -231,4 +231,27 @@ TEST(FileHelpers, StampSeesChangedBytesNotTouches) {
     EXPECT_FALSE(t_FileUnchanged(image, stamp));
 }
 
+// The stamp taken while a file is read whole is the one t_StampFile takes,
+// whatever the size (more than its buffer, not a multiple of 8).
+TEST(FileHelpers, StampWhileReadingMatchesStampOfTheFile) {
+    test_TempFolder folder;
+    for (size_t size : {size_t(0), size_t(7), size_t(1) << 20, (size_t(3) << 20) + 13}) {
+        std::string bytes(size, 'x');
+        for (size_t i = 0; i < size; i += 4093) bytes[i] = char(i >> 3);
+        std::string path = folder.write("f", bytes);
+        int fd = -1;
+        long long length = 0;
+        ASSERT_EQ(t_OpenRegularFile(path, fd, length), 0);
+        Text read;
+        t_FileStamp whileReading, separately;
+        ASSERT_EQ(t_ReadOpenFile(fd, length, read, &whileReading), 0);
+        ASSERT_TRUE(t_StampFile(path, separately));
+        EXPECT_EQ(read.bytes(), bytes);
+        EXPECT_EQ(whileReading.Size, (long long)size);
+        EXPECT_EQ(whileReading.Hash, separately.Hash) << size;
+        EXPECT_EQ(whileReading.Inode, separately.Inode);
+        EXPECT_TRUE(t_FileUnchanged(path, whileReading));
+    }
+}
+
 }  // namespace
