@@ -2,6 +2,7 @@
 // failed file leaves at the target names.
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -108,6 +109,27 @@ TEST_F(HostCopies, KilledGetLeavesOldOrWholeFilesOnly) {
         }
     }
     EXPECT_GT(interrupted, 0) << "no kill came before the end";
+
+    // The next get removes the temporaries of its names that are older than
+    // ten minutes and held by no process; a held one, a young one and one
+    // of another name stay.
+    const std::string held = ".F1.DAT.00000000000000a1.tmp", young = ".F3.DAT.00000000000000a3.tmp",
+                      other = ".OTHER.00000000000000a4.tmp";
+    for (const std::string &name : {held, young, other, std::string(".F5.DAT.00000000000000a5.tmp")})
+        Folder.write("out/" + name, "left");
+    int holder = open(at("out/" + held).c_str(), O_RDONLY);
+    ASSERT_EQ(flock(holder, LOCK_EX), 0);
+    for (const auto &e : fs::directory_iterator(at("out"))) {
+        if (e.path().filename() == young || !std::regex_match(e.path().filename().string(), temporary)) continue;
+        struct timespec old[2] = {{time(nullptr) - 3600, 0}, {time(nullptr) - 3600, 0}};
+        utimensat(AT_FDCWD, e.path().c_str(), old, AT_SYMLINK_NOFOLLOW);
+    }
+    EXPECT_EQ(sh("$CLI get img.vol '*' out").Status, 0);
+    close(holder);
+    std::set<std::string> left;
+    for (const auto &e : fs::directory_iterator(at("out")))
+        if (std::regex_match(e.path().filename().string(), temporary)) left.insert(e.path().filename().string());
+    EXPECT_EQ(left, (std::set<std::string>{held, young, other}));
 }
 
 // A file that cannot be written is reported on its own line; the other files

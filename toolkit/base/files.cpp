@@ -226,6 +226,9 @@ int t_WriteTemporary(std::string &path, const Text &bytes, int how, std::string 
         fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, replacing ? 0600 : 0666);
         if (fd < 0 && errno != EEXIST) break;
     }
+    // Locked while it is ours: a later batch into the folder removes only a
+    // temporary that no living writer holds (t_BatchFinish).
+    if (fd >= 0) flock(fd, LOCK_EX | LOCK_NB);
     if (fd < 0) {
         int err = errno;
         // A folder that takes no new file: an image the user may write is written in place.

@@ -4,7 +4,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
+#include <dirent.h>
+#include <set>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <thread>
+#include <time.h>
 #include <unistd.h>
 
 #include "files.h"
@@ -40,6 +45,38 @@ static void flushData(std::vector<t_BatchFile *> &files) {
     for (std::thread &w : workers) w.join();
 }
 
+// The target name of a temporary ".NAME.<16 hex digits>.tmp"; "" for any other name.
+static std::string temporaryOf(const std::string &entry) {
+    constexpr size_t tail = 1 + 16 + 4;   // ".<hex>.tmp"
+    if (entry.size() < 2 + tail || entry[0] != '.' || entry.compare(entry.size() - 4, 4, ".tmp") != 0) return "";
+    size_t dot = entry.size() - tail;
+    if (entry[dot] != '.') return "";
+    for (size_t i = dot + 1; i < entry.size() - 4; i++)
+        if (!isxdigit(static_cast<unsigned char>(entry[i]))) return "";
+    return entry.substr(1, dot - 1);
+}
+
+// Removes what a killed run left in the folder: the temporaries of the names
+// this batch wrote there, when they are older than ten minutes and no
+// process holds them (a writer keeps its temporary locked until it is
+// renamed; the age covers the moment between its creation and its lock).
+static void removeStaleTemporaries(const std::string &folder, const std::set<std::string> &names) {
+    DIR *dir = opendir(folder.empty() ? "." : folder.c_str());
+    if (!dir) return;
+    time_t now = time(nullptr);
+    while (const dirent *e = readdir(dir)) {
+        std::string target = temporaryOf(e->d_name);
+        if (target.empty() || names.count(target) == 0) continue;
+        int fd = openat(dirfd(dir), e->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+        if (fd < 0) continue;
+        struct stat st;
+        if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && now - st.st_mtime > 600 && flock(fd, LOCK_EX | LOCK_NB) == 0)
+            unlinkat(dirfd(dir), e->d_name, 0);
+        close(fd);
+    }
+    closedir(dir);
+}
+
 void t_BatchFinish(t_HostBatch &batch) {
     std::vector<t_BatchFile *> pending;
     for (size_t i = batch.FirstPending; i < batch.Files.size(); i++)
@@ -58,6 +95,10 @@ void t_BatchFinish(t_HostBatch &batch) {
         if (std::find(folders.begin(), folders.end(), folder) == folders.end()) folders.push_back(folder);
     }
     for (const std::string &folder : folders) {
+        std::set<std::string> names;
+        for (t_BatchFile *f : pending)
+            if (t_FolderOf(f->Path) == folder) names.insert(f->Path.substr(folder.size(), 200));
+        removeStaleTemporaries(folder, names);
         int err = t_SyncFolder(folder);
         if (err == 0) continue;
         for (t_BatchFile *f : pending)
