@@ -69,9 +69,37 @@ int t_OpenRegularFile(std::string_view path, int &fd, long long &size) {
     return 0;
 }
 
-static uint64_t hashBytes(uint64_t h, const uint8_t *p, size_t n);
-static void statInto(const struct stat &st, t_FileStamp &stamp);
 constexpr uint64_t hashStart = 0xCBF29CE484222325ull;
+
+// The hash of a stamp: four lanes of the mix t_HashBytes uses, 32 bytes at a
+// time, so that the lanes' multiplications overlap (about four times the
+// speed of one lane).  A change of any 8-byte word changes its lane's end
+// value, and so the whole.  Stamps live only in memory, never on disk.
+struct StampHash {
+    uint64_t Lane[4] = {hashStart, hashStart ^ 1, hashStart ^ 2, hashStart ^ 3};
+};
+constexpr uint64_t hashMultiplier = 0x9E3779B97F4A7C15ull;
+// Adds the bytes; only the last piece may be other than a multiple of 32.
+static void stampAdd(StampHash &s, const uint8_t *p, size_t n) {
+    size_t k = 0;
+    for (; k + 32 <= n; k += 32)
+        for (int i = 0; i < 4; i++) {
+            uint64_t w;
+            memcpy(&w, p + k + 8 * i, 8);
+            s.Lane[i] = (s.Lane[i] ^ w) * hashMultiplier;
+            s.Lane[i] ^= s.Lane[i] >> 29;
+        }
+    for (; k < n; k++) s.Lane[k % 4] = (s.Lane[k % 4] ^ p[k]) * 0x100000001B3ull;
+}
+static uint64_t stampValue(const StampHash &s, uint64_t size) {
+    uint64_t h = s.Lane[0] ^ size;
+    for (int i = 1; i < 4; i++) {
+        h = (h ^ s.Lane[i]) * hashMultiplier;
+        h ^= h >> 29;
+    }
+    return h;
+}
+static void statInto(const struct stat &st, t_FileStamp &stamp);
 
 int t_ReadOpenFile(int fd, long long size, Text &out, t_FileStamp *stamp) {
     int err = readToEnd(fd, size, out);
@@ -79,7 +107,9 @@ int t_ReadOpenFile(int fd, long long size, Text &out, t_FileStamp *stamp) {
     if (stamp && err == 0 && fstat(fd, &st) == 0) {
         statInto(st, *stamp);
         stamp->Size = (long long)out.size();
-        stamp->Hash = hashBytes(hashStart, out.data(), out.size());
+        StampHash h;
+        stampAdd(h, out.data(), out.size());
+        stamp->Hash = stampValue(h, out.size());
     }
     close(fd);
     return err;
@@ -335,9 +365,10 @@ bool t_StampFile(std::string_view path, t_FileStamp &stamp) {
     if (fd < 0) return false;
     struct stat st;
     bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    uint64_t h = hashStart;
+    StampHash h;
+    uint64_t size = 0;
     static thread_local std::vector<uint8_t> buffer(size_t(1) << 20);
-    // Hashed a full buffer at a time (a multiple of 8 bytes), so that the hash
+    // Hashed a full buffer at a time (a multiple of 32 bytes), so that the hash
     // is the one of all the bytes at once that t_ReadOpenFile gives.
     for (bool end = false; ok && !end;) {
         size_t filled = 0;
@@ -351,12 +382,13 @@ bool t_StampFile(std::string_view path, t_FileStamp &stamp) {
             }
             filled += size_t(n);
         }
-        h = hashBytes(h, buffer.data(), filled);
+        stampAdd(h, buffer.data(), filled);
+        size += filled;
     }
     close(fd);
     if (!ok) return false;
     statInto(st, stamp);
-    stamp.Hash = h;
+    stamp.Hash = stampValue(h, size);
     return true;
 }
 
