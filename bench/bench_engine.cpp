@@ -10,8 +10,9 @@
 //
 // Usage: diskwright-bench engine [--runs N] [--dir FOLDER]
 // FOLDER defaults to /dev/shm (memory), so that the tools are measured and not
-// the disk: the image save of diskwright-cli flushes to the disk, cpmtools
-// does not flush at all.
+// the disk: the image save of diskwright-cli flushes to the disk, and so does
+// its get of the files; cpmtools does not flush at all.  --dir /tmp measures
+// the same on a disk.
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
