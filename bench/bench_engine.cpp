@@ -10,8 +10,9 @@
 //
 // Usage: diskwright-bench engine [--runs N] [--dir FOLDER]
 // FOLDER defaults to /dev/shm (memory), so that the tools are measured and not
-// the disk: the image save of diskwright-cli flushes to the disk, cpmtools
-// does not flush at all.
+// the disk: the image save of diskwright-cli flushes to the disk, and so does
+// its get of the files; cpmtools does not flush at all.  --dir /tmp measures
+// the same on a disk.
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -25,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_engine.h"
 #include "files.h"
 #include "volume.h"
 
@@ -36,8 +38,7 @@ using Clock = std::chrono::steady_clock;
 static const char *benchDiskdef = "diskdef dw-bench\n  seclen 512\n  tracks 1025\n  sectrk 4\n  blocksize 2048\n"
                                   "  maxdir 128\n  boottrk 1\n  os 2.2\nend\n";
 
-// Runs a program in `folder` with standard output to /dev/null; its exit status.
-static int runQuiet(const std::vector<std::string> &args, const std::string &folder) {
+int bench_RunQuiet(const std::vector<std::string> &args, const std::string &folder) {
     std::vector<char *> argv;
     for (const std::string &a : args) argv.push_back(const_cast<char *>(a.c_str()));
     argv.push_back(nullptr);
@@ -64,7 +65,7 @@ static std::vector<double> runBatch(const std::vector<Step> &steps, const std::s
     std::vector<double> seconds;
     for (const Step &s : steps) {
         auto t0 = Clock::now();
-        int status = runQuiet(s.Args, folder);
+        int status = bench_RunQuiet(s.Args, folder);
         seconds.push_back(std::chrono::duration<double>(Clock::now() - t0).count());
         if (status != 0) {
             fprintf(stderr, "bench engine: %s failed (status %d)\n", s.Args[0].c_str(), status);
@@ -74,13 +75,12 @@ static std::vector<double> runBatch(const std::vector<Step> &steps, const std::s
     return seconds;
 }
 
-static double median(std::vector<double> v) {
+double bench_Median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v.empty() ? 0 : v[v.size() / 2];
 }
 
-// 110 files of 1 byte to 15 KB, the same every run.
-static std::vector<std::string> makeFiles(const fs::path &folder) {
+std::vector<std::string> bench_MakeFiles(const fs::path &folder) {
     fs::create_directories(folder / "in");
     std::vector<std::string> names;
     uint32_t x = 20240601;
@@ -120,7 +120,7 @@ static void printSteps(const char *who, const std::vector<Step> &steps, const st
     for (size_t k = 0; k < steps.size(); k++) {
         std::vector<double> one;
         for (const auto &r : runs) one.push_back(r[k]);
-        printf(" %s %.1f ms,", steps[k].Name, median(one) * 1000);
+        printf(" %s %.1f ms,", steps[k].Name, bench_Median(one) * 1000);
     }
     std::vector<double> sums;
     for (const auto &r : runs) {
@@ -128,7 +128,7 @@ static void printSteps(const char *who, const std::vector<Step> &steps, const st
         for (double d : r) s += d;
         sums.push_back(s);
     }
-    total = median(sums);
+    total = bench_Median(sums);
     printf(" batch %.1f ms (median)\n", total * 1000);
 }
 
@@ -152,7 +152,7 @@ int bench_engine(int argc, char **argv) {
         return 1;
     }
     fs::path folder(buf.data());
-    std::vector<std::string> names = makeFiles(folder);
+    std::vector<std::string> names = bench_MakeFiles(folder);
     setbinarytofile((folder / "diskdefs").string(), Text(benchDiskdef));
 
     std::vector<Step> ours = {{"new", {cli, "new", "ours.img", "2048"}},
@@ -201,7 +201,7 @@ int bench_engine(int argc, char **argv) {
                     for (double d : r) s += d;
                     sums.push_back(s);
                 }
-                return median(sums);
+                return bench_Median(sums);
             };
             double ratio = batch(theirRuns) / batch(oursRuns);
             printf("  ratio cpmtools / diskwright-cli: %.2fx (target: at least 2x)\n", ratio);

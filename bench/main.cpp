@@ -11,6 +11,8 @@ struct BenchGroup {
 static const BenchGroup groups[] = {
     {"none", [](int, char **) { return 0; }},
     {"engine", [](int c, char **v) { int bench_engine(int, char **); return bench_engine(c, v); }},
+    {"get", [](int c, char **v) { int bench_get(int, char **); return bench_get(c, v); }},
+    {"flush", [](int c, char **v) { int bench_flush(int, char **); return bench_flush(c, v); }},
     {"display", [](int c, char **v) { int bench_display(int, char **); return bench_display(c, v); }},
     {"view", [](int c, char **v) { int bench_view(int, char **); return bench_view(c, v); }},
     {"recognition", [](int c, char **v) { int bench_recognition(int, char **); return bench_recognition(c, v); }},

@@ -53,14 +53,14 @@ bool cli_OpenToChange(const cli_Parsed &line, const std::string &image, cpm_Volu
         return false;
     }
     bool pending = recover(path);
-    if (heldLock >= 0) {
-        heldFile = t_ResolvedPath(path);
-        // Stamped before it is read: a change in between refuses the save
-        // too, never passes unseen.  A slice keeps the hash of its own bytes
-        // instead, and the rest of the file is never read.
-        if (cpm_SlicedPath(heldFile) || !t_StampFile(heldFile, heldStamp)) heldStamp = t_FileStamp();
-    }
+    if (heldLock >= 0) heldFile = t_ResolvedPath(path);
     bool opened = cli_Open(line, image, volume);
+    // The stamp of the very bytes read (hashed as they were read, under the
+    // lock): a save is refused when the file holds other bytes by then,
+    // whatever its identity and time say.  A slice keeps the hash of its own
+    // bytes instead, and the rest of the file is never read.
+    bool whole = heldLock >= 0 && !cpm_SlicedPath(heldFile) && volume.FileStamp.Size >= 0;
+    heldStamp = whole ? volume.FileStamp : t_FileStamp();
     if (pending) volume.ReadOnly = true;
     return opened;
 }

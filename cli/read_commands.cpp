@@ -15,6 +15,7 @@
 #include "diskdef_text.h"
 #include "files.h"
 #include "hexdump.h"
+#include "host_batch.h"
 #include "listing.h"
 #include "read.h"
 #include "sector_map.h"
@@ -242,11 +243,9 @@ static Text hostData(const cpm_FileData &file, bool wholeBlocks, bool text) {
     return cpm_HostText(reading, data.data(), data.size(), true);
 }
 
-// Writes one host copy: a temporary file renamed into place, never through a
-// link or into a pipe or device at the name; with noClobber an existing name
-// is skipped.  False when it could not be written.
-static bool writeHost(const std::string &image, const std::string &path, const Text &data, const Text &name, bool noClobber) {
-    int err = t_WriteFile(path, data, t_WriteHostCopy | (noClobber ? t_WriteNoReplace : 0));
+// Says how one host copy went: err is what the write gave (0: saved).  With
+// noClobber an existing name is skipped.  False when it could not be written.
+static bool saidHost(const std::string &image, const std::string &path, int err, const Text &name, bool noClobber) {
     if (err == EEXIST && noClobber) {
         cli_Out(cpm_DisplayString(name) + " exists: skipped.");
         return true;
@@ -263,21 +262,41 @@ static bool writeHost(const std::string &image, const std::string &path, const T
     return false;
 }
 
+// Writes one host copy: a temporary file renamed into place, never through a
+// link or into a pipe or device at the name.
+static bool writeHost(const std::string &image, const std::string &path, const Text &data, const Text &name, bool noClobber) {
+    int err = t_WriteFile(path, data, t_WriteHostCopy | (noClobber ? t_WriteNoReplace : 0));
+    return saidHost(image, path, err, name, noClobber);
+}
+
 struct GetOptions {
     bool Blocks = false, NoClobber = false, Text = false;
 };
 
+// One match of a copy into a folder, told once the batch is finished.
+struct FolderCopy {
+    std::string FolderFailure;   // a user area's subfolder that could not be made, before this file
+    bool Skipped = false;        // its subfolder is missing
+    int User = 0;
+    Text Matched;                // the name as matched
+    cpm_FileData Read;           // its name and unreadable blocks (the data is in the batch)
+    size_t Index = 0;            // in the batch
+};
+
 // Every match into the folder, as T(ransfer "*" does: names that meet on the
 // host get "~1", "~2", ... within the copy.  With perUser each user area's
-// files go into a subfolder named by its number ("0", "5").
+// files go into a subfolder named by its number ("0", "5").  The files are
+// written as one batch, then the lines are given in the order of the matches.
 static int getInto(const std::string &image, const cpm_Volume &v, const std::vector<cli_Match> &matches,
                    const std::string &folder, bool perUser, GetOptions o) {
     std::string target = folder.back() == '/' ? folder : folder + "/";
     std::vector<std::string> used;
-    int status = cli_Ok;
     int madeFor = -1;   // the user area whose subfolder files go into now
     bool subfolderMissing = false;
+    t_HostBatch batch;
+    std::vector<FolderCopy> copies;
     for (const cli_Match &m : matches) {
+        FolderCopy c;
         std::string into = target;
         if (perUser) {
             into = target + std::to_string(m.User) + "/";
@@ -286,19 +305,32 @@ static int getInto(const std::string &image, const cpm_Volume &v, const std::vec
                 used.clear();
                 std::string sub = target + std::to_string(m.User);
                 subfolderMissing = mkdir(sub.c_str(), 0777) != 0 && (errno != EEXIST || t_FileExists(sub) != 2);
-                if (subfolderMissing) {
-                    cli_Fail(image, sub + ": folder could not be made: " + t_ErrorText(errno));
-                    status = cli_Refused;
-                }
+                if (subfolderMissing) c.FolderFailure = sub + ": folder could not be made: " + t_ErrorText(errno);
             }
-            if (subfolderMissing) continue;
+            c.Skipped = subfolderMissing;
         }
-        cli_NoteReadProtected(v, m.File.Name, m.User);
-        cpm_FileData file = cpm_LoadFile(v, m.File.Name, m.User);
-        std::string host = cpm_UniqueHostName(cpm_HostName(file.Name), used);
-        if (!writeHost(image, into + host, hostData(file, o.Blocks, o.Text), file.Name, o.NoClobber) ||
-            unreadable(image, file))
+        c.User = m.User;
+        c.Matched = m.File.Name;
+        if (!c.Skipped) {
+            c.Read = cpm_LoadFile(v, m.File.Name, m.User);
+            std::string host = cpm_UniqueHostName(cpm_HostName(c.Read.Name), used);
+            c.Index = t_BatchAdd(batch, into + host, hostData(c.Read, o.Blocks, o.Text),
+                                 t_WriteHostCopy | (o.NoClobber ? t_WriteNoReplace : 0));
+            c.Read.Data = Text();
+        }
+        copies.push_back(std::move(c));
+    }
+    t_BatchFinish(batch);
+    int status = cli_Ok;
+    for (const FolderCopy &c : copies) {
+        if (!c.FolderFailure.empty()) {
+            cli_Fail(image, c.FolderFailure);
             status = cli_Refused;
+        }
+        if (c.Skipped) continue;
+        cli_NoteReadProtected(v, c.Matched, c.User);
+        const t_BatchFile &f = batch.Files[c.Index];
+        if (!saidHost(image, f.Path, f.Result, c.Read.Name, o.NoClobber) || unreadable(image, c.Read)) status = cli_Refused;
     }
     return status;
 }

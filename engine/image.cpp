@@ -44,6 +44,7 @@ cpm_Volume cpm_LoadVolume(const std::string &path, const std::string &format) {
     // read is no volume either.
     std::error_code error;
     cpm_Medium medium;
+    t_FileStamp stamp;
     if (std::filesystem::is_block_file(file, error) && !inArchive) {
         // A floppy drive is read sector by sector through libdsk, never written.
         if (!cpm_ReadDrive(file, medium).empty()) return cpm_EmptyVolume();
@@ -53,7 +54,7 @@ cpm_Volume cpm_LoadVolume(const std::string &path, const std::string &format) {
         long long size = 0;
         Text bytes;
         int err = t_OpenRegularFile(file, fd, size);
-        if (err == 0) err = t_ReadOpenFile(fd, size, bytes);
+        if (err == 0) err = t_ReadOpenFile(fd, size, bytes, &stamp);
         if (err == t_NotRegularFile || (err != 0 && t_FileExists(file) != 1)) return cpm_EmptyVolume();
         if (err != 0) cpm_Diag("gettextfromfile: Error #" + t_ErrorText(err));
         if (!inArchive) medium = cpm_DecodeFile(std::move(bytes));
@@ -69,6 +70,7 @@ cpm_Volume cpm_LoadVolume(const std::string &path, const std::string &format) {
     cpm_Volume volume = definition ? cpm_OpenMediumAs(std::move(medium), path, *definition, format.empty() ? "remembered" : "chosen")
                                    : cpm_OpenMedium(std::move(medium), path);
     volume.Notice = cpm_MembersNotice(volume.Medium, t_PathFileName(file));
+    if (!inArchive) volume.FileStamp = stamp;
     // A file the user may not write (or one on a read-only file system) is
     // opened read-only, so saving says so instead of failing.
     if (access(file.c_str(), W_OK) != 0) volume.ReadOnly = true;

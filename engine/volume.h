@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "entry.h"
+#include "files.h"
 #include "geometry.h"
 #include "medium.h"
 #include "text.h"
@@ -89,6 +90,10 @@ struct cpm_Volume {
     long long SliceOffset = 0;
     long long SliceFileBytes = 0;
     uint64_t SliceHash = 0;
+    // The file as it was read whole (its identity, time and the hash of the
+    // bytes decoded), for the check that it did not change before a save;
+    // Size -1 when no file was read whole (a slice, a drive, no file).
+    t_FileStamp FileStamp;
 };
 
 // What saving a volume gives (image.h, slices.h).

@@ -10,6 +10,7 @@
 #include "directory.h"
 #include "display.h"
 #include "files.h"
+#include "host_batch.h"
 #include "line_input.h"
 #include "listing.h"
 #include "read.h"
@@ -88,19 +89,23 @@ void cpm_CommandMacToCpm() {
     }
 }
 
-// Writes one CP/M file to the host (a temporary file renamed into place,
-// never through a link or into a pipe) and prints the outcome; `shownAs` is
-// the host name when it differs from the one made from the CP/M name.
-// Without `replace`, a name taken meanwhile is skipped.
-static void writeHostFile(const std::string &path, const Text &displayName, const Text &data, bool replace,
-                          const std::string &shownAs = "") {
+// Prints how writing one CP/M file to the host went (err: what the write
+// gave); `shownAs` is the host name when it differs from the one made from
+// the CP/M name.  Without `replace`, a name taken meanwhile was skipped.
+static void printHostOutcome(int err, const Text &displayName, bool replace, const std::string &shownAs = "") {
     uint8_t w = cpm_Window();
-    int err = t_WriteFile(path, data, t_WriteHostCopy | (replace ? 0 : t_WriteNoReplace));
     t_Print(w, displayName);
     if (err == EEXIST && !replace) t_Print(w, " exists: skipped.");
     else if (err != 0) t_Print(w, " could not be saved: " + t_ErrorText(err));
     else if (!shownAs.empty()) t_Print(w, " saved on Mac volume as " + shownAs + ".");
     else t_Print(w, " saved on Mac volume.");
+}
+
+// Writes one CP/M file to the host (a temporary file renamed into place,
+// never through a link or into a pipe) and prints the outcome.
+static void writeHostFile(const std::string &path, const Text &displayName, const Text &data, bool replace) {
+    int err = t_WriteFile(path, data, t_WriteHostCopy | (replace ? 0 : t_WriteNoReplace));
+    printHostOutcome(err, displayName, replace);
 }
 
 // One file of T "*": where it goes on the host.
@@ -109,6 +114,7 @@ struct HostCopy {
     std::string HostName;    // unique within the copy
     bool Renamed = false;    // HostName differs from the name made from the CP/M name
     bool Exists = false;     // something is at that name in the target folder
+    size_t Index = 0;        // in the batch, when written
 };
 
 // Asks about host files in the way of T "*": 'R' replace, 'S' skip, 'C' cancel.
@@ -171,6 +177,14 @@ void cpm_CommandCpmToMac() {
     }
     char choice = askAboutExisting(existing);
     if (choice == 'C') return;
+    // Written as one batch, then told file by file in the directory's order.
+    t_HostBatch batch;
+    for (HostCopy &c : copies) {
+        if (!c.File.Found || (c.Exists && choice == 'S')) continue;
+        c.Index = t_BatchAdd(batch, folder + c.HostName, c.File.Data, t_WriteHostCopy | (choice == 'R' ? 0 : t_WriteNoReplace));
+        c.File.Data = Text();
+    }
+    t_BatchFinish(batch);
     for (const HostCopy &c : copies) {
         t_Cr(w);
         if (!c.File.Found) {
@@ -180,7 +194,7 @@ void cpm_CommandCpmToMac() {
             t_Print(w, c.File.Name);
             t_Print(w, " exists: skipped.");
         } else {
-            writeHostFile(folder + c.HostName, c.File.Name, c.File.Data, choice == 'R', c.Renamed ? c.HostName : "");
+            printHostOutcome(batch.Files[c.Index].Result, c.File.Name, choice == 'R', c.Renamed ? c.HostName : "");
         }
     }
 }

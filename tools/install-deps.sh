@@ -9,7 +9,7 @@ DW_PACKAGES=(
   libfreetype-dev fonts-dejavu-core zlib1g-dev
   libdsk4-dev libarchive-dev nettle-dev liblzma-dev libzstd-dev libbz2-dev
   clang libclang-rt-14-dev
-  cpmtools mame-tools libdsk-utils acl attr
+  cpmtools mame-tools libdsk-utils acl attr e2fsprogs
   fuse3 libfuse3-dev
   man-db groff-base
   libsqlite3-dev sqlite3

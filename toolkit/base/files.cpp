@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "in_place.h"
+#include "write_steps.h"
 #include "log.h"
 
 std::string t_ErrorText(int code) {
@@ -70,8 +71,48 @@ int t_OpenRegularFile(std::string_view path, int &fd, long long &size) {
     return 0;
 }
 
-int t_ReadOpenFile(int fd, long long size, Text &out) {
+constexpr uint64_t hashStart = 0xCBF29CE484222325ull;
+
+// The hash of a stamp: four lanes of the mix t_HashBytes uses, 32 bytes at a
+// time, so that the lanes' multiplications overlap (about four times the
+// speed of one lane).  A change of any 8-byte word changes its lane's end
+// value, and so the whole.  Stamps live only in memory, never on disk.
+struct StampHash {
+    uint64_t Lane[4] = {hashStart, hashStart ^ 1, hashStart ^ 2, hashStart ^ 3};
+};
+constexpr uint64_t hashMultiplier = 0x9E3779B97F4A7C15ull;
+// Adds the bytes; only the last piece may be other than a multiple of 32.
+static void stampAdd(StampHash &s, const uint8_t *p, size_t n) {
+    size_t k = 0;
+    for (; k + 32 <= n; k += 32)
+        for (int i = 0; i < 4; i++) {
+            uint64_t w;
+            memcpy(&w, p + k + 8 * i, 8);
+            s.Lane[i] = (s.Lane[i] ^ w) * hashMultiplier;
+            s.Lane[i] ^= s.Lane[i] >> 29;
+        }
+    for (; k < n; k++) s.Lane[k % 4] = (s.Lane[k % 4] ^ p[k]) * 0x100000001B3ull;
+}
+static uint64_t stampValue(const StampHash &s, uint64_t size) {
+    uint64_t h = s.Lane[0] ^ size;
+    for (int i = 1; i < 4; i++) {
+        h = (h ^ s.Lane[i]) * hashMultiplier;
+        h ^= h >> 29;
+    }
+    return h;
+}
+static void statInto(const struct stat &st, t_FileStamp &stamp);
+
+int t_ReadOpenFile(int fd, long long size, Text &out, t_FileStamp *stamp) {
     int err = readToEnd(fd, size, out);
+    struct stat st;
+    if (stamp && err == 0 && fstat(fd, &st) == 0) {
+        statInto(st, *stamp);
+        stamp->Size = (long long)out.size();
+        StampHash h;
+        stampAdd(h, out.data(), out.size());
+        stamp->Hash = stampValue(h, out.size());
+    }
     close(fd);
     return err;
 }
@@ -123,7 +164,7 @@ static int writeAll(int fd, const Text &bytes) {
     return 0;
 }
 
-static std::string folderOf(const std::string &path) {
+std::string t_FolderOf(const std::string &path) {
     size_t slash = path.rfind('/');
     return slash == std::string::npos ? "" : path.substr(0, slash + 1);
 }
@@ -138,7 +179,7 @@ static std::string linkTarget(std::string path) {
         ssize_t n = readlink(path.c_str(), buf.data(), buf.size());
         if (n < 0 || size_t(n) >= buf.size()) return path;
         std::string to(buf.data(), size_t(n));
-        path = to[0] == '/' ? to : folderOf(path) + to;
+        path = to[0] == '/' ? to : t_FolderOf(path) + to;
     }
     return path;
 }
@@ -196,12 +237,13 @@ static int renameNoReplace(const std::string &from, const std::string &to) {
     return 0;
 }
 
-static int writeFile(std::string path, const Text &bytes, int how) {
+int t_WriteTemporary(std::string &path, const Text &bytes, int how, std::string &temp, int &fd) {
     bool image = (how & t_WriteHostCopy) == 0, noReplace = (how & t_WriteNoReplace) != 0;
+    fd = -1;
     struct stat old;
     if (noReplace && lstat(path.c_str(), &old) == 0) return EEXIST;   // a link at the name too
     if (image) path = linkTarget(path);
-    std::string folder = folderOf(path), name = path.substr(folder.size());
+    std::string folder = t_FolderOf(path), name = path.substr(folder.size());
     if (path.empty() || name.empty()) return ENOENT;
     bool present = lstat(path.c_str(), &old) == 0;
     if (present && noReplace) return EEXIST;
@@ -209,31 +251,52 @@ static int writeFile(std::string path, const Text &bytes, int how) {
     bool replacing = present && S_ISREG(old.st_mode);
     if (present && !replacing && !S_ISLNK(old.st_mode)) return t_NotRegularFile;
     if (replacing && access(path.c_str(), W_OK) != 0) return errno;   // a read-only file stays as it is
-    if (image && replacing && old.st_nlink > 1) return t_WriteInPlace(path, bytes);
+    if (image && replacing && old.st_nlink > 1) return t_WriteInPlaceWanted;
 
-    std::string temp;
-    int fd = -1;
     for (int tries = 0; fd < 0 && tries < 100; tries++) {
         temp = temporaryName(folder, name);
         fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, replacing ? 0600 : 0666);
         if (fd < 0 && errno != EEXIST) break;
     }
+    // Locked while it is ours: a later batch into the folder removes only a
+    // temporary that no living writer holds (t_BatchFinish).
+    if (fd >= 0) flock(fd, LOCK_EX | LOCK_NB);
     if (fd < 0) {
         int err = errno;
         // A folder that takes no new file: an image the user may write is written in place.
-        if (image && replacing && (err == EACCES || err == EPERM || err == EROFS)) return t_WriteInPlace(path, bytes);
+        if (image && replacing && (err == EACCES || err == EPERM || err == EROFS)) return t_WriteInPlaceWanted;
         return err;
     }
     if (replacing) copyIdentity(path, old, fd);
     int err = writeAll(fd, bytes);
-    if (err == 0 && fsync(fd) != 0) err = errno;
+    if (err != 0) {
+        close(fd);
+        fd = -1;
+        unlink(temp.c_str());
+    }
+    return err;
+}
+
+int t_RenameIntoPlace(const std::string &temp, const std::string &path, bool noReplace) {
+    int err = noReplace ? renameNoReplace(temp, path) : rename(temp.c_str(), path.c_str()) != 0 ? errno : 0;
+    if (err != 0) unlink(temp.c_str());
+    return err;
+}
+
+static int writeFile(std::string path, const Text &bytes, int how) {
+    std::string temp;
+    int fd = -1;
+    int err = t_WriteTemporary(path, bytes, how, temp, fd);
+    if (err == t_WriteInPlaceWanted) return t_WriteInPlace(path, bytes);
+    if (err != 0) return err;
+    if (fsync(fd) != 0) err = errno;
     if (close(fd) != 0 && err == 0) err = errno;
-    if (err == 0) err = noReplace ? renameNoReplace(temp, path) : rename(temp.c_str(), path.c_str()) != 0 ? errno : 0;
     if (err != 0) {
         unlink(temp.c_str());
         return err;
     }
-    err = t_SyncFolder(folder);
+    if ((err = t_RenameIntoPlace(temp, path, (how & t_WriteNoReplace) != 0)) != 0) return err;
+    err = t_SyncFolder(t_FolderOf(path));
     return err == 0 ? 0 : t_FolderNotFlushed | err;
 }
 
@@ -299,7 +362,7 @@ static uint64_t hashBytes(uint64_t h, const uint8_t *p, size_t n) {
     return h;
 }
 
-uint64_t t_HashBytes(const uint8_t *bytes, size_t size) { return hashBytes(0xCBF29CE484222325ull, bytes, size); }
+uint64_t t_HashBytes(const uint8_t *bytes, size_t size) { return hashBytes(hashStart, bytes, size); }
 
 static void statInto(const struct stat &st, t_FileStamp &stamp) {
     stamp.Device = st.st_dev;
@@ -313,21 +376,30 @@ bool t_StampFile(std::string_view path, t_FileStamp &stamp) {
     if (fd < 0) return false;
     struct stat st;
     bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    uint64_t h = 0xCBF29CE484222325ull;
+    StampHash h;
+    uint64_t size = 0;
     static thread_local std::vector<uint8_t> buffer(size_t(1) << 20);
-    while (ok) {
-        ssize_t n = read(fd, buffer.data(), buffer.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            ok = n == 0;
-            break;
+    // Hashed a full buffer at a time (a multiple of 32 bytes), so that the hash
+    // is the one of all the bytes at once that t_ReadOpenFile gives.
+    for (bool end = false; ok && !end;) {
+        size_t filled = 0;
+        while (filled < buffer.size()) {
+            ssize_t n = read(fd, buffer.data() + filled, buffer.size() - filled);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                ok = n == 0;
+                end = true;
+                break;
+            }
+            filled += size_t(n);
         }
-        h = hashBytes(h, buffer.data(), size_t(n));
+        stampAdd(h, buffer.data(), filled);
+        size += filled;
     }
     close(fd);
     if (!ok) return false;
     statInto(st, stamp);
-    stamp.Hash = h;
+    stamp.Hash = stampValue(h, size);
     return true;
 }
 

@@ -57,8 +57,18 @@ uint64_t t_HashBytes(const uint8_t *bytes, size_t size);
 // waited for).  0 with the open descriptor and the size, else the error
 // number (t_NotRegularFile for pipes, devices, sockets and folders).
 int t_OpenRegularFile(std::string_view path, int &fd, long long &size);
+// What a program knew of an image file when it read it.
+struct t_FileStamp {
+    uint64_t Device = 0;
+    uint64_t Inode = 0;
+    long long Size = -1;        // -1: no file was stamped
+    long long ModifiedNs = 0;
+    uint64_t Hash = 0;          // of all the bytes
+};
 // Reads the opened file to its end and closes it; 0 or the error number.
-int t_ReadOpenFile(int fd, long long size, Text &out);
+// With a stamp, the file's identity and time and the hash of the very bytes
+// read go into it (what t_StampFile would give, without a second read).
+int t_ReadOpenFile(int fd, long long size, Text &out, t_FileStamp *stamp = nullptr);
 
 // A lock (flock) on the file the path names, through symbolic links: shared
 // for readers, exclusive for a writer.  Waits for it; when the file was
@@ -74,14 +84,6 @@ enum class t_LockMark : uint8_t {
 int t_LockFile(std::string_view path, bool exclusive, t_LockMark mark);
 void t_UnlockFile(int fd);
 
-// What a program knew of an image file when it read it.
-struct t_FileStamp {
-    uint64_t Device = 0;
-    uint64_t Inode = 0;
-    long long Size = -1;        // -1: no file was stamped
-    long long ModifiedNs = 0;
-    uint64_t Hash = 0;          // of all the bytes
-};
 // The file's identity, size, time and hash; false when it cannot be read.
 bool t_StampFile(std::string_view path, t_FileStamp &stamp);
 // True when the file at the path still holds the bytes stamped, whatever its

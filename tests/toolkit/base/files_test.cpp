@@ -7,6 +7,7 @@
 
 #include "child_output.h"
 #include "files.h"
+#include "host_batch.h"
 #include "in_place.h"
 #include "log_capture.h"
 #include "temp_folder.h"
@@ -112,6 +113,81 @@ TEST(FileHelpers, HostCopiesNeverFollowLinksNorOpenPipes) {
     EXPECT_EQ(t_OpenRegularFile("/dev/null", fd, size), t_NotRegularFile);
 }
 
+// A batch writes each target as t_WriteFile would, file by file: what is in
+// the way of one file fails that file only, and no temporary stays behind.
+TEST(FileHelpers, BatchWritesEachTargetAsASingleCopyWould) {
+    test_TempFolder folder;
+    folder.folder("sub");
+    folder.folder("in-the-way");
+    folder.write("outside", "keep");
+    folder.link("link", folder.at("outside"));
+    folder.write("old", "old contents");
+    chmod(folder.at("old").c_str(), 0640);
+    folder.write("taken", "taken");
+    ASSERT_EQ(mkfifo(folder.at("pipe").c_str(), 0644), 0);
+    struct Case {
+        const char *Name;
+        int How;
+        const char *Bytes;
+        int Result;
+        const char *After;   // what the name holds afterwards; nullptr: not a file
+    };
+    const Case cases[] = {
+        {"new", t_WriteHostCopy, "new", 0, "new"},
+        {"sub/deeper", t_WriteHostCopy, "deeper", 0, "deeper"},
+        {"old", t_WriteHostCopy, "replaced", 0, "replaced"},
+        {"link", t_WriteHostCopy, "no link", 0, "no link"},   // the link is replaced, never followed
+        {"in-the-way", t_WriteHostCopy, "x", EISDIR, nullptr},
+        {"pipe", t_WriteHostCopy, "x", t_NotRegularFile, nullptr},
+        {"taken", t_WriteHostCopy | t_WriteNoReplace, "x", EEXIST, "taken"},
+        {"missing/file", t_WriteHostCopy, "x", ENOENT, nullptr},
+        {"empty", t_WriteHostCopy | t_WriteNoReplace, "", 0, ""},
+    };
+    t_HostBatch batch;
+    for (const Case &c : cases) t_BatchAdd(batch, folder.at(c.Name), Text(c.Bytes), c.How);
+    // Nothing is at a new name before the batch is finished.
+    EXPECT_EQ(t_FileExists(folder.at("new")), 0);
+    EXPECT_EQ(gettextfromfile(folder.at("old")), Text("old contents"));
+    t_BatchFinish(batch);
+    ASSERT_EQ(batch.Files.size(), std::size(cases));
+    for (size_t i = 0; i < std::size(cases); i++) {
+        const Case &c = cases[i];
+        EXPECT_EQ(batch.Files[i].Result, c.Result) << c.Name;
+        EXPECT_EQ(batch.Files[i].Fd, -1) << c.Name;
+        if (c.After) {
+            EXPECT_EQ(gettextfromfile(folder.at(c.Name)), Text(c.After)) << c.Name;
+        }
+    }
+    EXPECT_FALSE(std::filesystem::is_symlink(folder.at("link")));
+    EXPECT_EQ(gettextfromfile(folder.at("outside")), Text("keep"));
+    struct stat st;
+    ASSERT_EQ(stat(folder.at("old").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);   // a replaced file's mode passes on
+    EXPECT_TRUE(std::filesystem::is_fifo(folder.at("pipe")));
+    EXPECT_EQ(folder.names(), (std::set<std::string>{"empty", "in-the-way", "link", "new", "old", "outside", "pipe",
+                                                     "sub", "taken"}));
+    EXPECT_EQ(folder.names("sub"), std::set<std::string>{"deeper"});
+}
+
+// More files than a batch keeps open at once: every one arrives whole, in
+// several folders, and a name given twice holds the later bytes.
+TEST(FileHelpers, LargeBatchArrivesWhole) {
+    test_TempFolder folder;
+    folder.folder("a");
+    folder.folder("b");
+    t_HostBatch batch;
+    auto bytesOf = [](int i) { return std::string(size_t(i * 37 % 5000), char('A' + i % 26)); };
+    for (int i = 0; i < 600; i++)
+        t_BatchAdd(batch, folder.at(std::string(i % 2 ? "a/" : "b/") + std::to_string(i)), Text(bytesOf(i)), t_WriteHostCopy);
+    t_BatchAdd(batch, folder.at("a/1"), Text("again"), t_WriteHostCopy);
+    t_BatchFinish(batch);
+    for (const t_BatchFile &f : batch.Files) EXPECT_EQ(f.Result, 0) << f.Path;
+    for (int i = 2; i < 600; i++)
+        EXPECT_EQ(gettextfromfile(folder.at(std::string(i % 2 ? "a/" : "b/") + std::to_string(i))), Text(bytesOf(i))) << i;
+    EXPECT_EQ(gettextfromfile(folder.at("a/1")), Text("again"));
+    EXPECT_EQ(folder.names("a").size() + folder.names("b").size(), 600u);   // no temporary left
+}
+
 // Ranges written in place: the same file (every hard link sees them), its
 // length as asked, and no record left behind.
 TEST(FileHelpers, RangesAreWrittenInPlace) {
@@ -153,6 +229,29 @@ TEST(FileHelpers, StampSeesChangedBytesNotTouches) {
     EXPECT_TRUE(t_FileUnchanged(image, stamp));
     ASSERT_EQ(setbinarytofile(image, Text("BYTES")), 0);
     EXPECT_FALSE(t_FileUnchanged(image, stamp));
+}
+
+// The stamp taken while a file is read whole is the one t_StampFile takes,
+// whatever the size (more than its buffer, not a multiple of 8).
+TEST(FileHelpers, StampWhileReadingMatchesStampOfTheFile) {
+    test_TempFolder folder;
+    for (size_t size : {size_t(0), size_t(7), size_t(1) << 20, (size_t(3) << 20) + 13}) {
+        std::string bytes(size, 'x');
+        for (size_t i = 0; i < size; i += 4093) bytes[i] = char(i >> 3);
+        std::string path = folder.write("f", bytes);
+        int fd = -1;
+        long long length = 0;
+        ASSERT_EQ(t_OpenRegularFile(path, fd, length), 0);
+        Text read;
+        t_FileStamp whileReading, separately;
+        ASSERT_EQ(t_ReadOpenFile(fd, length, read, &whileReading), 0);
+        ASSERT_TRUE(t_StampFile(path, separately));
+        EXPECT_EQ(read.bytes(), bytes);
+        EXPECT_EQ(whileReading.Size, (long long)size);
+        EXPECT_EQ(whileReading.Hash, separately.Hash) << size;
+        EXPECT_EQ(whileReading.Inode, separately.Inode);
+        EXPECT_TRUE(t_FileUnchanged(path, whileReading));
+    }
 }
 
 }  // namespace
