@@ -7,6 +7,7 @@
 #include <string>
 
 #include "host_hooks.h"
+#include "jump_scroll.h"
 #include "log.h"
 #include "text.h"
 #include "video_memory.h"
@@ -210,16 +211,31 @@ void t_PrintSymbol(uint8_t window, uint8_t code, uint8_t colour, int column, int
                          font.Format == t_FontFormatRawLZW || font.Format == t_FontFormatGreyLZW;
         t_Log(greyOrRaw ? "t_PrintSymbol: Font format must be uncompressed grey for text-printing."
                         : "t_PrintSymbol: Illegal font format.");
-    } else if (code >= font.Start && code <= font.End) {
-        // A glyph beyond the end of the font's data is not drawn.
-        size_t glyphSize = size_t(font.Width) * size_t(font.Height);
-        if ((size_t(code) + 1) * glyphSize <= font.Data.size())
-            drawGlyphCached(*w, code, font.Data.data() + size_t(code) * glyphSize, effective, column, line);
     }
     size_t cell = size_t(line - 1) * size_t(w->TextWidth) + size_t(column - 1);
     t_VideoWrite(size_t(w->TextMemoryStart) + cell, &code, 1);
     t_VideoWrite(size_t(t_ColorPlane(*w)) + cell, &effective, 1);
+    // With jump scrolling the cell's pixels wait for the next picture.
+    if (t_JumpScrolling()) {
+        t_MarkCell(window, *w, column, line);
+        return;
+    }
+    t_DrawCell(*w, column, line);
     t_VideoMemoryChanged();
+}
+
+void t_DrawCell(const t_Window &w, int column, int line) {
+    const t_Font &font = w.Font;
+    if (font.Format != t_FontFormatGrey) return;
+    size_t cell = size_t(line - 1) * size_t(w.TextWidth) + size_t(column - 1);
+    uint8_t code = 0, colour = 0;
+    t_VideoRead(size_t(w.TextMemoryStart) + cell, &code, 1);
+    t_VideoRead(size_t(t_ColorPlane(w)) + cell, &colour, 1);
+    if (code < font.Start || code > font.End) return;
+    // A glyph beyond the end of the font's data is not drawn.
+    size_t glyphSize = size_t(font.Width) * size_t(font.Height);
+    if ((size_t(code) + 1) * glyphSize <= font.Data.size())
+        drawGlyphCached(w, code, font.Data.data() + size_t(code) * glyphSize, colour, column, line);
 }
 
 static bool insideGrid(const t_Window &w, int firstColumn, int firstLine, int lastColumn, int lastLine) {
