@@ -56,7 +56,10 @@ EOF
 "$CLI" new "$WORK/WORK.DSK" 2048 >/dev/null
 "$CLI" put "$WORK/WORK.DSK" "$WORK/DATA.BIN" "$WORK/TEXT.TXT" >/dev/null
 
-HOME="$WORK/home" RUNS="$RUNS" APP="$APP" CLI="$CLI" WORK="$WORK" python3 - <<'EOF'
+# A home and runtime folder of its own: no settings are kept, and a program
+# started elsewhere does not take over the launch.
+mkdir -m 700 "$WORK/runtime"
+XDG_RUNTIME_DIR="$WORK/runtime" HOME="$WORK/home" RUNS="$RUNS" APP="$APP" CLI="$CLI" WORK="$WORK" python3 - <<'EOF'
 import os, subprocess, sys, time, statistics
 
 work, app, cli, runs = os.environ["WORK"], os.environ["APP"], os.environ["CLI"], int(os.environ["RUNS"])

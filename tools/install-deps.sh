@@ -12,6 +12,7 @@ DW_PACKAGES=(
   cpmtools mame-tools libdsk-utils acl attr
   man-db groff-base
   dpkg-dev xvfb xdotool imagemagick
+  xterm xfonts-base xclip
 )
 
 dw_install_missing() {

@@ -180,6 +180,17 @@ static void drawGlyphCached(const t_Window &w, uint8_t code, const uint8_t *glyp
     for (int y = 0; y < fh; y++) t_VideoRead(cell + size_t(y) * rowBytes, slot.Pixels + size_t(y) * cellRow, cellRow);
 }
 
+// Draws the glyph of code in the colour byte into the cell, when the font
+// is drawable and has the glyph.
+static void drawCode(const t_Window &w, uint8_t code, uint8_t colour, int column, int line) {
+    const t_Font &font = w.Font;
+    if (font.Format != t_FontFormatGrey || code < font.Start || code > font.End) return;
+    // A glyph beyond the end of the font's data is not drawn.
+    size_t glyphSize = size_t(font.Width) * size_t(font.Height);
+    if ((size_t(code) + 1) * glyphSize <= font.Data.size())
+        drawGlyphCached(w, code, font.Data.data() + size_t(code) * glyphSize, colour, column, line);
+}
+
 void t_PrintSymbol(uint8_t window, uint8_t code, uint8_t colour, int column, int line) {
     static const char *name = "t_PrintSymbol";
     t_Window *w = t_GuardWindow(name, window, t_Need::Window);
@@ -220,22 +231,16 @@ void t_PrintSymbol(uint8_t window, uint8_t code, uint8_t colour, int column, int
         t_MarkCell(window, *w, column, line);
         return;
     }
-    t_DrawCell(*w, column, line);
+    drawCode(*w, code, effective, column, line);
     t_VideoMemoryChanged();
 }
 
 void t_DrawCell(const t_Window &w, int column, int line) {
-    const t_Font &font = w.Font;
-    if (font.Format != t_FontFormatGrey) return;
     size_t cell = size_t(line - 1) * size_t(w.TextWidth) + size_t(column - 1);
     uint8_t code = 0, colour = 0;
     t_VideoRead(size_t(w.TextMemoryStart) + cell, &code, 1);
     t_VideoRead(size_t(t_ColorPlane(w)) + cell, &colour, 1);
-    if (code < font.Start || code > font.End) return;
-    // A glyph beyond the end of the font's data is not drawn.
-    size_t glyphSize = size_t(font.Width) * size_t(font.Height);
-    if ((size_t(code) + 1) * glyphSize <= font.Data.size())
-        drawGlyphCached(w, code, font.Data.data() + size_t(code) * glyphSize, colour, column, line);
+    drawCode(w, code, colour, column, line);
 }
 
 static bool insideGrid(const t_Window &w, int firstColumn, int firstLine, int lastColumn, int lastLine) {
