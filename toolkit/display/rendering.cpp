@@ -205,7 +205,8 @@ static int refreshPass(uint64_t (&shownVersion)[8]) {
             wait = std::min(wait, due);
             continue;
         }
-        if (shownVersion[n] == version && !t_TextWaiting(n)) continue;
+        // Cells that wait are drawn by the next picture of a visible window.
+        if (shownVersion[n] == version && !(t_TextWaiting(n) && t_Load(w.Visible))) continue;
         if (!t_Host().GetView(n)) {
             t_Log("t_WindowAutoUpdateProcess: Window #" + std::to_string(n) + " view is nil, resource undefined.");
             continue;
