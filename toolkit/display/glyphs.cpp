@@ -204,6 +204,12 @@ void t_PrintSymbol(uint8_t window, uint8_t code, uint8_t colour, int column, int
         t_LogNotInitialized(name, window);
         return;
     }
+    t_PutSymbol(window, *w, code, colour, column, line);
+}
+
+void t_PutSymbol(uint8_t window, t_Window &record, uint8_t code, uint8_t colour, int column, int line) {
+    static const char *name = "t_PrintSymbol";
+    t_Window *w = &record;
     int ink = colour >> 4, paper = colour & 15;
     if (w->TextInverse) std::swap(ink, paper);
     const uint8_t effective = uint8_t(ink << 4 | paper);

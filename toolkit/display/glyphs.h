@@ -9,6 +9,9 @@
 // (ink in the high nibble, paper in the low) and the window's TextInverse,
 // and stores code and the effective colour in the text block.
 void t_PrintSymbol(uint8_t window, uint8_t code, uint8_t colour, int column, int line);
+// t_PrintSymbol for a window that passed its guard, prints to the window
+// (TextRedirectOutput 1) and has a text block and a font.
+void t_PutSymbol(uint8_t window, t_Window &w, uint8_t code, uint8_t colour, int column, int line);
 // Draws the pixels of the cell from its code and colour in the text block
 // (nothing when the font has no such glyph).
 void t_DrawCell(const t_Window &w, int column, int line);
