@@ -1,6 +1,7 @@
 // Display benchmarks, as ratios against plain memory copies of the same
 // bytes measured in the same run: the window image of the main window,
-// a full screen of text, and a full-width scroll.
+// a full screen of text, a full-width scroll, and a long dump printed line
+// by line.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -79,5 +80,40 @@ int bench_display(int argc, char **argv) {
     double scrollUs = medianUs(runs, [&] { t_ScrollUp(0); });
     double moveUs = medianUs(runs, [&] { memmove(block, block + lineBytes, graphicBytes - lineBytes); });
     report("t_ScrollUp full width", scrollUs, "memmove graphic block", moveUs, 1.5);
+
+    // 16,384 lines of a hexdump (a 256 KB file) through t_Print, each line
+    // followed by a carriage return, with jump scrolling as the program runs
+    // it, and the pixels drawn at the end; against a memmove of the lines'
+    // bytes, and against drawing every line and scroll at once.
+    std::vector<std::string> dump;
+    size_t dumpBytes = 0;
+    for (int n = 0; n < 16384; n++) {
+        char line[96];
+        int at = snprintf(line, sizeof line, "%08X: ", n * 16);
+        for (int k = 0; k < 16; k++) at += snprintf(line + at, sizeof line - size_t(at), "%02X ", (n * 16 + k) * 7 & 255);
+        std::string text(line, size_t(at));
+        text += ' ';
+        for (int k = 0; k < 16; k++) text += char(33 + (n + k) % 94);
+        dumpBytes += text.size() + 1;
+        dump.push_back(std::move(text));
+    }
+    auto printDump = [&] {
+        t_CursorHome(0);
+        for (const std::string &line : dump) {
+            t_Print(0, line);
+            t_Cr(0);
+        }
+        t_ShowPendingText(0);
+    };
+    std::vector<char> dumpText(dumpBytes, 'x'), dumpCopy(dumpBytes);
+    t_SetJumpScroll(true);
+    double dumpUs = medianUs(std::max(5, runs / 5), printDump);
+    double dumpMoveUs = medianUs(runs, [&] { memmove(dumpCopy.data(), dumpText.data(), dumpBytes); });
+    printf("display %-28s %9.1f us   %-26s %9.1f us   ratio %5.0fx, %.2f us a line\n", "t_Print 16384 lines",
+           dumpUs, "memmove of their bytes", dumpMoveUs, dumpUs / dumpMoveUs, dumpUs / 16384);
+    t_SetJumpScroll(false);
+    double drawnUs = medianUs(1, printDump);
+    printf("display %-28s %9.1f us   (jump scrolling %.1fx faster)\n", "t_Print 16384 lines, drawn", drawnUs,
+           drawnUs / dumpUs);
     return 0;
 }

@@ -15,6 +15,7 @@ DW_PACKAGES=(
   libsqlite3-dev sqlite3
   python3
   dpkg-dev xvfb xdotool imagemagick
+  xterm xfonts-base xclip
 )
 
 dw_install_missing() {

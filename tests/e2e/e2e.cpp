@@ -207,6 +207,10 @@ void e2e_Type(const std::string &text) {
     }
 }
 
+void e2e_TypeControl(char letter) {
+    pressKey(Qt::Key_A + (letter - 'a'), int(Qt::ControlModifier), std::string(1, char(letter & 0x1F)));
+}
+
 void e2e_Command(const std::string &keys, const std::string &shows) {
     e2e_Type(keys);
     EXPECT_TRUE(e2e_WaitFor(shows)) << keys;

@@ -47,6 +47,8 @@ std::string e2e_Settled(const std::function<std::string()> &read);
 // Presses keys as a person would: every character of the text, "\r" Return,
 // "\x1B" Escape, "\b" Backspace.
 void e2e_Type(const std::string &text);
+// Presses Control and the letter, as for Control-S.
+void e2e_TypeControl(char letter);
 // Types the keys, waits until the screen shows the text, and until it stops
 // changing.
 void e2e_Command(const std::string &keys, const std::string &shows);

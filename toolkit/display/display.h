@@ -6,6 +6,7 @@
 #include "frames.h"
 #include "glyphs.h"
 #include "host_hooks.h"
+#include "jump_scroll.h"
 #include "program_end.h"
 #include "rendering.h"
 #include "text_area.h"

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "files.h"
+#include "jump_scroll.h"
 #include "log.h"
 #include "resources.h"
 #include "video_memory.h"
@@ -134,5 +135,8 @@ t_Font t_LoadFontResource(const std::string &name) {
 void t_WindowFont(uint8_t window, const t_Font &font) {
     t_Window *w = t_GuardWindow("t_WindowFont", window, t_Need::Window);
     if (!w) return;
+    // Cells that wait are drawn with the font they were printed in.
+    auto hold = t_LockPixels();
+    t_ShowPendingTextLocked(window);
     w->Font = font;
 }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "host_hooks.h"
+#include "jump_scroll.h"
 #include "log.h"
 #include "text.h"
 #include "video_memory.h"
@@ -179,6 +180,17 @@ static void drawGlyphCached(const t_Window &w, uint8_t code, const uint8_t *glyp
     for (int y = 0; y < fh; y++) t_VideoRead(cell + size_t(y) * rowBytes, slot.Pixels + size_t(y) * cellRow, cellRow);
 }
 
+// Draws the glyph of code in the colour byte into the cell, when the font
+// is drawable and has the glyph.
+static void drawCode(const t_Window &w, uint8_t code, uint8_t colour, int column, int line) {
+    const t_Font &font = w.Font;
+    if (font.Format != t_FontFormatGrey || code < font.Start || code > font.End) return;
+    // A glyph beyond the end of the font's data is not drawn.
+    size_t glyphSize = size_t(font.Width) * size_t(font.Height);
+    if ((size_t(code) + 1) * glyphSize <= font.Data.size())
+        drawGlyphCached(w, code, font.Data.data() + size_t(code) * glyphSize, colour, column, line);
+}
+
 void t_PrintSymbol(uint8_t window, uint8_t code, uint8_t colour, int column, int line) {
     static const char *name = "t_PrintSymbol";
     t_Window *w = t_GuardWindow(name, window, t_Need::Window);
@@ -192,6 +204,12 @@ void t_PrintSymbol(uint8_t window, uint8_t code, uint8_t colour, int column, int
         t_LogNotInitialized(name, window);
         return;
     }
+    t_PutSymbol(window, *w, code, colour, column, line);
+}
+
+void t_PutSymbol(uint8_t window, t_Window &record, uint8_t code, uint8_t colour, int column, int line) {
+    static const char *name = "t_PrintSymbol";
+    t_Window *w = &record;
     int ink = colour >> 4, paper = colour & 15;
     if (w->TextInverse) std::swap(ink, paper);
     const uint8_t effective = uint8_t(ink << 4 | paper);
@@ -210,16 +228,25 @@ void t_PrintSymbol(uint8_t window, uint8_t code, uint8_t colour, int column, int
                          font.Format == t_FontFormatRawLZW || font.Format == t_FontFormatGreyLZW;
         t_Log(greyOrRaw ? "t_PrintSymbol: Font format must be uncompressed grey for text-printing."
                         : "t_PrintSymbol: Illegal font format.");
-    } else if (code >= font.Start && code <= font.End) {
-        // A glyph beyond the end of the font's data is not drawn.
-        size_t glyphSize = size_t(font.Width) * size_t(font.Height);
-        if ((size_t(code) + 1) * glyphSize <= font.Data.size())
-            drawGlyphCached(*w, code, font.Data.data() + size_t(code) * glyphSize, effective, column, line);
     }
     size_t cell = size_t(line - 1) * size_t(w->TextWidth) + size_t(column - 1);
     t_VideoWrite(size_t(w->TextMemoryStart) + cell, &code, 1);
     t_VideoWrite(size_t(t_ColorPlane(*w)) + cell, &effective, 1);
+    // With jump scrolling the cell's pixels wait for the next picture.
+    if (t_JumpScrolling()) {
+        t_MarkCell(window, *w, column, line);
+        return;
+    }
+    drawCode(*w, code, effective, column, line);
     t_VideoMemoryChanged();
+}
+
+void t_DrawCell(const t_Window &w, int column, int line) {
+    size_t cell = size_t(line - 1) * size_t(w.TextWidth) + size_t(column - 1);
+    uint8_t code = 0, colour = 0;
+    t_VideoRead(size_t(w.TextMemoryStart) + cell, &code, 1);
+    t_VideoRead(size_t(t_ColorPlane(w)) + cell, &colour, 1);
+    drawCode(w, code, colour, column, line);
 }
 
 static bool insideGrid(const t_Window &w, int firstColumn, int firstLine, int lastColumn, int lastLine) {

@@ -3,10 +3,18 @@
 
 #include <cstdint>
 
+#include "display_types.h"
+
 // Draws the glyph of code into the cell (column, line) with the colour byte
 // (ink in the high nibble, paper in the low) and the window's TextInverse,
 // and stores code and the effective colour in the text block.
 void t_PrintSymbol(uint8_t window, uint8_t code, uint8_t colour, int column, int line);
+// t_PrintSymbol for a window that passed its guard, prints to the window
+// (TextRedirectOutput 1) and has a text block and a font.
+void t_PutSymbol(uint8_t window, t_Window &w, uint8_t code, uint8_t colour, int column, int line);
+// Draws the pixels of the cell from its code and colour in the text block
+// (nothing when the font has no such glyph).
+void t_DrawCell(const t_Window &w, int column, int line);
 // A space in TextColor in every cell of the rectangle.
 void t_ClearRect(uint8_t window, int firstColumn, int firstLine, int lastColumn, int lastLine);
 // Exchanges ink and paper of every cell of the rectangle (twice restores).

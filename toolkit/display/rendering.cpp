@@ -11,6 +11,7 @@
 #endif
 
 #include "host_hooks.h"
+#include "jump_scroll.h"
 #include "log.h"
 #include "threads.h"
 #include "video_memory.h"
@@ -121,6 +122,10 @@ bool t_WindowImageInto(uint8_t window, t_Image &image) {
         return false;
     }
     if (!t_Load(w.Visible)) return false;
+    // The picture is taken whole, after what waits is drawn: the program
+    // thread scrolls and clears only between pictures.
+    auto hold = t_LockPixels();
+    t_ShowPendingTextLocked(window);
     const int64_t start = t_NowUs();
     // The geometry is read once: the program thread may re-initialise the
     // window meanwhile, and the rows read must stay inside the block.
@@ -200,7 +205,8 @@ static int refreshPass(uint64_t (&shownVersion)[8]) {
             wait = std::min(wait, due);
             continue;
         }
-        if (shownVersion[n] == version) continue;
+        // Cells that wait are drawn by the next picture of a visible window.
+        if (shownVersion[n] == version && !(t_TextWaiting(n) && t_Load(w.Visible))) continue;
         if (!t_Host().GetView(n)) {
             t_Log("t_WindowAutoUpdateProcess: Window #" + std::to_string(n) + " view is nil, resource undefined.");
             continue;

@@ -2,6 +2,7 @@
 #include "text_area.h"
 
 #include "glyphs.h"
+#include "jump_scroll.h"
 #include "video_memory.h"
 
 static t_Window *textWindow(const char *name, uint8_t window) { return t_GuardWindow(name, window, t_Need::Text); }
@@ -175,8 +176,17 @@ static void scroll(const char *name, uint8_t window, bool up) {
     if (w->TextFirstLine < 1 || w->TextLastLine > w->TextHeight || w->TextFirstColumn < 1 ||
         w->TextLastColumn > w->TextWidth)
         return;
-    if (w->TextFirstColumn == 1 && w->TextLastColumn == w->TextWidth) moveLines(*w, up);
-    else redrawLines(window, *w, up);
+    if (w->TextFirstColumn == 1 && w->TextLastColumn == w->TextWidth) {
+        auto hold = t_LockPixels();
+        if (up && t_JumpScrolling()) {
+            t_JumpScrollUp(window, *w);
+        } else {
+            t_ShowPendingTextLocked(window);
+            moveLines(*w, up);
+        }
+    } else {
+        redrawLines(window, *w, up);
+    }
     const int line = up ? w->TextLastLine : w->TextFirstLine;
     for (int c = w->TextFirstColumn; c <= w->TextLastColumn; c++) t_PrintSymbol(window, 32, w->TextColor, c, line);
 }

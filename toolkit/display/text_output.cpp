@@ -185,6 +185,13 @@ void t_PrintControl(uint8_t window, uint8_t code) {
 
 // One character of t_Print; c is a Unicode value (or a byte).
 static void printOne(uint8_t window, t_Window &w, char32_t c) {
+    // A plain character in the normal mode is drawn as it is and leaves the
+    // attributes as they are, so the display-mode translation is passed over.
+    if (c >= 32 && c <= 255 && w.TextDisplayMode == t_DisplayNormal && w.TextRedirectOutput == 1) {
+        t_PutSymbol(window, w, uint8_t(c), w.TextColor, w.TextHpos, w.TextVpos);
+        if (++w.TextHpos > w.TextLastColumn) t_Cr(window);
+        return;
+    }
     if (c < 32 && w.TextDisplayMode < t_DisplayInverseControls) {
         if (c == 13) pauseRule();
         t_PrintControl(window, uint8_t(c));

@@ -6,6 +6,7 @@
 
 #include "log.h"
 #include "host_hooks.h"
+#include "jump_scroll.h"
 #include "text.h"
 #include "threads.h"
 
@@ -114,6 +115,9 @@ void t_MoveMemory(int source, int destination, int count) {
     if (count < 1 || source < 0 || destination < 0) return;
     if (int64_t(source) + count > t_VideoMemorySize || int64_t(destination) + count > t_VideoMemorySize) return;
     if (t_VideoMemory.size() < size_t(t_VideoMemorySize)) return;
+    // Pixels that wait are drawn first, where they belong before the move.
+    auto hold = t_LockPixels();
+    t_ShowAllPendingTextLocked();
     t_VideoMove(size_t(source), size_t(destination), size_t(count));
     t_VideoMemoryChanged();
 }
@@ -131,6 +135,9 @@ static void logMove(const std::string &prefix, const char *what, int v, int star
 }
 
 void t_ReleaseWindowMemory(uint8_t window, const std::string &prefix) {
+    auto hold = t_LockPixels();
+    t_DiscardPendingText(window);
+    t_ShowAllPendingTextLocked();
     t_Window &w = t_WindowTable[window];
     t_Store(w.Initialized, false);
     int top = w.MemoryEnd;
@@ -160,6 +167,8 @@ void t_ReleaseWindowMemory(uint8_t window, const std::string &prefix) {
 
 void t_ClearWindowMemory(uint8_t window) {
     if (window > 7 || !t_MemoryReady) return;
+    auto hold = t_LockPixels();
+    t_DiscardPendingText(window);
     t_Window &w = t_WindowTable[window];
     if (w.MemoryStart >= 0) {
         int64_t size = t_GraphicSize(w.Width, w.Height, w.BitDepth);

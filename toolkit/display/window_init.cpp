@@ -9,6 +9,7 @@
 #include "glyphs.h"
 #include "host_state.h"
 #include "host_hooks.h"
+#include "jump_scroll.h"
 #include "log.h"
 #include "rendering.h"
 #include "text.h"
@@ -122,6 +123,11 @@ void t_InitWindow(uint8_t window, int bitDepth, bool autoUpdate, int width, int 
         return;
     }
 
+    {
+        // The window is made anew: what waited for its old blocks is void.
+        auto hold = t_LockPixels();
+        t_DiscardPendingText(window);
+    }
     w.Window = nullptr;
     w.View = nullptr;
     t_Store(w.VerticalBlank, true);

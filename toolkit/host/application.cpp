@@ -14,6 +14,7 @@
 #include "app_delegate.h"
 #include "events.h"
 #include "file_events_qt.h"
+#include "jump_scroll.h"
 #include "standard_folders_qt.h"
 #include "threads.h"
 #include "unicode_qt.h"
@@ -98,6 +99,9 @@ int t_RunApplication(int &argc, char **argv, std::function<void()> program, t_Ap
     installMainThreadRunner();
     t_InstallEventHooks();
     t_FillStandardFolders();
+    // Output that runs faster than the screen is shown scrolls by the lines
+    // waiting at each picture.
+    t_SetJumpScroll(true);
     t_SetRememberWindows(options.RememberWindows);
     // A launch that handed its documents to the running program ends here.
     if (t_StartDocumentEvents(QApplication::arguments(), options.SingleInstance)) return 0;
