@@ -12,6 +12,7 @@ DW_PACKAGES=(
   cpmtools mame-tools libdsk-utils acl attr
   man-db groff-base
   dpkg-dev xvfb xdotool imagemagick
+  libgl-dev libgl1-mesa-dri
 )
 
 dw_install_missing() {
