@@ -232,12 +232,13 @@ static void mixRows(const uint32_t *a, const uint32_t *b, int weight, uint32_t *
 }
 
 // Every source pixel becomes a k x k block: each row is widened once and
-// then copied to the k - 1 rows below it.
-static void scaleWhole(const uint32_t *source, int width, int height, int sourceStride, int k, uint32_t *target,
-                       int targetStride) {
+// then copied to the k - 1 rows below it.  rowOf(y) gives source row y.
+template <class RowOf>
+static void scaleWhole(RowOf rowOf, int width, int height, int k, uint32_t *target, int targetStride) {
     const size_t rowBytes = size_t(width) * size_t(k) * 4;
     for (int y = 0; y < height; y++) {
-        const uint32_t *in = source + size_t(y) * size_t(sourceStride);
+        const uint32_t *in = rowOf(y, -1);
+        if (!in) return;
         uint32_t *out = target + size_t(y) * size_t(k) * size_t(targetStride);
         int x = 0;
         if (k == 1) {
@@ -258,11 +259,14 @@ static void scaleWhole(const uint32_t *source, int width, int height, int source
     }
 }
 
-void t_ScalePicture(t_PictureScaler &s, const uint32_t *source, int width, int height, int sourceStride,
-                    uint32_t *target, int targetWidth, int targetHeight, int targetStride) {
+// The picture scaled into the target, row by row from the top.  rowOf(y,
+// keep) gives source row y while row keep stays readable too.
+template <class RowOf>
+static void scale(t_PictureScaler &s, RowOf rowOf, int width, int height, uint32_t *target, int targetWidth,
+                  int targetHeight, int targetStride) {
     if (width <= 0 || height <= 0 || targetWidth <= 0 || targetHeight <= 0) return;
     if (int k = t_WholeFactor(width, height, targetWidth, targetHeight)) {
-        scaleWhole(source, width, height, sourceStride, k, target, targetStride);
+        scaleWhole(rowOf, width, height, k, target, targetStride);
         return;
     }
     prepare(s, width, height, targetWidth, targetHeight);
@@ -275,11 +279,43 @@ void t_ScalePicture(t_PictureScaler &s, const uint32_t *source, int width, int h
             memcpy(out, out - targetStride, rowBytes);
             continue;
         }
-        const uint32_t *row = source + size_t(t.Index) * size_t(sourceStride);
+        const uint32_t *row = rowOf(t.Index, t.Weight != 0 ? t.Index + 1 : -1);
+        if (!row) return;
         if (t.Weight != 0) {
-            mixRows(row, row + sourceStride, t.Weight, s.Mixed.data(), width);
+            const uint32_t *next = rowOf(t.Index + 1, t.Index);
+            if (!next) return;
+            mixRows(row, next, t.Weight, s.Mixed.data(), width);
             row = s.Mixed.data();
         }
         spreadRow(s, row, out);
     }
+}
+
+void t_ScalePicture(t_PictureScaler &s, const uint32_t *source, int width, int height, int sourceStride,
+                    uint32_t *target, int targetWidth, int targetHeight, int targetStride) {
+    auto rowOf = [&](int y, int) { return source + size_t(y) * size_t(sourceStride); };
+    scale(s, rowOf, width, height, target, targetWidth, targetHeight, targetStride);
+}
+
+bool t_ScalePictureRows(t_PictureScaler &s, const t_PictureRows &rows, int width, int height, uint32_t *target,
+                        int targetWidth, int targetHeight, int targetStride) {
+    // Two rows are kept; a new one replaces the one not asked to stay.
+    for (int i = 0; i < 2; i++) {
+        s.Kept[i].resize(size_t(std::max(width, 0)));
+        s.KeptRow[i] = -1;
+    }
+    bool failed = false;
+    auto rowOf = [&](int y, int keep) -> const uint32_t * {
+        for (int i = 0; i < 2; i++)
+            if (s.KeptRow[i] == y) return s.Kept[i].data();
+        const int i = s.KeptRow[0] == keep ? 1 : 0;
+        if (!rows.Fill(rows.Context, y, s.Kept[i].data())) {
+            failed = true;
+            return nullptr;
+        }
+        s.KeptRow[i] = y;
+        return s.Kept[i].data();
+    };
+    scale(s, rowOf, width, height, target, targetWidth, targetHeight, targetStride);
+    return !failed;
 }

@@ -38,10 +38,24 @@ struct t_PictureScaler {
     };
     std::vector<Group> Groups;
     std::vector<uint32_t> Mixed;   // two source rows mixed
+    std::vector<uint32_t> Kept[2];  // source rows made by t_PictureRows
+    int KeptRow[2] = {-1, -1};
 };
 
 void t_ScalePicture(t_PictureScaler &scaler, const uint32_t *source, int width, int height, int sourceStride,
                     uint32_t *target, int targetWidth, int targetHeight, int targetStride);
+
+// A source picture made row by row as the scaler needs it, so that no
+// whole copy of it is written and read again: Fill writes row y (width
+// pixels) and answers whether it could.  Each row is made at most once per
+// call.
+struct t_PictureRows {
+    bool (*Fill)(void *context, int y, uint32_t *row);
+    void *Context;
+};
+// false when a row could not be made (the target is then incomplete).
+bool t_ScalePictureRows(t_PictureScaler &scaler, const t_PictureRows &rows, int width, int height,
+                        uint32_t *target, int targetWidth, int targetHeight, int targetStride);
 
 // The instruction sets the scaler may use, narrowest first.  It uses the
 // widest the processor has; tests and benchmarks limit it to compare the

@@ -2,6 +2,7 @@
 // filter computed exactly, the same pixels from every instruction set.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -108,7 +109,26 @@ TEST(ScalePicture, OtherFactorsFollowTheFilterAndCopyWhatOnePixelCovers) {
                 std::vector<uint32_t> target(size_t(stride) * size_t(c.TargetHeight + 1), 0x12345678);
                 t_ScalePicture(scaler, picture.Pixels.data(), c.Width, c.Height, picture.Stride, target.data(),
                                c.TargetWidth, c.TargetHeight, stride);
-                if (first.empty()) first = target;
+                if (first.empty()) {
+                    first = target;
+                    // Made row by row, each row once, the picture scales alike.
+                    struct Made {
+                        const Picture *From;
+                        std::vector<int> Times;
+                    } made{&picture, std::vector<int>(size_t(c.Height), 0)};
+                    t_PictureRows rows{[](void *context, int y, uint32_t *row) {
+                                           auto *m = static_cast<Made *>(context);
+                                           m->Times[size_t(y)]++;
+                                           for (int x = 0; x < m->From->Width; x++) row[x] = m->From->at(x, y);
+                                           return true;
+                                       },
+                                       &made};
+                    std::vector<uint32_t> byRows(target.size(), 0x12345678);
+                    ASSERT_TRUE(t_ScalePictureRows(scaler, rows, c.Width, c.Height, byRows.data(), c.TargetWidth,
+                                                   c.TargetHeight, stride));
+                    ASSERT_EQ(byRows, target);
+                    EXPECT_LE(*std::max_element(made.Times.begin(), made.Times.end()), 1);
+                }
                 ASSERT_EQ(target, first);   // every instruction set gives the same pixels
                 int worst = 0;
                 for (int y = 0; y < c.TargetHeight; y++) {
@@ -142,6 +162,24 @@ TEST(ScalePicture, OtherFactorsFollowTheFilterAndCopyWhatOnePixelCovers) {
         }
     }
     t_LimitScaleInstructions(t_ScaleInstructions::Avx2);
+}
+
+TEST(ScalePicture, RowsThatCannotBeMadeStopTheScaling) {
+    int calls = 0;
+    t_PictureRows failing{[](void *context, int y, uint32_t *row) {
+                              ++*static_cast<int *>(context);
+                              std::fill_n(row, 4, 0xFFFFFFFFu);
+                              return y < 1;
+                          },
+                          &calls};
+    for (int k : {1, 2}) {   // the whole and the other factors
+        t_PictureScaler scaler;
+        std::vector<uint32_t> target(size_t(6 * k * 6 * k), 0);
+        calls = 0;
+        EXPECT_FALSE(t_ScalePictureRows(scaler, failing, 4, 4, target.data(), k == 1 ? 6 : 8, k == 1 ? 6 : 8,
+                                        k == 1 ? 6 : 8));
+        EXPECT_EQ(calls, 2);
+    }
 }
 
 }  // namespace
