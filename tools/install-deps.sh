@@ -16,6 +16,7 @@ DW_PACKAGES=(
   python3
   dpkg-dev xvfb xdotool imagemagick
   xterm xfonts-base xclip
+  libgl-dev libgl1-mesa-dri
 )
 
 dw_install_missing() {

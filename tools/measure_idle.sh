@@ -4,13 +4,14 @@
 # the process's CPU time over the given number of seconds (default 10).
 # SCREEN is the Xvfb screen (default 1600x1000, where the window is at 1x;
 # 1366x768 shows the picture scaled).
+# DW_DISPLAY chooses the X display number (default a random one of :90-:98).
 # Usage: tools/measure_idle.sh [BUILD_DIR] [SECONDS] [SCREEN]
 set -euo pipefail
 build=${1:-build}
 seconds=${2:-10}
 screen=${3:-1600x1000}
 work=$(mktemp -d)
-display=:$((90 + RANDOM % 9))
+display=${DW_DISPLAY:-:$((90 + RANDOM % 9))}
 cleanup() { kill "$app" "$xvfb" 2>/dev/null || true; rm -rf "$work"; }
 trap cleanup EXIT
 "$build/bin/diskwright-cli" new "$work/IDLE.DSK" 128 >/dev/null

@@ -70,47 +70,34 @@ static void colourRow(const uint8_t *s, uint32_t *out, int width, int bytesPerPi
     plainRow(s, out, x, width, bytesPerPixel);
 }
 
-// The part of a window record that one image is built from.
-struct Geometry {
-    int Width, Height, BitDepth, MemoryStart;
-};
-
-// Converts the graphic block row by row; false at a depth without a pixel
+// One row of the graphic block converted; false at a depth without a pixel
 // format.
-static bool convert(const Geometry &w, uint32_t *out) {
-    const size_t rowBytes = size_t(t_GraphicSize(w.Width, 1, w.BitDepth));
-    const int width = w.Width, height = w.Height;
-    uint32_t palette[16];
-    for (int i = 0; i < 16; i++) palette[i] = argb(t_Palette.Red[i], t_Palette.Green[i], t_Palette.Blue[i]);
-    std::vector<uint8_t> row(rowBytes);
-    for (int y = 0; y < height; y++, out += width) {
-        t_VideoRead(size_t(w.MemoryStart) + size_t(y) * rowBytes, row.data(), rowBytes);
-        const uint8_t *s = row.data();
-        switch (w.BitDepth) {
-        case 1:
-            for (int x = 0; x < width; x++) out[x] = (s[x >> 3] & (0x80 >> (x & 7))) ? palette[15] : palette[0];
-            break;
-        case 4:
-            for (int x = 0; x < width; x++) out[x] = palette[(x & 1) ? (s[x >> 1] & 15) : (s[x >> 1] >> 4)];
-            break;
-        case 8:
-            for (int x = 0; x < width; x++) out[x] = argb(s[x], s[x], s[x]);
-            break;
-        case 16:
-            for (int x = 0; x < width; x++) out[x] = argb(s[2 * x + 1], s[2 * x + 1], s[2 * x + 1]);
-            break;
-        case 24: colourRow(s, out, width, 3); break;
-        case 32: colourRow(s, out, width, 4); break;
-        default:
-            // Never let through by t_InitWindow.
-            t_Log("t_WindowImage: Illegal bit depth.");
-            return false;
-        }
+static bool convertRow(const t_WindowRows &w, const uint8_t *s, uint32_t *out) {
+    const int width = w.Width;
+    switch (w.BitDepth) {
+    case 1:
+        for (int x = 0; x < width; x++) out[x] = (s[x >> 3] & (0x80 >> (x & 7))) ? w.Palette[15] : w.Palette[0];
+        break;
+    case 4:
+        for (int x = 0; x < width; x++) out[x] = w.Palette[(x & 1) ? (s[x >> 1] & 15) : (s[x >> 1] >> 4)];
+        break;
+    case 8:
+        for (int x = 0; x < width; x++) out[x] = argb(s[x], s[x], s[x]);
+        break;
+    case 16:
+        for (int x = 0; x < width; x++) out[x] = argb(s[2 * x + 1], s[2 * x + 1], s[2 * x + 1]);
+        break;
+    case 24: colourRow(s, out, width, 3); break;
+    case 32: colourRow(s, out, width, 4); break;
+    default:
+        // Never let through by t_InitWindow.
+        t_Log("t_WindowImage: Illegal bit depth.");
+        return false;
     }
     return true;
 }
 
-bool t_WindowImageInto(uint8_t window, t_Image &image) {
+bool t_WindowRowsOpen(uint8_t window, t_WindowRows &rows) {
     if (!t_MemoryReady) return false;
     if (window > 7) {
         t_Log("t_WindowImage: Window is not a graphic window.");
@@ -123,28 +110,53 @@ bool t_WindowImageInto(uint8_t window, t_Image &image) {
     }
     if (!t_Load(w.Visible)) return false;
     // The picture is taken whole, after what waits is drawn: the program
-    // thread scrolls and clears only between pictures.
-    auto hold = t_LockPixels();
+    // thread scrolls and clears only between pictures (the rows hold the
+    // lock until they are let go).
+    rows.Hold = t_LockPixels();
     t_ShowPendingTextLocked(window);
-    const int64_t start = t_NowUs();
+    rows.Start = t_NowUs();
     // The geometry is read once: the program thread may re-initialise the
     // window meanwhile, and the rows read must stay inside the block.
-    const Geometry g{w.Width, w.Height, w.BitDepth, w.MemoryStart};
-    const int64_t size = t_GraphicSize(g.Width, g.Height, g.BitDepth);
-    if (g.Width <= 0 || g.Height <= 0 || g.MemoryStart < 0 || size > int64_t(w.MemoryEnd) - g.MemoryStart + 1 ||
-        g.MemoryStart + size > int64_t(t_VideoMemory.size()))
+    rows.Window = window;
+    rows.Width = w.Width;
+    rows.Height = w.Height;
+    rows.BitDepth = w.BitDepth;
+    rows.MemoryStart = w.MemoryStart;
+    const int64_t size = t_GraphicSize(rows.Width, rows.Height, rows.BitDepth);
+    if (rows.Width <= 0 || rows.Height <= 0 || rows.MemoryStart < 0 ||
+        size > int64_t(w.MemoryEnd) - rows.MemoryStart + 1 || rows.MemoryStart + size > int64_t(t_VideoMemory.size()))
         return false;
+    for (int i = 0; i < 16; i++) rows.Palette[i] = argb(t_Palette.Red[i], t_Palette.Green[i], t_Palette.Blue[i]);
+    rows.Bytes.resize(size_t(t_GraphicSize(rows.Width, 1, rows.BitDepth)));
+    return true;
+}
+
+bool t_WindowRow(t_WindowRows &rows, int y, uint32_t *out) {
+    const size_t rowBytes = rows.Bytes.size();
+    t_VideoRead(size_t(rows.MemoryStart) + size_t(y) * rowBytes, rows.Bytes.data(), rowBytes);
+    return convertRow(rows, rows.Bytes.data(), out);
+}
+
+void t_WindowRowsDone(const t_WindowRows &rows) {
+    t_Window &w = t_WindowTable[rows.Window];
+    t_Store(w.UpdateDuration, t_NowUs() - rows.Start);
+    t_Store(w.UpdateFinished, t_NowMs());
+}
+
+bool t_WindowImageInto(uint8_t window, t_Image &image) {
+    t_WindowRows rows;
+    if (!t_WindowRowsOpen(window, rows)) return false;
     try {
-        image.Pixels.resize(size_t(g.Width) * size_t(g.Height));
+        image.Pixels.resize(size_t(rows.Width) * size_t(rows.Height));
     } catch (const std::bad_alloc &) {
         t_Log("t_WindowImage: Data could not be collected, image could not be created.");
         return false;
     }
-    image.Width = g.Width;
-    image.Height = g.Height;
-    if (!convert(g, image.Pixels.data())) return false;
-    t_Store(w.UpdateDuration, t_NowUs() - start);
-    t_Store(w.UpdateFinished, t_NowMs());
+    image.Width = rows.Width;
+    image.Height = rows.Height;
+    for (int y = 0; y < rows.Height; y++)
+        if (!t_WindowRow(rows, y, image.Pixels.data() + size_t(y) * size_t(rows.Width))) return false;
+    t_WindowRowsDone(rows);
     return true;
 }
 

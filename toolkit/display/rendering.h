@@ -3,6 +3,8 @@
 
 #include <cstdint>
 #include <optional>
+#include <mutex>
+#include <vector>
 
 #include "display_types.h"
 
@@ -12,6 +14,23 @@
 bool t_WindowImageInto(uint8_t window, t_Image &image);
 // The same into a new image.
 std::optional<t_Image> t_WindowImage(uint8_t window);
+
+// A visible window's image row by row, for a view that scales it and needs
+// only a row or two at a time: open (the same checks and log lines as
+// t_WindowImageInto), convert rows in any order, then done (which records
+// the time taken, as a whole image does).
+struct t_WindowRows {
+    uint8_t Window = 0;
+    int Width = 0, Height = 0, BitDepth = 0, MemoryStart = 0;
+    int64_t Start = 0;
+    uint32_t Palette[16] = {};
+    std::vector<uint8_t> Bytes;   // one row of the graphic block
+    std::unique_lock<std::recursive_mutex> Hold;   // the pixels, from open until the rows are let go
+};
+bool t_WindowRowsOpen(uint8_t window, t_WindowRows &rows);
+// Row y as Width pixels; false at a depth without a pixel format (logged).
+bool t_WindowRow(t_WindowRows &rows, int y, uint32_t *out);
+void t_WindowRowsDone(const t_WindowRows &rows);
 
 // Asks the window's view to redraw: deferred marks it as needing display,
 // otherwise it draws at once.  Returns once the host has taken the request.

@@ -1,12 +1,12 @@
 // How a toolkit window's picture is shown in the space its host window
 // gives it: the rectangle of the scaled picture, the picture pixel under a
-// point, the window sizes that fit a screen, and the scaling of the pixels.
+// point and the window sizes that fit a screen (the scaling of the pixels is
+// in picture_scale.h).
 // Plain arithmetic on sizes and pixels; the host draws with it and sizes its
 // windows by it.
 #pragma once
 
-#include <cstdint>
-#include <vector>
+#include "picture_scale.h"
 
 // The picture of a toolkit window and the border around it, in picture pixels.
 struct t_PictureGeometry {
@@ -47,26 +47,3 @@ double t_FirstZoom(double largest);
 // (beyond the largest that fits, or below one device pixel).
 double t_ZoomIn(double zoom, double largest, double dpr);
 double t_ZoomOut(double zoom, double dpr);
-
-// Scales 32-bit pixels (0xAARRGGBB, opaque) from a source picture into a
-// destination of any size.  When the destination is a whole multiple of the
-// source in both directions every pixel becomes a block (nearest neighbour);
-// otherwise each destination pixel mixes the two nearest source pixels in
-// each direction, weighted by how much of it each covers (by distance when
-// shrinking).  The scaler keeps its weight tables and two rows between
-// calls of the same sizes.
-struct t_PictureScaler {
-    int SourceWidth = 0, SourceHeight = 0, TargetWidth = 0, TargetHeight = 0;
-    struct Tap {
-        int Index;    // the first source pixel
-        int Weight;   // 0-256: the share of the next one
-    };
-    std::vector<Tap> Columns, Rows;
-    std::vector<uint16_t> ColumnWeights;   // each column's weight four times, for SIMD
-    std::vector<uint32_t> Upper, Lower;   // source rows scaled across
-    int UpperRow = -1, LowerRow = -1;
-};
-void t_ScalePicture(t_PictureScaler &scaler, const uint32_t *source, int width, int height, int sourceStride,
-                    uint32_t *target, int targetWidth, int targetHeight, int targetStride);
-// The whole factor k when the target is exactly k times the source, else 0.
-int t_WholeFactor(int width, int height, int targetWidth, int targetHeight);

@@ -28,37 +28,63 @@ static QImage *writableTarget(QPainter &painter) {
     return image;
 }
 
-// Draws the picture scaled to the view's size in device pixels.  Where the
-// painter's target allows it the pixels are scaled straight into it, which
-// saves a copy of the whole scaled picture; otherwise they are scaled into a
-// buffer that is then drawn at one device pixel per pixel.
-void t_View::drawScaled(QPainter &painter, const QImage &image) {
-    const double dpr = devicePixelRatioF();
-    const int width = int(std::lround(this->width() * dpr)), height = int(std::lround(this->height() * dpr));
-    const auto *source = reinterpret_cast<const uint32_t *>(image.constBits());
+// Draws the picture scaled to the view's size in device pixels, made row by
+// row from the graphic block as the scaler needs them.  Where the painter's
+// target allows it the pixels are scaled straight into it, which saves a
+// copy of the whole scaled picture; otherwise they are scaled into a buffer
+// that is then drawn at one device pixel per pixel.  false when no picture
+// could be made.
+bool t_View::drawScaled(QPainter &painter, QSize size) {
+    const t_PictureRows rows{[](void *context, int y, uint32_t *row) {
+                                 return t_WindowRow(*static_cast<t_WindowRows *>(context), y, row);
+                             },
+                             &Rows};
+    const int width = size.width(), height = size.height();
     const QTransform &toDevice = painter.deviceTransform();
     if (QImage *target = writableTarget(painter); target && toDevice.type() <= QTransform::TxScale) {
         QRect r = toDevice.mapRect(QRectF(rect())).toRect();
-        if (r.size() == QSize(width, height) && target->rect().contains(r)) {
+        if (r.size() == size && target->rect().contains(r)) {
             auto *pixels = reinterpret_cast<uint32_t *>(target->scanLine(r.y())) + r.x();
-            t_ScalePicture(Scaler, source, image.width(), image.height(), image.width(), pixels, width, height,
-                           int(target->bytesPerLine() / 4));
-            return;
+            if (!t_ScalePictureRows(Scaler, rows, Rows.Width, Rows.Height, pixels, width, height,
+                                    int(target->bytesPerLine() / 4)))
+                return false;
+            t_WindowRowsDone(Rows);
+            return true;
         }
     }
     Scaled.resize(size_t(width) * size_t(height));
-    t_ScalePicture(Scaler, source, image.width(), image.height(), image.width(), Scaled.data(), width, height, width);
+    if (!t_ScalePictureRows(Scaler, rows, Rows.Width, Rows.Height, Scaled.data(), width, height, width)) return false;
+    t_WindowRowsDone(Rows);
     QImage scaled(reinterpret_cast<const uchar *>(Scaled.data()), width, height, width * 4, QImage::Format_RGB32);
-    scaled.setDevicePixelRatio(dpr);
+    scaled.setDevicePixelRatio(devicePixelRatioF());
     painter.drawImage(QPoint(0, 0), scaled);
+    return true;
 }
 
-// Draws the window image, scaled to the view's size.  At one device pixel
-// per picture pixel and with QuickUpdate the whole picture is replaced,
-// whatever part was exposed (the cheapest path for the refresh thread's
-// full-frame redraws); without QuickUpdate only the exposed part is drawn.
-// Only the view of window 0 clears VerticalBlank while it draws, so the
-// refresh thread never queues draws behind a slow one.
+// Draws the window image at one device pixel per picture pixel.  With
+// QuickUpdate the whole picture is replaced, whatever part was exposed (the
+// cheapest path for the refresh thread's full-frame redraws); without it
+// only the exposed part is drawn.
+bool t_View::drawWhole(QPainter &painter, const QRect &exposed) {
+    if (!t_WindowImageInto(uint8_t(Number), Image)) return false;
+    // The image's pixels are 0xAARRGGBB words with opaque alpha: Qt's own
+    // 32-bit layout, wrapped without a copy.
+    QImage image(reinterpret_cast<const uchar *>(Image.Pixels.data()), Image.Width, Image.Height, Image.Width * 4,
+                 QImage::Format_RGB32);
+    const double dpr = devicePixelRatioF();
+    image.setDevicePixelRatio(dpr);
+    if (t_WantsQuickUpdate(uint8_t(Number))) {
+        painter.drawImage(QPoint(0, 0), image);
+    } else {
+        painter.fillRect(exposed, Qt::black);
+        painter.drawImage(QRectF(exposed), image, QRectF(exposed.topLeft() * dpr, exposed.size() * dpr));
+    }
+    return true;
+}
+
+// Draws the window's picture, scaled to the view's size.  Only the view of
+// window 0 clears VerticalBlank while it draws, so the refresh thread never
+// queues draws behind a slow one.
 void t_View::paintEvent(QPaintEvent *event) {
     QPainter painter(this);
     if (!t_MemoryReady) {
@@ -67,25 +93,11 @@ void t_View::paintEvent(QPaintEvent *event) {
     }
     const uint8_t window = uint8_t(Number);
     if (window == 0) t_SetVerticalBlank(window, false);
-    if (t_WindowImageInto(window, Image)) {
-        // The image's pixels are 0xAARRGGBB words with opaque alpha: Qt's own
-        // 32-bit layout, wrapped without a copy.
-        QImage image(reinterpret_cast<const uchar *>(Image.Pixels.data()), Image.Width, Image.Height,
-                     Image.Width * 4, QImage::Format_RGB32);
-        const double dpr = devicePixelRatioF();
-        if (QSize(int(std::lround(width() * dpr)), int(std::lround(height() * dpr))) != image.size()) {
-            drawScaled(painter, image);
-        } else if (t_WantsQuickUpdate(window)) {
-            image.setDevicePixelRatio(dpr);
-            painter.drawImage(QPoint(0, 0), image);
-        } else {
-            painter.fillRect(event->rect(), Qt::black);
-            image.setDevicePixelRatio(dpr);
-            painter.drawImage(QRectF(event->rect()), image,
-                              QRectF(event->rect().topLeft() * dpr, event->rect().size() * dpr));
-        }
-    } else {
-        painter.fillRect(event->rect(), Qt::black);
-    }
+    const double dpr = devicePixelRatioF();
+    const QSize device(int(std::lround(width() * dpr)), int(std::lround(height() * dpr)));
+    bool drawn = false;
+    if (t_WindowRowsOpen(window, Rows))
+        drawn = device == QSize(Rows.Width, Rows.Height) ? drawWhole(painter, event->rect()) : drawScaled(painter, device);
+    if (!drawn) painter.fillRect(event->rect(), Qt::black);
     if (window == 0) t_SetVerticalBlank(window, true);
 }

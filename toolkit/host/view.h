@@ -4,6 +4,7 @@
 #include <QWidget>
 
 #include "display_types.h"
+#include "rendering.h"
 #include "view_scale.h"
 
 class t_View : public QWidget {
@@ -16,9 +17,12 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    void drawScaled(QPainter &painter, const QImage &image);
-    // The window image, rebuilt into the same buffer on every draw.
+    bool drawScaled(QPainter &painter, QSize size);
+    bool drawWhole(QPainter &painter, const QRect &exposed);
+    // The window image at one device pixel per pixel, rebuilt into the same
+    // buffer on every draw; scaled, the picture's rows are made one by one.
     t_Image Image;
+    t_WindowRows Rows;
     // The scaled picture where it cannot be drawn into the target directly.
     std::vector<uint32_t> Scaled;
     t_PictureScaler Scaler;

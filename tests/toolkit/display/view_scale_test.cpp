@@ -1,4 +1,4 @@
-// The picture's place in its window, the zoom steps, and the pixel scaling.
+// The picture's place in its window and the zoom steps.
 #include <gtest/gtest.h>
 
 #include <tuple>
@@ -56,38 +56,6 @@ TEST(PixelAt, BackToPictureCoordinates) {
         t_PicturePixel p = t_PixelAt(at137, mainPicture, c.X, c.Y);
         EXPECT_EQ(std::make_pair(p.X, p.Y), std::make_pair(c.PictureX, c.PictureY)) << c.X << "," << c.Y;
     }
-}
-
-// A 4 x 2 picture of distinct pixels.
-const uint32_t source[8] = {0xFF000000, 0xFFFFFFFF, 0xFF0000FF, 0xFF00FF00,
-                            0xFFFF0000, 0xFF808080, 0xFF102030, 0xFF405060};
-
-TEST(ScalePicture, WholeFactorsMakeBlocksAndOtherFactorsMixOnlyAtEdges) {
-    for (int k : {1, 2, 3, 5}) {
-        t_PictureScaler scaler;
-        int stride = 4 * k + 3;   // the target is wider than the picture
-        std::vector<uint32_t> target(size_t(stride) * size_t(2 * k), 0x12345678);
-        t_ScalePicture(scaler, source, 4, 2, 4, target.data(), 4 * k, 2 * k, stride);
-        for (int y = 0; y < 2 * k; y++) {
-            for (int x = 0; x < 4 * k; x++)
-                ASSERT_EQ(target[size_t(y * stride + x)], source[(y / k) * 4 + x / k]) << k << ": " << x << "," << y;
-            EXPECT_EQ(target[size_t(y * stride + 4 * k)], 0x12345678u);   // nothing beyond the width
-        }
-    }
-    // 1.5x: every second target pixel straddles two source pixels and gets
-    // half of each; the others copy one.
-    t_PictureScaler scaler;
-    std::vector<uint32_t> target(6 * 3);
-    t_ScalePicture(scaler, source, 4, 2, 4, target.data(), 6, 3, 6);
-    EXPECT_EQ(target[0], source[0]);
-    EXPECT_EQ(target[1], 0xFF7F7F7Fu);   // black and white, half each
-    EXPECT_EQ(target[2], source[1]);
-    EXPECT_EQ(target[6 * 2 + 5], source[7]);
-    EXPECT_EQ(target[6 * 1 + 0], 0xFF7F0000u);   // rows 0 and 1 mixed in column 0
-    // Shrinking never reads outside the picture and gives opaque pixels.
-    std::vector<uint32_t> small(3 * 1);
-    t_ScalePicture(scaler, source, 4, 2, 4, small.data(), 3, 1, 3);
-    for (uint32_t p : small) EXPECT_EQ(p >> 24, 0xFFu);
 }
 
 }  // namespace

@@ -3,12 +3,16 @@
 
 #include <QApplication>
 #include <QMainWindow>
+#include <optional>
 
 #include "app_delegate.h"
 #include "display_host.h"
 #include "files.h"
 #include "host_windows.h"
+#include "picture_scale.h"
+#include "rendering.h"
 #include "resources.h"
+#include "view.h"
 
 class ViewTest : public DisplayTest {
 protected:
@@ -53,6 +57,36 @@ TEST_F(ViewTest, ViewDrawsTheWindowImage) {
     EXPECT_EQ(copy.size(), QSize(160, 64));
     EXPECT_EQ(copy.pixelColor(159, 63), QColor(255, 0, 0));
     EXPECT_TRUE(t_WindowNSImage(9).isNull());
+}
+
+// At any other size the view draws what the scaler makes of the window
+// image, whether it writes into the painter's 32-bit target or draws through
+// a buffer (a 24-bit target).
+TEST_F(ViewTest, ScaledViewDrawsTheScaledWindowImage) {
+    t_InitWindow(0, 24, false, 160, 64, 16, 8, solidFont(8, 16), true);
+    t_WindowTable[0].Visible = true;
+    t_PrintSymbol(0, 255, 0xC0, 1, 1);
+    t_PrintSymbol(0, 255, 0x1F, 20, 4);
+    t_PrintSymbol(0, 255, 0x03, 7, 2);
+    std::optional<t_Image> image = t_WindowImage(0);
+    ASSERT_TRUE(image);
+    t_View view(0);
+    for (QSize size : {QSize(320, 128), QSize(240, 96), QSize(137, 55)}) {
+        for (QImage::Format format : {QImage::Format_RGB32, QImage::Format_RGB888}) {
+            SCOPED_TRACE(std::to_string(size.width()) + " in format " + std::to_string(int(format)));
+            t_PictureScaler scaler;
+            QImage want(size, QImage::Format_RGB32);
+            t_ScalePicture(scaler, image->Pixels.data(), 160, 64, 160, reinterpret_cast<uint32_t *>(want.bits()),
+                           size.width(), size.height(), int(want.bytesPerLine() / 4));
+            view.resize(size);
+            QImage got(size, format);
+            got.fill(Qt::white);
+            t_WindowTable[0].UpdateFinished = 0;
+            view.render(&got);
+            EXPECT_EQ(got.convertToFormat(QImage::Format_RGB32), want);
+            EXPECT_GT(t_WindowTable[0].UpdateFinished, 0);
+        }
+    }
 }
 
 TEST_F(ViewTest, GraphicWindowTitle) {
