@@ -36,7 +36,7 @@ echo "== ThreadSanitizer: the threaded parts (program thread, hand-over, queues,
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDW_TSAN=ON -DDW_ONLY_TESTS="toolkit/base;toolkit/input;toolkit/display" >/dev/null
 cmake --build build-tsan -j"$jobs" --target strings_tests event_tests display_tests
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:history_size=4:suppressions="$PWD/tests/sanitizer/tsan.supp" \
-  run_ctest build-tsan -R "ProgramThread|ThreadNumbers|MainThreadRunner|EventQueues|OutputPause|TypedStrings|QuitRequest|RefreshThread"
+  run_ctest build-tsan -R "ProgramThread|ThreadNumbers|MainThreadRunner|EventQueues|OutputPause|TypedStrings|QuitRequest|RefreshThread|WorkPool|JumpScroll"
 
 echo "== Fuzzing"
 if command -v clang++ >/dev/null 2>&1; then

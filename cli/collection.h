@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli.h"
+#include "work_pool.h"
 
 // A path the walk did not survey, and why: "symbolic link, not followed",
 // "not a regular file", "other file system", "folder cannot be read: ...",
@@ -31,19 +32,6 @@ cli_Walk cli_WalkPaths(const std::vector<std::string> &operands, bool crossDevic
 
 // The files of a file of several slices beyond its first: "card.img@1", ...
 std::vector<std::string> cli_SlicePaths(const std::string &file, int slices);
-
-// One run of the pool: Count items, each given to `work` on one of Jobs
-// threads (each thread holds one item at a time), then to `done` on the
-// calling thread: in index order when Ordered, else as each finishes.  At
-// most a few items per thread wait to be done, so memory stays bounded by
-// the pool.  Stop, when set, ends the run after the items begun.
-struct cli_PoolRun {
-    size_t Count = 0;
-    int Jobs = 1;
-    bool Ordered = true;
-    const std::atomic<bool> *Stop = nullptr;
-};
-void cli_RunPool(const cli_PoolRun &run, const std::function<void(size_t)> &work, const std::function<void(size_t)> &done);
 
 // The number of threads: --jobs N (1 to 256), else the number of cores.
 // -1 (and a usage line on standard error) for a bad value.

@@ -37,12 +37,12 @@ void cli_SurveyCollection(const cli_Walk &walk, const cli_CollectionOptions &opt
     cpm_SurveyOptions surveyOptions;
     surveyOptions.WithBytes = options.WithBytes;
     surveyOptions.Hashes = options.Hashes;
-    cli_PoolRun run;
+    t_PoolRun run;
     run.Count = walk.Files.size();
     run.Jobs = options.Jobs;
     run.Ordered = options.Ordered;
     run.Stop = options.Stop;
-    cli_RunPool(
+    t_RunPool(
         run,
         [&](size_t k) {
             cli_Surveyed &r = results[k];

@@ -251,8 +251,9 @@ TEST_F(Index, ProgressOnlyOnATerminal) {
 }
 
 TEST_F(BigIndex, CtrlCOfAScanOnATerminalErasesTheBar) {
-    ASSERT_EQ(run("cp -al big big2 && cp -al big big3 && cp -al big big4"), "");
-    test_CliRun r = sh("script -qec \"sh -c '$CLI scan --json --jobs 1 . >/dev/null & p=\\$!; sleep 0.5; kill -INT \\$p; "
+    // Enough images that the scan is still running when the signal comes.
+    ASSERT_EQ(run("for n in 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16; do cp -al big big$n || exit 1; done"), "");
+    test_CliRun r = sh("script -qec \"sh -c '$CLI scan --json --jobs 1 . >/dev/null & p=\\$!; sleep 0.3; kill -INT \\$p; "
                        "wait \\$p; echo status \\$?'\" /dev/null");
     ASSERT_TRUE(test_Has(r.Out, "status 130")) << r.Out;
     std::string before = r.Out.substr(0, r.Out.find("status"));

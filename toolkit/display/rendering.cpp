@@ -143,6 +143,10 @@ void t_WindowRowsDone(const t_WindowRows &rows) {
     t_Store(w.UpdateFinished, t_NowMs());
 }
 
+void t_WindowRowsRelease(t_WindowRows &rows) {
+    if (rows.Hold.owns_lock()) rows.Hold.unlock();
+}
+
 bool t_WindowImageInto(uint8_t window, t_Image &image) {
     t_WindowRows rows;
     if (!t_WindowRowsOpen(window, rows)) return false;

@@ -31,6 +31,9 @@ bool t_WindowRowsOpen(uint8_t window, t_WindowRows &rows);
 // Row y as Width pixels; false at a depth without a pixel format (logged).
 bool t_WindowRow(t_WindowRows &rows, int y, uint32_t *out);
 void t_WindowRowsDone(const t_WindowRows &rows);
+// Lets go of the pixels the rows hold since t_WindowRowsOpen (rows kept for
+// the next picture must be let go of, or the program thread waits for ever).
+void t_WindowRowsRelease(t_WindowRows &rows);
 
 // Asks the window's view to redraw: deferred marks it as needing display,
 // otherwise it draws at once.  Returns once the host has taken the request.

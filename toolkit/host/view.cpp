@@ -96,8 +96,10 @@ void t_View::paintEvent(QPaintEvent *event) {
     const double dpr = devicePixelRatioF();
     const QSize device(int(std::lround(width() * dpr)), int(std::lround(height() * dpr)));
     bool drawn = false;
-    if (t_WindowRowsOpen(window, Rows))
+    if (t_WindowRowsOpen(window, Rows)) {
         drawn = device == QSize(Rows.Width, Rows.Height) ? drawWhole(painter, event->rect()) : drawScaled(painter, device);
+        t_WindowRowsRelease(Rows);
+    }
     if (!drawn) painter.fillRect(event->rect(), Qt::black);
     if (window == 0) t_SetVerticalBlank(window, true);
 }

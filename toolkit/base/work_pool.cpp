@@ -1,12 +1,12 @@
-// The pool of threads over a collection: a shared queue of item numbers
-// under one mutex; results handed back on the calling thread.
+// The pool of threads over many items: a shared queue of item numbers under
+// one mutex; results handed back on the calling thread.
+#include "work_pool.h"
+
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
-
-#include "collection.h"
 
 namespace {
 
@@ -27,7 +27,7 @@ struct Queue {
 
 }  // namespace
 
-void cli_RunPool(const cli_PoolRun &run, const std::function<void(size_t)> &work, const std::function<void(size_t)> &done) {
+void t_RunPool(const t_PoolRun &run, const std::function<void(size_t)> &work, const std::function<void(size_t)> &done) {
     if (run.Count == 0) return;
     const size_t jobs = size_t(std::clamp(run.Jobs, 1, 256));
     const size_t window = jobs * aheadPerJob;
@@ -83,15 +83,4 @@ void cli_RunPool(const cli_PoolRun &run, const std::function<void(size_t)> &work
         for (size_t item : ready) done(item);
     }
     for (std::thread &t : threads) t.join();
-}
-
-int cli_JobsOption(const cli_Parsed &line) {
-    std::string value;
-    if (!cli_Option(line, "--jobs", value)) return int(std::max(1u, std::thread::hardware_concurrency()));
-    if (value.empty() || value.size() > 3 || value.find_first_not_of("0123456789") != std::string::npos ||
-        std::stoi(value) < 1 || std::stoi(value) > 256) {
-        cli_Err("diskwright-cli: --jobs takes a number of threads from 1 to 256, not '" + value + "'");
-        return -1;
-    }
-    return std::stoi(value);
 }
