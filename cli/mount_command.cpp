@@ -333,6 +333,7 @@ int cli_Mount(const cli_Parsed &line) {
     fuse_args fargs = FUSE_ARGS_INIT(int(argv.size()), argv.data());
     fuse_operations ops = operations();
     fuse *f = fuse_new(&fargs, &ops, sizeof ops, nullptr);
+    fuse_opt_free_args(&fargs);   // the arguments the library added while it parsed them
     if (!f) return refuse(folder + ": could not be mounted");
     if (fuse_mount(f, folder.c_str()) != 0) {
         fuse_destroy(f);
