@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "display_support.h"
+#include "threads.h"
 
 namespace {
 
@@ -146,7 +147,12 @@ TEST_F(JumpScrollTest, PicturesTakenDuringOutputLeaveTheSameScreen) {
             std::this_thread::yield();
         }
     });
-    for (int n = 1; n <= 3000; n += 10) t_Print(0, lines(n, 10));
+    for (int n = 1; n <= 3000; n += 10) {
+        t_Print(0, lines(n, 10));
+        // At least one picture is taken while output is under way, however
+        // the threads are scheduled.
+        for (int waited = 0; n == 1491 && pictures == 0 && waited < 5000; waited++) t_SleepMs(1);
+    }
     printing = false;
     viewer.join();
     t_ShowPendingText(0);
