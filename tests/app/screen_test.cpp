@@ -6,6 +6,8 @@
 #include <QImage>
 #include <regex>
 
+#include <sys/stat.h>
+
 #include "child_output.h"
 #include "temp_folder.h"
 #include "threads.h"
@@ -49,8 +51,12 @@ TEST(Screens, TheMainWindowFitsAtStart) {
                              "x24 -nolisten tcp");
         for (int i = 0; i < 200 && access(("/tmp/.X11-unix/X" + std::to_string(number)).c_str(), F_OK) != 0; i++)
             t_SleepMs(20);
+        // A runtime folder of its own: the program of the case before, killed
+        // but not yet gone, would otherwise take this launch over.
+        std::string runtime = folder.at("run-" + std::to_string(c.Width));
+        mkdir(runtime.c_str(), 0700);
         pid_t program =
-            start("DISPLAY=" + display + " XDG_RUNTIME_DIR=" + folder.Path + " env -u QT_QPA_PLATFORM '" DW_PROGRAM "'");
+            start("DISPLAY=" + display + " XDG_RUNTIME_DIR=" + runtime + " env -u QT_QPA_PLATFORM '" DW_PROGRAM "'");
         // Until the window is up and drawn (a loaded machine starts slowly).
         std::vector<int> w = {0, 0, 0, 0};   // width, height, x, y
         QImage screen;
