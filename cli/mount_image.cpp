@@ -66,5 +66,8 @@ std::string cli_MountSave(cli_MountVolume &m, cli_MountImage &image) {
     if (m.Volume.Changed) return image.Name + ": image could not be saved: " + saved.Message;
     m.Changed = false;
     stamp(image, m.Volume);
+    // Files the disk does not stamp show the image's time: the save's.
+    struct stat now;
+    if (stat(image.File.c_str(), &now) == 0) m.ImageTime = now.st_mtime;
     return saved.Message.empty() ? "" : image.Name + ": " + saved.Message;
 }
