@@ -228,6 +228,11 @@ TEST_F(Mounted, TheToolRefusesAtOnceAndReadsWithoutWaiting) {
     Folder.write("x.txt", "x\n");
     MOUNT();
     ASSERT_EQ(sh("cp x.txt mnt/SAVED.TXT").Status, 0);   // saved when it is closed
+    // The file system is told of the close after cp has ended: the save is
+    // waited for, and the mount's lock on the file it saved.
+    for (int i = 0; i < 200 && !test_Has(sh("$CLI -f ibm-3740 ls disk.img").Out, "SAVED   .TXT"); i++)
+        std::this_thread::sleep_for(20ms);
+    std::this_thread::sleep_for(200ms);
     for (const char *command : {"put disk.img x.txt", "rm disk.img SAVED.TXT", "attr disk.img SAVED.TXT +R", "init disk.img"}) {
         auto start = std::chrono::steady_clock::now();
         test_CliRun r = sh(std::string("timeout 20 $CLI ") + command);
