@@ -6,13 +6,10 @@
 
 static const char hexDigits[] = "0123456789ABCDEF";
 
-// One name part as the host shows it, trailing padding blanks dropped.
-static std::string hostPart(const Text &name, size_t from, size_t count, bool escapePoint) {
-    size_t end = from + count;
-    while (end > from && name[end - 1] == ' ') end--;
+// One name part (without its padding blanks) as the host shows it.
+static std::string hostPart(const Text &part, bool escapePoint) {
     std::string out;
-    for (size_t k = from; k < end; k++) {
-        uint8_t b = name[k];
+    for (uint8_t b : part.Elements) {
         if (b <= 0x20 || b > 0x7E || b == '/' || b == '%' || (escapePoint && b == '.')) {
             out += '%';
             out += hexDigits[b >> 4];
@@ -26,8 +23,9 @@ static std::string hostPart(const Text &name, size_t from, size_t count, bool es
 
 std::string cli_MountHostName(const Text &displayName) {
     if (displayName.size() != 12) return "";
-    std::string base = hostPart(displayName, 0, 8, true);
-    std::string type = hostPart(displayName, 9, 3, false);
+    cpm_NameParts parts = cpm_SplitName(displayName);
+    std::string base = hostPart(parts.Name, true);
+    std::string type = hostPart(parts.Type, false);
     // A type that holds a point would read back as a second one.
     for (size_t at; (at = type.find('.')) != std::string::npos;) type.replace(at, 1, "%2E");
     return type.empty() ? base : base + "." + type;

@@ -11,6 +11,16 @@ Text cpm_EntryName(const cpm_Volume &volume, int entry) {
     return cpm_RawName(cpm_EntryBytes(volume, entry), false);
 }
 
+cpm_NameParts cpm_SplitName(const Text &displayName) {
+    auto trimmed = [&](size_t from, size_t count) {
+        size_t end = from + count;
+        while (end > from && displayName[end - 1] == ' ') end--;
+        return Text(std::vector<uint8_t>(displayName.Elements.begin() + long(from), displayName.Elements.begin() + long(end)));
+    };
+    if (displayName.size() != 12) return {trimmed(0, displayName.size()), Text()};
+    return {trimmed(0, 8), trimmed(9, 3)};
+}
+
 // The eleven name bytes of an invalid entry, as the diagnostic line shows them.
 static std::string shownNameBytes(const uint8_t *entry) {
     std::string out;

@@ -26,6 +26,14 @@ Text cpm_FilterName(const Text &part);
 bool cpm_IsCpmName(const Text &typed);
 // Entry i's display name: bytes 1-8 as stored, ".", bytes 9-11 without bit 7.
 Text cpm_EntryName(const cpm_Volume &volume, int entry);
+// The name and the type of a display name, each without its trailing blanks
+// ("README  .TXT" gives "README" and "TXT").  Split at the point's place, so
+// a point stored inside the name stays in the name; a text that is no
+// 12-byte display name is all name.
+struct cpm_NameParts {
+    Text Name, Type;
+};
+cpm_NameParts cpm_SplitName(const Text &displayName);
 
 // Rebuilds BlockMap and UsedKB, then the four lists, from Image.
 cpm_Volume cpm_Rebuild(cpm_Volume volume);

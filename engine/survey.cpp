@@ -65,14 +65,9 @@ int readAll(int fd, size_t size, std::vector<uint8_t> &out) {
 // "NAME.EXT" of a 12-byte display name: each part without its padding, no
 // point for an empty type.
 std::string shownName(const Text &display) {
-    std::string all = cpm_DisplayString(display);
-    auto trimmed = [](std::string s) {
-        while (!s.empty() && s.back() == ' ') s.pop_back();
-        return s;
-    };
-    size_t point = all.find('.');
-    std::string base = trimmed(all.substr(0, point)), type = point == std::string::npos ? "" : trimmed(all.substr(point + 1));
-    return type.empty() ? base : base + "." + type;
+    cpm_NameParts parts = cpm_SplitName(display);
+    std::string base = cpm_DisplayString(parts.Name);
+    return parts.Type.empty() ? base : base + "." + cpm_DisplayString(parts.Type);
 }
 
 std::string lettersOf(uint8_t bits) {

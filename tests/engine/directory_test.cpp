@@ -103,6 +103,20 @@ TEST(Names, MakeNameFilterNameAndUniqueHostName) {
     EXPECT_EQ(used, (std::vector<std::string>{"A_B.TXT", "README.", "A_B~1.TXT", "A_B~2.TXT", "X"}));
 }
 
+// The parts survey and mount names are made of: trailing blanks dropped,
+// split at the point's place (a point stored in the name stays in it).
+TEST(Names, SplitNameAtThePointsPlace) {
+    const std::tuple<const char *, const char *, const char *> cases[] = {
+        {"README  .TXT", "README", "TXT"}, {"NOEXT   .   ", "NOEXT", ""}, {"A.B     .C  ", "A.B", "C"},
+        {"A B     . X ", "A B", " X"},     {"        .   ", "", ""},       {"SHORT", "SHORT", ""},
+    };
+    for (const auto &[in, name, type] : cases) {
+        cpm_NameParts parts = cpm_SplitName(T(in));
+        EXPECT_EQ(parts.Name, T(name)) << in;
+        EXPECT_EQ(parts.Type, T(type)) << in;
+    }
+}
+
 TEST(SectorMap, FreshVolumes) {
     struct Case { const char *What; cpm_Volume V; int Blocks, DirBlocks, UsedKB, FreeKB; } cases[] = {
         {"140K", fresh140(), 128, 2, 2, 126},
