@@ -147,9 +147,7 @@ void t_WindowRowsRelease(t_WindowRows &rows) {
     if (rows.Hold.owns_lock()) rows.Hold.unlock();
 }
 
-bool t_WindowImageInto(uint8_t window, t_Image &image) {
-    t_WindowRows rows;
-    if (!t_WindowRowsOpen(window, rows)) return false;
+bool t_WindowRowsInto(t_WindowRows &rows, t_Image &image) {
     try {
         image.Pixels.resize(size_t(rows.Width) * size_t(rows.Height));
     } catch (const std::bad_alloc &) {
@@ -162,6 +160,11 @@ bool t_WindowImageInto(uint8_t window, t_Image &image) {
         if (!t_WindowRow(rows, y, image.Pixels.data() + size_t(y) * size_t(rows.Width))) return false;
     t_WindowRowsDone(rows);
     return true;
+}
+
+bool t_WindowImageInto(uint8_t window, t_Image &image) {
+    t_WindowRows rows;
+    return t_WindowRowsOpen(window, rows) && t_WindowRowsInto(rows, image);
 }
 
 std::optional<t_Image> t_WindowImage(uint8_t window) {

@@ -31,6 +31,9 @@ bool t_WindowRowsOpen(uint8_t window, t_WindowRows &rows);
 // Row y as Width pixels; false at a depth without a pixel format (logged).
 bool t_WindowRow(t_WindowRows &rows, int y, uint32_t *out);
 void t_WindowRowsDone(const t_WindowRows &rows);
+// Every row of open rows into the image (then done): what t_WindowImageInto
+// gives, for a view that has opened the rows already.
+bool t_WindowRowsInto(t_WindowRows &rows, t_Image &image);
 // Lets go of the pixels the rows hold since t_WindowRowsOpen (rows kept for
 // the next picture must be let go of, or the program thread waits for ever).
 void t_WindowRowsRelease(t_WindowRows &rows);

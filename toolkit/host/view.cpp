@@ -61,12 +61,12 @@ bool t_View::drawScaled(QPainter &painter, QSize size) {
     return true;
 }
 
-// Draws the window image at one device pixel per picture pixel.  With
+// Draws the window image (from the open rows) at one device pixel per picture pixel.  With
 // QuickUpdate the whole picture is replaced, whatever part was exposed (the
 // cheapest path for the refresh thread's full-frame redraws); without it
 // only the exposed part is drawn.
 bool t_View::drawWhole(QPainter &painter, const QRect &exposed) {
-    if (!t_WindowImageInto(uint8_t(Number), Image)) return false;
+    if (!t_WindowRowsInto(Rows, Image)) return false;
     // The image's pixels are 0xAARRGGBB words with opaque alpha: Qt's own
     // 32-bit layout, wrapped without a copy.
     QImage image(reinterpret_cast<const uchar *>(Image.Pixels.data()), Image.Width, Image.Height, Image.Width * 4,
