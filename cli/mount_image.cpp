@@ -39,8 +39,14 @@ static bool unchanged(const cli_MountImage &image) {
 }
 
 // After a save renamed a new file in place: its lock and mark, then the old
-// file's let go.
-static void holdNewFile(cli_MountImage &image) {
+// file's let go.  The save hands the new file over held; when it could not
+// (no mark on that file system), the new file is locked here.
+static void holdNewFile(cli_MountImage &image, int newLock) {
+    if (newLock >= 0) {
+        t_UnlockFile(image.Lock);
+        image.Lock = newLock;
+        return;
+    }
     struct stat held, now;
     if (fstat(image.Lock, &held) != 0 || stat(image.File.c_str(), &now) != 0) return;
     if (held.st_dev == now.st_dev && held.st_ino == now.st_ino) return;
@@ -59,10 +65,10 @@ std::string cli_MountSave(cli_MountVolume &m, cli_MountImage &image) {
     }
     std::string given = m.Volume.Path;
     if (m.Volume.Slice < 0) m.Volume.Path = image.File;   // the file locked, not what a link names by now
-    cpm_SaveVolumeResult saved = cpm_SaveVolume(std::move(m.Volume));
+    cpm_SaveVolumeResult saved = cpm_SaveVolume(std::move(m.Volume), true);
     m.Volume = std::move(saved.Volume);
     m.Volume.Path = given;
-    holdNewFile(image);
+    holdNewFile(image, saved.Held);
     if (m.Volume.Changed) return image.Name + ": image could not be saved: " + saved.Message;
     m.Changed = false;
     stamp(image, m.Volume);

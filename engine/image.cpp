@@ -76,7 +76,7 @@ cpm_Volume cpm_LoadVolume(const std::string &path, const std::string &format) {
     if (access(file.c_str(), W_OK) != 0) volume.ReadOnly = true;
     return volume;
 }
-cpm_SaveVolumeResult cpm_SaveVolume(cpm_Volume volume) {
+cpm_SaveVolumeResult cpm_SaveVolume(cpm_Volume volume, bool hold) {
     if (cpm_Refused(volume)) {
         std::string refusal = volume.Refusal;
         return {std::move(volume), std::move(refusal)};
@@ -88,14 +88,16 @@ cpm_SaveVolumeResult cpm_SaveVolume(cpm_Volume volume) {
     bool asIs = cpm_LayoutOf(volume.Geometry).SectorBytes == 0 && volume.Medium.Codec == "raw" &&
                 volume.ShortFileBytes == 0;
     Text file = asIs ? Text() : cpm_FileImage(volume);
-    int err = t_WriteFile(volume.Path, asIs ? volume.Image : file, t_WriteImage);
+    const Text &bytes = asIs ? volume.Image : file;
+    int held = -1;
+    int err = hold ? t_WriteFileHeld(volume.Path, bytes, held) : t_WriteFile(volume.Path, bytes, t_WriteImage);
     if (err != 0) cpm_Diag("setbinarytofile: Error #" + t_ErrorText(err));
     // Written, but its folder not flushed: saved all the same, and said.
     if (err != 0 && !t_SavedButNotFlushed(err)) return {std::move(volume), t_ErrorText(err)};
     if (volume.ShortFileBytes > 0)
         volume.ShortFileBytes = (long long)file.size() < (long long)volume.Image.size() ? (long long)file.size() : 0;
     volume.Changed = false;
-    return {std::move(volume), err != 0 ? t_ErrorText(err) : ""};
+    return {std::move(volume), err != 0 ? t_ErrorText(err) : "", held};
 }
 
 std::string cpm_NewVolumeSizeMessage(long long sizeKB) {

@@ -18,8 +18,9 @@ cpm_Volume cpm_LoadVolume(const std::string &path, const std::string &format = "
 std::string cpm_ImageFileRefusal(const std::string &path);
 
 // Writes the image to Path atomically (t_WriteFile); a failed write is
-// logged as a diagnostic line.
-cpm_SaveVolumeResult cpm_SaveVolume(cpm_Volume volume);
+// logged as a diagnostic line.  With hold (a mount's save) a new file put in
+// place comes back held (cpm_SaveVolumeResult::Held).
+cpm_SaveVolumeResult cpm_SaveVolume(cpm_Volume volume, bool hold = false);
 
 // "" for a size the N(ew command accepts, else "Size too small.",
 // "Size too big." or "Size must be even.".

@@ -103,6 +103,9 @@ struct cpm_SaveVolumeResult {
     // error text.  Saved, but with its folder not flushed: Changed cleared and
     // "saved, but the folder could not be flushed: ...".
     std::string Message;
+    // A save asked to hold the image: the new file's descriptor, marked in
+    // use and locked (t_WriteFileHeld), or -1.
+    int Held = -1;
 };
 
 // --- diagnostics ------------------------------------------------------------------

@@ -255,7 +255,8 @@ int t_WriteTemporary(std::string &path, const Text &bytes, int how, std::string 
 
     for (int tries = 0; fd < 0 && tries < 100; tries++) {
         temp = temporaryName(folder, name);
-        fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, replacing ? 0600 : 0666);
+        // Readable too, so that a held write can mark it in use (t_WriteFileHeld).
+        fd = open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, replacing ? 0600 : 0666);
         if (fd < 0 && errno != EEXIST) break;
     }
     // Locked while it is ours: a later batch into the folder removes only a
@@ -283,24 +284,32 @@ int t_RenameIntoPlace(const std::string &temp, const std::string &path, bool noR
     return err;
 }
 
-static int writeFile(std::string path, const Text &bytes, int how) {
+// With `held`, the temporary is marked in use (it is locked already) and
+// kept open through the rename, so the new file is never unheld.
+static int writeFile(std::string path, const Text &bytes, int how, int *held = nullptr) {
     std::string temp;
     int fd = -1;
     int err = t_WriteTemporary(path, bytes, how, temp, fd);
     if (err == t_WriteInPlaceWanted) return t_WriteInPlace(path, bytes);
     if (err != 0) return err;
+    bool keep = held && t_MarkInUse(fd);
     if (fsync(fd) != 0) err = errno;
-    if (close(fd) != 0 && err == 0) err = errno;
-    if (err != 0) {
-        unlink(temp.c_str());
-        return err;
-    }
-    if ((err = t_RenameIntoPlace(temp, path, (how & t_WriteNoReplace) != 0)) != 0) return err;
+    if (!keep && close(fd) != 0 && err == 0) err = errno;
+    if (err == 0) err = t_RenameIntoPlace(temp, path, (how & t_WriteNoReplace) != 0);
+    else unlink(temp.c_str());
+    if (keep && err != 0) close(fd);
+    if (err != 0) return err;
+    if (keep) *held = fd;
     err = t_SyncFolder(t_FolderOf(path));
     return err == 0 ? 0 : t_FolderNotFlushed | err;
 }
 
 int t_WriteFile(std::string_view path, const Text &bytes, int how) { return writeFile(std::string(path), bytes, how); }
+
+int t_WriteFileHeld(std::string_view path, const Text &bytes, int &held) {
+    held = -1;
+    return writeFile(std::string(path), bytes, t_WriteImage, &held);
+}
 
 int setbinarytofile(std::string_view path, const Text &bytes) {
     int err = writeFile(std::string(path), bytes, t_WriteImage);

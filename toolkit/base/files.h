@@ -43,6 +43,13 @@ enum t_WriteHow : int {
 // A replaced file's owner and group (where the process may set them), mode,
 // ACL and extended attributes pass to the new one.  0 or the error number.
 int t_WriteFile(std::string_view path, const Text &bytes, int how);
+// t_WriteFile of an image a mount holds: the new file is marked in use
+// (in_use.h) and locked exclusively before it is renamed into place, so no
+// other program finds it unheld for a moment, and `held` is its open
+// descriptor, the caller's lock from then on.  `held` is -1 when nothing new
+// was put in place (the write failed, or went into the old file in place)
+// or the mark could not be set: the caller's old lock is all there is.
+int t_WriteFileHeld(std::string_view path, const Text &bytes, int &held);
 // t_WriteFile of an image; a failure also logs "setbinarytofile: Error #...". 
 int setbinarytofile(std::string_view path, const Text &bytes);
 // The description of an error number returned by the writers and readers.

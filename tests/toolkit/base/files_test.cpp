@@ -9,6 +9,7 @@
 #include "files.h"
 #include "host_batch.h"
 #include "in_place.h"
+#include "in_use.h"
 #include "log_capture.h"
 #include "temp_folder.h"
 
@@ -217,6 +218,36 @@ TEST(FileHelpers, RangesAreWrittenInPlace) {
     std::string record;
     EXPECT_EQ(t_RecoverInterruptedSave(path, false, record), t_NothingToRecover);
     EXPECT_EQ(t_RecoveryNote("img", t_NothingToRecover, record), "");
+}
+
+// A held write puts the new file in place already locked and marked: a
+// writer that yields to mounts is refused from the first moment, and the
+// file is free once the held descriptor is closed.
+TEST(FileHelpers, HeldWriteHandsOverTheNewFileLockedAndMarked) {
+    test_TempFolder folder;
+    std::string image = folder.write("img", "old");
+    struct stat before, after;
+    ASSERT_EQ(stat(image.c_str(), &before), 0);
+    int held = -1;
+    ASSERT_EQ(t_WriteFileHeld(image, Text("new bytes"), held), 0);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(stat(image.c_str(), &after), 0);
+    EXPECT_NE(before.st_ino, after.st_ino);
+    EXPECT_EQ(gettextfromfile(image), Text("new bytes"));
+    EXPECT_TRUE(t_MarkedInUse(image));
+    errno = 0;
+    EXPECT_EQ(t_LockFile(image, true, t_LockMark::Yield), -1);
+    EXPECT_EQ(errno, EBUSY);
+    t_UnlockFile(held);
+    EXPECT_FALSE(t_MarkedInUse(image));
+    int lock = t_LockFile(image, true, t_LockMark::Yield);
+    EXPECT_GE(lock, 0);
+    t_UnlockFile(lock);
+    // Written in place (a file of two links): nothing new to hold.
+    ASSERT_EQ(::link(image.c_str(), folder.at("other").c_str()), 0);
+    ASSERT_EQ(t_WriteFileHeld(image, Text("in place"), held), 0);
+    EXPECT_EQ(held, -1);
+    EXPECT_EQ(gettextfromfile(folder.at("other")), Text("in place"));
 }
 
 TEST(FileHelpers, StampSeesChangedBytesNotTouches) {
