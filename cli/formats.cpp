@@ -27,10 +27,9 @@ static cpm_DiskdefsFilter systemFilter(const cli_Parsed &line) {
     // A path that names no file (a member of an archive) may hold any image.
     if (stat(operands[0].c_str(), &st) != 0) filter.All = true;
     if (stat(operands[0].c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return filter;
+    // A container is known only once it is read: the engine then reads the
+    // rest (cpm_WidenLibrary), so the image is read once.
     filter.Bytes = st.st_size;
-    // In a container the sector data are not the file's size: all are read.
-    constexpr long long wholeUpTo = 64LL << 20;
-    if (st.st_size <= wholeUpTo && cpm_InContainer(getbinaryfromfile(operands[0]))) filter.All = true;
     return filter;
 }
 

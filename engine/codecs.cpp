@@ -140,9 +140,3 @@ std::string cpm_ContainerName(const cpm_Medium &medium) {
     if (medium.Compression.empty()) return inner;
     return inner == "none" ? medium.Compression : medium.Compression + " of " + inner;
 }
-
-bool cpm_InContainer(const Text &file) {
-    for (const cpm_Codec &codec : cpm_Codecs)
-        if (codec.Claims(file)) return &codec != &cpm_Codecs[cpm_CodecCount - 1];
-    return false;
-}

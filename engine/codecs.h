@@ -26,8 +26,6 @@ cpm_Medium cpm_DecodeFile(Text file);
 // inflated bytes): decoded by the table's other rows, an archive in it not
 // opened, with the archive's facts and its refusal kept.
 cpm_Medium cpm_DecodeInflated(cpm_Medium archive);
-// A row before raw claims the file: its sector data are not its bytes as they lie.
-bool cpm_InContainer(const Text &file);
 // The file's bytes of the medium, by the codec that decoded it.
 Text cpm_EncodeFile(const cpm_Medium &medium);
 // "2IMG", or "none" for raw bytes; a compressed one "zip", "gzip of TeleDisk".

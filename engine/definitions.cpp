@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <set>
 
 #include "definitions.h"
 #include "layout.h"
@@ -238,12 +239,27 @@ static void markSameLayouts(std::vector<cpm_Definition> &known) {
     }
 }
 
-std::string cpm_LoadLibrary(const std::string &systemFile, const std::string &userFile, const std::string &extraFile,
-                            const cpm_DiskdefsFilter &systemFilter) {
+// What the library was last read from, so that a filtered one can be
+// widened, and the skipped lines of the system file already said.
+namespace {
+struct Sources {
+    std::string System, User, Extra;
+    cpm_DiskdefsFilter Filter;
+    std::set<std::string> Said;
+};
+Sources &sources() {
+    static Sources s;
+    return s;
+}
+}  // namespace
+
+static std::string load(const std::string &systemFile, const std::string &userFile, const std::string &extraFile,
+                        const cpm_DiskdefsFilter &systemFilter) {
     std::vector<cpm_Definition> known = cpm_BuiltInDefinitions();
     if (!systemFile.empty() && t_FileExists(systemFile) == 1) {
         cpm_DiskdefsReading system = cpm_ParseDiskdefs(gettextfromfile(systemFile).bytes(), systemFile, false, systemFilter);
-        for (const std::string &line : system.Skipped) cpm_Diag("cpm_LoadLibrary: " + line);
+        for (const std::string &line : system.Skipped)
+            if (sources().Said.insert(line).second) cpm_Diag("cpm_LoadLibrary: " + line);
         merge(known, std::move(system.Definitions));
     }
     for (const std::string &file : {userFile, extraFile}) {
@@ -255,7 +271,23 @@ std::string cpm_LoadLibrary(const std::string &systemFile, const std::string &us
     }
     markSameLayouts(known);
     library() = std::move(known);
+    sources().System = systemFile;
+    sources().User = userFile;
+    sources().Extra = extraFile;
+    sources().Filter = systemFilter;
     return "";
+}
+
+std::string cpm_LoadLibrary(const std::string &systemFile, const std::string &userFile, const std::string &extraFile,
+                            const cpm_DiskdefsFilter &systemFilter) {
+    sources().Said.clear();
+    return load(systemFile, userFile, extraFile, systemFilter);
+}
+
+void cpm_WidenLibrary() {
+    const Sources &s = sources();
+    if (s.Filter.All) return;
+    load(s.System, s.User, s.Extra, cpm_DiskdefsFilter());
 }
 
 // "~/.config/diskwright/" (XDG_CONFIG_HOME in place of ~/.config when set).

@@ -17,6 +17,12 @@ std::vector<cpm_Definition> cpm_BuiltInDefinitions();
 // A filter keeps only what one command needs of the system file.
 std::string cpm_LoadLibrary(const std::string &systemFile, const std::string &userFile, const std::string &extraFile,
                             const cpm_DiskdefsFilter &systemFilter = {});
+// Reads in full what the filter of the last cpm_LoadLibrary passed over (a
+// container's sectors need not be its file's size); nothing when nothing was
+// passed over.  The definitions are read anew, so no definition found before
+// may be held across it.  Only one thread may use a filtered library: the
+// program and the commands over collections read all definitions at once.
+void cpm_WidenLibrary();
 // "~/.config/diskwright/diskdefs" (under XDG_CONFIG_HOME when set).
 std::string cpm_UserDiskdefs();
 // The definitions every image is recognised against (the built-in ones

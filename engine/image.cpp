@@ -64,6 +64,9 @@ cpm_Volume cpm_LoadVolume(const std::string &path, const std::string &format) {
         else
             medium = cpm_DecodeInflated(std::move(medium));
     }
+    // A container's sectors are not its file's size: definitions a filtered
+    // library passed over may be the ones that read them.
+    if (cpm_ContainerName(medium) != "none") cpm_WidenLibrary();
     // The user's choice wins over recognition: named now, or remembered for the file.
     std::string chosen = format.empty() ? cpm_RememberedFormat(path) : format;
     const cpm_Definition *definition = chosen.empty() ? nullptr : cpm_FindDefinition(chosen);
