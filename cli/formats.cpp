@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <limits>
 
 #include "cli.h"
 #include "codecs.h"
@@ -22,7 +23,11 @@ static cpm_DiskdefsFilter systemFilter(const cli_Parsed &line) {
     if (command.Run == cli_Formats || cli_OverCollection(command)) return filter;
     filter.All = false;
     filter.Name = cli_FormatName(line);
-    if (command.Run == cli_New || operands.empty()) return filter;
+    // Every definition of a known size is smaller than this: none but the one named is read.
+    if (command.Run == cli_New || operands.empty()) {
+        filter.Bytes = std::numeric_limits<long long>::max();
+        return filter;
+    }
     struct stat st;
     // A path that names no file (a member of an archive) may hold any image.
     if (stat(operands[0].c_str(), &st) != 0) filter.All = true;

@@ -103,22 +103,34 @@ static Needs needsOf(const cpm_Volume &volume, long long length) {
     return {length / bs / perEntry + 1, (length + bs - 1) / bs};
 }
 
-// The refusal for a converted name and a length, in the order the checks come.
-static std::string refusal(const cpm_Volume &volume, const Text &cpmName, long long length, int user) {
-    if (cpm_Refused(volume)) return volume.Refusal;
-    if (user < 0 || user >= cpm_UserAreas) return noUserArea;
-    if (blankName(cpmName)) return cpm_InvalidNameMessage;
-    if (nameTaken(volume, cpmName, user)) return fileExists;
+// Where a file of `length` bytes would go: the refusal, in the order the
+// checks come, or the free entries and blocks it takes (first fit).
+struct Plan {
+    std::string Refusal;
+    std::vector<int> Entries, Blocks;
+};
+static Plan plan(const cpm_Volume &volume, const Text &cpmName, long long length, int user) {
+    Plan p;
+    auto refused = [&](const std::string &why) {
+        p.Refusal = why;
+        return p;
+    };
+    if (cpm_Refused(volume)) return refused(volume.Refusal);
+    if (user < 0 || user >= cpm_UserAreas) return refused(noUserArea);
+    if (blankName(cpmName)) return refused(cpm_InvalidNameMessage);
+    if (nameTaken(volume, cpmName, user)) return refused(fileExists);
     Needs needs = needsOf(volume, length);
-    if ((long long)freeEntries(volume, size_t(needs.Entries)).size() < needs.Entries) return directoryFull;
-    if (length > ((long long)volume.VolumeKB - volume.UsedKB) * 1024) return noSpace;
-    if ((long long)freeBlocks(volume, size_t(needs.Blocks)).size() < needs.Blocks) return noSpace;
-    return "";
+    p.Entries = freeEntries(volume, size_t(needs.Entries));
+    if ((long long)p.Entries.size() < needs.Entries) return refused(directoryFull);
+    if (length > ((long long)volume.VolumeKB - volume.UsedKB) * 1024) return refused(noSpace);
+    p.Blocks = freeBlocks(volume, size_t(needs.Blocks));
+    if ((long long)p.Blocks.size() < needs.Blocks) return refused(noSpace);
+    return p;
 }
 
 std::string cpm_SaveFileRefusal(const cpm_Volume &volume, const Text &name, long long length, int user) {
     if (name.empty()) return "";
-    return refusal(volume, cpm_MakeName(name), length, cpm_UserOf(volume, user));
+    return plan(volume, cpm_MakeName(name), length, cpm_UserOf(volume, user)).Refusal;
 }
 
 cpm_SaveFileResult cpm_SaveFile(cpm_Volume volume, const Text &name, const Text &data, int user) {
@@ -126,8 +138,8 @@ cpm_SaveFileResult cpm_SaveFile(cpm_Volume volume, const Text &name, const Text 
     user = cpm_UserOf(volume, user);
     Text cpmName = cpm_MakeName(name);
     const long long length = (long long)data.size();
-    std::string refused = refusal(volume, cpmName, length, user);
-    if (!refused.empty()) return {std::move(volume), cpmName, refused};
+    Plan place = plan(volume, cpmName, length, user);
+    if (!place.Refusal.empty()) return {std::move(volume), cpmName, place.Refusal};
 
     const long long bs = volume.Geometry.BlockSize;
     const bool wide = cpm_WideBlocks(volume);
@@ -141,8 +153,7 @@ cpm_SaveFileResult cpm_SaveFile(cpm_Volume volume, const Text &name, const Text 
     const long long fullBlocks = length / bs;
     const Needs needs = needsOf(volume, length);
     const long long entriesNeeded = needs.Entries;
-    std::vector<int> entries = freeEntries(volume, size_t(entriesNeeded));
-    std::vector<int> blocks = freeBlocks(volume, size_t(needs.Blocks));
+    const std::vector<int> &entries = place.Entries, &blocks = place.Blocks;
 
     // Copy the data, the rest of the last block filled with 0x1A.
     for (size_t k = 0; k < blocks.size(); k++) {

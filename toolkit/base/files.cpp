@@ -387,7 +387,9 @@ bool t_StampFile(std::string_view path, t_FileStamp &stamp) {
     bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
     StampHash h;
     uint64_t size = 0;
-    static thread_local std::vector<uint8_t> buffer(size_t(1) << 20);
+    // A buffer that stays in the cache: an image is read through it piece by
+    // piece, never held whole (a larger one is only more memory to clear).
+    static thread_local std::vector<uint8_t> buffer(size_t(64) << 10);
     // Hashed a full buffer at a time (a multiple of 32 bytes), so that the hash
     // is the one of all the bytes at once that t_ReadOpenFile gives.
     for (bool end = false; ok && !end;) {
