@@ -120,8 +120,10 @@ std::vector<cpm_Nibble> cpm_NibblesOfBytes(const uint8_t *bytes, size_t count, i
     std::vector<cpm_Nibble> out;
     size_t total = count * size_t(std::max(revolutions, 1));
     if (revolutions > 1 && beyond < total - count) total = count + beyond;
-    out.reserve(total);
-    for (size_t k = 0, i = 0; k < total; k++, i = i + 1 == count ? 0 : i + 1) out.push_back({bytes[i], uint32_t(i * 8)});
+    out.resize(total);
+    // Round the track as many times as needed, a whole pass at a time.
+    for (size_t k = 0; k < total;)
+        for (size_t i = 0; i < count && k < total; i++, k++) out[k] = {bytes[i], uint32_t(i * 8)};
     return out;
 }
 
@@ -156,13 +158,16 @@ bool cpm_Decode62(const uint8_t in[343], uint8_t data[256]) {
         if (k < 342) values[k] = sum;
     }
     if (sum != 0) return false;
-    for (int i = 0; i < 256; i++)
-        data[i] = uint8_t(values[86 + i] << 2 | swapped(uint8_t(values[i % 86] >> (2 * (i / 86)) & 3)));
+    // Byte i takes its two low bits from value i % 86, at bits 2 * (i / 86):
+    // three runs of 86 (the last of 84), so no division per byte.
+    static constexpr uint8_t swap2[4] = {0, 2, 1, 3};   // swapped() of each two bits
+    for (int run = 0; run < 3; run++)
+        for (int i = run * 86, end = std::min(256, i + 86), shift = 2 * run; i < end; i++)
+            data[i] = uint8_t(values[86 + i] << 2 | swap2[(values[i - run * 86] >> shift) & 3]);
     return true;
 }
 
-cpm_GcrTrack cpm_DecodeGcrTrack(const std::vector<cpm_Nibble> &n, uint32_t trackBits) {
-    (void)trackBits;   // positions already wrap round
+cpm_GcrTrack cpm_DecodeGcrTrack(const std::vector<cpm_Nibble> &n, bool positions) {
     cpm_GcrTrack track;
     std::map<uint32_t, cpm_GcrSector> found;   // by where the address field starts
     std::set<uint32_t> thirteen, bad;
@@ -198,10 +203,10 @@ cpm_GcrTrack cpm_DecodeGcrTrack(const std::vector<cpm_Nibble> &n, uint32_t track
         if (j + 3 <= end && j + 3 + dataValues <= count) {
             uint8_t raw[dataValues];
             s.HasData = true;
-            s.DataAt.resize(dataValues);
-            for (size_t k = 0; k < dataValues; k++) {
-                raw[k] = n[j + 3 + k].Value;
-                s.DataAt[k] = n[j + 3 + k].At;
+            for (size_t k = 0; k < dataValues; k++) raw[k] = n[j + 3 + k].Value;
+            if (positions) {
+                s.DataAt.resize(dataValues);
+                for (size_t k = 0; k < dataValues; k++) s.DataAt[k] = n[j + 3 + k].At;
             }
             s.DataGood = cpm_Decode62(raw, s.Data);
         } else if (!complete) {

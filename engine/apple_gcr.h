@@ -47,8 +47,10 @@ struct cpm_GcrTrack {
 };
 // The fields of a track read over its disk bytes (read twice round, so that
 // a field across the end of the track is found whole); a field seen on both
-// revolutions at the same place counts once.
-cpm_GcrTrack cpm_DecodeGcrTrack(const std::vector<cpm_Nibble> &nibbles, uint32_t trackBits);
+// revolutions at the same place counts once.  Where each data value lies
+// (DataAt) is kept only when asked for: rewriting a track needs it, reading
+// one does not.
+cpm_GcrTrack cpm_DecodeGcrTrack(const std::vector<cpm_Nibble> &nibbles, bool positions);
 
 // 4-and-4: a byte as two disk bytes, and back.
 void cpm_Encode44(uint8_t value, uint8_t out[2]);

@@ -107,6 +107,10 @@ std::string cpm_DecodeDsk(Text file, cpm_Medium &m) {
     std::string error = walk(file, placed);
     // The signature is the container's own: a damaged one is refused, not read as raw bytes.
     if (!error.empty()) return cpm_Damaged(m, error);
+    size_t total = 0;
+    for (const Placed &p : placed) total += size_t(p.Sector.Size);
+    m.Bytes.Elements.reserve(total);
+    m.Sectors.reserve(placed.size());
     for (Placed &p : placed) {
         cpm_Sector s = p.Sector;
         s.At = m.Bytes.size();
@@ -117,7 +121,8 @@ std::string cpm_DecodeDsk(Text file, cpm_Medium &m) {
     }
     std::string creator = creatorOf(file);
     m.Notes.push_back("Creator: " + (creator.empty() ? std::string("(none)") : creator));
-    m.Kept = {std::move(file)};
+    m.Kept.clear();
+    m.Kept.push_back(std::move(file));   // moved: a braced list would copy it
     return "";
 }
 

@@ -89,6 +89,10 @@ std::string cpm_DecodeImd(Text file, cpm_Medium &m) {
     std::string error = walk(file, placed);
     // The signature is the container's own: a damaged one is refused, not read as raw bytes.
     if (!error.empty()) return cpm_Damaged(m, error);
+    size_t total = 0;
+    for (const Placed &p : placed) total += size_t(p.Sector.Size);
+    m.Bytes.Elements.reserve(total);
+    m.Sectors.reserve(placed.size());
     for (const Placed &p : placed) {
         cpm_Sector s = p.Sector;
         s.At = m.Bytes.size();
@@ -102,7 +106,8 @@ std::string cpm_DecodeImd(Text file, cpm_Medium &m) {
     std::string comment = line == std::string::npos ? "" : header.substr(line);
     comment.erase(0, std::min(comment.find_first_not_of("\r\n"), comment.size()));
     if (!trimmed(comment).empty()) m.Notes.push_back("Comment: " + trimmed(comment));
-    m.Kept = {std::move(file)};
+    m.Kept.clear();
+    m.Kept.push_back(std::move(file));   // moved: a braced list would copy it
     return "";
 }
 

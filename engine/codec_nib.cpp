@@ -21,9 +21,9 @@ bool holdsFields(const Text &file, size_t length) {
     return false;
 }
 
-cpm_GcrTrack decoded(const Text &nibbles, size_t length, int t) {
+cpm_GcrTrack decoded(const Text &nibbles, size_t length, int t, bool positions) {
     const uint8_t *at = nibbles.data() + size_t(t) * length;
-    return cpm_DecodeGcrTrack(cpm_NibblesOfBytes(at, length, 2, cpm_WrapNibbles), uint32_t(length * 8));
+    return cpm_DecodeGcrTrack(cpm_NibblesOfBytes(at, length, 2, cpm_WrapNibbles), positions);
 }
 
 }  // namespace
@@ -42,7 +42,7 @@ std::string cpm_DecodeNib(const Text &nibbles, cpm_Medium &m) {
     m.Notes.push_back("Track length: " + std::to_string(length) + " bytes");
     cpm_StartNibbleMedium(m);
     cpm_NibbleTally tally;
-    for (int t = 0; t < cpm_NibbleTracks; t++) cpm_PlaceTrack(m, t, decoded(nibbles, length, t), tally);
+    for (int t = 0; t < cpm_NibbleTracks; t++) cpm_PlaceTrack(m, t, decoded(nibbles, length, t, false), tally);
     m.Kept.push_back(nibbles);
     cpm_FinishNibbleMedium(m, tally);
     return "";
@@ -58,7 +58,7 @@ Text cpm_EncodeNib(const cpm_Medium &m, size_t from) {
     for (int t = 0; length && t < cpm_NibbleTracks; t++) {
         if (!cpm_TrackChanged(m, before, t)) continue;
         uint8_t *track = nibbles.data() + size_t(t) * length;
-        cpm_RewriteTrack(m, before, t, decoded(nibbles, length, t),
+        cpm_RewriteTrack(m, before, t, decoded(nibbles, length, t, true),
                          [&](uint32_t at, uint8_t value) { track[at / 8] = value; });
     }
     return nibbles;

@@ -112,8 +112,8 @@ TrackBits trackOf(const Text &file, const Chunks &c, int t) {
     return b;
 }
 
-cpm_GcrTrack decoded(const Text &file, const TrackBits &b) {
-    return cpm_DecodeGcrTrack(cpm_NibblesOfBits(b.data(file), b.Bits, 2, cpm_WrapNibbles), b.Bits);
+cpm_GcrTrack decoded(const Text &file, const TrackBits &b, bool positions) {
+    return cpm_DecodeGcrTrack(cpm_NibblesOfBits(b.data(file), b.Bits, 2, cpm_WrapNibbles), positions);
 }
 
 std::string text(const Text &file, size_t at, size_t n) {
@@ -243,13 +243,14 @@ std::string cpm_DecodeWoz(Text file, cpm_Medium &m) {
             cpm_PlaceTrack(m, t, cpm_GcrTrack(), tally);
             continue;
         }
-        cpm_PlaceTrack(m, t, decoded(file, b), tally);
+        cpm_PlaceTrack(m, t, decoded(file, b, false), tally);
         if (b.Flux && m.Unsaveable.empty())
             m.Unsaveable = "Track " + std::to_string(t) + " is kept as flux timings: opened read-only.";
     }
     if (c.Info && file[c.Info] >= 2 && file[c.Info + 38] == 2 && m.Unsaveable.empty())
         m.Unsaveable = "13-sector boot format: opened read-only.";
-    m.Kept = {std::move(file)};
+    m.Kept.clear();
+    m.Kept.push_back(std::move(file));   // moved: a braced list would copy it
     cpm_FinishNibbleMedium(m, tally);
     return "";
 }
@@ -266,7 +267,7 @@ Text cpm_EncodeWoz(const cpm_Medium &m) {
         TrackBits b = trackOf(file, c, t);
         if (!b.Present || b.Flux) continue;   // never: such a disk is not saved
         uint8_t *bits = file.data() + b.At;
-        cpm_RewriteTrack(m, before, t, decoded(file, b), [&](uint32_t at, uint8_t value) {
+        cpm_RewriteTrack(m, before, t, decoded(file, b, true), [&](uint32_t at, uint8_t value) {
             for (uint32_t k = 0; k < 8; k++) {
                 uint32_t bit = (at + k) % b.Bits;
                 uint8_t mask = uint8_t(0x80 >> (bit & 7));

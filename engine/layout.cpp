@@ -125,6 +125,31 @@ struct SectorIndex {
     }
 };
 
+// The index of the medium's sectors, built once for the many gathers of one
+// medium (recognition gathers a block at a time when it compares readings).
+// Kept per thread for the last medium asked about, and used again only for
+// the same list at the same address whose every sector has the same place:
+// the index holds nothing else (states, sizes and offsets are read through
+// its pointers when a sector is looked up).
+const SectorIndex &indexOf(const cpm_Medium &m) {
+    struct Cached {
+        const cpm_Sector *Data = nullptr;
+        std::vector<Key> Keys;
+        SectorIndex Index{cpm_Medium()};
+    };
+    static thread_local Cached cached;
+    const std::vector<cpm_Sector> &sectors = m.Sectors;
+    bool same = cached.Data == sectors.data() && cached.Keys.size() == sectors.size();
+    for (size_t k = 0; same && k < sectors.size(); k++)
+        same = cached.Keys[k] == Key{sectors[k].Cylinder, sectors[k].Head, sectors[k].Id};
+    if (same) return cached.Index;
+    cached.Index = SectorIndex(m);
+    cached.Data = sectors.data();
+    cached.Keys.clear();
+    for (const cpm_Sector &s : sectors) cached.Keys.push_back(Key{s.Cylinder, s.Head, s.Id});
+    return cached.Index;
+}
+
 // Where logical sector n lies in the medium's bytes, -1 when nowhere readable.
 long long sectorAt(const cpm_Medium &m, const cpm_Layout &l, long long n, const SectorIndex *index) {
     cpm_Place p = cpm_LogicalPlace(l, n);
@@ -195,7 +220,7 @@ long long cpm_MediumOffset(const cpm_Medium &m, const cpm_Layout &l, size_t x) {
     long long at = (long long)x - l.Offset;
     if (x >= size) return -1;
     if (at < 0 || at >= mapped * trackBytes(l)) return m.Sectors.empty() ? (long long)x : -1;
-    SectorIndex index(m);
+    const SectorIndex &index = indexOf(m);
     long long start = sectorAt(m, l, at / l.SectorBytes, &index);
     return start < 0 ? -1 : start + at % l.SectorBytes;
 }
@@ -206,7 +231,7 @@ Text cpm_Gather(const cpm_Medium &m, const cpm_Layout &l, size_t from, size_t le
     if (from >= end) return out;
     out.Elements.resize(end - from, cpm_ErasedUser);
     long long mappedEnd = l.Offset + mappedTracks(l, size) * trackBytes(l);
-    SectorIndex index(m);   // empty for a raw medium
+    const SectorIndex &index = indexOf(m);   // empty for a raw medium
     for (size_t x = from; x < end;) {
         // Bytes outside the mapped tracks are where they lie (raw media only).
         if ((long long)x < l.Offset || (long long)x >= mappedEnd) {
@@ -232,7 +257,7 @@ void cpm_Scatter(cpm_Medium &m, const cpm_Layout &l, const Text &image) {
     if (m.Sectors.empty()) m.Bytes.Elements.resize(image.size());   // a raw medium is the image's length
     size_t size = std::min(cpm_ImageBytes(m, l), image.size());
     long long mappedEnd = l.Offset + mappedTracks(l, size) * trackBytes(l);
-    SectorIndex index(m);   // empty for a raw medium
+    const SectorIndex &index = indexOf(m);   // empty for a raw medium
     for (size_t x = 0; x < size;) {
         if ((long long)x < l.Offset || (long long)x >= mappedEnd) {
             size_t stop = (long long)x < l.Offset ? std::min<size_t>(size, size_t(l.Offset)) : size;

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <map>
 #include <set>
+#include <tuple>
+#include <vector>
 
 namespace {
 
@@ -54,11 +56,20 @@ const char *stateText(cpm_SectorState s) { return s == cpm_SectorState::Missing 
 cpm_Shape cpm_ShapeOf(const cpm_Medium &m) {
     cpm_Shape shape;
     std::map<int, int> counts, sizes, firsts;
-    for (const auto &[place, t] : tracksOf(m)) {
-        shape.Cylinders = std::max(shape.Cylinders, place.first + 1);
-        shape.Heads = std::max(shape.Heads, place.second + 1);
-        counts[int(t.Ids.size())]++;
-        firsts[*t.Ids.begin()]++;
+    // Every place once, in order: a track's distinct ids are one run, its
+    // lowest id first (as tracksOf gives them, without a set per track).
+    std::vector<std::tuple<int, int, int>> places;
+    places.reserve(m.Sectors.size());
+    for (const cpm_Sector &s : m.Sectors) places.emplace_back(s.Cylinder, s.Head, s.Id);
+    std::sort(places.begin(), places.end());
+    places.erase(std::unique(places.begin(), places.end()), places.end());
+    for (size_t i = 0, j = 0; i < places.size(); i = j) {
+        const auto [cylinder, head, lowest] = places[i];
+        while (j < places.size() && std::get<0>(places[j]) == cylinder && std::get<1>(places[j]) == head) j++;
+        shape.Cylinders = std::max(shape.Cylinders, cylinder + 1);
+        shape.Heads = std::max(shape.Heads, head + 1);
+        counts[int(j - i)]++;
+        firsts[lowest]++;
     }
     for (const cpm_Sector &s : m.Sectors) sizes[s.Size]++;
     shape.SectorsPerTrack = mostCommon(counts, 0);

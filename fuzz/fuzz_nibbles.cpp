@@ -63,12 +63,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     case 0: {
         uint32_t bits = uint32_t(n * 8) - (n ? data[1] & 7 : 0);
         if (bits == 0) return 0;
-        checkTrack(cpm_DecodeGcrTrack(cpm_NibblesOfBits(rest, bits, 2), bits), bits);
+        checkTrack(cpm_DecodeGcrTrack(cpm_NibblesOfBits(rest, bits, 2), true), bits);
         break;
     }
     case 1:
         if (n == 0) return 0;
-        checkTrack(cpm_DecodeGcrTrack(cpm_NibblesOfBytes(rest, n, 2), uint32_t(n * 8)), uint32_t(n * 8));
+        checkTrack(cpm_DecodeGcrTrack(cpm_NibblesOfBytes(rest, n, 2), true), uint32_t(n * 8));
         break;
     case 2: {
         static const Text nib = cpm_MakeNib(blankSectors());

@@ -83,6 +83,27 @@ TEST(Layout, GatherAndScatterThroughRecordedSectors) {
     }
 }
 
+// Gathers from one medium reuse the index of its sectors: a medium whose
+// sectors move in place, and two media read in turn, read as they are now.
+TEST(Layout, GathersSeeSectorsAsTheyAreNow) {
+    cpm_Layout l = twoSided(cpm_Sides::Alt);
+    cpm_Medium a = sectored(l, -1), b = sectored(l, -1);
+    std::fill(b.Bytes.Elements.begin(), b.Bytes.Elements.end(), uint8_t(0x77));
+    for (int round = 0; round < 2; round++) {
+        EXPECT_EQ(cpm_Gather(a, l, 128, 1)[0], 1) << round;
+        EXPECT_EQ(cpm_Gather(b, l, 128, 1)[0], 0x77) << round;
+    }
+    // Logical sector 1 (id 2 of the first track) and sector 0 (id 1) trade ids in place.
+    for (cpm_Sector &s : a.Sectors)
+        if (s.Cylinder == 0 && s.Head == 0) s.Id = s.Id == 1 ? 2 : 1;
+    EXPECT_EQ(cpm_Gather(a, l, 128, 1)[0], 0);
+    EXPECT_EQ(cpm_Gather(a, l, 0, 1)[0], 1);
+    // A sector that became unreadable reads as unreadable at once.
+    for (cpm_Sector &s : a.Sectors)
+        if (s.Cylinder == 0 && s.Head == 0 && s.Id == 1) s.State = cpm_SectorState::Missing;
+    EXPECT_EQ(cpm_Gather(a, l, 0, 1)[0], 0xE5);
+}
+
 #include "allocation.h"
 #include "check.h"
 #include "definitions.h"

@@ -64,7 +64,7 @@ TEST(Gcr, AFieldAcrossTheEndOfATrackIsFoundOnce) {
     track.Elements.resize(nibTrack);
     // Turn the track so that sector 5's data field runs across its end.
     std::rotate(track.Elements.begin(), track.Elements.begin() + long(sectorAt(0, 5) + 100), track.Elements.end());
-    cpm_GcrTrack t = cpm_DecodeGcrTrack(cpm_NibblesOfBytes(track.data(), nibTrack, 2), nibTrack * 8);
+    cpm_GcrTrack t = cpm_DecodeGcrTrack(cpm_NibblesOfBytes(track.data(), nibTrack, 2), true);
     ASSERT_EQ(t.Sectors.size(), 16u);
     for (const cpm_GcrSector &s : t.Sectors) EXPECT_TRUE(s.DataGood) << s.Sector;
 }
