@@ -61,6 +61,17 @@ std::string inflate(archive *a, long long limit, Text &out) {
     }
 }
 
+// A zip member packed with LZMA or XZ: its decoder reserves the dictionary
+// the member's own header asks for, up to gigabytes, and libarchive puts no
+// limit on it.  Disk images are zipped stored, with deflate or with bzip2,
+// whose memory is bounded; libarchive names the method of the member whose
+// header it read last in the format's name ("ZIP 6.3 (lzma)").
+bool unboundedMethod(archive *a) {
+    const char *format = archive_format_name(a);
+    std::string name = format ? format : "";
+    return name.find("(lzma)") != std::string::npos || name.find("(xz)") != std::string::npos;
+}
+
 }  // namespace
 
 bool cpm_ArchiveClaims(const Text &file) { return isZip(file) || isGzip(file); }
@@ -95,6 +106,7 @@ std::string decodeMember(const Text &file, const std::string &wanted, cpm_Medium
         if (!take) continue;
         opened = name;
         if (sized && archive_entry_size(entry) > limit) error = "Image file too large.";
+        else if (!gzip && unboundedMethod(a)) error = "Compressed image could not be read: LZMA and XZ zip members are not supported.";
         else error = inflate(a, limit, inner);
         if (gzip) break;
     }
