@@ -36,17 +36,26 @@ void t_SetProgramMouseHandler(std::function<void()> handler) {
 // Menu choices for the program's prompt wait in the key queue among the keys.
 static bool isMenuChoice(const t_Event &e) { return e.Kind == t_MenuChoiceKind; }
 
-// Sets both flags from the queue (queueLock held).
+// The menu choices among keyQueue, counted as they come and go (queueLock
+// held), so the flags never walk the queue: a long paste would make every
+// key posted and taken cost the whole queue.
+static size_t queuedChoices = 0;
+
+// Sets both flags from the counts (queueLock held).
 static void refreshKeyFlags() {
-    bool keys = false, choices = false;
-    for (const t_Event &e : keyQueue) (isMenuChoice(e) ? choices : keys) = true;
-    t_EventAvailable = keys;
-    t_MenuChoiceAvailable = choices;
+    t_EventAvailable = keyQueue.size() > queuedChoices;
+    t_MenuChoiceAvailable = queuedChoices > 0;
+}
+
+// Queues a key or menu choice (queueLock held).
+static void queueKey(const t_Event &event) {
+    keyQueue.push_back(event);
+    if (isMenuChoice(event)) queuedChoices++;
 }
 
 void t_PostKeyEvent(const t_Event &event) {
     std::lock_guard<std::mutex> hold(queueLock);
-    keyQueue.push_back(event);
+    queueKey(event);
     refreshKeyFlags();
 }
 
@@ -76,6 +85,7 @@ static bool takeKeyEvent(t_Event &out, bool menuChoices = false) {
         return false;
     }
     out = std::move(*at);
+    if (isMenuChoice(out)) queuedChoices--;
     keyQueue.erase(at);
     refreshKeyFlags();
     return true;
@@ -94,6 +104,7 @@ size_t t_PendingMouseEvents() {
 void t_ClearEventQueues() {
     std::lock_guard<std::mutex> hold(queueLock);
     keyQueue.clear();
+    queuedChoices = 0;
     mouseQueue.clear();
     t_EventAvailable = false;
     t_MenuChoiceAvailable = false;
@@ -291,7 +302,7 @@ void t_TypeString(const std::string &text) {
         e.Value = int(c);
         e.Window = 1;
         e.Time = now;
-        keyQueue.push_back(e);
+        queueKey(e);
     }
     refreshKeyFlags();
 }
