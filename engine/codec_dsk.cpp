@@ -121,8 +121,7 @@ std::string cpm_DecodeDsk(Text file, cpm_Medium &m) {
     }
     std::string creator = creatorOf(file);
     m.Notes.push_back("Creator: " + (creator.empty() ? std::string("(none)") : creator));
-    m.Kept.clear();
-    m.Kept.push_back(std::move(file));   // moved: a braced list would copy it
+    cpm_KeepFile(m, std::move(file));
     return "";
 }
 

@@ -106,8 +106,7 @@ std::string cpm_DecodeImd(Text file, cpm_Medium &m) {
     std::string comment = line == std::string::npos ? "" : header.substr(line);
     comment.erase(0, std::min(comment.find_first_not_of("\r\n"), comment.size()));
     if (!trimmed(comment).empty()) m.Notes.push_back("Comment: " + trimmed(comment));
-    m.Kept.clear();
-    m.Kept.push_back(std::move(file));   // moved: a braced list would copy it
+    cpm_KeepFile(m, std::move(file));
     return "";
 }
 

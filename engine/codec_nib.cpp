@@ -36,19 +36,19 @@ bool cpm_ClaimsNb2(const Text &file) {
     return file.size() == cpm_Nb2TrackBytes * cpm_NibbleTracks && holdsFields(file, cpm_Nb2TrackBytes);
 }
 
-std::string cpm_DecodeNib(const Text &nibbles, cpm_Medium &m) {
+std::string cpm_DecodeNib(Text nibbles, cpm_Medium &m) {
     size_t length = trackLength(nibbles.size());
     if (length == 0) return "not 35 tracks of disk bytes";
     m.Notes.push_back("Track length: " + std::to_string(length) + " bytes");
     cpm_StartNibbleMedium(m);
     cpm_NibbleTally tally;
     for (int t = 0; t < cpm_NibbleTracks; t++) cpm_PlaceTrack(m, t, decoded(nibbles, length, t, false), tally);
-    m.Kept.push_back(nibbles);
+    m.Kept.push_back(std::move(nibbles));
     cpm_FinishNibbleMedium(m, tally);
     return "";
 }
 
-std::string cpm_DecodeNibFile(Text file, cpm_Medium &m) { return cpm_DecodeNib(file, m); }
+std::string cpm_DecodeNibFile(Text file, cpm_Medium &m) { return cpm_DecodeNib(std::move(file), m); }
 
 Text cpm_EncodeNib(const cpm_Medium &m, size_t from) {
     if (m.Kept.size() < from + 2) return m.Kept.size() > from ? m.Kept[from] : Text();

@@ -11,7 +11,7 @@ bool cpm_ClaimsNib(const Text &file);
 bool cpm_ClaimsNb2(const Text &file);
 // The disk bytes of a NIB or NB2 file (or the data of a nibble 2IMG) into
 // the medium; the bytes and the sectors as decoded are added to Kept.
-std::string cpm_DecodeNib(const Text &nibbles, cpm_Medium &medium);
+std::string cpm_DecodeNib(Text nibbles, cpm_Medium &medium);
 std::string cpm_DecodeNibFile(Text file, cpm_Medium &medium);
 // The disk bytes kept at Kept[from], with the changed sectors' data fields
 // re-encoded in place (the decoded sectors at Kept[from + 1]).

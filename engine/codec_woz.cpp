@@ -249,8 +249,7 @@ std::string cpm_DecodeWoz(Text file, cpm_Medium &m) {
     }
     if (c.Info && file[c.Info] >= 2 && file[c.Info + 38] == 2 && m.Unsaveable.empty())
         m.Unsaveable = "13-sector boot format: opened read-only.";
-    m.Kept.clear();
-    m.Kept.push_back(std::move(file));   // moved: a braced list would copy it
+    cpm_KeepFile(m, std::move(file));
     cpm_FinishNibbleMedium(m, tally);
     return "";
 }

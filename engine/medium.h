@@ -54,6 +54,13 @@ struct cpm_Medium {
     std::string Member;
 };
 
+// The container's whole file as the one thing kept beside its sectors (for
+// writing back): moved in, never copied (a braced list would copy it).
+inline void cpm_KeepFile(cpm_Medium &m, Text file) {
+    m.Kept.clear();
+    m.Kept.push_back(std::move(file));
+}
+
 // A file of a container whose structure does not decode (the codec's name
 // in Codec): no sectors, and the reason it is refused ("Extended DSK image
 // damaged: ...").  Nothing of it is read or written.  Returns "": the file
