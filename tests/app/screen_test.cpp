@@ -42,15 +42,28 @@ TEST(Screens, TheMainWindowFitsAtStart) {
     test_TempFolder folder;
     setenv("XDG_CONFIG_HOME", folder.Path.c_str(), 1);   // no remembered size from elsewhere, no other program
     const QColor border(0x54, 0x54, 0x54);
+    // Each case has a display number of its own, free of lock and socket: the
+    // server of the case before may still be going away, and a program
+    // started against it would find no display and end.
+    int number = 140 + int(getpid() % 50);
+    auto taken = [](int n) {
+        return access(("/tmp/.X" + std::to_string(n) + "-lock").c_str(), F_OK) == 0 ||
+               access(("/tmp/.X11-unix/X" + std::to_string(n)).c_str(), F_OK) == 0;
+    };
     for (const auto &c : cases) {
         SCOPED_TRACE(std::to_string(c.Width) + "x" + std::to_string(c.Height));
-        int number = 140 + int(getpid() % 50);
-        while (access(("/tmp/.X" + std::to_string(number) + "-lock").c_str(), F_OK) == 0) number++;
+        for (number++; taken(number);) number++;
         std::string display = ":" + std::to_string(number);
         pid_t server = start("Xvfb " + display + " -screen 0 " + std::to_string(c.Width) + "x" + std::to_string(c.Height) +
                              "x24 -nolisten tcp");
-        for (int i = 0; i < 200 && access(("/tmp/.X11-unix/X" + std::to_string(number)).c_str(), F_OK) != 0; i++)
-            t_SleepMs(20);
+        // Until the server answers, not merely until its socket exists.
+        bool answers = false;
+        for (int i = 0; i < 200 && !answers; i++) {
+            answers = test_Shell("DISPLAY=" + display + " xdotool getdisplaygeometry >/dev/null 2>&1") == 0;
+            if (!answers) t_SleepMs(50);
+        }
+        if (!answers) kill(server, SIGTERM);
+        ASSERT_TRUE(answers) << "Xvfb did not start on " << display;
         // A runtime folder of its own: the program of the case before, killed
         // but not yet gone, would otherwise take this launch over.
         std::string runtime = folder.at("run-" + std::to_string(c.Width));
@@ -61,7 +74,7 @@ TEST(Screens, TheMainWindowFitsAtStart) {
         std::vector<int> w = {0, 0, 0, 0};   // width, height, x, y
         QImage screen;
         auto drawn = [&] { return !screen.isNull() && screen.pixelColor(w[2] + w[0] / 2, w[3] + w[1] - 3) == border; };
-        for (int i = 0; i < 100 && !drawn(); i++) {
+        for (int i = 0; i < 200 && !drawn(); i++) {
             t_SleepMs(100);
             w = mainWindow(display);
             if (w[0] > 0 && test_Shell("import -display " + display + " -window root " + folder.at("screen.png")) == 0)
