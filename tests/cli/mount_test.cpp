@@ -259,7 +259,9 @@ TEST_F(Mounted, AMountKilledInACopyLoopLeavesOneOfItsSavedStates) {
     std::string c = random("c.dat", 3000);
     MOUNT();
     std::thread loop([&] { sh("for i in $(seq 1 50); do cp c.dat mnt/F$i.DAT || break; done"); });
-    std::this_thread::sleep_for(300ms);
+    // Killed once the first copy is saved (a loaded machine saves it later).
+    for (int i = 0; i < 500 && !test_Has(sh("$CLI -f ibm-3740 ls disk.img").Out, "F1      .DAT"); i++)
+        std::this_thread::sleep_for(20ms);
     kill(Pid, SIGKILL);
     waitFor(5s);
     sh("fusermount3 -u mnt 2>/dev/null || fusermount3 -uz mnt");
