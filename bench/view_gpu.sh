@@ -13,7 +13,7 @@ work=$(mktemp -d)
 xvfb=""
 cleanup() { [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null || true; rm -rf "$work"; }
 trap cleanup EXIT
-g++ -std=c++20 -O2 -fPIC -Itoolkit/display $(pkg-config --cflags Qt6Gui) bench/probes/view_gpu.cpp \
+g++ -std=c++20 -O2 -fPIC -Itoolkit/display $(pkg-config --cflags Qt6Gui) toolkit/host/probes/view_gpu.cpp \
   toolkit/display/picture_scale.cpp $(pkg-config --libs Qt6Gui) -lGL -o "$work/view_gpu"
 Xvfb "$display" -screen 0 2560x1600x24 >/dev/null 2>&1 &
 xvfb=$!
