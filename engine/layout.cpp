@@ -229,14 +229,23 @@ Text cpm_Gather(const cpm_Medium &m, const cpm_Layout &l, size_t from, size_t le
     size_t size = cpm_ImageBytes(m, l), end = std::min(size, from + std::min(length, size));
     Text out;
     if (from >= end) return out;
-    out.Elements.resize(end - from, cpm_ErasedUser);
+    // Built by appending, so that each byte is written once: recognition
+    // gathers thousands of blocks an image, and filling the whole first cost
+    // as much as the copies.
+    std::vector<uint8_t> &bytes = out.Elements;
+    bytes.reserve(end - from);
+    auto copy = [&](const uint8_t *p, size_t n) { bytes.insert(bytes.end(), p, p + n); };
+    auto erased = [&](size_t n) { bytes.insert(bytes.end(), n, cpm_ErasedUser); };
     long long mappedEnd = l.Offset + mappedTracks(l, size) * trackBytes(l);
     const SectorIndex &index = indexOf(m);   // empty for a raw medium
     for (size_t x = from; x < end;) {
         // Bytes outside the mapped tracks are where they lie (raw media only).
         if ((long long)x < l.Offset || (long long)x >= mappedEnd) {
             size_t stop = (long long)x < l.Offset ? std::min<size_t>(end, size_t(l.Offset)) : end;
-            if (m.Sectors.empty()) std::copy(m.Bytes.data() + x, m.Bytes.data() + stop, out.data() + (x - from));
+            if (m.Sectors.empty())
+                copy(m.Bytes.data() + x, stop - x);
+            else
+                erased(stop - x);
             x = stop;
             continue;
         }
@@ -244,10 +253,12 @@ Text cpm_Gather(const cpm_Medium &m, const cpm_Layout &l, size_t from, size_t le
         size_t within = size_t(((long long)x - l.Offset) % l.SectorBytes);
         size_t run = std::min(end - x, size_t(l.SectorBytes) - within);
         long long at = sectorAt(m, l, n, &index);
-        if (at >= 0 && size_t(at) + within + run <= m.Bytes.size())
-            std::copy_n(m.Bytes.data() + at + within, run, out.data() + (x - from));
-        else if (unreadable)
-            unreadable->push_back(n);
+        if (at >= 0 && size_t(at) + within + run <= m.Bytes.size()) {
+            copy(m.Bytes.data() + at + within, run);
+        } else {
+            erased(run);
+            if (unreadable) unreadable->push_back(n);
+        }
         x += run;
     }
     return out;
