@@ -148,22 +148,43 @@ void cpm_Encode62(const uint8_t data[256], uint8_t out[343]) {
     out[342] = write62[last];
 }
 
+namespace {
+
+// The two low bits of a byte that each value holds, swapped back, for each
+// of the three places (bits 0-1, 2-3, 4-5) a value keeps them in.
+struct LowBits {
+    uint8_t Of[3][64];
+    constexpr LowBits() : Of() {
+        constexpr uint8_t swap2[4] = {0, 2, 1, 3};
+        for (int place = 0; place < 3; place++)
+            for (int v = 0; v < 64; v++) Of[place][v] = swap2[(v >> (2 * place)) & 3];
+    }
+};
+constexpr LowBits lowBits;
+
+}  // namespace
+
 bool cpm_Decode62(const uint8_t in[343], uint8_t data[256]) {
+    // Each value is the disk value XOR the one before; a byte outside the
+    // table is caught once at the end (its -1 sets the sign of `invalid`).
     uint8_t values[342];
     uint8_t sum = 0;
-    for (int k = 0; k < 343; k++) {
+    int invalid = 0;
+    for (int k = 0; k < 342; k++) {
         int v = read62.Value[in[k]];
-        if (v < 0) return false;
+        invalid |= v;
         sum = uint8_t(sum ^ v);
-        if (k < 342) values[k] = sum;
+        values[k] = sum;
     }
-    if (sum != 0) return false;
-    // Byte i takes its two low bits from value i % 86, at bits 2 * (i / 86):
-    // three runs of 86 (the last of 84), so no division per byte.
-    static constexpr uint8_t swap2[4] = {0, 2, 1, 3};   // swapped() of each two bits
-    for (int run = 0; run < 3; run++)
-        for (int i = run * 86, end = std::min(256, i + 86), shift = 2 * run; i < end; i++)
-            data[i] = uint8_t(values[86 + i] << 2 | swap2[(values[i - run * 86] >> shift) & 3]);
+    int check = read62.Value[in[342]];
+    if ((invalid | check) < 0 || (sum ^ check) != 0) return false;
+    // Byte i takes its two low bits from value i % 86, at place i / 86: three
+    // runs of 86 (the last of 84), so no division per byte.
+    for (int place = 0; place < 3; place++) {
+        const uint8_t *low = lowBits.Of[place];
+        for (int i = place * 86, end = std::min(256, i + 86); i < end; i++)
+            data[i] = uint8_t(values[86 + i] << 2 | low[values[i - place * 86] & 63]);
+    }
     return true;
 }
 
