@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <map>
 #include <memory>
-#include <utility>
+#include <tuple>
 
 #include "view.h"
 
@@ -23,8 +23,8 @@ std::vector<double> t_TimeViewDraws(int window, int width, int height, int draws
         std::unique_ptr<t_View> View;
         QImage Target;
     };
-    static std::map<std::pair<int, int>, Drawn> views;
-    Drawn &d = views[{width, height}];
+    static std::map<std::tuple<int, int, int>, Drawn> views;
+    Drawn &d = views[{window, width, height}];
     if (!d.View) {
         d.View = std::make_unique<t_View>(window);
         d.View->resize(width, height);

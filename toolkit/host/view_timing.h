@@ -9,7 +9,7 @@
 void t_StartOffscreenHost();
 
 // The times, in microseconds, of `draws` presentations of window `window`'s
-// picture by a view of width x height.  One view is kept per size, so that
-// it keeps its scaling tables as a window of that size does; a first draw,
-// not counted, warms the caches.
+// picture by a view of width x height.  One view is kept per window and
+// size, so that it keeps its scaling tables as a window of that size does; a
+// first draw, not counted, warms the caches.
 std::vector<double> t_TimeViewDraws(int window, int width, int height, int draws);
