@@ -30,7 +30,7 @@ constexpr size_t dataValues = 343;    // 342 values and the checksum
 constexpr size_t dataWindow = 64;     // disk bytes between the address and data fields at most
 
 // The two low bits of a byte as 6-and-2 keeps them: swapped.
-uint8_t swapped(uint8_t low2) { return uint8_t(((low2 & 1) << 1) | (low2 >> 1)); }
+constexpr uint8_t swapped(uint8_t low2) { return uint8_t(((low2 & 1) << 1) | (low2 >> 1)); }
 
 bool marks(const std::vector<cpm_Nibble> &n, size_t i, uint8_t third) {
     return n[i].Value == 0xD5 && n[i + 1].Value == 0xAA && n[i + 2].Value == third;
@@ -155,9 +155,8 @@ namespace {
 struct LowBits {
     uint8_t Of[3][64];
     constexpr LowBits() : Of() {
-        constexpr uint8_t swap2[4] = {0, 2, 1, 3};
         for (int place = 0; place < 3; place++)
-            for (int v = 0; v < 64; v++) Of[place][v] = swap2[(v >> (2 * place)) & 3];
+            for (int v = 0; v < 64; v++) Of[place][v] = swapped(uint8_t((v >> (2 * place)) & 3));
     }
 };
 constexpr LowBits lowBits;

@@ -107,18 +107,10 @@ std::string cpm_DecodeDsk(Text file, cpm_Medium &m) {
     std::string error = walk(file, placed);
     // The signature is the container's own: a damaged one is refused, not read as raw bytes.
     if (!error.empty()) return cpm_Damaged(m, error);
-    size_t total = 0;
-    for (const Placed &p : placed) total += size_t(p.Sector.Size);
-    m.Bytes.Elements.reserve(total);
-    m.Sectors.reserve(placed.size());
-    for (Placed &p : placed) {
-        cpm_Sector s = p.Sector;
-        s.At = m.Bytes.size();
-        size_t kept = std::min(p.Stored, size_t(s.Size));
-        m.Bytes.Elements.insert(m.Bytes.Elements.end(), file.data() + p.Sector.At, file.data() + p.Sector.At + kept);
-        m.Bytes.Elements.resize(s.At + size_t(s.Size), 0xE5);
-        m.Sectors.push_back(s);
-    }
+    cpm_AppendSectors(m, placed, [&](const Placed &p, std::vector<uint8_t> &bytes) {
+        const uint8_t *data = file.data() + p.Sector.At;
+        bytes.insert(bytes.end(), data, data + std::min(p.Stored, size_t(p.Sector.Size)));
+    });
     std::string creator = creatorOf(file);
     m.Notes.push_back("Creator: " + (creator.empty() ? std::string("(none)") : creator));
     cpm_KeepFile(m, std::move(file));

@@ -89,17 +89,10 @@ std::string cpm_DecodeImd(Text file, cpm_Medium &m) {
     std::string error = walk(file, placed);
     // The signature is the container's own: a damaged one is refused, not read as raw bytes.
     if (!error.empty()) return cpm_Damaged(m, error);
-    size_t total = 0;
-    for (const Placed &p : placed) total += size_t(p.Sector.Size);
-    m.Bytes.Elements.reserve(total);
-    m.Sectors.reserve(placed.size());
-    for (const Placed &p : placed) {
-        cpm_Sector s = p.Sector;
-        s.At = m.Bytes.size();
+    cpm_AppendSectors(m, placed, [&](const Placed &p, std::vector<uint8_t> &bytes) {
         Text data = expand(file, p);
-        m.Bytes.Elements.insert(m.Bytes.Elements.end(), data.Elements.begin(), data.Elements.end());
-        m.Sectors.push_back(s);
-    }
+        bytes.insert(bytes.end(), data.Elements.begin(), data.Elements.end());
+    });
     std::string header(file.data(), file.data() + headerEnd(file));
     size_t line = header.find_first_of("\r\n");
     m.Notes.push_back("Creator: " + trimmed(header.substr(0, line)));

@@ -54,6 +54,25 @@ struct cpm_Medium {
     std::string Member;
 };
 
+// Appends the sectors a container file places, in file order: each one's At
+// becomes where its data start in Bytes, `append(placed, bytes)` adds its
+// data, and a sector the file holds short is filled to its size with 0xE5.
+// Room for them all is reserved once.
+template <class Placed, class Append>
+void cpm_AppendSectors(cpm_Medium &m, const std::vector<Placed> &placed, Append append) {
+    size_t total = 0;
+    for (const Placed &p : placed) total += size_t(p.Sector.Size);
+    m.Bytes.Elements.reserve(m.Bytes.size() + total);
+    m.Sectors.reserve(m.Sectors.size() + placed.size());
+    for (const Placed &p : placed) {
+        cpm_Sector s = p.Sector;
+        s.At = m.Bytes.size();
+        append(p, m.Bytes.Elements);
+        m.Bytes.Elements.resize(s.At + size_t(s.Size), 0xE5);
+        m.Sectors.push_back(s);
+    }
+}
+
 // The container's whole file as the one thing kept beside its sectors (for
 // writing back): moved in, never copied (a braced list would copy it).
 inline void cpm_KeepFile(cpm_Medium &m, Text file) {
